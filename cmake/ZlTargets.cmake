@@ -1,0 +1,76 @@
+# Conventions shared by every folder:
+#  - a library is every *.cpp/*.c of its folders except *_test.cpp, *_fuzz.cpp and *_bench.cpp;
+#  - its unit tests are the *_test.cpp beside the sources, one GoogleTest program per library.
+include(GoogleTest)
+
+function(zl_sources out)
+  set(result)
+  foreach(dir IN LISTS ARGN)
+    file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
+    list(FILTER found EXCLUDE REGEX "_(test|fuzz|bench)\\.cpp$")
+    list(APPEND result ${found})
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+function(zl_test_sources out)
+  set(result)
+  foreach(dir IN LISTS ARGN)
+    file(GLOB found CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+    list(APPEND result ${found})
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+# zl_library(name DIRS d... [PUBLIC_INCLUDES i...] [DEPS l...] [SHARED])
+function(zl_library name)
+  cmake_parse_arguments(A "" "" "DIRS;PUBLIC_INCLUDES;DEPS" ${ARGN})
+  zl_sources(srcs ${A_DIRS})
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${A_PUBLIC_INCLUDES})
+  target_link_libraries(${name} PUBLIC ${A_DEPS})
+endfunction()
+
+# zl_tests(name DIRS d... DEPS l... [LABELS x...] [ENV k=v...] [TIMEOUT s])
+function(zl_tests name)
+  cmake_parse_arguments(A "" "TIMEOUT" "DIRS;DEPS;LABELS;ENV;EXTRA_SOURCES" ${ARGN})
+  zl_test_sources(tests ${A_DIRS})
+  if(NOT tests)
+    return()
+  endif()
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  add_executable(${name} ${tests} ${A_EXTRA_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${A_ENV}")
+endfunction()
+
+# zl_fuzzer(name SOURCE f DEPS l...): a libFuzzer harness, built only in the fuzz preset.
+function(zl_fuzzer name)
+  cmake_parse_arguments(A "" "SOURCE" "DEPS" ${ARGN})
+  if(NOT ZL_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${A_SOURCE})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  set_property(GLOBAL APPEND PROPERTY ZL_FUZZERS ${name})
+endfunction()
+
+# zl_bench(name SOURCE f DEPS l...): a Google Benchmark program under bench/.
+function(zl_bench name)
+  cmake_parse_arguments(A "" "SOURCE" "DEPS" ${ARGN})
+  if(NOT ZL_BENCH)
+    return()
+  endif()
+  add_executable(${name} ${A_SOURCE})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  set_property(GLOBAL APPEND PROPERTY ZL_BENCHES ${name})
+endfunction()
