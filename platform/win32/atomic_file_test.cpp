@@ -1,0 +1,86 @@
+#include "platform/win32/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "platform/win32/test_temp_dir.h"
+
+namespace plat {
+namespace {
+
+size_t FilesIn(const std::string& dir) {
+  size_t n = 0;
+  for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir)) ++n;
+  return n;
+}
+
+// Simulates a full disk: writes beyond `bytes` fail with EFBIG (root is not exempt).
+class FileSizeLimit {
+public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+private:
+  rlimit saved_{};
+  void (*oldHandler_)(int);
+};
+
+TEST(AtomicFile, ReplacesContentsAndKeepsMode) {
+  TestTempDir dir;
+  std::string path = dir.File("data");
+  ASSERT_TRUE(WriteFileAtomically(path, "first"));
+  ::chmod(path.c_str(), 0640);
+  ASSERT_TRUE(WriteFileAtomically(path, std::string("second\0x", 8)));
+  EXPECT_EQ(ReadWholeFile(path, 100), std::string("second\0x", 8));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+TEST(AtomicFile, FailedWriteLeavesOldFileAndNoTemporary) {
+  TestTempDir dir;
+  std::string path = dir.File("data");
+  ASSERT_TRUE(WriteFileAtomically(path, "old contents"));
+  {
+    FileSizeLimit full(64);
+    EXPECT_FALSE(WriteFileAtomically(path, std::string(4096, 'x')));
+  }
+  EXPECT_EQ(ReadWholeFile(path, 100), "old contents");
+  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+TEST(AtomicFile, FailsWhenTargetCannotBeReplaced) {
+  TestTempDir dir;
+  EXPECT_FALSE(WriteFileAtomically(dir.File("missing/data"), "x"));
+  std::filesystem::create_directory(dir.File("adir"));
+  EXPECT_FALSE(WriteFileAtomically(dir.File("adir"), "x"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("adir")));
+  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+TEST(AtomicFile, ReadRefusesMissingOversizedAndNonRegularFiles) {
+  TestTempDir dir;
+  std::string path = dir.File("data");
+  EXPECT_FALSE(ReadWholeFile(path, 10));
+  ASSERT_TRUE(WriteFileAtomically(path, "0123456789"));
+  EXPECT_EQ(ReadWholeFile(path, 10), "0123456789");
+  EXPECT_FALSE(ReadWholeFile(path, 9));
+  EXPECT_FALSE(ReadWholeFile(dir.Path(), 10));
+}
+
+}  // namespace
+}  // namespace plat
