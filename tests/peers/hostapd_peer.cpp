@@ -1,0 +1,69 @@
+#include "tests/peers/hostapd_peer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace peers {
+
+HostapdPeer::HostapdPeer(NetworkNamespace& space, const std::string& interface,
+                         const ScratchDir& dir, const HostapdOptions& options)
+    : interface_(interface), controlDir_(dir.File("hostapd-ctrl")), logPath_(dir.File("hostapd.log")) {
+  std::string users;
+  for (const auto& line : options.eapUsers) users += line + "\n";
+  const std::string usersPath = dir.Write("eap_user", users);
+
+  std::string config =
+      "interface=" + interface + "\n"
+      "driver=wired\n"
+      "ieee8021x=1\n"
+      "eapol_version=2\n"
+      "eap_server=1\n"
+      "use_pae_group_addr=1\n"
+      "eap_user_file=" + usersPath + "\n"
+      "ctrl_interface=" + controlDir_ + "\n"
+      "logger_stdout=-1\n"
+      "logger_stdout_level=0\n";
+  for (const auto& line : options.extraConfig) config += line + "\n";
+  const std::string configPath = dir.Write("hostapd.conf", config);
+
+  const int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (log < 0) throw std::runtime_error("cannot create " + logPath_);
+  try {
+    process_ = space.Start({"hostapd", "-dd", "-t", configPath}, log);
+  } catch (...) {
+    close(log);
+    throw;
+  }
+  close(log);
+
+  // Start-up is not a protocol timer: poll until the port is enabled.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (Cli({"status"}).find("state=ENABLED") == std::string::npos) {
+    if (!process_.Running()) throw std::runtime_error("hostapd exited at start:\n" + Log());
+    if (std::chrono::steady_clock::now() > deadline) {
+      throw std::runtime_error("hostapd did not come up within 10 s:\n" + Log());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+std::string HostapdPeer::Cli(const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv = {"hostapd_cli", "-p", controlDir_, "-i", interface_};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::string output;
+  RunProgram(argv, &output);
+  return output;
+}
+
+void HostapdPeer::Deauthenticate(const MacAddress& station) {
+  const std::string answer = Cli({"deauthenticate", ToString(station)});
+  if (answer.find("OK") == std::string::npos) {
+    throw std::runtime_error("hostapd_cli deauthenticate " + ToString(station) + ": " + answer);
+  }
+}
+
+}  // namespace peers

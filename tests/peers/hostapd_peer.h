@@ -1,0 +1,47 @@
+// hostapd as an 802.1X authenticator with its own EAP server (driver=wired) on one end of a
+// veth pair: the real peer our EAP methods authenticate against.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/peers/child_process.h"
+#include "tests/peers/mac_address.h"
+#include "tests/peers/network_namespace.h"
+#include "tests/peers/scratch_dir.h"
+
+namespace peers {
+
+struct HostapdOptions {
+  // Lines of the eap_user file, e.g. "\"alice\" MD5 \"secret\"" (hostapd.eap_user(5) form).
+  std::vector<std::string> eapUsers{};
+  // Further hostapd.conf lines: server certificate and key for the TLS methods, a RADIUS
+  // server to use instead of the integrated one, ...
+  std::vector<std::string> extraConfig{};
+};
+
+class HostapdPeer {
+ public:
+  // Writes hostapd.conf and eap_user into `dir`, starts hostapd on `interface` inside
+  // `space` and waits until it serves the port. Throws, with hostapd's log, when it does
+  // not come up.
+  HostapdPeer(NetworkNamespace& space, const std::string& interface, const ScratchDir& dir,
+              const HostapdOptions& options);
+
+  // Forgets a station, so that a new conversation from its MAC is served at once (hostapd
+  // ignores a station for 60 s after an EAP-Failure). Throws when hostapd refuses.
+  void Deauthenticate(const MacAddress& station);
+  // hostapd_cli with the given arguments on this hostapd's control socket; its output.
+  std::string Cli(const std::vector<std::string>& arguments);
+  // hostapd's debug log so far.
+  std::string Log() const { return ReadTextFile(logPath_); }
+  ChildProcess& process() { return process_; }
+
+ private:
+  std::string interface_;
+  std::string controlDir_;
+  std::string logPath_;
+  ChildProcess process_;
+};
+
+}  // namespace peers
