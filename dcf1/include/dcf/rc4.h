@@ -14,7 +14,7 @@ struct Rc4State {
   ~Rc4State();
 };
 
-// keyLength must be at least 1.
+// An empty key throws dcfRangeException.
 void Rc4SetKey(Rc4State& state, std::size_t keyLength, const std::uint8_t* key);
 // XORs length bytes of keystream onto input; output may be input. The state carries over
 // between calls, so crypting a buffer of zeros discards keystream.

@@ -1,5 +1,7 @@
 #include <dcf/rc4.h>
 
+#include <dcf/dcfException.h>
+
 #include <bit>
 #include <cstring>
 
@@ -10,6 +12,10 @@ using crypto_detail::Wipe;
 Rc4State::~Rc4State() { Wipe(*this); }
 
 void Rc4SetKey(Rc4State& state, std::size_t keyLength, const std::uint8_t* key) {
+  // The schedule repeats the key over 256 positions: an empty key has nothing to repeat.
+  if (keyLength == 0 || key == nullptr) {
+    dcfThrowRangeException(dcfRangeException("RC4 key must not be empty"), __LINE__, "crypto/rc4");
+  }
   for (int i = 0; i < 256; ++i) state.S[i] = i;
   state.x = state.y = 0;
   std::uint32_t j = 0;

@@ -1,4 +1,5 @@
 // RC4 against RFC 6229 and OpenSSL.
+#include <dcf/dcfException.h>
 #include <dcf/rc4.h>
 #include <gtest/gtest.h>
 
@@ -58,6 +59,14 @@ TEST(Rc4, Rfc6229Keystreams) {
 // with that byte written out 256 times.
 TEST(Rc4, OneByteKeyRepeatsOverTheSchedule) {
   EXPECT_EQ(Hex(Keystream({0x5a}, 64)), Hex(Keystream(std::vector<std::uint8_t>(256, 0x5a), 64)));
+}
+
+// Keying repeats the key over the schedule; an empty key would make it read past the key.
+TEST(Rc4, EmptyKeyIsRefused) {
+  Rc4State state;
+  const std::uint8_t key[1] = {1};
+  EXPECT_THROW(Rc4SetKey(state, 0, key), dcfRangeException);
+  EXPECT_THROW(Rc4SetKey(state, 5, nullptr), dcfRangeException);
 }
 
 TEST(Rc4, CryptOfNothingLeavesTheStateAlone) {
