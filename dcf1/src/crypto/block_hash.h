@@ -78,7 +78,7 @@ void PadAndCompress(std::uint8_t (&buffer)[kBlockSize], std::size_t used,
   compress(buffer, 1);
 }
 
-// Init, Update and Final of MD4 and MD5, which differ only in their compression function.
+// Init, Update, Final and the one-shot digest of MD4 and MD5, which differ only in their compression function.
 // Context has state[4], byteCount[2] (low word first) and buffer[64].
 template <class Context>
 void MdInit(Context& context) {
@@ -109,6 +109,14 @@ void MdFinal(std::uint8_t* digest, Context& context, Compress compress) {
                  [&](const std::uint8_t* blocks, std::size_t n) { compress(context.state, blocks, n); });
   for (int i = 0; i < 4; ++i) StoreLe32(digest + 4 * i, context.state[i]);
   Wipe(context);
+}
+
+template <class Context, class Compress>
+void MdDigest(std::uint8_t* digest, const void* data, std::size_t length, Compress compress) {
+  Context context;
+  MdInit(context);
+  MdUpdate(context, data, length, compress);
+  MdFinal(digest, context, compress);
 }
 
 }  // namespace crypto_detail

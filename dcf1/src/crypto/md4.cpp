@@ -63,8 +63,5 @@ void Md4Final(std::uint8_t digest[kMd4DigestSize], Md4Context& context) {
 }
 
 void Md4Digest(std::uint8_t digest[kMd4DigestSize], const void* data, std::size_t length) {
-  Md4Context context;
-  Md4Init(context);
-  Md4Update(context, data, length);
-  Md4Final(digest, context);
+  MdDigest<Md4Context>(digest, data, length, Md4Compress);
 }

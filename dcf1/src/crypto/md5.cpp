@@ -91,8 +91,5 @@ void Md5Final(std::uint8_t digest[kMd5DigestSize], Md5Context& context) {
 }
 
 void Md5Digest(std::uint8_t digest[kMd5DigestSize], const void* data, std::size_t length) {
-  Md5Context context;
-  Md5Init(context);
-  Md5Update(context, data, length);
-  Md5Final(digest, context);
+  MdDigest<Md5Context>(digest, data, length, Md5Compress);
 }
