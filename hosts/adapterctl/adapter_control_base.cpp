@@ -1,0 +1,118 @@
+#include "hosts/adapterctl/adapter_control_base.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zelcon {
+namespace {
+
+std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
+
+void Wipe(std::string& s) {
+  volatile char* p = s.data();
+  for (size_t i = 0; i < s.size(); ++i) p[i] = 0;
+  s.clear();
+}
+
+}  // namespace
+
+PendingIdentity::~PendingIdentity() { Wipe(password); }
+
+bool CopyText(std::string_view text, char* buffer, uint32_t size) {
+  if (!buffer || size == 0) return false;
+  size_t n = std::min<size_t>(text.size(), size - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+  return n == text.size();
+}
+
+int AdapterControlBase::Initialize(void* window) {
+  notifier_.SetTarget(window);
+  return 0;
+}
+
+int AdapterControlBase::OpenAdapter(void*& handle) {
+  handle = nullptr;
+  return 1;
+}
+
+int AdapterControlBase::CloseAdapter(void*) { return 1; }
+
+int AdapterControlBase::QueryRegistry(const char* path, const char* valueName, char* buffer,
+                                      uint32_t size) {
+  if (!path || !valueName) return 1;
+  std::optional<std::string> text = registry_.QueryString(path, valueName);
+  if (!text) return 1;
+  return CopyText(*text, buffer, size) ? 0 : 1;
+}
+
+int AdapterControlBase::QueryRegistry(const char* path, const char* valueName, uint32_t& value) {
+  if (!path || !valueName) return 1;
+  std::optional<uint32_t> v = registry_.QueryDword(path, valueName);
+  if (!v) return 1;
+  value = *v;
+  return 0;
+}
+
+int AdapterControlBase::SetRegistry(const char* path, const char* valueName, uint32_t value) {
+  if (!path || !valueName) return 1;
+  return registry_.SetDword(path, valueName, value) ? 0 : 1;
+}
+
+int AdapterControlBase::SetSsid(void*, const char*, uint32_t, uint32_t) { return 1; }
+int AdapterControlBase::SetWepKey(void*, uint32_t, const uint8_t*, uint32_t, uint32_t) {
+  return 1;
+}
+int AdapterControlBase::SetWPAInformation(void*, uint32_t, uint32_t, uint32_t, const uint8_t*,
+                                          const char*) {
+  return 1;
+}
+int AdapterControlBase::SetProfileInUse(void*, const char*, uint32_t) { return 1; }
+int AdapterControlBase::QueryScanListLength(void*, uint8_t*, uint32_t, uint32_t&) { return -1; }
+
+void AdapterControlBase::SetIdentity(PendingIdentity::Method method, const char* login,
+                                     const char* domain, const char* password,
+                                     const char* anonymous, const uint8_t* certHash) {
+  std::lock_guard lock(identityMutex_);
+  Wipe(identity_.password);
+  identity_.method = method;
+  identity_.loginName = Text(login);
+  identity_.domain = Text(domain);
+  identity_.password = Text(password);
+  identity_.anonymousName = Text(anonymous);
+  identity_.certHash.assign(certHash, certHash ? certHash + 20 : certHash);
+}
+
+int AdapterControlBase::WPACreateIdentityTLS(const char* loginName, const uint8_t* certHash) {
+  SetIdentity(PendingIdentity::Method::Tls, loginName, nullptr, nullptr, nullptr, certHash);
+  return 0;
+}
+
+int AdapterControlBase::WPACreateIdentityPEAP(const char* loginName, const char* domain,
+                                              const char* password) {
+  SetIdentity(PendingIdentity::Method::Peap, loginName, domain, password, nullptr, nullptr);
+  return 0;
+}
+
+int AdapterControlBase::WPACreateIdentityLEAP(const char* loginName, const char* domain,
+                                              const char* password) {
+  SetIdentity(PendingIdentity::Method::Leap, loginName, domain, password, nullptr, nullptr);
+  return 0;
+}
+
+int AdapterControlBase::WPACreateIdentityTtls(const char* loginName, const char* domain,
+                                              const char* password, const char* anonymousName) {
+  SetIdentity(PendingIdentity::Method::Ttls, loginName, domain, password, anonymousName,
+              nullptr);
+  return 0;
+}
+
+PendingIdentity AdapterControlBase::TakePendingIdentity() {
+  std::lock_guard lock(identityMutex_);
+  PendingIdentity taken = identity_;
+  Wipe(identity_.password);
+  identity_ = PendingIdentity();
+  return taken;
+}
+
+}  // namespace zelcon

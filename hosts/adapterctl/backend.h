@@ -1,0 +1,18 @@
+#pragma once
+// Choosing the library's backend: "sim" or "sim:<scenario file>" (ZELCON_ADAPTER) selects the
+// simulated adapter; anything else the driver's control device, which is not served yet, so
+// that backend finds no adapter. A scenario file that cannot be read is reported on stderr
+// and leaves the library without an adapter.
+#include <memory>
+#include <string_view>
+
+#include "hosts/adapterctl/adapter_control.h"
+#include "hosts/adapterctl/notifier.h"
+#include "platform/win32/registry_store.h"
+
+namespace zelcon {
+
+std::unique_ptr<IAdapterControl> CreateBackend(std::string_view selection, Notifier& notifier,
+                                               plat::RegistryStore registry);
+
+}  // namespace zelcon
