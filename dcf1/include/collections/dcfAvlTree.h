@@ -20,7 +20,8 @@ public:
   dcfAvlTree() { header_.parent = &header_; }
   dcfAvlTree(const dcfAvlTree&) = delete;
   dcfAvlTree& operator=(const dcfAvlTree&) = delete;
-  ~dcfAvlTree() { Clear(); }
+  // Owns no item and does not touch them when it goes (they may be gone already).
+  ~dcfAvlTree() = default;
 
   // The header: its left child is the root and its leftCount the number of items.
   dcfAvlNode* Header() { return &header_; }

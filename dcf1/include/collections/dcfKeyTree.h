@@ -31,7 +31,8 @@ public:
   dcfKeyTree() { header_.parent = &header_; }
   dcfKeyTree(const dcfKeyTree&) = delete;
   dcfKeyTree& operator=(const dcfKeyTree&) = delete;
-  ~dcfKeyTree() { Clear(); }
+  // Owns no entry and does not touch them when it goes (they may be gone already).
+  ~dcfKeyTree() = default;
 
   bool Empty() const { return header_.left == nullptr; }
 

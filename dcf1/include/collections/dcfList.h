@@ -26,18 +26,16 @@ public:
   dcfList() { head_.next = head_.prev = &head_; }
   dcfList(const dcfList&) = delete;
   dcfList& operator=(const dcfList&) = delete;
-  // Entries outlive the list: leave none pointing at the dead head.
-  ~dcfList() {
-    while (!Empty()) head_.next->Unlink();
-  }
+  // The list owns no entry and does not touch them when it goes: entries may be gone
+  // already. Unlink the ones that stay before the list is destroyed.
+  ~dcfList() = default;
 
   dcfListNode* Head() { return &head_; }
   bool Empty() const { return head_.next == &head_; }
 
-  // Links node right after position; with Head() as position it becomes the first element.
-  // A node linked elsewhere is unlinked first.
+  // Links an unlinked node right after position; with Head() as position it becomes the
+  // first element.
   void InsertAfter(dcfListNode* position, dcfListNode* node) {
-    node->Unlink();
     node->prev = position;
     node->next = position->next;
     position->next->prev = node;
