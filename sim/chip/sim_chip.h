@@ -1,0 +1,129 @@
+#pragma once
+// The simulated adapter chip: PCI identity, two 64 KB register windows, the interrupt line,
+// the boot ROM's download handshake and the running firmware's command engine. It
+// implements the runtime's device interface, so the driver meets it only through register
+// accesses, PCI configuration reads, shared memory and its interrupt. The contract (what
+// each register and command does) is in README.md beside this file.
+//
+// Seams for later: the transmit and receive rings (doorbell 1, the ring registers in
+// window 0, causes 0x01/0x02), power save (doorbell 4, cause 0x08) and the medium.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ndis/device.h"
+#include "sim/chip/boot_rom.h"
+#include "sim/chip/chip_config.h"
+#include "sim/chip/firmware_engine.h"
+
+namespace simchip {
+
+struct RegisterAccess {
+  bool write = false;
+  unsigned window = 0;
+  std::uint32_t offset = 0;
+  ndis::AccessWidth width = ndis::AccessWidth::U32;
+  std::uint32_t value = 0;
+  friend bool operator==(const RegisterAccess&, const RegisterAccess&) = default;
+};
+
+struct LoggedCommand {
+  std::uint16_t code = 0;
+  std::vector<std::uint8_t> record;  // as the chip read it from host memory
+  ndis::Micros at{0};
+};
+
+class SimChip final : public ndis::ChipDevice {
+public:
+  explicit SimChip(ChipIdentity identity = {});
+  ~SimChip() override;
+
+  // ndis::ChipDevice
+  void attach(ndis::DeviceBus& bus) override;
+  void detach() override;
+  ndis::DeviceResources resources() const override;
+  std::size_t readPciConfig(std::uint32_t offset, std::span<std::uint8_t> into) override;
+  std::size_t writePciConfig(std::uint32_t offset, std::span<const std::uint8_t> from) override;
+  std::uint32_t readRegister(unsigned window, std::uint32_t offset, ndis::AccessWidth width) override;
+  void writeRegister(unsigned window, std::uint32_t offset, ndis::AccessWidth width,
+                     std::uint32_t value) override;
+  void surpriseRemoved() override;
+
+  // Test and host controls.
+  ChipKnobs& knobs() { return knobs_; }
+  const ChipIdentity& identity() const { return identity_; }
+  void pulseRadioSwitch(bool on);   // the hardware radio switch: cause 0x40 (on) or 0x20 (off)
+  void crash();                     // the firmware dies and clears the host's alive word
+  void setChannelActivity(std::uint8_t value);
+  void raise(std::uint32_t causes);
+
+  // What happened.
+  FirmwareState firmwareState() const { return bootRom_.state(); }
+  unsigned downloadedBlocks() const { return bootRom_.blocksLoaded(); }
+  const std::string& lastRefusal() const { return bootRom_.lastRefusal(); }
+  const FirmwareEngine& firmware() const { return firmware_; }
+  FirmwareCounters& counters() { return firmware_.counters(); }
+  const std::vector<LoggedCommand>& commands() const { return commands_; }
+  // Everything the driver did that the chip's protocol forbids; a correct driver leaves it
+  // empty.
+  const std::vector<std::string>& protocolFaults() const { return faults_; }
+  void recordAccesses(bool on) { recording_ = on; }
+  const std::vector<RegisterAccess>& accesses() const { return accesses_; }
+  void clearAccesses() { accesses_.clear(); }
+  std::uint32_t cause() const { return cause_; }
+  std::uint32_t mask() const { return mask_; }
+  bool interruptLine() const { return line_; }
+  bool removed() const { return removed_; }
+  unsigned transmitDoorbells() const { return transmitDoorbells_; }
+  unsigned sleepRequests() const { return sleepRequests_; }
+  unsigned receiveResumes() const { return receiveResumes_; }
+
+private:
+  std::uint32_t load(unsigned window, std::uint32_t offset, ndis::AccessWidth width) const;
+  void store(unsigned window, std::uint32_t offset, ndis::AccessWidth width, std::uint32_t value);
+  std::uint32_t readWindow1(std::uint32_t offset, ndis::AccessWidth width);
+  void writeWindow1(std::uint32_t offset, ndis::AccessWidth width, std::uint32_t value);
+  void doorbell(std::uint32_t value);
+  void downloadKick();
+  void commandKick();
+  void answerMailbox(std::uint32_t value);
+  void stopFirmware();
+  void updateLine();
+  void fault(std::string what);
+  void cancelEvents();
+  ndis::EventId schedule(ndis::Micros delay, std::string label, std::function<void()> action);
+
+  ChipIdentity identity_;
+  ChipKnobs knobs_;
+  ndis::DeviceBus* bus_ = nullptr;
+  std::array<std::uint8_t, 256> pci_{};
+  std::vector<std::uint8_t> windows_[2];
+  std::array<std::array<std::uint8_t, 256>, 256> indirect_{};
+
+  std::uint32_t address_ = 0;
+  std::uint32_t status_ = 0;
+  std::uint32_t cause_ = 0;
+  std::uint32_t mask_ = 0;
+  bool line_ = false;
+  bool removed_ = false;
+
+  BootRom bootRom_;
+  FirmwareEngine firmware_;
+  // A mailbox answer that waits for the host's k-th status read (knob).
+  std::optional<std::uint32_t> answerOnPoll_;
+  unsigned pollsLeft_ = 0;
+  bool commandInChip_ = false;
+  bool crashed_ = false;
+  std::vector<ndis::EventId> events_;
+
+  std::vector<LoggedCommand> commands_;
+  std::vector<std::string> faults_;
+  bool recording_ = false;
+  std::vector<RegisterAccess> accesses_;
+  unsigned transmitDoorbells_ = 0;
+  unsigned sleepRequests_ = 0;
+  unsigned receiveResumes_ = 0;
+};
+
+}  // namespace simchip
