@@ -1,15 +1,12 @@
 #pragma once
-// Zeroing of secrets that the compiler may not drop as a dead store.
-#include <cstddef>
-#include <string.h>
+// Wipe(object): dcfWipe over the whole of a context, key schedule or local array.
+#include <dcf/dcfWipe.h>
 
 namespace crypto_detail {
 
-inline void WipeBytes(void* p, std::size_t n) { explicit_bzero(p, n); }
-
 template <class T>
 void Wipe(T& object) {
-  WipeBytes(static_cast<void*>(&object), sizeof object);
+  dcfWipe(static_cast<void*>(&object), sizeof object);
 }
 
 }  // namespace crypto_detail
