@@ -1,12 +1,11 @@
 #include "platform/win32/atomic_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <filesystem>
 
+#include "platform/win32/test_file_size_limit.h"
 #include "platform/win32/test_temp_dir.h"
 
 namespace plat {
@@ -17,26 +16,6 @@ size_t FilesIn(const std::string& dir) {
   for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir)) ++n;
   return n;
 }
-
-// Simulates a full disk: writes beyond `bytes` fail with EFBIG (root is not exempt).
-class FileSizeLimit {
-public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, oldHandler_);
-  }
-
-private:
-  rlimit saved_{};
-  void (*oldHandler_)(int);
-};
 
 TEST(AtomicFile, ReplacesContentsAndKeepsMode) {
   TestTempDir dir;
@@ -56,7 +35,7 @@ TEST(AtomicFile, FailedWriteLeavesOldFileAndNoTemporary) {
   std::string path = dir.File("data");
   ASSERT_TRUE(WriteFileAtomically(path, "old contents"));
   {
-    FileSizeLimit full(64);
+    TestFileSizeLimit full(64);
     EXPECT_FALSE(WriteFileAtomically(path, std::string(4096, 'x')));
   }
   EXPECT_EQ(ReadWholeFile(path, 100), "old contents");
