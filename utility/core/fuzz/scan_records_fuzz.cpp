@@ -1,0 +1,21 @@
+// Scan lists come from the adapter: every walk must stay within the bytes returned.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "utility/core/scan_records.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::span<const uint8_t> bytes(data, size);
+  for (const SCAN_LIST_ENTRY& e : zelcon::ParseScanList(bytes)) (void)zelcon::ScanEntrySsid(e);
+  uint32_t reported = size >= 4 ? static_cast<uint32_t>(size - data[0] % 4) : 0;
+  for (const zelcon::ExtendedScanEntry& e : zelcon::ParseExtendedScanList(bytes, reported)) {
+    size_t total = 0;
+    zelcon::ForEachElement(e.elements, [&](uint8_t, std::span<const uint8_t> body) {
+      total += body.size() + 2;
+      return true;
+    });
+    if (total > e.elements.size()) __builtin_trap();
+  }
+  return 0;
+}
