@@ -17,13 +17,13 @@ TEST(Notifier, DeliversInDueOrderToTheLatestWindowWithCopiedTexts) {
   ASSERT_TRUE(sink.WaitForNothing(milliseconds(50)));
 
   notifier.SetTarget(sink.Window());
+  notifier.Post(5, 0);
+  notifier.Post(9, 7);
   {
     std::string text = "Authenticating...";
     notifier.Post(1012, 0, text, milliseconds(60));
     text.assign("overwritten");
   }
-  notifier.Post(5, 0);
-  notifier.Post(9, 7);
   std::vector<NotificationSink::Note> got = sink.WaitFor(3);
   ASSERT_EQ(got.size(), 3u);
   EXPECT_EQ(got[0].code, 5u);
@@ -39,7 +39,7 @@ TEST(Notifier, DropPendingForgetsWhatIsNotDeliveredYet) {
   Notifier notifier;
   notifier.SetPoster(NotificationSink::Post);
   notifier.SetTarget(sink.Window());
-  notifier.Post(1, 0, {}, milliseconds(200));
+  notifier.Post(1, 0, {}, milliseconds(2000));
   notifier.DropPending();
   notifier.Post(2);
   std::vector<NotificationSink::Note> got = sink.WaitFor(1);

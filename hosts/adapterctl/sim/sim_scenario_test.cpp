@@ -61,3 +61,16 @@ TEST(SimScenario, RefusesBadLinesNamingTheLine) {
 
 }  // namespace
 }  // namespace zelcon
+
+namespace zelcon {
+namespace {
+
+TEST(SimScenario, ShippedExampleLoads) {
+  SimScenarioResult r = LoadSimScenario(std::string(ZL_SOURCE_DIR) + "/hosts/adapterctl/sim/office.scenario");
+  ASSERT_TRUE(r.scenario) << r.error;
+  EXPECT_EQ(r.scenario->networks.size(), 4u);
+  EXPECT_FALSE(LoadSimScenario("/nonexistent/file").scenario);
+}
+
+}  // namespace
+}  // namespace zelcon
