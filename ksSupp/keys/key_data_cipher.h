@@ -1,0 +1,24 @@
+#pragma once
+// Decryption of EAPOL-Key Key Data: RC4 with the first 256 keystream bytes discarded
+// (descriptor version 1) and AES key unwrap (RFC 3394, version 2).
+#include <cstdint>
+
+class EapolKeyFrame;
+class IeSet;
+class SecureByteArray;
+
+constexpr uint32_t kRc4KeystreamDiscard = 256;
+
+// RFC 3394 key unwrap with a 16-byte KEK over single-block AES-128 (OpenSSL EVP). The input
+// is a multiple of 8 bytes, at least 16; the output, 8 bytes shorter, is written only when
+// the integrity value A6A6A6A6A6A6A6A6 checks out.
+bool AesKeyUnwrap(const uint8_t kek[16], const uint8_t* wrapped, uint32_t wrappedLength,
+                  uint8_t* out);
+
+// RC4 keyed with IV (16) | KEK (16), 256 keystream bytes discarded, over length bytes.
+void Rc4KeyData(const uint8_t iv[16], const uint8_t kek[16], const uint8_t* in, uint32_t length,
+                uint8_t* out);
+
+// Decrypts the frame's Key Data when it is flagged as encrypted (else takes it as it is) and
+// walks it into keyData. ptk must hold at least KCK | KEK (32 bytes).
+bool DecryptKeyData(const EapolKeyFrame& frame, const SecureByteArray& ptk, IeSet& keyData);

@@ -1,0 +1,119 @@
+#pragma once
+// The keying state of one association, shared by the WPA and the RSN key handler: PMK,
+// addresses, nonces, the PTK being negotiated and the one in force, replay counters and
+// the element sets of both sides; the pairwise key expansion, the checks every EAPOL-Key
+// frame passes, key hand-over and EAPOL-Key requests.
+#include <cstdint>
+
+#include <collections/dcfByteArray.h>
+
+#include "ksSupp/keys/eapol_key_frame.h"
+#include "ksSupp/keys/ie_set.h"
+
+class KeyHandlerServices;
+
+constexpr uint32_t kMacLength = 6;
+constexpr uint32_t kKckLength = 16;
+constexpr uint32_t kTemporalKeyOffset = 32;  // PTK = KCK (16) | KEK (16) | TK
+constexpr uint32_t kCckmKeyRequestIndex = 0xFFFFFFFF;
+
+// Reasons handed to ReportKeyFailure.
+constexpr uint32_t kKeyFailureElement = 2;
+constexpr uint32_t kKeyFailureGroupKey = 3;
+constexpr uint32_t kKeyFailureKeyData = 4;
+
+// CCKM fast-roaming state (used when the supplicant's AKM is 00-40-96-00).
+struct CckmState {
+  uint32_t state = 0;  // 0 none, 1 fast handoff requested, 2 base key established
+  uint32_t rn = 0;     // reassociation number; 1 once the first PTK is committed
+  SecureByteArray savedSupplicantIe;
+  SecureByteArray btk;  // 48 bytes: KRK in 0..15, BTK in 16..47
+  uint32_t keyLength = 0;
+};
+
+class KeyHandler {
+ public:
+  KeyHandler(bool isRsn, KeyHandlerServices& services);
+  KeyHandler(const KeyHandler&) = delete;
+  KeyHandler& operator=(const KeyHandler&) = delete;
+  virtual ~KeyHandler();
+
+  // A new association begins: forget every key, nonce, counter and element.
+  virtual void Reset();
+  void SetAddresses(const uint8_t authenticator[kMacLength], const uint8_t supplicant[kMacLength]);
+  // The authenticator's elements from the beacon or probe response; empty changes nothing.
+  void SetAuthenticatorIes(const uint8_t* bytes, uint32_t length);
+  // The elements of the association request.
+  void SetSupplicantIes(const uint8_t* bytes, uint32_t length);
+  virtual void SetPmk(const uint8_t* pmk, uint32_t length);
+
+  // A PTK is in force and the group key has arrived (the Secure bit was seen).
+  bool HandshakeComplete() const;
+
+  // The RSN element (isRsn) or the WPA element of each side.
+  const SecurityElement& AuthenticatorElement() const;
+  const SecurityElement& SupplicantElement() const;
+  uint32_t SupplicantGroupSuite() const;
+  uint32_t SupplicantPairwiseSuite() const;
+  uint32_t SupplicantAkmSuite() const;
+
+  // Pairwise key expansion for a message 1 (keeps the SNonce of the running handshake).
+  void derive_ptk(const uint8_t anonce[eapol_key::kNonceLength], uint32_t keyLength);
+  // Message 3 accepted: the negotiated PTK comes into force.
+  void CommitPtk(uint32_t descriptorVersion, uint32_t keyLength);
+
+  const SecureByteArray& Pmk() const { return pmk_; }
+  const SecureByteArray& Ptk() const { return ptk_; }
+  const SecureByteArray& InstalledPtk() const { return installedPtk_; }
+  const uint8_t* ANonce() const { return nonces_; }
+  const uint8_t* SNonce() const { return nonces_ + eapol_key::kNonceLength; }
+  uint64_t ReplayCounter() const { return replayCounter_; }
+  const CckmState& Cckm() const { return cckm_; }
+
+ protected:
+  // The checks every EAPOL-Key frame passes first, in order, each refusal traced.
+  bool CheckFrame(const uint8_t* frame, uint32_t length, uint8_t descriptorType,
+                  const char* wrongDescriptorText);
+  // A frame with a valid MIC raises the lowest acceptable counter past its own; the
+  // highest counter leaves nothing acceptable after it instead of wrapping to 0.
+  void AcceptReplayCounter(uint64_t received);
+  // The key length a cipher suite needs (0: a suite of no known length).
+  static uint32_t CipherKeyLength(uint32_t suite);
+  bool PairwiseKeyLengthValid(uint32_t keyLength) const;
+  bool GroupKeyLengthValid(uint32_t keyLength) const;
+  // Hand-over of the temporal key of the PTK in force, once per PTK.
+  void InstallPairwiseKey(uint32_t keyLength, uint32_t rscLow, uint32_t rscHigh);
+  // Hand-over of a group key, unless this very key is already installed at this index.
+  void InstallGroupKey(const uint8_t* key, uint32_t keyLength, uint32_t keyIndex,
+                       uint32_t rscLow, uint32_t rscHigh);
+  // Reaction to an authentication event of the host (MIC failure, rekey request).
+  void AuthIndication(uint32_t flags, const uint8_t* bssid, const char* kind,
+                      uint8_t eapolVersion, uint8_t descriptorType);
+  // The KCK that signs message 2 (the KRK of the base key with CCKM).
+  const uint8_t* Message2MicKey() const;
+
+  const bool isRsn_;
+  KeyHandlerServices& services_;
+  SecureByteArray pmk_;
+  uint8_t authenticatorAddress_[kMacLength] = {};
+  uint8_t supplicantAddress_[kMacLength] = {};
+  IeSet authenticatorIes_;
+  IeSet supplicantIes_;
+  uint8_t authenticatorIesKnown_ = 0;
+  uint8_t nonces_[2 * eapol_key::kNonceLength] = {};  // ANonce | SNonce
+  SecureByteArray ptk_;
+  SecureByteArray installedPtk_;
+  uint8_t snonceDrawn_ = 0;
+  uint32_t descriptorVersion_ = 0;
+  uint8_t groupSecured_ = 0;
+  uint64_t replayCounter_ = 0;
+  bool replayCounterExhausted_ = false;
+  uint64_t requestCounter_ = 0;
+  uint8_t cckmInUse_ = 0;
+  CckmState cckm_;
+  // What was handed to the host, so that a retransmitted or replayed message with the same
+  // key does not install it again (which would reset the driver's packet numbers).
+  bool pairwiseKeyInstalled_ = false;
+  SecureByteArray installedGroupKey_;
+  uint32_t installedGroupKeyIndex_ = 0;
+};
