@@ -21,13 +21,6 @@ struct PskServices : NullKeyHandlerServices {
     handler->SetPmk(psk, sizeof psk);
   }
 };
-    handler->SetPmk(psk, sizeof psk);
-  }
-  void PmksaCacheHit() override {}
-  void CachedHandshakeDone() override {}
-  void SetPmkidList(uint32_t, const uint8_t*) override {}
-  void SendFlitElements(const uint8_t*, uint32_t) override {}
-};
 
 const uint8_t kRsnElement[] = {0x30, 0x14, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00,
                                0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x02, 0x00, 0x00};
