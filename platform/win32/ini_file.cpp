@@ -34,6 +34,7 @@ bool NextLine(std::string_view text, size_t& pos, Line& line) {
   size_t nl = text.find('\n', pos);
   size_t bodyEnd = (nl == std::string_view::npos) ? text.size() : nl;
   size_t eolEnd = (nl == std::string_view::npos) ? text.size() : nl + 1;
+  // A CR before LF, or ending the text, belongs to the line break.
   if (bodyEnd > pos && text[bodyEnd - 1] == '\r') --bodyEnd;
   line.start = pos;
   line.body = text.substr(pos, bodyEnd - pos);
@@ -64,6 +65,13 @@ Parsed ParseLine(const Line& line) {
   p.valueStart = line.start + eq + 1 + leading;
   p.valueEnd = p.valueStart + value.size();
   return p;
+}
+
+// What turns a line's break into a complete one: nothing after LF, LF after a final CR,
+// the file's line ending after a last line without any.
+std::string_view Completion(std::string_view eol, std::string_view fileEol) {
+  if (!eol.empty() && eol.back() == '\n') return "";
+  return eol == "\r" ? "\n" : fileEol;
 }
 
 std::string_view FileLineEnding(std::string_view text) {
@@ -129,13 +137,14 @@ std::string IniWithValue(std::string_view text, std::string_view section, std::s
   if (loc.insertAfter) {
     const Line& after = *loc.insertAfter;
     out.append(text.substr(0, after.End()));
-    if (after.eol.empty()) out.append(eol);
+    out.append(Completion(after.eol, eol));
     out.append(keyLine).append(eol);
     out.append(text.substr(after.End()));
     return out;
   }
   out.append(text);
-  if (!out.empty() && out.back() != '\n') out.append(eol);
+  if (!out.empty() && out.back() != '\n')
+    out.append(Completion(out.back() == '\r' ? "\r" : "", eol));
   out.append("[").append(TrimBlanks(section)).append("]").append(eol);
   out.append(keyLine).append(eol);
   return out;

@@ -75,6 +75,9 @@ const WriteCase kWriteCases[] = {
      "[A]\r\nx=1\r\n[S]\r\nk=1\r\n"},
     {"empty text gets CR LF", "", "Advanced", "FirstChan", "10", "[Advanced]\r\nFirstChan=10\r\n"},
     {"empty value replaced", "[A]\nk=\n", "A", "k", "5", "[A]\nk=5\n"},
+    {"a CR ending the file is completed to CR LF", "[A]\r\nx=1\r", "A", "k", "5",
+     "[A]\r\nx=1\r\nk=5\r\n"},
+    {"an unterminated header ending in CR", "[A\r", "A", "k", "5", "[A\r\nk=5\r\n"},
     {"only the first matching section is written", "[A]\nk=1\n[A]\nk=2\n", "A", "k", "9",
      "[A]\nk=9\n[A]\nk=2\n"},
 };
