@@ -1,0 +1,23 @@
+// createEapMethod: the outer methods by EAP type. The TLS family and LEAP join here as they
+// are built; inner-only methods are made by the tunnels' own factories.
+#include "ksSupp/eap/eap_md5_challenge.h"
+#include "ksSupp/eap/eap_method.h"
+#include "ksSupp/eap/eap_token_card.h"
+#include "ksSupp/eap_method_host.h"
+#include "ksSupp/eap_packet.h"
+
+EapMethod* createEapMethod(EapMethodHost* host, std::uint32_t type) {
+  EapMethodHostServices* services = host != nullptr ? host->Services() : nullptr;
+  try {
+    switch (type) {
+      case kEapTypeMd5Challenge:
+        return new EapMd5Challenge(services);
+      case kEapTypeTokenCard:
+        return new EapTokenCard(services, /*promptOnly=*/true);
+      default:
+        return nullptr;
+    }
+  } catch (...) {  // out of memory: no method, which the caller reports
+    return nullptr;
+  }
+}

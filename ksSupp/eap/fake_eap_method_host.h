@@ -1,0 +1,90 @@
+// A scripted EapMethodHost for tests of the runner and the methods: set the user's names,
+// password and the answers the "user" gives; read back what the methods asked.
+#pragma once
+
+#include <collections/dcfByteArray.h>
+#include <strings/dcfString.h>
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ksSupp/eap_method_host.h"
+
+class FakeEapMethodHost : public EapMethodHost, public EapMethodHostServices {
+ public:
+  // Script.
+  std::string userName;
+  std::string outerName;
+  std::string windowsUserName;
+  std::optional<std::string> password;  // nullopt: none stored and the owner declines
+  bool hasIdentityPassword = false;
+  std::optional<std::array<std::uint8_t, 16>> lmHash;
+  std::optional<std::array<std::uint8_t, 16>> ntHash;
+  // One answer per prompt, in order; nullopt or an empty queue declines.
+  std::deque<std::optional<std::string>> challengeAnswers;
+  std::deque<std::optional<std::string>> tokens;
+  std::deque<std::optional<std::pair<std::string, std::string>>> credentials;
+
+  // Record.
+  std::vector<std::string> challengesShown;
+  std::vector<std::string> credentialMessages;
+  std::vector<std::string> notifications;
+  std::vector<std::uint32_t> notices;
+  unsigned passwordRequests = 0;
+  unsigned succeededNotices = 0;
+
+  EapMethodHostServices* Services() override { return this; }
+  void AppendNotification(const char* text, std::uint32_t length) override {
+    notifications.emplace_back(text, length);
+  }
+
+  const char* GetUserName() override { return userName.c_str(); }
+  const char* GetOuterName() override { return outerName.c_str(); }
+  const char* GetWindowsUserName() override { return windowsUserName.c_str(); }
+  const char* GetPassword() override {
+    ++passwordRequests;
+    return password ? password->c_str() : nullptr;
+  }
+  const std::uint8_t* GetLmPasswordHash() override { return lmHash ? lmHash->data() : nullptr; }
+  const std::uint8_t* GetNtPasswordHash() override { return ntHash ? ntHash->data() : nullptr; }
+  bool AnswerChallenge(const char* text, std::uint32_t length, dcfByteArray& answer) override {
+    challengesShown.emplace_back(text, length);
+    return Next(challengeAnswers, answer);
+  }
+  bool GetToken(dcfByteArray& token) override { return Next(tokens, token); }
+  bool CredentialPrompt(const char* message, dcfString& first, dcfString& second) override {
+    credentialMessages.emplace_back(message != nullptr ? message : "");
+    std::optional<std::pair<std::string, std::string>> answer;
+    if (!credentials.empty()) {
+      answer = credentials.front();
+      credentials.pop_front();
+    }
+    if (!answer) {
+      second.Assign("");
+      return false;
+    }
+    first.Assign(answer->first.c_str());
+    second.Assign(answer->second.c_str());
+    password = answer->second;
+    return true;
+  }
+  bool HasIdentityPassword() override { return hasIdentityPassword; }
+  void Notice(std::uint32_t code) override { notices.push_back(code); }
+  void NotifyMethodSucceeded(std::uint32_t) override { ++succeededNotices; }
+
+ private:
+  static bool Next(std::deque<std::optional<std::string>>& answers, dcfByteArray& out) {
+    if (answers.empty()) return false;
+    std::optional<std::string> answer = std::move(answers.front());
+    answers.pop_front();
+    if (!answer) return false;
+    out.Assign(reinterpret_cast<const std::uint8_t*>(answer->data()),
+               static_cast<std::uint32_t>(answer->size()));
+    return true;
+  }
+};
