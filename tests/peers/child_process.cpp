@@ -71,7 +71,7 @@ std::string FindProgram(const std::string& name) {
     size_t end = path.find(':', start);
     if (end == std::string::npos) end = path.size();
     std::string candidate = path.substr(start, end - start) + "/" + name;
-    struct stat st{};
+    struct stat st {};
     if (end > start && stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         access(candidate.c_str(), X_OK) == 0) {
       return candidate;

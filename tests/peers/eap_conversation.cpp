@@ -33,10 +33,14 @@ Bytes IdentityResponse(uint8_t identifier, std::string_view identity) {
 
 const char* ToString(EapOutcome outcome) {
   switch (outcome) {
-    case EapOutcome::kSuccess: return "EAP-Success";
-    case EapOutcome::kFailure: return "EAP-Failure";
-    case EapOutcome::kGaveUp: return "station gave up";
-    case EapOutcome::kTimeout: return "server silent";
+    case EapOutcome::kSuccess:
+      return "EAP-Success";
+    case EapOutcome::kFailure:
+      return "EAP-Failure";
+    case EapOutcome::kGaveUp:
+      return "station gave up";
+    case EapOutcome::kTimeout:
+      return "server silent";
   }
   return "?";
 }

@@ -27,10 +27,10 @@ class EapResponder {
 };
 
 enum class EapOutcome {
-  kSuccess,   // the server sent EAP-Success
-  kFailure,   // the server sent EAP-Failure
-  kGaveUp,    // the responder ended the conversation
-  kTimeout,   // the server fell silent
+  kSuccess,  // the server sent EAP-Success
+  kFailure,  // the server sent EAP-Failure
+  kGaveUp,   // the responder ended the conversation
+  kTimeout,  // the server fell silent
 };
 const char* ToString(EapOutcome outcome);
 

@@ -49,8 +49,7 @@ TEST_F(HarnessTest, RelaysAConversationAndDeauthenticationLiftsTheHoldAfterFailu
 }
 
 TEST(EapolFrameTest, ParsesByTheEapolLengthAndRejectsShortBodies) {
-  Bytes frame = {1, 0x80, 0xC2, 0, 0, 3, 2, 0, 0, 0, 0, 1, 0x88, 0x8E, 2, 0, 0, 5,
-                 1, 7, 0, 5, 1};
+  Bytes frame = {1, 0x80, 0xC2, 0, 0, 3, 2, 0, 0, 0, 0, 1, 0x88, 0x8E, 2, 0, 0, 5, 1, 7, 0, 5, 1};
   frame.resize(60, 0);  // padded to the Ethernet minimum
   auto parsed = ParseEapolFrame(frame);
   ASSERT_TRUE(parsed);

@@ -42,7 +42,11 @@ class HostapdTest : public ::testing::Test {
   // A locally administered unicast MAC that no earlier conversation of this test used.
   MacAddress NewStation() {
     ++stations_;
-    return {0x02, 0x5a, 0x4c, 0x00, static_cast<uint8_t>(stations_ >> 8),
+    return {0x02,
+            0x5a,
+            0x4c,
+            0x00,
+            static_cast<uint8_t>(stations_ >> 8),
             static_cast<uint8_t>(stations_)};
   }
 

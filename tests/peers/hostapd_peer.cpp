@@ -11,22 +11,28 @@ namespace peers {
 
 HostapdPeer::HostapdPeer(NetworkNamespace& space, const std::string& interface,
                          const ScratchDir& dir, const HostapdOptions& options)
-    : interface_(interface), controlDir_(dir.File("hostapd-ctrl")), logPath_(dir.File("hostapd.log")) {
+    : interface_(interface),
+      controlDir_(dir.File("hostapd-ctrl")),
+      logPath_(dir.File("hostapd.log")) {
   std::string users;
   for (const auto& line : options.eapUsers) users += line + "\n";
   const std::string usersPath = dir.Write("eap_user", users);
 
-  std::string config =
-      "interface=" + interface + "\n"
-      "driver=wired\n"
-      "ieee8021x=1\n"
-      "eapol_version=2\n"
-      "eap_server=1\n"
-      "use_pae_group_addr=1\n"
-      "eap_user_file=" + usersPath + "\n"
-      "ctrl_interface=" + controlDir_ + "\n"
-      "logger_stdout=-1\n"
-      "logger_stdout_level=0\n";
+  std::string config = "interface=" + interface +
+                       "\n"
+                       "driver=wired\n"
+                       "ieee8021x=1\n"
+                       "eapol_version=2\n"
+                       "eap_server=1\n"
+                       "use_pae_group_addr=1\n"
+                       "eap_user_file=" +
+                       usersPath +
+                       "\n"
+                       "ctrl_interface=" +
+                       controlDir_ +
+                       "\n"
+                       "logger_stdout=-1\n"
+                       "logger_stdout_level=0\n";
   for (const auto& line : options.extraConfig) config += line + "\n";
   const std::string configPath = dir.Write("hostapd.conf", config);
 
