@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sim/chip/chip_registers.h"
+#include "sim/chip/chip_text.h"
 
 namespace simchip {
 namespace {
@@ -34,6 +35,30 @@ void PutBytes(std::vector<std::uint8_t>& bytes, std::size_t at, std::span<const 
 constexpr std::size_t kMaxMulticast = 32;
 
 }  // namespace
+
+std::string CommandName(std::uint16_t code) {
+  switch (code) {
+    case command::kGetHwSpec: return "GET_HW_SPEC";
+    case command::kMacFilter: return "MAC_FILTER";
+    case command::kGetStatistics: return "GET_STATISTICS";
+    case command::kRadioControl: return "RADIO_CONTROL";
+    case command::kTxPower: return "TX_POWER";
+    case command::kAntenna: return "ANTENNA";
+    case command::kIbssStart: return "IBSS_START";
+    case command::kScanStart: return "SCAN_START";
+    case command::kScanEnd: return "SCAN_END";
+    case command::kSetChannel: return "SET_CHANNEL";
+    case command::kSetAssociation: return "SET_ASSOCIATION";
+    case command::kSetInfraMode: return "SET_INFRA_MODE";
+    case command::kSetRts: return "SET_RTS";
+    case command::kMeasureLoad: return "MEASURE_0118";
+    case command::kMeasureHistogram: return "MEASURE_0119";
+    case command::kMeasureFrames: return "MEASURE_011A";
+    case command::kSetLedPattern: return "SET_LED_PATTERN";
+    case command::kSetMacAddress: return "SET_MAC_ADDRESS";
+    default: return "0x" + Hex(code, 4);
+  }
+}
 
 void FirmwareEngine::start(std::uint32_t release) {
   release_ = release;

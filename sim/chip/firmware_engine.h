@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "sim/chip/chip_config.h"
@@ -36,6 +37,9 @@ inline constexpr std::uint16_t kResponseBit = 0x8000;
 inline constexpr std::size_t kHeaderSize = 8;
 inline constexpr std::size_t kMaxRecord = 512;  // one command buffer
 }  // namespace command
+
+// The command's name for logs ("RADIO_CONTROL"), or "0x...." for a code it does not know.
+std::string CommandName(std::uint16_t code);
 
 // The eight counters of the statistics reply, in reply order (u32 each from offset 12).
 struct FirmwareCounters {

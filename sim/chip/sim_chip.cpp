@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sim/chip/chip_registers.h"
+#include "sim/chip/chip_text.h"
 
 namespace simchip {
 namespace {
@@ -198,8 +199,13 @@ void SimChip::downloadKick() {
     return bus_ && bus_->dmaRead(physical, into);
   });
   if (!result.fault.empty()) fault(result.fault);
-  if (!wasRunning && bootRom_.state() == FirmwareState::Running)
+  if (!wasRunning && bootRom_.state() == FirmwareState::Running) {
     firmware_.start(bootRom_.image().release);
+    step("firmware image accepted: " + std::to_string(bootRom_.blocksLoaded()) +
+         " blocks of 256 bytes, release " + ReleaseText(bootRom_.image().release));
+  } else if (bootRom_.state() == FirmwareState::BootLoaded && result.answer) {
+    step("boot block accepted");
+  }
   if (!result.answer) return;
   if (knobs_.mailboxAnswerAfterPolls > 0) {
     answerOnPoll_ = *result.answer;
@@ -236,7 +242,7 @@ void SimChip::commandKick() {
   commandInChip_ = true;
   const auto latency =
       code == command::kGetHwSpec ? knobs_.hardwareSpecLatency : knobs_.commandLatency;
-  schedule(latency, "command response", [this, physical, record = std::move(record)] {
+  schedule(latency, "command response", [this, physical, code, record = std::move(record)] {
     commandInChip_ = false;
     auto response = firmware_.execute(record);
     if (!response) return;
@@ -244,11 +250,19 @@ void SimChip::commandKick() {
       fault("command buffer gone before its response");
       return;
     }
+    if (code == command::kGetHwSpec && response->size() >= 20) {
+      step("hardware specification: MAC " + MacText(std::span(*response).subspan(14, 6)) +
+           ", region 0x" + Hex(identity_.regionCode, 2) + ", firmware release " +
+           ReleaseText(firmware_.release()));
+    } else {
+      step(std::string("command ") + CommandName(code) + " answered");
+    }
     raise(kCauseCommand);
   });
 }
 
 void SimChip::stopFirmware() {
+  if (bootRom_.state() == FirmwareState::Running) step("firmware stopped");
   cancelEvents();
   bootRom_.reset();
   commandInChip_ = false;
@@ -292,6 +306,10 @@ void SimChip::updateLine() {
 }
 
 void SimChip::fault(std::string what) { faults_.push_back(std::move(what)); }
+
+void SimChip::step(const std::string& line) {
+  if (stepLog_) stepLog_(line);
+}
 
 ndis::EventId SimChip::schedule(ndis::Micros delay, std::string label,
                                 std::function<void()> action) {

@@ -52,6 +52,9 @@ public:
 
   // Test and host controls.
   ChipKnobs& knobs() { return knobs_; }
+  // One line for each step the chip takes on the way up (boot block, image, hardware
+  // specification, commands answered) and for its stop; for a host that shows progress.
+  void setStepLog(std::function<void(const std::string&)> log) { stepLog_ = std::move(log); }
   const ChipIdentity& identity() const { return identity_; }
   void pulseRadioSwitch(bool on);   // the hardware radio switch: cause 0x40 (on) or 0x20 (off)
   void crash();                     // the firmware dies and clears the host's alive word
@@ -91,6 +94,7 @@ private:
   void stopFirmware();
   void updateLine();
   void fault(std::string what);
+  void step(const std::string& line);
   void cancelEvents();
   ndis::EventId schedule(ndis::Micros delay, std::string label, std::function<void()> action);
 
@@ -117,6 +121,7 @@ private:
   bool crashed_ = false;
   std::vector<ndis::EventId> events_;
 
+  std::function<void(const std::string&)> stepLog_;
   std::vector<LoggedCommand> commands_;
   std::vector<std::string> faults_;
   bool recording_ = false;

@@ -129,6 +129,25 @@ TEST(SimChip, DownloadsBootBlockAndImageThenRuns) {
   EXPECT_EQ(h.bus.dmaFaults(), 0u);
 }
 
+TEST(SimChip, StepLogNamesEachStepOnTheWayUp) {
+  ChipHarness h;
+  std::vector<std::string> steps;
+  h.chip.setStepLog([&](const std::string& line) { steps.push_back(line); });
+  ASSERT_TRUE(h.download());
+  h.command(Record(0x0003, 44));
+  h.scheduler.runFor(2ms);
+  h.command(Record(0x001C, 14));
+  h.scheduler.runFor(2ms);
+  h.write(1, kRegDoorbell, kDoorbellStop);
+  EXPECT_EQ(steps, (std::vector<std::string>{
+                       "boot block accepted",
+                       "firmware image accepted: 479 blocks of 256 bytes, release 1.2.3.4",
+                       "hardware specification: MAC 00-1E-4D-2D-17-01, region 0x10, firmware release 1.2.3.4",
+                       "command RADIO_CONTROL answered",
+                       "firmware stopped",
+                   }));
+}
+
 TEST(SimChip, DownloadFailuresLeaveTheFirmwareStopped) {
   struct Case {
     const char* name;
