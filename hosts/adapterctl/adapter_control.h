@@ -8,6 +8,9 @@
 
 #include "hosts/adapterctl/zelcon_records.h"
 
+// ERROR_FILE_NOT_FOUND: the registry value (or its key) does not exist.
+inline constexpr int kRegistryValueAbsent = 2;
+
 class IAdapterControl {
 public:
   virtual ~IAdapterControl() = default;
@@ -18,7 +21,8 @@ public:
   virtual int OpenAdapter(void*& handle) = 0;
   virtual int CloseAdapter(void* handle) = 0;
 
-  // No handle: the registry stand-in. Text form: NUL-terminated within `size`.
+  // No handle: the registry stand-in. Text form: NUL-terminated within `size`. A value that
+  // does not exist answers kRegistryValueAbsent, any other failure another non-zero result.
   virtual int QueryRegistry(const char* path, const char* valueName, char* buffer,
                             uint32_t size) = 0;
   virtual int QueryRegistry(const char* path, const char* valueName, uint32_t& value) = 0;

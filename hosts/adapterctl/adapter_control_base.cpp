@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+
+#include "platform/win32/atomic_file.h"
 
 namespace zelcon {
 namespace {
@@ -12,6 +15,18 @@ void Wipe(std::string& s) {
   volatile char* p = s.data();
   for (size_t i = 0; i < s.size(); ++i) p[i] = 0;
   s.clear();
+}
+
+// Why a registry query found nothing: the key or the value does not exist, or the key
+// could not be read (or the value is of the other type).
+int RegistryFailure(const plat::RegistryStore& registry, const char* path, const char* name) {
+  const std::string file = registry.KeyFilePath(path);
+  std::error_code error;
+  if (!std::filesystem::exists(file, error) && !error) return kRegistryValueAbsent;
+  std::optional<std::string> text =
+      plat::ReadWholeFile(file, plat::RegistryStore::kMaxKeyFileBytes);
+  if (text && !plat::RegistryLookup(*text, name)) return kRegistryValueAbsent;
+  return 1;
 }
 
 }  // namespace
@@ -42,14 +57,14 @@ int AdapterControlBase::QueryRegistry(const char* path, const char* valueName, c
                                       uint32_t size) {
   if (!path || !valueName) return 1;
   std::optional<std::string> text = registry_.QueryString(path, valueName);
-  if (!text) return 1;
+  if (!text) return RegistryFailure(registry_, path, valueName);
   return CopyText(*text, buffer, size) ? 0 : 1;
 }
 
 int AdapterControlBase::QueryRegistry(const char* path, const char* valueName, uint32_t& value) {
   if (!path || !valueName) return 1;
   std::optional<uint32_t> v = registry_.QueryDword(path, valueName);
-  if (!v) return 1;
+  if (!v) return RegistryFailure(registry_, path, valueName);
   value = *v;
   return 0;
 }
