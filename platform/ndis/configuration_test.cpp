@@ -10,6 +10,18 @@ namespace {
 
 using testing::TestAdapter;
 
+// Runs the body with an open configuration of the adapter, as a miniport's start-up would.
+void WithConfiguration(TestAdapter& a, const std::function<void(NDIS_HANDLE)>& body) {
+  a.run(PASSIVE_LEVEL, [&] {
+    NDIS_STATUS status;
+    NDIS_HANDLE handle;
+    NdisOpenConfiguration(&status, &handle, a.miniport.configuration);
+    ASSERT_EQ(status, NDIS_STATUS_SUCCESS);
+    body(handle);
+    NdisCloseConfiguration(handle);
+  });
+}
+
 struct ReadCase {
   const char* keyword;
   NDIS_PARAMETER_TYPE type;
@@ -36,11 +48,8 @@ TEST(RuntimeConfiguration, IntegersParseByTheirTypeAndMissingOrMalformedValuesFa
       {"Empty", NdisParameterInteger, NDIS_STATUS_FAILURE, 0},
       {"Missing", NdisParameterInteger, NDIS_STATUS_FAILURE, 0},
   };
-  a.run(PASSIVE_LEVEL, [&] {
+  WithConfiguration(a, [&](NDIS_HANDLE handle) {
     NDIS_STATUS status;
-    NDIS_HANDLE handle;
-    NdisOpenConfiguration(&status, &handle, a.miniport.configuration);
-    ASSERT_EQ(status, NDIS_STATUS_SUCCESS);
     for (const ReadCase& c : cases) {
       std::u16string wide(c.keyword, c.keyword + std::strlen(c.keyword));
       NDIS_STRING keyword;
@@ -52,7 +61,6 @@ TEST(RuntimeConfiguration, IntegersParseByTheirTypeAndMissingOrMalformedValuesFa
         EXPECT_EQ(parameter->ParameterData.IntegerData, c.integer) << c.keyword;
       }
     }
-    NdisCloseConfiguration(handle);
   });
   EXPECT_TRUE(a.host->leaks().empty());
 }
@@ -62,10 +70,8 @@ TEST(RuntimeConfiguration, StringsComeAsUtf16AndConvertToSingleBytesWithoutOverr
   config.parameters = {{"DesiredSSID", "caf\xC3\xA9 \xE2\x82\xAC"}, {"DriverDesc", "Wireless adapter"}};
   TestAdapter a(config);
   ASSERT_EQ(a.host->initialize(), NDIS_STATUS_SUCCESS);
-  a.run(PASSIVE_LEVEL, [&] {
+  WithConfiguration(a, [&](NDIS_HANDLE handle) {
     NDIS_STATUS status;
-    NDIS_HANDLE handle;
-    NdisOpenConfiguration(&status, &handle, a.miniport.configuration);
     NDIS_STRING keyword;
     NdisInitUnicodeString(&keyword, u"DesiredSSID");
     PNDIS_CONFIGURATION_PARAMETER parameter = nullptr;
@@ -83,7 +89,6 @@ TEST(RuntimeConfiguration, StringsComeAsUtf16AndConvertToSingleBytesWithoutOverr
     ANSI_STRING cut{0, sizeof tiny, tiny};
     EXPECT_EQ(NdisUnicodeStringToAnsiString(&cut, &text), NDIS_STATUS_BUFFER_OVERFLOW);
     EXPECT_EQ(std::string(tiny, cut.Length), "caf");
-    NdisCloseConfiguration(handle);
   });
 }
 
@@ -106,17 +111,14 @@ TEST(RuntimeConfiguration, NetworkAddressIsReadFromHexDigits) {
     if (c.text != nullptr) config.parameters["NetworkAddress"] = c.text;
     TestAdapter a(config);
     ASSERT_EQ(a.host->initialize(), NDIS_STATUS_SUCCESS);
-    a.run(PASSIVE_LEVEL, [&] {
+    WithConfiguration(a, [&](NDIS_HANDLE handle) {
       NDIS_STATUS status;
-      NDIS_HANDLE handle;
-      NdisOpenConfiguration(&status, &handle, a.miniport.configuration);
       PVOID address = nullptr;
       UINT length = 0;
       NdisReadNetworkAddress(&status, &address, &length, handle);
       EXPECT_EQ(status, c.status) << (c.text ? c.text : "(none)");
       const auto* bytes = static_cast<const std::uint8_t*>(address);
       EXPECT_EQ(std::vector<std::uint8_t>(bytes, bytes + length), c.bytes);
-      NdisCloseConfiguration(handle);
     });
   }
 }
