@@ -1,0 +1,23 @@
+#pragma once
+// Strings crossing the interface in their UTF-16 ("W") form.
+#include <cstdint>
+
+#include <collections/dcfByteArray.h>
+#include <ksstk.h>
+
+// The UTF-8 form of a string that a W entry point or a W host answer hands the library.
+// The buffer takes 4 bytes per UTF-16 unit and the NUL, so it never runs out of room; the
+// conversion ends at the first invalid surrogate sequence or unit 0 and keeps what came
+// before; a null string gives "". The copy is wiped when it goes: W strings are often
+// passwords.
+class Utf8FromWide {
+public:
+  explicit Utf8FromWide(const KSSTK_WCHAR* text) { bytes_.AssignUtf8(text); }
+
+  const char* Get() const { return reinterpret_cast<const char*>(bytes_.Data()); }
+  // Bytes before the NUL.
+  std::uint32_t Length() const { return bytes_.Length() - 1; }
+
+private:
+  SecureByteArray bytes_;
+};
