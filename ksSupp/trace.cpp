@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ksSupp/keys/key_trace.h"
 #include "platform/win32/ansi_code_page.h"
 
 namespace {
@@ -34,7 +35,15 @@ bool TraceEnabled(TraceLevel level) {
   return g_level.load(std::memory_order_relaxed) >= static_cast<std::int32_t>(level);
 }
 
-void SetTraceLevel(std::int32_t level) { g_level.store(level); }
+void SetTraceLevel(std::int32_t level) {
+  g_level.store(level);
+  SetKeyTraceLevel(level);
+}
+
+void ConnectTraceSources() {
+  SetKeyTraceSink(DeliverTrace);
+  SetKeyTraceLevel(g_level.load());
+}
 void SetTraceCallbackA(KSSTK_TRACE_CALLBACK_A callback) { g_narrowCallback.store(callback); }
 void SetTraceCallbackW(KSSTK_TRACE_CALLBACK_W callback) { g_wideCallback.store(callback); }
 

@@ -26,6 +26,10 @@ void SetTraceCallbackW(KSSTK_TRACE_CALLBACK_W callback);
 void DeliverTrace(std::int32_t level, std::int32_t category, const char* text,
                   const std::uint8_t* data, std::uint32_t dataLength) noexcept;
 
+// Connects the parts that format their own lines (the key handlers) to this sink; the library
+// entry calls it once. Their level follows SetTraceLevel from then on.
+void ConnectTraceSources();
+
 // Formats into a 2048-byte buffer (longer texts are cut at 2047 characters) and delivers.
 void traceMessage(TraceLevel level, TraceCategory category, const std::uint8_t* data,
                   std::uint32_t dataLength, const char* format, std::va_list arguments) noexcept;

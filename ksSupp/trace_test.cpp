@@ -1,5 +1,7 @@
 #include "ksSupp/trace.h"
 
+#include "ksSupp/keys/key_trace.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,7 +12,10 @@ namespace {
 std::vector<std::string> g_narrow;
 std::vector<std::u16string> g_wide;
 
-void KSSTK_CALL Narrow(int32_t, int32_t, const char* text, const uint8_t*, uint32_t) {
+int32_t g_category = -1;
+
+void KSSTK_CALL Narrow(int32_t, int32_t category, const char* text, const uint8_t*, uint32_t) {
+  g_category = category;
   g_narrow.emplace_back(text);
 }
 void KSSTK_CALL Wide(int32_t, int32_t, const KSSTK_WCHAR* text, const uint8_t*, uint32_t) {
@@ -55,6 +60,19 @@ TEST_F(TraceSink, WideLinesAreDecodedFromUtf8) {
   ASSERT_EQ(g_wide.size(), 2u);
   EXPECT_EQ(g_wide[0], u"user J\u00fcrgen \uFFFD!\n");
   EXPECT_EQ(g_wide[1], u"");
+}
+
+// The key handlers format their own lines; once connected they reach the host's callback
+// under the same level.
+TEST_F(TraceSink, KeyHandlerLinesReachTheHost) {
+  ConnectTraceSources();
+  SetTraceCallbackA(Narrow);
+  SetTraceLevel(2);
+  KeyTrace(3, nullptr, 0, "not written at level 2\n");
+  KeyTrace(1, nullptr, 0, "refused %d\n", 7);
+  ASSERT_EQ(g_narrow.size(), 1u);
+  EXPECT_EQ(g_narrow[0], "refused 7\n");
+  EXPECT_EQ(g_category, KSSTK_TRACE_CATEGORY_KEYS);
 }
 
 TEST_F(TraceSink, LevelsGateFromErrorToDetail) {

@@ -3,10 +3,12 @@
 // any export runs; unloading drops it. OpenSSL 3 frees the per-thread state of a thread by
 // itself when the thread ends, so nothing stands in for thread detach.
 #include "ksLib_OSSL/tls_library.h"
+#include "ksSupp/trace.h"
 
 namespace {
 
 __attribute__((constructor)) void LibraryLoaded() noexcept {
+  ConnectTraceSources();
   try {
     TlsLibraryInit();
   } catch (...) {
