@@ -1,0 +1,44 @@
+#pragma once
+// Certificate chain engines: the configuration that chains are built with (which stores are
+// trusted as roots, which supply intermediates). A location's default engine trusts that
+// location's "ROOT" store (the current user's also the machine's) and takes intermediates
+// from the matching "CA" stores; it exists for the life of the process and is never freed.
+// An engine made from a configuration trusts only the stores the configuration names.
+#include <cstdint>
+
+#include "platform/cryptoapi/handles.h"
+#include "platform/cryptoapi/store_location.h"
+
+namespace capi {
+
+constexpr std::uint32_t CERT_CHAIN_CACHE_END_CERT = 0x1;
+constexpr std::uint32_t CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL = 0x4;
+constexpr std::uint32_t CERT_CHAIN_ENABLE_CACHE_AUTO_UPDATE = 0x10;
+
+struct CertChainEngineConfig {
+  HCERTSTORE restrictedRoot = nullptr;   // the trusted roots; null: the user's ROOT store
+  HCERTSTORE restrictedTrust = nullptr;  // not used here
+  HCERTSTORE restrictedOther = nullptr;  // where intermediates are looked for
+  std::uint32_t additionalStoreCount = 0;
+  const HCERTSTORE* additionalStores = nullptr;
+  std::uint32_t flags = 0;
+  std::uint32_t urlRetrievalTimeout = 0;  // no URL is ever fetched here
+  std::uint32_t maximumCachedCertificates = 0;
+  std::uint32_t cycleDetectionModulus = 0;
+};
+
+// A new engine over the configuration; it holds a reference on each store named there.
+// False (ERROR_INVALID_PARAMETER) when `engine` is null.
+bool CertCreateCertificateChainEngine(const CertChainEngineConfig& config, HCERTCHAINENGINE* engine);
+
+// Frees an engine made by CertCreateCertificateChainEngine and gives back its store
+// references. Null and the default engines are left alone.
+void CertFreeCertificateChainEngine(HCERTCHAINENGINE engine);
+
+// The default engine of a location.
+HCERTCHAINENGINE CertDefaultChainEngine(StoreLocation location);
+
+// True for the default engines.
+bool CertIsDefaultChainEngine(HCERTCHAINENGINE engine);
+
+}  // namespace capi

@@ -1,0 +1,137 @@
+#include "platform/cryptoapi/directory_store.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/win32/ansi_code_page.h"
+#include "platform/win32/atomic_file.h"
+
+namespace capi::detail {
+namespace {
+
+constexpr char kCertificateSuffix[] = ".der";
+constexpr char kFriendlyNameSuffix[] = ".friendly-name";
+constexpr std::size_t kHexLength = 2 * kSha1HashSize;
+constexpr std::size_t kMaxFriendlyNameBytes = 64 * 1024;
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+char UpperHex(char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string LowerHex(const std::string& upper) {
+  std::string lower = upper;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+bool IsFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The stem under which the hash is filed: the upper-case hex, or the lower-case one.
+std::optional<std::string> FiledStem(const std::string& directory, const std::string& upperHex) {
+  for (const std::string& stem : {upperHex, LowerHex(upperHex)}) {
+    if (IsFile(directory + "/" + stem + kCertificateSuffix)) return stem;
+  }
+  return std::nullopt;
+}
+
+// Creates the directory and any missing parent, each with the given mode.
+bool MakeDirectories(const std::string& path, mode_t mode) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  std::size_t slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0 && !MakeDirectories(path.substr(0, slash), mode)) {
+    return false;
+  }
+  return ::mkdir(path.c_str(), mode) == 0 || errno == EEXIST;
+}
+
+bool RemoveIfPresent(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+}  // namespace
+
+std::string HashToHex(const std::uint8_t sha1[kSha1HashSize]) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  hex.reserve(kHexLength);
+  for (std::uint32_t i = 0; i < kSha1HashSize; ++i) {
+    hex.push_back(kDigits[sha1[i] >> 4]);
+    hex.push_back(kDigits[sha1[i] & 0x0F]);
+  }
+  return hex;
+}
+
+std::vector<std::string> ListCertificateHashes(const std::string& directory) {
+  std::vector<std::string> hashes;
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) return hashes;
+  const std::size_t suffixLength = std::strlen(kCertificateSuffix);
+  while (const dirent* entry = ::readdir(dir)) {
+    std::string_view name(entry->d_name);
+    if (name.size() != kHexLength + suffixLength || !name.ends_with(kCertificateSuffix)) continue;
+    std::string_view stem = name.substr(0, kHexLength);
+    if (!std::all_of(stem.begin(), stem.end(), IsHexDigit)) continue;
+    std::string upper;
+    std::transform(stem.begin(), stem.end(), std::back_inserter(upper), UpperHex);
+    hashes.push_back(std::move(upper));
+  }
+  ::closedir(dir);
+  std::sort(hashes.begin(), hashes.end());
+  hashes.erase(std::unique(hashes.begin(), hashes.end()), hashes.end());
+  return hashes;
+}
+
+std::shared_ptr<StoredCertificate> LoadCertificate(const std::string& directory,
+                                                   const std::string& hexHash) {
+  std::optional<std::string> stem = FiledStem(directory, hexHash);
+  if (!stem) return nullptr;
+  const std::string base = directory + "/" + *stem;
+  std::optional<std::string> bytes = plat::ReadWholeFile(base + kCertificateSuffix, kMaxCertificateBytes);
+  if (!bytes) return nullptr;
+  auto certificate = DecodeCertificate(reinterpret_cast<const std::uint8_t*>(bytes->data()),
+                                       static_cast<std::uint32_t>(bytes->size()));
+  if (certificate == nullptr || HashToHex(certificate->sha1) != hexHash) return nullptr;
+  if (auto name = plat::ReadWholeFile(base + kFriendlyNameSuffix, kMaxFriendlyNameBytes)) {
+    certificate->friendlyName = plat::AnsiToWide(*name);
+  }
+  return certificate;
+}
+
+bool SaveCertificate(const std::string& directory, StoredCertificate& certificate) {
+  if (!MakeDirectories(directory, 0700)) return false;
+  const std::string hex = HashToHex(certificate.sha1);
+  std::string_view bytes(reinterpret_cast<const char*>(certificate.bytes.data()),
+                         certificate.bytes.size());
+  if (!plat::WriteFileAtomically(directory + "/" + hex + kCertificateSuffix, bytes)) return false;
+  std::lock_guard guard(certificate.propertyLock);
+  return SaveFriendlyName(directory, certificate.sha1, certificate.friendlyName);
+}
+
+bool SaveFriendlyName(const std::string& directory, const std::uint8_t sha1[kSha1HashSize],
+                      const std::optional<std::u16string>& friendlyName) {
+  std::optional<std::string> stem = FiledStem(directory, HashToHex(sha1));
+  if (!stem) return false;
+  const std::string path = directory + "/" + *stem + kFriendlyNameSuffix;
+  if (!friendlyName) return RemoveIfPresent(path);
+  return plat::WriteFileAtomically(path, plat::WideToAnsi(*friendlyName));
+}
+
+bool RemoveCertificate(const std::string& directory, const std::uint8_t sha1[kSha1HashSize]) {
+  std::optional<std::string> stem = FiledStem(directory, HashToHex(sha1));
+  if (!stem) return false;
+  const std::string base = directory + "/" + *stem;
+  return RemoveIfPresent(base + kFriendlyNameSuffix) && RemoveIfPresent(base + kCertificateSuffix);
+}
+
+}  // namespace capi::detail

@@ -1,0 +1,77 @@
+#pragma once
+// Certificates made at test time with OpenSSL: a P-256 key and a certificate for it, signed
+// by itself or by an issuer. For tests only (header-only, never part of the library).
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace capi::testing {
+
+struct TestCertificate {
+  std::shared_ptr<EVP_PKEY> key;
+  std::shared_ptr<X509> x509;
+  std::vector<std::uint8_t> der;
+
+  std::string DerString() const { return std::string(der.begin(), der.end()); }
+
+  // The private key as PKCS#8 DER.
+  std::vector<std::uint8_t> Pkcs8() const {
+    unsigned char* out = nullptr;
+    int length = i2d_PrivateKey(key.get(), &out);
+    if (length <= 0) std::abort();
+    std::vector<std::uint8_t> bytes(out, out + length);
+    OPENSSL_free(out);
+    return bytes;
+  }
+};
+
+struct CertificateOptions {
+  long notBeforeDays = -1;  // relative to now
+  long notAfterDays = 30;
+  const TestCertificate* issuer = nullptr;  // null: self-signed
+  bool isCa = false;
+  long serial = 1;
+};
+
+inline TestCertificate MakeCertificate(const std::string& commonName,
+                                       const CertificateOptions& options = {}) {
+  TestCertificate made;
+  made.key.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"), EVP_PKEY_free);
+  made.x509.reset(X509_new(), X509_free);
+  X509* x = made.x509.get();
+  if (!made.key || x == nullptr) std::abort();
+  X509_set_version(x, 2);
+  ASN1_INTEGER_set(X509_get_serialNumber(x), options.serial);
+  X509_gmtime_adj(X509_getm_notBefore(x), options.notBeforeDays * 86400);
+  X509_gmtime_adj(X509_getm_notAfter(x), options.notAfterDays * 86400);
+  X509_NAME* name = X509_get_subject_name(x);
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
+                             reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1, 0);
+  const TestCertificate* issuer = options.issuer != nullptr ? options.issuer : &made;
+  X509_set_issuer_name(x, X509_get_subject_name(issuer->x509.get()));
+  X509_set_pubkey(x, made.key.get());
+  if (options.isCa) {
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, issuer->x509.get(), x, nullptr, nullptr, 0);
+    X509_EXTENSION* extension =
+        X509V3_EXT_conf_nid(nullptr, &context, NID_basic_constraints, "critical,CA:TRUE");
+    X509_add_ext(x, extension, -1);
+    X509_EXTENSION_free(extension);
+  }
+  if (X509_sign(x, issuer->key.get(), EVP_sha256()) <= 0) std::abort();
+  unsigned char* out = nullptr;
+  int length = i2d_X509(x, &out);
+  if (length <= 0) std::abort();
+  made.der.assign(out, out + length);
+  OPENSSL_free(out);
+  return made;
+}
+
+}  // namespace capi::testing
