@@ -1,0 +1,220 @@
+// Creation and destruction of the chip layer, its operations table, register access and
+// the small services it offers the core.
+#include <cstring>
+#include <new>
+
+#include "driver/hal/firmware_commands.h"
+#include "driver/hal/firmware_download.h"
+#include "driver/hal/hal_adapter.h"
+#include "driver/hal/hal_internal.h"
+#include "driver/hal/hal_registers.h"
+
+namespace zelnic::hal {
+namespace {
+
+constexpr std::uint16_t kVendorId = 0x1E4D;
+constexpr std::uint16_t kDeviceId = 0x2D17;
+constexpr std::size_t kTxRingBytes = 64 * 2032 + 64 * 32;     // 132,096
+constexpr std::size_t kRxRingBytes = 64 * 20 + 128 * 2032;    // 261,376
+constexpr std::uint32_t kLinkSpeedWord = 540000;
+
+HalAdapter* g_halAdapter = nullptr;
+HalAdapter* g_startedHalAdapter = nullptr;
+
+NDIS_STATUS OpInit(HalAdapter*) { return NDIS_STATUS_SUCCESS; }
+NDIS_STATUS OpReset(HalAdapter*) { return NDIS_STATUS_SUCCESS; }
+void OpNothing(HalAdapter*) {}
+BOOLEAN OpHangCheck(HalAdapter*) { return FALSE; }
+
+void FillOps(HalAdapterOps& ops) {
+  ops = HalAdapterOps{};
+  ops.Init = &OpInit;
+  ops.Start = &StartHardware;
+  ops.Stop = &HalStop;
+  ops.Reset = &OpReset;
+  ops.NoOperation4 = &OpNothing;
+  ops.Shutdown = &HalShutdown;
+  ops.EnableInterrupts = &EnableInterrupts;
+  ops.DisableInterrupts = &DisableInterrupts;
+  ops.HangCheck = &OpHangCheck;
+  ops.Isr = &HalIsr;
+  ops.InterruptDpc = &HalInterruptDpc;
+  ops.NoOperation16 = &OpNothing;
+  ops.NoOperation17 = &OpNothing;
+  ops.SetLed = &HalSetLed;
+  ops.Destroy = &HalDestroy;
+  // ReturnReceiveBuffer and Transmit are filled by the rings.
+}
+
+NDIS_STATUS TakeResources(HalAdapter* hal) {
+  if (OsGetAdapterResources(hal->os, &hal->resources) != NDIS_STATUS_SUCCESS)
+    return NDIS_STATUS_RESOURCES;
+  if (ResourceVendorId(hal->resources) != kVendorId || ResourceDeviceId(hal->resources) != kDeviceId)
+    return NDIS_STATUS_ADAPTER_NOT_FOUND;
+  if (ResourceWindowCount(hal->resources) < 2) return NDIS_STATUS_FAILURE;
+  hal->window0 = ResourceWindow(hal->resources, 0);
+  hal->window1 = ResourceWindow(hal->resources, 1);
+  hal->interrupt = ResourceInterrupt(hal->resources);
+  return NDIS_STATUS_SUCCESS;
+}
+
+NDIS_STATUS AllocateBlocks(HalAdapter* hal) {
+  if (!OsAllocateShared(hal->os, kTxRingBytes, hal->txRing)) return NDIS_STATUS_RESOURCES;
+  if (!OsAllocateShared(hal->os, kRxRingBytes, hal->rxRing)) return NDIS_STATUS_RESOURCES;
+  if (CreateCommandQueue(hal) != NDIS_STATUS_SUCCESS) return NDIS_STATUS_RESOURCES;
+  if (!OsAllocateShared(hal->os, sizeof(std::uint32_t), hal->aliveWord)) return NDIS_STATUS_RESOURCES;
+  *reinterpret_cast<volatile std::uint32_t*>(hal->aliveWord.virtualAddress) = kAliveWord;
+  return NDIS_STATUS_SUCCESS;
+}
+
+volatile std::uint8_t* WindowOf(HalAdapter* hal, unsigned window) {
+  return window == 0 ? hal->window0 : hal->window1;
+}
+
+}  // namespace
+
+HalAdapter* TheHalAdapter() { return g_halAdapter; }
+HalAdapter* TheStartedHalAdapter() { return g_startedHalAdapter; }
+void RememberStartedHalAdapter(HalAdapter* hal) { g_startedHalAdapter = hal; }
+
+NDIS_STATUS CreateHalAdapter(void* container, OsLayer* os, const HalConfiguration& config,
+                             const HalCoreLink& link, HalAdapter** created) {
+  *created = nullptr;
+  void* memory = OsAllocate(os, sizeof(HalAdapter));
+  if (memory == nullptr) return NDIS_STATUS_RESOURCES;
+  auto* hal = new (memory) HalAdapter{};
+  hal->container = container;
+  hal->os = os;
+  hal->link = link;
+  hal->config = config;
+  g_halAdapter = hal;
+
+  NDIS_STATUS status = NDIS_STATUS_RESOURCES;
+  hal->ops = static_cast<HalAdapterOps*>(OsAllocate(os, sizeof(HalAdapterOps)));
+  if (hal->ops != nullptr) {
+    FillOps(*hal->ops);
+    hal->takePendingSends = true;
+    hal->txBlockedUntilStart = true;
+    OsAllocateLock(os, &hal->txLock);
+    OsAllocateLock(os, &hal->powerSaveLock);
+    bool timers = true;
+    for (auto*& timer : hal->timers) {
+      timer = OsCreateTimer(os, nullptr, hal);
+      timers = timers && timer != nullptr;
+    }
+    status = timers ? TakeResources(hal) : NDIS_STATUS_RESOURCES;
+    if (status == NDIS_STATUS_SUCCESS) status = AllocateBlocks(hal);
+  }
+  if (status != NDIS_STATUS_SUCCESS) {
+    HalDestroy(hal);
+    return status;
+  }
+  hal->powerMode = 0;
+  hal->signalThreshold = -200;
+  hal->lowSignalCount = 0;
+  hal->removed = 0;
+  hal->interruptsAllowed = 1;
+  hal->linkSpeed = kLinkSpeedWord;
+  *created = hal;
+  return NDIS_STATUS_SUCCESS;
+}
+
+void CancelTimers(HalAdapter* hal) {
+  for (auto* timer : hal->timers) {
+    if (timer != nullptr) OsCancelTimer(hal->os, timer);
+  }
+}
+
+void ReleaseResources(HalAdapter* hal) {
+  if (hal->resources == nullptr) return;
+  OsReleaseAdapterResources(hal->os, hal->resources);
+  hal->resources = nullptr;
+  hal->window0 = nullptr;
+  hal->window1 = nullptr;
+  hal->interrupt = nullptr;
+}
+
+void HalDestroy(HalAdapter* hal) {
+  OsLayer* os = hal->os;
+  for (auto*& timer : hal->timers) {
+    if (timer == nullptr) continue;
+    OsCancelTimer(os, timer);
+    OsDestroyTimer(os, timer);
+    timer = nullptr;
+  }
+  if (hal->ops != nullptr) {
+    OsFreeLock(os, &hal->txLock);
+    OsFreeLock(os, &hal->powerSaveLock);
+  }
+  OsFreeShared(os, hal->aliveWord);
+  DestroyCommandQueue(hal);
+  OsFreeShared(os, hal->rxRing);
+  OsFreeShared(os, hal->txRing);
+  ReleaseResources(hal);
+  if (hal->ops != nullptr) OsFree(os, hal->ops, sizeof(HalAdapterOps));
+  if (g_halAdapter == hal) g_halAdapter = nullptr;
+  if (g_startedHalAdapter == hal) g_startedHalAdapter = nullptr;
+  hal->~HalAdapter();
+  OsFree(os, hal, sizeof(HalAdapter));
+}
+
+std::uint32_t ReadRegister(HalAdapter* hal, unsigned window, std::uint32_t offset) {
+  return READ_REGISTER_ULONG(reinterpret_cast<volatile ULONG*>(WindowOf(hal, window) + offset));
+}
+
+void WriteRegister(HalAdapter* hal, unsigned window, std::uint32_t offset, std::uint32_t value) {
+  WRITE_REGISTER_ULONG(reinterpret_cast<volatile ULONG*>(WindowOf(hal, window) + offset), value);
+}
+
+std::uint8_t ReadRegisterByte(HalAdapter* hal, unsigned window, std::uint32_t offset) {
+  return READ_REGISTER_UCHAR(WindowOf(hal, window) + offset);
+}
+
+void WriteRegisterByte(HalAdapter* hal, unsigned window, std::uint32_t offset, std::uint8_t value) {
+  WRITE_REGISTER_UCHAR(WindowOf(hal, window) + offset, value);
+}
+
+void PauseTransmission(HalAdapter* hal) {
+  OsAcquireLock(hal->os, &hal->txLock);
+  hal->txEnabled = false;
+  OsReleaseLock(hal->os, &hal->txLock);
+}
+
+void ResumeTransmission(HalAdapter* hal) {
+  OsAcquireLock(hal->os, &hal->txLock);
+  if (!hal->txStopped && (hal->powerSaveFlags & 1) == 0) hal->txEnabled = true;
+  OsReleaseLock(hal->os, &hal->txLock);
+}
+
+void RestartPowerSaving(HalAdapter* hal) {
+  OsCancelTimer(hal->os, hal->timers[kTimerPowerSaveWatch]);
+  if (hal->powerSaveFlags & 1) return;  // asleep: the wake-up re-evaluates
+  hal->powerSaveFlags = 0;
+}
+
+std::uint32_t RegionIndex(const HalAdapter* hal) { return hal->spec.regionIndex; }
+
+bool RadioIsOn(const HalAdapter* hal) { return hal->link.radioOn && *hal->link.radioOn == 1; }
+
+std::uint8_t ReadChannelActivity(HalAdapter* hal) {
+  WriteRegisterByte(hal, 1, kRegIndirectSelect, 0x54);
+  WriteRegisterByte(hal, 1, kRegIndirectIndex, 0x3D);
+  return ReadRegisterByte(hal, 1, kRegIndirectData);
+}
+
+MacAddress IbssBssidFrom(std::uint64_t systemTime, const MacAddress& station) {
+  MacAddress bssid;
+  for (std::size_t i = 0; i < bssid.size(); ++i)
+    bssid[i] = static_cast<std::uint8_t>(systemTime >> (8 * i)) ^ station[i];
+  bssid[0] = static_cast<std::uint8_t>((bssid[0] & ~1u) | 2u);  // locally administered, individual
+  if (bssid == station) bssid[5] = static_cast<std::uint8_t>(~bssid[5]);
+  return bssid;
+}
+
+MacAddress RandomIbssBssid(HalAdapter* hal) {
+  LARGE_INTEGER now;
+  NdisGetCurrentSystemTime(&now);
+  return IbssBssidFrom(static_cast<std::uint64_t>(now.QuadPart), hal->currentMac);
+}
+
+}  // namespace zelnic::hal
