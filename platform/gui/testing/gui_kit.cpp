@@ -1,0 +1,182 @@
+#include "platform/gui/testing/gui_kit.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "platform/gui/cross_thread.h"
+#include "platform/gui/desktop/file_util.h"
+#include "platform/gui/property_page.h"
+#include "platform/gui/property_sheet.h"
+#include "platform/gui/qt_text.h"
+
+#ifndef ZFW_SCREENSHOT_DIR
+#define ZFW_SCREENSHOT_DIR "screenshots"
+#endif
+
+namespace zfw::testing {
+
+// The system's font configuration (hundreds of matching rules) takes most of the start of
+// a test process, more so under the sanitizers. Offscreen tests need fonts, not the rules:
+// a minimal configuration over the same font files, with its own cache.
+static void useMinimalFontConfiguration() {
+  if (std::getenv("FONTCONFIG_FILE")) return;
+  const std::string dir = fromQString(QDir::tempPath()) + "/zfw-test-fonts-" + std::to_string(getuid());
+  if (!QDir().mkpath(QString::fromStdString(dir))) return;
+  const std::string file = dir + "/fonts.conf";
+  const std::string config = "<?xml version=\"1.0\"?>\n<fontconfig>\n  <dir>/usr/share/fonts</dir>\n  <cachedir>" +
+                             dir + "/cache</cachedir>\n</fontconfig>\n";
+  if (writeFileAtomically(file, config)) setenv("FONTCONFIG_FILE", file.c_str(), 0);
+}
+
+QApplication& ensureGuiApp() {
+  static QApplication* app = [] {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (std::string(std::getenv("QT_QPA_PLATFORM")) == "offscreen") useMinimalFontConfiguration();
+    static int argc = 1;
+    static char name[] = "zfw-test";
+    static char* argv[] = {name, nullptr};
+    auto* a = new QApplication(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    return a;
+  }();
+  return *app;
+}
+
+void processEvents() {
+  serveCrossThreadCalls();
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QWidget* findControl(QWidget* root, int id) {
+  if (!root) return nullptr;
+  return root->findChild<QWidget*>(QString::number(id));
+}
+
+QWidget* findControl(Wnd& window, int id) {
+  if (QWidget* own = window.item(id)) return own;
+  return findControl(window.widget(), id);
+}
+
+PropertyPage* findPage(PropertySheet& sheet, int templateId) {
+  for (int i = 0; i < sheet.pageCount(); ++i) {
+    if (sheet.page(i)->templateId() == templateId) return sheet.page(i);
+  }
+  return nullptr;
+}
+
+static bool usable(QWidget* w) { return w && w->isEnabled() && w->isVisibleTo(w->window()); }
+
+bool click(Wnd& window, int id) {
+  auto* button = qobject_cast<QAbstractButton*>(window.item(id));
+  if (!usable(button)) return false;
+  button->click();
+  return true;
+}
+
+bool typeText(Wnd& window, int id, std::string_view text) {
+  auto* edit = qobject_cast<QLineEdit*>(window.item(id));
+  if (!usable(edit) || edit->isReadOnly()) return false;
+  edit->setCursorPosition(edit->text().size());
+  QTest::keyClicks(edit, toQString(text));
+  return true;
+}
+
+bool replaceText(Wnd& window, int id, std::string_view text) {
+  auto* edit = qobject_cast<QLineEdit*>(window.item(id));
+  if (!usable(edit) || edit->isReadOnly()) return false;
+  edit->selectAll();
+  if (text.empty()) {
+    edit->del();
+  } else {
+    edit->insert(toQString(text));
+  }
+  return true;
+}
+
+bool chooseComboItem(Wnd& window, int id, int index) {
+  auto* combo = qobject_cast<QComboBox*>(window.item(id));
+  if (!usable(combo) || index < 0 || index >= combo->count()) return false;
+  combo->setCurrentIndex(index);
+  emit combo->activated(index);
+  return true;
+}
+
+static QPoint rowPoint(QTreeWidget* list, int row, int x) {
+  const QRect r = list->visualItemRect(list->topLevelItem(row));
+  return QPoint(x, r.center().y());
+}
+
+static QTreeWidget* listRow(Wnd& window, int id, int row) {
+  auto* list = qobject_cast<QTreeWidget*>(window.item(id));
+  if (!usable(list) || row < 0 || row >= list->topLevelItemCount()) return nullptr;
+  list->scrollToItem(list->topLevelItem(row));
+  return list;
+}
+
+bool clickListRow(Wnd& window, int id, int row, int x) {
+  QTreeWidget* list = listRow(window, id, row);
+  if (!list) return false;
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowPoint(list, row, x));
+  return true;
+}
+
+bool doubleClickListRow(Wnd& window, int id, int row, int x) {
+  QTreeWidget* list = listRow(window, id, row);
+  if (!list) return false;
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowPoint(list, row, x));
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowPoint(list, row, x));
+  return true;
+}
+
+bool rightClickListRow(Wnd& window, int id, int row, int x) {
+  QTreeWidget* list = listRow(window, id, row);
+  if (!list) return false;
+  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, rowPoint(list, row, x));
+  return true;
+}
+
+void pressEscape(Wnd& window) {
+  if (QWidget* w = window.widget()) QTest::keyClick(w->window(), Qt::Key_Escape);
+}
+
+void clickCloseBox(Wnd& window) {
+  if (QWidget* w = window.widget()) w->window()->close();
+}
+
+void minimizeWindow(Wnd& window) {
+  if (QWidget* w = window.widget()) w->window()->showMinimized();
+}
+
+bool focusControl(Wnd& window, int id) {
+  QWidget* w = window.item(id);
+  if (!usable(w)) return false;
+  QWidget* top = w->window();
+  top->show();
+  top->activateWindow();
+  QApplication::setActiveWindow(top);
+  w->setFocus(Qt::OtherFocusReason);
+  processEvents();
+  return w->hasFocus();
+}
+
+std::string saveScreenshot(Wnd& window, const std::string& name) {
+  QWidget* w = window.widget();
+  if (!w) return {};
+  const char* configured = std::getenv("ZFW_SCREENSHOT_DIR");
+  const QString dir = QString::fromUtf8(configured && *configured ? configured : ZFW_SCREENSHOT_DIR);
+  if (!QDir().mkpath(dir)) return {};
+  const QString path = dir + "/" + toQString(name) + ".png";
+  if (!w->grab().save(path, "PNG")) return {};
+  return fromQString(path);
+}
+
+}  // namespace zfw::testing

@@ -1,0 +1,37 @@
+#include "platform/gui/top_level_widget.h"
+
+#include <QCloseEvent>
+
+#include "platform/gui/wnd.h"
+
+namespace zfw {
+
+TopLevelWidget::TopLevelWidget(Wnd* owner, QWidget* parent) : QDialog(parent), owner_(owner) {}
+
+void TopLevelWidget::setMainWindowStyle() {
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+}
+
+void TopLevelWidget::reject() {
+  if (owner_) owner_->dispatchCommand(IDCANCEL, BN_CLICKED);
+}
+
+void TopLevelWidget::accept() {
+  if (owner_) owner_->dispatchCommand(IDOK, BN_CLICKED);
+}
+
+void TopLevelWidget::closeEvent(QCloseEvent* event) {
+  // The owner decides (hide, cancel, destroy); Qt must not hide the window by itself.
+  event->ignore();
+  if (owner_) owner_->onClose();
+}
+
+void TopLevelWidget::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && owner_ && (windowState() & Qt::WindowMinimized)) {
+    owner_->onMinimize();
+  }
+}
+
+}  // namespace zfw
