@@ -127,6 +127,13 @@ void postAppMessage(const WndRef& target, uint32_t code, AppParam param) {
       Qt::QueuedConnection);
 }
 
+bool postAppMessage(void* handle, uint32_t code, AppParam param) {
+  const WndRef target = Wnd::fromHandle(handle);
+  if (target.expired()) return false;
+  postAppMessage(target, code, std::move(param));
+  return true;
+}
+
 bool waitForThread(Thread& worker, uint32_t ms) {
   const uint64_t deadline = deadlineAfter(ms);
   for (;;) {

@@ -23,6 +23,9 @@ bool isGuiThread();
 intptr_t sendAppMessage(Wnd& target, uint32_t code, const AppParam& param = {});
 intptr_t guiSend(const WndRef& target, uint32_t code, const AppParam& param, Event& stop);
 void postAppMessage(const WndRef& target, uint32_t code, AppParam param = {});
+// The same by window handle (Wnd::handle()), as a library's notification thread keeps it;
+// false when no window has that handle (any more).
+bool postAppMessage(void* handle, uint32_t code, AppParam param = {});
 
 // Runs `fn` on the GUI thread and waits for it (at once when already there).
 void runOnGuiThread(const std::function<void()>& fn);

@@ -87,6 +87,27 @@ TEST(CrossThread, PostsArriveInOrderAndNeverReachAWindowThatIsGone) {
   postAppMessage(ref, 2);    // and dropped at once
 }
 
+// A library's notification thread keeps the window as a plain pointer-sized handle.
+TEST(CrossThread, HandlesReachTheirWindowFromAnyThreadAndNothingAfterIt) {
+  FakePlatform fake;
+  auto sheet = std::make_unique<Receiver>();
+  void* handle = sheet->handle();
+  bool posted = false;
+  std::thread library([&] {
+    const std::string text = "Authenticating...";
+    posted = postAppMessage(handle, 1012, AppParam{0, text.c_str()});
+  });
+  library.join();
+  EXPECT_TRUE(posted);
+  testing::processEvents();
+  EXPECT_EQ(sheet->log, std::vector<std::string>{"1012:0:Authenticating..."});
+  sheet.reset();
+  auto next = std::make_unique<Receiver>();  // may sit where the old one was: its handle differs
+  EXPECT_NE(next->handle(), handle);
+  EXPECT_FALSE(postAppMessage(handle, 1012));
+  EXPECT_EQ(Wnd::fromHandle(handle).get(), nullptr);
+}
+
 TEST(CrossThread, WaitForWorkerGivesUpWhenTheClockPassesItsLimit) {
   FakePlatform fake;
   Receiver sheet;

@@ -54,17 +54,7 @@ int Dialog::doModal() {
   ended_ = false;
   result_ = IDCANCEL;
   createIn(w);
-  if (!ended_) {
-    if (ModalInterceptor* hook = modalInterceptor()) {
-      w->show();
-      hook->runModal(*this, templateId());
-      if (!ended_) endDialog(IDCANCEL);
-    } else {
-      running_ = true;
-      w->exec();
-      running_ = false;
-    }
-  }
+  w->runModal(templateId(), [this] { return ended_; }, [this] { endDialog(IDCANCEL); });
   destroyWindow();
   return result_;
 }
@@ -72,9 +62,8 @@ int Dialog::doModal() {
 void Dialog::endDialog(int result) {
   result_ = result;
   ended_ = true;
-  if (running_) {
-    if (auto* w = qobject_cast<QDialog*>(widget())) w->done(result);
-  }
+  // Ends Qt's modal loop when one runs (and only hides the window otherwise).
+  if (auto* w = qobject_cast<QDialog*>(widget())) w->done(result);
 }
 
 bool Dialog::onCommand(int id, int code) {

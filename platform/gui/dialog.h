@@ -54,7 +54,6 @@ class Dialog : public DialogBase {
   Wnd* parent_;
   std::string caption_;
   bool ended_ = false;
-  bool running_ = false;
   int result_ = IDCANCEL;
 };
 

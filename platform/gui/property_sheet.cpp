@@ -14,7 +14,6 @@
 #include "platform/gui/base/string_table.h"
 #include "platform/gui/control_builder.h"
 #include "platform/gui/cross_thread.h"
-#include "platform/gui/modal.h"
 #include "platform/gui/property_page.h"
 #include "platform/gui/qt_text.h"
 #include "platform/gui/top_level_widget.h"
@@ -266,17 +265,7 @@ int PropertySheet::doModal() {
   buildWindow(top);
   if (pageCount() > 0) setActivePage(std::clamp(startPage_, 0, pageCount() - 1));
   onInitDialog();
-  if (!ended_) {
-    if (ModalInterceptor* hook = modalInterceptor()) {
-      top->show();
-      hook->runModal(*this, captionId_);
-      if (!ended_) endDialog(IDCANCEL);
-    } else {
-      running_ = true;
-      top->exec();
-      running_ = false;
-    }
-  }
+  top->runModal(captionId_, [this] { return ended_; }, [this] { endDialog(IDCANCEL); });
   destroyWindow();
   return result_;
 }
@@ -284,7 +273,7 @@ int PropertySheet::doModal() {
 void PropertySheet::endDialog(int result) {
   result_ = result;
   ended_ = true;
-  if (running_) {
+  if (mode_ == Mode::Modal || mode_ == Mode::Wizard) {
     if (auto* w = qobject_cast<QDialog*>(widget())) w->done(result);
   }
 }

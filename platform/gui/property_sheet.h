@@ -118,7 +118,6 @@ class PropertySheet : public Wnd {
   Mode mode_ = Mode::None;
   unsigned wizardButtons_ = PSWIZB_BACK | PSWIZB_NEXT;
   bool ended_ = false;
-  bool running_ = false;
   int result_ = IDCANCEL;
   int active_ = -1;
   std::vector<PropertyPage*> pages_;

@@ -65,6 +65,19 @@ struct ThreePages {
   Lines take() { return std::exchange(log, {}); }
 };
 
+// A modeless sheet of the three pages, its window made, page `active` on show, the log clear.
+struct OpenSheet {
+  FakePlatform fake;
+  ThreePages p;
+  PropertySheet sheet{"modeless"};
+  explicit OpenSheet(int active = 0) {
+    p.addTo(sheet);
+    EXPECT_TRUE(sheet.create());
+    EXPECT_TRUE(sheet.setActivePage(active));
+    p.take();
+  }
+};
+
 TEST(PropertySheet, OkAppliesEveryCreatedPageAfterTheActivePageAgreesToGo) {
   FakePlatform fake;
   ModalHooks hooks;
@@ -118,13 +131,9 @@ TEST(PropertySheet, RefusalsStopTheButtonAndKeepTheSheet) {
       {"cancel refused", [](ThreePages& p) { p.b.refuseQueryCancel = true; }, PSBTN_CANCEL, {"B querycancel"}},
   };
   for (const Refusal& c : cases) {
-    FakePlatform fake;
-    ThreePages p;
-    PropertySheet sheet("modeless");
-    p.addTo(sheet);
-    ASSERT_TRUE(sheet.create());
-    ASSERT_TRUE(sheet.setActivePage(1));
-    p.take();
+    OpenSheet open(1);
+    ThreePages& p = open.p;
+    PropertySheet& sheet = open.sheet;
     c.setUp(p);
     const bool passed = sheet.pressButton(c.button);
     EXPECT_EQ(passed, c.button == PSBTN_APPLYNOW) << c.name;
@@ -135,13 +144,9 @@ TEST(PropertySheet, RefusalsStopTheButtonAndKeepTheSheet) {
 }
 
 TEST(PropertySheet, APageRefusingToGoKeepsItsTab) {
-  FakePlatform fake;
-  ThreePages p;
-  PropertySheet sheet("modeless");
-  p.addTo(sheet);
-  ASSERT_TRUE(sheet.create());
+  OpenSheet open;
+  auto& [fake, p, sheet] = open;
   p.a.refuseKill = true;
-  p.take();
   EXPECT_FALSE(sheet.tabControl().clickTab(2));
   EXPECT_FALSE(sheet.setActivePage(2));
   EXPECT_EQ(sheet.activeIndex(), 0);
@@ -151,12 +156,8 @@ TEST(PropertySheet, APageRefusingToGoKeepsItsTab) {
 }
 
 TEST(PropertySheet, ReselectingTheActivePageRunsBothHooksAgain) {
-  FakePlatform fake;
-  ThreePages p;
-  PropertySheet sheet("modeless");
-  p.addTo(sheet);
-  ASSERT_TRUE(sheet.create());
-  p.take();
+  OpenSheet open;
+  auto& [fake, p, sheet] = open;
   EXPECT_TRUE(sheet.setActivePage(sheet.activeIndex()));
   EXPECT_EQ(p.take(), (Lines{"A kill", "A set"}));
 }
@@ -262,13 +263,8 @@ TEST(PropertySheet, ApplyButtonFollowsModifiedPagesAndCanBeHidden) {
 }
 
 TEST(PropertySheet, RemovingTheActivePageShowsItsNeighbour) {
-  FakePlatform fake;
-  ThreePages p;
-  PropertySheet sheet("modeless");
-  p.addTo(sheet);
-  ASSERT_TRUE(sheet.create());
-  ASSERT_TRUE(sheet.setActivePage(1));
-  p.take();
+  OpenSheet open(1);
+  auto& [fake, p, sheet] = open;
   sheet.removePage(&p.b);
   EXPECT_FALSE(p.b.isCreated());
   EXPECT_EQ(p.b.sheet(), nullptr);
@@ -286,12 +282,8 @@ TEST(PropertySheet, RemovingTheActivePageShowsItsNeighbour) {
 }
 
 TEST(PropertySheet, DisablingTheCurrentTabMovesThePageWithIt) {
-  FakePlatform fake;
-  ThreePages p;
-  PropertySheet sheet("modeless");
-  p.addTo(sheet);
-  ASSERT_TRUE(sheet.create());
-  ASSERT_TRUE(sheet.setActivePage(1));
+  OpenSheet open(1);
+  auto& [fake, p, sheet] = open;
   ASSERT_TRUE(sheet.tabControl().enableTab(1, false));
   EXPECT_EQ(sheet.activePage(), &p.c);
   EXPECT_FALSE(sheet.tabControl().clickTab(1));

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 
+#include "platform/gui/modal.h"
 #include "platform/gui/wnd.h"
 
 namespace zfw {
@@ -11,6 +12,17 @@ TopLevelWidget::TopLevelWidget(Wnd* owner, QWidget* parent) : QDialog(parent), o
 void TopLevelWidget::setMainWindowStyle() {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+}
+
+void TopLevelWidget::runModal(int modalId, const std::function<bool()>& ended, const std::function<void()>& cancel) {
+  if (ended() || !owner_) return;
+  if (ModalInterceptor* hook = modalInterceptor()) {
+    show();
+    hook->runModal(*owner_, modalId);
+    if (!ended()) cancel();
+  } else {
+    exec();
+  }
 }
 
 void TopLevelWidget::reject() {

@@ -3,6 +3,7 @@
 // platform/gui: it turns Escape, Enter, the close box and minimising into the owner's
 // commands and events, as the Windows dialog manager does.
 #include <QDialog>
+#include <functional>
 
 namespace zfw {
 
@@ -15,6 +16,11 @@ class TopLevelWidget final : public QDialog {
   void detachOwner() { owner_ = nullptr; }
   // Minimise box and task-bar presence, for main windows.
   void setMainWindowStyle();
+
+  // The modal part of a doModal(): with a test's interceptor installed, the window is
+  // handed to it (and cancelled when it comes back open), else Qt's modal loop runs
+  // until done(). Nothing runs when the window already ended (in its initialisation).
+  void runModal(int modalId, const std::function<bool()>& ended, const std::function<void()>& cancel);
 
   void reject() override;  // Escape: the IDCANCEL command
   void accept() override;  // the IDOK command

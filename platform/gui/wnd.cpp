@@ -13,6 +13,8 @@
 #include <QWidget>
 #include <climits>
 #include <map>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/gui/app.h"
@@ -27,7 +29,21 @@ namespace detail {
 
 struct WndLife {
   Wnd* wnd;
+  uintptr_t handle;
 };
+
+// Live windows by handle. Handles count up and are never given out twice, so a stale one
+// finds nothing rather than a newer window at the same address.
+struct HandleRegistry {
+  std::mutex mutex;
+  uintptr_t next = 0x10000;
+  std::unordered_map<uintptr_t, std::weak_ptr<WndLife>> live;
+};
+
+HandleRegistry& handles() {
+  static HandleRegistry r;
+  return r;
+}
 
 // Receives the signals and events of a window's controls on the window's behalf. Deleting
 // it (with the Wnd) cuts every connection, so no control can call a dead window.
@@ -96,11 +112,20 @@ Wnd* WndRef::get() const {
   return life ? life->wnd : nullptr;
 }
 
-Wnd::Wnd() : d_(std::make_unique<detail::WndImpl>()), life_(std::make_shared<detail::WndLife>(detail::WndLife{this})) {
+Wnd::Wnd() : d_(std::make_unique<detail::WndImpl>()) {
   d_->receiver = std::make_unique<WndReceiver>(this);
+  detail::HandleRegistry& r = detail::handles();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  life_ = std::make_shared<detail::WndLife>(detail::WndLife{this, r.next++});
+  r.live[life_->handle] = life_;
 }
 
 Wnd::~Wnd() {
+  {
+    detail::HandleRegistry& r = detail::handles();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.live.erase(life_->handle);
+  }
   life_->wnd = nullptr;
   if (hasPlatform() && platform().timers) platform().timers->stopAll(*this);
   d_->receiver.reset();  // disconnects every control from this object
@@ -116,6 +141,15 @@ Wnd::~Wnd() {
 QWidget* Wnd::widget() const { return d_->widget.data(); }
 
 WndRef Wnd::ref() const { return WndRef(life_); }
+
+void* Wnd::handle() const { return reinterpret_cast<void*>(life_->handle); }
+
+WndRef Wnd::fromHandle(void* handle) {
+  detail::HandleRegistry& r = detail::handles();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  auto it = r.live.find(reinterpret_cast<uintptr_t>(handle));
+  return it == r.live.end() ? WndRef() : WndRef(it->second);
+}
 
 void Wnd::attachWidget(QWidget* w) {
   d_->widget = w;

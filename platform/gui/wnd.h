@@ -52,6 +52,11 @@ class Wnd {
   QWidget* widget() const;  // nullptr until the window is created, and after it is destroyed
   bool isCreated() const { return widget() != nullptr; }
   WndRef ref() const;
+  // An opaque handle for code that keeps windows as plain pointers (a library's
+  // notification target): see postAppMessage(void*, ...). Never reused, never dangling.
+  void* handle() const;
+  // The window of a handle, nullptr once it is gone. GUI thread only.
+  static WndRef fromHandle(void* handle);
   void destroyWindow();  // destroys the window (not this object); timers die with it
 
   void show();
