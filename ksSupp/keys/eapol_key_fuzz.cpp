@@ -1,6 +1,7 @@
 // EAPOL-Key frames and element runs from the air, into the parsers of the key handlers.
 // The first byte picks the target: 0 an element run, 1 Key Data decryption under a fixed
-// PTK, anything else the RSN handler in the middle of a handshake (a PTK from message 1).
+// PTK (both the RSN Key Data and the WPA group key), 3 the WPA handler in the middle of a handshake (a PTK from message 1), anything else
+// the RSN handler likewise.
 #include <cstring>
 
 #include <collections/dcfByteArray.h>
@@ -10,6 +11,7 @@
 #include "ksSupp/keys/key_data_cipher.h"
 #include "ksSupp/keys/null_key_handler_services.h"
 #include "ksSupp/keys/rsn_key_handler.h"
+#include "ksSupp/keys/wpa_key_handler.h"
 
 namespace {
 
@@ -24,6 +26,27 @@ struct PskServices : NullKeyHandlerServices {
 
 const uint8_t kRsnElement[] = {0x30, 0x14, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00,
                                0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x02, 0x00, 0x00};
+const uint8_t kWpaElement[] = {0xDD, 0x16, 0x00, 0x50, 0xF2, 0x01, 0x01, 0x00, 0x00, 0x50, 0xF2, 0x02,
+                               0x01, 0x00, 0x00, 0x50, 0xF2, 0x02, 0x01, 0x00, 0x00, 0x50, 0xF2, 0x02};
+
+// The handler after a message 1 of the descriptor type it speaks, then the input.
+template <class Handler, class Receive>
+void FeedMidHandshake(const uint8_t* element, uint32_t elementLength, uint8_t descriptorType,
+                      uint8_t keyLength, Receive receive, const uint8_t* bytes, uint32_t length) {
+  PskServices services;
+  Handler handler(services);
+  services.handler = &handler;
+  const uint8_t aa[6] = {2, 0, 0, 0, 0, 1}, spa[6] = {2, 0, 0, 0, 0, 2};
+  handler.SetAddresses(aa, spa);
+  handler.SetAuthenticatorIes(element, elementLength);
+  handler.SetSupplicantIes(element, elementLength);
+  const uint8_t version = descriptorType == eapol_key::kDescriptorRsn ? 2 : 1;
+  uint8_t message1[eapol_key::kKeyData] = {2, 3, 0, 95, descriptorType, 0x00,
+                                           static_cast<uint8_t>(0x88 | version), 0, keyLength};
+  std::memset(message1 + eapol_key::kNonce, 0xA5, eapol_key::kNonceLength);
+  (handler.*receive)(message1, sizeof message1);
+  (handler.*receive)(bytes, length);
+}
 
 }  // namespace
 
@@ -45,19 +68,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ptk.Resize(64);
     IeSet keyData;
     DecryptKeyData(frame, ptk, keyData);
+    SecureByteArray groupKey;
+    DecryptWpaGroupKey(frame, ptk, groupKey);
     return 0;
   }
 
-  PskServices services;
-  RsnKeyHandler handler(services);
-  services.handler = &handler;
-  const uint8_t aa[6] = {2, 0, 0, 0, 0, 1}, spa[6] = {2, 0, 0, 0, 0, 2};
-  handler.SetAddresses(aa, spa);
-  handler.SetAuthenticatorIes(kRsnElement, sizeof kRsnElement);
-  handler.SetSupplicantIes(kRsnElement, sizeof kRsnElement);
-  uint8_t message1[eapol_key::kKeyData] = {2, 3, 0, 95, 2, 0x00, 0x8A, 0, 16};
-  std::memset(message1 + eapol_key::kNonce, 0xA5, eapol_key::kNonceLength);
-  handler.rsn_receive_key(message1, sizeof message1);
-  handler.rsn_receive_key(bytes, length);
+  if (data[0] == 3) {
+    FeedMidHandshake<WpaKeyHandler>(kWpaElement, sizeof kWpaElement, eapol_key::kDescriptorWpa, 32,
+                                    &WpaKeyHandler::wpa_receive_key, bytes, length);
+    return 0;
+  }
+  FeedMidHandshake<RsnKeyHandler>(kRsnElement, sizeof kRsnElement, eapol_key::kDescriptorRsn, 16,
+                                  &RsnKeyHandler::rsn_receive_key, bytes, length);
   return 0;
 }

@@ -102,3 +102,29 @@ bool DecryptKeyData(const EapolKeyFrame& frame, const SecureByteArray& ptk, IeSe
   keyData.Walk(plain.Data(), plain.Length());
   return true;
 }
+
+bool DecryptWpaGroupKey(const EapolKeyFrame& frame, const SecureByteArray& ptk, SecureByteArray& key) {
+  const uint32_t keyLength = frame.KeyLength();
+  const uint32_t dataLength = frame.KeyDataLength();
+  if (ptk.Length() < 32) return false;
+  const uint8_t* kek = ptk.Data() + 16;
+  switch (frame.DescriptorVersion()) {
+    case 1:
+      if (dataLength < keyLength) return false;
+      key.Resize(keyLength);
+      Rc4KeyData(frame.Iv(), kek, frame.KeyData(), keyLength, key.Data());
+      return true;
+    case 2: {
+      if (dataLength < 16) return false;
+      const uint32_t wrapped = dataLength & ~7u;
+      if (wrapped - 8 < keyLength) return false;
+      SecureByteArray plain;
+      plain.Resize(wrapped - 8);
+      if (!AesKeyUnwrap(kek, frame.KeyData(), wrapped, plain.Data())) return false;
+      key.Assign(plain.Data(), keyLength);
+      return true;
+    }
+    default:
+      return false;
+  }
+}

@@ -22,3 +22,9 @@ void Rc4KeyData(const uint8_t iv[16], const uint8_t kek[16], const uint8_t* in, 
 // Decrypts the frame's Key Data when it is flagged as encrypted (else takes it as it is) and
 // walks it into keyData. ptk must hold at least KCK | KEK (32 bytes).
 bool DecryptKeyData(const EapolKeyFrame& frame, const SecureByteArray& ptk, IeSet& keyData);
+
+// The group key of a WPA group message: Key Length bytes from the Key Data, RC4 (descriptor
+// version 1) over the first Key Length bytes, or AES key unwrap (version 2) of the Key Data
+// truncated to a multiple of 8 bytes, whose result must hold Key Length bytes. False when
+// the Key Data is too short for the key or does not unwrap.
+bool DecryptWpaGroupKey(const EapolKeyFrame& frame, const SecureByteArray& ptk, SecureByteArray& key);

@@ -25,6 +25,19 @@ void AppendOrdered(uint8_t*& out, const uint8_t* a, const uint8_t* b, uint32_t l
   out += 2 * length;
 }
 
+bool SameNonce(const uint8_t* a, const uint8_t* b) { return std::memcmp(a, b, kNonceLength) == 0; }
+
+void Refuse(const char* refusal, const char* reason) {
+  KeyTrace(kTraceError, nullptr, 0, "%s%s", refusal, reason);
+}
+
+void TraceElement(const IeElement& element, const char* side, const char* kind) {
+  if (element.Length() == 0)
+    KeyTrace(kTraceWarning, nullptr, 0, "Warning: %s %s information element is empty\n", side, kind);
+  else
+    KeyTrace(kTraceDetail, element.Bytes(), element.Length(), "%s %s information element:\n", side, kind);
+}
+
 }  // namespace
 
 KeyHandler::KeyHandler(bool isRsn, KeyHandlerServices& services)
@@ -161,15 +174,15 @@ const uint8_t* KeyHandler::Message2MicKey() const {
   return cckmInUse_ ? cckm_.btk.Data() : ptk_.Data();
 }
 
-bool KeyHandler::CheckFrame(const uint8_t* frame, uint32_t length, uint8_t descriptorType,
-                            const char* wrongDescriptorText) {
+bool KeyHandler::CheckFrame(const uint8_t* frame, uint32_t length) {
   if (frame == nullptr || length <= 4) {
     KeyTrace(kTraceError, nullptr, 0,
              "EAPOL-Key message discarded: too short to include key descriptor prefix\n");
     return false;
   }
-  if (frame[kDescriptorType] != descriptorType) {
-    KeyTrace(kTraceError, nullptr, 0, "%s", wrongDescriptorText);
+  if (frame[kDescriptorType] != DescriptorType()) {
+    KeyTrace(kTraceError, nullptr, 0, "EAPOL-Key message discarded: descriptor type not %s\n",
+             isRsn_ ? "RSN" : "WPA");
     return false;
   }
   if (length <= kKeyData - 1) {
@@ -204,6 +217,138 @@ bool KeyHandler::CheckFrame(const uint8_t* frame, uint32_t length, uint8_t descr
   return true;
 }
 
+bool KeyHandler::ReceiveKey(const uint8_t* frame, uint32_t length) {
+  if (!CheckFrame(frame, length)) return false;
+  const EapolKeyFrame f(frame, length);
+  const Reply reply{std::min<uint8_t>(f.EapolVersion(), 2), f.DescriptorVersion(), f.KeyLength(),
+                    f.ReplayCounter()};
+  const uint16_t info = f.KeyInformation();
+  if (!(info & kInfoPairwise)) return GroupMessage(f, reply);
+  if (info & kInfoMic) return Message3(f, reply);
+  return Message1(f, reply);
+}
+
+uint8_t KeyHandler::DescriptorType() const { return isRsn_ ? kDescriptorRsn : kDescriptorWpa; }
+
+EapolKeyWriter KeyHandler::Answer(const Reply& reply, uint16_t keyInformation,
+                                  const uint8_t* micKey) {
+  EapolKeyWriter answer;
+  answer.eapolVersion = reply.eapolVersion;
+  answer.descriptorVersion = reply.descriptorVersion;
+  answer.micKey = micKey;
+  answer.keyInformation = keyInformation;
+  answer.keyLength = reply.keyLength;
+  answer.replayCounter = reply.replayCounter;
+  return answer;
+}
+
+bool KeyHandler::Send(const EapolKeyWriter& frame) { return frame.Write(DescriptorType(), services_); }
+
+void KeyHandler::TraceElements() const {
+  const char* kind = isRsn_ ? "RSN" : "WPA";
+  KeyTrace(kTraceDetail, authenticatorAddress_, kMacLength, "Authenticator address:\n");
+  TraceElement(AuthenticatorElement(), "Authenticator", kind);
+  KeyTrace(kTraceDetail, supplicantAddress_, kMacLength, "Supplicant address:\n");
+  TraceElement(SupplicantElement(), "Supplicant", kind);
+}
+
+bool KeyHandler::SendMessage2(const Reply& reply) {
+  KeyTrace(kTraceEvent, nullptr, 0, "Sending EAPOL-Key 4-way handshake message 2\n");
+  const SecurityElement& element = SupplicantElement();
+  EapolKeyWriter message2 = Answer(
+      reply, static_cast<uint16_t>(reply.descriptorVersion | kInfoMic | kInfoPairwise), Message2MicKey());
+  message2.nonce = SNonce();
+  message2.keyData = element.Bytes();
+  message2.keyDataLength = element.Length();
+  return Send(message2);
+}
+
+const SecureByteArray* KeyHandler::VerifyMessage3(const EapolKeyFrame& frame, const Reply& reply,
+                                                  const char* refusal, bool& retransmitted) {
+  // Once a message 3 is accepted the negotiated PTK is in force. The authenticator sends
+  // message 3 again when our message 4 was lost: that copy is checked against the PTK in
+  // force and answered, but installs nothing a second time.
+  retransmitted = ptk_.Length() < kTemporalKeyOffset &&
+                  installedPtk_.Length() >= kTemporalKeyOffset && SameNonce(frame.Nonce(), ANonce());
+  const SecureByteArray& ptk = retransmitted ? installedPtk_ : ptk_;
+  if (ptk.Length() < kTemporalKeyOffset) {
+    Refuse(refusal, "message 1 never received\n");
+    return nullptr;
+  }
+  if (ptk.Length() < reply.keyLength + kTemporalKeyOffset || !PairwiseKeyLengthValid(reply.keyLength)) {
+    Refuse(refusal, "message 3 key length is invalid\n");
+    return nullptr;
+  }
+  if (!SameNonce(frame.Nonce(), ANonce())) {
+    Refuse(refusal, "ANonce differs from message 1\n");
+    return nullptr;
+  }
+  if (!eapol_key_mic(reply.descriptorVersion, ptk.Data(), frame.Bytes(), frame.Length())) {
+    Refuse(refusal, "invalid MIC\n");
+    return nullptr;
+  }
+  AcceptReplayCounter(reply.replayCounter);
+  return &ptk;
+}
+
+bool KeyHandler::CheckSignedElement(const uint8_t* element, uint32_t length, bool present,
+                                    const char* refusal) {
+  if (!authenticatorIesKnown_) {
+    KeyTrace(kTraceWarning, nullptr, 0,
+             "Authenticator information element from beacon/probe not available - cannot validate\n");
+    return true;
+  }
+  if (!present) {
+    Refuse(refusal, "did not receive authenticator IE\n");
+    services_.ReportKeyFailure(kKeyFailureElement);
+    return false;
+  }
+  const SecurityElement& beacon = AuthenticatorElement();
+  if (beacon.Length() != length || std::memcmp(beacon.Bytes(), element, length) != 0) {
+    Refuse(refusal, "authenticator IE does not match\n");
+    KeyTrace(kTraceDetail, beacon.Bytes(), beacon.Length(),
+             "Unsigned authenticator IE (from beacon/probe):\n");
+    KeyTrace(kTraceDetail, element, length, "Signed authenticator IE (from message 3):\n");
+    services_.ReportKeyFailure(kKeyFailureElement);
+    return false;
+  }
+  KeyTrace(kTraceDetail, nullptr, 0, "Authenticator IE has been validated\n");
+  return true;
+}
+
+void KeyHandler::SendMessage4(const Reply& reply, uint16_t message3Information) {
+  KeyTrace(kTraceEvent, nullptr, 0, "Sending EAPOL-Key 4-way handshake message 4\n");
+  const uint16_t kept = message3Information & (kInfoVersionMask | kInfoSecure);
+  EapolKeyWriter message4 =
+      Answer(reply, static_cast<uint16_t>(kept | kInfoMic | kInfoPairwise), installedPtk_.Data());
+  message4.nonce = SNonce();
+  Send(message4);
+}
+
+bool KeyHandler::VerifyGroupMessage(const EapolKeyFrame& frame, const Reply& reply) {
+  const char* refusal = "EAPOL-Key group key message discarded: ";
+  if (!(frame.KeyInformation() & kInfoMic)) {
+    Refuse(refusal, "no MIC\n");
+    return false;
+  }
+  if (installedPtk_.Length() < kTemporalKeyOffset) {
+    Refuse(refusal, "PTK not negotiated\n");
+    return false;
+  }
+  if (!eapol_key_mic(reply.descriptorVersion, installedPtk_.Data(), frame.Bytes(), frame.Length())) {
+    Refuse(refusal, "invalid MIC\n");
+    return false;
+  }
+  AcceptReplayCounter(reply.replayCounter);
+  return true;
+}
+
+bool KeyHandler::SendGroupAck(const Reply& reply, uint16_t groupInformation, uint16_t keptBits) {
+  KeyTrace(kTraceEvent, nullptr, 0, "Sending EAPOL-Key group key acknowledgement\n");
+  return Send(Answer(reply, static_cast<uint16_t>((groupInformation & keptBits) | kInfoMic),
+                     installedPtk_.Data()));
+}
+
 void KeyHandler::AcceptReplayCounter(uint64_t received) {
   if (received == UINT64_MAX) {
     replayCounter_ = UINT64_MAX;
@@ -234,13 +379,14 @@ bool KeyHandler::GroupKeyLengthValid(uint32_t keyLength) const {
   return needed != 0 ? keyLength == needed : keyLength >= 5 && keyLength <= 32;
 }
 
-void KeyHandler::InstallPairwiseKey(uint32_t keyLength, uint32_t rscLow, uint32_t rscHigh) {
+void KeyHandler::InstallPairwiseKey(uint32_t keyLength, uint32_t keyIndex, uint32_t rscLow,
+                                    uint32_t rscHigh) {
   if (pairwiseKeyInstalled_) {
     KeyTrace(kTraceWarning, nullptr, 0, "Pairwise key already installed: not installed again\n");
     return;
   }
   services_.InstallKey(SupplicantPairwiseSuite(), installedPtk_.Data() + kTemporalKeyOffset,
-                       keyLength, kPairwiseKeyIndex, authenticatorAddress_, rscLow, rscHigh);
+                       keyLength, keyIndex, authenticatorAddress_, rscLow, rscHigh);
   pairwiseKeyInstalled_ = true;
 }
 
@@ -258,7 +404,7 @@ void KeyHandler::InstallGroupKey(const uint8_t* key, uint32_t keyLength, uint32_
 }
 
 void KeyHandler::AuthIndication(uint32_t flags, const uint8_t* bssid, const char* kind,
-                                uint8_t eapolVersion, uint8_t descriptorType) {
+                                uint8_t eapolVersion) {
   static const uint8_t kNoAddress[kMacLength] = {};
   const uint8_t* a = bssid != nullptr ? bssid : kNoAddress;
   KeyTrace(kTraceEvent, nullptr, 0,
@@ -296,5 +442,5 @@ void KeyHandler::AuthIndication(uint32_t flags, const uint8_t* bssid, const char
   request.micKey = installedPtk_.Data();
   request.keyInformation = info;
   request.replayCounter = requestCounter_++;
-  request.Write(descriptorType, services_);
+  Send(request);
 }

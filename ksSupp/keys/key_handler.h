@@ -71,9 +71,49 @@ class KeyHandler {
   const CckmState& Cckm() const { return cckm_; }
 
  protected:
-  // The checks every EAPOL-Key frame passes first, in order, each refusal traced.
-  bool CheckFrame(const uint8_t* frame, uint32_t length, uint8_t descriptorType,
-                  const char* wrongDescriptorText);
+  // What an answer echoes of the frame it answers.
+  struct Reply {
+    uint8_t eapolVersion;  // min(received, 2)
+    uint32_t descriptorVersion;
+    uint16_t keyLength;
+    uint64_t replayCounter;
+  };
+
+  // One EAPOL-Key frame from the authenticator: the checks every frame passes, then message
+  // 1, message 3 or a group message. True when accepted and answered.
+  bool ReceiveKey(const uint8_t* frame, uint32_t length);
+  virtual bool Message1(const EapolKeyFrame& frame, const Reply& reply) = 0;
+  virtual bool Message3(const EapolKeyFrame& frame, const Reply& reply) = 0;
+  virtual bool GroupMessage(const EapolKeyFrame& frame, const Reply& reply) = 0;
+
+  // Descriptor type 2 (RSN) or 254 (WPA).
+  uint8_t DescriptorType() const;
+  // An answer signed with micKey that echoes the descriptor version, Key Length and replay
+  // counter received.
+  static EapolKeyWriter Answer(const Reply& reply, uint16_t keyInformation, const uint8_t* micKey);
+  bool Send(const EapolKeyWriter& frame);
+
+  // Traces the addresses and both elements of the handshake about to start.
+  void TraceElements() const;
+  // Message 2: the SNonce and the supplicant's element, signed with the new PTK.
+  bool SendMessage2(const Reply& reply);
+  // The checks of message 3 up to its MIC, then the replay counter. Returns the PTK the MIC
+  // verified against, or null (refused, traced after `refusal`). A message 3 that repeats
+  // the one already accepted (its message 4 was lost) is checked against the PTK in force
+  // and flagged as retransmitted: it is answered but installs nothing again.
+  const SecureByteArray* VerifyMessage3(const EapolKeyFrame& frame, const Reply& reply,
+                                        const char* refusal, bool& retransmitted);
+  // The authenticator's element signed in message 3 against the one of the beacon or probe
+  // response (when that is known). False refuses (traced after `refusal`, reported).
+  bool CheckSignedElement(const uint8_t* element, uint32_t length, bool present,
+                          const char* refusal);
+  // Message 4: Key Information keeps the version and the Secure bit of message 3.
+  void SendMessage4(const Reply& reply, uint16_t message3Information);
+  // The checks of a group message up to its MIC, then the replay counter.
+  bool VerifyGroupMessage(const EapolKeyFrame& frame, const Reply& reply);
+  // The acknowledgement keeps `keptBits` of the group message's Key Information.
+  bool SendGroupAck(const Reply& reply, uint16_t groupInformation, uint16_t keptBits);
+
   // A frame with a valid MIC raises the lowest acceptable counter past its own; the
   // highest counter leaves nothing acceptable after it instead of wrapping to 0.
   void AcceptReplayCounter(uint64_t received);
@@ -82,13 +122,12 @@ class KeyHandler {
   bool PairwiseKeyLengthValid(uint32_t keyLength) const;
   bool GroupKeyLengthValid(uint32_t keyLength) const;
   // Hand-over of the temporal key of the PTK in force, once per PTK.
-  void InstallPairwiseKey(uint32_t keyLength, uint32_t rscLow, uint32_t rscHigh);
+  void InstallPairwiseKey(uint32_t keyLength, uint32_t keyIndex, uint32_t rscLow, uint32_t rscHigh);
   // Hand-over of a group key, unless this very key is already installed at this index.
   void InstallGroupKey(const uint8_t* key, uint32_t keyLength, uint32_t keyIndex,
                        uint32_t rscLow, uint32_t rscHigh);
   // Reaction to an authentication event of the host (MIC failure, rekey request).
-  void AuthIndication(uint32_t flags, const uint8_t* bssid, const char* kind,
-                      uint8_t eapolVersion, uint8_t descriptorType);
+  void AuthIndication(uint32_t flags, const uint8_t* bssid, const char* kind, uint8_t eapolVersion);
   // The KCK that signs message 2 (the KRK of the base key with CCKM).
   const uint8_t* Message2MicKey() const;
 
@@ -116,4 +155,8 @@ class KeyHandler {
   bool pairwiseKeyInstalled_ = false;
   SecureByteArray installedGroupKey_;
   uint32_t installedGroupKeyIndex_ = 0;
+
+ private:
+  // The checks every EAPOL-Key frame passes first, in order, each refusal traced.
+  bool CheckFrame(const uint8_t* frame, uint32_t length);
 };

@@ -1,4 +1,4 @@
-#include "ksSupp/keys/key_handler.h"
+#include "ksSupp/keys/rsn_key_handler.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ struct KeyRecorder : NullKeyHandlerServices {
 // the key-request key under the all-ones index.
 TEST(KeyHandler, CckmDerivesThePtkFromTheBaseKey) {
   KeyRecorder services;
-  KeyHandler handler(true, services);
+  RsnKeyHandler handler(services);
   const uint8_t aa[6] = {0x00, 0x40, 0x96, 0x01, 0x02, 0x03}, spa[6] = {0x00, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E};
   handler.SetAddresses(aa, spa);
   const Bytes cckmElement = Hex("30140100000fac020100000fac02010000409600" "0000");
@@ -58,7 +58,7 @@ TEST(KeyHandler, CckmDerivesThePtkFromTheBaseKey) {
 
 TEST(KeyHandler, ResetForgetsTheAssociation) {
   KeyRecorder services;
-  KeyHandler handler(true, services);
+  RsnKeyHandler handler(services);
   const Bytes element = Hex("30140100000fac040100000fac040100000fac020000"), pmk(32, 1), anonce(32, 2);
   handler.SetAuthenticatorIes(element.data(), static_cast<uint32_t>(element.size()));
   handler.SetSupplicantIes(element.data(), static_cast<uint32_t>(element.size()));

@@ -10,27 +10,17 @@ class RsnKeyHandler : public KeyHandler {
 
   // One EAPOL-Key frame from the authenticator: true when accepted and answered, false
   // when discarded (the reason is traced).
-  bool rsn_receive_key(const uint8_t* frame, uint32_t length);
+  bool rsn_receive_key(const uint8_t* frame, uint32_t length) { return ReceiveKey(frame, length); }
   // An authentication event of the host: bit 0 reauthenticate, bit 1 key update, bit 2
   // pairwise key error, bit 3 group key error.
-  void RsnAuthIndication(uint32_t flags, const uint8_t* bssid);
+  void RsnAuthIndication(uint32_t flags, const uint8_t* bssid) { AuthIndication(flags, bssid, "RSN", 2); }
 
  private:
-  struct Reply {
-    uint8_t eapolVersion;
-    uint32_t descriptorVersion;
-    uint16_t keyLength;
-    uint64_t replayCounter;
-  };
-
-  // An answer echoes the descriptor version, Key Length and replay counter received.
-  static EapolKeyWriter Answer(const Reply& reply, uint16_t keyInformation, const uint8_t* micKey);
-  bool Message1(const EapolKeyFrame& frame, const Reply& reply);
-  bool Message3(const EapolKeyFrame& frame, const Reply& reply);
-  bool GroupMessage(const EapolKeyFrame& frame, const Reply& reply);
+  bool Message1(const EapolKeyFrame& frame, const Reply& reply) override;
+  bool Message3(const EapolKeyFrame& frame, const Reply& reply) override;
+  bool GroupMessage(const EapolKeyFrame& frame, const Reply& reply) override;
   // Makes the PMK of this handshake ready for message 1; false refuses it (traced).
   bool SelectPmk(const IeSet& keyData);
-  bool CheckAuthenticatorElement(const IeSet& keyData);
   // The GTK KDE of message 3: false when it must be refused (traced and reported).
   bool CheckMessage3Gtk(const IeSet& keyData, uint16_t keyInformation);
   bool GtkUsable(const GtkKdeElement& gtk) const { return gtk.Valid() && GroupKeyLengthValid(gtk.KeyLength()); }

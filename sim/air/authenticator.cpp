@@ -49,7 +49,7 @@ void AppendOrdered(Bytes& out, const uint8_t* a, const uint8_t* b, size_t length
 
 }  // namespace
 
-Bytes BuildElement(KeyProtocol protocol, Cipher pairwise, Cipher group) {
+Bytes BuildElement(KeyProtocol protocol, Cipher pairwise, Cipher group, Akm akm) {
   Bytes e;
   if (protocol == KeyProtocol::Rsn) {
     e = {48, 0, 0x01, 0x00};
@@ -60,7 +60,7 @@ Bytes BuildElement(KeyProtocol protocol, Cipher pairwise, Cipher group) {
   e.insert(e.end(), {0x01, 0x00});
   AppendSuite(e, protocol, static_cast<uint8_t>(pairwise));
   e.insert(e.end(), {0x01, 0x00});
-  AppendSuite(e, protocol, 0x02);  // PSK
+  AppendSuite(e, protocol, static_cast<uint8_t>(akm));
   if (protocol == KeyProtocol::Rsn) e.insert(e.end(), {0x00, 0x00});  // capabilities
   e[1] = static_cast<uint8_t>(e.size() - 2);
   return e;
@@ -177,8 +177,14 @@ Bytes PskAuthenticator::BuildFrame(uint16_t keyInfo, uint16_t keyLength, const B
 
 Bytes PskAuthenticator::BuildMessage1() {
   uint16_t info = static_cast<uint16_t>(DescriptorVersion() | kPairwise | kAck);
+  Bytes keyData;
+  if (config_.pmkidInMessage1 && config_.protocol == KeyProtocol::Rsn) {
+    keyData = {0xDD, 0x14, 0x00, 0x0F, 0xAC, 0x04};
+    Bytes pmkid = Pmkid(config_.pmk, config_.authenticatorAddress.data(), config_.supplicantAddress.data());
+    keyData.insert(keyData.end(), pmkid.begin(), pmkid.end());
+  }
   return BuildFrame(info, static_cast<uint16_t>(KeyLengthOf(config_.pairwise)), anonce_, {}, {},
-                    {});
+                    keyData);
 }
 
 Bytes PskAuthenticator::GtkKde() const {
@@ -218,6 +224,7 @@ Bytes PskAuthenticator::BuildMessage3() {
   std::array<uint8_t, 8> rsc{};
   if (config_.protocol == KeyProtocol::Wpa) {
     keyData = element;
+    rsc = config_.pairwiseRsc;
   } else {
     info |= kSecure;
     rsc = config_.groupRsc;
@@ -248,8 +255,14 @@ Bytes PskAuthenticator::BuildGroupMessage1() {
     if (config_.groupKeyTransmit) info |= kInstall;
     keyLength = static_cast<uint16_t>(gtk_.size());
     Bytes plain = gtk_;
-    if (TakeMisbehaviour(Misbehaviour::ZeroLengthGtk)) plain.clear();
-    keyData = EncryptKeyData(std::move(plain), iv);
+    if (TakeMisbehaviour(Misbehaviour::ZeroLengthGtk)) {
+      plain.clear();
+      keyLength = 0;
+    }
+    if (TakeMisbehaviour(Misbehaviour::UnencryptedGtk))
+      keyData = std::move(plain);
+    else
+      keyData = EncryptKeyData(std::move(plain), iv);
   } else {
     Bytes kde = GtkKde();
     TakeMisbehaviour(Misbehaviour::ZeroLengthGtk);

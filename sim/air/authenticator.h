@@ -27,8 +27,8 @@ enum class Misbehaviour {
   BadMic,                  // the next frame with a MIC has one MIC bit flipped
   ModifiedElement,         // message 3 carries an element other than the beacon's
   OversizedKeyDataLength,  // Key Data Length claims more bytes than the frame holds
-  ZeroLengthGtk,           // the GTK KDE carries no key bytes
-  UnencryptedGtk,          // the GTK travels in the clear (Encrypted Key Data clear)
+  ZeroLengthGtk,           // the GTK KDE carries no key bytes (WPA: Key Length 0, no key)
+  UnencryptedGtk,          // the GTK travels in the clear (RSN: Encrypted Key Data clear)
   StaleReplayCounter,      // the next frame reuses the previous replay counter
 };
 
@@ -45,13 +45,18 @@ struct AuthenticatorConfig {
   Bytes supplicantElement;
   uint8_t eapolVersion = 2;
   uint8_t groupKeyIndex = 1;
-  bool groupKeyTransmit = false;  // the transmit bit of the RSN GTK KDE
+  bool groupKeyTransmit = false;  // the transmit bit of the GTK KDE (RSN), Install (WPA)
   std::array<uint8_t, 8> groupRsc{};
+  std::array<uint8_t, 8> pairwiseRsc{};  // Key RSC of a WPA message 3
+  bool pmkidInMessage1 = false;  // RSN: message 1 names the PMKSA in a PMKID KDE
   uint64_t firstReplayCounter = 1;
 };
 
-// The PSK element a station and an access point of that configuration announce.
-Bytes BuildElement(KeyProtocol protocol, Cipher pairwise, Cipher group);
+// AKM suite types, the last byte of an AKM suite selector.
+enum class Akm : uint8_t { Ieee8021X = 1, Psk = 2 };
+
+// The element a station and an access point of that configuration announce.
+Bytes BuildElement(KeyProtocol protocol, Cipher pairwise, Cipher group, Akm akm = Akm::Psk);
 
 // Key lengths of the ciphers (TK for pairwise use, GTK for group use).
 size_t KeyLengthOf(Cipher cipher);

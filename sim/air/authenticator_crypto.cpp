@@ -120,19 +120,37 @@ Bytes AesKeyUnwrap(const uint8_t* kek, const Bytes& wrapped) {
   return ok ? out : Bytes{};
 }
 
-Bytes Rc4Skip256(const uint8_t* iv, const uint8_t* kek, const Bytes& data) {
-  Bytes key(iv, iv + 16);
-  key.insert(key.end(), kek, kek + 16);
+Bytes Rc4Skip256(const Bytes& key, const Bytes& data) {
   Bytes in(256, 0);
   in.insert(in.end(), data.begin(), data.end());
   bool ok = false;
-  Bytes out = RunCipher(LegacyRc4(), true, key.data(), 32, in, &ok);
-  Wipe(key);
+  Bytes out = RunCipher(LegacyRc4(), true, key.data(), static_cast<int>(key.size()), in, &ok);
   Wipe(in);
   if (!ok) throw std::runtime_error("RC4 failed");
   Bytes result(out.begin() + 256, out.end());
   Wipe(out);
   return result;
+}
+
+Bytes Rc4Skip256(const uint8_t* iv, const uint8_t* kek, const Bytes& data) {
+  Bytes key(iv, iv + 16);
+  key.insert(key.end(), kek, kek + 16);
+  Bytes result = Rc4Skip256(key, data);
+  Wipe(key);
+  return result;
+}
+
+Bytes Pmkid(const Bytes& pmk, const uint8_t* aa, const uint8_t* spa) {
+  Bytes input = {'P', 'M', 'K', ' ', 'N', 'a', 'm', 'e'};
+  input.insert(input.end(), aa, aa + 6);
+  input.insert(input.end(), spa, spa + 6);
+  Bytes pmkid = Hmac(EVP_sha1(), pmk.data(), pmk.size(), input.data(), input.size());
+  pmkid.resize(16);
+  return pmkid;
+}
+
+Bytes HmacMd5(const Bytes& key, const Bytes& data) {
+  return Hmac(EVP_md5(), key.data(), key.size(), data.data(), data.size());
 }
 
 Bytes RandomBytes(size_t count) {

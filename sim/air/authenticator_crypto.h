@@ -30,6 +30,14 @@ Bytes AesKeyUnwrap(const uint8_t* kek, const Bytes& wrapped);
 
 // RC4 with key IV | KEK, the first 256 keystream bytes discarded (encrypts and decrypts).
 Bytes Rc4Skip256(const uint8_t* iv, const uint8_t* kek, const Bytes& data);
+// RC4 with any key, the first 256 keystream bytes discarded.
+Bytes Rc4Skip256(const Bytes& key, const Bytes& data);
+
+// PMKID = the first 16 bytes of HMAC-SHA1(PMK, "PMK Name" | AA | SPA).
+Bytes Pmkid(const Bytes& pmk, const uint8_t* aa, const uint8_t* spa);
+
+// HMAC-MD5 of data under key (16 bytes).
+Bytes HmacMd5(const Bytes& key, const Bytes& data);
 
 // Random bytes from OpenSSL's generator.
 Bytes RandomBytes(size_t count);

@@ -265,3 +265,41 @@ TEST(Authenticator, GroupRekeyCanReuseTheKeyOrDrawANewOne) {
 
 }  // namespace
 }  // namespace air
+
+namespace air {
+namespace {
+
+// WPA's group key travels alone in the group message: what each group misbehaviour does.
+TEST(Authenticator, MisbehavesInTheWpaGroupMessageAsAsked) {
+  AuthenticatorConfig config = Config(KeyProtocol::Wpa, Cipher::Tkip, Cipher::Tkip);
+  config.groupKeyIndex = 2;
+  config.groupKeyTransmit = true;
+  PskAuthenticator ap(config);
+  ScriptedStation sta(config);
+  Bytes m3 = *ap.Receive(sta.Message2(ap.StartHandshake()));
+  Bytes g1 = *ap.Receive(sta.Frame(0x0109, Counter(m3), {}, {}));
+  EXPECT_EQ(KeyInfo(g1) & 0x1078, 0x0060) << "index 2 and Install in Key Information, never Encrypted";
+
+  ap.Misbehave(Misbehaviour::ZeroLengthGtk);
+  Bytes empty = ap.StartGroupRekey();
+  EXPECT_EQ(empty[7] << 8 | empty[8], 0) << "Key Length";
+  EXPECT_EQ(KeyDataLength(empty), 0u);
+
+  ap.Misbehave(Misbehaviour::UnencryptedGtk);
+  Bytes clear = ap.StartGroupRekey();
+  EXPECT_EQ(Bytes(clear.begin() + 99, clear.end()), ap.Gtk());
+}
+
+TEST(Authenticator, NamesThePmksaInMessage1WhenAsked) {
+  AuthenticatorConfig config = Config(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp);
+  config.pmkidInMessage1 = true;
+  PskAuthenticator ap(config);
+  Bytes m1 = ap.StartHandshake();
+  ASSERT_EQ(KeyDataLength(m1), 22u);
+  EXPECT_EQ(Bytes(m1.begin() + 99, m1.begin() + 105), Bytes({0xDD, 0x14, 0x00, 0x0F, 0xAC, 0x04}));
+  EXPECT_EQ(Bytes(m1.begin() + 105, m1.end()),
+            Pmkid(config.pmk, config.authenticatorAddress.data(), config.supplicantAddress.data()));
+}
+
+}  // namespace
+}  // namespace air
