@@ -1,0 +1,43 @@
+#pragma once
+// What the shell calls directly, outside the three operation tables: the station core's
+// creation, start and a few questions the shell asks it, the chip layer's stop and transmit
+// kick, and the control device. The driver's entry hands the shell one ShellLinks; the
+// product's entry fills it with the real routines, tests with doubles.
+#include "platform/ndis/ndis.h"
+
+struct AdapterContainer;
+struct CoreAdapter;
+struct HalAdapter;
+struct MiniportContext;
+
+struct ShellLinks {
+  // Station core. Creation reads the registry parameters, creates the chip layer (which
+  // claims the adapter's resources) and links core, chip layer and container; on failure
+  // it leaves nothing behind, returns null and an internal status.
+  CoreAdapter* (*CreateCoreAdapter)(ULONG* status, AdapterContainer* container);
+  // Sets the station address in the firmware when it differs, indicates media
+  // disconnect, arms the link monitor when the radio is on.
+  void (*StartCore)(CoreAdapter* core);
+  // Deauthenticates (reason 3) when associated and leaves the network state.
+  void (*LeaveNetworkForHalt)(CoreAdapter* core);
+  BOOLEAN (*IsMediaConnected)(CoreAdapter* core);
+  // OID handling below the shell: queries answer NDIS status values, sets internal codes.
+  NDIS_STATUS (*QueryOid)(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written,
+                          PULONG needed);
+  ULONG (*SetOid)(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed);
+
+  // Chip layer.
+  void (*StopFirmware)(HalAdapter* hal);  // radio off, then the chip stopped
+  void (*StartTransmit)(HalAdapter* hal);  // runs the transmit service
+
+  // Control device.
+  void (*RegisterControlDevice)(MiniportContext* context);
+  void (*DeregisterControlDevice)(MiniportContext* context);
+  void (*WaitForUtilityClose)(MiniportContext* context);
+  void (*PostUtilityEvent)(ULONG code, const void* payload, ULONG length);
+};
+
+// The links the running driver uses: set by ShellDriverEntry (or by a test of a part of
+// the shell); all empty before that.
+const ShellLinks& Links();
+void UseShellLinks(const ShellLinks* links);
