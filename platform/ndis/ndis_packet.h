@@ -52,7 +52,7 @@ enum MM_PAGE_PRIORITY { LowPagePriority = 0, NormalPagePriority = 16, HighPagePr
 
 // Pages that [virtualAddress, virtualAddress + length) touches, as NDIS counts them (an
 // empty run still counts the page it starts in).
-constexpr UINT NdisSpanPages(const void* virtualAddress, UINT length) {
+inline UINT NdisSpanPages(const void* virtualAddress, UINT length) {
   const auto offset = static_cast<UINT>(reinterpret_cast<ULONG_PTR>(virtualAddress) & (NDIS_PAGE_SIZE - 1));
   return (offset + length + NDIS_PAGE_SIZE - 1) / NDIS_PAGE_SIZE;
 }
