@@ -228,33 +228,30 @@ void MiniportHandleInterrupt(NDIS_HANDLE handle) {
   if (ServesInterrupts(context) && hal != nullptr) HalOps(hal).InterruptDpc(hal);
 }
 
-// A removed adapter answers ADAPTER_REMOVED (removal also leaves the state not running,
-// so the removed test comes first).
-static NDIS_STATUS Readiness(const MiniportContext* context) {
+// Readiness of a request and its counters. A removed adapter answers ADAPTER_REMOVED
+// (removal also leaves the state not running, so the removed test comes first).
+static NDIS_STATUS BeginRequest(const MiniportContext* context, PULONG done, PULONG needed) {
   if (context->Removed) return NDIS_STATUS_ADAPTER_REMOVED;
   if (context->State != MiniportRunning) return NDIS_STATUS_ADAPTER_NOT_READY;
+  if (done == nullptr || needed == nullptr) return NDIS_STATUS_FAILURE;
+  *done = 0;
+  *needed = 0;
   return NDIS_STATUS_SUCCESS;
 }
 
 NDIS_STATUS MiniportQueryInformation(NDIS_HANDLE handle, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written,
                                      PULONG needed) {
   MiniportContext* context = ContextOf(handle);
-  const NDIS_STATUS ready = Readiness(context);
+  const NDIS_STATUS ready = BeginRequest(context, written, needed);
   if (ready != NDIS_STATUS_SUCCESS) return ready;
-  if (written == nullptr || needed == nullptr) return NDIS_STATUS_FAILURE;
-  *written = 0;
-  *needed = 0;
   return g_links->QueryOid(context->Container->Core, oid, buffer, length, written, needed);
 }
 
 NDIS_STATUS MiniportSetInformation(NDIS_HANDLE handle, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read,
                                    PULONG needed) {
   MiniportContext* context = ContextOf(handle);
-  const NDIS_STATUS ready = Readiness(context);
+  const NDIS_STATUS ready = BeginRequest(context, read, needed);
   if (ready != NDIS_STATUS_SUCCESS) return ready;
-  if (read == nullptr || needed == nullptr) return NDIS_STATUS_FAILURE;
-  *read = 0;
-  *needed = 0;
   return MapStatus(g_links->SetOid(context->Container->Core, oid, buffer, length, read, needed));
 }
 

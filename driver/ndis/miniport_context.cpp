@@ -11,15 +11,20 @@ namespace {
 constexpr int kOlderSystemStalls = 20000;  // 20,000 x 50 us: one second
 constexpr UINT kStallMicroseconds = 50;
 
+// Tagged, zero-filled pool memory; null when none is left.
+template <typename T>
+T* AllocateZeroed(ULONG tag) {
+  PVOID memory = nullptr;
+  if (NdisAllocateMemoryWithTag(&memory, sizeof(T), tag) != NDIS_STATUS_SUCCESS) return nullptr;
+  NdisZeroMemory(memory, sizeof(T));
+  return static_cast<T*>(memory);
+}
+
 }  // namespace
 
 MiniportContext* CreateMiniportContext(NDIS_HANDLE adapterHandle) {
-  PVOID memory = nullptr;
-  if (NdisAllocateMemoryWithTag(&memory, sizeof(MiniportContext), kTagMiniportContext) != NDIS_STATUS_SUCCESS) {
-    return nullptr;
-  }
-  NdisZeroMemory(memory, sizeof(MiniportContext));
-  auto* context = static_cast<MiniportContext*>(memory);
+  auto* context = AllocateZeroed<MiniportContext>(kTagMiniportContext);
+  if (context == nullptr) return nullptr;
   context->State = MiniportResetting;
   context->Destroy = &DestroyMiniportContext;
   context->AdapterHandle = adapterHandle;
@@ -41,12 +46,8 @@ void DestroyMiniportContext(MiniportContext* context) {
 
 AdapterContainer* CreateAdapterContainer(MiniportContext* context, NDIS_HANDLE adapterHandle,
                                          NDIS_HANDLE configurationContext) {
-  PVOID memory = nullptr;
-  if (NdisAllocateMemoryWithTag(&memory, sizeof(AdapterContainer), kTagContainer) != NDIS_STATUS_SUCCESS) {
-    return nullptr;
-  }
-  NdisZeroMemory(memory, sizeof(AdapterContainer));
-  auto* container = static_cast<AdapterContainer*>(memory);
+  auto* container = AllocateZeroed<AdapterContainer>(kTagContainer);
+  if (container == nullptr) return nullptr;
   container->MiniportAdapterHandle = adapterHandle;
   container->ConfigurationContext = configurationContext;
   container->Context = context;
