@@ -1,5 +1,6 @@
-// createEapMethod: the outer methods by EAP type. The TLS family and LEAP join here as they
-// are built; inner-only methods are made by the tunnels' own factories.
+// createEapMethod: the outer methods by EAP type. The TLS family joins here as it is built;
+// inner-only methods (EAP-MS-CHAP-V2) are made by the tunnels' own factories.
+#include "ksSupp/eap/eap_leap.h"
 #include "ksSupp/eap/eap_md5_challenge.h"
 #include "ksSupp/eap/eap_method.h"
 #include "ksSupp/eap/eap_token_card.h"
@@ -14,6 +15,8 @@ EapMethod* createEapMethod(EapMethodHost* host, std::uint32_t type) {
         return new EapMd5Challenge(services);
       case kEapTypeTokenCard:
         return new EapTokenCard(services, /*promptOnly=*/true);
+      case kEapTypeLeap:
+        return new EapLeap(services);
       default:
         return nullptr;
     }

@@ -1,14 +1,17 @@
 // The EAP runner over arbitrary packets, with scripted methods and with the real
-// MD5-Challenge and Token Card. Input: a flags byte, a count and that many allowed types,
-// then packets, each as a length byte (0: the completion check) and that many bytes.
+// MD5-Challenge, Token Card, EAP-MS-CHAP-V2 and LEAP; every packet is also read as an MS-CHAP
+// failure text. Input: a flags byte, a count and that many allowed types, then packets, each
+// as a length byte (0: the completion check) and that many bytes.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "ksSupp/eap/eap_md5_challenge.h"
+#include "ksSupp/eap/eap_ms_chap_v2.h"
 #include "ksSupp/eap/eap_session.h"
 #include "ksSupp/eap/eap_token_card.h"
 #include "ksSupp/eap/fake_eap_method_host.h"
+#include "ksSupp/eap/ms_chap_failure.h"
 #include "ksSupp/eap/scripted_eap_method.h"
 #include "ksSupp/eap_packet.h"
 #include "ksSupp/eap_type_list.h"
@@ -26,7 +29,10 @@ class FuzzedSession : public EapSession {
   EapMethod* CreateMethod(std::uint32_t type) override {
     switch (type) {
       case kEapTypeMd5Challenge:
+      case kEapTypeLeap:
         return EapSession::CreateMethod(type);
+      case kEapTypeMsChapV2:  // an inner method, made here as the tunnels make it
+        return new EapMsChapV2(host_);
       case kEapTypeTokenCard:
         return new EapTokenCard(host_, (flags_ & 0x08) != 0);
       case kEapTypeTls:  // needs every packet, answers every one
@@ -63,6 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (flags & 0x01) host.password = "secret";
   host.hasIdentityPassword = (flags & 0x02) != 0;
   for (int i = 0; i < 4; ++i) host.challengeAnswers.push_back(std::string(i * 40, 'a'));
+  host.windowsUserName = (flags & 0x40) ? "" : "fuzz";
+  if (flags & 0x20) host.ntHash = std::array<std::uint8_t, 16>{1, 2, 3, 4, 5};
+  host.credentials = {std::make_pair("old", "new"), std::make_pair("old", "n\xFF"), std::nullopt};
   FuzzedSession session((flags & 0x04) ? nullptr : &allowed, &host, flags);
   const std::uint32_t bufferSize = (flags & 0x10) ? 6 : 1400;
   std::vector<std::uint8_t> buffer(bufferSize);
@@ -74,6 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A copy of exactly the packet, so reading past it is caught.
     std::vector<std::uint8_t> packet(data + at, data + at + length);
     at += length;
+    MsChapFailure failure;
+    if (ParseMsChapFailure(reinterpret_cast<const char*>(packet.data()),
+                           static_cast<std::uint32_t>(packet.size()), failure)) {
+      CHECK(failure.challengeLength <= kMsChapFailureChallengeMax);
+      CHECK(failure.message.Length() <= packet.size());
+    }
     const bool wasFailed = session.state() == EapSession::kFailed;
     const std::uint32_t statusBefore = session.status();
     std::uint32_t responseLength = 0xFFFFFFFF;
@@ -91,7 +106,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::uint32_t typeDataLength;
       CHECK(ParseEapPacket(buffer.data(), responseLength, code, identifier, eapLength, type,
                            typeData, typeDataLength));
-      CHECK(code == kEapCodeResponse && eapLength == responseLength);
+      // LEAP challenges the server with a Request of its own after EAP-Success.
+      const bool leapChallenge =
+          code == kEapCodeRequest && session.currentType() == kEapTypeLeap && type == kEapTypeLeap;
+      CHECK((code == kEapCodeResponse || leapChallenge) && eapLength == responseLength);
     }
   }
   session.GetStatus();
