@@ -34,6 +34,26 @@ KSSTK_RESULT GuardExport(const char* exportName, Body&& body) noexcept {
   }
 }
 
+// Runs a creator: make() returns the new object (one reference), which becomes *out.
+// Without memory the handle is null and the result 0; other failures as GuardExport, with a
+// null handle.
+template <class Make>
+KSSTK_RESULT GuardCreator(const char* exportName, KSSTK_HANDLE* out, Make&& make) noexcept {
+  if (out == nullptr) {
+    TraceRefusal(exportName, "null out pointer");
+    return E_POINTER;
+  }
+  *out = nullptr;
+  return GuardExport(exportName, [&]() -> KSSTK_RESULT {
+    try {
+      *out = std::forward<Make>(make)();
+    } catch (const std::bad_alloc&) {
+      TraceCaughtException(exportName, "out of memory");
+    }
+    return 0;
+  });
+}
+
 // The handle of an object is its RefCounted base; the same pointer goes into messages.
 inline KSSTK_HANDLE ToHandle(RefCounted* object) { return object; }
 
@@ -52,4 +72,27 @@ HRESULT FromHandle(const char* exportName, KSSTK_HANDLE handle, T*& object) noex
     return E_INVALIDARG;
   }
   return S_OK;
+}
+
+// Runs the body of an export that works on one object of the family T: body(T&) runs only
+// for a valid handle.
+template <class T, class Body>
+KSSTK_RESULT GuardHandleExport(const char* exportName, KSSTK_HANDLE handle, Body&& body) noexcept {
+  return GuardExport(exportName, [&]() -> KSSTK_RESULT {
+    T* object = nullptr;
+    if (const HRESULT refused = FromHandle(exportName, handle, object)) return refused;
+    return std::forward<Body>(body)(*object);
+  });
+}
+
+// A creator that makes its object from an object of the family T.
+template <class T, class Make>
+KSSTK_RESULT GuardHandleCreator(const char* exportName, KSSTK_HANDLE handle, KSSTK_HANDLE* out,
+                                Make&& make) noexcept {
+  T* object = nullptr;
+  if (const HRESULT refused = FromHandle(exportName, handle, object)) {
+    if (out != nullptr) *out = nullptr;
+    return refused;
+  }
+  return GuardCreator(exportName, out, [&]() -> KSSTK_HANDLE { return std::forward<Make>(make)(*object); });
 }

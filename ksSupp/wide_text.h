@@ -1,6 +1,7 @@
 #pragma once
 // Strings crossing the interface in their UTF-16 ("W") form.
 #include <cstdint>
+#include <string>
 
 #include <collections/dcfByteArray.h>
 #include <ksstk.h>
@@ -20,4 +21,18 @@ public:
 
 private:
   SecureByteArray bytes_;
+};
+
+// The UTF-16 form of a library string placed into a message of a W link. The conversion
+// ends at the first invalid UTF-8 sequence and keeps what came before; null gives null.
+class Utf16FromUtf8 {
+public:
+  explicit Utf16FromUtf8(const char* text);
+
+  // Null for a null text.
+  KSSTK_WCHAR* Get() { return null_ ? nullptr : units_.data(); }
+
+private:
+  std::u16string units_;
+  bool null_;
 };

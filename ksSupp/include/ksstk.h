@@ -44,8 +44,14 @@ typedef char16_t KSSTK_WCHAR;
 typedef uint_least16_t KSSTK_WCHAR;
 #endif
 
-/* Any handle the library returns. */
+/* Any handle the library returns. The names below say which family a function expects;
+ * a handle of another family is refused with E_INVALIDARG, a null one with E_POINTER. */
 typedef void* KSSTK_HANDLE;
+typedef KSSTK_HANDLE KSSTK_CONTEXT;
+typedef KSSTK_HANDLE KSSTK_IDENTITY;
+typedef KSSTK_HANDLE KSSTK_LINK;
+typedef KSSTK_HANDLE KSSTK_CERT_LIST;
+typedef KSSTK_HANDLE KSSTK_CERT;
 
 /* A block of bytes handed across the interface; Data comes from malloc (KSSTK_Free). */
 typedef struct KSSTK_BLOB {
@@ -114,6 +120,416 @@ KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_AllocBlob(KSSTK_BLOB* blob, const void* 
 /* Reference counting of every handle. A null handle gives E_POINTER. */
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_AddRef(KSSTK_HANDLE handle);
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_Release(KSSTK_HANDLE handle);
+
+/* ---------------------------------------------------------------------------------------
+ * Context family
+ * The context holds the TLS settings shared by all authentications and the certificate
+ * machinery of the current user; it makes every other handle. All return 0 unless said.
+ * ------------------------------------------------------------------------------------- */
+
+/* A new context. When it cannot be made, *context is null and the result is the failure
+ * (a memory shortage alone gives 0 and null). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CreateContext(KSSTK_CONTEXT* context);
+/* Replaces the TLS cipher-suite ids (low 16 bits used; count 0 empties the list); takes
+ * effect at the next KSSTK_CONTEXT_Initialize. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_SetTlsCipherSuites(KSSTK_CONTEXT context,
+                                                                  const uint32_t* ids,
+                                                                  uint32_t count);
+/* The Diffie-Hellman private-exponent size in bits (default 192); takes effect at the next
+ * KSSTK_CONTEXT_Initialize. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_SetDhExponentBits(KSSTK_CONTEXT context,
+                                                                 uint32_t bits);
+/* Builds the TLS configuration from the settings; call it before TLS methods run. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_Initialize(KSSTK_CONTEXT context);
+/* A new identity, or null when memory ran out. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateIdentity(KSSTK_CONTEXT context,
+                                                              KSSTK_IDENTITY* identity);
+/* A new empty certificate list, or null when memory ran out. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateCertList(KSSTK_CONTEXT context,
+                                                              KSSTK_CERT_LIST* list);
+
+/* ---------------------------------------------------------------------------------------
+ * Identity family: one user's credentials and EAP preferences. All return 0.
+ * Passwords are wiped from the library's memory when replaced and when the identity goes.
+ * ------------------------------------------------------------------------------------- */
+
+/* A: a copy, null clears the name. W: the UTF-8 form, null stores an empty name. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetUserNameA(KSSTK_IDENTITY identity,
+                                                             const char* name);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetUserNameW(KSSTK_IDENTITY identity,
+                                                             const KSSTK_WCHAR* name);
+/* The Windows (domain) account name, as the user name. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetWindowsNameA(KSSTK_IDENTITY identity,
+                                                                const char* name);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetWindowsNameW(KSSTK_IDENTITY identity,
+                                                                const KSSTK_WCHAR* name);
+/* Non-null: the password is set (an empty one too). Null: the password is cleared, and
+ * methods then ask the host for one. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetPasswordA(KSSTK_IDENTITY identity,
+                                                             const char* password);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetPasswordW(KSSTK_IDENTITY identity,
+                                                             const KSSTK_WCHAR* password);
+/* The outer identity of TTLS; null or empty leaves it empty. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetTtlsIdentityA(KSSTK_IDENTITY identity,
+                                                                 const char* name);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetTtlsIdentityW(KSSTK_IDENTITY identity,
+                                                                 const KSSTK_WCHAR* name);
+/* EAP types in order of preference: outer, inside TTLS, inside PEAP. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetEapTypes(KSSTK_IDENTITY identity,
+                                                            const uint32_t* types,
+                                                            uint32_t count);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetTtlsInnerEapTypes(KSSTK_IDENTITY identity,
+                                                                     const uint32_t* types,
+                                                                     uint32_t count);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetPeapInnerEapTypes(KSSTK_IDENTITY identity,
+                                                                     const uint32_t* types,
+                                                                     uint32_t count);
+/* The TTLS inner protocol: 1 PAP, 2 CHAP, 3 MS-CHAP, 4 MS-CHAP-V2, 5 certificate only,
+ * 6 EAP, 7 PAP with a token. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetTtlsInnerAuthProtocol(KSSTK_IDENTITY identity,
+                                                                         uint32_t protocol);
+/* Non-zero: PEAP's Generic Token Card does not send the password. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetPeapNoPasswordInGTC(KSSTK_IDENTITY identity,
+                                                                       uint32_t noPassword);
+/* The client certificate: the SHA-1 hash of a certificate in the current user's "my"
+ * store (20 bytes). Null changes nothing. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_SetUserCertificate(KSSTK_IDENTITY identity,
+                                                                   const uint8_t* sha1Hash);
+/* Builds the identity's TLS credentials; call it after the certificate is chosen. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_IDENTITY_Initialize(KSSTK_IDENTITY identity);
+
+/* ---------------------------------------------------------------------------------------
+ * Certificate lists and certificates (DER). All return 0.
+ * ------------------------------------------------------------------------------------- */
+
+/* Verdict on a certificate chain. */
+enum {
+  KSSTK_CHAIN_TRUSTED = 0,
+  KSSTK_CHAIN_NOT_YET_VALID = 1,
+  KSSTK_CHAIN_EXPIRED = 2,
+  KSSTK_CHAIN_REVOKED = 3,
+  KSSTK_CHAIN_BAD_SIGNATURE = 4,
+  KSSTK_CHAIN_WRONG_USAGE = 5, /* not valid for server use, or no certificate */
+  KSSTK_CHAIN_UNTRUSTED_ROOT = 6,
+  KSSTK_CHAIN_REVOCATION_UNKNOWN = 7,
+  KSSTK_CHAIN_OTHER_FAILURE = 8,
+  KSSTK_CHAIN_ISSUER_UNKNOWN = 9 /* accepted from the host only */
+};
+
+/* Appends a copy of one DER certificate. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CERT_LIST_AddCert(KSSTK_CERT_LIST list,
+                                                         const uint8_t* der, uint32_t length);
+/* Builds and judges the chain of the list (first certificate: the end certificate) with the
+ * current user's certificate stores, for server use. *chain receives the built chain (the
+ * caller releases it; null when none), *verdict a KSSTK_CHAIN_ value (-1 for a list without
+ * context). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CERT_LIST_BuildCertChain(KSSTK_CERT_LIST list,
+                                                                KSSTK_CERT_LIST* chain,
+                                                                int32_t* verdict);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CERT_LIST_GetNumCerts(KSSTK_CERT_LIST list,
+                                                             uint32_t* count);
+/* The certificate at index with a reference for the caller, or null past the end. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CERT_LIST_GetCert(KSSTK_CERT_LIST list, uint32_t index,
+                                                         KSSTK_CERT* cert);
+/* A copy of the DER bytes (free Data with KSSTK_Free); an empty certificate gives {null, 0}. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CERT_GetDer(KSSTK_CERT cert, KSSTK_BLOB* der);
+/* The SHA-1 hash of the DER bytes into 20 bytes. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CERT_GetSha1Hash(KSSTK_CERT cert, uint8_t* sha1Hash);
+
+/* ---------------------------------------------------------------------------------------
+ * Host callback messages
+ * A link (or EAP-method handle) calls the host's callback with one message at a time. The
+ * message is a zero-filled buffer of Size bytes that is valid during the call only, and so
+ * are the pointers the library put into it. Requests are answered by writing into the
+ * message before returning; strings and blocks written there must come from KSSTK_Alloc*
+ * (the library frees them, wiping passwords first). Answer fields left zero mean "no
+ * answer". Links made by an A creator carry 8-bit (UTF-8) strings, W links UTF-16 ones.
+ * Size is sizeof the message's record plus the length of its variable tail, if any.
+ * ------------------------------------------------------------------------------------- */
+
+typedef struct KSSTK_CALLBACK_MESSAGE {
+  uint32_t Size;
+  uint32_t Code;
+  KSSTK_HANDLE Handle; /* the link or EAP-method handle that sends it */
+  uintptr_t Context;   /* 0: the link's own port; else its pre-authentication port */
+} KSSTK_CALLBACK_MESSAGE;
+
+/* The host callback; its result is ignored. */
+typedef uint32_t(KSSTK_CALL* KSSTK_CALLBACK)(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message);
+
+/* A string field: .A in messages of A links, .W in those of W links. */
+typedef union KSSTK_STRING {
+  char* A;
+  KSSTK_WCHAR* W;
+} KSSTK_STRING;
+
+/* Link message codes. Where two codes share a record, the second is sent for the
+ * pre-authentication port (Context non-zero). */
+enum {
+  KSSTK_MSG_LINK_STATUS = 1,
+  KSSTK_MSG_AUTH_REPORT = 2,
+  KSSTK_MSG_LINK_UP = 3,
+  KSSTK_MSG_LINK_DOWN = 4,
+  KSSTK_MSG_SET_WEP_KEY = 5,
+  KSSTK_MSG_ADD_KEY = 6,
+  KSSTK_MSG_REMOVE_KEY = 7,
+  KSSTK_MSG_SEND_EAPOL = 8,
+  KSSTK_MSG_AUTH_FAILED_NAS = 9,
+  KSSTK_MSG_CONNECTED_BSSID = 10,
+  KSSTK_MSG_GET_PASSWORD = 11,
+  KSSTK_MSG_GET_CREDENTIALS = 12,
+  KSSTK_MSG_GET_TOKEN_RESPONSE = 13,
+  KSSTK_MSG_VALIDATE_SERVER_CERT = 14,
+  KSSTK_MSG_KEYS_RESET = 15,
+  KSSTK_MSG_LINK_FAILURE = 16,
+  KSSTK_MSG_CONNECTED_NETWORK = 17,
+  KSSTK_MSG_CCKM_REQUEST = 18,
+  KSSTK_MSG_CCKM_RESULT = 19,
+  KSSTK_MSG_SET_PMKID_LIST = 20,
+  KSSTK_MSG_PRIVATE_KEY_OPERATION = 21,
+  KSSTK_MSG_GET_CERTIFICATE_TEXT = 22,
+  KSSTK_MSG_ROAMING = 23,
+  KSSTK_MSG_PREAUTH_AUTH_REPORT = 24,
+  KSSTK_MSG_SEND_PREAUTH_EAPOL = 25,
+  KSSTK_MSG_PREAUTH_KEYS_RESET = 26,
+  KSSTK_MSG_PREAUTH_GET_PASSWORD = 27,
+  KSSTK_MSG_PREAUTH_GET_CREDENTIALS = 28,
+  KSSTK_MSG_PREAUTH_GET_TOKEN_RESPONSE = 29,
+  KSSTK_MSG_PREAUTH_VALIDATE_SERVER_CERT = 30,
+  KSSTK_MSG_PREAUTH_PRIVATE_KEY_OPERATION = 31
+};
+
+/* Values of KSSTK_LINK_STATUS_MESSAGE.Status. */
+enum {
+  KSSTK_LINK_STATUS_IDLE = 1,
+  KSSTK_LINK_STATUS_AUTHENTICATING = 2,
+  KSSTK_LINK_STATUS_WAITING_FOR_KEYS = 3,
+  KSSTK_LINK_STATUS_AUTHENTICATED = 4,
+  KSSTK_LINK_STATUS_WAITING_FOR_PSK_KEYS = 5,
+  KSSTK_LINK_STATUS_CONNECTED_WITHOUT_8021X = 6,
+  KSSTK_LINK_STATUS_NO_AUTHENTICATOR = 7,
+  KSSTK_LINK_STATUS_FAST_RECONNECTED = 8
+};
+
+/* Values of KSSTK_LINK_FAILURE_MESSAGE.Reason. */
+enum {
+  KSSTK_LINK_FAILURE_KEY_TIMEOUT = 1,
+  KSSTK_LINK_FAILURE_ELEMENT_MISMATCH = 2,
+  KSSTK_LINK_FAILURE_BAD_GROUP_KEY = 3,
+  KSSTK_LINK_FAILURE_KEY_DATA_DECRYPTION = 4,
+  KSSTK_LINK_FAILURE_NO_AUTHENTICATOR = 5,
+  KSSTK_LINK_FAILURE_CCKM_HANDOFF = 6
+};
+
+/* Values of KSSTK_AUTH_FAILED_NAS_MESSAGE.Reason. */
+enum {
+  KSSTK_NAS_FAILURE_GUARD_TIME = 2,
+  KSSTK_NAS_FAILURE_OTHER = 3,
+  KSSTK_NAS_FAILURE_METHOD_REFUSED = 4
+};
+
+/* Values of KSSTK_PRIVATE_KEY_OPERATION_MESSAGE.KeyKind. */
+enum { KSSTK_KEY_KIND_RSA = 1, KSSTK_KEY_KIND_DSA = 2 };
+
+/* The NDIS 802.11 records inside the key messages, laid out as OID_802_11_ADD_WEP,
+ * OID_802_11_ADD_KEY, OID_802_11_REMOVE_KEY and OID_802_11_PMKID take them; the variable
+ * part follows each in its message. */
+typedef struct KSSTK_NDIS_802_11_WEP {
+  uint32_t Length;    /* key length + 12 */
+  uint32_t KeyIndex;  /* bit 31: transmit key; low bits: the index */
+  uint32_t KeyLength; /* at most 32 */
+  /* KeyMaterial follows */
+} KSSTK_NDIS_802_11_WEP;
+
+typedef struct KSSTK_NDIS_802_11_KEY {
+  uint32_t Length;   /* key length + 32 */
+  uint32_t KeyIndex; /* bit 31 transmit, bit 30 pairwise, bit 29 KeyRSC valid, low byte index */
+  uint32_t KeyLength; /* at most 32 */
+  uint8_t BSSID[6];   /* FF-FF-FF-FF-FF-FF when the key has none */
+  uint8_t Padding[6];
+  uint64_t KeyRSC;
+  /* KeyMaterial follows */
+} KSSTK_NDIS_802_11_KEY;
+
+typedef struct KSSTK_NDIS_802_11_REMOVE_KEY {
+  uint32_t Length; /* 16 */
+  uint32_t KeyIndex;
+  uint8_t BSSID[6];
+  uint8_t Padding[2];
+} KSSTK_NDIS_802_11_REMOVE_KEY;
+
+typedef struct KSSTK_BSSID_INFO {
+  uint8_t BSSID[6];
+  uint8_t PMKID[16];
+} KSSTK_BSSID_INFO;
+
+typedef struct KSSTK_NDIS_802_11_PMKID {
+  uint32_t Length; /* 8 + 22 x BSSIDInfoCount */
+  uint32_t BSSIDInfoCount;
+  /* BSSIDInfo entries follow */
+} KSSTK_NDIS_802_11_PMKID;
+
+/* Codes 3, 4, 15 / 26 and 23 carry the header only. */
+
+/* Code 1. */
+typedef struct KSSTK_LINK_STATUS_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t Status; /* KSSTK_LINK_STATUS_ */
+} KSSTK_LINK_STATUS_MESSAGE;
+
+/* Codes 2 / 24: the authentication report of an 802.1X port, sent when it changed. */
+typedef struct KSSTK_AUTH_REPORT_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t Authorized;
+  uint32_t PaeState;                          /* 1 LOGOFF .. 7 AUTHENTICATED */
+  uint32_t AuthenticatedWithoutAuthenticator;
+  uint32_t MethodStatus;                      /* completion status of the EAP method */
+  uint32_t CipherSuite;                       /* all bits set when the method has none */
+  KSSTK_STRING MethodNames;                   /* null when empty, as the next two */
+  KSSTK_STRING IdentityRequestText;
+  KSSTK_STRING NotificationText;
+} KSSTK_AUTH_REPORT_MESSAGE;
+
+/* Code 5. */
+typedef struct KSSTK_SET_WEP_KEY_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  KSSTK_NDIS_802_11_WEP Wep;
+  uint8_t KeyMaterial[]; /* Wep.KeyLength bytes */
+} KSSTK_SET_WEP_KEY_MESSAGE;
+
+/* Code 6. */
+typedef struct KSSTK_ADD_KEY_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t CipherSuite; /* selector: OUI in the high bytes, suite type in the low byte */
+  uint32_t Reserved;
+  KSSTK_NDIS_802_11_KEY Key;
+  uint8_t KeyMaterial[]; /* Key.KeyLength bytes */
+} KSSTK_ADD_KEY_MESSAGE;
+
+/* Code 7. */
+typedef struct KSSTK_REMOVE_KEY_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  KSSTK_NDIS_802_11_REMOVE_KEY Key;
+} KSSTK_REMOVE_KEY_MESSAGE;
+
+/* Codes 8 / 25: transmit an EAPOL frame (from its 802.1X header on). */
+typedef struct KSSTK_SEND_EAPOL_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  const uint8_t* Frame;
+  uint32_t FrameLength;
+} KSSTK_SEND_EAPOL_MESSAGE;
+
+/* Code 9. */
+typedef struct KSSTK_AUTH_FAILED_NAS_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t EapType;         /* 0 when none */
+  uint16_t Reason;          /* KSSTK_NAS_FAILURE_ */
+  uint8_t Bssid[6];
+  uint8_t NasIdentifier[16]; /* 8-bit, NUL-padded, not terminated when it fills 16 bytes */
+} KSSTK_AUTH_FAILED_NAS_MESSAGE;
+
+/* Code 10. */
+typedef struct KSSTK_CONNECTED_BSSID_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t EapType;
+  uint8_t Bssid[6];
+  uint8_t Padding[2];
+} KSSTK_CONNECTED_BSSID_MESSAGE;
+
+/* Codes 11 / 27: the host answers a password. */
+typedef struct KSSTK_GET_PASSWORD_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  KSSTK_STRING Password; /* answer */
+} KSSTK_GET_PASSWORD_MESSAGE;
+
+/* Codes 12 / 28: the host answers a user name and a password. */
+typedef struct KSSTK_GET_CREDENTIALS_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  KSSTK_STRING Prompt;
+  KSSTK_STRING UserName; /* answer */
+  KSSTK_STRING Password; /* answer */
+} KSSTK_GET_CREDENTIALS_MESSAGE;
+
+/* Codes 13 / 29: the host answers the bytes of a token response. */
+typedef struct KSSTK_GET_TOKEN_RESPONSE_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  KSSTK_STRING Challenge;
+  uint8_t* Response;       /* answer */
+  uint32_t ResponseLength; /* answer */
+} KSSTK_GET_TOKEN_RESPONSE_MESSAGE;
+
+/* Codes 14 / 30: the host judges the server's chain, either with KSSTK_ProcessCallbackA/W
+ * or on its own. Verdict arrives as 0xFFFFFFFF; a host that leaves it so (or has no
+ * callback) gets the library's own judgement. The list is released after the call. */
+typedef struct KSSTK_VALIDATE_SERVER_CERT_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  KSSTK_CERT_LIST Chain;
+  uint32_t Verdict; /* answer: KSSTK_CHAIN_ */
+} KSSTK_VALIDATE_SERVER_CERT_MESSAGE;
+
+/* Code 16. */
+typedef struct KSSTK_LINK_FAILURE_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t Reason; /* KSSTK_LINK_FAILURE_ */
+} KSSTK_LINK_FAILURE_MESSAGE;
+
+/* Code 17. */
+typedef struct KSSTK_CONNECTED_NETWORK_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t EapType;
+  uint32_t SsidLength; /* at most 32 */
+  uint8_t Ssid[32];
+  uint8_t Bssid[6];
+  uint8_t Padding[2];
+} KSSTK_CONNECTED_NETWORK_MESSAGE;
+
+/* Code 18. */
+typedef struct KSSTK_CCKM_REQUEST_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t Kind;          /* 0 first association, 1 fast handoff */
+  uint32_t ElementLength; /* 26 for a fast handoff */
+  uint8_t Element[];      /* for the reassociation request */
+} KSSTK_CCKM_REQUEST_MESSAGE;
+
+/* Code 19. */
+typedef struct KSSTK_CCKM_RESULT_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t Result; /* 0 succeeded, 1 failed */
+} KSSTK_CCKM_RESULT_MESSAGE;
+
+/* Code 20. */
+typedef struct KSSTK_SET_PMKID_LIST_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  KSSTK_NDIS_802_11_PMKID Pmkid;
+  KSSTK_BSSID_INFO BSSIDInfo[]; /* Pmkid.BSSIDInfoCount entries */
+} KSSTK_SET_PMKID_LIST_MESSAGE;
+
+/* Codes 21 / 31: sign with the client certificate's key, which the host holds. */
+typedef struct KSSTK_PRIVATE_KEY_OPERATION_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t KeyKind; /* KSSTK_KEY_KIND_ */
+  uint8_t CertificateHash[20];
+  const uint8_t* Digest;
+  uint32_t DigestLength;
+  uint32_t RequestValues[2]; /* passed on from the TLS engine unchanged */
+  uint32_t Reserved;
+  uint32_t Failed;       /* answer: non-zero refuses */
+  uint8_t* Answer;       /* answer: the signature */
+  uint32_t AnswerLength; /* answer */
+} KSSTK_PRIVATE_KEY_OPERATION_MESSAGE;
+
+/* Code 22: the host answers the text to show for a certificate. */
+typedef struct KSSTK_GET_CERTIFICATE_TEXT_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint8_t CertificateHash[20];
+  KSSTK_STRING Text; /* answer */
+} KSSTK_GET_CERTIFICATE_TEXT_MESSAGE;
+
+/* Answers a code 14 / 30 message with the library's own judgement of its chain (as
+ * KSSTK_CERT_LIST_BuildCertChain); every other message is left unchanged. Both forms are
+ * the same: the messages they answer hold no strings. 0. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_ProcessCallbackA(KSSTK_CALLBACK_MESSAGE* message);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_ProcessCallbackW(KSSTK_CALLBACK_MESSAGE* message);
 
 #ifdef __cplusplus
 }

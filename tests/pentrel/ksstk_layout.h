@@ -5,9 +5,55 @@
 
 #include <stddef.h>
 
-#define KSSTK_LAYOUT_MEMBERS(X) \
-  X(KSSTK_BLOB, Data)           \
-  X(KSSTK_BLOB, Length)
+#define KSSTK_LAYOUT_MEMBERS(X)                                   \
+  X(KSSTK_BLOB, Data)                                             \
+  X(KSSTK_BLOB, Length)                                           \
+  X(KSSTK_CALLBACK_MESSAGE, Code)                                 \
+  X(KSSTK_CALLBACK_MESSAGE, Handle)                               \
+  X(KSSTK_CALLBACK_MESSAGE, Context)                              \
+  X(KSSTK_LINK_STATUS_MESSAGE, Status)                            \
+  X(KSSTK_AUTH_REPORT_MESSAGE, CipherSuite)                       \
+  X(KSSTK_AUTH_REPORT_MESSAGE, MethodNames)                       \
+  X(KSSTK_AUTH_REPORT_MESSAGE, NotificationText)                  \
+  X(KSSTK_SET_WEP_KEY_MESSAGE, Wep)                               \
+  X(KSSTK_SET_WEP_KEY_MESSAGE, KeyMaterial)                       \
+  X(KSSTK_ADD_KEY_MESSAGE, Reserved)                              \
+  X(KSSTK_ADD_KEY_MESSAGE, Key)                                   \
+  X(KSSTK_ADD_KEY_MESSAGE, KeyMaterial)                           \
+  X(KSSTK_NDIS_802_11_KEY, BSSID)                                 \
+  X(KSSTK_NDIS_802_11_KEY, KeyRSC)                                \
+  X(KSSTK_REMOVE_KEY_MESSAGE, Key)                                \
+  X(KSSTK_NDIS_802_11_REMOVE_KEY, BSSID)                          \
+  X(KSSTK_SEND_EAPOL_MESSAGE, Frame)                              \
+  X(KSSTK_SEND_EAPOL_MESSAGE, FrameLength)                        \
+  X(KSSTK_AUTH_FAILED_NAS_MESSAGE, Reason)                        \
+  X(KSSTK_AUTH_FAILED_NAS_MESSAGE, Bssid)                         \
+  X(KSSTK_AUTH_FAILED_NAS_MESSAGE, NasIdentifier)                 \
+  X(KSSTK_CONNECTED_BSSID_MESSAGE, Bssid)                         \
+  X(KSSTK_GET_PASSWORD_MESSAGE, Password)                         \
+  X(KSSTK_GET_CREDENTIALS_MESSAGE, Prompt)                        \
+  X(KSSTK_GET_CREDENTIALS_MESSAGE, Password)                      \
+  X(KSSTK_GET_TOKEN_RESPONSE_MESSAGE, Response)                   \
+  X(KSSTK_GET_TOKEN_RESPONSE_MESSAGE, ResponseLength)             \
+  X(KSSTK_VALIDATE_SERVER_CERT_MESSAGE, Chain)                    \
+  X(KSSTK_VALIDATE_SERVER_CERT_MESSAGE, Verdict)                  \
+  X(KSSTK_LINK_FAILURE_MESSAGE, Reason)                           \
+  X(KSSTK_CONNECTED_NETWORK_MESSAGE, Ssid)                        \
+  X(KSSTK_CONNECTED_NETWORK_MESSAGE, Bssid)                       \
+  X(KSSTK_CCKM_REQUEST_MESSAGE, ElementLength)                    \
+  X(KSSTK_CCKM_REQUEST_MESSAGE, Element)                          \
+  X(KSSTK_CCKM_RESULT_MESSAGE, Result)                            \
+  X(KSSTK_SET_PMKID_LIST_MESSAGE, Pmkid)                          \
+  X(KSSTK_SET_PMKID_LIST_MESSAGE, BSSIDInfo)                      \
+  X(KSSTK_BSSID_INFO, PMKID)                                      \
+  X(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE, CertificateHash)         \
+  X(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE, Digest)                  \
+  X(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE, RequestValues)           \
+  X(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE, Failed)                  \
+  X(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE, Answer)                  \
+  X(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE, AnswerLength)            \
+  X(KSSTK_GET_CERTIFICATE_TEXT_MESSAGE, CertificateHash)          \
+  X(KSSTK_GET_CERTIFICATE_TEXT_MESSAGE, Text)
 
 typedef struct KsstkLayoutEntry {
   const char* name;

@@ -3,10 +3,22 @@
 // name with dlsym, nothing linked. Use: Pentrel().KSSTK_Alloc(...).
 #include <ksstk.h>
 
-#define PENTREL_EXPORTS(X)                                                                 \
-  X(KSSTK_Initialize) X(KSSTK_Terminate) X(KSSTK_SetTraceLevel) X(KSSTK_SetTraceCallbackA) \
-  X(KSSTK_SetTraceCallbackW) X(KSSTK_Alloc) X(KSSTK_Free) X(KSSTK_AllocStringA)            \
-  X(KSSTK_AllocStringW) X(KSSTK_AllocBlob) X(KSSTK_AddRef) X(KSSTK_Release)
+#define PENTREL_EXPORTS(X)                                                                   \
+  X(KSSTK_Initialize) X(KSSTK_Terminate) X(KSSTK_SetTraceLevel) X(KSSTK_SetTraceCallbackA)   \
+  X(KSSTK_SetTraceCallbackW) X(KSSTK_Alloc) X(KSSTK_Free) X(KSSTK_AllocStringA)              \
+  X(KSSTK_AllocStringW) X(KSSTK_AllocBlob) X(KSSTK_AddRef) X(KSSTK_Release)                  \
+  X(KSSTK_CreateContext) X(KSSTK_CONTEXT_SetTlsCipherSuites) X(KSSTK_CONTEXT_SetDhExponentBits) \
+  X(KSSTK_CONTEXT_Initialize) X(KSSTK_CONTEXT_CreateIdentity) X(KSSTK_CONTEXT_CreateCertList) \
+  X(KSSTK_IDENTITY_SetUserNameA) X(KSSTK_IDENTITY_SetUserNameW)                              \
+  X(KSSTK_IDENTITY_SetWindowsNameA) X(KSSTK_IDENTITY_SetWindowsNameW)                        \
+  X(KSSTK_IDENTITY_SetPasswordA) X(KSSTK_IDENTITY_SetPasswordW)                              \
+  X(KSSTK_IDENTITY_SetTtlsIdentityA) X(KSSTK_IDENTITY_SetTtlsIdentityW)                      \
+  X(KSSTK_IDENTITY_SetEapTypes) X(KSSTK_IDENTITY_SetTtlsInnerEapTypes)                       \
+  X(KSSTK_IDENTITY_SetPeapInnerEapTypes) X(KSSTK_IDENTITY_SetTtlsInnerAuthProtocol)          \
+  X(KSSTK_IDENTITY_SetPeapNoPasswordInGTC) X(KSSTK_IDENTITY_SetUserCertificate)              \
+  X(KSSTK_IDENTITY_Initialize) X(KSSTK_CERT_LIST_AddCert) X(KSSTK_CERT_LIST_BuildCertChain)  \
+  X(KSSTK_CERT_LIST_GetNumCerts) X(KSSTK_CERT_LIST_GetCert) X(KSSTK_CERT_GetDer)             \
+  X(KSSTK_CERT_GetSha1Hash) X(KSSTK_ProcessCallbackA) X(KSSTK_ProcessCallbackW)
 
 struct PentrelLibrary {
 #define PENTREL_MEMBER(name) decltype(&::name) name = nullptr;

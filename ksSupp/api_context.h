@@ -1,0 +1,65 @@
+#pragma once
+// ApiContext: the object behind a context handle. It holds the TLS settings that all
+// authentications share, the TLS configuration built from them, and the certificate utility
+// with its chain engine for the current user; identities, links and certificate lists hold
+// a reference on it.
+#include <cstdint>
+
+#include <collections/dcfArray.h>
+#include <dcf/RefCounted.h>
+#include <dcf/dcfComPtr.h>
+
+#include "inc/ksCertUtility.h"
+#include "ksLib_OSSL/identity_tls_credential.h"
+#include "ksLib_OSSL/tls_config.h"
+#include "ksSupp/cert_list.h"
+
+class ApiContext : public RefCounted {
+public:
+  static constexpr std::uint32_t kDefaultDhExponentBits = 192;
+
+  // A context over the certificate library's root (adopting the one reference given): its
+  // chain engine for "Current User" is made at once. Null when memory ran out (the root is
+  // released). Throws dcfRunTimeException, with the library's HRESULT (E_FAIL when that is
+  // not a failure code), when the engine cannot be made; nothing is left behind.
+  static ApiContext* Create(ksCertUtility* certUtility);
+
+  void SetTlsCipherSuites(const std::uint32_t* ids, std::uint32_t count);
+  void SetDhExponentBits(std::uint32_t bits) { dhExponentBits_ = bits; }
+  // Replaces the TLS configuration by one built from the settings; a step that fails leaves
+  // the configuration as far as it got.
+  void InitializeTls();
+
+  const dcfU32Array& TlsCipherSuites() const { return cipherSuites_; }
+  std::uint32_t DhExponentBits() const { return dhExponentBits_; }
+  TlsConfig* Tls() const { return tlsConfig_.Get(); }
+  ksCertUtility* CertUtility() const { return certUtility_.Get(); }
+  ksCertChainEngine* ChainEngine() const { return chainEngine_.Get(); }
+
+  // A new list (one reference) holding a copy of each certificate, in order.
+  CertList* CreateCertList(const DerCertificate* certificates, std::uint32_t count);
+
+  // Builds the chain of list (first: the end certificate) with the chain engine for server
+  // use and judges it. *chain receives the built chain (null when none was built). Failures
+  // of the certificate library are thrown as dcfRunTimeException.
+  std::int32_t ValidateServerChain(const CertList& list, CertList** chain);
+
+  // The TLS credential of an identity: location 0 none, 1 the current user's "my" store, 2
+  // the local machine's; hash the certificate's SHA-1 or null. One reference for the caller.
+  IdentityTlsCredential* CreateTlsContext(std::uint32_t location, const std::uint8_t* hash);
+
+private:
+  ApiContext();
+  ~ApiContext() override = default;
+
+  // Released in the reverse order: TLS configuration, chain engine, certificate utility,
+  // then the ids.
+  dcfU32Array cipherSuites_;
+  std::uint32_t dhExponentBits_ = kDefaultDhExponentBits;
+  dcfComPtr<ksCertUtility> certUtility_;
+  dcfComPtr<ksCertChainEngine> chainEngine_;
+  dcfComPtr<TlsConfig> tlsConfig_;
+};
+
+// The verdict a chain's trust flags give (the first flag that applies decides).
+std::int32_t TrustToChainVerdict(std::uint32_t trustFlags);
