@@ -73,6 +73,29 @@ TEST(Dialog, EscapeAndTheCloseBoxCancel) {
   EXPECT_EQ(dialog.doModal(), IDCANCEL);  // a dialog object runs again
 }
 
+// A window that goes to the tray when minimised, as a main window does.
+class HidesWhenMinimised : public Dialog {
+ public:
+  HidesWhenMinimised() : Dialog(140) {}
+  void onMinimize() override {
+    ++minimised;
+    hide();
+  }
+  int minimised = 0;
+};
+
+TEST(Dialog, MinimisingIsToldOnceCompleteSoTheOwnerMayHide) {
+  FakePlatform fake;
+  HidesWhenMinimised window;
+  window.create();
+  window.show();
+  testing::minimizeWindow(window);
+  testing::processEvents();
+  EXPECT_EQ(window.minimised, 1);
+  EXPECT_FALSE(window.isVisible());
+  window.destroyWindow();
+}
+
 // A box that closes itself after its seconds: it cannot be cancelled, its timer ends it.
 class Countdown : public Dialog {
  public:

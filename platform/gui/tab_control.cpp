@@ -82,6 +82,9 @@ void TabControl::create(QWidget* parent) {
   auto* bar = new QTabBar(parent);
   bar->setDrawBase(true);
   bar->setExpanding(false);
+  // Every tab shown whole, as a property sheet shows them: the bar is as wide as its tabs.
+  bar->setUsesScrollButtons(false);
+  bar->setElideMode(Qt::ElideNone);
   destroy();
   d_->filter = new TabInputFilter(bar, this);
   bar->installEventFilter(d_->filter);

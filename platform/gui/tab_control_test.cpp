@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTabBar>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -98,6 +99,20 @@ TEST(TabControl, ADisabledStateStaysWithItsTab) {
   EXPECT_EQ(t.tabs.itemText(3), "tab2");
   t.tabs.deleteItem(3);
   for (int i = 0; i < t.tabs.itemCount(); ++i) EXPECT_TRUE(t.tabs.isTabEnabled(i)) << i;
+}
+
+TEST(TabControl, EveryTabIsShownWhole) {
+  FakePlatform fake;
+  QWidget parent;
+  TabControl tabs;
+  tabs.create(&parent);
+  for (int i = 0; i < 9; ++i) tabs.insertItem(i, "A rather long caption " + std::to_string(i));
+  parent.resize(100, 40);  // far too narrow: the bar asks for the room its tabs need
+  auto* bar = qobject_cast<QTabBar*>(tabs.widget());
+  ASSERT_NE(bar, nullptr);
+  // The size it needs is the size of all its tabs (no scrolling, no shortened captions).
+  EXPECT_GE(bar->minimumSizeHint().width(), bar->sizeHint().width());
+  EXPECT_GT(bar->sizeHint().width(), 9 * 100);
 }
 
 }  // namespace

@@ -42,7 +42,14 @@ void TopLevelWidget::closeEvent(QCloseEvent* event) {
 void TopLevelWidget::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
   if (event->type() == QEvent::WindowStateChange && owner_ && (windowState() & Qt::WindowMinimized)) {
-    owner_->onMinimize();
+    // Told once the minimising is complete: showMinimized() shows the window after the state
+    // change, which would undo an owner that hides itself (to the tray) at once.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (owner_ && (windowState() & Qt::WindowMinimized)) owner_->onMinimize();
+        },
+        Qt::QueuedConnection);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "platform/gui/app.h"
+#include "platform/gui/icons.h"
 #include "platform/gui/list_view_wiring.h"
 #include "platform/gui/platform.h"
 #include "platform/gui/qt_text.h"
@@ -213,6 +215,10 @@ void Wnd::setWindowText(std::string_view text) {
   } else {
     setWidgetText(w, text);
   }
+}
+
+void Wnd::setIcon(int iconId) {
+  if (QWidget* w = widget()) w->setWindowIcon(iconFor(iconId));
 }
 
 std::string Wnd::windowText() const {

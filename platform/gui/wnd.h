@@ -67,6 +67,8 @@ class Wnd {
   void restore();        // un-minimises and shows
   void bringToFront();   // raises and activates
   void setWindowText(std::string_view text);
+  // The window's icon: icon resource `iconId` (see icons.h).
+  void setIcon(int iconId);
   std::string windowText() const;
   void enableWindow(bool enable);
   bool isWindowEnabled() const;

@@ -2,13 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QWidget>
 #include <string>
 #include <vector>
 
 #include "platform/gui/dialog.h"
+#include "platform/gui/icons.h"
 #include "platform/gui/testing/fake_platform.h"
 #include "platform/gui/testing/gui_kit.h"
 
@@ -196,6 +202,21 @@ TEST(Wnd, TimersFireByIdOnTheManualClockAndDieWithTheWindow) {
   w.destroyWindow();
   EXPECT_FALSE(fake.timers.isRunning(w, 0x1000));
   EXPECT_EQ(fake.timers.count(), 0u);
+}
+
+TEST(Wnd, TheWindowIconComesFromItsRegisteredFile) {
+  FakePlatform fake;
+  const std::string file = QDir::temp().filePath("zfw-window-icon.png").toStdString();
+  QPixmap red(16, 16);
+  red.fill(Qt::red);
+  ASSERT_TRUE(red.save(QString::fromStdString(file), "PNG"));
+  registerIconFile(9001, file);
+  Controls w;
+  w.create();
+  w.setIcon(9001);
+  const QImage shown = w.widget()->windowIcon().pixmap(16, 16).toImage();
+  EXPECT_EQ(shown.pixelColor(8, 8), QColor(Qt::red));
+  QFile::remove(QString::fromStdString(file));
 }
 
 }  // namespace
