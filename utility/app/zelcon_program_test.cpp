@@ -1,0 +1,109 @@
+// The zelcon program on the simulated adapter, without a display: it starts, keeps to one
+// instance, writes its settings, and saves its profiles when the session ends.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/win32/ini_file.h"
+#include "platform/win32/test_temp_dir.h"
+
+namespace {
+
+// A child process with a deadline for its end.
+class Program {
+public:
+  explicit Program(const std::vector<std::string>& environment) {
+    std::vector<char*> env;
+    for (const std::string& e : environment) env.push_back(const_cast<char*>(e.c_str()));
+    env.push_back(nullptr);
+    char* argv[] = {const_cast<char*>(ZELCON_PROGRAM), nullptr};
+    if (posix_spawn(&pid_, ZELCON_PROGRAM, nullptr, nullptr, argv, env.data()) != 0) pid_ = -1;
+  }
+  ~Program() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool Started() const { return pid_ > 0; }
+  void Signal(int sig) const { kill(pid_, sig); }
+  // The exit status, or -1 when it has not ended within `ms` (or ended by a signal).
+  int Wait(int ms) {
+    const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+    if (fd < 0) return -1;
+    pollfd p{fd, POLLIN, 0};
+    const bool ended = poll(&p, 1, ms) == 1;
+    close(fd);
+    if (!ended) return -1;
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+private:
+  pid_t pid_ = -1;
+};
+
+// Waits (at most `ms` between two changes) until `done` holds, looking again each time a
+// file is created in `directory` or renamed into it (files there are replaced atomically).
+template <class Done>
+bool WaitForDirectory(const std::string& directory, int ms, Done done) {
+  const int fd = inotify_init1(IN_CLOEXEC);
+  if (fd < 0) return false;
+  inotify_add_watch(fd, directory.c_str(), IN_CREATE | IN_MOVED_TO);
+  bool found = done();
+  pollfd p{fd, POLLIN, 0};
+  while (!found && poll(&p, 1, ms) == 1) {
+    alignas(inotify_event) char buffer[4096];
+    if (read(fd, buffer, sizeof buffer) <= 0) break;
+    found = done();
+  }
+  close(fd);
+  return found;
+}
+
+TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSessionEnd) {
+  plat::TestTempDir home, runtime, registry;
+  std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
+  std::vector<std::string> environment = {
+      "QT_QPA_PLATFORM=offscreen",
+      std::string("ZELCON_ADAPTER=sim:") + ZL_SOURCE_DIR + "/hosts/adapterctl/sim/office.scenario",
+      "ZELCON_HOME=" + home.Path(),
+      "XDG_RUNTIME_DIR=" + runtime.Path(),
+      "ZELCON_REGISTRY_ROOT=" + registry.Path(),
+      "HOME=" + home.Path(),
+  };
+  for (const char* kept : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "FONTCONFIG_FILE"}) {
+    if (const char* value = getenv(kept)) environment.push_back(std::string(kept) + "=" + value);
+  }
+
+  Program first(environment);
+  ASSERT_TRUE(first.Started());
+  // The adapter's first open writes the channels of its region.
+  plat::IniFile ini(home.File("Zelcon.ini"));
+  ASSERT_TRUE(WaitForDirectory(home.Path(), 30000,
+                               [&] { return ini.ReadInt("Advanced", "LastChan", 0) != 0; }));
+  EXPECT_EQ(ini.ReadInt("Advanced", "FirstChan", 0), 1);
+  EXPECT_EQ(ini.ReadInt("Advanced", "LastChan", 0), 11);
+
+  Program second(environment);
+  ASSERT_TRUE(second.Started());
+  EXPECT_EQ(second.Wait(30000), 0);
+
+  first.Signal(SIGTERM);
+  EXPECT_EQ(first.Wait(30000), 0);
+  EXPECT_TRUE(std::filesystem::exists(home.File("Data.cfg")));
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+// The main sheet's profile list on disk: loaded at start, saved after each committed change,
+// at exit and at the session end; imported and exported from the Admin page.
+#include <gtest/gtest.h>
+
+#include "platform/gui/desktop/file_dialog.h"
+#include "platform/gui/desktop/tray_icon.h"
+#include "platform/gui/testing/modal_hooks.h"
+#include "utility/core/profile_store.h"
+#include "utility/ui/admin_tool.h"
+#include "utility/ui/app_messages.h"
+#include "utility/ui/testing/zelcon_fixture.h"
+
+namespace zelcon_test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+PROFILE_ENTRY Profile(std::string_view name, uint32_t networkType = 1) {
+  PROFILE_ENTRY p{};
+  zelcon::SetFieldText(p.name, name);
+  zelcon::SetFieldText(p.ssid, name);
+  p.networkType = networkType;
+  p.keepAdapterDefaults = 1;
+  return p;
+}
+
+Names NamesOf(const zelcon::ProfileList& list) {
+  Names names;
+  for (size_t i = 0; i < list.Size(); ++i) names.emplace_back(zelcon::FieldText(list.At(i).name));
+  return names;
+}
+
+struct ZelconProfiles : ZelconFixture {
+  void WriteFile(const std::string& path, const std::vector<PROFILE_ENTRY>& records) {
+    zelcon::ProfileList list;
+    for (const auto& r : records) list.Append(r);
+    ASSERT_TRUE(zelcon::SaveProfiles(list, path));
+  }
+  Names OnDisk(const std::string& path) {
+    zelcon::ProfileList list;
+    zelcon::LoadProfiles(list, path);
+    return NamesOf(list);
+  }
+  Names InMemory() {
+    auto lock = Sheet().LockState();
+    return NamesOf(Sheet().Profiles());
+  }
+};
+
+TEST_F(ZelconProfiles, LoadedAtStartWithTheProfileInUsePickedUpAndTheReorderSavedAtOnce) {
+  WriteFile(DataCfg(), {Profile("home"), Profile("work"), Profile("party", 0)});
+  Associated("work");
+  lib.SetText("QueryProfileInUse", "work");
+  CZelconSheet& sheet = *Start();
+  const Names expected = {"work", "home", "<Default>", "party"};
+  EXPECT_EQ(InMemory(), expected);
+  EXPECT_EQ(OnDisk(DataCfg()), expected);
+  {
+    auto lock = sheet.LockState();
+    EXPECT_EQ(sheet.CurrentProfile(), sheet.Profiles().FindByName("work"));
+  }
+  EXPECT_TRUE(Called("SetProfileInUse(\"work\", 4)"));
+  EXPECT_TRUE(Called("SetSsid(\"work\", 4, 0)"));  // the profile in use is applied once more
+
+  zelcon::ProfileId home;
+  {
+    auto lock = sheet.LockState();
+    home = sheet.Profiles().FindByName("home");
+  }
+  sheet.MakeProfileCurrent(home);
+  EXPECT_EQ(OnDisk(DataCfg()), (Names{"home", "work", "<Default>", "party"}));
+}
+
+TEST_F(ZelconProfiles, ExitStopsTheWorkerSavesAndClosesTheAdapter) {
+  CZelconSheet& sheet = *Start();
+  EXPECT_EQ(InMemory(), Names{"<Default>"});
+  {
+    auto lock = sheet.LockState();
+    sheet.Profiles().Append(Profile("unsaved"));  // changed without a save of its own
+  }
+  lib.ClearCalls();
+  {
+    zfw::testing::ModalHooks hooks;
+    hooks.chooseMenu(ID_TRAY_EXIT);
+    fake.tray.mouse(zfw::WM_RBUTTONUP);
+  }
+  EXPECT_EQ(OnDisk(DataCfg()), (Names{"<Default>", "unsaved"}));
+  const std::vector<std::string> calls = lib.CallTexts();
+  const auto boost = std::find(calls.begin(), calls.end(), "SetBoostMode(1)");
+  ASSERT_NE(boost, calls.end());
+  EXPECT_NE(std::find(boost, calls.end(), "CloseAdapter()"), calls.end());
+  EXPECT_FALSE(sheet.isCreated());
+  EXPECT_FALSE(fake.tray.shown);
+  EXPECT_TRUE(fake.hotKey.registered.empty());
+  EXPECT_FALSE(fake.devices.started);
+  EXPECT_EQ(app->mainWindow(), nullptr);
+}
+
+TEST_F(ZelconProfiles, TheSessionEndSavesAfterTheWorkerHasStopped) {
+  CZelconSheet& sheet = *Start();
+  {
+    auto lock = sheet.LockState();
+    sheet.Profiles().Append(Profile("unsaved"));
+  }
+  lib.ClearCalls();
+  app->onSessionEnd();
+  EXPECT_EQ(OnDisk(DataCfg()), (Names{"<Default>", "unsaved"}));
+  EXPECT_EQ(lib.CallTexts(), std::vector<std::string>{"UnlockPages()"});
+  EXPECT_TRUE(sheet.StopEvent().isSet());
+}
+
+TEST_F(ZelconProfiles, TheAdminPageImportsAndExportsCfgFiles) {
+  WriteFile(DataCfg(), {Profile("net9")});
+  WriteFile(home.File("import.cfg"), {Profile("party", 0), Profile("net9"), Profile("<Default>")});
+  CZelconSheet& sheet = *Start();
+  auto* admin = dynamic_cast<CAdminTool*>(zfw::testing::findPage(sheet, 114));
+  ASSERT_NE(admin, nullptr);
+  ASSERT_TRUE(sheet.setActivePage(admin));
+
+  fake.fileDialog.answers = {home.File("import.cfg")};
+  EXPECT_TRUE(zfw::testing::click(*admin, CAdminTool::IDC_IMPORT_PROFILES));
+  const Names imported = {"net9", "<Default>", "net10", "party"};
+  EXPECT_EQ(InMemory(), imported);
+  EXPECT_EQ(OnDisk(DataCfg()), imported);  // a committed change is saved at once
+
+  fake.fileDialog.answers = {home.File("export.cfg")};
+  EXPECT_TRUE(zfw::testing::click(*admin, CAdminTool::IDC_EXPORT_PROFILES));
+  zelcon::ProfileList exported;
+  ASSERT_TRUE(zelcon::ImportProfiles(exported, home.File("export.cfg")));
+  EXPECT_EQ(NamesOf(exported), (Names{"net9", "net10", "party"}));
+
+  fake.fileDialog.answers = {std::nullopt};  // cancelled: nothing changes
+  EXPECT_TRUE(zfw::testing::click(*admin, CAdminTool::IDC_IMPORT_PROFILES));
+  EXPECT_EQ(InMemory(), imported);
+
+  ASSERT_EQ(fake.fileDialog.requests.size(), 3u);
+  const zfw::FileDialogSpec& open = fake.fileDialog.requests[0].spec;
+  const zfw::FileDialogSpec& save = fake.fileDialog.requests[1].spec;
+  EXPECT_FALSE(fake.fileDialog.requests[0].save);
+  EXPECT_TRUE(fake.fileDialog.requests[1].save);
+  EXPECT_EQ(open.defaultExt, "cfg");
+  EXPECT_EQ(open.filter, "cfg Files (*.cfg)|*.cfg||");
+  EXPECT_EQ(open.flags, zfw::OFN_FILEMUSTEXIST | zfw::OFN_PATHMUSTEXIST);
+  EXPECT_EQ(save.filter, open.filter);
+  EXPECT_EQ(save.flags, zfw::OFN_OVERWRITEPROMPT | zfw::OFN_HIDEREADONLY |
+                            zfw::OFN_NOREADONLYRETURN | zfw::OFN_PATHMUSTEXIST);
+}
+
+}  // namespace
+}  // namespace zelcon_test
