@@ -323,6 +323,31 @@ TEST(MiniportShell, AReturnedReceivePacketGivesItsBufferBackToTheChipLayer) {
   EXPECT_TRUE(a.host->leaks().empty()) << a.host->leaks().describe();
 }
 
+TEST(MiniportShell, APacketFromNdisIsNeverTakenForARawFrameWhateverItsReservedAreaHeld) {
+  ShellAdapter a;
+  a.layers.transmitPulls = false;
+  ASSERT_EQ(a.host->initialize(), NDIS_STATUS_SUCCESS);
+  MiniportContext* context = a.context();
+  OsLayer* os = context->Container->Os;
+  NDIS_HANDLE pool = nullptr;
+  PNDIS_PACKET packet = nullptr;
+  a.host->runtime().callDriver(DISPATCH_LEVEL, "protocol send", [&] {
+    NDIS_STATUS status;
+    NdisAllocatePacketPool(&status, &pool, 1, 0);
+    NdisAllocatePacket(&status, &packet, pool);
+    ReservedOf(packet)->Raw.OwnerTag = kRawFrameTagBase + 1;  // what the protocol happened to leave there
+    MiniportSendPackets(context, &packet, 1);
+    ASSERT_TRUE(TakePendingSend(context));
+    os->Table->CompleteSend(os, a.layers.sent.back(), FALSE);
+  });
+  EXPECT_TRUE(a.layers.events.empty());
+  ASSERT_EQ(a.host->spurious().size(), 1u);  // completed to NDIS (the test, not the host, made it)
+  EXPECT_EQ(a.host->spurious()[0].kind, ndis::SpuriousCompletion::Kind::Send);
+  NdisFreePacket(packet);
+  NdisFreePacketPool(pool);
+  a.host->halt();
+}
+
 TEST(MiniportShell, HaltPutsQueuedRawFramesBackOnTheirListInsteadOfCompletingThemToNdis) {
   ShellAdapter a;
   a.layers.transmitPulls = false;
