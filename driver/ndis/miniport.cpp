@@ -89,6 +89,7 @@ NDIS_STATUS ShellDriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING regist
     return status;
   }
   g_wrapperHandle = wrapper;
+  if (links->ClearControlDevices != nullptr) links->ClearControlDevices();
   CacheOsClass(DetermineOsClass());
   return NDIS_STATUS_SUCCESS;
 }

@@ -23,6 +23,7 @@ std::vector<std::uint64_t> Ids(const std::vector<ndis::SendCompletion>& completi
 TEST(MiniportShell, StartsAndHaltsTheLayersInOrderAndLeavesNothing) {
   ShellAdapter a;
   ASSERT_EQ(a.host->driverEntryStatus(), NDIS_STATUS_SUCCESS);
+  EXPECT_TRUE(a.layers.devicesCleared);
   ASSERT_EQ(a.host->initialize(), NDIS_STATUS_SUCCESS);
   EXPECT_EQ(a.layers.log, (Log{"create core", "chip start", "register device", "start core"}));
   EXPECT_EQ(a.context()->State, MiniportRunning);

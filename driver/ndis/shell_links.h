@@ -30,7 +30,8 @@ struct ShellLinks {
   void (*StopFirmware)(HalAdapter* hal);  // radio off, then the chip stopped
   void (*StartTransmit)(HalAdapter* hal);  // runs the transmit service
 
-  // Control device.
+  // Control device (all may be null: a driver without one).
+  void (*ClearControlDevices)();  // at driver entry: no adapter has a device yet
   void (*RegisterControlDevice)(MiniportContext* context);
   void (*DeregisterControlDevice)(MiniportContext* context);
   void (*WaitForUtilityClose)(MiniportContext* context);

@@ -44,6 +44,7 @@ struct Layers {
   std::vector<SendDescriptor*> sent;
   std::vector<PVOID> returnedRecords;
   std::vector<std::pair<ULONG, std::vector<UCHAR>>> events;
+  bool devicesCleared = false;
   CoreDouble* core = nullptr;
   AdapterContainer* container = nullptr;
 
@@ -174,6 +175,7 @@ struct Layers {
         }
       }
     };
+    links.ClearControlDevices = [] { L().devicesCleared = true; };
     links.RegisterControlDevice = [](MiniportContext*) { note("register device"); };
     links.DeregisterControlDevice = [](MiniportContext*) { note("deregister device"); };
     links.WaitForUtilityClose = [](MiniportContext*) { note("wait for utility"); };
