@@ -50,6 +50,28 @@ TEST(CrossThread, WorkerCallsAreServedWhileTheGuiWaitsForTheWorker) {
   EXPECT_TRUE(sheet.onGuiThread);
 }
 
+// Closing: the GUI thread tells the worker to stop and waits for it while the worker is
+// still sending; no call is left hanging and the wait ends without any time passing.
+TEST(CrossThread, StoppingAWorkerThatKeepsSendingEndsPromptly) {
+  FakePlatform fake;
+  Receiver sheet;
+  Event stop;
+  Thread worker;
+  std::atomic<int> sent{0};
+  ASSERT_TRUE(worker.start([&] {
+    while (!stop.isSet()) {
+      guiSend(sheet.ref(), 1004, AppParam{}, stop);
+      ++sent;
+    }
+  }));
+  while (sheet.log.size() < 3) serveCrossThreadCalls();
+  const uint64_t start = fake.clock.tickCount();
+  stop.set();
+  EXPECT_TRUE(sheet.waitForWorker(worker, 3000));
+  EXPECT_EQ(fake.clock.tickCount(), start);
+  EXPECT_GE(sent, 3);
+}
+
 TEST(CrossThread, ASendGivesUpWhenStopIsSetAndTheCallIsDropped) {
   FakePlatform fake;
   Receiver sheet;

@@ -310,7 +310,9 @@ class MainSheet : public PropertySheet {
     return id == 1252 || PropertySheet::onCommand(id, code);
   }
   void onClose() override { hide(); }
+  void onMinimize() override { ++minimized; }
   std::vector<int> commands;
+  int minimized = 0;
 };
 
 TEST(PropertySheet, AModelessSheetPlacesItsFooterControlsByTheEdges) {
@@ -336,10 +338,13 @@ TEST(PropertySheet, AModelessSheetPlacesItsFooterControlsByTheEdges) {
   EXPECT_EQ(sheet.commands, (std::vector<int>{1252, IDOK}));
   EXPECT_EQ(p.take(), (Lines{"A kill", "A apply", "A ok"}));
   EXPECT_TRUE(sheet.isVisible());
+  EXPECT_NE(testing::saveScreenshot(sheet, "zfw_modeless_sheet"), "");
   testing::clickCloseBox(sheet);
   EXPECT_FALSE(sheet.isVisible());
   EXPECT_TRUE(sheet.isCreated());
-  testing::saveScreenshot(sheet, "zfw_modeless_sheet");
+  sheet.show();
+  testing::minimizeWindow(sheet);
+  EXPECT_EQ(sheet.minimized, 1);
 }
 
 // A sheet inside a dialog, as a page embeds a profile wizard.

@@ -46,6 +46,10 @@ uint8_t keycodeOf(xcb_connection_t* c, uint32_t keysym) {
   return found;
 }
 
+// Waits until the server has handled every request sent so far (a round trip), so the
+// keys are released before anyone else asks for them.
+void sync(xcb_connection_t* c) { free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
+
 uint16_t x11Modifiers(unsigned modifiers) {
   uint16_t m = 0;
   if (modifiers & MOD_ALT) m |= XCB_MOD_MASK_1;
@@ -107,12 +111,23 @@ bool X11HotKey::handleKeyPress(uint8_t keycode, uint16_t state) {
   return false;
 }
 
+uint8_t X11HotKey::keycode(unsigned virtualKey) {
+#ifdef ZFW_HAVE_XCB
+  xcb_connection_t* c = x11Connection();
+  if (!c || virtualKey < VK_F1 || virtualKey > VK_F12) return 0;
+  return keycodeOf(c, kXkF1 + (virtualKey - VK_F1));
+#else
+  (void)virtualKey;
+  return 0;
+#endif
+}
+
 bool X11HotKey::registerHotKey(int id, unsigned modifiers, unsigned virtualKey, std::function<void(int)> onPressed) {
 #ifdef ZFW_HAVE_XCB
-  if (d_->keys.count(id) || virtualKey < VK_F1 || virtualKey > VK_F12) return false;
+  if (d_->keys.count(id)) return false;
   xcb_connection_t* c = x11Connection();
   if (!c) return false;  // no X11 display: offscreen or Wayland
-  const uint8_t keycode = keycodeOf(c, kXkF1 + (virtualKey - VK_F1));
+  const uint8_t keycode = X11HotKey::keycode(virtualKey);
   const xcb_window_t root = rootWindow(c);
   if (!keycode || root == XCB_WINDOW_NONE) return false;
   const uint16_t mods = x11Modifiers(modifiers);
@@ -129,7 +144,7 @@ bool X11HotKey::registerHotKey(int id, unsigned modifiers, unsigned virtualKey, 
   }
   if (!ok) {
     for (uint16_t extra : variants) xcb_ungrab_key(c, keycode, root, static_cast<uint16_t>(mods | extra));
-    xcb_flush(c);
+    sync(c);
     return false;
   }
   xcb_flush(c);
@@ -157,7 +172,7 @@ bool X11HotKey::unregisterHotKey(int id) {
     for (uint16_t extra : {uint16_t{0}, kLock, kNumLock, static_cast<uint16_t>(kLock | kNumLock)}) {
       xcb_ungrab_key(c, it->second.keycode, root, static_cast<uint16_t>(it->second.modifiers | extra));
     }
-    xcb_flush(c);
+    sync(c);
   }
 #endif
   d_->keys.erase(it);

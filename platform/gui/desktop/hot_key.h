@@ -30,6 +30,8 @@ class X11HotKey final : public IHotKey {
   // Hands one X11 key-press to the hot keys: (keycode, modifier state) as the event
   // carries them; true when it was one of ours (and the callback ran).
   bool handleKeyPress(uint8_t keycode, uint16_t state);
+  // The X11 keycode of a function key (VK_F1..VK_F12), 0 without an X11 display.
+  static uint8_t keycode(unsigned virtualKey);
 
  private:
   struct Impl;
