@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,6 +53,12 @@ TEST(SingleInstance, TheLockOfAProcessThatDiedIsTakenOver) {
   ASSERT_TRUE(holder.waitForReadyRead(10000));
   ASSERT_EQ(holder.readLine().trimmed(), "first");
   {
+    // However old its lock file, a running instance keeps it.
+    const QString lock = dir.path() + "/" + QString::fromStdString(LocalSingleInstance::key("caption")) + ".lock";
+    QFile file(lock);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addDays(-30), QFileDevice::FileModificationTime));
+    file.close();
     LocalSingleInstance second(dir.path().toStdString());
     EXPECT_EQ(second.claim("caption", nullptr), Claim::Second);
   }
