@@ -165,13 +165,13 @@ TEST(ModalHooks, ReportWindowsWithoutHooksHooksWithoutWindowsAndWindowsLeftOpen)
   EXPECT_NONFATAL_FAILURE(
       {
         ModalHooks hooks;
-        hooks.expect(999, std::function<void(Wnd&)>([](Wnd&) {}));
+        hooks.expect(999, [](Wnd&) {});
       },
       "no modal window 999 opened");
   EXPECT_NONFATAL_FAILURE(
       {
         ModalHooks hooks;
-        hooks.expect(137, std::function<void(Wnd&)>([](Wnd&) {}));
+        hooks.expect(137, [](Wnd&) {});
         EXPECT_EQ(dialog.doModal(), IDCANCEL);
       },
       "left open by its hook");

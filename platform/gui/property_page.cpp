@@ -9,7 +9,7 @@ PropertyPage::PropertyPage(int templateId, int captionId)
     : DialogBase(templateId), caption_(captionId ? loadString(static_cast<uint32_t>(captionId)) : std::string()) {}
 
 PropertyPage::~PropertyPage() {
-  if (sheet_) sheet_->removePage(this);
+  if (sheet_) sheet_->forgetPage(this);
 }
 
 void PropertyPage::setCaption(std::string_view caption) {

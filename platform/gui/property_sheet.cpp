@@ -100,6 +100,13 @@ void PropertySheet::removePage(int index) {
   }
 }
 
+void PropertySheet::forgetPage(PropertyPage* page) {
+  const int index = pageIndex(page);
+  if (index < 0) return;
+  if (index == active_) active_ = -1;  // no neighbour is shown: the owner is tearing down
+  removePage(index);
+}
+
 int PropertySheet::pageCount() const { return static_cast<int>(pages_.size()); }
 
 PropertyPage* PropertySheet::page(int index) const {

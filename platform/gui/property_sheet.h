@@ -100,6 +100,8 @@ class PropertySheet : public Wnd {
  private:
   friend class PropertyPage;
   struct Impl;
+  // A page object is being deleted: it leaves without any other page being shown.
+  void forgetPage(PropertyPage* page);
   void pageCaptionChanged(PropertyPage* page);
   void pageModified();
   void buildWindow(QWidget* root);

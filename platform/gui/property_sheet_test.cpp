@@ -85,14 +85,14 @@ TEST(PropertySheet, OkAppliesEveryCreatedPageAfterTheActivePageAgreesToGo) {
   PropertySheet sheet(61420);
   p.addTo(sheet);
   Lines opening, change, ok;
-  hooks.expect(61420, std::function<void(Wnd&)>([&](Wnd&) {
+  hooks.expect(61420, [&](Wnd&) {
     opening = p.take();
     EXPECT_TRUE(sheet.tabControl().clickTab(1));
     change = p.take();
     EXPECT_FALSE(p.c.isCreated());  // pages are made when first shown
     EXPECT_TRUE(testing::click(sheet, IDOK));
     ok = p.take();
-  }));
+  });
   EXPECT_EQ(sheet.doModal(), IDOK);
   EXPECT_EQ(opening, (Lines{"A init", "A set"}));
   EXPECT_EQ(change, (Lines{"A kill", "B init", "B set"}));
@@ -107,10 +107,10 @@ TEST(PropertySheet, CancelAsksTheActivePageThenResetsEveryCreatedPage) {
   PropertySheet sheet(61420);
   p.addTo(sheet);
   sheet.setActivePage(1);  // before the window exists: the start page
-  hooks.expect(61420, std::function<void(Wnd&)>([&](Wnd&) {
+  hooks.expect(61420, [&](Wnd&) {
     p.take();
     testing::pressEscape(sheet);
-  }));
+  });
   EXPECT_EQ(sheet.doModal(), IDCANCEL);
   EXPECT_EQ(p.take(), (Lines{"B querycancel", "B reset", "B cancel"}));
 }
@@ -170,7 +170,7 @@ TEST(PropertySheet, WizardStepsRunTheWizardHooksThenLeaveThenShow) {
   p.addTo(wizard);
   wizard.setWizardMode();
   std::vector<Lines> steps;
-  hooks.expect(61309, std::function<void(Wnd&)>([&](Wnd&) {
+  hooks.expect(61309, [&](Wnd&) {
     p.take();
     auto step = [&](int button) {
       wizard.pressButton(button);
@@ -186,7 +186,7 @@ TEST(PropertySheet, WizardStepsRunTheWizardHooksThenLeaveThenShow) {
     step(PSBTN_FINISH);         // stays
     p.c.refuseFinish = false;
     step(PSBTN_FINISH);
-  }));
+  });
   EXPECT_EQ(wizard.doModal(), ID_WIZFINISH);
   EXPECT_EQ(steps, (std::vector<Lines>{{"A wiznext", "A kill", "B init", "B set"},
                                        {"B wizback", "B kill", "A set"},
@@ -204,13 +204,13 @@ TEST(PropertySheet, AWizardSkipsAPageThatRefusesToBeShown) {
   p.addTo(wizard);
   wizard.setWizardMode();
   p.b.refuseSet = true;
-  hooks.expect(61309, std::function<void(Wnd&)>([&](Wnd&) {
+  hooks.expect(61309, [&](Wnd&) {
     p.take();
     EXPECT_TRUE(wizard.pressButton(PSBTN_NEXT));
     EXPECT_EQ(wizard.activePage(), &p.c);
     EXPECT_EQ(p.take(), (Lines{"A wiznext", "A kill", "B init", "B set", "C init", "C set"}));
     testing::click(wizard, IDCANCEL);
-  }));
+  });
   EXPECT_EQ(wizard.doModal(), IDCANCEL);
 }
 
@@ -221,7 +221,7 @@ TEST(PropertySheet, WizardButtonsFollowTheFlags) {
   PropertySheet wizard(61309);
   p.addTo(wizard);
   wizard.setWizardMode();
-  hooks.expect(61309, std::function<void(Wnd&)>([&](Wnd&) {
+  hooks.expect(61309, [&](Wnd&) {
     p.a.setWizardButtons(0);  // a page without a name yet: no way on
     EXPECT_FALSE(wizard.isItemEnabled(ID_WIZNEXT));
     EXPECT_FALSE(testing::click(wizard, ID_WIZNEXT));
@@ -232,7 +232,7 @@ TEST(PropertySheet, WizardButtonsFollowTheFlags) {
     EXPECT_FALSE(wizard.isItemVisible(ID_WIZNEXT));
     EXPECT_TRUE(wizard.isItemVisible(ID_WIZFINISH));
     EXPECT_TRUE(testing::click(wizard, ID_WIZFINISH));
-  }));
+  });
   EXPECT_EQ(wizard.doModal(), ID_WIZFINISH);
 }
 
@@ -242,23 +242,23 @@ TEST(PropertySheet, ApplyButtonFollowsModifiedPagesAndCanBeHidden) {
   ThreePages p;
   PropertySheet sheet("Configure");
   p.addTo(sheet);
-  hooks.expect(0, std::function<void(Wnd&)>([&](Wnd&) {
+  hooks.expect(0, [&](Wnd&) {
     EXPECT_FALSE(sheet.isItemEnabled(ID_APPLY_NOW));
     p.a.setModified();
     EXPECT_TRUE(sheet.isItemEnabled(ID_APPLY_NOW));
     EXPECT_TRUE(testing::click(sheet, ID_APPLY_NOW));
     EXPECT_FALSE(sheet.isItemEnabled(ID_APPLY_NOW));
     testing::click(sheet, IDCANCEL);
-  }));
+  });
   sheet.doModal();
   PropertySheet noApply("Configure");
   LoggingPage only("S", 111, p.log);
   noApply.addPage(&only);
   noApply.showApplyButton(false);
-  hooks.expect(0, std::function<void(Wnd&)>([&](Wnd&) {
+  hooks.expect(0, [&](Wnd&) {
     EXPECT_FALSE(noApply.isItemVisible(ID_APPLY_NOW));
     testing::click(noApply, IDOK);
-  }));
+  });
   EXPECT_EQ(noApply.doModal(), IDOK);
 }
 
@@ -279,6 +279,19 @@ TEST(PropertySheet, RemovingTheActivePageShowsItsNeighbour) {
   sheet.addPage(&p.b);
   EXPECT_EQ(sheet.activePage(), &p.b);
   EXPECT_EQ(p.take(), (Lines{"B init", "B set"}));
+}
+
+TEST(PropertySheet, DeletingAPageObjectShowsNoOtherPage) {
+  OpenSheet open(1);
+  auto& [fake, p, sheet] = open;
+  auto extra = std::make_unique<LoggingPage>("D", 104, p.log);
+  sheet.addPage(extra.get());
+  sheet.setActivePage(3);
+  p.take();
+  extra.reset();  // as a sheet deletes its pages on the way out
+  EXPECT_EQ(sheet.pageCount(), 3);
+  EXPECT_EQ(sheet.activePage(), nullptr);
+  EXPECT_TRUE(p.take().empty());
 }
 
 TEST(PropertySheet, DisablingTheCurrentTabMovesThePageWithIt) {

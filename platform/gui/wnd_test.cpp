@@ -219,5 +219,31 @@ TEST(Wnd, TheWindowIconComesFromItsRegisteredFile) {
   QFile::remove(QString::fromStdString(file));
 }
 
+// A custom control with a timer of its own, as a chart is made in place of a placeholder.
+class Chart : public Wnd {
+ public:
+  Chart(Wnd& parent, int id) {
+    attachWidget(new QWidget(parent.widget()));
+    parent.addControl(id, widget());
+    setTimer(0, 1000);
+  }
+  void onTimer(int) override { ++ticks; }
+  int ticks = 0;
+};
+
+TEST(Wnd, ACustomControlRunsItsOwnTimerAndGoesWithItsParent) {
+  FakePlatform fake;
+  Controls page;
+  ASSERT_TRUE(page.create());
+  Chart chart(page, 5001);
+  EXPECT_EQ(page.item(5001), chart.widget());
+  fake.timers.advance(3000);
+  EXPECT_EQ(chart.ticks, 3);
+  page.destroyWindow();
+  EXPECT_FALSE(chart.isCreated());
+  fake.timers.advance(3000);
+  EXPECT_EQ(chart.ticks, 3);
+}
+
 }  // namespace
 }  // namespace zfw

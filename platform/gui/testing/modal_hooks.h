@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
 #include <vector>
 
@@ -29,7 +30,7 @@ class ModalHooks final : public ModalInterceptor {
   ModalHooks& operator=(const ModalHooks&) = delete;
 
   template <class T = Wnd>
-  ModalHooks& expect(int modalId, std::function<void(T&)> act) {
+  ModalHooks& expect(int modalId, std::function<void(std::type_identity_t<T>&)> act) {
     hooks_.push_back(Hook{modalId, [act = std::move(act), modalId](Wnd& w) {
                             T* target = dynamic_cast<T*>(&w);
                             if (!target) {
