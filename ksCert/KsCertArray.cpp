@@ -16,18 +16,10 @@ HRESULT KsCertArray::CreateInstance(KsCertArray** object) {
 }
 
 KsCertArray::KsCertArray() : KsComObject(kSourceFile) {
-  CertStoreHolder handle(capi::CertOpenMemoryStore());
-  if (!handle) return;
-  KsCertStore* store = nullptr;
-  dcfCreateInstance<KsCertStore>(&store);
-  store->Attach(handle.release(), /*forceClose=*/true, nullptr);
-  memoryStore_.Attach(store);
+  memoryStore_.Attach(KsCertStore::NewMemoryStore(/*forceClose=*/true));
 }
 
-KsCertArray::~KsCertArray() {
-  for (std::uint32_t i = items_.Length(); i > 0; --i) capi::CertFreeCertificateContext(items_[i - 1]);
-  items_.Clear();
-}
+KsCertArray::~KsCertArray() { FreeContextsLastFirst(items_); }
 
 bool KsCertArray::Add(const std::uint8_t* der, std::uint32_t length) {
   if (!memoryStore_) return false;

@@ -2,6 +2,8 @@
 
 #include <dcf/dcfLock.h>
 
+#include "ksCert/KsCertChainValidation.h"
+#include "ksCert/dcfCom.h"
 #include "platform/cryptoapi/cert_store.h"
 
 namespace {
@@ -60,22 +62,31 @@ bool KsCertChainEngine::EnsureBuilt() {
   return true;
 }
 
-HRESULT KsCertChainEngine::CreateValidation(ksCertChainValidation** validation) {
+KsCertChainValidation* KsCertChainEngine::MakeValidation() {
+  if (!EnsureBuilt()) return nullptr;
+  KsCertChainValidation* validation = nullptr;
+  dcfCreateInstance<KsCertChainValidation>(&validation);
+  validation->SetFactoryDirect(this);
+  if (ChecksRevocation()) validation->SetCheckRevocation(true);
+  return validation;
+}
+
+template <class Interface>
+HRESULT KsCertChainEngine::CreateValidationAs(std::int32_t line, Interface** validation) {
   if (validation == nullptr) return E_POINTER;
-  *validation = nullptr;
-  return RunGuarded(__LINE__, [&] {
-    if (!EnsureBuilt()) return S_FALSE;
-    return E_NOTIMPL;  // chain validation is not offered yet
+  return RunGuarded(line, [&] {
+    KsCertChainValidation* made = MakeValidation();
+    *validation = made;
+    return made != nullptr ? S_OK : S_FALSE;
   });
 }
 
+HRESULT KsCertChainEngine::CreateValidation(ksCertChainValidation** validation) {
+  return CreateValidationAs(__LINE__, validation);
+}
+
 HRESULT KsCertChainEngine::CreateValidation(ksCertChainValidation2** validation) {
-  if (validation == nullptr) return E_POINTER;
-  *validation = nullptr;
-  return RunGuarded(__LINE__, [&] {
-    if (!EnsureBuilt()) return S_FALSE;
-    return E_NOTIMPL;  // chain validation is not offered yet
-  });
+  return CreateValidationAs(__LINE__, validation);
 }
 
 HRESULT KsCertChainEngine::GetHeldStore(const dcfComPtr<ksCertStoreHandle>& held, ksCertStore** store) {

@@ -64,6 +64,10 @@ private:
   // Builds the engine once, under the build lock; false when it cannot be built (the next
   // call tries again).
   bool EnsureBuilt();
+  // A new validation (one reference) over the built engine; null when it cannot be built.
+  class KsCertChainValidation* MakeValidation();
+  template <class Interface>
+  HRESULT CreateValidationAs(std::int32_t line, Interface** validation);
   // Holds the store and points the configuration's handle at its store handle.
   HRESULT UseStore(std::int32_t line, ksCertStore* store, dcfComPtr<ksCertStoreHandle>& held,
                    capi::HCERTSTORE& configured, const char* failure, bool followChanges);

@@ -58,14 +58,17 @@ TEST_F(CertChainEngine, OwnEngineIsBuiltOnceFromItsStoresAtTheFirstValidation) {
   ASSERT_EQ(engine->get_IntermediateStore(held.Out()), S_OK);
   EXPECT_EQ(held.Get(), intermediates.Get());
 
-  ksCertChainValidation* validation = reinterpret_cast<ksCertChainValidation*>(0x1);
-  EXPECT_EQ(engine->CreateValidation(&validation), E_NOTIMPL);
-  EXPECT_EQ(validation, nullptr);
+  Ref<ksCertChainValidation> validation;
+  ASSERT_EQ(engine->CreateValidation(validation.Out()), S_OK);
+  ASSERT_TRUE(validation);
+  Ref<ksCertChainEngine> owner;
+  ASSERT_EQ(validation->get_Owner(owner.Out()), S_OK);
+  EXPECT_EQ(owner.Get(), engine.Get());
   EXPECT_TRUE(Object(engine)->IsReady());
   EXPECT_FALSE(Object(engine)->IsSystemDefault());
   capi::HCERTCHAINENGINE built = Object(engine)->EngineHandle();
   ASSERT_NE(built, nullptr);
-  EXPECT_EQ(engine->CreateValidation(&validation), E_NOTIMPL);
+  EXPECT_EQ(engine->CreateValidation(validation.Out()), S_OK);
   EXPECT_EQ(Object(engine)->EngineHandle(), built);  // built once
 }
 
@@ -74,8 +77,8 @@ TEST_F(CertChainEngine, CurrentUserEngineIsNeverBuilt) {
   capi::HCERTCHAINENGINE handle = Object(engine)->EngineHandle();
   Ref<ksCertStore> roots = Open(u"ROOT");
   EXPECT_EQ(engine->put_RootStore(roots.Get()), S_OK);
-  ksCertChainValidation* validation = nullptr;
-  EXPECT_EQ(engine->CreateValidation(&validation), E_NOTIMPL);
+  Ref<ksCertChainValidation> validation;
+  EXPECT_EQ(engine->CreateValidation(validation.Out()), S_OK);
   EXPECT_EQ(Object(engine)->EngineHandle(), handle);
   EXPECT_TRUE(Object(engine)->IsSystemDefault());
   EXPECT_EQ(engine->CreateValidation(nullptr), E_POINTER);

@@ -20,10 +20,12 @@ HRESULT KsCertObject::get_Hash(std::uint8_t* buffer, std::uint32_t size, std::ui
   });
 }
 
-HRESULT KsCertObject::CheckUsage(std::int32_t, VARIANT_BOOL* valid) {
+HRESULT KsCertObject::CheckUsage(std::int32_t usage, VARIANT_BOOL* valid) {
   if (valid == nullptr) return E_POINTER;
-  *valid = VARIANT_FALSE;
-  return E_NOTIMPL;
+  return RunGuarded(__LINE__, [&] {
+    *valid = impl_.CheckUsage(usage) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  });
 }
 
 HRESULT KsCertObject::ExportCert(std::int32_t format, const char* password, std::uint32_t passwordLength,
@@ -71,8 +73,10 @@ HRESULT KsCertObject::ApplyTransformEx(std::int32_t type, const std::uint8_t* in
 
 HRESULT KsCertObject::HasPrivateKey(VARIANT_BOOL* has) {
   if (has == nullptr) return E_POINTER;
-  *has = VARIANT_FALSE;
-  return E_NOTIMPL;
+  return RunGuarded(__LINE__, [&] {
+    *has = impl_.HasPrivateKey() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  });
 }
 
 HRESULT KsCertObject::GetFieldText(std::int32_t, plat::BSTR* text) {

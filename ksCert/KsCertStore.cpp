@@ -1,6 +1,7 @@
 #include "ksCert/KsCertStore.h"
 
 #include "ksCert/KsCert.h"
+#include "ksCert/KsCertHolders.h"
 #include "ksCert/KsCertStoreEnumeration.h"
 #include "ksCert/dcfCom.h"
 
@@ -24,6 +25,15 @@ void KsCertStore::Attach(capi::HCERTSTORE handle, bool forceClose, IUnknown* own
   handle_ = handle;
   forceClose_ = forceClose;
   owner_.Assign(owner);
+}
+
+KsCertStore* KsCertStore::NewMemoryStore(bool forceClose) {
+  CertStoreHolder handle(capi::CertOpenMemoryStore());
+  if (!handle) return nullptr;
+  KsCertStore* store = nullptr;
+  dcfCreateInstance<KsCertStore>(&store);
+  store->Attach(handle.release(), forceClose, nullptr);
+  return store;
 }
 
 HRESULT KsCertStore::QueryInterface(const IID& iid, void** object) {

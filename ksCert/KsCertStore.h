@@ -17,6 +17,9 @@ public:
   // Gives the store its handle (closed when the store dies, with the force flag when
   // forceClose) and its owner (one reference; may be null). Called once, by the creator.
   void Attach(capi::HCERTSTORE handle, bool forceClose, IUnknown* owner);
+  // A new store object (one reference, no owner) over a new memory store; null when no
+  // memory store can be opened.
+  static KsCertStore* NewMemoryStore(bool forceClose);
   capi::HCERTSTORE Handle() const { return handle_; }
 
   HRESULT QueryInterface(const IID& iid, void** object) override;

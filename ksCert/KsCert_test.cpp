@@ -3,11 +3,14 @@
 #include <dcf/sha1.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 
 #include "ksCert/KsCertLib.h"
 #include "ksCert/test_support.h"
+#include "platform/cryptoapi/directory_store.h"
 #include "platform/cryptoapi/scoped_cert_root.h"
 #include "platform/cryptoapi/test_certificates.h"
 #include "platform/win32/atomic_file.h"
@@ -234,6 +237,27 @@ TEST_F(CertObject, FriendlyNameComesFromTheStore) {
   EXPECT_EQ(cert->get_FriendlyName(&name), S_FALSE);
   EXPECT_EQ(name, nullptr);
   EXPECT_EQ(cert->get_FriendlyName(nullptr), E_POINTER);
+}
+
+TEST_F(CertObject, HasPrivateKeyOnlyWithAMatchingKeyBesideIt) {
+  const auto alice = capi::testing::MakeCertificate("alice");
+  const auto bob = capi::testing::MakeCertificate("bob");
+  Add(alice.der);
+  Ref<ksCert> cert = Find(Sha1(alice.der));
+  ASSERT_TRUE(cert);
+  VARIANT_BOOL has = VARIANT_TRUE;
+  EXPECT_EQ(cert->HasPrivateKey(&has), S_OK);
+  EXPECT_EQ(has, VARIANT_FALSE);
+
+  const std::string keyFile = certRoot_.StoreDirectory("MY") + "/" + capi::detail::HashToHex(Sha1(alice.der).data()) + ".key";
+  for (const auto* owner : {&bob, &alice}) {
+    const auto pkcs8 = owner->Pkcs8();
+    ASSERT_TRUE(plat::WriteFileAtomically(keyFile, std::string(pkcs8.begin(), pkcs8.end())));
+    ASSERT_EQ(::chmod(keyFile.c_str(), 0600), 0);
+    EXPECT_EQ(cert->HasPrivateKey(&has), S_OK);
+    EXPECT_EQ(has, owner == &alice ? VARIANT_TRUE : VARIANT_FALSE);
+  }
+  EXPECT_EQ(cert->HasPrivateKey(nullptr), E_POINTER);
 }
 
 }  // namespace

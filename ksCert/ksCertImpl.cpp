@@ -3,10 +3,28 @@
 #include <dcf/dcfException.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <cstring>
+#include <span>
+#include <string_view>
 #include <vector>
 
+#include "ksCert/BstrTokenizer.h"
+#include "ksCert/KsCertUsages.h"
 #include "platform/cryptoapi/cert_context.h"
+#include "platform/cryptoapi/key_usage.h"
+#include "platform/cryptoapi/last_error.h"
+#include "platform/win32/ansi_code_page.h"
+
+namespace {
+
+// A token of the usage text against an identifier (both ASCII when they match).
+bool TokenEquals(std::u16string_view token, std::string_view identifier) {
+  return std::equal(token.begin(), token.end(), identifier.begin(), identifier.end(),
+                    [](char16_t a, char b) { return a == static_cast<unsigned char>(b); });
+}
+
+}  // namespace
 
 bool ksCertImpl::GetHash(std::uint8_t* buffer, std::uint32_t size, std::uint32_t* length) const {
   std::uint32_t reported = size;
@@ -28,6 +46,79 @@ bool ksCertImpl::GetEncodedSubject(std::uint8_t* buffer, std::uint32_t size, std
   if (size < derLength) return false;
   std::memcpy(buffer, der, derLength);
   return true;
+}
+
+bool ksCertImpl::CheckUsage(std::int32_t usage) const {
+  if (usage == kCertUsageAny) return true;
+  std::int32_t keyUsageMask = 0;
+  std::span<const char* const> candidates;
+  if (usage == kCertUsageServerAuth) {
+    keyUsageMask = capi::CERT_DIGITAL_SIGNATURE_KEY_USAGE | capi::CERT_KEY_ENCIPHERMENT_KEY_USAGE;
+    candidates = kServerAuthUsages;
+  } else if (usage == kCertUsageClientAuth) {
+    keyUsageMask = capi::CERT_DIGITAL_SIGNATURE_KEY_USAGE;
+    candidates = kClientAuthUsages;
+  }
+  std::int32_t keyUsage = 0;
+  DoGetKeyUsage(&keyUsage);  // a failure leaves 0, which allows nothing
+  const bool keyUsagePasses = (keyUsage & keyUsageMask) != 0;
+
+  bool extendedPasses = false;
+  std::u16string text;
+  if (EnhancedKeyUsageText(text)) {
+    if (text == kEnhancedKeyUsageAll) {
+      extendedPasses = true;
+    } else {
+      BstrTokenizer tokens(text, u", ");
+      for (std::u16string_view token = tokens.Next(); !token.empty() && !extendedPasses; token = tokens.Next()) {
+        for (const char* candidate : candidates) extendedPasses = extendedPasses || TokenEquals(token, candidate);
+      }
+    }
+  }
+  return keyUsagePasses && extendedPasses;
+}
+
+bool ksCertImpl::DoGetKeyUsage(std::int32_t* usage) const {
+  if (usage == nullptr) {
+    dcfThrowTargetDoesNotExistException(
+        dcfTargetDoesNotExistException("cannot fetch into NULL pointer in ksCertImpl::DoGetKeyUsage"), __LINE__,
+        "ksCertImpl");
+  }
+  *usage = 0;
+  if (!context_) return false;
+  std::uint8_t firstByte = 0;
+  if (capi::CertGetIntendedKeyUsage(capi::X509_ASN_ENCODING, context_->info, &firstByte, 1)) {
+    *usage = firstByte;
+    return true;
+  }
+  if (capi::GetLastError() == capi::ERROR_SUCCESS) {
+    *usage = static_cast<std::int32_t>(0xFFFFFFFFu);  // no key-usage extension: every use
+    return true;
+  }
+  return false;
+}
+
+bool ksCertImpl::EnhancedKeyUsageText(std::u16string& text) const {
+  text.clear();
+  std::vector<std::string> identifiers;
+  if (!context_ || !capi::CertGetEnhancedKeyUsage(context_.get(), 0, identifiers)) return false;
+  if (identifiers.empty()) {
+    if (capi::GetLastError() != capi::CRYPT_E_NOT_FOUND) return false;  // an empty list: no use
+    text = kEnhancedKeyUsageAll;
+    return true;
+  }
+  std::string joined;
+  for (const std::string& identifier : identifiers) {
+    if (!joined.empty()) joined += ", ";
+    joined += identifier;
+  }
+  text = plat::AnsiToWide(joined);
+  return true;
+}
+
+bool ksCertImpl::HasPrivateKey() const {
+  CryptProvHolder provider;
+  return context_ && provider.Acquire(context_.get());
 }
 
 bool ksCertImpl::Export(std::int32_t format, const char*, std::uint32_t passwordLength,

@@ -6,9 +6,13 @@
 #include <dcf/dcfComPtr.h>
 
 #include <cstdint>
+#include <string>
 
 #include "inc/ksCertUtility.h"
 #include "ksCert/KsCertHolders.h"
+
+// The extended-key-usage text of a certificate that limits no usage.
+inline constexpr char16_t kEnhancedKeyUsageAll[] = u"KELMORA_EKU_USAGE_ALL";
 
 class ksCertImpl {
 public:
@@ -27,6 +31,23 @@ public:
   // The DER subject name: *length = its size (0 without a context); copied and true when size
   // covers it, else false with the buffer untouched.
   bool GetEncodedSubject(std::uint8_t* buffer, std::uint32_t size, std::uint32_t* length) const;
+
+  // Whether the certificate is good for a usage (kCertUsageServerAuth, kCertUsageClientAuth,
+  // kCertUsageAny): its key usage and its extended key usages must both allow it.
+  bool CheckUsage(std::int32_t usage) const;
+
+  // The key-usage bits of the first byte; every bit set when the certificate has no key-usage
+  // extension. False (and 0) when they cannot be read. Throws
+  // dcfTargetDoesNotExistException for a null destination.
+  bool DoGetKeyUsage(std::int32_t* usage) const;
+
+  // The extended key usages as text: the identifiers joined by ", ", or
+  // kEnhancedKeyUsageAll when the certificate limits no usage. False when there is no text
+  // (an empty usage list, or an unreadable extension).
+  bool EnhancedKeyUsageText(std::u16string& text) const;
+
+  // True when the certificate has a private key that matches its public key.
+  bool HasPrivateKey() const;
 
   // Export in a format (kCertExportDer; kCertExportPkcs12 is not offered: false) into out.
   // A password with DER throws dcfRangeException: DER carries no private key.

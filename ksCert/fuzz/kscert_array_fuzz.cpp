@@ -1,11 +1,12 @@
-// Certificates handed to the library as DER (a peer's chain, a caller's list): the array
-// either refuses the bytes or answers every operation within its buffers.
+// Certificates handed to the library as DER (a peer's chain, a caller's list): the array and
+// the chain validation either refuse the bytes or answer every operation within bounds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "inc/ksCertUtility.h"
+#include "platform/win32/bstr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static ksCertUtility* root = [] {
@@ -35,5 +36,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   cert->Release();
   array->Release();
+
+  // The chain of the certificate, on an engine that trusts an empty store (it reads no file).
+  static ksCertChainEngine* engine = [] {
+    plat::BSTR remote = plat::SysAllocString(kCertLocationRemoteStore);
+    plat::BSTR name = plat::SysAllocString(u"nowhere");
+    ksCertStore* empty = nullptr;
+    ksCertChainEngine* made = nullptr;
+    if (root->OpenCertStore(name, nullptr, remote, &empty) != S_OK ||
+        root->CreateCertChainEngine(name, &made) != S_OK || made->put_RootStore(empty) != S_OK ||
+        made->put_IntermediateStore(empty) != S_OK) {
+      std::abort();
+    }
+    empty->Release();
+    plat::SysFreeString(name);
+    plat::SysFreeString(remote);
+    return made;
+  }();
+  ksCertChainValidation* validation = nullptr;
+  VARIANT_BOOL accepted = VARIANT_FALSE;
+  if (engine->CreateValidation(&validation) != S_OK ||
+      validation->SetEndCert(data, static_cast<std::uint32_t>(size), &accepted) != S_OK) {
+    std::abort();
+  }
+  ksCertChain* chain = nullptr;
+  if (validation->CreateChain(kCertUsageServerAuth, &chain) != S_OK) std::abort();
+  std::int32_t trust = 0;
+  std::int32_t count = 0;
+  if (chain->get_Trust(&trust) != S_OK || trust == 0 || chain->get_NumCerts(&count) != S_OK || count != 1) {
+    std::abort();  // nothing is trusted, and the chain holds only what was given
+  }
+  if (chain->get_CertHash(0, buffer.data(), 20, &length) != S_OK || length != 20) std::abort();
+  chain->Release();
+  validation->Release();
   return 0;
 }

@@ -129,6 +129,7 @@ bool CertAddCertificateContextToStore(HCERTSTORE store, PCCERT_CONTEXT context,
   {
     std::lock_guard guard(source.propertyLock);
     copy->friendlyName = source.friendlyName;
+    copy->privateKey = source.privateKey;
   }
   if (store->kind == CertStore::Kind::Directory) {
     if (!detail::SaveCertificate(store->directory, *copy)) {

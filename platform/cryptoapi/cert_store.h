@@ -38,9 +38,10 @@ constexpr std::uint32_t CERT_STORE_CTRL_AUTO_RESYNC = 4;
 bool CertControlStore(HCERTSTORE store, std::uint32_t flags, std::uint32_t control,
                       const void* parameter);
 
-// Adds a copy of the context (with its friendly name) to the store. Only
-// CERT_STORE_ADD_ALWAYS is offered: a memory store then holds one more entry; a system store
-// files the certificate under its hash, so adding it again leaves one file. With `added`
+// Adds a copy of the context (with its friendly name and a private key it keeps in memory)
+// to the store. Only CERT_STORE_ADD_ALWAYS is offered: a memory store then holds one more
+// entry; a system store files the certificate under its hash, so adding it again leaves one
+// file. With `added`
 // non-null it receives a new context of the stored copy.
 constexpr std::uint32_t CERT_STORE_ADD_ALWAYS = 4;
 bool CertAddCertificateContextToStore(HCERTSTORE store, PCCERT_CONTEXT context,

@@ -57,4 +57,39 @@ HCERTCHAINENGINE CertDefaultChainEngine(StoreLocation location) { return Default
 
 bool CertIsDefaultChainEngine(HCERTCHAINENGINE engine) { return engine != nullptr && engine->isDefault; }
 
+namespace detail {
+namespace {
+
+// The system stores of a name that a location's engine reads: the current user's engine
+// also reads the machine's.
+void OpenLocationStores(StoreLocation location, const char* name, std::vector<HCERTSTORE>& out) {
+  for (StoreLocation each : {StoreLocation::CurrentUser, StoreLocation::LocalMachine}) {
+    if (location == StoreLocation::LocalMachine && each == StoreLocation::CurrentUser) continue;
+    if (HCERTSTORE store = CertOpenSystemStore(each, name)) out.push_back(store);
+  }
+}
+
+}  // namespace
+
+EngineStores StoresOf(HCERTCHAINENGINE engine) {
+  EngineStores stores;
+  const StoreLocation location = engine != nullptr && engine->isDefault ? engine->location : StoreLocation::CurrentUser;
+  if (engine != nullptr && engine->root != nullptr) {
+    stores.roots.push_back(CertDuplicateStore(engine->root));
+  } else {
+    OpenLocationStores(location, "ROOT", stores.roots);
+  }
+  if (engine != nullptr && engine->other != nullptr) {
+    stores.intermediates.push_back(CertDuplicateStore(engine->other));
+  } else {
+    OpenLocationStores(location, "CA", stores.intermediates);
+  }
+  if (engine != nullptr) {
+    for (HCERTSTORE store : engine->additional) stores.intermediates.push_back(CertDuplicateStore(store));
+  }
+  return stores;
+}
+
+}  // namespace detail
+
 }  // namespace capi

@@ -5,6 +5,7 @@
 // from the matching "CA" stores; it exists for the life of the process and is never freed.
 // An engine made from a configuration trusts only the stores the configuration names.
 #include <cstdint>
+#include <vector>
 
 #include "platform/cryptoapi/handles.h"
 #include "platform/cryptoapi/store_location.h"
@@ -16,9 +17,9 @@ constexpr std::uint32_t CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL = 0x4;
 constexpr std::uint32_t CERT_CHAIN_ENABLE_CACHE_AUTO_UPDATE = 0x10;
 
 struct CertChainEngineConfig {
-  HCERTSTORE restrictedRoot = nullptr;   // the trusted roots; null: the user's ROOT store
+  HCERTSTORE restrictedRoot = nullptr;   // the trusted roots; null: as the current user's engine
   HCERTSTORE restrictedTrust = nullptr;  // not used here
-  HCERTSTORE restrictedOther = nullptr;  // where intermediates are looked for
+  HCERTSTORE restrictedOther = nullptr;  // intermediates; null: as the current user's engine
   std::uint32_t additionalStoreCount = 0;
   const HCERTSTORE* additionalStores = nullptr;
   std::uint32_t flags = 0;
@@ -40,5 +41,17 @@ HCERTCHAINENGINE CertDefaultChainEngine(StoreLocation location);
 
 // True for the default engines.
 bool CertIsDefaultChainEngine(HCERTCHAINENGINE engine);
+
+namespace detail {
+
+// The stores an engine builds chains from, each opened or duplicated for the caller, who
+// closes them: the trusted roots, and where intermediates are looked for.
+struct EngineStores {
+  std::vector<HCERTSTORE> roots;
+  std::vector<HCERTSTORE> intermediates;
+};
+EngineStores StoresOf(HCERTCHAINENGINE engine);
+
+}  // namespace detail
 
 }  // namespace capi

@@ -1,6 +1,8 @@
 #include "platform/cryptoapi/directory_store.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <openssl/crypto.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +18,8 @@ namespace {
 
 constexpr char kCertificateSuffix[] = ".der";
 constexpr char kFriendlyNameSuffix[] = ".friendly-name";
+constexpr char kKeySuffix[] = ".key";
+constexpr std::size_t kMaxKeyBytes = 64 * 1024;
 constexpr std::size_t kHexLength = 2 * kSha1HashSize;
 constexpr std::size_t kMaxFriendlyNameBytes = 64 * 1024;
 
@@ -58,6 +62,33 @@ bool MakeDirectories(const std::string& path, mode_t mode) {
 }
 
 bool RemoveIfPresent(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+// The bytes of a key file that only this user can read and write; nullopt otherwise. The
+// checks are made on the opened file itself, so it cannot be swapped in between.
+std::optional<std::vector<std::uint8_t>> ReadOwnerOnlyFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::vector<std::uint8_t>> bytes;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+      (st.st_mode & 077) == 0 && st.st_size > 0 && static_cast<std::size_t>(st.st_size) <= kMaxKeyBytes) {
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(st.st_size));
+    std::size_t filled = 0;
+    while (filled < buffer.size()) {
+      const ssize_t n = ::read(fd, buffer.data() + filled, buffer.size() - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      filled += static_cast<std::size_t>(n);
+    }
+    if (filled == buffer.size()) {
+      bytes = std::move(buffer);
+    } else {
+      OPENSSL_cleanse(buffer.data(), buffer.size());
+    }
+  }
+  ::close(fd);
+  return bytes;
+}
 
 }  // namespace
 
@@ -115,7 +146,34 @@ bool SaveCertificate(const std::string& directory, StoredCertificate& certificat
                          certificate.bytes.size());
   if (!plat::WriteFileAtomically(directory + "/" + hex + kCertificateSuffix, bytes)) return false;
   std::lock_guard guard(certificate.propertyLock);
+  if (certificate.privateKey && !SaveKey(directory, certificate.sha1, *certificate.privateKey)) return false;
   return SaveFriendlyName(directory, certificate.sha1, certificate.friendlyName);
+}
+
+bool SaveKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize], const EVP_PKEY& key) {
+  std::optional<std::string> stem = FiledStem(directory, HashToHex(sha1));
+  if (!stem) return false;
+  const std::string path = directory + "/" + *stem + kKeySuffix;
+  // The replacement takes the mode of the file it replaces: make sure that is 0600 first.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const bool closed = ::fchmod(fd, 0600) == 0;
+  ::close(fd);
+  std::vector<std::uint8_t> pkcs8 = EncodePrivateKey(key);
+  const bool written = closed && !pkcs8.empty() &&
+                       plat::WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(pkcs8.data()), pkcs8.size()));
+  OPENSSL_cleanse(pkcs8.data(), pkcs8.size());
+  return written;
+}
+
+PrivateKey LoadKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize]) {
+  std::optional<std::string> stem = FiledStem(directory, HashToHex(sha1));
+  if (!stem) return nullptr;
+  std::optional<std::vector<std::uint8_t>> pkcs8 = ReadOwnerOnlyFile(directory + "/" + *stem + kKeySuffix);
+  if (!pkcs8) return nullptr;
+  PrivateKey key = DecodePrivateKey(pkcs8->data(), pkcs8->size());
+  OPENSSL_cleanse(pkcs8->data(), pkcs8->size());
+  return key;
 }
 
 bool SaveFriendlyName(const std::string& directory, const std::uint8_t sha1[kSha1HashSize],
@@ -131,7 +189,8 @@ bool RemoveCertificate(const std::string& directory, const std::uint8_t sha1[kSh
   std::optional<std::string> stem = FiledStem(directory, HashToHex(sha1));
   if (!stem) return false;
   const std::string base = directory + "/" + *stem;
-  return RemoveIfPresent(base + kFriendlyNameSuffix) && RemoveIfPresent(base + kCertificateSuffix);
+  return RemoveIfPresent(base + kKeySuffix) && RemoveIfPresent(base + kFriendlyNameSuffix) &&
+         RemoveIfPresent(base + kCertificateSuffix);
 }
 
 }  // namespace capi::detail

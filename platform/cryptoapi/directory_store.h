@@ -3,6 +3,7 @@
 // SHA-1 of those bytes in hexadecimal (upper case when written, either case when read).
 // Beside it, <HASH>.friendly-name holds the friendly name as UTF-8 text. A file whose name
 // is not a hash, or whose bytes do not hash to its name, is not part of the store.
+// <HASH>.key holds the certificate's private key (PKCS#8 DER, mode 0600).
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -24,13 +25,20 @@ std::vector<std::string> ListCertificateHashes(const std::string& directory);
 std::shared_ptr<StoredCertificate> LoadCertificate(const std::string& directory,
                                                    const std::string& hexHash);
 
-// Files the certificate (DER and friendly name), creating the store's directory (mode 0700)
+// Files the certificate (DER, friendly name, key when it has one in memory), creating the store's directory (mode 0700)
 // when it is missing. Each file is replaced whole, never left half written.
 bool SaveCertificate(const std::string& directory, StoredCertificate& certificate);
 
 // Writes (or, with nullopt, removes) the friendly-name file of a filed certificate.
 bool SaveFriendlyName(const std::string& directory, const std::uint8_t sha1[kSha1HashSize],
                       const std::optional<std::u16string>& friendlyName);
+
+// Writes the key file of a filed certificate (mode 0600).
+bool SaveKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize], const EVP_PKEY& key);
+
+// The key of a filed certificate; null when there is no key file, or it is not a regular
+// file owned by this user and closed to everyone else, or not one PKCS#8 key.
+PrivateKey LoadKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize]);
 
 // Removes the certificate's files; false when it was not filed or cannot be removed.
 bool RemoveCertificate(const std::string& directory, const std::uint8_t sha1[kSha1HashSize]);

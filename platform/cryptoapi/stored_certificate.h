@@ -20,6 +20,13 @@ struct X509Free {
   void operator()(X509* certificate) const { X509_free(certificate); }
 };
 
+using PrivateKey = std::shared_ptr<EVP_PKEY>;
+
+// Decodes exactly one PKCS#8 private key of `length` bytes; null when the bytes are not that.
+PrivateKey DecodePrivateKey(const std::uint8_t* pkcs8, std::size_t length);
+// The key as PKCS#8 DER; empty when it cannot be encoded. The caller wipes it.
+std::vector<std::uint8_t> EncodePrivateKey(const EVP_PKEY& key);
+
 // The certificate's bytes, decoded form and hashes, and the properties the store keeps for
 // it. Contexts of the same stored certificate share it, so they share its properties.
 struct StoredCertificate {
@@ -29,6 +36,7 @@ struct StoredCertificate {
 
   std::mutex propertyLock;  // guards the properties below
   std::optional<std::u16string> friendlyName;
+  PrivateKey privateKey;  // kept here only outside system stores, which keep it in a file
 };
 
 // Decodes exactly one DER certificate of `length` bytes; null when the bytes are not that.

@@ -22,8 +22,10 @@ struct TestCertificate {
 
   // The private key as PKCS#8 DER.
   std::vector<std::uint8_t> Pkcs8() const {
+    PKCS8_PRIV_KEY_INFO* info = EVP_PKEY2PKCS8(key.get());
     unsigned char* out = nullptr;
-    int length = i2d_PrivateKey(key.get(), &out);
+    int length = info != nullptr ? i2d_PKCS8_PRIV_KEY_INFO(info, &out) : 0;
+    PKCS8_PRIV_KEY_INFO_free(info);
     if (length <= 0) std::abort();
     std::vector<std::uint8_t> bytes(out, out + length);
     OPENSSL_free(out);
@@ -37,12 +39,17 @@ struct CertificateOptions {
   const TestCertificate* issuer = nullptr;  // null: self-signed
   bool isCa = false;
   long serial = 1;
+  bool rsa = false;  // an RSA key (1024 bits, quick to make) instead of P-256
+  const char* extendedKeyUsage = nullptr;  // e.g. "clientAuth"; null: no such extension
+  const char* keyUsage = nullptr;          // e.g. "digitalSignature"; null: no such extension
 };
 
 inline TestCertificate MakeCertificate(const std::string& commonName,
                                        const CertificateOptions& options = {}) {
   TestCertificate made;
-  made.key.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"), EVP_PKEY_free);
+  made.key.reset(options.rsa ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", static_cast<std::size_t>(1024))
+                             : EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"),
+                 EVP_PKEY_free);
   made.x509.reset(X509_new(), X509_free);
   X509* x = made.x509.get();
   if (!made.key || x == nullptr) std::abort();
@@ -56,15 +63,18 @@ inline TestCertificate MakeCertificate(const std::string& commonName,
   const TestCertificate* issuer = options.issuer != nullptr ? options.issuer : &made;
   X509_set_issuer_name(x, X509_get_subject_name(issuer->x509.get()));
   X509_set_pubkey(x, made.key.get());
-  if (options.isCa) {
+  auto addExtension = [&](int nid, const char* value) {
     X509V3_CTX context;
     X509V3_set_ctx_nodb(&context);
     X509V3_set_ctx(&context, issuer->x509.get(), x, nullptr, nullptr, 0);
-    X509_EXTENSION* extension =
-        X509V3_EXT_conf_nid(nullptr, &context, NID_basic_constraints, "critical,CA:TRUE");
+    X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
+    if (extension == nullptr) std::abort();
     X509_add_ext(x, extension, -1);
     X509_EXTENSION_free(extension);
-  }
+  };
+  if (options.isCa) addExtension(NID_basic_constraints, "critical,CA:TRUE");
+  if (options.extendedKeyUsage != nullptr) addExtension(NID_ext_key_usage, options.extendedKeyUsage);
+  if (options.keyUsage != nullptr) addExtension(NID_key_usage, options.keyUsage);
   if (X509_sign(x, issuer->key.get(), EVP_sha256()) <= 0) std::abort();
   unsigned char* out = nullptr;
   int length = i2d_X509(x, &out);
