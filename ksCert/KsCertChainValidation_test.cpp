@@ -172,6 +172,23 @@ TEST_F(CertChainValidation, RefusedCertificatesAndNoEndCertificate) {
   EXPECT_EQ(validation->CreateChain(kCertUsageAny, static_cast<ksCertChain**>(nullptr)), E_POINTER);
 }
 
+TEST_F(CertChainValidation, ALaterEndCertificateTakesThePlaceOfTheFirst) {
+  const TestCertificate first = MakeCertificate("first", {.issuer = &intermediate_});
+  const TestCertificate second = MakeCertificate("second", {.issuer = &intermediate_});
+  Ref<ksCertChainValidation> validation;
+  ASSERT_EQ(engine_->CreateValidation(validation.Out()), S_OK);
+  VARIANT_BOOL accepted = VARIANT_FALSE;
+  for (const TestCertificate* end : {&first, &second}) {
+    ASSERT_EQ(validation->SetEndCert(end->der.data(), static_cast<std::uint32_t>(end->der.size()), &accepted), S_OK);
+  }
+  Ref<ksCertChain> chain;
+  ASSERT_EQ(validation->CreateChain(kCertUsageAny, chain.Out()), S_OK);
+  std::vector<std::uint8_t> hash(20);
+  std::uint32_t length = 0;
+  ASSERT_EQ(chain->get_CertHash(0, hash.data(), 20, &length), S_OK);
+  EXPECT_EQ(hash, Sha1(second.der));  // and the first one's context is not leaked (ASan)
+}
+
 TEST_F(CertChainValidation, RevocationCheckingComesFromTheEngine) {
   const TestCertificate server = MakeCertificate("server", {.issuer = &intermediate_});
   Ref<ksCertChainEngine3> revocation;

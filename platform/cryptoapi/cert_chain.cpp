@@ -12,6 +12,7 @@
 #include "platform/cryptoapi/chain_engine.h"
 #include "platform/cryptoapi/key_usage.h"
 #include "platform/cryptoapi/last_error.h"
+#include "platform/cryptoapi/openssl_error_scope.h"
 #include "platform/win32/file_time.h"
 
 namespace capi {
@@ -196,6 +197,7 @@ bool CertGetCertificateChain(HCERTCHAINENGINE engine, PCCERT_CONTEXT endCertific
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
+  detail::OpenSslErrorScope errors;
   Pool roots;
   Pool others;
   detail::EngineStores stores = detail::StoresOf(engine);

@@ -7,6 +7,7 @@
 #include "platform/cryptoapi/cert_store.h"
 #include "platform/cryptoapi/directory_store.h"
 #include "platform/cryptoapi/last_error.h"
+#include "platform/cryptoapi/openssl_error_scope.h"
 #include "platform/cryptoapi/stored_certificate.h"
 
 namespace capi {
@@ -15,6 +16,7 @@ namespace detail {
 std::shared_ptr<StoredCertificate> DecodeCertificate(const std::uint8_t* encoded,
                                                      std::uint32_t length) {
   if (encoded == nullptr || length == 0 || length > kMaxCertificateBytes) return nullptr;
+  OpenSslErrorScope errors;
   auto certificate = std::make_shared<StoredCertificate>();
   certificate->bytes.assign(encoded, encoded + length);
   const unsigned char* cursor = certificate->bytes.data();

@@ -7,6 +7,7 @@
 
 #include "platform/cryptoapi/cert_context.h"
 #include "platform/cryptoapi/last_error.h"
+#include "platform/cryptoapi/openssl_error_scope.h"
 
 namespace capi {
 
@@ -15,6 +16,7 @@ bool CertGetIntendedKeyUsage(std::uint32_t, const X509* info, std::uint8_t* usag
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
+  detail::OpenSslErrorScope errors;
   const std::uint32_t flags = X509_get_extension_flags(const_cast<X509*>(info));
   if ((flags & EXFLAG_INVALID) != 0) {
     SetLastError(CRYPT_E_ASN1_BADTAG);
@@ -35,6 +37,7 @@ bool CertGetEnhancedKeyUsage(PCCERT_CONTEXT context, std::uint32_t, std::vector<
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
+  detail::OpenSslErrorScope errors;
   int critical = -1;
   auto* extension =
       static_cast<EXTENDED_KEY_USAGE*>(X509_get_ext_d2i(context->info, NID_ext_key_usage, &critical, nullptr));

@@ -5,6 +5,7 @@
 #include "platform/cryptoapi/cert_store.h"
 #include "platform/cryptoapi/directory_store.h"
 #include "platform/cryptoapi/last_error.h"
+#include "platform/cryptoapi/openssl_error_scope.h"
 #include "platform/cryptoapi/stored_certificate.h"
 
 namespace capi {
@@ -17,6 +18,7 @@ namespace detail {
 
 PrivateKey DecodePrivateKey(const std::uint8_t* pkcs8, std::size_t length) {
   if (pkcs8 == nullptr || length == 0 || length > 64 * 1024) return nullptr;
+  OpenSslErrorScope errors;
   const unsigned char* cursor = pkcs8;
   PKCS8_PRIV_KEY_INFO* info = d2i_PKCS8_PRIV_KEY_INFO(nullptr, &cursor, static_cast<long>(length));
   if (info == nullptr) return nullptr;
@@ -66,6 +68,7 @@ bool CryptAcquireCertificatePrivateKey(PCCERT_CONTEXT context, std::uint32_t fla
     SetLastError(CRYPT_E_NO_KEY_PROPERTY);
     return false;
   }
+  detail::OpenSslErrorScope errors;
   if ((flags & CRYPT_ACQUIRE_COMPARE_KEY_FLAG) != 0 && X509_check_private_key(context->info, key.get()) != 1) {
     SetLastError(NTE_BAD_PUBLIC_KEY);
     return false;

@@ -1,6 +1,7 @@
 #include "platform/cryptoapi/private_key.h"
 
 #include <gtest/gtest.h>
+#include <openssl/err.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -71,6 +72,7 @@ TEST(PrivateKey, KeptInMemoryMustMatchTheCertificate) {
   for (const auto& bad : {truncated, trailing, std::vector<std::uint8_t>{0x30, 0x00}}) {
     EXPECT_FALSE(CertSetPrivateKey(context, bad.data(), static_cast<std::uint32_t>(bad.size())));
     EXPECT_EQ(GetLastError(), CRYPT_E_ASN1_BADTAG);
+    EXPECT_EQ(ERR_peek_error(), 0u);
   }
   EXPECT_TRUE(Acquire(context).ok);
   CertFreeCertificateContext(rsaContext);
