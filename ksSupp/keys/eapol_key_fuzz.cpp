@@ -1,7 +1,8 @@
 // EAPOL-Key frames and element runs from the air, into the parsers of the key handlers.
 // The first byte picks the target: 0 an element run, 1 Key Data decryption under a fixed
-// PTK (both the RSN Key Data and the WPA group key), 3 the WPA handler in the middle of a handshake (a PTK from message 1), anything else
-// the RSN handler likewise.
+// PTK (both the RSN Key Data and the WPA group key), 3 the WPA handler in the middle of a
+// handshake (a PTK from message 1), 4 the RSN handler with the 802.1X AKM (the PMKSA cache
+// picks the PMK), anything else the RSN handler with a PSK.
 #include <cstring>
 
 #include <collections/dcfByteArray.h>
@@ -26,6 +27,8 @@ struct PskServices : NullKeyHandlerServices {
 
 const uint8_t kRsnElement[] = {0x30, 0x14, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00,
                                0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x02, 0x00, 0x00};
+const uint8_t kRsn8021XElement[] = {0x30, 0x14, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00,
+                                    0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x01, 0x00, 0x00};
 const uint8_t kWpaElement[] = {0xDD, 0x16, 0x00, 0x50, 0xF2, 0x01, 0x01, 0x00, 0x00, 0x50, 0xF2, 0x02,
                                0x01, 0x00, 0x00, 0x50, 0xF2, 0x02, 0x01, 0x00, 0x00, 0x50, 0xF2, 0x02};
 
@@ -76,6 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (data[0] == 3) {
     FeedMidHandshake<WpaKeyHandler>(kWpaElement, sizeof kWpaElement, eapol_key::kDescriptorWpa, 32,
                                     &WpaKeyHandler::wpa_receive_key, bytes, length);
+    return 0;
+  }
+  if (data[0] == 4) {
+    FeedMidHandshake<RsnKeyHandler>(kRsn8021XElement, sizeof kRsn8021XElement, eapol_key::kDescriptorRsn,
+                                    16, &RsnKeyHandler::rsn_receive_key, bytes, length);
     return 0;
   }
   FeedMidHandshake<RsnKeyHandler>(kRsnElement, sizeof kRsnElement, eapol_key::kDescriptorRsn, 16,

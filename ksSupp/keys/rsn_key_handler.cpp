@@ -14,6 +14,23 @@ void Refuse(const char* text) { KeyTrace(kTraceError, nullptr, 0, "%s", text); }
 
 }  // namespace
 
+void RsnKeyHandler::Reset() {
+  KeyHandler::Reset();
+  pmksa_.Reset();
+}
+
+void RsnKeyHandler::SetPmk(const uint8_t* pmk, uint32_t length) {
+  if (SupplicantAkmSuite() == kRsnAkm8021X)
+    pmksa_.SetPending(pmk, length, authenticatorAddress_);
+  else
+    KeyHandler::SetPmk(pmk, length);
+}
+
+void RsnKeyHandler::Flush() {
+  cckm_.state = 0;
+  pmksa_.Flush();
+}
+
 bool RsnKeyHandler::Message1(const EapolKeyFrame& frame, const Reply& reply) {
   KeyTrace(kTraceEvent, nullptr, 0, "Processing EAPOL-Key 4-way handshake message 1\n");
   TraceElements();
@@ -30,10 +47,7 @@ bool RsnKeyHandler::Message1(const EapolKeyFrame& frame, const Reply& reply) {
 
 bool RsnKeyHandler::SelectPmk(const IeSet& keyData) {
   if (SupplicantAkmSuite() == kRsnAkm8021X) {
-    // The PMKSA cache looks the PMKID up here; without one the PMK of the last EAP
-    // authentication is used.
-    if (!keyData.PmkidKde().Valid())
-      KeyTrace(kTraceWarning, nullptr, 0, "No PMKID found in handshake message 1\n");
+    if (!pmksa_.SelectForMessage1(keyData.PmkidKde(), authenticatorAddress_, pmk_)) return false;
     if (pmk_.Empty()) {
       Refuse("EAPOL-Key handshake message 1 discarded: no PMK or PMKID for lookup\n");
       return false;
@@ -66,8 +80,10 @@ bool RsnKeyHandler::Message3(const EapolKeyFrame& frame, const Reply& reply) {
 
   if (!retransmitted) {
     CommitPtk(reply.descriptorVersion, reply.keyLength);
-    // The PMKSA cache validates its pending entry here.
-    if (SupplicantAkmSuite() == kRsnAkm8021X) services_.CachedHandshakeDone();
+    if (SupplicantAkmSuite() == kRsnAkm8021X) {
+      pmksa_.ValidateSelection(authenticatorAddress_);
+      services_.CachedHandshakeDone();
+    }
   }
   SendMessage4(reply, info);
 

@@ -173,4 +173,52 @@ TEST_F(RsnHandshake, AuthIndicationsIssueSignedRequests) {
   EXPECT_EQ(services_.reauthentications, 1);
 }
 
+// 802.1X: the PMK of the EAP authentication is cached once message 3 proved it, and a
+// reassociation that names it by PMKID runs the 4-way handshake without EAP.
+TEST_F(RsnHandshake, EapKeysAreCachedAndNamedOnReassociation) {
+  const Bytes eapPmk(32, 0x6B);
+  air::AuthenticatorConfig config = Config();
+  config.pmk = eapPmk;
+  config.pmkidInMessage1 = true;
+  config.supplicantElement = air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp, air::Akm::Ieee8021X);
+  config.authenticatorElement = config.supplicantElement;
+  Associate(config, {}, /*psk=*/false);
+  handler_.SetPmk(eapPmk.data(), 32);  // EAP succeeded
+  EXPECT_TRUE(handler_.Pmk().Empty()) << "pending until the handshake proves it";
+  CompleteHandshake();
+  EXPECT_EQ(services_.cachedHandshakes, 1);
+  ASSERT_EQ(handler_.Pmksa().Count(), 1u);
+  EXPECT_EQ(Bytes(handler_.InstalledPtk().begin(), handler_.InstalledPtk().end()), ap_->Ptk());
+
+  Associate(config, {}, /*psk=*/false);  // reassociation: no EAP this time
+  services_.installed.clear();
+  CompleteHandshake();
+  EXPECT_EQ(services_.cacheHits, 2);
+  EXPECT_EQ(services_.installed.size(), 2u);
+
+  config.pmk = Bytes(32, 0x7C);  // an access point whose PMKSA we never had
+  Associate(config, {}, /*psk=*/false);
+  const size_t sent = services_.sent.size(), maps = services_.pmkidMaps.size();
+  Exchange(ap_->StartHandshake());
+  EXPECT_TRUE(Traced("EAPOL-Key handshake message 1 discarded: PMKID not found in cache\n"));
+  EXPECT_EQ(services_.sent.size(), sent);
+  EXPECT_EQ(services_.pmkidMaps.size(), maps + 1);
+}
+
+TEST_F(RsnHandshake, WithoutAPmkidMessage1UsesTheFreshPmk) {
+  const Bytes eapPmk(32, 0x6B);
+  air::AuthenticatorConfig config = Config();
+  config.pmk = eapPmk;
+  config.supplicantElement = air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp, air::Akm::Ieee8021X);
+  Associate(config, {}, /*psk=*/false);
+  Exchange(ap_->StartHandshake());
+  EXPECT_TRUE(Traced("EAPOL-Key handshake message 1 discarded: no PMK or PMKID for lookup\n"));
+
+  handler_.SetPmk(eapPmk.data(), 32);
+  CompleteHandshake();
+  EXPECT_TRUE(Traced("No PMKID found in handshake message 1\n"));
+  EXPECT_EQ(services_.cacheHits, 0);
+  EXPECT_EQ(handler_.Pmksa().Count(), 1u);
+}
+
 }  // namespace
