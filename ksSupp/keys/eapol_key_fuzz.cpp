@@ -2,7 +2,8 @@
 // The first byte picks the target: 0 an element run, 1 Key Data decryption under a fixed
 // PTK (both the RSN Key Data and the WPA group key), 3 the WPA handler in the middle of a
 // handshake (a PTK from message 1), 4 the RSN handler with the 802.1X AKM (the PMKSA cache
-// picks the PMK), anything else the RSN handler with a PSK.
+// picks the PMK), 5 the elements of a reassociation response after a CCKM fast-handoff
+// request, anything else the RSN handler with a PSK.
 #include <cstring>
 
 #include <collections/dcfByteArray.h>
@@ -29,6 +30,8 @@ const uint8_t kRsnElement[] = {0x30, 0x14, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x04, 0
                                0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x02, 0x00, 0x00};
 const uint8_t kRsn8021XElement[] = {0x30, 0x14, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00,
                                     0x0F, 0xAC, 0x04, 0x01, 0x00, 0x00, 0x0F, 0xAC, 0x01, 0x00, 0x00};
+const uint8_t kWpaCckmElement[] = {0xDD, 0x16, 0x00, 0x50, 0xF2, 0x01, 0x01, 0x00, 0x00, 0x50, 0xF2, 0x02,
+                                   0x01, 0x00, 0x00, 0x50, 0xF2, 0x02, 0x01, 0x00, 0x00, 0x40, 0x96, 0x00};
 const uint8_t kWpaElement[] = {0xDD, 0x16, 0x00, 0x50, 0xF2, 0x01, 0x01, 0x00, 0x00, 0x50, 0xF2, 0x02,
                                0x01, 0x00, 0x00, 0x50, 0xF2, 0x02, 0x01, 0x00, 0x00, 0x50, 0xF2, 0x02};
 
@@ -79,6 +82,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (data[0] == 3) {
     FeedMidHandshake<WpaKeyHandler>(kWpaElement, sizeof kWpaElement, eapol_key::kDescriptorWpa, 32,
                                     &WpaKeyHandler::wpa_receive_key, bytes, length);
+    return 0;
+  }
+  if (data[0] == 5) {
+    // A base key from a first handshake, then a fast-handoff request.
+    NullKeyHandlerServices services;
+    WpaKeyHandler handler(services);
+    const uint8_t aa[6] = {2, 0, 0, 0, 0, 1}, spa[6] = {2, 0, 0, 0, 0, 2}, pmk[32] = {0x42};
+    const uint8_t anonce[eapol_key::kNonceLength] = {0xA5}, timestamp[8] = {1};
+    handler.SetAddresses(aa, spa);
+    handler.SetAuthenticatorIes(kWpaCckmElement, sizeof kWpaCckmElement);
+    handler.SetSupplicantIes(kWpaCckmElement, sizeof kWpaCckmElement);
+    handler.SetPmk(pmk, sizeof pmk);
+    handler.derive_ptk(anonce, 32);
+    handler.CommitPtk(1, 32);
+    handler.CckmStart(timestamp, aa);
+    handler.ProcessReassociationIes(bytes, length);
     return 0;
   }
   if (data[0] == 4) {

@@ -59,18 +59,23 @@ bool AesKeyUnwrap(const uint8_t kek[16], const uint8_t* wrapped, uint32_t wrappe
   return ok;
 }
 
+void Rc4Skip256(const uint8_t* key, uint32_t keyLength, const uint8_t* in, uint32_t length,
+                uint8_t* out) {
+  Rc4State state;
+  Rc4SetKey(state, keyLength, key);
+  uint8_t discard[kRc4KeystreamDiscard] = {};
+  Rc4Crypt(state, sizeof discard, discard, discard);
+  Rc4Crypt(state, length, in, out);
+  dcfWipe(discard, sizeof discard);
+}
+
 void Rc4KeyData(const uint8_t iv[16], const uint8_t kek[16], const uint8_t* in, uint32_t length,
                 uint8_t* out) {
   uint8_t key[32];
   std::memcpy(key, iv, 16);
   std::memcpy(key + 16, kek, 16);
-  Rc4State state;
-  Rc4SetKey(state, sizeof key, key);
-  uint8_t discard[kRc4KeystreamDiscard] = {};
-  Rc4Crypt(state, sizeof discard, discard, discard);
-  Rc4Crypt(state, length, in, out);
+  Rc4Skip256(key, sizeof key, in, length, out);
   dcfWipe(key, sizeof key);
-  dcfWipe(discard, sizeof discard);
 }
 
 bool DecryptKeyData(const EapolKeyFrame& frame, const SecureByteArray& ptk, IeSet& keyData) {

@@ -15,6 +15,10 @@ constexpr uint32_t kRc4KeystreamDiscard = 256;
 bool AesKeyUnwrap(const uint8_t kek[16], const uint8_t* wrapped, uint32_t wrappedLength,
                   uint8_t* out);
 
+// RC4 with the first 256 keystream bytes discarded, over length bytes.
+void Rc4Skip256(const uint8_t* key, uint32_t keyLength, const uint8_t* in, uint32_t length,
+                uint8_t* out);
+
 // RC4 keyed with IV (16) | KEK (16), 256 keystream bytes discarded, over length bytes.
 void Rc4KeyData(const uint8_t iv[16], const uint8_t kek[16], const uint8_t* in, uint32_t length,
                 uint8_t* out);

@@ -69,6 +69,11 @@ void KeyHandler::Reset() {
 
 void KeyHandler::SetAddresses(const uint8_t authenticator[kMacLength],
                               const uint8_t supplicant[kMacLength]) {
+  // Keys handed over for one access point are not installed for another one yet.
+  if (std::memcmp(authenticatorAddress_, authenticator, kMacLength) != 0) {
+    pairwiseKeyInstalled_ = false;
+    installedGroupKey_.Free();
+  }
   std::memcpy(authenticatorAddress_, authenticator, kMacLength);
   std::memcpy(supplicantAddress_, supplicant, kMacLength);
 }
@@ -147,9 +152,7 @@ void KeyHandler::derive_ptk(const uint8_t anonce[kNonceLength], uint32_t keyLeng
     cckm_.btk.Resize(48);
     prf_sha1(pmk_.Data(), pmk_.Length(), "Fast-Roam Generate Base Key", -1, seed, sizeof seed,
              cckm_.btk.Data(), 48);
-    uint8_t rnAa[4 + kMacLength] = {1, 0, 0, 0};  // RN 1, little-endian
-    std::memcpy(rnAa + 4, authenticatorAddress_, kMacLength);
-    prf_sha1(cckm_.btk.Data() + 16, 32, nullptr, 0, rnAa, sizeof rnAa, ptk_.Data(), ptkLength);
+    DeriveCckmPtk(1, ptk_.Data(), ptkLength);
   }
   KeyTrace(kTraceDetail, ptk_.Data(), ptk_.Length(), "PTK:\n");
 }
@@ -168,6 +171,13 @@ void KeyHandler::CommitPtk(uint32_t descriptorVersion, uint32_t keyLength) {
   snonceDrawn_ = 0;
   ptk_.Free();
   if (cckmInUse_) cckm_.rn = 1;
+}
+
+void KeyHandler::DeriveCckmPtk(uint32_t rn, uint8_t* ptk, uint32_t length) const {
+  uint8_t rnAa[4 + kMacLength] = {static_cast<uint8_t>(rn), static_cast<uint8_t>(rn >> 8),
+                                  static_cast<uint8_t>(rn >> 16), static_cast<uint8_t>(rn >> 24)};
+  std::memcpy(rnAa + 4, authenticatorAddress_, kMacLength);
+  prf_sha1(cckm_.btk.Data() + 16, 32, nullptr, 0, rnAa, sizeof rnAa, ptk, length);
 }
 
 const uint8_t* KeyHandler::Message2MicKey() const {

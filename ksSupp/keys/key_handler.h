@@ -21,6 +21,7 @@ constexpr uint32_t kCckmKeyRequestIndex = 0xFFFFFFFF;
 constexpr uint32_t kKeyFailureElement = 2;
 constexpr uint32_t kKeyFailureGroupKey = 3;
 constexpr uint32_t kKeyFailureKeyData = 4;
+constexpr uint32_t kKeyFailureCckm = 6;
 
 // CCKM fast-roaming state (used when the supplicant's AKM is 00-40-96-00).
 struct CckmState {
@@ -49,6 +50,16 @@ class KeyHandler {
 
   // A PTK is in force and the group key has arrived (the Secure bit was seen).
   bool HandshakeComplete() const;
+
+  // CCKM fast roaming. Before a reassociation the host names the target access point; the
+  // handler answers through SendCckmElement with the request element for the reassociation
+  // request (kind 1), or with none (kind 0) when no base key is established and a full
+  // association must run.
+  void CckmStart(const uint8_t timestamp[8], const uint8_t bssid[kMacLength]);
+  // The elements of the reassociation response: true when their CCKM response element
+  // checked out and fresh pairwise and group keys were handed to the host.
+  bool ProcessReassociationIes(const uint8_t* bytes, uint32_t length);
+  void CckmFlush() { cckm_.state = 0; }
 
   // The RSN element (isRsn) or the WPA element of each side.
   const SecurityElement& AuthenticatorElement() const;
@@ -130,6 +141,8 @@ class KeyHandler {
   void AuthIndication(uint32_t flags, const uint8_t* bssid, const char* kind, uint8_t eapolVersion);
   // The KCK that signs message 2 (the KRK of the base key with CCKM).
   const uint8_t* Message2MicKey() const;
+  // A PTK from the CCKM base key: PRF(BTK, RN | AA).
+  void DeriveCckmPtk(uint32_t rn, uint8_t* ptk, uint32_t length) const;
 
   const bool isRsn_;
   KeyHandlerServices& services_;
@@ -159,4 +172,7 @@ class KeyHandler {
  private:
   // The checks every EAPOL-Key frame passes first, in order, each refusal traced.
   bool CheckFrame(const uint8_t* frame, uint32_t length);
+  // Checks a CCKM response element and installs the keys it brings; false refuses it
+  // (traced).
+  bool AcceptCckmResponse(const CckmElement& response);
 };

@@ -31,6 +31,14 @@ void Put64(uint8_t* p, uint64_t v) {
   for (int i = 7; i >= 0; --i, v >>= 8) p[i] = static_cast<uint8_t>(v);
 }
 
+void PutLittle32(Bytes& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+uint32_t GetLittle32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
 void AppendSuite(Bytes& out, KeyProtocol protocol, uint8_t type) {
   if (protocol == KeyProtocol::Rsn)
     out.insert(out.end(), {0x00, 0x0F, 0xAC, type});
@@ -60,7 +68,10 @@ Bytes BuildElement(KeyProtocol protocol, Cipher pairwise, Cipher group, Akm akm)
   e.insert(e.end(), {0x01, 0x00});
   AppendSuite(e, protocol, static_cast<uint8_t>(pairwise));
   e.insert(e.end(), {0x01, 0x00});
-  AppendSuite(e, protocol, static_cast<uint8_t>(akm));
+  if (akm == Akm::Cckm)
+    e.insert(e.end(), {0x00, 0x40, 0x96, 0x00});
+  else
+    AppendSuite(e, protocol, static_cast<uint8_t>(akm));
   if (protocol == KeyProtocol::Rsn) e.insert(e.end(), {0x00, 0x00});  // capabilities
   e[1] = static_cast<uint8_t>(e.size() - 2);
   return e;
@@ -87,6 +98,7 @@ PskAuthenticator::PskAuthenticator(AuthenticatorConfig config)
 PskAuthenticator::~PskAuthenticator() {
   Wipe(config_.pmk);
   Wipe(ptk_);
+  Wipe(btk_);
   Wipe(gtk_);
 }
 
@@ -344,12 +356,31 @@ std::optional<Bytes> PskAuthenticator::Receive(const uint8_t* frame, size_t leng
 
 bool PskAuthenticator::ReceiveMessage2(const uint8_t* frame, size_t length) {
   Bytes snonce(frame + kNonce, frame + kNonce + 32);
-  Bytes data;
-  AppendOrdered(data, config_.authenticatorAddress.data(), config_.supplicantAddress.data(), 6);
-  AppendOrdered(data, anonce_.data(), snonce.data(), 32);
-  Bytes ptk = Prf(config_.pmk, "Pairwise key expansion", data, 64);
-  if (!CheckMic(frame, length, ptk)) {
+  Bytes ptk, btk, micKey;
+  const auto& aa = config_.authenticatorAddress;
+  if (config_.cckm) {
+    Bytes seed(aa.begin(), aa.end());
+    seed.insert(seed.end(), config_.supplicantAddress.begin(), config_.supplicantAddress.end());
+    seed.insert(seed.end(), snonce.begin(), snonce.end());
+    seed.insert(seed.end(), anonce_.begin(), anonce_.end());
+    btk = Prf(config_.pmk, "Fast-Roam Generate Base Key", seed, 48);
+    Bytes rnAa;
+    PutLittle32(rnAa, 1);
+    rnAa.insert(rnAa.end(), aa.begin(), aa.end());
+    ptk = PrfWithoutLabel(Bytes(btk.begin() + 16, btk.end()), rnAa, 64);
+    micKey.assign(btk.begin(), btk.begin() + 16);  // the KRK signs message 2
+  } else {
+    Bytes data;
+    AppendOrdered(data, aa.data(), config_.supplicantAddress.data(), 6);
+    AppendOrdered(data, anonce_.data(), snonce.data(), 32);
+    ptk = Prf(config_.pmk, "Pairwise key expansion", data, 64);
+    micKey = ptk;
+  }
+  const bool micValid = CheckMic(frame, length, micKey);
+  Wipe(micKey);
+  if (!micValid) {
     Wipe(ptk);
+    Wipe(btk);
     return Refuse("message 2 MIC");
   }
   const uint8_t* keyData = frame + kKeyData;
@@ -364,11 +395,15 @@ bool PskAuthenticator::ReceiveMessage2(const uint8_t* frame, size_t length) {
                            std::equal(expected.begin(), expected.end(), keyData);
     if (!match) {
       Wipe(ptk);
+      Wipe(btk);
       return Refuse("message 2 element differs from the association request");
     }
   }
   Wipe(ptk_);
   ptk_ = std::move(ptk);
+  Wipe(btk_);
+  btk_ = std::move(btk);
+  cckmRn_ = 1;
   snonce_ = std::move(snonce);
   return true;
 }
@@ -383,6 +418,56 @@ bool PskAuthenticator::ReceiveGroupMessage2(const uint8_t* frame, size_t length)
   if (!CheckMic(frame, length, ptk_)) return Refuse("group message 2 MIC");
   groupComplete_ = true;
   return true;
+}
+
+std::optional<Bytes> PskAuthenticator::CckmReassociate(const Bytes& request, const MacAddress& bssid) {
+  lastError_.clear();
+  if (btk_.size() != 48 || !pairwiseComplete_) return Drop("no CCKM base key");
+  const uint8_t header[] = {156, 24, 0x00, 0x40, 0x96, 0x00};
+  if (request.size() != 26 || !std::equal(std::begin(header), std::end(header), request.begin()))
+    return Drop("not a CCKM request element");
+  const uint32_t rn = GetLittle32(&request[14]);
+  if (rn <= cckmRn_) return Drop("stale RN");
+  const Bytes krk(btk_.begin(), btk_.begin() + 16);
+  Bytes signedPart(config_.supplicantAddress.begin(), config_.supplicantAddress.end());
+  signedPart.insert(signedPart.end(), bssid.begin(), bssid.end());
+  signedPart.insert(signedPart.end(), config_.supplicantElement.begin(), config_.supplicantElement.end());
+  signedPart.insert(signedPart.end(), request.begin() + 6, request.begin() + 18);  // timestamp | RN
+  Bytes mic = HmacMd5(krk, signedPart);
+  if (CRYPTO_memcmp(mic.data(), &request[18], 8) != 0) return Drop("request MIC");
+
+  Bytes rnAa;
+  PutLittle32(rnAa, rn);
+  rnAa.insert(rnAa.end(), bssid.begin(), bssid.end());
+  Bytes ptk = PrfWithoutLabel(Bytes(btk_.begin() + 16, btk_.end()), rnAa, 64);
+  Bytes rc4Key(rnAa.begin(), rnAa.begin() + 4);
+  rc4Key.insert(rc4Key.end(), ptk.begin() + 16, ptk.begin() + 32);
+  Bytes groupKey = TakeMisbehaviour(Misbehaviour::ZeroLengthGtk) ? Bytes() : Rc4Skip256(rc4Key, gtk_);
+  Wipe(rc4Key);
+
+  Bytes r(header, header + 6);
+  PutLittle32(r, TakeMisbehaviour(Misbehaviour::StaleReplayCounter) ? rn - 1 : rn);
+  r.push_back(0);  // pairwise key index
+  r.push_back(gtkIndex_);
+  r.insert(r.end(), config_.groupRsc.begin(), config_.groupRsc.end());
+  r.push_back(static_cast<uint8_t>(groupKey.size()));
+  r.push_back(static_cast<uint8_t>(groupKey.size() >> 8));
+  Bytes covered(config_.supplicantAddress.begin(), config_.supplicantAddress.end());
+  covered.insert(covered.end(), config_.authenticatorElement.begin(), config_.authenticatorElement.end());
+  covered.insert(covered.end(), r.begin() + 6, r.end());
+  covered.insert(covered.end(), groupKey.begin(), groupKey.end());
+  Bytes responseMic = HmacMd5(Bytes(ptk.begin(), ptk.begin() + 16), covered);
+  r.insert(r.end(), responseMic.begin(), responseMic.begin() + 8);
+  if (TakeMisbehaviour(Misbehaviour::BadMic)) r[22] ^= 0x01;
+  r.insert(r.end(), groupKey.begin(), groupKey.end());
+  r[1] = static_cast<uint8_t>(r.size() - 2);
+  Wipe(groupKey);
+
+  config_.authenticatorAddress = bssid;
+  Wipe(ptk_);
+  ptk_ = std::move(ptk);
+  cckmRn_ = rn;
+  return r;
 }
 
 }  // namespace air

@@ -49,11 +49,14 @@ struct AuthenticatorConfig {
   std::array<uint8_t, 8> groupRsc{};
   std::array<uint8_t, 8> pairwiseRsc{};  // Key RSC of a WPA message 3
   bool pmkidInMessage1 = false;  // RSN: message 1 names the PMKSA in a PMKID KDE
+  // CCKM: the PTK of the first handshake comes from a base key (message 2 is signed with
+  // its KRK), and later reassociations bring fresh keys in CCKM elements.
+  bool cckm = false;
   uint64_t firstReplayCounter = 1;
 };
 
 // AKM suite types, the last byte of an AKM suite selector.
-enum class Akm : uint8_t { Ieee8021X = 1, Psk = 2 };
+enum class Akm : uint8_t { Ieee8021X = 1, Psk = 2, Cckm = 0 };  // CCKM: 00-40-96-00
 
 // The element a station and an access point of that configuration announce.
 Bytes BuildElement(KeyProtocol protocol, Cipher pairwise, Cipher group, Akm akm = Akm::Psk);
@@ -76,6 +79,13 @@ class PskAuthenticator {
   Bytes StartGroupRekey(bool newKey = true);
   // The last message sent again with the next replay counter, as a retransmission timer would.
   Bytes Retransmit();
+  // CCKM fast roaming: the station reassociates to `bssid` (an access point sharing this
+  // one's base key, group key and configuration) with the request element of its
+  // reassociation request. The response element of the reassociation response, or nothing
+  // when the request does not check out (LastError says why). BadMic, StaleReplayCounter
+  // (the previous RN) and ZeroLengthGtk apply to the response.
+  std::optional<Bytes> CckmReassociate(const Bytes& request, const MacAddress& bssid);
+
   // A frame from the station; the answer (message 3) when there is one. Refused frames
   // leave the state as it was and say why in LastError().
   std::optional<Bytes> Receive(const uint8_t* frame, size_t length);
@@ -124,6 +134,8 @@ class PskAuthenticator {
   uint64_t keyIvCounter_ = 1;   // EAPOL-Key IV of RC4-encrypted Key Data
   Bytes anonce_, snonce_;
   Bytes ptk_;                   // PTK of the running handshake (from message 2)
+  Bytes btk_;                   // CCKM base key: KRK (16) | BTK (32)
+  uint32_t cckmRn_ = 0;         // RN of the PTK in force
   Bytes gtk_;
   uint8_t gtkIndex_ = 0;
   bool pairwiseComplete_ = false;

@@ -70,10 +70,9 @@ void Wipe(Bytes& secret) {
   secret.clear();
 }
 
-Bytes Prf(const Bytes& key, std::string_view label, const Bytes& data, size_t length) {
-  Bytes input(label.begin(), label.end());
-  input.push_back(0);
-  input.insert(input.end(), data.begin(), data.end());
+namespace {
+// HMAC-SHA1(key, prefix | counter) blocks, the counter from 0, until length bytes.
+Bytes PrfBlocks(const Bytes& key, Bytes input, size_t length) {
   input.push_back(0);  // the block counter
   Bytes out;
   for (uint8_t counter = 0; out.size() < length; ++counter) {
@@ -82,8 +81,21 @@ Bytes Prf(const Bytes& key, std::string_view label, const Bytes& data, size_t le
     out.insert(out.end(), block.begin(), block.end());
     Wipe(block);
   }
+  Wipe(input);
   out.resize(length);
   return out;
+}
+}  // namespace
+
+Bytes Prf(const Bytes& key, std::string_view label, const Bytes& data, size_t length) {
+  Bytes input(label.begin(), label.end());
+  input.push_back(0);
+  input.insert(input.end(), data.begin(), data.end());
+  return PrfBlocks(key, std::move(input), length);
+}
+
+Bytes PrfWithoutLabel(const Bytes& key, const Bytes& data, size_t length) {
+  return PrfBlocks(key, data, length);
 }
 
 Bytes PskFromPassphrase(std::string_view passphrase, std::string_view ssid) {

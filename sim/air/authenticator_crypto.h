@@ -16,6 +16,9 @@ void Wipe(Bytes& secret);
 // PRF-n of IEEE 802.11i: HMAC-SHA1(key, label | 0 | data | counter) blocks.
 Bytes Prf(const Bytes& key, std::string_view label, const Bytes& data, size_t length);
 
+// The same PRF without a label: HMAC-SHA1(key, data | counter) blocks.
+Bytes PrfWithoutLabel(const Bytes& key, const Bytes& data, size_t length);
+
 // PSK = PBKDF2-HMAC-SHA1(pass phrase, SSID, 4096 iterations, 32 bytes).
 Bytes PskFromPassphrase(std::string_view passphrase, std::string_view ssid);
 
