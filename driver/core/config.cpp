@@ -139,3 +139,18 @@ void LoadAdapterConfig(StationConfig& station, NDIS_HANDLE wrapperConfigurationC
 }
 
 }  // namespace zelnic
+
+namespace zelnic {
+
+hal::HalConfiguration ChipLayerConfiguration(const StationConfig& station) {
+  hal::HalConfiguration config;
+  config.preamble = station.preamble;
+  config.txAntenna = station.txAntenna;
+  config.rxAntenna = station.rxAntenna;
+  config.txPowerLevel = station.txPowerLevel;
+  config.rtsThreshold = station.rtsThreshold;
+  config.powerMode = station.powerMode;
+  return config;
+}
+
+}  // namespace zelnic

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "driver/core/registry_parameters.h"
+#include "driver/hal/hal_configuration.h"
 
 namespace zelnic {
 
@@ -61,6 +62,9 @@ std::uint32_t RateIndexOfDataRate(std::uint32_t dataRate);
 AdapterConfig DefaultAdapterConfig();
 // Replaces every value outside its accepted set by its default.
 void RangeCheck(AdapterConfig& config);
+
+// The values the chip layer copies from the station's configuration.
+hal::HalConfiguration ChipLayerConfiguration(const StationConfig& station);
 
 // Defaults, the registry (when the configuration opens: then range-checked), and the copy
 // into `station`. Always succeeds.

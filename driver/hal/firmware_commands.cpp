@@ -11,7 +11,6 @@ namespace {
 constexpr std::uint32_t kBufferWaitMicros = 50;
 constexpr std::uint32_t kBufferWaitTries = 100000;  // 5 seconds
 constexpr std::size_t kHeaderBytes = 8;
-constexpr ULONG kDescriptorTag = NdisTag("NDam");
 
 struct Layout {
   std::uint16_t code;
@@ -194,7 +193,7 @@ NDIS_STATUS CreateCommandQueue(HalAdapter* hal) {
   if (!OsAllocateShared(hal->os, kCommandBuffers * kCommandBufferBytes, q.buffers))
     return NDIS_STATUS_RESOURCES;
   q.descriptors = static_cast<CommandDescriptor*>(
-      OsAllocateTagged(hal->os, kCommandBuffers * sizeof(CommandDescriptor), kDescriptorTag));
+      OsAllocate(hal->os, kCommandBuffers * sizeof(CommandDescriptor)));
   if (q.descriptors == nullptr) return NDIS_STATUS_RESOURCES;
   for (std::uint32_t i = 0; i < kCommandBuffers; ++i) {
     CommandDescriptor& d = q.descriptors[i];

@@ -9,7 +9,6 @@
 namespace zelnic::hal {
 namespace {
 
-using testing::CoreDouble;
 using testing::HalHarness;
 using namespace std::chrono_literals;
 
@@ -31,9 +30,9 @@ protected:
   std::uint32_t freeBuffers() {
     std::uint32_t count = 0;
     h.run(DISPATCH_LEVEL, [&] {
-      OsAcquireLock(h.hal->os, &h.hal->commands.lock);
-      count = h.hal->commands.freeCount;
-      OsReleaseLock(h.hal->os, &h.hal->commands.lock);
+      OsAcquireLock(h.hal()->os, &h.hal()->commands.lock);
+      count = h.hal()->commands.freeCount;
+      OsReleaseLock(h.hal()->os, &h.hal()->commands.lock);
     });
     return count;
   }
@@ -44,9 +43,9 @@ protected:
 
 TEST_F(CommandQueueTest, BackToBackCommandsReachTheChipInOrderOneAtATime) {
   h.run(DISPATCH_LEVEL, [&] {
-    EXPECT_EQ(SendGetStatistics(h.hal), NDIS_STATUS_SUCCESS);
-    EXPECT_EQ(SendSetLedPattern(h.hal, 0xFF0001), NDIS_STATUS_SUCCESS);
-    EXPECT_EQ(SendSetChannel(h.hal, 6, nullptr), NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(SendGetStatistics(h.hal()), NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(SendSetLedPattern(h.hal(), 0xFF0001), NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(SendSetChannel(h.hal(), 6, nullptr), NDIS_STATUS_SUCCESS);
   });
   EXPECT_EQ(codesSinceStart(), (std::vector<std::uint16_t>{0x0014}));  // the rest wait
   h.scheduler.runFor(150us);
@@ -61,13 +60,13 @@ TEST_F(CommandQueueTest, BackToBackCommandsReachTheChipInOrderOneAtATime) {
 TEST_F(CommandQueueTest, ResponsesReachTheCore) {
   h.chip.counters().failed = 9;
   h.run(DISPATCH_LEVEL, [&] {
-    SendSetChannel(h.hal, 3, [](CoreAdapter* c) { CoreDouble::Of(c).completions.push_back("channel"); });
-    SendScanStart(h.hal, [](CoreAdapter* c) { CoreDouble::Of(c).completions.push_back("scan start"); });
-    SendGetStatistics(h.hal);
-    SendMeasure0118(h.hal);
-    SendMeasure0119(h.hal, 3);
-    SendMeasure011A(h.hal, 1);
-    SendSetRts(h.hal);  // its response is in no table: nothing happens, the buffer comes back
+    SendSetChannel(h.hal(), 3, [](CoreAdapter* c) { testing::Observed(c).completions.push_back("channel"); });
+    SendScanStart(h.hal(), [](CoreAdapter* c) { testing::Observed(c).completions.push_back("scan start"); });
+    SendGetStatistics(h.hal());
+    SendMeasure0118(h.hal());
+    SendMeasure0119(h.hal(), 3);
+    SendMeasure011A(h.hal(), 1);
+    SendSetRts(h.hal());  // its response is in no table: nothing happens, the buffer comes back
   });
   h.scheduler.runFor(20ms);
   EXPECT_EQ(h.core.completions, (std::vector<std::string>{"channel", "scan start"}));
@@ -84,17 +83,17 @@ TEST_F(CommandQueueTest, AllBuffersInUseMakeASendWaitFiveSecondsAndFail) {
   NDIS_STATUS last = NDIS_STATUS_SUCCESS;
   ndis::Micros waited{};
   h.run(DISPATCH_LEVEL, [&] {
-    DisableCommandQueue(h.hal);
-    for (std::uint32_t i = 0; i < kCommandBuffers; ++i) ASSERT_EQ(SendGetStatistics(h.hal), NDIS_STATUS_SUCCESS);
+    DisableCommandQueue(h.hal());
+    for (std::uint32_t i = 0; i < kCommandBuffers; ++i) ASSERT_EQ(SendGetStatistics(h.hal()), NDIS_STATUS_SUCCESS);
     const auto before = h.scheduler.now();
-    last = SendGetStatistics(h.hal);
+    last = SendGetStatistics(h.hal());
     waited = h.scheduler.now() - before;
   });
   EXPECT_EQ(last, NDIS_STATUS_RESOURCES);
   EXPECT_GE(waited, 5s);
   EXPECT_LT(waited, 5s + 10ms);
   EXPECT_EQ(freeBuffers(), 0u);
-  h.run(DISPATCH_LEVEL, [&] { EnableCommandQueue(h.hal); });
+  h.run(DISPATCH_LEVEL, [&] { EnableCommandQueue(h.hal()); });
   h.scheduler.runFor(200ms);
   EXPECT_EQ(codesSinceStart().size(), kCommandBuffers);
   EXPECT_EQ(freeBuffers(), kCommandBuffers);
@@ -103,10 +102,10 @@ TEST_F(CommandQueueTest, AllBuffersInUseMakeASendWaitFiveSecondsAndFail) {
 TEST_F(CommandQueueTest, ACommandInterruptBeforeTheAnswerKeepsTheCommandInTheChip) {
   NDIS_STATUS early = NDIS_STATUS_SUCCESS;
   h.run(DISPATCH_LEVEL, [&] {
-    EXPECT_EQ(ProcessFirmwareResponse(h.hal), NDIS_STATUS_NOT_ACCEPTED);  // nothing in flight
-    SendGetStatistics(h.hal);
-    SendSetRts(h.hal);
-    early = ProcessFirmwareResponse(h.hal);  // as a stray cause 0x04 would
+    EXPECT_EQ(ProcessFirmwareResponse(h.hal()), NDIS_STATUS_NOT_ACCEPTED);  // nothing in flight
+    SendGetStatistics(h.hal());
+    SendSetRts(h.hal());
+    early = ProcessFirmwareResponse(h.hal());  // as a stray cause 0x04 would
   });
   EXPECT_EQ(early, NDIS_STATUS_NOT_ACCEPTED);
   EXPECT_EQ(codesSinceStart().size(), 1u);  // no second doorbell while the chip holds one
@@ -119,9 +118,9 @@ TEST_F(CommandQueueTest, CallerRecordsMustFitTheirCommand) {
   std::vector<std::uint8_t> ibss(60, 0);
   ibss[0] = 0x00, ibss[1] = 0x01, ibss[2] = 60;
   h.run(DISPATCH_LEVEL, [&] {
-    EXPECT_EQ(SendIbssStart(h.hal, tooLong, nullptr), NDIS_STATUS_INVALID_LENGTH);
-    EXPECT_EQ(SendSetAssociation(h.hal, std::vector<std::uint8_t>(24, 1), nullptr), NDIS_STATUS_INVALID_LENGTH);
-    EXPECT_EQ(SendIbssStart(h.hal, ibss, nullptr), NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(SendIbssStart(h.hal(), tooLong, nullptr), NDIS_STATUS_INVALID_LENGTH);
+    EXPECT_EQ(SendSetAssociation(h.hal(), std::vector<std::uint8_t>(24, 1), nullptr), NDIS_STATUS_INVALID_LENGTH);
+    EXPECT_EQ(SendIbssStart(h.hal(), ibss, nullptr), NDIS_STATUS_SUCCESS);
   });
   h.scheduler.runFor(5ms);
   ASSERT_EQ(codesSinceStart(), (std::vector<std::uint16_t>{0x0100}));
@@ -163,7 +162,7 @@ TEST_F(CommandQueueTest, RecordLayouts) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    h.run(DISPATCH_LEVEL, [&] { EXPECT_EQ(c.send(h.hal), NDIS_STATUS_SUCCESS); });
+    h.run(DISPATCH_LEVEL, [&] { EXPECT_EQ(c.send(h.hal()), NDIS_STATUS_SUCCESS); });
     h.scheduler.runFor(2ms);
     EXPECT_EQ(h.chip.commands().back().record, c.expected);
   }

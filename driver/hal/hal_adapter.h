@@ -7,41 +7,16 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/hal/hardware_spec.h"
+#include "driver/hal/hal_adapter_ops.h"
+#include "driver/hal/hal_configuration.h"
 #include "driver/hal/hal_os.h"
+#include "driver/hal/hardware_spec.h"
+#include "driver/ndis/os_service_table.h"
 #include "platform/ndis/ndis.h"
 
 struct CoreAdapter;  // the station core, above
 
 namespace zelnic::hal {
-
-struct HalAdapter;
-
-// The 21 operations, in slot order.
-struct HalAdapterOps {
-  NDIS_STATUS (*Init)(HalAdapter*);
-  NDIS_STATUS (*Start)(HalAdapter*);
-  void (*Stop)(HalAdapter*, std::uint32_t removed);
-  NDIS_STATUS (*Reset)(HalAdapter*);
-  void (*NoOperation4)(HalAdapter*);
-  void (*Shutdown)(HalAdapter*);
-  void (*EnableInterrupts)(HalAdapter*);
-  void (*DisableInterrupts)(HalAdapter*);
-  void* Empty8;
-  void* Empty9;
-  void (*ReturnReceiveBuffer)(HalAdapter*, void* receiveRecord);  // with the receive ring
-  NDIS_STATUS (*Transmit)(HalAdapter*, void* sendDescriptor);      // with the transmit ring
-  void* Empty12;
-  BOOLEAN (*HangCheck)(HalAdapter*);
-  BOOLEAN (*Isr)(HalAdapter*);
-  void (*InterruptDpc)(HalAdapter*);
-  void (*NoOperation16)(HalAdapter*);
-  void (*NoOperation17)(HalAdapter*);
-  void (*SetLed)(HalAdapter*, std::uint32_t pattern);
-  void (*Destroy)(HalAdapter*);
-  void* Empty20;
-};
-static_assert(sizeof(HalAdapterOps) == 21 * sizeof(void*));
 
 // What the chip layer needs of the station core above it. The core fills every slot.
 struct HalCoreLink {
@@ -58,17 +33,8 @@ struct HalCoreLink {
   void (*FirmwareEvent)(CoreAdapter*) = nullptr;
 };
 
-// The core's configuration values the chip layer keeps copies of.
-struct HalConfiguration {
-  std::uint32_t preamble = 1;
-  std::uint32_t txAntenna = 2;
-  std::uint32_t rxAntenna = 0xFFFF;
-  std::uint32_t txPowerLevel = 4;
-  std::uint32_t rtsThreshold = 2346;
-  std::uint32_t powerMode = 0;
-};
-
 using CommandCompletion = void (*)(CoreAdapter*);
+using MacAddress = std::array<std::uint8_t, 6>;
 
 // What the transmit and receive rings and power saving add to the deferred handler and to
 // Stop when they are set up; a null slot has nothing to serve.
@@ -93,7 +59,7 @@ inline constexpr std::uint32_t kCommandBufferBytes = 512;
 // under one lock.
 struct CommandQueue {
   SharedBlock buffers;               // 88 x 512 bytes
-  CommandDescriptor* descriptors;    // 88, tag NDam
+  CommandDescriptor* descriptors;    // 88
   CommandDescriptor* freeHead;
   std::uint32_t freeCount;
   CommandDescriptor* pendingHead;
@@ -108,12 +74,15 @@ inline constexpr int kTimerPowerSaveSleep = 1;
 inline constexpr int kTimerTransmitRetry = 2;
 inline constexpr int kTimerSpare = 3;
 
+}  // namespace zelnic::hal
+
+// The chip layer of one adapter. It begins with the head every chip layer has, so the shell
+// and the core find its operations without knowing the rest.
 struct HalAdapter {
-  HalAdapterOps* ops;
-  void* container;                   // the owning AdapterContainer
+  HalAdapterHead Head;               // operations table, owning AdapterContainer
   OsLayer* os;
-  HalCoreLink link;
-  AdapterResourceRecord* resources;
+  zelnic::hal::HalCoreLink link;
+  AdapterResources* resources;
 
   // Transmission (the rings come with their own step).
   NDIS_SPIN_LOCK txLock;
@@ -125,32 +94,37 @@ struct HalAdapter {
   bool takePendingSends;
   std::uint32_t txPowerSaveFlags;
 
-  OsTimerRecord* timers[4];
+  // Timers: power-save watch, power-save sleep, transmit retry, spare.
+  NDIS_MINIPORT_TIMER timerObjects[4];
+  OsTimerRecord timers[4];
+  bool timersReady;
   NDIS_SPIN_LOCK powerSaveLock;
+  bool locksReady;
   bool powerSaveBusy;
   std::uint32_t powerSaveFlags;      // bit 0: asleep
   std::uint32_t powerMode;           // 0 at start whatever the registry says
-  HalRingService rings;
+  zelnic::hal::HalRingService rings;
 
   // Interrupt.
   PNDIS_MINIPORT_INTERRUPT interrupt;
-  std::uint32_t pendingCauses;      // written by the ISR and, synchronized with it, the DPC
-  SharedBlock aliveWord;             // 4 bytes, 0xAA55AA55 while the firmware lives
+  std::uint32_t pendingCauses;       // written by the ISR and, synchronized with it, the DPC
+  zelnic::hal::SharedBlock aliveWord;  // 4 bytes, 0xAA55AA55 while the firmware lives
 
   volatile std::uint8_t* window0;
   volatile std::uint8_t* window1;
-  CommandQueue commands;
+  zelnic::hal::CommandQueue commands;
 
   // Ring memory: the chip learns these addresses at start.
-  SharedBlock txRing;                // 64 buffers of 2,032 bytes + 64 descriptors of 32
-  SharedBlock rxRing;                // 64 descriptors of 20 bytes + 128 buffers of 2,032
+  zelnic::hal::SharedBlock txRing;   // 64 buffers of 2,032 bytes + 64 descriptors of 32
+  zelnic::hal::SharedBlock rxRing;   // 64 descriptors of 20 bytes + 128 buffers of 2,032
+  bool sendPathLists;                // the OS layer's fragment and descriptor lists exist
 
   // Copied configuration.
-  HalConfiguration config;
+  zelnic::hal::HalConfiguration config;
   std::uint32_t lastTxPowerSent;     // 0: none sent since the firmware started
 
-  HardwareSpec spec;
-  MacAddress currentMac;
+  zelnic::hal::HardwareSpec spec;
+  zelnic::hal::MacAddress currentMac;
 
   // Link statistics.
   std::uint64_t txSuccess;
@@ -158,7 +132,7 @@ struct HalAdapter {
   std::uint32_t lowSignalCount;
   std::uint32_t txRateHistory[8];
   std::uint32_t rxRateHistory[8];
-  MacAddress multicast[32];
+  zelnic::hal::MacAddress multicast[32];
   std::uint32_t multicastCount;
   std::uint32_t linkSpeed;
 
@@ -167,19 +141,22 @@ struct HalAdapter {
   std::uint32_t ledPattern;
 };
 
+namespace zelnic::hal {
+
 // The one chip layer of the driver, and the one that has started (the core's link monitor
 // reads the channel activity through it).
 HalAdapter* TheHalAdapter();
 HalAdapter* TheStartedHalAdapter();
 
-// Creation, called by the core: 0 and the new chip layer, or a status (NDIS_STATUS_RESOURCES
-// when an allocation failed, NDIS_STATUS_ADAPTER_NOT_FOUND / NDIS_STATUS_FAILURE when the
-// adapter is not ours or has fewer than two memory windows).
-NDIS_STATUS CreateHalAdapter(void* container, OsLayer* os, const HalConfiguration& config,
-                             const HalCoreLink& link, HalAdapter** created);
+// Creation, called by the core with the container (whose OS layer it allocates through):
+// StatusSuccess and the new chip layer, or an internal status: StatusResources when an
+// allocation failed, StatusAdapterNotFound when the PCI identity is not this chip's,
+// StatusFailure when fewer than two memory windows came. Nothing is left on failure.
+ULONG CreateHalAdapter(AdapterContainer* container, const HalConfiguration& config,
+                       const HalCoreLink& link, HalAdapter** created);
 
 // Interrupts and removal.
-BOOLEAN HalIsr(HalAdapter* hal);
+ULONG HalIsr(HalAdapter* hal);  // 1 when the interrupt is the adapter's
 void HalInterruptDpc(HalAdapter* hal);
 BOOLEAN IsChipGone(HalAdapter* hal);
 void EnableInterrupts(HalAdapter* hal);

@@ -8,6 +8,8 @@
 #include "driver/hal/hal_adapter.h"
 #include "driver/hal/hal_internal.h"
 #include "driver/hal/hal_registers.h"
+#include "driver/ndis/miniport_context.h"
+#include "driver/ndis/status_codes.h"
 
 namespace zelnic::hal {
 namespace {
@@ -21,15 +23,16 @@ constexpr std::uint32_t kLinkSpeedWord = 540000;
 HalAdapter* g_halAdapter = nullptr;
 HalAdapter* g_startedHalAdapter = nullptr;
 
-NDIS_STATUS OpInit(HalAdapter*) { return NDIS_STATUS_SUCCESS; }
-NDIS_STATUS OpReset(HalAdapter*) { return NDIS_STATUS_SUCCESS; }
+ULONG OpInit(HalAdapter*) { return StatusSuccess; }
+ULONG OpReset(HalAdapter*) { return StatusSuccess; }
 void OpNothing(HalAdapter*) {}
 BOOLEAN OpHangCheck(HalAdapter*) { return FALSE; }
+ULONG OpStart(HalAdapter* hal) { return static_cast<ULONG>(StartHardware(hal)); }
 
 void FillOps(HalAdapterOps& ops) {
   ops = HalAdapterOps{};
   ops.Init = &OpInit;
-  ops.Start = &StartHardware;
+  ops.Start = &OpStart;
   ops.Stop = &HalStop;
   ops.Reset = &OpReset;
   ops.NoOperation4 = &OpNothing;
@@ -43,28 +46,41 @@ void FillOps(HalAdapterOps& ops) {
   ops.NoOperation17 = &OpNothing;
   ops.SetLed = &HalSetLed;
   ops.Destroy = &HalDestroy;
-  // ReturnReceiveBuffer and Transmit are filled by the rings.
+  // ReturnReceiveBuffer and Transmit come with the rings.
 }
 
-NDIS_STATUS TakeResources(HalAdapter* hal) {
-  if (OsGetAdapterResources(hal->os, &hal->resources) != NDIS_STATUS_SUCCESS)
-    return NDIS_STATUS_RESOURCES;
-  if (ResourceVendorId(hal->resources) != kVendorId || ResourceDeviceId(hal->resources) != kDeviceId)
-    return NDIS_STATUS_ADAPTER_NOT_FOUND;
-  if (ResourceWindowCount(hal->resources) < 2) return NDIS_STATUS_FAILURE;
-  hal->window0 = ResourceWindow(hal->resources, 0);
-  hal->window1 = ResourceWindow(hal->resources, 1);
-  hal->interrupt = ResourceInterrupt(hal->resources);
-  return NDIS_STATUS_SUCCESS;
+ULONG TakeResources(HalAdapter* hal) {
+  const ULONG status = hal->os->Table->GetAdapterResources(hal->os, &hal->resources);
+  if (status != StatusSuccess) return status;
+  if (hal->resources->VendorId != kVendorId || hal->resources->DeviceId != kDeviceId)
+    return StatusAdapterNotFound;
+  if (hal->resources->WindowCount < 2) return StatusFailure;
+  hal->window0 = static_cast<volatile std::uint8_t*>(hal->resources->Windows[0].Virtual);
+  hal->window1 = static_cast<volatile std::uint8_t*>(hal->resources->Windows[1].Virtual);
+  hal->interrupt = &hal->resources->Interrupt;
+  return StatusSuccess;
 }
 
-NDIS_STATUS AllocateBlocks(HalAdapter* hal) {
-  if (!OsAllocateShared(hal->os, kTxRingBytes, hal->txRing)) return NDIS_STATUS_RESOURCES;
-  if (!OsAllocateShared(hal->os, kRxRingBytes, hal->rxRing)) return NDIS_STATUS_RESOURCES;
-  if (CreateCommandQueue(hal) != NDIS_STATUS_SUCCESS) return NDIS_STATUS_RESOURCES;
-  if (!OsAllocateShared(hal->os, sizeof(std::uint32_t), hal->aliveWord)) return NDIS_STATUS_RESOURCES;
+// In creation order: transmit ring, send-path lists, receive ring, command buffers, alive
+// word.
+ULONG AllocateBlocks(HalAdapter* hal) {
+  if (!OsAllocateShared(hal->os, kTxRingBytes, hal->txRing)) return StatusResources;
+  if (CreateSendPathLists(hal->os) != StatusSuccess) return StatusResources;
+  hal->sendPathLists = true;
+  if (!OsAllocateShared(hal->os, kRxRingBytes, hal->rxRing)) return StatusResources;
+  if (CreateCommandQueue(hal) != NDIS_STATUS_SUCCESS) return StatusResources;
+  if (!OsAllocateShared(hal->os, sizeof(std::uint32_t), hal->aliveWord)) return StatusResources;
   *reinterpret_cast<volatile std::uint32_t*>(hal->aliveWord.virtualAddress) = kAliveWord;
-  return NDIS_STATUS_SUCCESS;
+  return StatusSuccess;
+}
+
+ULONG CreateTimers(HalAdapter* hal) {
+  for (int i = 0; i < 4; ++i) {
+    hal->timers[i] = OsTimerRecord{hal->os, &hal->timerObjects[i], nullptr, 0, 0, hal};
+    if (hal->os->Table->InitTimer(hal->os, &hal->timers[i]) != StatusSuccess) return StatusResources;
+  }
+  hal->timersReady = true;
+  return StatusSuccess;
 }
 
 volatile std::uint8_t* WindowOf(HalAdapter* hal, unsigned window) {
@@ -77,35 +93,34 @@ HalAdapter* TheHalAdapter() { return g_halAdapter; }
 HalAdapter* TheStartedHalAdapter() { return g_startedHalAdapter; }
 void RememberStartedHalAdapter(HalAdapter* hal) { g_startedHalAdapter = hal; }
 
-NDIS_STATUS CreateHalAdapter(void* container, OsLayer* os, const HalConfiguration& config,
-                             const HalCoreLink& link, HalAdapter** created) {
+ULONG CreateHalAdapter(AdapterContainer* container, const HalConfiguration& config,
+                       const HalCoreLink& link, HalAdapter** created) {
   *created = nullptr;
+  OsLayer* os = container->Os;
   void* memory = OsAllocate(os, sizeof(HalAdapter));
-  if (memory == nullptr) return NDIS_STATUS_RESOURCES;
+  if (memory == nullptr) return StatusResources;
   auto* hal = new (memory) HalAdapter{};
-  hal->container = container;
+  hal->Head.Container = container;
   hal->os = os;
   hal->link = link;
   hal->config = config;
   g_halAdapter = hal;
 
-  NDIS_STATUS status = NDIS_STATUS_RESOURCES;
-  hal->ops = static_cast<HalAdapterOps*>(OsAllocate(os, sizeof(HalAdapterOps)));
-  if (hal->ops != nullptr) {
-    FillOps(*hal->ops);
+  ULONG status = StatusResources;
+  auto* ops = static_cast<HalAdapterOps*>(OsAllocate(os, sizeof(HalAdapterOps)));
+  if (ops != nullptr) {
+    FillOps(*ops);
+    hal->Head.Ops = ops;
     hal->takePendingSends = true;
     hal->txBlockedUntilStart = true;
     OsAllocateLock(os, &hal->txLock);
     OsAllocateLock(os, &hal->powerSaveLock);
-    bool timers = true;
-    for (auto*& timer : hal->timers) {
-      timer = OsCreateTimer(os, nullptr, hal);
-      timers = timers && timer != nullptr;
-    }
-    status = timers ? TakeResources(hal) : NDIS_STATUS_RESOURCES;
-    if (status == NDIS_STATUS_SUCCESS) status = AllocateBlocks(hal);
+    hal->locksReady = true;
+    status = CreateTimers(hal);
+    if (status == StatusSuccess) status = TakeResources(hal);
+    if (status == StatusSuccess) status = AllocateBlocks(hal);
   }
-  if (status != NDIS_STATUS_SUCCESS) {
+  if (status != StatusSuccess) {
     HalDestroy(hal);
     return status;
   }
@@ -116,18 +131,17 @@ NDIS_STATUS CreateHalAdapter(void* container, OsLayer* os, const HalConfiguratio
   hal->interruptsAllowed = 1;
   hal->linkSpeed = kLinkSpeedWord;
   *created = hal;
-  return NDIS_STATUS_SUCCESS;
+  return StatusSuccess;
 }
 
 void CancelTimers(HalAdapter* hal) {
-  for (auto* timer : hal->timers) {
-    if (timer != nullptr) OsCancelTimer(hal->os, timer);
-  }
+  if (!hal->timersReady) return;
+  for (auto& timer : hal->timers) hal->os->Table->CancelTimer(hal->os, &timer);
 }
 
 void ReleaseResources(HalAdapter* hal) {
   if (hal->resources == nullptr) return;
-  OsReleaseAdapterResources(hal->os, hal->resources);
+  hal->resources->Release(hal->resources);
   hal->resources = nullptr;
   hal->window0 = nullptr;
   hal->window1 = nullptr;
@@ -136,22 +150,23 @@ void ReleaseResources(HalAdapter* hal) {
 
 void HalDestroy(HalAdapter* hal) {
   OsLayer* os = hal->os;
-  for (auto*& timer : hal->timers) {
-    if (timer == nullptr) continue;
-    OsCancelTimer(os, timer);
-    OsDestroyTimer(os, timer);
-    timer = nullptr;
+  if (hal->timersReady) {
+    for (auto& timer : hal->timers) {
+      os->Table->CancelTimer(os, &timer);
+      os->Table->ClearTimer(os, &timer);
+    }
   }
-  if (hal->ops != nullptr) {
+  if (hal->locksReady) {
     OsFreeLock(os, &hal->txLock);
     OsFreeLock(os, &hal->powerSaveLock);
   }
   OsFreeShared(os, hal->aliveWord);
   DestroyCommandQueue(hal);
   OsFreeShared(os, hal->rxRing);
+  if (hal->sendPathLists) FreeSendPathLists(os);
   OsFreeShared(os, hal->txRing);
   ReleaseResources(hal);
-  if (hal->ops != nullptr) OsFree(os, hal->ops, sizeof(HalAdapterOps));
+  if (hal->Head.Ops != nullptr) OsFree(os, const_cast<HalAdapterOps*>(hal->Head.Ops), sizeof(HalAdapterOps));
   if (g_halAdapter == hal) g_halAdapter = nullptr;
   if (g_startedHalAdapter == hal) g_startedHalAdapter = nullptr;
   hal->~HalAdapter();
@@ -187,7 +202,7 @@ void ResumeTransmission(HalAdapter* hal) {
 }
 
 void RestartPowerSaving(HalAdapter* hal) {
-  OsCancelTimer(hal->os, hal->timers[kTimerPowerSaveWatch]);
+  hal->os->Table->CancelTimer(hal->os, &hal->timers[kTimerPowerSaveWatch]);
   if (hal->powerSaveFlags & 1) return;  // asleep: the wake-up re-evaluates
   hal->powerSaveFlags = 0;
 }

@@ -4,9 +4,9 @@
 
 namespace zelnic::hal {
 
-void HalStop(HalAdapter* hal, std::uint32_t removed);
+void HalStop(HalAdapter* hal, ULONG removed);
 void HalShutdown(HalAdapter* hal);
-void HalSetLed(HalAdapter* hal, std::uint32_t pattern);
+void HalSetLed(HalAdapter* hal, ULONG pattern);
 void HalDestroy(HalAdapter* hal);
 // Gives the adapter's resource record back to the OS layer, once.
 void ReleaseResources(HalAdapter* hal);

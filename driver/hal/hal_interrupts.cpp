@@ -29,17 +29,17 @@ void SetRadioOn(HalAdapter* hal, std::uint32_t value) {
 
 // Reads and acknowledges the cause; claims it (masking everything and keeping the cause in
 // the pending word) when it is not all ones and has a cause bit.
-BOOLEAN CollectCauses(HalAdapter* hal) {
+ULONG CollectCauses(HalAdapter* hal) {
   const std::uint32_t cause = ReadRegister(hal, 1, kRegCause);
   WriteRegister(hal, 1, kRegCause, ~cause & kCauseAll);
-  if (cause == kGone || (cause & kCauseAll) == 0) return FALSE;
+  if (cause == kGone || (cause & kCauseAll) == 0) return 0;
   WriteRegister(hal, 1, kRegMask, 0);
   hal->pendingCauses |= cause;
-  return TRUE;
+  return 1;
 }
 
 BOOLEAN CollectCausesSynchronized(PVOID context) {
-  return CollectCauses(static_cast<HalAdapter*>(context));
+  return CollectCauses(static_cast<HalAdapter*>(context)) != 0;
 }
 
 // Clears `cause` in the pending word; true when it was set.
@@ -51,12 +51,12 @@ bool Take(HalAdapter* hal, std::uint32_t cause) {
 
 }  // namespace
 
-BOOLEAN HalIsr(HalAdapter* hal) {
+ULONG HalIsr(HalAdapter* hal) {
   if (!hal->interruptsAllowed) {
     WriteRegister(hal, 1, kRegMask, 0);
-    return FALSE;
+    return 0;
   }
-  if (AliveWord(hal) != kAliveWord) return FALSE;
+  if (AliveWord(hal) != kAliveWord) return 0;
   return CollectCauses(hal);
 }
 
@@ -114,7 +114,7 @@ void StopFirmware(HalAdapter* hal) {
   WriteRegister(hal, 1, kRegDoorbell, kDoorbellStop);
 }
 
-void HalStop(HalAdapter* hal, std::uint32_t removed) {
+void HalStop(HalAdapter* hal, ULONG removed) {
   hal->removed = removed;
   if (!hal->txStopped) {
     LeaveNetwork(hal);
@@ -130,7 +130,7 @@ void HalShutdown(HalAdapter* hal) {
   WriteRegister(hal, 1, kRegDoorbell, kDoorbellStop);
 }
 
-void HalSetLed(HalAdapter* hal, std::uint32_t pattern) {
+void HalSetLed(HalAdapter* hal, ULONG pattern) {
   hal->ledPattern = pattern;
   if (((pattern >> 16) & 0xFF) != 0xFD) SendSetLedPattern(hal, pattern);
 }

@@ -21,12 +21,12 @@ protected:
   }
   // Calls the ISR directly, as NDIS would at device level.
   bool isr() {
-    bool claimed = false;
-    h.run(DIRQL_LEVEL, [&] { claimed = HalIsr(h.hal); });
-    return claimed;
+    ULONG claimed = 0;
+    h.run(DIRQL_LEVEL, [&] { claimed = HalIsr(h.hal()); });
+    return claimed == 1;
   }
   void dpc() {
-    h.run(DISPATCH_LEVEL, [&] { HalInterruptDpc(h.hal); });
+    h.run(DISPATCH_LEVEL, [&] { HalInterruptDpc(h.hal()); });
   }
   HalHarness h;
 };
@@ -41,10 +41,10 @@ TEST_F(InterruptTest, ClaimedOnlyWhenTheCauseHasAnInterruptBit) {
   for (const Case c : {Case{"nothing", 0, false}, Case{"0x80 only", 0x80, false},
                        Case{"command", 0x04, true}, Case{"radio on", 0x40, true}}) {
     SCOPED_TRACE(c.name);
-    h.hal->pendingCauses = 0;
+    h.hal()->pendingCauses = 0;
     h.chip.raise(c.cause);
     EXPECT_EQ(isr(), c.claimed);
-    EXPECT_EQ(h.hal->pendingCauses & 0x7F, c.cause & 0x7F);
+    EXPECT_EQ(h.hal()->pendingCauses & 0x7F, c.cause & 0x7F);
     EXPECT_EQ(h.chip.cause() & 0x7F, 0u);  // acknowledged either way
     h.chip.writeRegister(1, simchip::kRegCause, ndis::AccessWidth::U32, 0);
   }
@@ -52,29 +52,26 @@ TEST_F(InterruptTest, ClaimedOnlyWhenTheCauseHasAnInterruptBit) {
   EXPECT_TRUE(isr());
   EXPECT_EQ(h.chip.mask(), 0u);  // claimed: everything masked until the enable handler
 
-  h.hal->interruptsAllowed = 0;
+  h.hal()->interruptsAllowed = 0;
   h.chip.writeRegister(1, simchip::kRegMask, ndis::AccessWidth::U32, 0x7F);
   h.chip.raise(0x04);
   EXPECT_FALSE(isr());
   EXPECT_EQ(h.chip.mask(), 0u);
-  h.hal->interruptsAllowed = 1;
-  h.hal->pendingCauses = 0;
+  h.hal()->interruptsAllowed = 1;
+  h.hal()->pendingCauses = 0;
 }
 
-TEST_F(InterruptTest, NotClaimedAfterTheFirmwareDiedOrTheCardWentAway) {
+TEST_F(InterruptTest, NotClaimedAfterTheFirmwareDied) {
   h.chip.writeRegister(1, simchip::kRegMask, ndis::AccessWidth::U32, 0);
   h.chip.crash();  // clears the alive word
   h.chip.raise(0x04);
   EXPECT_FALSE(isr());
   EXPECT_EQ(h.chip.cause(), 0x04u);  // not even acknowledged
+}
 
-  HalHarness g;
-  ASSERT_EQ(g.start(), NDIS_STATUS_SUCCESS);
-  g.chip.surpriseRemoved();  // the cause register reads all ones
-  bool claimed = true;
-  g.run(DIRQL_LEVEL, [&] { claimed = HalIsr(g.hal); });
-  EXPECT_FALSE(claimed);
-  g.hal->removed = 1;  // as the shell's surprise removal leaves it
+TEST_F(InterruptTest, NotClaimedWhenTheCauseReadsAllOnes) {
+  h.chip.surpriseRemoved();
+  EXPECT_FALSE(isr());
 }
 
 TEST_F(InterruptTest, RadioSwitchThroughTheInterruptPath) {
@@ -90,42 +87,49 @@ TEST_F(InterruptTest, RadioSwitchThroughTheInterruptPath) {
 }
 
 TEST_F(InterruptTest, CausesTheHandlerDoesNotServeDoNotKeepItLooping) {
-  h.hal->pendingCauses = 0x90;
+  h.hal()->pendingCauses = 0x90;
   dpc();  // returns: nothing to serve
-  EXPECT_EQ(h.hal->pendingCauses, 0x90u);
+  EXPECT_EQ(h.hal()->pendingCauses, 0x90u);
   EXPECT_TRUE(h.core.events.empty());
-  h.hal->pendingCauses = 0;
+  h.hal()->pendingCauses = 0;
 }
 
 TEST_F(InterruptTest, AllOnesFromTheTransmitRingRegisterTakesTheChipGonePath) {
-  h.run(DISPATCH_LEVEL, [&] { SendGetStatistics(h.hal); });
+  h.run(DISPATCH_LEVEL, [&] { SendGetStatistics(h.hal()); });
   h.chip.surpriseRemoved();
-  h.hal->pendingCauses = 0x04;
+  h.hal()->pendingCauses = 0x04;
   dpc();
-  EXPECT_EQ(h.hal->removed, 1u);
+  EXPECT_EQ(h.hal()->removed, 1u);
   EXPECT_EQ(h.core.events, (std::vector<std::uint32_t>{2}));
   EXPECT_EQ(h.core.disconnects, 1);
-  EXPECT_EQ(h.hal->pendingCauses, 0x04u);  // the loop stopped before serving it
+  EXPECT_EQ(h.hal()->pendingCauses, 0x04u);  // the loop stopped before serving it
   BOOLEAN gone = FALSE;
-  h.run(DISPATCH_LEVEL, [&] { gone = IsChipGone(h.hal); });
+  h.run(DISPATCH_LEVEL, [&] { gone = IsChipGone(h.hal()); });
   EXPECT_TRUE(gone);
+}
+
+TEST_F(InterruptTest, SurpriseRemovalLeavesNothingBehind) {
+  h.host->surpriseRemove();
+  EXPECT_TRUE(h.chip.removed());
+  EXPECT_TRUE(h.leakFree()) << h.leaks();
+  EXPECT_EQ(TheHalAdapter(), nullptr);
 }
 
 TEST_F(InterruptTest, ChipPresentIsNotGone) {
   BOOLEAN gone = TRUE;
-  h.run(DISPATCH_LEVEL, [&] { gone = IsChipGone(h.hal); });
+  h.run(DISPATCH_LEVEL, [&] { gone = IsChipGone(h.hal()); });
   EXPECT_FALSE(gone);
   EXPECT_TRUE(h.core.events.empty());
   EXPECT_EQ(h.core.disconnects, 0);
 }
 
 TEST_F(InterruptTest, EnableAndDisable) {
-  h.run(DIRQL_LEVEL, [&] { DisableInterrupts(h.hal); });
+  h.run(DIRQL_LEVEL, [&] { DisableInterrupts(h.hal()); });
   EXPECT_EQ(h.chip.mask(), 0u);
   h.chip.pulseRadioSwitch(false);
   h.scheduler.runFor(1ms);
   EXPECT_EQ(h.core.radioOn, 1u);  // masked: nothing happened
-  h.run(DIRQL_LEVEL, [&] { EnableInterrupts(h.hal); });
+  h.run(DIRQL_LEVEL, [&] { EnableInterrupts(h.hal()); });
   h.scheduler.runFor(1ms);
   EXPECT_EQ(h.core.radioOn, 2u);
 }
@@ -133,33 +137,32 @@ TEST_F(InterruptTest, EnableAndDisable) {
 TEST_F(InterruptTest, LedPatternsThatLeaveTheLedAloneSendNothing) {
   const auto before = h.chip.commands().size();
   h.run(DISPATCH_LEVEL, [&] {
-    h.hal->ops->SetLed(h.hal, 0xFD0002);
-    h.hal->ops->SetLed(h.hal, 0xFF0105);
+    HalOps(h.hal()).SetLed(h.hal(), 0xFD0002);
+    HalOps(h.hal()).SetLed(h.hal(), 0xFF0105);
   });
   h.scheduler.runFor(2ms);
   ASSERT_EQ(h.chip.commands().size(), before + 1);
   EXPECT_EQ(h.chip.commands().back().code, 0x011C);
   EXPECT_EQ(h.chip.firmware().settings().ledPattern, 0xFF0105u);
-  EXPECT_EQ(h.hal->ledPattern, 0xFF0105u);
+  EXPECT_EQ(h.hal()->ledPattern, 0xFF0105u);
 }
 
 TEST_F(InterruptTest, ChannelActivityAndOperationsTable) {
   h.chip.setChannelActivity(33);
   std::uint8_t activity = 0;
-  h.run(DISPATCH_LEVEL, [&] { activity = ReadChannelActivity(h.hal); });
+  h.run(DISPATCH_LEVEL, [&] { activity = ReadChannelActivity(h.hal()); });
   EXPECT_EQ(activity, 33);
 
-  const HalAdapterOps& ops = *h.hal->ops;
-  EXPECT_EQ(ops.Init(h.hal), NDIS_STATUS_SUCCESS);
-  EXPECT_EQ(ops.Reset(h.hal), NDIS_STATUS_SUCCESS);
-  EXPECT_FALSE(ops.HangCheck(h.hal));
-  EXPECT_EQ(ops.Start, &StartHardware);
+  const HalAdapterOps& ops = HalOps(h.hal());
+  EXPECT_EQ(ops.Init(h.hal()), NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(ops.Reset(h.hal()), NDIS_STATUS_SUCCESS);
+  EXPECT_FALSE(ops.HangCheck(h.hal()));
   EXPECT_EQ(ops.Isr, &HalIsr);
   EXPECT_EQ(ops.InterruptDpc, &HalInterruptDpc);
   EXPECT_EQ(ops.Empty8, nullptr);
   EXPECT_EQ(ops.Empty20, nullptr);
-  EXPECT_EQ(h.hal->linkSpeed, 540000u);
-  EXPECT_EQ(h.hal->signalThreshold, -200);
+  EXPECT_EQ(h.hal()->linkSpeed, 540000u);
+  EXPECT_EQ(h.hal()->signalThreshold, -200);
 }
 
 TEST(IbssBssid, LocallyAdministeredIndividualAndNeverTheStationAddress) {

@@ -1,22 +1,24 @@
 #pragma once
-// Tests of the chip layer: a test miniport that does what the shell and the core do around
-// it (create, start, serve the interrupt, halt), the simulated chip beneath, and a
-// table-shaped double of the station core that records what the chip layer tells it.
+// Tests of the chip layer under the real miniport shell and OS-service table, over the
+// simulated chip. The station core is a table-shaped double: it is reached through its
+// operations table and the shell's links like the real one, creates the chip layer from the
+// registry's configuration, and records what the chip layer tells it.
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "driver/core/core_adapter_ops.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/hal/firmware_download.h"
 #include "driver/hal/hal_adapter.h"
+#include "driver/ndis/miniport.h"
 #include "platform/ndis/host.h"
-#include "platform/ndis/test_miniport.h"
 #include "sim/chip/sim_chip.h"
 
 namespace zelnic::hal::testing {
 
-// The station core as the chip layer sees it.
-struct CoreDouble {
+// What the core double saw of the chip layer.
+struct CoreObservations {
   std::uint32_t radioOn = 1;
   std::vector<std::uint32_t> events;     // utility events, in order
   int disconnects = 0;
@@ -25,37 +27,43 @@ struct CoreDouble {
   std::uint32_t ccxWord = 0;
   int firmwareEvents = 0;
   std::vector<std::string> completions;  // names of the completion routines that ran
-
-  HalCoreLink link();
-  static CoreDouble& Of(CoreAdapter* core) { return *reinterpret_cast<CoreDouble*>(core); }
+  std::vector<std::string> calls;        // what the shell asked of the core
 };
+
+// The core double as the driver holds it: the head every core begins with.
+struct CoreDouble {
+  CoreAdapterHead Head;
+  HalAdapter* Hal;
+};
+
+CoreObservations& Observed(CoreAdapter* core);
+
+// The shell's links with the core double (and the chip layer's real stop); the double
+// records into `observations`, which must outlive the adapter. One set is active at a time.
+ShellLinks CoreDoubleLinks(CoreObservations& observations);
 
 class HalHarness {
 public:
-  explicit HalHarness(simchip::ChipIdentity identity = {}, HalConfiguration config = {});
+  explicit HalHarness(simchip::ChipIdentity identity = {}, ndis::AdapterConfig config = {});
   ~HalHarness();
 
   simchip::ChipKnobs& knobs() { return chip.knobs(); }
-  // Initialize: creates the chip layer and starts it, as the shell does.
-  NDIS_STATUS start();
+  NDIS_STATUS start() { return host->initialize(); }
+  void halt() { host->halt(); }
   // Runs driver code on the adapter's executor now.
   void run(KIRQL irql, const std::function<void()>& body);
-  // Halt: radio off and stop doorbell, Stop, Destroy.
-  void halt();
-  bool leakFree() const;
-  std::string leaks() const;
+  // The chip layer while the adapter exists.
+  HalAdapter* hal() const;
+  bool leakFree() const { return host->leaks().empty(); }
+  std::string leaks() const { return host->leaks().describe(); }
 
   ndis::Scheduler scheduler;
   simchip::SimChip chip;
-  ndis::testing::TestMiniport miniport;
+  CoreObservations core;
   std::unique_ptr<ndis::NdisHost> host;
-  CoreDouble core;
-  HalConfiguration config;
-  HalAdapter* hal = nullptr;
-  NDIS_STATUS createStatus = NDIS_STATUS_FAILURE;
 
 private:
-  std::unique_ptr<OsLayer> os_;
+  ShellLinks links_{};
 };
 
 }  // namespace zelnic::hal::testing

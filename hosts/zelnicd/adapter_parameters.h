@@ -1,0 +1,19 @@
+#pragma once
+// The adapter's registry key, as the driver reads it through NdisReadConfiguration: the
+// values the driver knows, taken from the file-backed registry store.
+#include "platform/ndis/adapter_config.h"
+#include "platform/win32/registry_store.h"
+
+namespace zelnicd {
+
+using Parameters = decltype(ndis::AdapterConfig::parameters);
+
+// The key of the one adapter zelnicd runs (the adapter-control library uses the same).
+inline constexpr const char* kAdapterKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\0000";
+
+// Every driver keyword and NetworkAddress present under the key, as registry text: strings as
+// they are, numbers in decimal, or hexadecimal for the keywords the driver reads as such.
+Parameters AdapterParameters(const plat::RegistryStore& store);
+
+}  // namespace zelnicd

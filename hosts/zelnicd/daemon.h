@@ -1,0 +1,28 @@
+#pragma once
+// zelnicd's work: load the driver into the NDIS runtime in real time over one simulated chip,
+// start the adapter, report each step, and halt it when asked to stop.
+#include <atomic>
+#include <ostream>
+#include <string>
+
+#include "platform/ndis/host.h"
+#include "sim/chip/chip_config.h"
+
+namespace zelnicd {
+
+struct Options {
+  bool once = false;          // halt and exit right after a successful start
+  std::string runDir;         // where the control device will live
+  std::string registryRoot;   // the file-backed registry that holds the adapter's key
+  simchip::ChipKnobs knobs;   // how the simulated chip misbehaves (tests)
+};
+
+// ZELNIC_RUN_DIR, else /run/zelnic.
+std::string RunDirFromEnvironment();
+
+// Runs until the start failed, or (without `once`) until `stop` becomes true; then halts.
+// 0 after a successful start and a clean halt, 1 otherwise; every step is one line on `out`.
+int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ostream& out,
+              const std::atomic<bool>& stop, ndis::Scheduler& scheduler);
+
+}  // namespace zelnicd
