@@ -11,10 +11,11 @@
 namespace {
 
 // A mutex rather than a bare interlocked count: a second caller must not return before the
-// first one has finished setting the library up.
+// first one has finished setting the library up. Never destroyed: the library's unload runs
+// after the process has begun destroying its statics.
 std::mutex& LifetimeLock() {
-  static std::mutex lock;
-  return lock;
+  static std::mutex* const lock = new std::mutex;
+  return *lock;
 }
 std::int32_t g_references = 0;
 bool g_setUp = false;  // false again after the last reference, or after a failed set-up
