@@ -53,10 +53,18 @@ function(zl_tests name)
   # the build of the test programs.
   target_compile_options(${name} PRIVATE -O0 -g1)
   target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <gmock/gmock.h> <string> <vector>)
+  # An empty value would shift the property list (a test labelled "TIMEOUT").
+  set(properties TIMEOUT ${A_TIMEOUT})
+  if(A_LABELS)
+    list(APPEND properties LABELS "${A_LABELS}")
+  endif()
+  if(A_ENV)
+    list(APPEND properties ENVIRONMENT "${A_ENV}")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${A_ENV}")
+    PROPERTIES ${properties})
 endfunction()
 
 # zl_fuzzer(name SOURCE f DEPS l...): a libFuzzer harness, built only in the fuzz preset.

@@ -153,7 +153,9 @@ void clickCloseBox(Wnd& window) {
 }
 
 void minimizeWindow(Wnd& window) {
+  // The owner hears of it once the minimising is complete, after the queued events.
   if (QWidget* w = window.widget()) w->window()->showMinimized();
+  processEvents();
 }
 
 bool focusControl(Wnd& window, int id) {
