@@ -318,10 +318,11 @@ protected:
   void AutoConnectThreadProc() override {
     zfw::Event never;
     sending.set();
-    while (!StopEvent().isSet()) {
+    // The first call goes out whatever the stop event says: the close must serve it.
+    do {
       zfw::guiSend(ref(), APPMSG_REFRESH_STATUS, zfw::AppParam{}, never);
       ++served;
-    }
+    } while (!StopEvent().isSet());
     Library().Scan(Adapter());  // the worker's last use of the adapter
   }
 };
