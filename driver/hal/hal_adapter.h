@@ -172,6 +172,8 @@ MacAddress RandomIbssBssid(HalAdapter* hal);
 // The BSSID for a given system time (100 ns units) and station address.
 MacAddress IbssBssidFrom(std::uint64_t systemTime, const MacAddress& station);
 
+// The transmit service (the shell's send kick and the core's management queue start it).
+void RunTransmitService(HalAdapter* hal);
 // Transmission gate (the transmit ring fills in the rest).
 void PauseTransmission(HalAdapter* hal);
 void ResumeTransmission(HalAdapter* hal);

@@ -1,5 +1,4 @@
-// zelnicd's run over the real shell and chip layer, with a table-shaped double of the
-// station core, in virtual time.
+// zelnicd's run of the product driver over the simulated chip, in virtual time.
 #include "hosts/zelnicd/daemon.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +8,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "driver/hal/testing/hal_harness.h"
 #include "hosts/zelnicd/adapter_parameters.h"
+#include "hosts/zelnicd/driver_entry.h"
 
 namespace zelnicd {
 namespace {
@@ -37,16 +36,12 @@ struct DaemonRun {
 };
 
 DaemonRun RunOnce(const TemporaryDirectory& dir, simchip::ChipKnobs knobs = {}) {
-  zelnic::hal::testing::CoreObservations seen;
-  const ShellLinks links = zelnic::hal::testing::CoreDoubleLinks(seen);
   ndis::Scheduler scheduler;
   std::ostringstream out;
   std::atomic<bool> stop{false};
   Options options{true, dir.path("run"), dir.path("registry"), knobs};
   DaemonRun run;
-  run.status = RunDaemon(
-      options, [&](PDRIVER_OBJECT d, PUNICODE_STRING p) { return ShellDriverEntry(d, p, &links); }, out, stop,
-      scheduler);
+  run.status = RunDaemon(options, &DriverEntry, out, stop, scheduler);
   std::istringstream lines(out.str());
   for (std::string line; std::getline(lines, line);) run.lines.push_back(line);
   return run;

@@ -1,0 +1,161 @@
+#pragma once
+// The station core: the portable 802.11 station of the driver. The shell reaches it through
+// CoreAdapterOps and the few routines of ShellLinks; it reaches the chip layer through
+// HalAdapterOps and the chip layer's services, and the operating system only through the
+// OS-service table.
+#include <array>
+#include <cstdint>
+
+#include "driver/core/config.h"
+#include "driver/core/core_adapter_ops.h"
+#include "driver/core/core_timer.h"
+#include "driver/core/management_frames.h"
+#include "driver/core/reassembly.h"
+#include "driver/hal/receive_record.h"
+#include "driver/ndis/miniport_context.h"
+#include "driver/ndis/os_service_table.h"
+
+struct HalAdapter;
+
+namespace zelnic::core {
+
+// The three table buffers: BSS table, its shadow that OID queries read, the scan list.
+inline constexpr std::uint32_t kBssTableBytes = 26731;
+inline constexpr std::uint32_t kScanListBytes = 30843;
+
+// MlmeState values the core itself uses.
+enum MlmeStateValue : std::uint16_t {
+  kMlmeIdle = 0,
+  kMlmeAuthenticated = 3,
+  kMlmeAssociated = 5,
+  kMlmeIbssIdle = 7,
+  kMlmeIbssJoined = 9,
+  kMlmeIbssStarted = 11,
+  kMlmeLinkLost = 13,
+};
+
+// Bits of the flags word (changed under the flags lock).
+inline constexpr std::uint32_t kFlagConnecting = 0x1;
+inline constexpr std::uint32_t kFlagScanning = 0x2;
+
+// The 12 supported rates in units of 500 kbit/s: 1, 2, 5.5, 11, 6, 9, 12, 18, 24, 36, 48, 54.
+inline constexpr std::array<std::uint8_t, 12> kSupportedRates = {0x02, 0x04, 0x0B, 0x16, 0x0C, 0x12,
+                                                                  0x18, 0x24, 0x30, 0x48, 0x60, 0x6C};
+
+// The core's mark on a send record whose frame goes out in fragments.
+inline constexpr ULONG kSendFragmented = 0x100;
+
+// The firmware's statistics reply: eight u32 counters from offset 12, in reply order.
+inline constexpr std::uint32_t kFirmwareCounterCount = 8;
+inline constexpr std::uint32_t kStatisticsReplyBytes = 44;
+
+struct LinkCounters {
+  std::uint16_t MissedBeacons;
+  std::uint32_t AssociatedTicks;
+  std::uint32_t BeaconsReceived;
+  std::uint16_t ProbeTicks;
+  std::uint16_t InterferenceSamples;
+};
+
+struct FrameCounters {
+  std::uint32_t Received;    // frames the chip layer handed up
+  std::uint32_t Indicated;   // frames indicated to NDIS
+  std::uint32_t Transmitted; // frames passed to the chip layer
+  std::uint32_t Completed;   // NDIS sends completed
+  std::uint32_t FreeRecords; // send records given back
+};
+
+}  // namespace zelnic::core
+
+struct CoreAdapter {
+  CoreAdapterHead Head;  // operations table, owning container
+  OsLayer* Os;
+  HalAdapter* Hal;
+  zelnic::StationConfig Config;  // from LoadAdapterConfig; Config.radioOn is the RadioOn word
+
+  std::int32_t LinkRssi;
+  std::uint8_t* BssTable;
+  std::uint8_t* ShadowBssTable;
+  std::uint8_t* ScanList;
+
+  zelnic::MacAddress StationAddress;
+  zelnic::MacAddress Bssid;
+  zelnic::Ssid CurrentSsid;
+  zelnic::Ssid ProbeSsid;
+  std::uint32_t AdhocMode;     // AdhocGMode == 1
+  std::uint32_t WirelessMode;  // 255; 1 means 802.11b only
+  std::uint16_t BeaconPeriod;
+  std::uint16_t Capability;
+
+  std::uint16_t MlmeState;
+  std::uint32_t ScanState;
+  std::uint32_t ConnectReason;
+  std::uint8_t MediaDisconnected;  // set while there is no link; the shell refuses sends then
+  std::uint32_t Flags;             // kFlagConnecting, kFlagScanning
+
+  zelnic::core::LinkCounters Link;
+  std::uint8_t HighTraffic;
+  std::uint8_t LinkLost;
+  std::uint32_t SecondsSinceLinkLoss;
+  bool LinkLossTickRunning;
+  std::uint8_t EapolHoldOff;
+
+  std::uint8_t ScanChannels[14];
+  std::uint16_t ScanIndex;
+  std::array<std::uint8_t, 12> SupportedRates;
+
+  std::uint16_t SequenceCounter;
+  zelnic::core::Reassembly Reassembly;
+  zelnic::core::ManagementFrames Management;
+
+  zelnic::core::CoreTimer Timers[zelnic::core::kCoreTimerCount];
+  bool TimersReady;
+
+  NDIS_SPIN_LOCK FlagsLock;
+  NDIS_SPIN_LOCK CcxLock;
+  bool LocksReady;
+
+  zelnic::core::FrameCounters Counters;
+  std::uint32_t FirmwareCounters[zelnic::core::kFirmwareCounterCount];
+  std::uint16_t TxFailPhase;  // 0 idle, 1 statistics requested, 2 statistics arrived
+  std::uint32_t CcxWord;
+  std::uint32_t Measurement[8];
+};
+
+namespace zelnic::core {
+
+// Creation, as the shell's links name it: StatusSuccess in `status` and the core, or null
+// and the failing step's status with nothing left behind.
+CoreAdapter* CreateCoreAdapter(ULONG* status, AdapterContainer* container);
+ULONG Init(CoreAdapter* core);
+void StartCore(CoreAdapter* core);
+void Halt(CoreAdapter* core, ULONG argument);
+void Destroy(CoreAdapter* core);
+
+BOOLEAN IsMediaConnected(CoreAdapter* core);
+// The shell's halt: leaves the network (a deauthentication when associated).
+void LeaveNetworkForHalt(CoreAdapter* core);
+
+ULONG Send(CoreAdapter* core, SendDescriptor* record);
+ULONG Receive(CoreAdapter* core, ReceiveRecord* record);
+BOOLEAN IsFromCurrentBss(CoreAdapter* core, const UCHAR* frame);
+BOOLEAN IsUnicastFromBss(CoreAdapter* core, const UCHAR* frame);
+
+// Services of the chip layer and the OID layer.
+bool PowerSaveAllowed(CoreAdapter* core);
+std::uint32_t ResetLinkCounters(CoreAdapter* core);
+bool ShortPreambleAllowed(CoreAdapter* core);
+void StoreFirmwareStatistics(CoreAdapter* core, const std::uint8_t* reply);
+void StatisticsArrived(CoreAdapter* core);
+
+// The flags word, under the flags lock.
+void SetFlags(CoreAdapter* core, std::uint32_t bits);
+void ClearFlags(CoreAdapter* core, std::uint32_t bits);
+
+// Gives a receive record back to the chip layer (`core` is the CoreAdapter).
+void ReturnToChipLayer(void* core, ReceiveRecord* record);
+
+// Posts a utility event when a control device can carry it.
+void PostEvent(CoreAdapter* core, std::uint32_t code, const void* payload, std::uint32_t length);
+
+}  // namespace zelnic::core

@@ -1,0 +1,131 @@
+#include "driver/core/management_frames.h"
+
+#include "driver/core/core_adapter.h"
+#include "driver/hal/hal_adapter.h"
+#include "driver/ndis/shell_links.h"
+#include "driver/ndis/status_codes.h"
+
+namespace zelnic::core {
+namespace {
+
+constexpr std::uint32_t kDescriptorBytes = kManagementFrameCount * sizeof(ManagementFrameBuffer);
+constexpr std::uint32_t kBufferBytes = kManagementFrameCount * kManagementFrameBytes;
+
+OsServiceTable& Table(CoreAdapter* core) { return *core->Os->Table; }
+
+// Puts a frame taken from the queue back where it was: first in line.
+void RequeueAtHead(CoreAdapter* core, ManagementFrameBuffer* frame) {
+  LockedList& queue = core->Management.Queue;
+  Table(core).AcquireSpinLock(&queue.Lock);
+  frame->Link.Next = static_cast<ListLink*>(queue.Head);
+  queue.Head = &frame->Link;
+  if (queue.Tail == nullptr) queue.Tail = &frame->Link;
+  ++queue.Count;
+  Table(core).ReleaseSpinLock(&queue.Lock);
+}
+
+}  // namespace
+
+ULONG CreateManagementPool(CoreAdapter* core) {
+  ManagementFrames& m = core->Management;
+  Table(core).InitList(&m.Pool);
+  Table(core).InitList(&m.Queue);
+  m.Ready = true;
+  PVOID descriptors = nullptr;
+  PVOID buffers = nullptr;
+  if (Table(core).Allocate(core->Os, &descriptors, kDescriptorBytes, 0, nullptr) != StatusSuccess)
+    return StatusResources;
+  m.Descriptors = static_cast<ManagementFrameBuffer*>(descriptors);
+  if (Table(core).Allocate(core->Os, &buffers, kBufferBytes, 0, nullptr) != StatusSuccess) return StatusResources;
+  m.Buffers = static_cast<std::uint8_t*>(buffers);
+  for (std::uint32_t i = 0; i < kManagementFrameCount; ++i) {
+    ManagementFrameBuffer& frame = m.Descriptors[i];
+    frame.Buffer = m.Buffers + i * kManagementFrameBytes;
+    frame.Size = kManagementFrameBytes;
+    ReturnFrameBuffer(core, &frame);
+  }
+  return StatusSuccess;
+}
+
+void FreeManagementPool(CoreAdapter* core) {
+  ManagementFrames& m = core->Management;
+  if (m.Buffers != nullptr) Table(core).Free(core->Os, m.Buffers, kBufferBytes, 0, nullptr);
+  if (m.Descriptors != nullptr) Table(core).Free(core->Os, m.Descriptors, kDescriptorBytes, 0, nullptr);
+  m.Buffers = nullptr;
+  m.Descriptors = nullptr;
+  if (m.Ready) {
+    Table(core).FreeList(&m.Queue);
+    Table(core).FreeList(&m.Pool);
+    m.Ready = false;
+  }
+}
+
+ManagementFrameBuffer* TakeFrameBuffer(CoreAdapter* core) {
+  ListLink* link = Table(core).PopHead(&core->Management.Pool);
+  auto* frame = reinterpret_cast<ManagementFrameBuffer*>(link);
+  if (frame != nullptr) {
+    frame->Chained = nullptr;
+    frame->Current = frame->Buffer;
+    frame->Length = 0;
+  }
+  return frame;
+}
+
+void ReturnFrameBuffer(CoreAdapter* core, ManagementFrameBuffer* frame) {
+  while (frame != nullptr) {
+    ManagementFrameBuffer* next = frame->Chained;
+    frame->Chained = nullptr;
+    frame->Current = frame->Buffer;
+    frame->Length = 0;
+    frame->Link.Next = nullptr;
+    Table(core).AppendChain(&core->Management.Pool, &frame->Link);
+    frame = next;
+  }
+}
+
+void QueueManagementFrame(CoreAdapter* core, ManagementFrameBuffer* frame) {
+  frame->Link.Next = nullptr;
+  Table(core).AppendChain(&core->Management.Queue, &frame->Link);
+  hal::RunTransmitService(core->Hal);
+}
+
+bool SendManagementFrame(CoreAdapter* core) {
+  auto* frame = reinterpret_cast<ManagementFrameBuffer*>(Table(core).PopHead(&core->Management.Queue));
+  if (frame == nullptr) return false;
+  SendDescriptor* record = Table(core).PopRecord(&core->Os->SendDescriptors);
+  if (record == nullptr) {
+    // Nothing went out: the frame waits for the next pass in its place.
+    RequeueAtHead(core, frame);
+    return false;
+  }
+  record->Packet = nullptr;
+  record->Owner = core;
+  record->References = 1;
+  record->Fragments = nullptr;
+  record->FragmentCount = 0;
+  record->TotalLength = frame->Length;
+  record->Flags = 0;
+  record->Frame = frame;
+  HalOps(core->Hal).Transmit(core->Hal, record);
+  ++core->Counters.Transmitted;
+  SendComplete(core, record, StatusSuccess);
+  return true;
+}
+
+std::uint32_t ManagementQueueLength(const CoreAdapter* core) { return core->Management.Queue.Count; }
+
+void SendComplete(CoreAdapter* core, SendDescriptor* record, ULONG status) {
+  if (record->Frame != nullptr) {
+    ReturnFrameBuffer(core, static_cast<ManagementFrameBuffer*>(record->Frame));
+    record->Frame = nullptr;
+  }
+  if (record->Packet != nullptr) {
+    ++core->Counters.Completed;
+    Table(core).CompleteSend(core->Os, record, status != StatusSuccess ? 1 : 0);
+    return;
+  }
+  Table(core).AppendRecord(&core->Os->SendDescriptors, record);
+  ++core->Counters.FreeRecords;
+}
+
+}  // namespace zelnic::core

@@ -1,0 +1,19 @@
+#include "driver/core/oid_requests.h"
+
+#include "driver/ndis/status_codes.h"
+
+namespace zelnic::core {
+
+NDIS_STATUS QueryOid(CoreAdapter*, NDIS_OID, PVOID, ULONG, PULONG written, PULONG needed) {
+  if (written != nullptr) *written = 0;
+  if (needed != nullptr) *needed = 0;
+  return NDIS_STATUS_NOT_SUPPORTED;
+}
+
+ULONG SetOid(CoreAdapter*, NDIS_OID, PVOID, ULONG, PULONG read, PULONG needed) {
+  if (read != nullptr) *read = 0;
+  if (needed != nullptr) *needed = 0;
+  return StatusNotSupported;
+}
+
+}  // namespace zelnic::core

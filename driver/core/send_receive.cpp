@@ -1,0 +1,102 @@
+// The core's Send and Receive operations: the road of every data frame between the shell's
+// send queue, the chip layer and NDIS.
+#include <cstring>
+
+#include "driver/core/core_adapter.h"
+#include "driver/core/frame_tests.h"
+#include "driver/core/station_seams.h"
+#include "driver/hal/hal_adapter.h"
+#include "driver/ndis/status_codes.h"
+
+namespace zelnic::core {
+namespace {
+
+constexpr std::uint32_t kEventEapolReceived = 132;
+
+ULONG Drop(CoreAdapter* core, ReceiveRecord* record) {
+  ReturnToChipLayer(core, record);
+  return StatusFailure;
+}
+
+bool UtilityAttached(const CoreAdapter* core) {
+  const MiniportContext* context = core->Head.Container->Context;
+  return context != nullptr && context->UtilityAttached != 0;
+}
+
+}  // namespace
+
+ULONG Send(CoreAdapter* core, SendDescriptor* record) {
+  const ULONG status = DataFrameEncapsulate(core, record);
+  if (status != StatusSuccess) {
+    SendComplete(core, record, status);
+    return StatusFailure;
+  }
+  if (PayloadLength(record) > core->Config.fragThreshold) {
+    record->Flags |= kSendFragmented;
+    return FragmentAndSend(core, record);
+  }
+  record->Flags &= ~kSendFragmented;
+  HalOps(core->Hal).Transmit(core->Hal, record);
+  ++core->Counters.Transmitted;
+  SendComplete(core, record, StatusSuccess);  // the chip layer has copied the frame
+  return StatusSuccess;
+}
+
+ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
+  // Whatever the chip layer hands up is bytes from the air: a frame shorter than its header,
+  // or longer than its buffer, is not read at all.
+  if (record->Length < kChipHeaderBytes || record->Length > record->Capacity) return Drop(core, record);
+  std::uint8_t* frame = record->Frame;
+
+  if (IsManagementOrVendorFrame(frame, record->Length)) {
+    if (HasSwiftBondHeader(frame, record->Length)) {
+      SwiftBondReceive(core, record);
+    } else {
+      ManagementFrameReceive(core, record);
+    }
+    ReturnToChipLayer(core, record);
+    ++core->Counters.Received;
+    return StatusSuccess;
+  }
+  if (core->MediaDisconnected) return Drop(core, record);
+
+  ++core->Counters.Received;
+  if ((FrameControl0(frame) & 0xF0) == 0x40) {  // subtype 4: no data to hand up
+    ReturnToChipLayer(core, record);
+    return StatusSuccess;
+  }
+  if (core->Config.networkMode == 1) {
+    const bool fromBss = std::memcmp(frame + kAddress2, core->Bssid.data(), 6) == 0;
+    if (IsGroupAddress(frame + kAddress1) && !fromBss) return Drop(core, record);
+    if (fromBss) core->Link.MissedBeacons = 0;
+  }
+
+  if ((FrameFlags(frame) & kFlagProtected) != 0) {
+    if (CkipHoldsFrames(core)) return Drop(core, record);
+    const LONG length = Decrypt(core, frame, record->Length);
+    if (length < static_cast<LONG>(kChipHeaderBytes) || static_cast<ULONG>(length) > record->Capacity)
+      return Drop(core, record);
+    record->Length = static_cast<ULONG>(length);
+  }
+  if (IsFragment(frame)) {
+    switch (Reassemble(core->Reassembly, record, &ReturnToChipLayer, core)) {
+      case ReassemblyResult::Deliver:
+        break;
+      case ReassemblyResult::Pending:
+        return StatusSuccess;
+      case ReassemblyResult::Dropped:
+        return StatusFailure;
+    }
+  }
+  if ((FrameFlags(record->Frame) & kFlagProtected) != 0 && !CheckReceiveMic(core, record)) return Drop(core, record);
+
+  bool eapol = false;
+  if (!DataFrameDecapsulate(core, record, eapol)) return Drop(core, record);
+  if (eapol && UtilityAttached(core)) PostEvent(core, kEventEapolReceived, record->Frame, record->Length);
+  ++core->Counters.Indicated;
+  const ULONG status = IndicateFrame(core, record);
+  if (status != StatusSuccess) return Drop(core, record);
+  return StatusSuccess;
+}
+
+}  // namespace zelnic::core

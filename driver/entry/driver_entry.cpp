@@ -1,0 +1,33 @@
+// The Zelnic driver's entry: the miniport shell with the real layers below it.
+#include "hosts/zelnicd/driver_entry.h"
+
+#include "driver/core/core_adapter.h"
+#include "driver/core/oid_requests.h"
+#include "driver/hal/hal_adapter.h"
+#include "driver/ndis/miniport.h"
+#include "driver/ndis/shell_links.h"
+
+namespace {
+
+// No control device exists yet: its links stay empty and the shell works without one.
+constexpr ShellLinks kDriverLinks = {
+    .CreateCoreAdapter = &zelnic::core::CreateCoreAdapter,
+    .StartCore = &zelnic::core::StartCore,
+    .LeaveNetworkForHalt = &zelnic::core::LeaveNetworkForHalt,
+    .IsMediaConnected = &zelnic::core::IsMediaConnected,
+    .QueryOid = &zelnic::core::QueryOid,
+    .SetOid = &zelnic::core::SetOid,
+    .StopFirmware = &zelnic::hal::StopFirmware,
+    .StartTransmit = &zelnic::hal::RunTransmitService,
+    .ClearControlDevices = nullptr,
+    .RegisterControlDevice = nullptr,
+    .DeregisterControlDevice = nullptr,
+    .WaitForUtilityClose = nullptr,
+    .PostUtilityEvent = nullptr,
+};
+
+}  // namespace
+
+NDIS_STATUS DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING registryPath) {
+  return ShellDriverEntry(driverObject, registryPath, &kDriverLinks);
+}

@@ -1,0 +1,46 @@
+#include "driver/entry/testing/driver_harness.h"
+
+#include <gtest/gtest.h>
+
+#include "driver/ndis/miniport_context.h"
+#include "hosts/zelnicd/driver_entry.h"
+#include "platform/ndis/adapter_runtime.h"
+
+namespace zelnic::testing {
+
+DriverHarness::DriverHarness(Parameters parameters, simchip::ChipKnobs knobs) {
+  chip.knobs() = knobs;
+  ndis::AdapterConfig config;
+  for (auto& [name, value] : parameters) config.parameters[name] = value;
+  config.violations = ndis::ViolationPolicy::Record;
+  config.checkForHang = false;
+  host = ndis::NdisHost::load(&DriverEntry, std::move(config), chip, scheduler);
+}
+
+DriverHarness::~DriverHarness() {
+  if (host->running()) halt();
+  for (const auto& violation : host->violations()) ADD_FAILURE() << "runtime: " << violation;
+  for (const auto& fault : chip.protocolFaults()) ADD_FAILURE() << "chip: " << fault;
+}
+
+CoreAdapter* DriverHarness::core() const {
+  if (!host->running()) return nullptr;
+  auto* context = static_cast<MiniportContext*>(host->miniportContext());
+  return context != nullptr && context->Container != nullptr ? context->Container->Core : nullptr;
+}
+
+HalAdapter* DriverHarness::hal() const {
+  CoreAdapter* c = core();
+  return c != nullptr ? c->Hal : nullptr;
+}
+
+void DriverHarness::run(const std::function<void()>& body) {
+  bool done = false;
+  host->runtime().queueDriverEvent(ndis::Micros(0), ndis::EventKind::Host, DISPATCH_LEVEL, "test step", [&] {
+    body();
+    done = true;
+  });
+  scheduler.runUntil([&] { return done; }, ndis::Micros(0));
+}
+
+}  // namespace zelnic::testing

@@ -1,0 +1,13 @@
+#pragma once
+// A received frame as the chip layer hands it to the station core's Receive operation and
+// takes it back through ReturnReceiveBuffer. The frame has the chip layout (u16 body
+// length, the 802.11 header with a 6-byte address-4 field, body from byte 32). The receive
+// ring keeps its own bookkeeping after these fields.
+#include "driver/ndis/os_service_table.h"
+
+struct ReceiveRecord {
+  ListLink Link;   // the chip layer's free list
+  UCHAR* Frame;    // the buffer, frame first
+  ULONG Length;    // bytes of the frame
+  ULONG Capacity;  // bytes the buffer holds
+};
