@@ -172,7 +172,8 @@ void Destroy(CoreAdapter* core) {
     os->Table->FreeSpinLock(&core->CcxLock);
     core->LocksReady = false;
   }
-  if (core->Head.Ops != nullptr) os->Table->Free(os, const_cast<CoreAdapterOps*>(core->Head.Ops), kOpsBytes, 0, nullptr);
+  if (core->Head.Ops != nullptr)
+    os->Table->Free(os, const_cast<CoreAdapterOps*>(core->Head.Ops), kOpsBytes, 0, nullptr);
   if (container != nullptr && container->Core == core) container->Core = nullptr;
   core->~CoreAdapter();
   os->Table->Free(os, core, sizeof(CoreAdapter), 0, nullptr);

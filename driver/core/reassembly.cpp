@@ -37,7 +37,8 @@ ReassemblyResult Reassemble(Reassembly& state, ReceiveRecord*& record, GiveBackF
   // head's buffer is all the room there is.
   ReceiveRecord* head = state.Head;
   const std::uint32_t body = record->Length - kChipHeaderBytes;
-  if (head == nullptr || head->Length > head->Capacity || body > head->Capacity - head->Length) return DropAll(state, record, giveBack, context);
+  if (head == nullptr || head->Length > head->Capacity || body > head->Capacity - head->Length)
+    return DropAll(state, record, giveBack, context);
   std::memcpy(head->Frame + head->Length, frame + kChipHeaderBytes, body);
   head->Length += body;
   WriteBodyLength(head);

@@ -28,7 +28,8 @@ public:
     frame[2] = 0x08;  // data
     frame[3] = f.more ? kFlagMoreFragments : 0;
     frame[kSequenceControl] = static_cast<std::uint8_t>(f.number);
-    for (std::uint32_t i = 0; i < f.body; ++i) frame[kChipHeaderBytes + i] = static_cast<std::uint8_t>(f.number * 16 + i);
+    for (std::uint32_t i = 0; i < f.body; ++i)
+      frame[kChipHeaderBytes + i] = static_cast<std::uint8_t>(f.number * 16 + i);
     *record = ReceiveRecord{{nullptr}, frame, kChipHeaderBytes + f.body, capacity};
     return record.get();
   }
