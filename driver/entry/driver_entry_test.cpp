@@ -39,6 +39,15 @@ TEST(DriverStart, StartsDisconnectedWithTheChipsAddressAndHaltsLeavingNothing) {
   EXPECT_TRUE(h.leakFree()) << h.leaks();
 }
 
+TEST(DriverStart, ASurpriseRemovalTearsTheDriverDownLeavingNothing) {
+  DriverHarness h;
+  ASSERT_EQ(h.start(), NDIS_STATUS_SUCCESS);
+  h.advance(std::chrono::milliseconds(300));
+  h.host->surpriseRemove();
+  EXPECT_FALSE(h.host->running());
+  EXPECT_TRUE(h.leakFree()) << h.leaks();
+}
+
 TEST(DriverStart, ANetworkAddressFromTheRegistryIsTheStationsAndTheFirmwaresAddress) {
   DriverHarness h(testing::Parameters{{"NetworkAddress", "02-11-22-33-44-55"}});
   ASSERT_EQ(h.start(), NDIS_STATUS_SUCCESS);
