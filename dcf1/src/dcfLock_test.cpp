@@ -12,17 +12,24 @@
 
 namespace {
 
-// Whether another thread can take the section now. A section still held here would block
-// the probe: give up after a while rather than hang (the probe then stays blocked until the
-// section is freed).
+// Whether another thread can take the section now. The probe leaves the section before it
+// says so and is joined, so it never touches the section after the test has ended. A section
+// still held here would block the probe: give up after a while rather than hang (the probe
+// then stays blocked, and the test has failed).
 bool FreeForOthers(dcfCriticalSection& section) {
   auto entered = std::make_shared<std::promise<void>>();
   auto future = entered->get_future();
-  std::thread([&section, entered] {
-    dcfLock lock(section);
+  std::thread probe([&section, entered] {
+    { dcfLock lock(section); }
     entered->set_value();
-  }).detach();
-  return future.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  });
+  const bool free = future.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  if (free) {
+    probe.join();
+  } else {
+    probe.detach();
+  }
+  return free;
 }
 
 TEST(Lock, EnterAndLeaveAreIdempotentAndTheSectionIsReentrant) {
