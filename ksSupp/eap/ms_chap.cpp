@@ -68,6 +68,21 @@ bool NtPasswordHashOfUtf8(const char* password, std::uint8_t hash[kNtHashSize]) 
   return true;
 }
 
+void LmPasswordHash(const char* password, std::uint8_t hash[kNtHashSize]) {
+  static constexpr std::uint8_t kMagic[8] = {'K', 'G', 'S', '!', '@', '#', '$', '%'};
+  std::uint8_t upper[14] = {};
+  for (std::size_t i = 0; password != nullptr && i < sizeof upper && password[i] != '\0'; ++i) {
+    const char c = password[i];
+    upper[i] = static_cast<std::uint8_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  }
+  DesKeySchedule schedule;
+  for (std::size_t half = 0; half < 2; ++half) {
+    DesSetKey7(upper + 7 * half, schedule, kDesEncrypt);
+    DesEncryptBlock(kMagic, hash + 8 * half, schedule);
+  }
+  dcfWipe(upper, sizeof upper);
+}
+
 void PasswordHashHash(const std::uint8_t hash[kNtHashSize], std::uint8_t hashHash[kNtHashSize]) {
   Md4Digest(hashHash, hash, kNtHashSize);
 }

@@ -43,6 +43,9 @@ class MsChapPassword {
 void NtPasswordHash(const char16_t* password, std::uint8_t hash[kNtHashSize]);
 // NtPasswordHash of a UTF-8 password; false (hash untouched) when AssignUtf8 refuses it.
 bool NtPasswordHashOfUtf8(const char* password, std::uint8_t hash[kNtHashSize]);
+// LmPasswordHash: the first 14 bytes of the password with a-z upper-cased, zero-padded, as
+// two DES keys over "KGS!@#$%". Only ASCII letters change case.
+void LmPasswordHash(const char* password, std::uint8_t hash[kNtHashSize]);
 // MD4 of the NT hash.
 void PasswordHashHash(const std::uint8_t hash[kNtHashSize], std::uint8_t hashHash[kNtHashSize]);
 

@@ -233,3 +233,32 @@ TEST(MsChapPasswordChangeTest, CarriesTheNewPasswordAndAResponseUnderItsHash) {
 }
 
 }  // namespace
+
+// LAN Manager hashes: well-known values, and the 14-byte cut and ASCII-only upper-casing
+// checked against OpenSSL's DES.
+TEST(MsChapTest, LmPasswordHash) {
+  const struct {
+    const char* password;
+    const char* hash;
+  } known[] = {
+      {"", "aad3b435b51404eeaad3b435b51404ee"},
+      {"password", "e52cac67419a9a224a3b108f3fa6cb6d"},
+      {"PassWord", "e52cac67419a9a224a3b108f3fa6cb6d"},
+  };
+  for (const auto& row : known) {
+    std::uint8_t hash[kNtHashSize];
+    LmPasswordHash(row.password, hash);
+    EXPECT_EQ(Hex(hash, 16), row.hash) << row.password;
+  }
+  // 20 characters: only "Ab1-\xC3\xA9xyzABCDE" (14 bytes) counts; digits, '-' and the
+  // UTF-8 bytes of an accented letter stay as they are.
+  const std::string password = "Ab1-\xC3\xA9xyzABCDEFghijkl";
+  std::string upper = "AB1-\xC3\xA9XYZABCDE";
+  ASSERT_EQ(upper.size(), 14u);
+  const std::uint8_t magic[8] = {'K', 'G', 'S', '!', '@', '#', '$', '%'};
+  const auto* key = reinterpret_cast<const std::uint8_t*>(upper.data());
+  const Bytes expected = ref::Concat({ref::Des(key, magic), ref::Des(key + 7, magic)});
+  std::uint8_t hash[kNtHashSize];
+  LmPasswordHash(password.c_str(), hash);
+  EXPECT_EQ(Bytes(hash, hash + 16), expected);
+}
