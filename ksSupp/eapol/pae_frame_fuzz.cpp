@@ -2,8 +2,8 @@
 // MD5-Challenge, Token Card, MS-CHAP-V2 and LEAP methods. Input: a flags byte (allowed type
 // and whether the host gives a password), then frames, each as a length byte and that many
 // bytes, with a time step from the length byte's high bits between them.
-// Checks: every frame the PAE sends is well formed, the state is one it can report, and the
-// port is authorized only when AUTHENTICATED.
+// Checks: every frame the PAE sends is well formed, the state is one it can report, the port
+// is authorized in AUTHENTICATED and never in HELD or DISCONNECTED.
 #include <cstddef>
 #include <cstdint>
 
@@ -71,7 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       CheckSent(owner);
       owner.frames.clear();
       CHECK(pae.state() >= SupplicantPae::kDisconnected && pae.state() <= SupplicantPae::kAuthenticated);
-      CHECK(pae.Authorized() == (pae.state() == SupplicantPae::kAuthenticated));
+      // A reauthentication keeps the port authorized until it fails.
+      if (pae.state() == SupplicantPae::kAuthenticated) CHECK(pae.Authorized());
+      if (pae.state() == SupplicantPae::kHeld || pae.state() == SupplicantPae::kDisconnected) {
+        CHECK(!pae.Authorized());
+      }
     }
     std::uint8_t keys[64];
     bool isShort = false;
