@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <deque>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@ class RecordingOwner : public EapHostServices {
   std::uint32_t verdict = 0;
   bool signs = true;
   std::string signature;  // empty: leaves signing to the library
+  bool throws = false;    // the owner fails with an exception (out of memory, say)
 
   unsigned passwordRequests = 0;
   std::vector<std::string> tokenPrompts;
@@ -67,12 +69,14 @@ class RecordingOwner : public EapHostServices {
   }
   void Notice(std::uint32_t code) override { notices.push_back(code); }
   std::uint32_t ValidateServerChain(const DerCertificate*, std::uint32_t count) override {
+    if (throws) throw std::bad_alloc();
     return count == 0 ? 99 : verdict;
   }
   bool Sign(char, std::uint32_t, const std::uint8_t hash[20], const std::uint8_t*, std::uint32_t,
             std::uint32_t, std::uint32_t, std::uint8_t* out, std::uint32_t capacity,
             std::uint32_t& outLength) override {
     signedHashes.push_back(Hex(hash, 20));
+    if (throws) throw std::bad_alloc();
     if (!signs) return false;
     outLength = static_cast<std::uint32_t>(signature.size());
     if (outLength <= capacity) std::memcpy(out, signature.data(), signature.size());
@@ -414,6 +418,13 @@ TEST_F(TlsSetupTest, HooksAskTheOwnerThenTheLibrary) {
   EXPECT_EQ(tlsHost_->localSigns, 1u);
   owner_.signs = false;
   EXPECT_EQ(p.signer(p.signerArgument, 'r', 1024, digest, 20, 0, 0, out, sizeof out, &length), -1);
+  // The hooks run inside the TLS engine's C callbacks: a failure to ask is a refusal there,
+  // never an exception.
+  owner_.throws = true;
+  owner_.verdict = 0;
+  EXPECT_EQ(p.hook(p.hookArgument, chain, 1), 8u);
+  EXPECT_EQ(p.signer(p.signerArgument, 'r', 1024, digest, 20, 0, 0, out, sizeof out, &length), -1);
+  EXPECT_EQ(length, 0u);
 }
 
 }  // namespace
