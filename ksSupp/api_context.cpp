@@ -5,14 +5,18 @@
 
 #include <dcf/dcfException.h>
 
+#include "ksLib_OSSL/cipher_list.h"
 #include "platform/win32/bstr.h"
 
 namespace {
 
-// The cipher suites a new context offers, in order of preference.
-constexpr std::uint32_t kDefaultCipherSuites[] = {0x16, 0x13, 0x66, 0x15, 0x12, 0x0A, 0x05,
-                                                  0x04, 0x09, 0x63, 0x65, 0x60, 0x62, 0x61,
-                                                  0x64, 0x14, 0x11, 0x03, 0x06, 0x08};
+// The cipher suites a new context offers, in order of preference: the classic list, then
+// the TLS 1.0 AES suites (kTlsAesCipherSuites), the only ones OpenSSL 3 still serves.
+constexpr std::uint32_t kDefaultCipherSuites[] = {
+    0x16, 0x13, 0x66, 0x15, 0x12, 0x0A, 0x05, 0x04, 0x09, 0x63, 0x65, 0x60, 0x62,
+    0x61, 0x64, 0x14, 0x11, 0x03, 0x06, 0x08, 0x39, 0x33, 0x38, 0x32, 0x35, 0x2F};
+static_assert(kDefaultCipherSuites[20] == kTlsAesCipherSuites[0] &&
+              kDefaultCipherSuites[25] == kTlsAesCipherSuites[5]);
 
 constexpr const char* kCertUtilitySource = "inc/ksCertUtility";
 constexpr std::int32_t kChainEngineFailureLine = 1118;

@@ -74,7 +74,8 @@ TEST(ApiContextTls, ConfigurationFollowsTheSettingsAtInitialize) {
   context->InitializeTls();
   const std::vector<std::uint16_t> defaults = {0x16, 0x13, 0x66, 0x15, 0x12, 0x0A, 0x05,
                                                0x04, 0x09, 0x63, 0x65, 0x60, 0x62, 0x61,
-                                               0x64, 0x14, 0x11, 0x03, 0x06, 0x08};
+                                               0x64, 0x14, 0x11, 0x03, 0x06, 0x08,
+                                               0x39, 0x33, 0x38, 0x32, 0x35, 0x2F};
   EXPECT_EQ(Suites(*context), defaults);
   EXPECT_EQ(context->Tls()->DhExponentBits(), 192u);
 

@@ -8,15 +8,10 @@
 #include <dcf/RefCounted.h>
 #include <dcf/dcfComPtr.h>
 
+#include "ksLib_OSSL/der_certificate.h"
 #include "ksSupp/der_blob.h"
 
 class ApiContext;
-
-// One DER certificate as the TLS engine hands it over.
-struct DerCertificate {
-  const std::uint8_t* bytes;
-  std::uint32_t length;
-};
 
 class CertList : public RefCounted {
 public:

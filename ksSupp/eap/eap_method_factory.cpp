@@ -1,8 +1,9 @@
-// createEapMethod: the outer methods by EAP type. The TLS family joins here as it is built;
+// createEapMethod: the outer methods by EAP type. TTLS and PEAP join here as they are built;
 // inner-only methods (EAP-MS-CHAP-V2) are made by the tunnels' own factories.
 #include "ksSupp/eap/eap_leap.h"
 #include "ksSupp/eap/eap_md5_challenge.h"
 #include "ksSupp/eap/eap_method.h"
+#include "ksSupp/eap/eap_tls.h"
 #include "ksSupp/eap/eap_token_card.h"
 #include "ksSupp/eap_method_host.h"
 #include "ksSupp/eap_packet.h"
@@ -15,6 +16,8 @@ EapMethod* createEapMethod(EapMethodHost* host, std::uint32_t type) {
         return new EapMd5Challenge(services);
       case kEapTypeTokenCard:
         return new EapTokenCard(services, /*promptOnly=*/true);
+      case kEapTypeTls:
+        return new EapTls(host);
       case kEapTypeLeap:
         return new EapLeap(services);
       default:

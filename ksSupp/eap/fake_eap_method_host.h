@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "ksLib_OSSL/eap_tls_peer.h"
 #include "ksSupp/eap_method_host.h"
 
 class FakeEapMethodHost : public EapMethodHost, public EapMethodHostServices {
@@ -37,6 +38,30 @@ class FakeEapMethodHost : public EapMethodHost, public EapMethodHostServices {
   std::vector<std::uint32_t> notices;
   unsigned passwordRequests = 0;
   unsigned succeededNotices = 0;
+
+  // TLS: peers are made on tlsContext (none: this host has no TLS credential) unless
+  // tlsCredentialStatus says the credential failed; the "user" judges every server chain
+  // with chainVerdict.
+  TlsContext* tlsContext = nullptr;  // not owned
+  std::uint32_t tlsCredentialStatus = 0;
+  std::uint32_t tlsResumptionTimeout = 3600;
+  ChainVerdict chainVerdict = 0;
+  unsigned chainsJudged = 0;
+  std::vector<std::pair<std::uint32_t, bool>> tlsPeersAsked;  // {EAP type, with certificate}
+
+  std::uint32_t CreateTlsPeer(std::uint32_t eapType, bool withCertificate,
+                              EapTlsPeer** peer) override {
+    *peer = nullptr;
+    tlsPeersAsked.emplace_back(eapType, withCertificate);
+    if (tlsCredentialStatus != 0) return tlsCredentialStatus;
+    if (tlsContext == nullptr || tlsContext->CreatePeer(peer) != 0) return 0x6000;
+    if (SetupTls(**peer, eapType, tlsResumptionTimeout, Judge, this) != 0) {
+      (*peer)->Release();
+      *peer = nullptr;
+      return 0x6000;
+    }
+    return 0;
+  }
 
   EapMethodHostServices* Services() override { return this; }
   void AppendNotification(const char* text, std::uint32_t length) override {
@@ -78,6 +103,11 @@ class FakeEapMethodHost : public EapMethodHost, public EapMethodHostServices {
   void NotifyMethodSucceeded(std::uint32_t) override { ++succeededNotices; }
 
  private:
+  static ChainVerdict Judge(void* argument, const DerCertificate*, std::uint32_t) {
+    auto* host = static_cast<FakeEapMethodHost*>(argument);
+    ++host->chainsJudged;
+    return host->chainVerdict;
+  }
   static bool Next(std::deque<std::optional<std::string>>& answers, dcfByteArray& out) {
     if (answers.empty()) return false;
     std::optional<std::string> answer = std::move(answers.front());

@@ -40,6 +40,7 @@ struct CertificateOptions {
   bool isCa = false;
   long serial = 1;
   bool rsa = false;  // an RSA key (1024 bits, quick to make) instead of P-256
+  std::size_t rsaBits = 1024;  // 2048 for peers that refuse smaller keys
   const char* extendedKeyUsage = nullptr;  // e.g. "clientAuth"; null: no such extension
   const char* keyUsage = nullptr;          // e.g. "digitalSignature"; null: no such extension
 };
@@ -47,7 +48,7 @@ struct CertificateOptions {
 inline TestCertificate MakeCertificate(const std::string& commonName,
                                        const CertificateOptions& options = {}) {
   TestCertificate made;
-  made.key.reset(options.rsa ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", static_cast<std::size_t>(1024))
+  made.key.reset(options.rsa ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", options.rsaBits)
                              : EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"),
                  EVP_PKEY_free);
   made.x509.reset(X509_new(), X509_free);

@@ -39,7 +39,10 @@ HostapdPeer::HostapdPeer(NetworkNamespace& space, const std::string& interface,
   const int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (log < 0) throw std::runtime_error("cannot create " + logPath_);
   try {
-    process_ = space.Start({"hostapd", "-dd", "-t", configPath}, log);
+    std::vector<std::string> command = {"hostapd", "-dd", "-t"};
+    if (options.logKeys) command.push_back("-K");
+    command.push_back(configPath);
+    process_ = space.Start(command, log);
   } catch (...) {
     close(log);
     throw;

@@ -18,6 +18,8 @@ struct HostapdOptions {
   // Further hostapd.conf lines: server certificate and key for the TLS methods, a RADIUS
   // server to use instead of the integrated one, ...
   std::vector<std::string> extraConfig{};
+  // Key material in the debug log too (hostapd -K), to compare the keys both sides derive.
+  bool logKeys = false;
 };
 
 class HostapdPeer {

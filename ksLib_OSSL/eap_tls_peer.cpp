@@ -1,0 +1,383 @@
+#include "ksLib_OSSL/eap_tls_peer.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <new>
+
+#include <dcf/dcfEapHeader.h>
+
+namespace {
+
+constexpr std::uint8_t kCodeRequest = 1;
+constexpr std::uint8_t kCodeResponse = 2;
+constexpr std::uint8_t kTypeNak = 3;
+constexpr std::uint8_t kTypePeap = 25;
+
+constexpr std::uint8_t kFlagLength = 0x80;
+constexpr std::uint8_t kFlagMore = 0x40;
+constexpr std::uint8_t kFlagStart = 0x20;
+constexpr std::uint8_t kVersionBits = 0x03;
+
+constexpr std::uint32_t kTypedHeader = 5;     // code, identifier, length, type
+constexpr std::uint32_t kFramingHeader = 6;   // ... and the flags byte
+constexpr std::uint32_t kLengthField = 4;
+constexpr std::uint32_t kMaxEapLength = 0xFFFF;
+
+std::uint32_t ReadBigEndian32(const std::uint8_t* bytes) {
+  return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
+         std::uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+void WriteHeader(std::uint8_t* out, std::uint8_t identifier, std::uint32_t eapLength,
+                 std::uint8_t type) {
+  out[0] = kCodeResponse;
+  out[1] = identifier;
+  out[2] = static_cast<std::uint8_t>(eapLength >> 8);
+  out[3] = static_cast<std::uint8_t>(eapLength);
+  out[4] = type;
+}
+
+}  // namespace
+
+EapTlsPeer::EapTlsPeer(TlsContext* context)
+    : resumptionTimeout_(context->DefaultResumptionTimeout()) {
+  context->AddRef();
+  context_.Attach(context);
+}
+
+EapTlsPeer::~EapTlsPeer() { connection_.reset(); }
+
+std::int32_t EapTlsPeer::EnableEapType(const char* name) {
+  std::uint32_t index = 0;
+  if (name == nullptr) return -1;
+  if (strcasecmp(name, "TLS") == 0) index = 0;
+  else if (strcasecmp(name, "TTLS") == 0) index = 1;
+  else if (strcasecmp(name, "PEAP") == 0) index = 3;
+  else return -1;
+  if (types_[index].enabled) return kAlreadyEnabled;
+  types_[index].enabled = true;
+  enabled_[enabledCount_++] = index;
+  return 0;
+}
+
+std::int32_t EapTlsPeer::SetMaxMessageSize(std::uint32_t bytes) {
+  maxMessageSize_ = bytes;
+  return 0;
+}
+
+std::int32_t EapTlsPeer::SetPeapVersionRange(std::uint32_t lowest, std::uint32_t highest) {
+  peapMin_ = static_cast<std::uint8_t>(std::min<std::uint32_t>(lowest, 0xFF));
+  peapMax_ = highest < 2 ? static_cast<std::uint8_t>(highest) : 1;
+  return 0;
+}
+
+std::int32_t EapTlsPeer::SetSessionResumptionTimeout(std::uint32_t seconds) {
+  resumptionTimeout_ = seconds;
+  return 0;
+}
+
+std::int32_t EapTlsPeer::CreateConnection() {
+  auto* made = new (std::nothrow) TlsConnection(*context_, *this);
+  if (made == nullptr) return TlsContext::kOutOfMemory;
+  connection_.reset(made);
+  return connection_->Open(resumptionTimeout_, &chainVerdictHook_);
+}
+
+std::int32_t EapTlsPeer::SetChainVerifyHook(ChainVerdictCallback callback, void* argument) {
+  chainVerdictHook_ = {callback, argument};
+  if (connection_) connection_->SetChainVerifyHook(&chainVerdictHook_);
+  return 0;
+}
+
+bool EapTlsPeer::IsPeap() const { return eapType_ == kTypePeap; }
+
+std::uint8_t EapTlsPeer::VersionBits() const { return IsPeap() ? peapVersion_ : 0; }
+
+std::int32_t EapTlsPeer::ProcessRequest(const std::uint8_t* packet, std::uint32_t length) {
+  std::uint8_t code = 0;
+  std::uint8_t identifier = 0;
+  std::uint16_t eapLength = 0;
+  if (packet == nullptr || length < kTypedHeader ||
+      !ParseEapHeader(packet, length, code, identifier, eapLength) || eapLength < kTypedHeader ||
+      code != kCodeRequest) {
+    return -1;
+  }
+  const std::uint8_t type = packet[4];
+  const std::uint8_t* data = packet + kTypedHeader;
+  std::uint32_t dataLength = eapLength - kTypedHeader;
+
+  // Which of our types the conversation uses: chosen by the first request we accept.
+  std::int32_t selected = selected_;
+  if (responseState_ == kNotStarted) {
+    selected = -1;
+    for (std::uint32_t i = 0; i < enabledCount_; ++i) {
+      if (types_[enabled_[i]].eapType == type) {
+        selected = static_cast<std::int32_t>(enabled_[i]);
+        break;
+      }
+    }
+    if (selected < 0) {  // not ours: GetResponse answers with a Nak
+      lastId_ = identifier;
+      return 0;
+    }
+  } else if (type != eapType_) {
+    return -1;
+  }
+  const bool peap = type == kTypePeap;
+
+  // The framing, worked out on copies: a rejected request changes nothing.
+  Event event = Event::kEmpty;
+  std::uint32_t remaining = remaining_;
+  std::uint8_t peapVersion = peap && responseState_ == kNotStarted ? peapMax_ : peapVersion_;
+  bool fixVersion = false;
+  if (dataLength > 0) {
+    const std::uint8_t flags = data[0];
+    ++data;
+    --dataLength;
+    if (peap) {
+      const std::uint8_t version = flags & kVersionBits;
+      if (!peapVersionFixed_) {
+        if (version < peapMin_) return -1;
+        peapVersion = std::min(version, peapMax_);
+        fixVersion = true;
+      } else if (version != peapVersion_) {
+        return -1;
+      }
+    }
+    bool decided = false;
+    if ((flags & kFlagLength) != 0) {
+      if (dataLength < kLengthField) return -1;
+      const std::uint32_t total = ReadBigEndian32(data);
+      data += kLengthField;
+      dataLength -= kLengthField;
+      // The announced size bounds the reassembly before any byte of it is kept.
+      if (total > maxMessageSize_) return -1;
+      if (remaining == 0) {
+        remaining = total;
+        if (total == 0) decided = true;  // an empty message
+      }
+    }
+    if (decided) {
+      event = Event::kEmpty;
+    } else if (remaining != 0) {
+      if (dataLength == 0 || dataLength > remaining) return -1;
+      remaining -= dataLength;
+      if ((flags & kFlagMore) != 0) {
+        if (remaining == 0) return -1;
+        event = Event::kMore;
+      } else {
+        if (remaining != 0) return -1;
+        event = Event::kComplete;
+      }
+    } else if ((flags & kFlagStart) != 0) {
+      event = Event::kStart;
+    } else if (dataLength == 0) {
+      event = Event::kEmpty;
+    } else if ((flags & kFlagMore) != 0) {
+      return -1;  // fragments must announce the total length first
+    } else {
+      event = Event::kComplete;
+    }
+  }
+
+  // Each event belongs to one response state.
+  switch (event) {
+    case Event::kComplete:
+    case Event::kMore:
+      if (responseState_ != kWaitingForServer) return -1;
+      if (std::uint64_t{receivedBytes_} + dataLength > maxMessageSize_) return -1;
+      break;
+    case Event::kStart:
+      if (responseState_ != kNotStarted || !connection_) return -1;
+      break;
+    case Event::kEmpty:
+      if (responseState_ != kWaitingForServer && responseState_ != kSendingFragments) return -1;
+      break;
+  }
+
+  lastId_ = identifier;
+  selected_ = selected;
+  eapType_ = type;
+  remaining_ = remaining;
+  if (peap) {
+    peapVersion_ = peapVersion;
+    if (fixVersion) peapVersionFixed_ = true;
+  }
+
+  switch (event) {
+    case Event::kComplete: {
+      receivedBytes_ += dataLength;
+      const std::int32_t fed = connection_->FeedAndPump(data, dataLength);
+      receivedBytes_ = 0;
+      if (fed != 0 || connection_->Pump() != 0) return -1;
+      return AfterPump();
+    }
+    case Event::kMore:
+      receivedBytes_ += dataLength;
+      return connection_->Feed(data, dataLength) == 0 ? 0 : -1;  // an acknowledgement follows
+    case Event::kStart:
+      if (connection_->Pump() != 0) return -1;
+      return AfterPump();
+    case Event::kEmpty:
+      if (responseState_ == kSendingFragments) return 0;  // the server took a fragment
+      responseState_ = kOutputPending;
+      return connection_ && !connection_->FlushNetworkOutput() ? -1 : 0;
+  }
+  return -1;
+}
+
+std::int32_t EapTlsPeer::AfterPump() {
+  responseState_ = kOutputPending;
+  if (!handshakeSeen_ && connection_->state() != TlsConnection::kEstablished) return 0;
+  if (!handshakeSeen_) {
+    handshakeSeen_ = true;
+    if (!connection_->FlushNetworkOutput()) return -1;
+    if (outgoing_.Empty()) handshakeOutputSent_ = true;
+  }
+  return 0;
+}
+
+std::int32_t EapTlsPeer::BuildEmptyResponse(std::uint8_t* buffer, std::uint32_t size,
+                                            std::uint32_t* length) const {
+  if (size < kFramingHeader) return -1;
+  WriteHeader(buffer, lastId_, kFramingHeader, eapType_);
+  buffer[5] = VersionBits();
+  *length = kFramingHeader;
+  return 0;
+}
+
+std::int32_t EapTlsPeer::GetResponse(std::uint8_t* buffer, std::uint32_t size,
+                                     std::uint32_t* length) {
+  if (buffer == nullptr || length == nullptr) return -1;
+  switch (responseState_) {
+    case kNotStarted:
+      if (nakIndex_ >= enabledCount_ || size < kFramingHeader) return -1;
+      WriteHeader(buffer, lastId_, kFramingHeader, kTypeNak);
+      buffer[5] = types_[enabled_[nakIndex_++]].eapType;
+      *length = kFramingHeader;
+      return 0;
+    case kWaitingForServer:
+      return BuildEmptyResponse(buffer, size, length);
+    case kOutputPending:
+      if (connection_ && !connection_->FlushNetworkOutput()) return -1;
+      if (outgoing_.Empty()) {
+        if (BuildEmptyResponse(buffer, size, length) != 0) return -1;
+        responseState_ = kWaitingForServer;
+        return 0;
+      }
+      responseState_ = kSendingFragments;
+      break;
+    default:
+      break;
+  }
+  if (responseState_ != kSendingFragments) return -1;
+
+  // One EAP packet holds at most 65535 bytes, whatever the buffer.
+  const std::uint32_t room = std::min(size, kMaxEapLength);
+  if (room <= kFramingHeader + kLengthField) return -1;
+  const std::uint32_t total = outgoing_.Length();
+  std::uint32_t chunk = total - sendOffset_;
+  std::uint32_t header = kFramingHeader;
+  std::uint8_t flags = VersionBits();
+  const bool fitsWhole = kFramingHeader + chunk <= room;
+  if (sendOffset_ == 0 && !(IsPeap() && fitsWhole && tunnelWritten_)) {
+    flags |= kFlagLength;
+    header += kLengthField;
+  }
+  if (header + chunk > room) {
+    flags |= kFlagMore;
+    chunk = room - header;
+  }
+  WriteHeader(buffer, lastId_, header + chunk, eapType_);
+  buffer[5] = flags;
+  if (header > kFramingHeader) {
+    buffer[6] = static_cast<std::uint8_t>(total >> 24);
+    buffer[7] = static_cast<std::uint8_t>(total >> 16);
+    buffer[8] = static_cast<std::uint8_t>(total >> 8);
+    buffer[9] = static_cast<std::uint8_t>(total);
+  }
+  std::copy_n(outgoing_.Data() + sendOffset_, chunk, buffer + header);
+  *length = header + chunk;
+  sendOffset_ += chunk;
+  if (sendOffset_ == total) {
+    sendOffset_ = 0;
+    outgoing_.Clear();
+    responseState_ = kWaitingForServer;
+    if (handshakeSeen_) handshakeOutputSent_ = true;
+  }
+  return 0;
+}
+
+bool EapTlsPeer::NetworkOutput(const std::uint8_t* bytes, std::uint32_t count) {
+  try {
+    outgoing_.Append(bytes, count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+bool EapTlsPeer::ApplicationData(const std::uint8_t* bytes, std::uint32_t count) {
+  try {
+    tunnel_.Append(bytes, count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+std::int32_t EapTlsPeer::GetTlsStatus(std::uint32_t* status) const {
+  if (!handshakeSeen_) *status = 0;
+  else if (selected_ == 0 || responseState_ != kOutputPending) *status = kHandshakeDone;
+  else *status = kHandshakeDone | kTunnelOpen | (handshakeOutputSent_ ? kHandshakeOutputSent : 0);
+  return 0;
+}
+
+std::int32_t EapTlsPeer::GetLastTlsError(std::uint32_t* error) const {
+  *error = connection_ ? connection_->firstError() : 0;
+  return 0;
+}
+
+std::int32_t EapTlsPeer::GetFirstAlert(std::uint32_t* alert) const {
+  *alert = connection_ ? connection_->firstAlert() : 0;
+  return 0;
+}
+
+std::int32_t EapTlsPeer::IsSessionResumed(bool* resumed) const {
+  if (!connection_ || connection_->state() != TlsConnection::kEstablished) return -1;
+  *resumed = SSL_session_reused(connection_->ssl()) == 1;
+  return 0;
+}
+
+std::int32_t EapTlsPeer::GetCipherSuite(std::uint16_t* suite) const {
+  if (!connection_ || connection_->state() != TlsConnection::kEstablished) return -1;
+  const SSL_CIPHER* cipher = SSL_get_current_cipher(connection_->ssl());
+  if (cipher == nullptr) return -1;
+  *suite = SSL_CIPHER_get_protocol_id(cipher);
+  return 0;
+}
+
+std::int32_t EapTlsPeer::GetPeapVersion(std::uint32_t* version) const {
+  if (!peapVersionFixed_) return -1;
+  *version = peapVersion_;
+  return 0;
+}
+
+std::int32_t EapTlsPeer::SaveSession() {
+  if (!connection_ || connection_->state() != TlsConnection::kEstablished) return -1;
+  SSL* ssl = connection_->ssl();
+  SSL_SESSION* session = SSL_get_session(ssl);
+  if (session == nullptr || SSL_session_reused(ssl) == 1) return 0;
+  unsigned int idLength = 0;
+  SSL_SESSION_get_id(session, &idLength);
+  if (idLength == 0) return 0;
+  context_->CacheSession(session);
+  return 0;
+}
+
+std::int32_t EapTlsPeer::DropSession() {
+  if (!connection_ || connection_->ssl() == nullptr) return -1;
+  context_->ForgetSession(SSL_get_session(connection_->ssl()));
+  return 0;
+}

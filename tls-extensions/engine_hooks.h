@@ -1,0 +1,29 @@
+#pragma once
+// What we add to OpenSSL's TLS engine, through its public interface only:
+//
+// - a chain-verify hook per connection: when a connection has one, the peer's certificate
+//   chain is judged by the hook instead of by OpenSSL's own chain verification. The hook
+//   gets the X.509 store context (the chain the peer sent is its untrusted chain) and its
+//   argument; it returns 1 to accept, or 0 with its reason set as the store context's error,
+//   which becomes the connection's verify result;
+// - a handshake transcript per connection: every handshake message sent or received (4-byte
+//   header and body) in order, from the ClientHello that started the current handshake on.
+//
+// Both need TlsInstallEngineHooks on the SSL_CTX before its connections are made.
+#include <cstddef>
+#include <cstdint>
+
+#include <openssl/ssl.h>
+
+using TlsChainVerifyHook = int (*)(X509_STORE_CTX* store, void* argument);
+
+// Installs the dispatchers on the context; false when the engine refuses.
+bool TlsInstallEngineHooks(SSL_CTX* context);
+
+// Sets or (with a null hook) clears the connection's chain-verify hook; false when the
+// connection's extra data cannot be made.
+bool TlsSetChainVerifyHook(SSL* connection, TlsChainVerifyHook hook, void* argument);
+
+// The transcript of the connection's current handshake (empty when nothing was recorded).
+// The bytes stay valid until the connection's next handshake message or its end.
+const std::uint8_t* TlsHandshakeTranscript(const SSL* connection, std::size_t* length);
