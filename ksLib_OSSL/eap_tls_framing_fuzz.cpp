@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "ksLib_OSSL/eap_tls_peer.h"
+#include "ksLib_OSSL/openssl_eap_tls_peer.h"
 #include "ksLib_OSSL/tls_prf.h"
 
 namespace {
@@ -30,7 +30,7 @@ ChainVerdict Refuse(void*, const DerCertificate*, std::uint32_t) { return 6; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
-  EapTlsPeer* peer = nullptr;
+  OpenSslEapTlsPeer* peer = nullptr;
   if (Context()->CreatePeer(&peer) != 0) std::abort();
   peer->EnableEapType((data[0] & 1) != 0 ? "PEAP" : "TLS");
   if ((data[0] & 2) != 0) peer->EnableEapType("TTLS");

@@ -1,123 +1,58 @@
+// The TLS side of a TLS-family EAP method (EAP-TLS, TTLS, PEAP): how the method host sets it
+// up (which EAP type it frames, its limits, and the two hooks through which the TLS engine
+// reaches the host during the handshake), and what the method asks of it (requests in,
+// responses out, status, keys, the session cache). Made on an identity's TLS context;
+// OpenSslEapTlsPeer is the one over OpenSSL.
 #pragma once
-// EapTlsPeer: the supplicant side of the EAP-TLS family framing (EAP-TLS, EAP-TTLS, PEAP),
-// over one TlsConnection. The method hands every EAP Request to ProcessRequest and takes
-// the Response from GetResponse; in between the TLS engine consumes and produces bytes
-// through the connection's BIO pair. Inbound messages are reassembled up to
-// maxMessageSize bytes; outbound ones are fragmented to the caller's buffer size.
-//
-// Request flags: 0x80 L (a 4-byte total length follows), 0x40 M (more fragments), 0x20 S
-// (start); the two low bits carry the PEAP version.
+
 #include <cstdint>
-#include <memory>
 
-#include <collections/dcfByteArray.h>
-#include <dcf/RefCounted.h>
-#include <dcf/dcfComPtr.h>
+#include "ksLib_OSSL/der_certificate.h"
 
-#include "ksLib_OSSL/tls_connection.h"
-#include "ksLib_OSSL/tls_context.h"
+class EapTlsPeer {
+ public:
+  // Signs the client's CertificateVerify digest: 0 with the signature in out, -1 on failure.
+  using ExternalSigner = int (*)(void* argument, char selector, std::uint32_t keySize,
+                                 const std::uint8_t* digest, std::uint32_t digestLength,
+                                 std::uint32_t request1, std::uint32_t request2,
+                                 std::uint8_t* out, std::uint32_t capacity,
+                                 std::uint32_t* outLength);
+  // Judges the server's chain in place of the engine: 0 accepts it.
+  using ChainVerifyHook = std::uint32_t (*)(void* argument, const DerCertificate* certificates,
+                                            std::uint32_t count);
 
-class EapTlsPeer : public RefCounted, private TlsOutputSink {
-public:
-  static constexpr std::uint32_t kDefaultMaxMessageSize = 16 * 1024 * 1024;
-  enum : std::int32_t {
-    kAlreadyEnabled = 33,
-    kBufferTooSmall = 36,
-  };
-  // GetTlsStatus bits: handshake finished, tunnel open, the handshake's last output sent.
-  static constexpr std::uint32_t kHandshakeDone = 1;
-  static constexpr std::uint32_t kTunnelOpen = 2;
-  static constexpr std::uint32_t kHandshakeOutputSent = 4;
+  // Set-up; each operation returns 0 on success.
+  virtual std::uint32_t EnableEapType(const char* name) = 0;  // "tls", "ttls" or "peap"
+  virtual std::uint32_t SetPeapVersionRange(std::uint32_t lowest, std::uint32_t highest) = 0;
+  virtual std::uint32_t SetMaxMessageSize(std::uint32_t bytes) = 0;
+  virtual std::uint32_t SetSessionResumptionTimeout(std::uint32_t seconds) = 0;
+  virtual std::uint32_t SetExternalSigner(ExternalSigner signer, void* argument) = 0;
+  virtual std::uint32_t CreateConnection() = 0;
+  virtual std::uint32_t SetChainVerifyHook(ChainVerifyHook hook, void* argument) = 0;
+  // Drops the caller's reference.
+  virtual std::uint32_t Release() = 0;
 
-  explicit EapTlsPeer(TlsContext* context);
+  // What the method uses; 0 on success, -1 (or another code) otherwise.
+  // One EAP Request: 0 accepted (a Response, or a Nak, is then pending), -1 refused.
+  virtual std::int32_t ProcessRequest(const std::uint8_t* packet, std::uint32_t length) = 0;
+  // The pending Response, at most `size` bytes; -1 when there is none or it does not fit.
+  virtual std::int32_t GetResponse(std::uint8_t* buffer, std::uint32_t size,
+                                   std::uint32_t* length) = 0;
+  // Bits: 1 handshake finished, 2 tunnel open, 4 the handshake's last output sent.
+  virtual std::int32_t GetTlsStatus(std::uint32_t* status) const = 0;
+  virtual std::int32_t GetLastTlsError(std::uint32_t* error) const = 0;
+  // 0, or 0x2100 | description (we sent a fatal alert), 0x2200 | description (received).
+  virtual std::int32_t GetFirstAlert(std::uint32_t* alert) const = 0;
+  virtual std::int32_t IsSessionResumed(bool* resumed) const = 0;
+  virtual std::int32_t GetCipherSuite(std::uint16_t* suite) const = 0;
+  virtual std::int32_t GetPeapVersion(std::uint32_t* version) const = 0;
+  // Keeps the session for resumption by the next peer of the context; forgets it.
+  virtual std::int32_t SaveSession() = 0;
+  virtual std::int32_t DropSession() = 0;
+  // `length` bytes of key material for the label from the finished handshake.
+  virtual std::int32_t DeriveKeyMaterial(const char* label, std::uint8_t* out,
+                                         std::uint32_t length) const = 0;
 
-  // "TLS", "TTLS" or "PEAP" (any case); 0, 33 when already enabled, -1 for another name.
-  std::int32_t EnableEapType(const char* name);
-  std::int32_t SetMaxMessageSize(std::uint32_t bytes);
-  std::int32_t SetPeapVersionRange(std::uint32_t lowest, std::uint32_t highest);
-  std::int32_t SetSessionResumptionTimeout(std::uint32_t seconds);
-  // Makes the connection with the stored hook; 0, 2 or 29.
-  std::int32_t CreateConnection();
-  // The host's judge of the server's chain; installed at once on an existing connection.
-  std::int32_t SetChainVerifyHook(ChainVerdictCallback callback, void* argument);
-
-  // One EAP packet from the server: 0 accepted (a Response, or a Nak, is then pending), -1
-  // rejected (nothing changed, or the TLS connection failed: see GetLastTlsError and
-  // GetFirstAlert).
-  std::int32_t ProcessRequest(const std::uint8_t* packet, std::uint32_t length);
-  // The pending Response, at most `size` bytes: 0 with *length, -1 when there is nothing to
-  // send or the buffer is too small (nothing is consumed then).
-  std::int32_t GetResponse(std::uint8_t* buffer, std::uint32_t size, std::uint32_t* length);
-
-  std::int32_t GetTlsStatus(std::uint32_t* status) const;
-  std::int32_t GetLastTlsError(std::uint32_t* error) const;
-  std::int32_t GetFirstAlert(std::uint32_t* alert) const;
-  // -1 unless established.
-  std::int32_t IsSessionResumed(bool* resumed) const;
-  std::int32_t GetCipherSuite(std::uint16_t* suite) const;
-  std::int32_t GetPeapVersion(std::uint32_t* version) const;
-  // Keeps the established session in the context's cache for the next connection; -1
-  // unless established.
-  std::int32_t SaveSession();
-  // Forgets the cached session when it is this connection's; -1 without a connection.
-  std::int32_t DropSession();
-
-  // The connection (null before CreateConnection), for the key derivation.
-  const TlsConnection* connection() const { return connection_.get(); }
-  TlsContext* context() const { return context_.Get(); }
-  std::uint32_t responseState() const { return responseState_; }
-
-private:
-  enum ResponseState : std::uint32_t {
-    kNotStarted = 0,
-    kWaitingForServer = 1,
-    kOutputPending = 2,
-    kSendingFragments = 3,
-  };
-  struct AcceptedType {
-    std::uint8_t eapType;
-    bool enabled;
-  };
-  enum class Event { kEmpty, kMore, kComplete, kStart };
-
-  ~EapTlsPeer() override;
-
-  bool NetworkOutput(const std::uint8_t* bytes, std::uint32_t count) override;
-  bool ApplicationData(const std::uint8_t* bytes, std::uint32_t count) override;
-
-  // After a pump: output is pending; the first time the handshake is seen finished, its
-  // last output is collected.
-  std::int32_t AfterPump();
-  std::int32_t BuildEmptyResponse(std::uint8_t* buffer, std::uint32_t size,
-                                  std::uint32_t* length) const;
-  std::uint8_t VersionBits() const;
-  bool IsPeap() const;
-
-  std::uint32_t maxMessageSize_ = kDefaultMaxMessageSize;
-  AcceptedType types_[4] = {{13, false}, {21, false}, {255, false}, {25, false}};
-  std::uint32_t enabled_[4] = {};
-  std::uint32_t enabledCount_ = 0;
-  dcfComPtr<TlsContext> context_;
-  std::uint32_t nakIndex_ = 0;
-  std::int32_t selected_ = -1;
-  std::uint32_t responseState_ = kNotStarted;
-  bool handshakeSeen_ = false;
-  bool handshakeOutputSent_ = false;
-  std::uint8_t lastId_ = 0;
-  std::unique_ptr<TlsConnection> connection_;
-  std::uint32_t receivedBytes_ = 0;
-
-  std::uint8_t eapType_ = 0;
-  SecureByteArray outgoing_;
-  std::uint32_t sendOffset_ = 0;
-  std::uint32_t remaining_ = 0;  // bytes of the inbound message its length field still owes
-  std::uint8_t peapVersion_ = 0;
-  std::uint8_t peapMin_ = 0;
-  std::uint8_t peapMax_ = 1;
-  bool peapVersionFixed_ = false;
-  bool tunnelWritten_ = false;
-  SecureByteArray tunnel_;
-
-  std::uint32_t resumptionTimeout_ = 0;
-  ChainVerdictHook chainVerdictHook_;
+ protected:
+  ~EapTlsPeer() = default;
 };

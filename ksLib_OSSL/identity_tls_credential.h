@@ -4,6 +4,9 @@
 #include <cstdint>
 
 #include <dcf/RefCounted.h>
+#include <dcf/dcfComPtr.h>
+
+#include "ksLib_OSSL/tls_context.h"
 
 class IdentityTlsCredential : public RefCounted {
 public:
@@ -16,4 +19,5 @@ public:
   std::uint32_t status = kReady;
   bool hasHash = false;
   std::uint8_t hash[20] = {};
+  dcfComPtr<TlsContext> context;  // null unless the status is kReady
 };

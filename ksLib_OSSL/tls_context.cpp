@@ -8,7 +8,7 @@
 #include <openssl/x509.h>
 
 #include "ksLib_OSSL/cipher_list.h"
-#include "ksLib_OSSL/eap_tls_peer.h"
+#include "ksLib_OSSL/openssl_eap_tls_peer.h"
 #include "ksLib_OSSL/tls_connection.h"
 #include "tls-extensions/engine_hooks.h"
 
@@ -168,8 +168,8 @@ std::int32_t TlsContext::SetDefaultResumptionTimeout(std::uint32_t seconds) {
   return 0;
 }
 
-std::int32_t TlsContext::CreatePeer(EapTlsPeer** peer) {
-  *peer = new (std::nothrow) EapTlsPeer(this);
+std::int32_t TlsContext::CreatePeer(OpenSslEapTlsPeer** peer) {
+  *peer = new (std::nothrow) OpenSslEapTlsPeer(this);
   return *peer != nullptr ? 0 : kOutOfMemory;
 }
 

@@ -4,7 +4,7 @@
 // the verify mode, the engine hooks (the server's chain is judged by the connection's
 // chain-verify hook, never by OpenSSL alone), the callback that records the first fatal
 // alert, and a one-entry session cache for resumption. EAP methods never touch the SSL_CTX:
-// they get an EapTlsPeer from CreatePeer.
+// they get an OpenSslEapTlsPeer from CreatePeer.
 //
 // Connections speak TLS 1.0 to 1.2, as EAP-TLS servers do (the EAP-TLS key derivation of
 // TLS 1.3 is a different one).
@@ -19,7 +19,7 @@
 
 #include "ksLib_OSSL/tls_config.h"
 
-class EapTlsPeer;
+class OpenSslEapTlsPeer;
 
 class TlsContext : public RefCounted {
 public:
@@ -64,7 +64,7 @@ public:
   std::uint32_t DefaultResumptionTimeout() const { return defaultResumptionTimeout_; }
 
   // A new peer (one reference) on this context; 0, or 2.
-  std::int32_t CreatePeer(EapTlsPeer** peer);
+  std::int32_t CreatePeer(OpenSslEapTlsPeer** peer);
 
   SSL_CTX* Handle() const { return context_; }
   TlsConfig* Config() const { return config_.Get(); }

@@ -9,7 +9,7 @@
 #include <dcf/dcfWipe.h>
 #include <dcf/hmac.h>
 
-#include "ksLib_OSSL/eap_tls_peer.h"
+#include "ksLib_OSSL/openssl_eap_tls_peer.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ void TlsPrfCore(const std::uint8_t* secret, std::size_t secretLength, const std:
   dcfWipe(scratch.get(), length);
 }
 
-std::int32_t TlsPrf(const EapTlsPeer& peer, const char* label, std::uint8_t* out,
+std::int32_t TlsPrf(const OpenSslEapTlsPeer& peer, const char* label, std::uint8_t* out,
                     std::uint32_t length) {
   if (label == nullptr || out == nullptr) return -1;
   const std::size_t labelLength = strnlen(label, kTlsPrfMaxLabel + 1);

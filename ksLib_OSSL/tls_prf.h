@@ -1,5 +1,5 @@
 #pragma once
-// Key material from the TLS session of an EapTlsPeer: the EAP-TLS family's keys and
+// Key material from the TLS session of an OpenSslEapTlsPeer: the EAP-TLS family's keys and
 // challenges ("client EAP encryption", "ttls keying material", "ttls challenge").
 //
 // For TLS 1.0 and 1.1 it is the TLS 1.0 PRF (P_MD5 xor P_SHA1 over the two halves of the
@@ -9,13 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 
-class EapTlsPeer;
+class OpenSslEapTlsPeer;
 
 inline constexpr std::size_t kTlsPrfMaxLabel = 256;
 
 // `length` bytes for the zero-terminated label into out; 0, or -1 when the label is longer
 // than 256 characters (out untouched) or the peer has no finished handshake.
-std::int32_t TlsPrf(const EapTlsPeer& peer, const char* label, std::uint8_t* out,
+std::int32_t TlsPrf(const OpenSslEapTlsPeer& peer, const char* label, std::uint8_t* out,
                     std::uint32_t length);
 
 // The TLS 1.0 PRF itself: P_MD5(first half of secret, seed) xor P_SHA1(second half, seed);

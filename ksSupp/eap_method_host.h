@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-#include "ksLib_OSSL/tls_chain_verify.h"
 #include "ksSupp/eap_method_host_services.h"
 
 class EapTlsPeer;
@@ -14,7 +13,7 @@ class EapTlsPeer;
 class EapMethodHost : public RefCounted {
  public:
   // A TLS peer for a method of the TLS family (EAP type 13, 21 or 25) on the identity's
-  // TLS context with or without the user's certificate, set up with SetupTls: 0 with *peer
+  // TLS context with or without the user's certificate, set up for this host: 0 with *peer
   // (one reference), the credential's status when its context could not be built, or
   // 0x6000 when no peer could be made. A host without TLS credentials makes none.
   virtual std::uint32_t CreateTlsPeer(std::uint32_t eapType, bool withCertificate,
@@ -24,14 +23,4 @@ class EapMethodHost : public RefCounted {
   // The text of an EAP-Request/Notification (`length` bytes, not NUL-terminated), for the
   // owner to show or collect.
   virtual void AppendNotification(const char* text, std::uint32_t length) = 0;
-
-  static constexpr std::uint32_t kTlsMaxMessageSize = 65536;
-
- protected:
-  // The set-up of a new peer, in this order: the EAP type ("tls", "ttls", "peap" for 13,
-  // 21, 25), PEAP versions 0 to 1, messages of at most 64 KiB, the resumption time-out, the
-  // connection, and `judge` deciding on the server's chain. 0, or the first step's failure.
-  static std::int32_t SetupTls(EapTlsPeer& peer, std::uint32_t eapType,
-                               std::uint32_t resumptionTimeout, ChainVerdictCallback judge,
-                               void* judgeArgument);
 };

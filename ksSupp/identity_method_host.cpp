@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ksLib_OSSL/identity_tls_credential.h"
+#include "ksLib_OSSL/openssl_eap_tls_peer.h"
 #include "ksSupp/eap/eap_method.h"
 #include "ksSupp/eap/ms_chap.h"
 #include "ksSupp/eap_packet.h"
@@ -179,9 +180,12 @@ std::uint32_t IdentityMethodHost::SetupTls(EapTlsPeer& peer, std::uint32_t type)
   return 0;
 }
 
-// The identity's credential does not carry a TLS context yet: no peer can be made.
-std::uint32_t IdentityMethodHost::MakeTlsPeer(IdentityTlsCredential&, EapTlsPeer**) {
-  return kTlsPeerFailed;
+std::uint32_t IdentityMethodHost::MakeTlsPeer(IdentityTlsCredential& credential,
+                                              EapTlsPeer** peer) {
+  OpenSslEapTlsPeer* made = nullptr;
+  if (!credential.context || credential.context->CreatePeer(&made) != 0) return kTlsPeerFailed;
+  *peer = made;
+  return 0;
 }
 
 // The credential does not carry the client certificate's object yet, so only the owner can

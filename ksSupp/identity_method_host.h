@@ -12,7 +12,7 @@
 
 #include "ksSupp/eap_host_services.h"
 #include "ksSupp/eap_method_host.h"
-#include "ksSupp/eap_tls_peer.h"
+#include "ksLib_OSSL/eap_tls_peer.h"
 #include "ksSupp/identity.h"
 
 class EapMethod;
@@ -39,7 +39,8 @@ class IdentityMethodHost : public EapMethodHost, private EapMethodHostServices {
   EapMethod* CreateEapMethod(std::uint32_t type);
   // A TLS peer for the type on the identity's TLS context, set up for this host: 0 and the
   // peer, or the credential's own failure status, or kTlsPeerFailed.
-  std::uint32_t CreateTlsPeer(std::uint32_t type, bool withClientCertificate, EapTlsPeer** peer);
+  std::uint32_t CreateTlsPeer(std::uint32_t type, bool withClientCertificate,
+                              EapTlsPeer** peer) override;
   std::uint32_t GetTtlsInnerAuthProtocol() const;
 
   EapMethodHostServices* Services() override { return this; }

@@ -305,6 +305,20 @@ class RecordingPeer : public EapTlsPeer {
     return Call("hook");
   }
   std::uint32_t Release() override { return ++releases, 0; }
+  // The method's side is not used here.
+  std::int32_t ProcessRequest(const std::uint8_t*, std::uint32_t) override { return -1; }
+  std::int32_t GetResponse(std::uint8_t*, std::uint32_t, std::uint32_t*) override { return -1; }
+  std::int32_t GetTlsStatus(std::uint32_t*) const override { return -1; }
+  std::int32_t GetLastTlsError(std::uint32_t*) const override { return -1; }
+  std::int32_t GetFirstAlert(std::uint32_t*) const override { return -1; }
+  std::int32_t IsSessionResumed(bool*) const override { return -1; }
+  std::int32_t GetCipherSuite(std::uint16_t*) const override { return -1; }
+  std::int32_t GetPeapVersion(std::uint32_t*) const override { return -1; }
+  std::int32_t SaveSession() override { return -1; }
+  std::int32_t DropSession() override { return -1; }
+  std::int32_t DeriveKeyMaterial(const char*, std::uint8_t*, std::uint32_t) const override {
+    return -1;
+  }
 
  private:
   std::uint32_t Call(const std::string& what) {

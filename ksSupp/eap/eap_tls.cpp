@@ -1,7 +1,6 @@
 #include "ksSupp/eap/eap_tls.h"
 
 #include "ksLib_OSSL/eap_tls_peer.h"
-#include "ksLib_OSSL/tls_prf.h"
 #include "ksSupp/eap/eap_status.h"
 #include "ksSupp/eap_method_host.h"
 #include "ksSupp/eap_packet.h"
@@ -11,6 +10,7 @@ namespace {
 constexpr char kKeyLabel[] = "client EAP encryption";
 constexpr std::uint32_t kAlertSentStatus = 0xB200;
 constexpr std::uint32_t kAlertReceivedStatus = 0xB300;
+constexpr std::uint32_t kHandshakeDone = 1;  // of the peer's TLS status
 
 }  // namespace
 
@@ -63,7 +63,7 @@ std::uint32_t EapTls::GetStatus() {
     return statusBase_ | kEapInternalFailure;
   }
   if (error != 0) return statusBase_ | kEapTlsError;
-  return (tlsState_ & EapTlsPeer::kHandshakeDone) != 0 ? 0 : statusBase_ | kEapInProgress;
+  return (tlsState_ & kHandshakeDone) != 0 ? 0 : statusBase_ | kEapInProgress;
 }
 
 std::uint32_t EapTls::VerifyCompletion() {
@@ -82,8 +82,8 @@ bool EapTls::GetKeys(std::uint8_t keys[kEapKeyBlockSize]) {
 }
 
 bool EapTls::DeriveKeyMaterial(const char* label, std::uint8_t* out, std::uint32_t length) {
-  return peer_ != nullptr && (tlsState_ & EapTlsPeer::kHandshakeDone) != 0 &&
-         TlsPrf(*peer_, label, out, length) == 0;
+  return peer_ != nullptr && (tlsState_ & kHandshakeDone) != 0 &&
+         peer_->DeriveKeyMaterial(label, out, length) == 0;
 }
 
 bool EapTls::GetCipherSuite(std::uint16_t* suite) {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "ksLib_OSSL/eap_tls_peer.h"
+#include "ksLib_OSSL/openssl_eap_tls_peer.h"
 #include "ksSupp/eap_method_host.h"
 
 class FakeEapMethodHost : public EapMethodHost, public EapMethodHostServices {
@@ -54,12 +54,16 @@ class FakeEapMethodHost : public EapMethodHost, public EapMethodHostServices {
     *peer = nullptr;
     tlsPeersAsked.emplace_back(eapType, withCertificate);
     if (tlsCredentialStatus != 0) return tlsCredentialStatus;
-    if (tlsContext == nullptr || tlsContext->CreatePeer(peer) != 0) return 0x6000;
-    if (SetupTls(**peer, eapType, tlsResumptionTimeout, Judge, this) != 0) {
-      (*peer)->Release();
-      *peer = nullptr;
+    OpenSslEapTlsPeer* made = nullptr;
+    if (tlsContext == nullptr || tlsContext->CreatePeer(&made) != 0) return 0x6000;
+    const char* name = eapType == 13 ? "tls" : eapType == 21 ? "ttls" : "peap";
+    if (made->EnableEapType(name) != 0 || made->SetMaxMessageSize(65536) != 0 ||
+        made->SetSessionResumptionTimeout(tlsResumptionTimeout) != 0 ||
+        made->CreateConnection() != 0 || made->SetChainVerifyHook(Judge, this) != 0) {
+      made->Release();
       return 0x6000;
     }
+    *peer = made;
     return 0;
   }
 

@@ -1,4 +1,4 @@
-#include "ksLib_OSSL/eap_tls_peer.h"
+#include "ksLib_OSSL/openssl_eap_tls_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -85,20 +85,20 @@ class EapTlsPeerTest : public ::testing::Test {
   }
 
   // A peer set up as the method host does it.
-  EapTlsPeer* NewPeer(TlsContext* context, std::uint32_t resumptionTimeout = 3600,
+  OpenSslEapTlsPeer* NewPeer(TlsContext* context, std::uint32_t resumptionTimeout = 3600,
                       const char* type = "TLS") {
-    EapTlsPeer* peer = nullptr;
+    OpenSslEapTlsPeer* peer = nullptr;
     EXPECT_EQ(context->CreatePeer(&peer), 0);
-    EXPECT_EQ(peer->EnableEapType(type), 0);
-    EXPECT_EQ(peer->SetPeapVersionRange(0, 1), 0);
-    EXPECT_EQ(peer->SetMaxMessageSize(65536), 0);
-    EXPECT_EQ(peer->SetSessionResumptionTimeout(resumptionTimeout), 0);
-    EXPECT_EQ(peer->CreateConnection(), 0);
-    EXPECT_EQ(peer->SetChainVerifyHook(Judge::Callback, &judge_), 0);
+    EXPECT_EQ(peer->EnableEapType(type), 0u);
+    EXPECT_EQ(peer->SetPeapVersionRange(0, 1), 0u);
+    EXPECT_EQ(peer->SetMaxMessageSize(65536), 0u);
+    EXPECT_EQ(peer->SetSessionResumptionTimeout(resumptionTimeout), 0u);
+    EXPECT_EQ(peer->CreateConnection(), 0u);
+    EXPECT_EQ(peer->SetChainVerifyHook(Judge::Callback, &judge_), 0u);
     return peer;
   }
 
-  static tls_testing::Conversation Run(EapTlsTestServer& server, EapTlsPeer* peer,
+  static tls_testing::Conversation Run(EapTlsTestServer& server, OpenSslEapTlsPeer* peer,
                                        std::uint32_t bufferSize = 1400) {
     return tls_testing::Converse(server, [&](const Bytes& request) -> std::optional<Bytes> {
       if (peer->ProcessRequest(request.data(), static_cast<std::uint32_t>(request.size())) != 0) {
@@ -112,7 +112,7 @@ class EapTlsPeerTest : public ::testing::Test {
     });
   }
 
-  static Bytes Key(const EapTlsPeer& peer, const char* label = "client EAP encryption") {
+  static Bytes Key(const OpenSslEapTlsPeer& peer, const char* label = "client EAP encryption") {
     Bytes key(64);
     if (TlsPrf(peer, label, key.data(), 64) != 0) key.clear();
     return key;
@@ -141,7 +141,7 @@ TEST_F(EapTlsPeerTest, HandshakeCompletesAndBothSidesDeriveTheSameKey) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.version);
     Ref<TlsContext> context(MakeContext(c.clientCertificate));
-    Ref<EapTlsPeer> peer(NewPeer(context.p));
+    Ref<OpenSslEapTlsPeer> peer(NewPeer(context.p));
     EapTlsTestServer server(Certs().server,
                             {.maxVersion = c.version,
                              .minVersion = c.version,
@@ -160,7 +160,7 @@ TEST_F(EapTlsPeerTest, HandshakeCompletesAndBothSidesDeriveTheSameKey) {
 
     std::uint32_t status = 0;
     EXPECT_EQ(peer->GetTlsStatus(&status), 0);
-    EXPECT_EQ(status, EapTlsPeer::kHandshakeDone);
+    EXPECT_EQ(status, OpenSslEapTlsPeer::kHandshakeDone);
     std::uint16_t suite = 0;
     EXPECT_EQ(peer->GetCipherSuite(&suite), 0);
     EXPECT_EQ(suite, SSL_CIPHER_get_protocol_id(SSL_get_current_cipher(server.ssl())));
@@ -186,7 +186,7 @@ TEST_F(EapTlsPeerTest, HandshakeCompletesAndBothSidesDeriveTheSameKey) {
 // 6-byte header, the last neither; each waits for the server's acknowledgement.
 TEST_F(EapTlsPeerTest, LongMessageLeavesInFragments) {
   Ref<TlsContext> context(MakeContext(true));
-  Ref<EapTlsPeer> peer(NewPeer(context.p));
+  Ref<OpenSslEapTlsPeer> peer(NewPeer(context.p));
   EapTlsTestServer server(Certs().server, {.trustedClientIssuer = &Certs().ca,
                                            .requireClientCertificate = true});
   const std::uint32_t buffer = 256;
@@ -227,7 +227,7 @@ TEST_F(EapTlsPeerTest, HostVerdictDecidesTheServerChain) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.verdict);
-    Ref<EapTlsPeer> peer(NewPeer(context_));
+    Ref<OpenSslEapTlsPeer> peer(NewPeer(context_));
     judge_ = {};
     judge_.verdict = c.verdict;
     EapTlsTestServer server(Certs().server);
@@ -246,7 +246,7 @@ TEST_F(EapTlsPeerTest, HostVerdictDecidesTheServerChain) {
 
 // The server refuses us (no client certificate): its alert is recorded as received.
 TEST_F(EapTlsPeerTest, ServerAlertIsRecordedAsReceived) {
-  Ref<EapTlsPeer> peer(NewPeer(context_));
+  Ref<OpenSslEapTlsPeer> peer(NewPeer(context_));
   EapTlsTestServer server(Certs().server, {.trustedClientIssuer = &Certs().ca,
                                            .requireClientCertificate = true});
   const auto conversation = Run(server, peer.p);
@@ -261,7 +261,7 @@ TEST_F(EapTlsPeerTest, ServerAlertIsRecordedAsReceived) {
 TEST_F(EapTlsPeerTest, SavedSessionIsResumed) {
   EapTlsTestServer server(Certs().server);
   {
-    Ref<EapTlsPeer> first(NewPeer(context_));
+    Ref<OpenSslEapTlsPeer> first(NewPeer(context_));
     ASSERT_EQ(Run(server, first.p).verdict, EapTlsTestServer::Verdict::kSuccess);
     EXPECT_EQ(first->SaveSession(), 0);
   }
@@ -271,7 +271,7 @@ TEST_F(EapTlsPeerTest, SavedSessionIsResumed) {
   };
   for (const Case& c : {Case{0, false}, Case{3600, true}}) {
     SCOPED_TRACE(c.timeout);
-    Ref<EapTlsPeer> peer(NewPeer(context_, c.timeout));
+    Ref<OpenSslEapTlsPeer> peer(NewPeer(context_, c.timeout));
     judge_ = {};
     ASSERT_EQ(Run(server, peer.p).verdict, EapTlsTestServer::Verdict::kSuccess);
     bool resumed = !c.resumed;
@@ -281,11 +281,11 @@ TEST_F(EapTlsPeerTest, SavedSessionIsResumed) {
     EXPECT_EQ(Key(*peer.p), server.ExportKey("client EAP encryption", 64));
   }
   {
-    Ref<EapTlsPeer> peer(NewPeer(context_));
+    Ref<OpenSslEapTlsPeer> peer(NewPeer(context_));
     ASSERT_EQ(Run(server, peer.p).verdict, EapTlsTestServer::Verdict::kSuccess);
     EXPECT_EQ(peer->DropSession(), 0);
   }
-  Ref<EapTlsPeer> after(NewPeer(context_));
+  Ref<OpenSslEapTlsPeer> after(NewPeer(context_));
   ASSERT_EQ(Run(server, after.p).verdict, EapTlsTestServer::Verdict::kSuccess);
   bool resumed = true;
   EXPECT_EQ(after->IsSessionResumed(&resumed), 0);
@@ -300,11 +300,11 @@ Bytes Request(std::uint8_t id, std::uint8_t type, const Bytes& body) {
   return packet;
 }
 
-std::int32_t Process(EapTlsPeer& peer, const Bytes& packet) {
+std::int32_t Process(OpenSslEapTlsPeer& peer, const Bytes& packet) {
   return peer.ProcessRequest(packet.data(), static_cast<std::uint32_t>(packet.size()));
 }
 
-Bytes Respond(EapTlsPeer& peer, std::uint32_t size = 1400) {
+Bytes Respond(OpenSslEapTlsPeer& peer, std::uint32_t size = 1400) {
   Bytes response(size);
   std::uint32_t length = 0;
   if (peer.GetResponse(response.data(), size, &length) != 0) return {};
@@ -344,7 +344,7 @@ TEST_F(EapTlsPeerTest, MalformedRequestsAreRefusedAndChangeNothing) {
   Bytes start = server.Start();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Ref<EapTlsPeer> peer(NewPeer(context_));
+    Ref<OpenSslEapTlsPeer> peer(NewPeer(context_));
     ASSERT_EQ(Process(*peer.p, Request(7, 13, {0x20})), 0);
     const Bytes hello = Respond(*peer.p);
     ASSERT_GT(hello.size(), 10u);
@@ -363,8 +363,8 @@ TEST_F(EapTlsPeerTest, MalformedRequestsAreRefusedAndChangeNothing) {
 
 // A fragment that takes the message past the limit is refused even without a total length.
 TEST_F(EapTlsPeerTest, ReassemblyStopsAtTheLargestMessage) {
-  Ref<EapTlsPeer> peer(NewPeer(context_));
-  ASSERT_EQ(peer->SetMaxMessageSize(100), 0);
+  Ref<OpenSslEapTlsPeer> peer(NewPeer(context_));
+  ASSERT_EQ(peer->SetMaxMessageSize(100), 0u);
   ASSERT_EQ(Process(*peer.p, Request(1, 13, {0x20})), 0);
   ASSERT_FALSE(Respond(*peer.p).empty());
   Bytes big(101, 0x16);
@@ -377,13 +377,13 @@ TEST_F(EapTlsPeerTest, ReassemblyStopsAtTheLargestMessage) {
 // Types we do not run are answered with Naks proposing ours in the order they were enabled,
 // each once.
 TEST_F(EapTlsPeerTest, NakProposesEachEnabledTypeOnce) {
-  EapTlsPeer* raw = nullptr;
+  OpenSslEapTlsPeer* raw = nullptr;
   ASSERT_EQ(context_->CreatePeer(&raw), 0);
-  Ref<EapTlsPeer> peer(raw);
-  EXPECT_EQ(peer->EnableEapType("tls"), 0);
-  EXPECT_EQ(peer->EnableEapType("Peap"), 0);
-  EXPECT_EQ(peer->EnableEapType("TLS"), EapTlsPeer::kAlreadyEnabled);
-  ASSERT_EQ(peer->CreateConnection(), 0);
+  Ref<OpenSslEapTlsPeer> peer(raw);
+  EXPECT_EQ(peer->EnableEapType("tls"), 0u);
+  EXPECT_EQ(peer->EnableEapType("Peap"), 0u);
+  EXPECT_EQ(peer->EnableEapType("TLS"), OpenSslEapTlsPeer::kAlreadyEnabled);
+  ASSERT_EQ(peer->CreateConnection(), 0u);
   EXPECT_EQ(Process(*peer.p, Request(4, 21, {0x20})), 0);
   EXPECT_EQ(Respond(*peer.p), (Bytes{2, 4, 0, 6, 3, 13}));
   EXPECT_EQ(Process(*peer.p, Request(5, 21, {0x20})), 0);
@@ -395,7 +395,7 @@ TEST_F(EapTlsPeerTest, NakProposesEachEnabledTypeOnce) {
 // PEAP: a version above our range is answered with our highest; once fixed, another version
 // is refused.
 TEST_F(EapTlsPeerTest, PeapVersionIsNegotiatedOnce) {
-  Ref<EapTlsPeer> peer(NewPeer(context_, 0, "PEAP"));
+  Ref<OpenSslEapTlsPeer> peer(NewPeer(context_, 0, "PEAP"));
   std::uint32_t version = 9;
   EXPECT_EQ(peer->GetPeapVersion(&version), -1);
   ASSERT_EQ(Process(*peer.p, Request(1, 25, {0x22})), 0);
@@ -441,7 +441,7 @@ TEST(TlsPrfCore, MatchesOpenSslTls1Prf) {
 
 // Labels up to 256 characters are taken; a longer one leaves the output untouched.
 TEST_F(EapTlsPeerTest, LabelLengthLimit) {
-  Ref<EapTlsPeer> peer(NewPeer(context_));
+  Ref<OpenSslEapTlsPeer> peer(NewPeer(context_));
   EapTlsTestServer server(Certs().server, {.maxVersion = TLS1_VERSION});
   ASSERT_EQ(Run(server, peer.p).verdict, EapTlsTestServer::Verdict::kSuccess);
   const std::string longest(256, 'k');

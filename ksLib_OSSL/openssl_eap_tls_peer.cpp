@@ -1,4 +1,4 @@
-#include "ksLib_OSSL/eap_tls_peer.h"
+#include "ksLib_OSSL/openssl_eap_tls_peer.h"
 
 #include <strings.h>
 
@@ -6,6 +6,8 @@
 #include <new>
 
 #include <dcf/dcfEapHeader.h>
+
+#include "ksLib_OSSL/tls_prf.h"
 
 namespace {
 
@@ -40,61 +42,73 @@ void WriteHeader(std::uint8_t* out, std::uint8_t identifier, std::uint32_t eapLe
 
 }  // namespace
 
-EapTlsPeer::EapTlsPeer(TlsContext* context)
+OpenSslEapTlsPeer::OpenSslEapTlsPeer(TlsContext* context)
     : resumptionTimeout_(context->DefaultResumptionTimeout()) {
   context->AddRef();
   context_.Attach(context);
 }
 
-EapTlsPeer::~EapTlsPeer() { connection_.reset(); }
+OpenSslEapTlsPeer::~OpenSslEapTlsPeer() { connection_.reset(); }
 
-std::int32_t EapTlsPeer::EnableEapType(const char* name) {
+std::uint32_t OpenSslEapTlsPeer::EnableEapType(const char* name) {
+  constexpr std::uint32_t kUnknownName = 0xFFFFFFFF;
   std::uint32_t index = 0;
-  if (name == nullptr) return -1;
+  if (name == nullptr) return kUnknownName;
   if (strcasecmp(name, "TLS") == 0) index = 0;
   else if (strcasecmp(name, "TTLS") == 0) index = 1;
   else if (strcasecmp(name, "PEAP") == 0) index = 3;
-  else return -1;
+  else return kUnknownName;
   if (types_[index].enabled) return kAlreadyEnabled;
   types_[index].enabled = true;
   enabled_[enabledCount_++] = index;
   return 0;
 }
 
-std::int32_t EapTlsPeer::SetMaxMessageSize(std::uint32_t bytes) {
+std::uint32_t OpenSslEapTlsPeer::SetMaxMessageSize(std::uint32_t bytes) {
   maxMessageSize_ = bytes;
   return 0;
 }
 
-std::int32_t EapTlsPeer::SetPeapVersionRange(std::uint32_t lowest, std::uint32_t highest) {
+std::uint32_t OpenSslEapTlsPeer::SetPeapVersionRange(std::uint32_t lowest, std::uint32_t highest) {
   peapMin_ = static_cast<std::uint8_t>(std::min<std::uint32_t>(lowest, 0xFF));
   peapMax_ = highest < 2 ? static_cast<std::uint8_t>(highest) : 1;
   return 0;
 }
 
-std::int32_t EapTlsPeer::SetSessionResumptionTimeout(std::uint32_t seconds) {
+std::uint32_t OpenSslEapTlsPeer::SetSessionResumptionTimeout(std::uint32_t seconds) {
   resumptionTimeout_ = seconds;
   return 0;
 }
 
-std::int32_t EapTlsPeer::CreateConnection() {
+std::uint32_t OpenSslEapTlsPeer::CreateConnection() {
   auto* made = new (std::nothrow) TlsConnection(*context_, *this);
   if (made == nullptr) return TlsContext::kOutOfMemory;
   connection_.reset(made);
-  return connection_->Open(resumptionTimeout_, &chainVerdictHook_);
+  return static_cast<std::uint32_t>(connection_->Open(resumptionTimeout_, &chainVerdictHook_));
 }
 
-std::int32_t EapTlsPeer::SetChainVerifyHook(ChainVerdictCallback callback, void* argument) {
+std::uint32_t OpenSslEapTlsPeer::SetExternalSigner(ExternalSigner signer, void* argument) {
+  signer_ = signer;
+  signerArgument_ = argument;
+  return 0;
+}
+
+std::int32_t OpenSslEapTlsPeer::DeriveKeyMaterial(const char* label, std::uint8_t* out,
+                                                  std::uint32_t length) const {
+  return TlsPrf(*this, label, out, length);
+}
+
+std::uint32_t OpenSslEapTlsPeer::SetChainVerifyHook(ChainVerifyHook callback, void* argument) {
   chainVerdictHook_ = {callback, argument};
   if (connection_) connection_->SetChainVerifyHook(&chainVerdictHook_);
   return 0;
 }
 
-bool EapTlsPeer::IsPeap() const { return eapType_ == kTypePeap; }
+bool OpenSslEapTlsPeer::IsPeap() const { return eapType_ == kTypePeap; }
 
-std::uint8_t EapTlsPeer::VersionBits() const { return IsPeap() ? peapVersion_ : 0; }
+std::uint8_t OpenSslEapTlsPeer::VersionBits() const { return IsPeap() ? peapVersion_ : 0; }
 
-std::int32_t EapTlsPeer::ProcessRequest(const std::uint8_t* packet, std::uint32_t length) {
+std::int32_t OpenSslEapTlsPeer::ProcessRequest(const std::uint8_t* packet, std::uint32_t length) {
   std::uint8_t code = 0;
   std::uint8_t identifier = 0;
   std::uint16_t eapLength = 0;
@@ -227,7 +241,7 @@ std::int32_t EapTlsPeer::ProcessRequest(const std::uint8_t* packet, std::uint32_
   return -1;
 }
 
-std::int32_t EapTlsPeer::AfterPump() {
+std::int32_t OpenSslEapTlsPeer::AfterPump() {
   responseState_ = kOutputPending;
   if (!handshakeSeen_ && connection_->state() != TlsConnection::kEstablished) return 0;
   if (!handshakeSeen_) {
@@ -238,7 +252,7 @@ std::int32_t EapTlsPeer::AfterPump() {
   return 0;
 }
 
-std::int32_t EapTlsPeer::BuildEmptyResponse(std::uint8_t* buffer, std::uint32_t size,
+std::int32_t OpenSslEapTlsPeer::BuildEmptyResponse(std::uint8_t* buffer, std::uint32_t size,
                                             std::uint32_t* length) const {
   if (size < kFramingHeader) return -1;
   WriteHeader(buffer, lastId_, kFramingHeader, eapType_);
@@ -247,7 +261,7 @@ std::int32_t EapTlsPeer::BuildEmptyResponse(std::uint8_t* buffer, std::uint32_t 
   return 0;
 }
 
-std::int32_t EapTlsPeer::GetResponse(std::uint8_t* buffer, std::uint32_t size,
+std::int32_t OpenSslEapTlsPeer::GetResponse(std::uint8_t* buffer, std::uint32_t size,
                                      std::uint32_t* length) {
   if (buffer == nullptr || length == nullptr) return -1;
   switch (responseState_) {
@@ -309,7 +323,7 @@ std::int32_t EapTlsPeer::GetResponse(std::uint8_t* buffer, std::uint32_t size,
   return 0;
 }
 
-bool EapTlsPeer::NetworkOutput(const std::uint8_t* bytes, std::uint32_t count) {
+bool OpenSslEapTlsPeer::NetworkOutput(const std::uint8_t* bytes, std::uint32_t count) {
   try {
     outgoing_.Append(bytes, count);
   } catch (const std::bad_alloc&) {
@@ -318,7 +332,7 @@ bool EapTlsPeer::NetworkOutput(const std::uint8_t* bytes, std::uint32_t count) {
   return true;
 }
 
-bool EapTlsPeer::ApplicationData(const std::uint8_t* bytes, std::uint32_t count) {
+bool OpenSslEapTlsPeer::ApplicationData(const std::uint8_t* bytes, std::uint32_t count) {
   try {
     tunnel_.Append(bytes, count);
   } catch (const std::bad_alloc&) {
@@ -327,30 +341,30 @@ bool EapTlsPeer::ApplicationData(const std::uint8_t* bytes, std::uint32_t count)
   return true;
 }
 
-std::int32_t EapTlsPeer::GetTlsStatus(std::uint32_t* status) const {
+std::int32_t OpenSslEapTlsPeer::GetTlsStatus(std::uint32_t* status) const {
   if (!handshakeSeen_) *status = 0;
   else if (selected_ == 0 || responseState_ != kOutputPending) *status = kHandshakeDone;
   else *status = kHandshakeDone | kTunnelOpen | (handshakeOutputSent_ ? kHandshakeOutputSent : 0);
   return 0;
 }
 
-std::int32_t EapTlsPeer::GetLastTlsError(std::uint32_t* error) const {
+std::int32_t OpenSslEapTlsPeer::GetLastTlsError(std::uint32_t* error) const {
   *error = connection_ ? connection_->firstError() : 0;
   return 0;
 }
 
-std::int32_t EapTlsPeer::GetFirstAlert(std::uint32_t* alert) const {
+std::int32_t OpenSslEapTlsPeer::GetFirstAlert(std::uint32_t* alert) const {
   *alert = connection_ ? connection_->firstAlert() : 0;
   return 0;
 }
 
-std::int32_t EapTlsPeer::IsSessionResumed(bool* resumed) const {
+std::int32_t OpenSslEapTlsPeer::IsSessionResumed(bool* resumed) const {
   if (!connection_ || connection_->state() != TlsConnection::kEstablished) return -1;
   *resumed = SSL_session_reused(connection_->ssl()) == 1;
   return 0;
 }
 
-std::int32_t EapTlsPeer::GetCipherSuite(std::uint16_t* suite) const {
+std::int32_t OpenSslEapTlsPeer::GetCipherSuite(std::uint16_t* suite) const {
   if (!connection_ || connection_->state() != TlsConnection::kEstablished) return -1;
   const SSL_CIPHER* cipher = SSL_get_current_cipher(connection_->ssl());
   if (cipher == nullptr) return -1;
@@ -358,13 +372,13 @@ std::int32_t EapTlsPeer::GetCipherSuite(std::uint16_t* suite) const {
   return 0;
 }
 
-std::int32_t EapTlsPeer::GetPeapVersion(std::uint32_t* version) const {
+std::int32_t OpenSslEapTlsPeer::GetPeapVersion(std::uint32_t* version) const {
   if (!peapVersionFixed_) return -1;
   *version = peapVersion_;
   return 0;
 }
 
-std::int32_t EapTlsPeer::SaveSession() {
+std::int32_t OpenSslEapTlsPeer::SaveSession() {
   if (!connection_ || connection_->state() != TlsConnection::kEstablished) return -1;
   SSL* ssl = connection_->ssl();
   SSL_SESSION* session = SSL_get_session(ssl);
@@ -376,7 +390,7 @@ std::int32_t EapTlsPeer::SaveSession() {
   return 0;
 }
 
-std::int32_t EapTlsPeer::DropSession() {
+std::int32_t OpenSslEapTlsPeer::DropSession() {
   if (!connection_ || connection_->ssl() == nullptr) return -1;
   context_->ForgetSession(SSL_get_session(connection_->ssl()));
   return 0;
