@@ -21,6 +21,22 @@ namespace tls_testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// A CA with a server and a client certificate under it (RSA, made once per test program).
+struct TestPki {
+  capi::testing::TestCertificate ca =
+      capi::testing::MakeCertificate("Test CA", {.isCa = true, .rsa = true});
+  capi::testing::TestCertificate server =
+      capi::testing::MakeCertificate("radius.example", {.issuer = &ca, .serial = 2, .rsa = true});
+  capi::testing::TestCertificate client =
+      capi::testing::MakeCertificate("alice", {.issuer = &ca, .serial = 3, .rsa = true,
+                                               .extendedKeyUsage = "clientAuth"});
+};
+
+inline const TestPki& Pki() {
+  static const TestPki* const pki = new TestPki;
+  return *pki;
+}
+
 struct ServerOptions {
   int maxVersion = TLS1_2_VERSION;
   int minVersion = TLS1_VERSION;

@@ -45,16 +45,7 @@ struct Judge {
   }
 };
 
-struct Certificates {
-  TestCertificate ca = MakeCertificate("Test CA", {.isCa = true, .rsa = true});
-  TestCertificate server = MakeCertificate("radius.example", {.issuer = &ca, .serial = 2, .rsa = true});
-  TestCertificate client = MakeCertificate("alice", {.issuer = &ca, .serial = 3, .rsa = true});
-};
-
-const Certificates& Certs() {
-  static const Certificates* certificates = new Certificates;
-  return *certificates;
-}
+const tls_testing::TestPki& Certs() { return tls_testing::Pki(); }
 
 class EapTlsPeerTest : public ::testing::Test {
  protected:
@@ -69,7 +60,7 @@ class EapTlsPeerTest : public ::testing::Test {
     EXPECT_EQ(TlsContext::Create(config, &context), 0);
     config->Release();
     if (withClientCertificate) {
-      const Certificates& c = Certs();
+      const tls_testing::TestPki& c = Certs();
       EXPECT_EQ(context->UseCertificateDer(TlsContext::kDer, c.client.der.data(),
                                            static_cast<std::uint32_t>(c.client.der.size())),
                 0);

@@ -43,6 +43,19 @@ std::int32_t ReadCertificate(std::uint32_t type, const std::uint8_t* bytes, std:
   return 0;
 }
 
+// Reads one certificate and hands it to `install` (an OpenSSL call, 1 on success); 0, the
+// reader's code, or `refused`. OpenSSL's error queue is left clean.
+template <class Install>
+std::int32_t LoadCertificate(std::uint32_t type, const std::uint8_t* bytes, std::uint32_t length,
+                             std::int32_t refused, Install install) {
+  X509* read = nullptr;
+  std::int32_t result = ReadCertificate(type, bytes, length, &read);
+  std::unique_ptr<X509, X509Free> certificate(read);
+  if (result == 0 && install(certificate.get()) != 1) result = refused;
+  if (result != 0) ERR_clear_error();
+  return result;
+}
+
 }  // namespace
 
 TlsContext::TlsContext(TlsConfig* config) : dhExponentBits_(config->DhExponentBits()) {
@@ -115,35 +128,17 @@ std::int32_t TlsContext::SetVerifyPeer(bool required) {
 
 std::int32_t TlsContext::UseCertificateDer(std::uint32_t type, const std::uint8_t* bytes,
                                            std::uint32_t length) {
-  X509* read = nullptr;
-  const std::int32_t result = ReadCertificate(type, bytes, length, &read);
-  std::unique_ptr<X509, X509Free> certificate(read);
-  if (result != 0) {
-    ERR_clear_error();
-    return result;
-  }
-  if (SSL_CTX_use_certificate(context_, certificate.get()) != 1) {
-    ERR_clear_error();
-    return kCertificateRefused;
-  }
-  return 0;
+  return LoadCertificate(type, bytes, length, kCertificateRefused, [this](X509* certificate) {
+    return SSL_CTX_use_certificate(context_, certificate);
+  });
 }
 
 std::int32_t TlsContext::AddChainCertificateDer(std::uint32_t type, const std::uint8_t* bytes,
                                                 std::uint32_t length) {
-  X509* read = nullptr;
-  const std::int32_t result = ReadCertificate(type, bytes, length, &read);
-  std::unique_ptr<X509, X509Free> certificate(read);
-  if (result != 0) {
-    ERR_clear_error();
-    return result;
-  }
   // add1: the context takes its own reference.
-  if (SSL_CTX_add1_chain_cert(context_, certificate.get()) != 1) {
-    ERR_clear_error();
-    return kChainCertificateRefused;
-  }
-  return 0;
+  return LoadCertificate(type, bytes, length, kChainCertificateRefused, [this](X509* certificate) {
+    return SSL_CTX_add1_chain_cert(context_, certificate);
+  });
 }
 
 std::int32_t TlsContext::UsePrivateKeyDer(const std::uint8_t* bytes, std::uint32_t length) {

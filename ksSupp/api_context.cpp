@@ -83,16 +83,3 @@ CertList* ApiContext::CreateCertList(const DerCertificate* certificates, std::ui
   list->AddRef();  // the caller's reference
   return list.Get();
 }
-
-IdentityTlsCredential* ApiContext::CreateTlsContext(std::uint32_t location,
-                                                    const std::uint8_t* hash) {
-  auto* credential = new IdentityTlsCredential();
-  if (location != 0 && hash != nullptr) {
-    credential->hasHash = true;
-    std::memcpy(credential->hash, hash, sizeof credential->hash);
-  }
-  // The library has no TLS context to build yet: the credential says so, and the TLS
-  // methods, which check it before they start, refuse to run.
-  credential->status = IdentityTlsCredential::kContextFailed;
-  return credential;
-}

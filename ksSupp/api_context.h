@@ -46,11 +46,19 @@ public:
 
   // The TLS credential of an identity: location 0 none, 1 the current user's "my" store, 2
   // the local machine's; hash the certificate's SHA-1 or null. One reference for the caller.
+  // Its status is 0 with a client context (with the certificate, its chain and its key when
+  // a location was given), 0xC000 when the certificate is not there, 0x7000 when the
+  // context, the chain or the key could not be had. Failures of the certificate library are
+  // thrown as dcfRunTimeException.
   IdentityTlsCredential* CreateTlsContext(std::uint32_t location, const std::uint8_t* hash);
 
 private:
   ApiContext();
   ~ApiContext() override = default;
+
+  // The body of CreateTlsContext: the credential's status, hash and context.
+  void FillCredential(IdentityTlsCredential& credential, std::uint32_t location,
+                      const std::uint8_t* hash);
 
   // Released in the reverse order: TLS configuration, chain engine, certificate utility,
   // then the ids.

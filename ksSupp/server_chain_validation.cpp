@@ -6,10 +6,9 @@
 #include <ksstk.h>
 
 #include "ksSupp/api_context.h"
+#include "ksSupp/cert_utility_calls.h"
 
 namespace {
-
-constexpr const char* kSource = "ksCertUtility";
 
 // Trust flags of a chain.
 constexpr std::uint32_t kNotTimeValid = 0x1;
@@ -20,18 +19,6 @@ constexpr std::uint32_t kUntrustedRoot = 0x20;
 constexpr std::uint32_t kRevocationUnknown = 0x40;
 constexpr std::uint32_t kNotYetValid = 0x10000000;
 
-// A failure code of the certificate library ends the validation.
-void Check(HRESULT result, const char* message, std::int32_t line) {
-  if (!FAILED(result)) return;
-  dcfRunTimeException failure(message);
-  failure.SetCode(result);
-  dcfThrowRunTimeException(failure, line, kSource);
-}
-
-bool Accepted(HRESULT result, VARIANT_BOOL accepted) {
-  return result == S_OK && accepted == VARIANT_TRUE;
-}
-
 // The chain built from the certificates, or null when the engine built none.
 ksCertChain* BuildChain(ksCertChainEngine& engine, const CertList& list) {
   if (list.Count() == 0) return nullptr;
@@ -40,7 +27,8 @@ ksCertChain* BuildChain(ksCertChainEngine& engine, const CertList& list) {
     ksCertChainValidation* made = nullptr;
     const HRESULT result = engine.CreateValidation(&made);
     validation.Attach(made);
-    Check(result, "error return from CreateValidation in ksCertChainEngine", __LINE__);
+    CheckCertUtility(result, "error return from CreateValidation in ksCertChainEngine",
+                     __LINE__);
     if (result != S_OK || !validation) return nullptr;
   }
   for (std::uint32_t i = 0; i < list.Count(); ++i) {
@@ -48,12 +36,12 @@ ksCertChain* BuildChain(ksCertChainEngine& engine, const CertList& list) {
     VARIANT_BOOL accepted = VARIANT_FALSE;
     if (i == 0) {
       const HRESULT result = validation->SetEndCert(der.Data(), der.Length(), &accepted);
-      Check(result, "error return from SetEndCert in ksCertChainValidation", __LINE__);
-      if (!Accepted(result, accepted)) return nullptr;
+      CheckCertUtility(result, "error return from SetEndCert in ksCertChainValidation", __LINE__);
+      if (!CertUtilityAccepted(result, accepted)) return nullptr;
     } else {
       const HRESULT result = validation->AddCert(der.Data(), der.Length(), &accepted);
-      Check(result, "error return from AddCert in ksCertChainValidation", __LINE__);
-      if (!Accepted(result, accepted)) return nullptr;
+      CheckCertUtility(result, "error return from AddCert in ksCertChainValidation", __LINE__);
+      if (!CertUtilityAccepted(result, accepted)) return nullptr;
     }
   }
   ksCertChain* chain = nullptr;
@@ -62,28 +50,8 @@ ksCertChain* BuildChain(ksCertChainEngine& engine, const CertList& list) {
     chain->Release();
     chain = nullptr;
   }
-  Check(result, "error return from CreateChain in ksCertChainValidation", __LINE__);
+  CheckCertUtility(result, "error return from CreateChain in ksCertChainValidation", __LINE__);
   return chain;
-}
-
-// The DER bytes of a certificate; a success code other than S_OK leaves them empty.
-void ExportDer(ksCert& cert, dcfByteArray& der) {
-  constexpr std::uint32_t kFirstSize = 64;
-  constexpr int kAttempts = 4;  // the size the library reports must fit the next try
-  dcfByteArray buffer;
-  buffer.Resize(kFirstSize);
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    std::uint32_t length = 0;
-    const HRESULT result =
-        cert.ExportCert(kCertExportDer, nullptr, 0, buffer.Data(), buffer.Length(), &length);
-    Check(result, "error return from ExportCert call in certificate utility object", __LINE__);
-    if (result != S_OK) return;
-    if (length <= buffer.Length()) {
-      der.Assign(buffer.Data(), length);
-      return;
-    }
-    buffer.Resize(length);
-  }
 }
 
 }  // namespace
@@ -107,23 +75,18 @@ std::int32_t ApiContext::ValidateServerChain(const CertList& list, CertList** ch
   if (!chain) return KSSTK_CHAIN_OTHER_FAILURE;
 
   std::int32_t flags = static_cast<std::int32_t>(kUntrustedRoot);
-  Check(chain->get_Trust(&flags), "error return from get_Trust in ksCertChain", __LINE__);
+  CheckCertUtility(chain->get_Trust(&flags), "error return from get_Trust in ksCertChain",
+                   __LINE__);
   auto trust = static_cast<std::uint32_t>(flags);
   std::int32_t count = 0;
-  Check(chain->get_NumCerts(&count),
+  CheckCertUtility(chain->get_NumCerts(&count),
         "error return from get_NumCerts call in certificate utility object", __LINE__);
   if (count <= 0) trust |= kNotValidForUsage;
 
   dcfComPtr<CertList> built;
   built.Attach(CertList::Create(this));
   for (std::int32_t i = 0; i < count; ++i) {
-    dcfComPtr<ksCert> cert;
-    {
-      ksCert* got = nullptr;
-      const HRESULT result = chain->get_Cert(i, &got);
-      cert.Attach(got);
-      Check(result, "error return from get_Cert call in certificate utility object", __LINE__);
-    }
+    dcfComPtr<ksCert> cert = ChainCertificate(*chain, i);
     if (!cert) {
       trust |= kNotValidForUsage;
       continue;
@@ -131,12 +94,13 @@ std::int32_t ApiContext::ValidateServerChain(const CertList& list, CertList** ch
     if (i == 0) {
       VARIANT_BOOL valid = VARIANT_FALSE;
       const HRESULT result = cert->CheckUsage(kCertUsageServerAuth, &valid);
-      Check(result, "error return from CheckUsage call in certificate utility object", __LINE__);
-      if (!Accepted(result, valid)) trust |= kNotValidForUsage;
+      CheckCertUtility(result, "error return from CheckUsage call in certificate utility object",
+                       __LINE__);
+      if (!CertUtilityAccepted(result, valid)) trust |= kNotValidForUsage;
     }
     DerBlob* blob = DerBlob::Create(nullptr, 0);
     built->Append(blob);
-    ExportDer(*cert, blob->Bytes());
+    ExportCertificateDer(*cert, blob->Bytes());
   }
   built->AddRef();
   *chainList = built.Get();

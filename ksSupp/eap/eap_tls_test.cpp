@@ -18,15 +18,7 @@ using capi::testing::TestCertificate;
 using tls_testing::Bytes;
 using tls_testing::EapTlsTestServer;
 
-struct Certificates {
-  TestCertificate ca = MakeCertificate("Test CA", {.isCa = true, .rsa = true});
-  TestCertificate server = MakeCertificate("radius.example", {.issuer = &ca, .serial = 2, .rsa = true});
-};
-
-const Certificates& Certs() {
-  static const Certificates* certificates = new Certificates;
-  return *certificates;
-}
+const tls_testing::TestPki& Certs() { return tls_testing::Pki(); }
 
 class EapTlsTest : public ::testing::Test {
  protected:
