@@ -6,6 +6,7 @@
 #include <openssl/kdf.h>
 #include <openssl/params.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -203,6 +204,28 @@ TEST_F(EapTlsPeerTest, LongMessageLeavesInFragments) {
   }
   EXPECT_EQ(carried, total);
   EXPECT_GT(total, 2 * buffer);
+}
+
+// An EAP packet holds at most 65535 bytes: with a larger buffer, a longer message still
+// leaves in fragments whose EAP length fits its 16-bit field.
+TEST_F(EapTlsPeerTest, FragmentsNeverExceedTheEapLengthField) {
+  Ref<TlsContext> context(MakeContext(true));
+  for (int i = 0; i < 150; ++i) {  // a client chain of about 100 KB
+    ASSERT_EQ(context->AddChainCertificateDer(TlsContext::kDer, Certs().ca.der.data(),
+                                              static_cast<std::uint32_t>(Certs().ca.der.size())),
+              0);
+  }
+  Ref<OpenSslEapTlsPeer> peer(NewPeer(context.p));
+  EapTlsTestServer server(Certs().server, {.trustedClientIssuer = &Certs().ca,
+                                           .requireClientCertificate = true});
+  const auto conversation = Run(server, peer.p, 100000);
+  std::size_t longest = 0;
+  for (const Bytes& r : conversation.responses) {
+    ASSERT_GE(r.size(), 6u);
+    EXPECT_EQ(r.size(), std::size_t{r[2]} << 8 | r[3]);
+    longest = std::max(longest, r.size());
+  }
+  EXPECT_EQ(longest, 65535u);
 }
 
 // The host's verdict is the engine's: a refused chain fails the handshake with the matching
