@@ -67,7 +67,7 @@ function(zl_tests name)
     PROPERTIES ${properties})
 endfunction()
 
-# zl_fuzzer(name SOURCE f DEPS l...): a libFuzzer harness, built only in the fuzz preset.
+# zl_fuzzer(name SOURCE f DEPS l...): a libFuzzer harness, built where ZL_FUZZ is on (presets asan, fuzz).
 function(zl_fuzzer name)
   cmake_parse_arguments(A "" "SOURCE" "DEPS" ${ARGN})
   if(NOT ZL_FUZZ)

@@ -20,7 +20,7 @@ using Bytes = std::vector<std::uint8_t>;
 class FakeLink : public RefCounted {};
 
 // The engine's part of the services, recorded.
-class EnginePaeServices : public LinkPaeServices {
+class EnginePaeServices final : public LinkPaeServices {
  public:
   using LinkPaeServices::LinkPaeServices;
   unsigned masterKeys = 0;
