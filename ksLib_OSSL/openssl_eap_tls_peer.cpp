@@ -5,40 +5,21 @@
 #include <algorithm>
 #include <new>
 
+#include <dcf/dcfBytes.h>
 #include <dcf/dcfEapHeader.h>
 
 #include "ksLib_OSSL/tls_prf.h"
 
 namespace {
 
-constexpr std::uint8_t kCodeRequest = 1;
-constexpr std::uint8_t kCodeResponse = 2;
-constexpr std::uint8_t kTypeNak = 3;
-constexpr std::uint8_t kTypePeap = 25;
-
 constexpr std::uint8_t kFlagLength = 0x80;
 constexpr std::uint8_t kFlagMore = 0x40;
 constexpr std::uint8_t kFlagStart = 0x20;
 constexpr std::uint8_t kVersionBits = 0x03;
 
-constexpr std::uint32_t kTypedHeader = 5;     // code, identifier, length, type
-constexpr std::uint32_t kFramingHeader = 6;   // ... and the flags byte
+constexpr std::uint32_t kFramingHeader = 6;   // the typed header and the flags byte
 constexpr std::uint32_t kLengthField = 4;
 constexpr std::uint32_t kMaxEapLength = 0xFFFF;
-
-std::uint32_t ReadBigEndian32(const std::uint8_t* bytes) {
-  return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
-         std::uint32_t{bytes[2]} << 8 | bytes[3];
-}
-
-void WriteHeader(std::uint8_t* out, std::uint8_t identifier, std::uint32_t eapLength,
-                 std::uint8_t type) {
-  out[0] = kCodeResponse;
-  out[1] = identifier;
-  out[2] = static_cast<std::uint8_t>(eapLength >> 8);
-  out[3] = static_cast<std::uint8_t>(eapLength);
-  out[4] = type;
-}
 
 }  // namespace
 
@@ -104,7 +85,7 @@ std::uint32_t OpenSslEapTlsPeer::SetChainVerifyHook(ChainVerifyHook callback, vo
   return 0;
 }
 
-bool OpenSslEapTlsPeer::IsPeap() const { return eapType_ == kTypePeap; }
+bool OpenSslEapTlsPeer::IsPeap() const { return eapType_ == kEapTypePeap; }
 
 std::uint8_t OpenSslEapTlsPeer::VersionBits() const { return IsPeap() ? peapVersion_ : 0; }
 
@@ -112,14 +93,14 @@ std::int32_t OpenSslEapTlsPeer::ProcessRequest(const std::uint8_t* packet, std::
   std::uint8_t code = 0;
   std::uint8_t identifier = 0;
   std::uint16_t eapLength = 0;
-  if (packet == nullptr || length < kTypedHeader ||
-      !ParseEapHeader(packet, length, code, identifier, eapLength) || eapLength < kTypedHeader ||
-      code != kCodeRequest) {
+  if (packet == nullptr || length < kEapTypedHeaderSize ||
+      !ParseEapHeader(packet, length, code, identifier, eapLength) || eapLength < kEapTypedHeaderSize ||
+      code != kEapCodeRequest) {
     return -1;
   }
   const std::uint8_t type = packet[4];
-  const std::uint8_t* data = packet + kTypedHeader;
-  std::uint32_t dataLength = eapLength - kTypedHeader;
+  const std::uint8_t* data = packet + kEapTypedHeaderSize;
+  std::uint32_t dataLength = eapLength - kEapTypedHeaderSize;
 
   // Which of our types the conversation uses: chosen by the first request we accept.
   std::int32_t selected = selected_;
@@ -138,7 +119,7 @@ std::int32_t OpenSslEapTlsPeer::ProcessRequest(const std::uint8_t* packet, std::
   } else if (type != eapType_) {
     return -1;
   }
-  const bool peap = type == kTypePeap;
+  const bool peap = type == kEapTypePeap;
 
   // The framing, worked out on copies: a rejected request changes nothing.
   Event event = Event::kEmpty;
@@ -161,8 +142,8 @@ std::int32_t OpenSslEapTlsPeer::ProcessRequest(const std::uint8_t* packet, std::
     }
     bool decided = false;
     if ((flags & kFlagLength) != 0) {
-      if (dataLength < kLengthField) return -1;
-      const std::uint32_t total = ReadBigEndian32(data);
+      std::uint32_t total = 0;
+      if (!ReadBigEndian32(data, dataLength, total)) return -1;
       data += kLengthField;
       dataLength -= kLengthField;
       // The announced size bounds the reassembly before any byte of it is kept.
@@ -255,7 +236,7 @@ std::int32_t OpenSslEapTlsPeer::AfterPump() {
 std::int32_t OpenSslEapTlsPeer::BuildEmptyResponse(std::uint8_t* buffer, std::uint32_t size,
                                             std::uint32_t* length) const {
   if (size < kFramingHeader) return -1;
-  WriteHeader(buffer, lastId_, kFramingHeader, eapType_);
+  WriteEapResponseHeader(buffer, lastId_, eapType_, static_cast<std::uint16_t>(kFramingHeader));
   buffer[5] = VersionBits();
   *length = kFramingHeader;
   return 0;
@@ -267,7 +248,7 @@ std::int32_t OpenSslEapTlsPeer::GetResponse(std::uint8_t* buffer, std::uint32_t 
   switch (responseState_) {
     case kNotStarted:
       if (nakIndex_ >= enabledCount_ || size < kFramingHeader) return -1;
-      WriteHeader(buffer, lastId_, kFramingHeader, kTypeNak);
+      WriteEapResponseHeader(buffer, lastId_, kEapTypeNak, static_cast<std::uint16_t>(kFramingHeader));
       buffer[5] = types_[enabled_[nakIndex_++]].eapType;
       *length = kFramingHeader;
       return 0;
@@ -303,7 +284,7 @@ std::int32_t OpenSslEapTlsPeer::GetResponse(std::uint8_t* buffer, std::uint32_t 
     flags |= kFlagMore;
     chunk = room - header;
   }
-  WriteHeader(buffer, lastId_, header + chunk, eapType_);
+  WriteEapResponseHeader(buffer, lastId_, eapType_, static_cast<std::uint16_t>(header + chunk));
   buffer[5] = flags;
   if (header > kFramingHeader) {
     buffer[6] = static_cast<std::uint8_t>(total >> 24);

@@ -9,7 +9,7 @@
 #include "ksLib_OSSL/openssl_eap_tls_peer.h"
 #include "ksSupp/eap/eap_method.h"
 #include "ksSupp/eap/ms_chap.h"
-#include "ksSupp/eap_packet.h"
+#include <dcf/dcfEapHeader.h>
 #include "ksSupp/trace.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "ksSupp/eap/eap_status.h"
 #include "ksSupp/eap_method_host_services.h"
-#include "ksSupp/eap_packet.h"
+#include <dcf/dcfEapHeader.h>
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "ksSupp/eap/eap_tls.h"
 #include "ksSupp/eap/eap_token_card.h"
 #include "ksSupp/eap_method_host.h"
-#include "ksSupp/eap_packet.h"
+#include <dcf/dcfEapHeader.h>
 
 EapMethod* createEapMethod(EapMethodHost* host, std::uint32_t type) {
   EapMethodHostServices* services = host != nullptr ? host->Services() : nullptr;

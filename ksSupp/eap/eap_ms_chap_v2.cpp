@@ -10,7 +10,7 @@
 #include "ksSupp/eap/ms_chap_failure.h"
 #include "ksSupp/eap/ms_chap_password_change.h"
 #include "ksSupp/eap_method_host_services.h"
-#include "ksSupp/eap_packet.h"
+#include <dcf/dcfEapHeader.h>
 
 namespace {
 

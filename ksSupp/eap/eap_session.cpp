@@ -6,7 +6,7 @@
 
 #include "ksSupp/eap/eap_status.h"
 #include "ksSupp/eap_method_host.h"
-#include "ksSupp/eap_packet.h"
+#include <dcf/dcfEapHeader.h>
 #include "ksSupp/eap_type_list.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "ksSupp/eap/fake_eap_method_host.h"
 #include "ksSupp/eap/ms_chap_failure.h"
 #include "ksSupp/eap/scripted_eap_method.h"
-#include "ksSupp/eap_packet.h"
+#include <dcf/dcfEapHeader.h>
 #include "ksSupp/eap_type_list.h"
 
 namespace {

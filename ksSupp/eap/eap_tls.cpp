@@ -3,7 +3,7 @@
 #include "ksLib_OSSL/eap_tls_peer.h"
 #include "ksSupp/eap/eap_status.h"
 #include "ksSupp/eap_method_host.h"
-#include "ksSupp/eap_packet.h"
+#include <dcf/dcfEapHeader.h>
 
 namespace {
 

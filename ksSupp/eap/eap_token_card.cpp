@@ -6,7 +6,7 @@
 
 #include "ksSupp/eap/eap_status.h"
 #include "ksSupp/eap_method_host_services.h"
-#include "ksSupp/eap_packet.h"
+#include <dcf/dcfEapHeader.h>
 
 EapTokenCard::EapTokenCard(EapMethodHostServices* host, bool promptOnly)
     : OneRoundEapMethod(host, kEapBaseTokenCard), promptOnly_(promptOnly) {}

@@ -1,7 +1,7 @@
 #include "ksSupp/eap/one_round_eap_method.h"
 
 #include "ksSupp/eap/eap_status.h"
-#include "ksSupp/eap_packet.h"
+#include <dcf/dcfEapHeader.h>
 
 OneRoundEapMethod::OneRoundEapMethod(EapMethodHostServices* host, std::uint32_t statusBase)
     : EapMethod(host, statusBase) {

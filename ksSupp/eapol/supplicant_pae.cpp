@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "ksSupp/eap/eap_status.h"
-#include "ksSupp/eap_packet.h"
+#include <dcf/dcfEapHeader.h>
 #include "ksSupp/eapol/eapol_frame.h"
 #include "ksSupp/eapol/pae_method_host.h"
 #include "ksSupp/identity.h"
