@@ -186,6 +186,10 @@ TEST(StartHardware, EveryFaultEndsTheStartAndLeavesNothingBehind) {
       {"hardware specification after 20 ms", [](auto& k) { k.hardwareSpecLatency = 20ms; }, NDIS_STATUS_SUCCESS},
       {"one memory window", [](auto& k) { k.memoryWindows = 1; }, NDIS_STATUS_FAILURE},
       {"PCI identity unreadable", [](auto& k) { k.pciReadLimit = 0; }, NDIS_STATUS_FAILURE},
+      // A ring register must lie inside window 0: 16 bits of 0x14000 would look like 0x4000.
+      {"ring register beyond window 0", [](auto& k) { k.reportTxRingRegister = 0x14000; }, NDIS_STATUS_FAILURE},
+      {"ring register at the window's last word", [](auto& k) { k.reportTxRingRegister = 0xFFFC; }, NDIS_STATUS_SUCCESS},
+      {"ring register in the window's last bytes", [](auto& k) { k.reportTxRingRegister = 0xFFFE; }, NDIS_STATUS_FAILURE},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

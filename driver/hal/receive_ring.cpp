@@ -81,9 +81,9 @@ void HandUp(HalAdapter* hal, std::uint32_t index, ReceiveRecord* full, ReceiveRe
   full->SignalDbm = static_cast<LONG>(rssi) - kRssiToDbm;
   full->RateCode = SharedByte(d + kRate);
   hal->rx.lastSignalDbm = full->SignalDbm;
-  PowerSaveFrameReceived(hal);
   CoreAdapter* core = hal->link.core;
   if (!IsManagementType(ChipFrameControl(full->Frame))) {
+    PowerSaveFrameReceived(hal);  // beacons keep coming: only traffic keeps the station awake
     FeedSignal(hal, full->SignalDbm);
     hal->rx.bytesReceived += full->Length;
   }

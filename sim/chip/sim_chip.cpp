@@ -195,7 +195,7 @@ void SimChip::doorbell(std::uint32_t value) {
   if (value & kDoorbellTransmit) {
     ++transmitDoorbells_;
     endDoze();  // the host has frames: the radio is needed now
-    schedule(knobs_.transmitLatency, "transmit ring", [this] { walkTransmitRing(); });
+    if (!knobs_.holdTransmit) schedule(knobs_.transmitLatency, "transmit ring", [this] { walkTransmitRing(); });
   }
   if (value & kDoorbellSleep) {
     ++sleepRequests_;
