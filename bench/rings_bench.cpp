@@ -17,11 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <new>
 #include <set>
 
+#include "bench/fastest_times_reporter.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/hal/testing/hal_harness.h"
 #include "sim/chip/chip_registers.h"
@@ -148,36 +148,21 @@ void MemcpyAnchor(benchmark::State& state) {
 BENCHMARK(RingLoopback)->Arg(64)->Arg(576)->Arg(1500);
 BENCHMARK(MemcpyAnchor)->Arg(64)->Arg(576)->Arg(1500);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
+void PrintRatios(const FastestTimesReporter& reporter) {
+  std::printf("\nloopback/memcpy time ratio per batch of %zu frames\n", kBatch);
+  for (std::size_t size : kSizes) {
+    const auto ratio = reporter.Ratio("RingLoopback/" + std::to_string(size), "MemcpyAnchor/" + std::to_string(size));
+    if (ratio) std::printf("ratio %5zu B: %.1f\n", size, *ratio);
   }
-  void PrintRatios() const {
-    std::printf("\nloopback/memcpy time ratio per batch of %zu frames\n", kBatch);
-    for (std::size_t size : kSizes) {
-      const auto ours = times_.find("RingLoopback/" + std::to_string(size));
-      const auto anchor = times_.find("MemcpyAnchor/" + std::to_string(size));
-      if (ours == times_.end() || anchor == times_.end()) continue;
-      std::printf("ratio %5zu B: %.1f\n", size, ours->second / anchor->second);
-    }
-  }
-
-private:
-  std::map<std::string, double> times_;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  FastestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  PrintRatios(reporter);
   loopback.reset();
   benchmark::Shutdown();
   return 0;
