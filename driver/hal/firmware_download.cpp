@@ -157,6 +157,7 @@ NDIS_STATUS StartHardware(HalAdapter* hal) {
   // 8. Radio again; sends may flow.
   if (SendRadioControl(hal) != NDIS_STATUS_SUCCESS) return NDIS_STATUS_FAILURE;
   hal->txBlockedUntilStart = false;
+  ResumeTransmission(hal);
   return NDIS_STATUS_SUCCESS;
 }
 

@@ -104,6 +104,7 @@ TEST(StartHardware, HardwareSpecificationAndFirstCommands) {
   EXPECT_EQ(h.chip.readRegister(0, 0x4008, AccessWidth::U32), h.hal()->rxRing.physical);
   EXPECT_EQ(TheStartedHalAdapter(), h.hal());
   EXPECT_FALSE(h.hal()->txBlockedUntilStart);
+  EXPECT_TRUE(h.hal()->txEnabled);  // sends may flow
 
   const auto& commands = h.chip.commands();
   std::vector<std::uint16_t> codes;

@@ -101,7 +101,6 @@ TEST(PowerSave, SleepsWhenTrafficStopsAndGetsTheBufferedFrameAfterTheWake) {
     Bytes association(kBssid.begin(), kBssid.end());
     association.insert(association.end(), {kAid, 0});
     SendSetAssociation(h.hal(), association, nullptr);
-    ResumeTransmission(h.hal());
     SetPowerMode(h.hal(), 2);
   });
   ap.beaconTick();

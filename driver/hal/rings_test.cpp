@@ -55,7 +55,6 @@ protected:
     ASSERT_EQ(h.start(), NDIS_STATUS_SUCCESS);
     h.scheduler.runFor(20ms);
     h.chip.attachAir(air);
-    h.run(DISPATCH_LEVEL, [&] { ResumeTransmission(h.hal()); });
   }
   void TearDown() override {
     EXPECT_TRUE(h.chip.protocolFaults().empty());
