@@ -56,10 +56,7 @@ protected:
     h.scheduler.runFor(20ms);
     h.chip.attachAir(air);
   }
-  void TearDown() override {
-    EXPECT_TRUE(h.chip.protocolFaults().empty());
-    h.chip.detachAir();
-  }
+  void TearDown() override { EXPECT_TRUE(h.chip.protocolFaults().empty()); }
   void kick() {
     h.run(DISPATCH_LEVEL, [&] { RunTransmitService(h.hal()); });
   }
@@ -73,8 +70,8 @@ protected:
       h.core.managementQueue.push_back(ChipFrame(0x08, 0x01, kBroadcast, body, static_cast<std::uint8_t>(i)));
   }
 
+  simchip::testing::RecordingAir air;  // outlives the chip, which leaves it when it goes
   HalHarness h;
-  simchip::testing::RecordingAir air;
 };
 
 TEST_F(RingsTest, TransmitServiceKeepsToItsLimitsThenEverythingLeaves) {

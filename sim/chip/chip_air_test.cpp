@@ -78,8 +78,6 @@ protected:
     }
     h.write(0, kTxRingRegister, tx.physical + kEntries * 2032);
   }
-  void TearDown() override { h.chip.detachAir(); }
-
   void command(Bytes record) {
     h.command(std::move(record));
     h.scheduler.runFor(1ms);
@@ -104,8 +102,8 @@ protected:
     command(record);
   }
 
+  RecordingAir air;  // outlives the chip, which leaves it when it goes
   ChipHarness h;
-  RecordingAir air;
   ndis::DmaSpace::Block rx, tx;
 };
 
