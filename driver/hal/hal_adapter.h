@@ -37,6 +37,9 @@ struct HalCoreLink {
   bool (*SendManagementFrame)(CoreAdapter*) = nullptr;
   std::uint32_t (*ManagementQueueLength)(const CoreAdapter*) = nullptr;
   bool (*PowerSaveAllowed)(CoreAdapter*) = nullptr;
+  // The data path's frame test: a frame (chip layout) that needs the radio awake, such as an
+  // EAPOL frame, ends power saving before it goes out. Null: no frame does.
+  bool (*FrameNeedsRadioAwake)(CoreAdapter*, const std::uint8_t* frame) = nullptr;
 };
 
 using CommandCompletion = void (*)(CoreAdapter*);

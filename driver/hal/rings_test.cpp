@@ -162,6 +162,23 @@ TEST_F(RingsTest, ProtectedFramesGoThroughTheCipherAndARefusedOneNeverLeaves) {
   EXPECT_EQ(air.sent.size(), 2u);
 }
 
+TEST_F(RingsTest, InPowerSaveFramesCarryThePowerManagementBitUnlessTheyNeedTheRadio) {
+  h.hal()->txPowerSaveFlags = 1;
+  h.core.managementQueue.push_back(ChipFrame(0x08, 0x01, kPeer, 4));
+  kick();
+  h.scheduler.runFor(5ms);
+  ASSERT_EQ(air.sent.size(), 1u);
+  EXPECT_EQ(air.sent[0].bytes[1], 0x11);
+
+  h.core.framesNeedRadio = true;  // an EAPOL frame, say: power saving ends first
+  h.core.managementQueue.push_back(ChipFrame(0x08, 0x01, kPeer, 4));
+  kick();
+  h.scheduler.runFor(5ms);
+  ASSERT_EQ(air.sent.size(), 2u);
+  EXPECT_EQ(air.sent[1].bytes[1], 0x01);
+  EXPECT_EQ(h.hal()->txPowerSaveFlags, 0u);
+}
+
 TEST_F(RingsTest, ReceivedFramesComeUpWithTheirSignalInDbm) {
   struct Case {
     int dbm;

@@ -141,8 +141,14 @@ ULONG HalTransmit(HalAdapter* hal, SendDescriptor* record) {
   std::uint32_t length = CopyFrame(record, buffer);
   if (length < kChipFrameHeader) return StatusInvalidLength;
 
-  if (hal->txPowerSaveFlags != 0)
-    ForEachFrame(buffer, length, [](std::uint8_t* frame) { frame[3] |= kFrameFlagPowerManagement; });
+  if (hal->txPowerSaveFlags != 0) {
+    const HalCoreLink& link = hal->link;
+    if (link.FrameNeedsRadioAwake && link.FrameNeedsRadioAwake(link.core, buffer)) {
+      PowerSaveEvent(hal, 6);
+    } else {
+      ForEachFrame(buffer, length, [](std::uint8_t* frame) { frame[3] |= kFrameFlagPowerManagement; });
+    }
+  }
   if ((record->Flags & kSendNoCipher) == 0 && (ChipFrameFlags(buffer) & kFrameFlagProtected) != 0) {
     CoreAdapter* core = hal->link.core;
     const ULONG refused = CoreOps(core).Encrypt(core, record, buffer, length);

@@ -105,6 +105,7 @@ HalCoreLink LinkFor(CoreAdapter* core) {
     return static_cast<std::uint32_t>(Observed(const_cast<CoreAdapter*>(c)).managementQueue.size());
   };
   l.PowerSaveAllowed = [](CoreAdapter* c) { return Observed(c).powerSaveAllowed; };
+  l.FrameNeedsRadioAwake = [](CoreAdapter* c, const std::uint8_t*) { return Observed(c).framesNeedRadio; };
   return l;
 }
 

@@ -36,6 +36,7 @@ struct CoreObservations {
   ULONG encryptResult = 0;               // what Encrypt answers
   int encryptCalls = 0;
   bool powerSaveAllowed = true;
+  bool framesNeedRadio = false;          // the frame test picks every frame
   // Receive: what the chip layer handed up (with keepFrames), and what happens to it.
   struct Received {
     std::vector<std::uint8_t> frame;
