@@ -64,6 +64,11 @@ int CZelconApp::ExitInstance() {
   return zfw::App::ExitInstance();
 }
 
+void CZelconApp::onSessionEnd() {
+  zfw::App::onSessionEnd();
+  if (m_sheet && !m_sheet->ProfilesSavedAtEnd()) quit(1);
+}
+
 bool CZelconApp::ClassifyVersion() {
   const std::optional<zfw::OsVersion> version = zfw::platform().osInfo->version();
   if (!version) {
