@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
+
+#include "platform/win32/refusal_trace.h"
 
 namespace plat {
 namespace {
@@ -51,7 +54,10 @@ std::string DirectoryOf(const std::string& path) {
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return std::nullopt;
+  if (fd.get() < 0) {
+    if (errno != ENOENT) TraceRefusal(path + ": cannot be read: " + std::strerror(errno));
+    return std::nullopt;
+  }
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   std::string bytes;
@@ -61,8 +67,19 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return std::nullopt;
     if (n == 0) return bytes;
-    if (bytes.size() + static_cast<size_t>(n) > maxBytes) return std::nullopt;
+    if (bytes.size() + static_cast<size_t>(n) > maxBytes) {
+      TraceRefusal(path + ": larger than " + std::to_string(maxBytes) + " bytes, not read");
+      return std::nullopt;
+    }
     bytes.append(chunk, static_cast<size_t>(n));
+  }
+}
+
+bool MakeDirectories(const std::string& path, mode_t mode) {
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    std::string part = path.substr(0, slash);
+    if (::mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) return true;
   }
 }
 

@@ -10,7 +10,8 @@
 
 namespace plat {
 
-// The file's bytes; nullopt when it cannot be opened or read, or is larger than maxBytes.
+// The file's bytes; nullopt when it cannot be opened or read, or is larger than maxBytes
+// (traced with the file's name, unless the file is simply not there).
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes);
 
 // The permissions a replaced file gets: an existing file keeps its own unless `keepExisting`
@@ -27,6 +28,9 @@ inline constexpr FileMode kPrivateFileMode{0600, true};
 // points to is replaced, beside itself. On any failure the temporary file is removed, the
 // old file stays as it was, and false is returned.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, FileMode mode = {});
+
+// Creates `path` and any missing parents with `mode`; true when it is there afterwards.
+bool MakeDirectories(const std::string& path, mode_t mode);
 
 // Where `path` leads after following symbolic links (the path itself when it is none, or
 // the last link's target when that does not exist yet).
