@@ -112,16 +112,23 @@ HRESULT KsCertObject::HasPrivateKey(VARIANT_BOOL* has) {
   });
 }
 
-HRESULT KsCertObject::GetFieldText(std::int32_t, plat::BSTR* text) {
+HRESULT KsCertObject::GetFieldText(std::int32_t field, plat::BSTR* text) {
   if (text == nullptr) return E_POINTER;
   *text = nullptr;
-  return E_NOTIMPL;
+  return RunGuarded(__LINE__, [&] {
+    std::u16string value;
+    if (!impl_.GetFieldText(field, value)) return S_FALSE;
+    plat::BSTR copy = plat::SysAllocStringLen(value.data(), static_cast<std::uint32_t>(value.size()));
+    if (copy == nullptr) RaiseOutOfMemory(dcfOutOfMemoryException("*pbstrToBstr != NULL"), __LINE__, SourceFile());
+    *text = copy;
+    return S_OK;
+  });
 }
 
-HRESULT KsCertObject::GetFieldNumber(std::int32_t, std::int32_t* value) {
+HRESULT KsCertObject::GetFieldNumber(std::int32_t field, std::int32_t* value) {
   if (value == nullptr) return E_POINTER;
   *value = 0;
-  return E_NOTIMPL;
+  return RunGuarded(__LINE__, [&] { return impl_.GetFieldNumber(field, value) ? S_OK : S_FALSE; });
 }
 
 HRESULT KsCertObject::Reserved11(void*, void*) { return E_NOTIMPL; }

@@ -46,6 +46,13 @@ public:
   // (an empty usage list, or an unreadable extension).
   bool EnhancedKeyUsageText(std::u16string& text) const;
 
+  // The display text of a field (CertField); false when the field has no text here (an
+  // unknown code, an absent or undecodable part, fields 11 and 13 always).
+  bool GetFieldText(std::int32_t field, std::u16string& text) const;
+  // The field's text read as a decimal number (leading spaces and a sign allowed); false and
+  // 0 when the text is missing, holds no token or does not start with a number.
+  bool GetFieldNumber(std::int32_t field, std::int32_t* value) const;
+
   // True when the certificate has a private key that matches its public key.
   bool HasPrivateKey() const;
 

@@ -2,6 +2,7 @@
 
 #include <openssl/asn1.h>
 #include <openssl/objects.h>
+#include <openssl/x509v3.h>
 
 #include <algorithm>
 #include <cctype>
@@ -325,6 +326,30 @@ bool CertStrToName(std::string_view text, std::uint32_t flags, std::vector<std::
   der.assign(encoded, encoded + length);
   OPENSSL_free(encoded);
   return true;
+}
+
+std::string CertGetSimpleDisplayName(const X509* info) {
+  if (info == nullptr) return {};
+  detail::OpenSslErrorScope errors;
+  const X509_NAME* subject = X509_get_subject_name(info);
+  for (int nid : {NID_commonName, NID_organizationalUnitName, NID_organizationName, NID_pkcs9_emailAddress}) {
+    const int index = X509_NAME_get_index_by_NID(subject, nid, -1);
+    if (index >= 0) return CertRdnValueToStr(X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, index)));
+  }
+  auto* names = static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(info, NID_subject_alt_name, nullptr, nullptr));
+  std::string email;
+  bool found = false;
+  for (int i = 0; names != nullptr && i < sk_GENERAL_NAME_num(names) && !found; ++i) {
+    const GENERAL_NAME* name = sk_GENERAL_NAME_value(names, i);
+    if (name->type == GEN_EMAIL) {
+      email = CertRdnValueToStr(name->d.rfc822Name);
+      found = true;
+    }
+  }
+  GENERAL_NAMES_free(names);
+  if (found) return email;
+  if (X509_NAME_entry_count(subject) > 0) return CertRdnValueToStr(X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, 0)));
+  return {};
 }
 
 }  // namespace capi

@@ -33,6 +33,12 @@ std::string CertRdnValueToStr(const ASN1_STRING* value);
 // The text of any ASN.1 value in the same way (an other-name's value).
 std::string CertAnyValueToStr(const ASN1_TYPE* value);
 
+// The simple display name of a certificate (CertGetNameString, CERT_NAME_SIMPLE_DISPLAY_TYPE):
+// the first common name, organisational unit, organisation or e-mail address of the subject,
+// in that order of preference; else the first e-mail address of the subject alternative
+// name; else the first attribute value of the subject; else empty.
+std::string CertGetSimpleDisplayName(const X509* info);
+
 // Largest text CertStrToName reads; longer text is not a name.
 constexpr std::size_t kMaxNameTextBytes = 64 * 1024;
 
