@@ -254,32 +254,4 @@ TEST_F(CertFieldText, FieldNumbersReadTheLeadingDecimal) {
   plat::SysFreeString(text);
 }
 
-TEST(CertFieldNames, LookupTable) {
-  const struct {
-    const char16_t* name;
-    std::int32_t code;
-  } cases[] = {
-      {u"Extended Key Usage", 16}, {u"EXTENDED KEY USAGE", 16}, {u"extended key usage", 16}, {u"2.5.29.37", 16},
-      {u"Version", 1},  {u"Serial Number", 2}, {u"Signature Algorithm", 3}, {u"Issuer", 4}, {u"Not Before", 5},
-      {u"Not After", 6}, {u"Subject Name", 7}, {u"Subject Public Key Info", 8}, {u"Issuer Unique Id", 9},
-      {u"Subject Unique Id", 10}, {u"Issuer Alternate Name", 11}, {u"2.5.29.18", 11},
-      {u"Subject Alternate Name", 12}, {u"2.5.29.17", 12}, {u"Basic Constraints", 13}, {u"2.5.29.19", 13},
-      {u"Common Name", 14}, {u"Subject Alt Name DNS Name", 15}, {u"Subject Name Simple Display", 18},
-      {u"Friendly Name", 0}, {u"", 0}, {nullptr, 0}, {u"Version ", 0}, {u"Versio", 0},
-  };
-  ksCertUtility* root = nullptr;
-  dcfCreateInstance<KsCertLib>(&root);
-  ksCertUtility2* second = nullptr;
-  ASSERT_EQ(root->QueryInterface(IID_ksCertUtility2, reinterpret_cast<void**>(&second)), S_OK);
-  for (const auto& c : cases) {
-    Bstr name(c.name);
-    std::int32_t code = -1;
-    EXPECT_EQ(second->GetCertFieldCode(name, &code), S_OK);
-    EXPECT_EQ(code, c.code) << (c.name != nullptr ? plat::WideToAnsi(c.name) : "null");
-  }
-  EXPECT_EQ(second->GetCertFieldCode(nullptr, nullptr), E_POINTER);
-  second->Release();
-  root->Release();
-}
-
 }  // namespace
