@@ -57,6 +57,9 @@ hal::HalCoreLink ChipLayerLink(CoreAdapter* core) {
     std::memcpy(c->Measurement, words, kept * sizeof(std::uint32_t));
   };
   link.FirmwareEvent = [](CoreAdapter* c) { CoreOps(c).FirmwareEvent(c); };
+  link.SendManagementFrame = &SendManagementFrame;
+  link.ManagementQueueLength = &ManagementQueueLength;
+  link.PowerSaveAllowed = &PowerSaveAllowed;
   return link;
 }
 
