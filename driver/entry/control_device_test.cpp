@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/entry/testing/driver_harness.h"
+#include "driver/entry/testing/ioctl_words.h"
 #include "driver/ndis/control_device.h"
 #include "driver/ndis/miniport_context.h"
 #include "driver/ndis/private_oids.h"
@@ -17,18 +18,8 @@ namespace {
 using testing::DriverHarness;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Words(std::initializer_list<std::uint32_t> words) {
-  Bytes bytes(words.size() * 4);
-  std::size_t at = 0;
-  for (std::uint32_t w : words) std::memcpy(bytes.data() + 4 * at++, &w, 4);
-  return bytes;
-}
-
-std::uint32_t WordAt(const Bytes& bytes, std::size_t offset) {
-  std::uint32_t value = 0;
-  if (offset + 4 <= bytes.size()) std::memcpy(&value, bytes.data() + offset, 4);
-  return value;
-}
+using testing::Words;
+using testing::WordAt;
 
 struct ControlDeviceTest : ::testing::Test {
   void SetUp() override {
