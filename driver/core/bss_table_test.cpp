@@ -252,6 +252,20 @@ TEST_F(BssTable, TheShadowIsACopyTakenWhenNoQueryHoldsIt) {
   EXPECT_EQ(shadow.Count, 1u);
   EXPECT_EQ(0, std::memcmp(&shadow.Entries[0], &table().Entries[0], sizeof(NDIS_WLAN_BSSID)));
   EXPECT_EQ(core->Head.Container->Context->BssCopyBusy, 0);
+
+  // A query that never lets go delays the copy by at most about a second, not for ever.
+  TestBeacon second = TestBeacon::Typical("b", 6);
+  second.bssid = kOtherAp;
+  receive(second.chipFrame());
+  const auto before = h.scheduler.now();
+  h.run([&] {
+    core->Head.Container->Context->BssCopyBusy = 1;
+    CopyBssTableToShadow(core);
+  });
+  EXPECT_EQ(shadow.Count, 2u);
+  EXPECT_EQ(core->Head.Container->Context->BssCopyBusy, 1);
+  EXPECT_NEAR(std::chrono::duration<double>(h.scheduler.now() - before).count(), 19999 * 50e-6, 0.01);
+  core->Head.Container->Context->BssCopyBusy = 0;
   uint16_t capability = 0;
   h.run([&] {
     std::copy(kApAddress.begin(), kApAddress.end(), core->Bssid.begin());
