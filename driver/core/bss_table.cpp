@@ -100,11 +100,21 @@ void ProcessBeacon(CoreAdapter* core, const ReceiveRecord* record, bool probeRes
   ParseBssSecurity(core, index);
   if (scanning) return;
 
-  if (core->MlmeState == kMlmeAssociated && IsCurrentNetwork(core, table.Entries[index])) {
-    CurrentNetworkHeard(core);
-    CurrentNetworkBeaconed(core, index);
-  } else {
-    IbssBeaconReceived(core, index);
+  switch (core->MlmeState) {
+    case kMlmeAssociated:
+      if (IsCurrentNetwork(core, table.Entries[index])) {
+        CurrentNetworkHeard(core);
+        CurrentNetworkBeaconed(core, index);
+      }
+      break;
+    case 8:  // joining
+    case kMlmeIbssJoined:
+    case kMlmeIbssStarted:
+    case 12:  // restarting
+      IbssBeaconReceived(core, index);
+      break;
+    default:
+      break;
   }
 }
 

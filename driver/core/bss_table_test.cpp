@@ -126,6 +126,33 @@ TEST_F(BssTable, FramesTheStationCannotTakeLeaveTheTableAlone) {
   EXPECT_EQ(table().Count, 0u);
 }
 
+TEST_F(BssTable, OnlyAChannelTheRegionOrTheChannelRangeAllowsGivesTheFrequency) {
+  struct Case {
+    std::uint32_t region;
+    std::uint32_t range;
+    std::uint8_t channel;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {3, 0, 10, true}, {3, 0, 6, false},       {5, 0, 14, true},       {1, 0, 14, false},
+      {1, 0, 0, false}, {5, 0, 15, false},      {0, 0x0305, 4, true},   {0, 0x0305, 6, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "region " << c.region << " range " << c.range << " channel " << int(c.channel));
+    h.run([&] {
+      ClearBssTable(core);
+      core->Hal->spec.regionIndex = c.region;
+      core->Config.channelRange = c.range;
+      FillScanChannels(core->ScanChannels, c.range, c.region);
+      EXPECT_EQ(IsChannelAllowed(core, c.channel), c.allowed);
+    });
+    receive(TestBeacon::Typical("a", c.channel).chipFrame());
+    ASSERT_EQ(table().Count, 1u);
+    EXPECT_EQ(table().Entries[0].Configuration.DSConfig, c.allowed ? ChannelFrequency(c.channel) : 0u);
+    EXPECT_EQ(core->Bss[0].Elements.Channel, c.allowed ? c.channel : 0);
+  }
+}
+
 TEST_F(BssTable, BeaconsAreIgnoredWhileWaitingForAResponseButProbeResponsesAreNot) {
   h.run([&] { core->MlmeState = 1; });
   EXPECT_EQ(receive(TestBeacon::Typical("a", 6).chipFrame()), 0u);
@@ -225,6 +252,20 @@ TEST_F(BssTable, TheShadowIsACopyTakenWhenNoQueryHoldsIt) {
   EXPECT_EQ(shadow.Count, 1u);
   EXPECT_EQ(0, std::memcmp(&shadow.Entries[0], &table().Entries[0], sizeof(NDIS_WLAN_BSSID)));
   EXPECT_EQ(core->Head.Container->Context->BssCopyBusy, 0);
+
+  // A query that never lets go delays the copy by at most about a second, not for ever.
+  TestBeacon second = TestBeacon::Typical("b", 6);
+  second.bssid = kOtherAp;
+  receive(second.chipFrame());
+  const auto before = h.scheduler.now();
+  h.run([&] {
+    core->Head.Container->Context->BssCopyBusy = 1;
+    CopyBssTableToShadow(core);
+  });
+  EXPECT_EQ(shadow.Count, 2u);
+  EXPECT_EQ(core->Head.Container->Context->BssCopyBusy, 1);
+  EXPECT_NEAR(std::chrono::duration<double>(h.scheduler.now() - before).count(), 19999 * 50e-6, 0.01);
+  core->Head.Container->Context->BssCopyBusy = 0;
   uint16_t capability = 0;
   h.run([&] {
     std::copy(kApAddress.begin(), kApAddress.end(), core->Bssid.begin());

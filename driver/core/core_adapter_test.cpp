@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "driver/core/eapol_hold_off.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/leds.h"
 #include "driver/core/link_monitor.h"
@@ -262,6 +263,15 @@ TEST_F(StartedDriver, AJoinedIbssIsLeftAfterTwentyMissedBeacons) {
   const std::uint32_t ticks = LinkMonitorTicks();
   h.advance(milliseconds(1000));
   EXPECT_EQ(LinkMonitorTicks(), ticks);  // leaving the network stopped the monitor
+}
+
+TEST_F(StartedDriver, TheEapolHoldOffLastsTenSeconds) {
+  h.run([&] { EapolHoldOff(core); });
+  EXPECT_EQ(core->EapolHoldOff, 1);
+  h.advance(milliseconds(9990));
+  EXPECT_EQ(core->EapolHoldOff, 1);
+  h.advance(milliseconds(20));
+  EXPECT_EQ(core->EapolHoldOff, 0);
 }
 
 TEST_F(StartedDriver, ServicesForTheChipLayerAndTheOidLayer) {

@@ -62,6 +62,23 @@ TEST_F(FrameBuilders, TheHeaderKeepsOnlyRetryAndPowerManagementOfTheFlags) {
   EXPECT_TRUE(std::all_of(frame + 26, frame + 32, [](std::uint8_t b) { return b == 0; }));
 }
 
+TEST_F(FrameBuilders, AReusedPoolBufferCarriesNothingOfItsLastFrame) {
+  h.run([&] {
+    core->MlmeState = kMlmeAssociated;
+    std::vector<ManagementFrameBuffer*> taken;
+    while (ManagementFrameBuffer* frame = TakeFrameBuffer(core)) {
+      std::memset(frame->Buffer, 0xFF, kChipHeaderBytes);  // a retried power-save frame, say
+      taken.push_back(frame);
+    }
+    for (auto* frame : taken) ReturnFrameBuffer(core, frame);
+    ASSERT_EQ(SendProbeRequestTo(core, nullptr), 0u);
+  });
+  const auto frames = queuedFrames();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0][3], 0);  // no retry, no power management
+  EXPECT_TRUE(std::all_of(frames[0].begin() + 26, frames[0].begin() + 32, [](std::uint8_t b) { return b == 0; }));
+}
+
 TEST_F(FrameBuilders, ProbeRequestsAskForTheirSsidWithTheStationsRates) {
   const Bytes bRates = {1, 4, 0x82, 0x84, 0x8B, 0x96};
   const Bytes ofdm = {50, 8, 0x0C, 0x12, 0x18, 0x24, 0x30, 0x48, 0x60, 0x6C};

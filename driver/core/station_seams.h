@@ -21,8 +21,8 @@ ULONG MacManagementFrameReceive(CoreAdapter* core, ReceiveRecord* record, std::u
 // it: LED traffic events, power-save TIM, ERP protection and short slot, beacon timing to
 // the chip layer.
 void CurrentNetworkBeaconed(CoreAdapter* core, int bssIndex);
-// A beacon or probe response outside a scan that is not the associated network's: the IBSS
-// join, merge and start steps.
+// A beacon or probe response outside a scan while joining, in or restarting an IBSS: the
+// IBSS join, merge and start steps.
 void IbssBeaconReceived(CoreAdapter* core, int bssIndex);
 // Leaves the current network by MlmeState; with `indicate`, indicates media disconnect.
 void DisconnectByState(CoreAdapter* core, bool indicate);
