@@ -60,6 +60,7 @@ hal::HalCoreLink ChipLayerLink(CoreAdapter* core) {
   link.SendManagementFrame = &SendManagementFrame;
   link.ManagementQueueLength = &ManagementQueueLength;
   link.PowerSaveAllowed = &PowerSaveAllowed;
+  link.StoreSignal = [](CoreAdapter* c, std::int32_t dbm) { c->LastRssi = dbm; };
   return link;
 }
 

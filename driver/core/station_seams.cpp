@@ -112,7 +112,9 @@ std::uint32_t AppendWpaNoneElement(CoreAdapter*, std::uint8_t*) { return 0; }
 
 // --- chip layer's power saving ----------------------------------------------------------
 
-void TellPowerSaveMoreData(CoreAdapter*, bool) {}
+void TellPowerSaveMoreData(CoreAdapter* core, bool moreData) {
+  if (core->Hal != nullptr) hal::PowerSaveEvent(core->Hal, moreData ? 2 : 3);  // traffic indicated, or none
+}
 
 // --- CCX and SwiftBond ------------------------------------------------------------------
 

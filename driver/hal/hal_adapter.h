@@ -40,6 +40,8 @@ struct HalCoreLink {
   // The data path's frame test: a frame (chip layout) that needs the radio awake, such as an
   // EAPOL frame, ends power saving before it goes out. Null: no frame does.
   bool (*FrameNeedsRadioAwake)(CoreAdapter*, const std::uint8_t* frame) = nullptr;
+  // The received frame's signal (dBm) in the core's statistics, before its Receive runs.
+  void (*StoreSignal)(CoreAdapter*, std::int32_t dbm) = nullptr;
 };
 
 using CommandCompletion = void (*)(CoreAdapter*);

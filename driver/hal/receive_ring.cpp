@@ -82,6 +82,7 @@ void HandUp(HalAdapter* hal, std::uint32_t index, ReceiveRecord* full, ReceiveRe
   full->RateCode = SharedByte(d + kRate);
   hal->rx.lastSignalDbm = full->SignalDbm;
   CoreAdapter* core = hal->link.core;
+  if (hal->link.StoreSignal) hal->link.StoreSignal(core, full->SignalDbm);
   if (!IsManagementType(ChipFrameControl(full->Frame))) {
     PowerSaveFrameReceived(hal);  // beacons keep coming: only traffic keeps the station awake
     FeedSignal(hal, full->SignalDbm);

@@ -42,6 +42,9 @@ protected:
     ASSERT_EQ(h.start(), NDIS_STATUS_SUCCESS);
     core = h.core();
     ChipLayerRecorder::Attach(core->Hal);
+    // Built frames stay in the management queue for the tests to read: the transmit service
+    // is held (a test sends by hand with SendManagementFrame).
+    h.run([&] { hal::PauseTransmission(core->Hal); });
     h.host->takeStatus();
   }
 
