@@ -6,11 +6,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/best_times_reporter.h"
 #include "sim/air/access_point.h"
 #include "sim/air/medium.h"
 #include "sim/air/pcap_recorder.h"
@@ -98,31 +98,16 @@ void EmptySchedulerEvents(benchmark::State& state) {
   state.counters["events"] = static_cast<double>(events);
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        auto [it, added] = best_.emplace(run.benchmark_name(), run.GetAdjustedRealTime());
-        if (!added && run.GetAdjustedRealTime() < it->second) it->second = run.GetAdjustedRealTime();
-      }
+void PrintRatios(const BestTimesReporter& reporter) {
+  const auto anchor = reporter.best("EmptySchedulerEvents");
+  if (!anchor) return;
+  std::printf("\nOne simulated minute, %d access points, %zu events:\n", kAccessPoints, EventsOfAMinute());
+  for (const char* name : {"AirMinute10Aps", "AirMinute10ApsWithPcap"}) {
+    if (const auto time = reporter.best(name))
+      std::printf("  %-24s %8.2f ms wall, %6.2f x the anchor (empty scheduler events %.2f ms)\n", name, *time,
+                  *time / *anchor, *anchor);
   }
-  void PrintRatios() const {
-    const auto anchor = best_.find("EmptySchedulerEvents");
-    if (anchor == best_.end()) return;
-    std::printf("\nOne simulated minute, %d access points, %zu events:\n", kAccessPoints, EventsOfAMinute());
-    for (const char* name : {"AirMinute10Aps", "AirMinute10ApsWithPcap"}) {
-      const auto found = best_.find(name);
-      if (found != best_.end())
-        std::printf("  %-24s %8.2f ms wall, %6.2f x the anchor (empty scheduler events %.2f ms)\n", name,
-                    found->second, found->second / anchor->second, anchor->second);
-    }
-  }
-
-private:
-  std::map<std::string, double> best_;
-};
+}
 
 }  // namespace
 
@@ -133,9 +118,9 @@ BENCHMARK(AirMinute10ApsWithPcap)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  PrintRatios(reporter);
   benchmark::Shutdown();
   return 0;
 }
