@@ -113,6 +113,7 @@ private:
   void answerAuthentication(const dot11::FrameView& view, const MacAddress& from);
   void answerAssociation(const dot11::FrameView& view, const MacAddress& from, bool reassociation);
   void forgetStation(const MacAddress& station);
+  std::uint16_t freeAid() const;
   void notePowerManagement(const dot11::FrameView& view, StationState& station, const MacAddress& from);
   void transmitBuffered(const MacAddress& station, std::uint16_t aid, BufferedFrame frame);
   Transmission transmitAt(dot11::Bytes frame, std::uint16_t rateHalfMbps);
@@ -129,7 +130,6 @@ private:
   std::uint16_t sequence_ = 0;
   FrameHook hook_;
   std::map<MacAddress, StationState> stations_;
-  std::uint16_t nextAid_ = 1;
   PowerSaveBuffer powerSave_;
   AccessPointCounters counters_;
 };
