@@ -75,6 +75,7 @@ private:
       }
       if (c == '#') break;
       std::string token;
+      token.reserve(line.size());  // no reallocation leaves a copy of a secret behind
       if (c == '"') {
         ++i;
         bool closed = false;
