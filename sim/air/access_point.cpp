@@ -190,7 +190,8 @@ void AccessPoint::receive(const AirFrame& frame, const Reception& reception) {
   const auto station = stations_.find(*from);
   if (station == stations_.end() || station->second.aid == 0) return;
   notePowerManagement(view, station->second, *from);
-  if (view.is(FrameType::Control, subtype::PsPoll)) {
+  // A PS-Poll names the station's association id (in the duration field's place).
+  if (view.is(FrameType::Control, subtype::PsPoll) && (ReadU16(view.bytes(), 2) & 0x3FFF) == station->second.aid) {
     if (auto buffered = powerSave_.takeOne(station->second.aid))
       transmitBuffered(*from, station->second.aid, std::move(*buffered));
   }

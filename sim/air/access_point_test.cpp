@@ -70,11 +70,11 @@ struct ApFixture : ::testing::Test {
     StationSends(0, subtype::AssociationRequest, 0, {0x01, 0x00, 0x0A, 0x00, 0, 6, 'z', 'e', 'l', 'n', 'e', 't'});
     ASSERT_TRUE(ap->associated(kStation));
   }
-  void PsPoll() {
+  void PsPoll(std::uint16_t aid) {
     dot11::FrameWriter w;
     w.u8(0xA4);  // control, PS-Poll
     w.u8(dot11::flag::PowerManagement);
-    w.u16(static_cast<std::uint16_t>(ap->associationId(kStation) | 0xC000));
+    w.u16(static_cast<std::uint16_t>(aid | 0xC000));
     w.address(kBssid);
     w.address(kStation);
     medium.transmit(station, {w.take(), 6, 2});
@@ -282,8 +282,11 @@ TEST_F(ApFixture, FramesForADozingStationWaitSetTheTimAndComeOutOnPsPollAndWake)
   ASSERT_FALSE(beacons.empty());
   EXPECT_EQ(Element(beacons.back(), element::Tim), dot11::Bytes({0, 1, 0, 0x02}));
 
-  // A PS-Poll takes one frame, with More Data while others wait.
-  PsPoll();
+  // A PS-Poll naming another association id takes nothing; one naming the station's takes
+  // one frame, with More Data while others wait.
+  PsPoll(2);
+  EXPECT_TRUE(Heard(2, subtype::Data).empty());
+  PsPoll(1);
   auto data = Heard(2, subtype::Data);
   ASSERT_EQ(data.size(), 1u);
   EXPECT_EQ(data[0].back(), 1);
