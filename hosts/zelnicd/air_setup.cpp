@@ -5,20 +5,6 @@
 #include "sim/air/ieee80211.h"
 
 namespace zelnicd {
-namespace {
-
-const char* SecurityName(simair::Security security) {
-  switch (security) {
-    case simair::Security::Open: return "open";
-    case simair::Security::Wep: return "wep";
-    case simair::Security::Wpa: return "wpa-psk";
-    case simair::Security::Wpa2: return "wpa2-psk";
-    case simair::Security::WpaWpa2: return "wpa-wpa2-psk";
-  }
-  return "?";
-}
-
-}  // namespace
 
 std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::string& pcapPath,
                                    ndis::Scheduler& scheduler, std::ostream& out) {
@@ -54,7 +40,7 @@ std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::stri
   for (const simair::WorldAccessPoint& ap : world.accessPoints) {
     out << "zelnicd: air: " << ap.name << " " << simair::dot11::FormatAddress(ap.config.bssid) << " \""
         << ap.config.ssid << "\" channel " << static_cast<int>(ap.config.channel) << " "
-        << SecurityName(ap.config.security) << " " << ap.signalDbm << " dBm" << std::endl;
+        << simair::SecurityName(ap.config.security) << " " << ap.signalDbm << " dBm" << std::endl;
   }
   return air;
 }

@@ -27,6 +27,17 @@ std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t at) {
 
 }  // namespace
 
+const char* SecurityName(Security security) {
+  switch (security) {
+    case Security::Open: return "open";
+    case Security::Wep: return "wep";
+    case Security::Wpa: return "wpa-psk";
+    case Security::Wpa2: return "wpa2-psk";
+    case Security::WpaWpa2: return "wpa-wpa2-psk";
+  }
+  return "?";
+}
+
 AccessPoint::AccessPoint(ndis::Scheduler& scheduler, Air& air, AccessPointConfig config)
     : scheduler_(scheduler), air_(air), config_(std::move(config)) {
   if (config_.dtimPeriod == 0) config_.dtimPeriod = 1;

@@ -20,6 +20,8 @@
 namespace simair {
 
 enum class Security : std::uint8_t { Open, Wep, Wpa, Wpa2, WpaWpa2 };
+// The world file's names: "open", "wep", "wpa-psk", "wpa2-psk", "wpa-wpa2-psk".
+const char* SecurityName(Security security);
 
 // Rates in 500 kbit/s units; 0x80 marks a basic rate.
 inline const std::vector<std::uint8_t> kDefaultRates{0x82, 0x84, 0x8B, 0x96, 0x0C, 0x12,
