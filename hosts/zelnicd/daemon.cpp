@@ -8,6 +8,8 @@
 
 #include "hosts/zelnicd/adapter_parameters.h"
 #include "hosts/zelnicd/air_setup.h"
+#include "hosts/zelnicd/control_serving.h"
+#include "hosts/zelnicd/run_directory.h"
 #include "sim/chip/sim_chip.h"
 
 namespace zelnicd {
@@ -31,30 +33,17 @@ bool MakeRunDir(const std::string& path, std::ostream& out) {
   return true;
 }
 
-// Puts the chip on the air, or off it. The chip's air attachment (attachAir/detachAir) comes
-// with the chip's rings; until this build's chip has it, the chip stays off the air and says
-// so, while the access points still beacon into the pcap.
-template <typename Chip>
-bool ConnectChip(Chip& chip, simair::Air& air, bool on) {
-  if constexpr (requires { chip.attachAir(air); chip.detachAir(); }) {
-    if (on) chip.attachAir(air);
-    else chip.detachAir();
-    return true;
-  } else {
-    return false;
-  }
-}
-
 }  // namespace
-
-std::string RunDirFromEnvironment() {
-  const char* dir = std::getenv("ZELNIC_RUN_DIR");
-  return dir != nullptr && *dir != '\0' ? dir : "/run/zelnic";
-}
 
 int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ostream& out,
               const std::atomic<bool>& stop, ndis::Scheduler& scheduler) {
   if (!MakeRunDir(options.runDir, out)) return 1;
+  std::string lockError;
+  const std::optional<RunDirLock> lock = RunDirLock::take(options.runDir, &lockError);
+  if (!lock) {
+    out << "zelnicd: " << lockError << std::endl;
+    return 1;
+  }
   // Before the chip: the chip is destroyed (and leaves the air) before the air goes.
   const auto air = BuildAir(options.worldPath, options.pcapPath, scheduler, out);
   if (!air) return 1;
@@ -68,16 +57,12 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   simchip::SimChip chip;
   chip.knobs() = options.knobs;
   chip.setStepLog([&out](const std::string& line) { out << "zelnicd: chip: " << line << std::endl; });
-  struct AirLink {  // the chip leaves the air on every way out
+  struct AirLink {  // the chip leaves the air on every way out, before the air goes
     simchip::SimChip& chip;
-    simair::Air& air;
-    bool on;
-    ~AirLink() {
-      if (on) ConnectChip(chip, air, false);
-    }
-  } link{chip, air->world->medium(), ConnectChip(chip, air->world->medium(), true)};
-  out << (link.on ? "zelnicd: chip on the air" : "zelnicd: chip not on the air (this chip has no air attachment)")
-      << std::endl;
+    ~AirLink() { chip.detachAir(); }
+  } link{chip};
+  chip.attachAir(air->world->medium());
+  out << "zelnicd: chip on the air" << std::endl;
   auto host = ndis::NdisHost::load(entry, config, chip, scheduler);
   if (host->driverEntryStatus() != NDIS_STATUS_SUCCESS || !host->registered()) {
     out << "zelnicd: driver entry failed: status " << StatusText(host->driverEntryStatus())
@@ -92,6 +77,8 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     return 1;
   }
   out << "zelnicd: adapter started" << std::endl;
+  // Served until the halt is over, so the utility can close while the driver waits for it.
+  const auto server = ServeControlDevice(*host, scheduler, options, out);
 
   while (!options.once && !stop) scheduler.runUntil([&] { return stop.load(); }, std::chrono::hours(1));
 
