@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/fastest_times_reporter.h"
+#include "bench/best_times_reporter.h"
 #include "dcf1/src/crypto/openssl_reference.h"
 
 namespace {
@@ -145,12 +145,13 @@ std::string Name(const char* primitive, const char* side, std::size_t size) {
   return std::string(primitive) + "/" + side + "/" + std::to_string(size);
 }
 
-void PrintRatios(const FastestTimesReporter& reporter, const std::vector<Pair>& pairs) {
+void PrintRatios(const BestTimesReporter& reporter, const std::vector<Pair>& pairs) {
   std::printf("\nours/OpenSSL time ratio (below 1: ours is faster)\n");
   for (const Pair& pair : pairs) {
     for (std::size_t size : kSizes) {
-      const auto ratio = reporter.Ratio(Name(pair.name, "ours", size), Name(pair.name, "openssl", size));
-      if (ratio) std::printf("ratio %-10s %5zu B: %.2f\n", pair.name, size, *ratio);
+      const auto ours = reporter.best(Name(pair.name, "ours", size));
+      const auto theirs = reporter.best(Name(pair.name, "openssl", size));
+      if (ours && theirs) std::printf("ratio %-10s %5zu B: %.2f\n", pair.name, size, *ours / *theirs);
     }
   }
 }
@@ -174,7 +175,7 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  FastestTimesReporter reporter;
+  BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   PrintRatios(reporter, pairs);
   const char* cap = std::getenv("OPENSSL_ia32cap");

@@ -21,7 +21,7 @@
 #include <new>
 #include <set>
 
-#include "bench/fastest_times_reporter.h"
+#include "bench/best_times_reporter.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/hal/testing/hal_harness.h"
 #include "sim/chip/chip_registers.h"
@@ -145,10 +145,10 @@ void MemcpyAnchor(benchmark::State& state) {
 BENCHMARK(RingLoopback)->Arg(64)->Arg(576)->Arg(1500);
 BENCHMARK(MemcpyAnchor)->Arg(64)->Arg(576)->Arg(1500);
 
-void PrintRatios(const FastestTimesReporter& reporter) {
+void PrintRatios(const BestTimesReporter& reporter) {
   std::printf("\nloopback/memcpy time ratio per batch of %zu frames\n", kBatch);
   for (std::size_t size : kSizes) {
-    const auto ratio = reporter.Ratio("RingLoopback/" + std::to_string(size), "MemcpyAnchor/" + std::to_string(size));
+    const auto ratio = reporter.ratio("RingLoopback/" + std::to_string(size), "MemcpyAnchor/" + std::to_string(size));
     if (ratio) std::printf("ratio %5zu B: %.1f\n", size, *ratio);
   }
 }
@@ -157,7 +157,7 @@ void PrintRatios(const FastestTimesReporter& reporter) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  FastestTimesReporter reporter;
+  BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   PrintRatios(reporter);
   loopback.reset();

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "hosts/zelnicd/adapter_parameters.h"
+#include "hosts/zelnicd/air_setup.h"
 #include "hosts/zelnicd/control_serving.h"
 #include "hosts/zelnicd/run_directory.h"
 #include "sim/chip/sim_chip.h"
@@ -43,6 +44,9 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     out << "zelnicd: " << lockError << std::endl;
     return 1;
   }
+  // Before the chip: the chip is destroyed (and leaves the air) before the air goes.
+  const auto air = BuildAir(options.worldPath, options.pcapPath, scheduler, out);
+  if (!air) return 1;
 
   const plat::RegistryStore registry(options.registryRoot);
   ndis::AdapterConfig config;
@@ -53,6 +57,12 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   simchip::SimChip chip;
   chip.knobs() = options.knobs;
   chip.setStepLog([&out](const std::string& line) { out << "zelnicd: chip: " << line << std::endl; });
+  struct AirLink {  // the chip leaves the air on every way out, before the air goes
+    simchip::SimChip& chip;
+    ~AirLink() { chip.detachAir(); }
+  } link{chip};
+  chip.attachAir(air->world->medium());
+  out << "zelnicd: chip on the air" << std::endl;
   auto host = ndis::NdisHost::load(entry, config, chip, scheduler);
   if (host->driverEntryStatus() != NDIS_STATUS_SUCCESS || !host->registered()) {
     out << "zelnicd: driver entry failed: status " << StatusText(host->driverEntryStatus())
@@ -80,6 +90,13 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     return 1;
   }
   out << "zelnicd: adapter halted" << std::endl;
+  if (air->recorder) {
+    out << "zelnicd: " << air->recorder->framesRecorded() << " frames recorded to " << options.pcapPath << std::endl;
+    if (!air->recorder->healthy()) {
+      out << "zelnicd: writing " << options.pcapPath << " failed; the pcap is cut short" << std::endl;
+      return 1;
+    }
+  }
   return 0;
 }
 
