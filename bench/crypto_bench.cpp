@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/best_times_reporter.h"
 #include "dcf1/src/crypto/openssl_reference.h"
 
 namespace {
@@ -144,34 +145,16 @@ std::string Name(const char* primitive, const char* side, std::size_t size) {
   return std::string(primitive) + "/" + side + "/" + std::to_string(size);
 }
 
-// Prints the usual table and remembers the fastest time per iteration of every benchmark.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      const double t = run.GetAdjustedRealTime();
-      auto [it, inserted] = times_.emplace(run.benchmark_name(), t);
-      if (!inserted) it->second = std::min(it->second, t);
+void PrintRatios(const BestTimesReporter& reporter, const std::vector<Pair>& pairs) {
+  std::printf("\nours/OpenSSL time ratio (below 1: ours is faster)\n");
+  for (const Pair& pair : pairs) {
+    for (std::size_t size : kSizes) {
+      const auto ours = reporter.best(Name(pair.name, "ours", size));
+      const auto theirs = reporter.best(Name(pair.name, "openssl", size));
+      if (ours && theirs) std::printf("ratio %-10s %5zu B: %.2f\n", pair.name, size, *ours / *theirs);
     }
   }
-
-  void PrintRatios(const std::vector<Pair>& pairs) const {
-    std::printf("\nours/OpenSSL time ratio (below 1: ours is faster)\n");
-    for (const Pair& pair : pairs) {
-      for (std::size_t size : kSizes) {
-        const auto ours = times_.find(Name(pair.name, "ours", size));
-        const auto theirs = times_.find(Name(pair.name, "openssl", size));
-        if (ours == times_.end() || theirs == times_.end()) continue;
-        std::printf("ratio %-10s %5zu B: %.2f\n", pair.name, size, ours->second / theirs->second);
-      }
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
+}
 
 bool CpuHasShaNi() {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
@@ -192,9 +175,9 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios(pairs);
+  PrintRatios(reporter, pairs);
   const char* cap = std::getenv("OPENSSL_ia32cap");
   std::printf("CPU has SHA-NI: %s; OPENSSL_ia32cap=%s\n", CpuHasShaNi() ? "yes" : "no", cap != nullptr ? cap : "(unset)");
   benchmark::Shutdown();

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "bench/best_times_reporter.h"
 #include "ksSupp/keys/key_derivation.h"
 #include "ksSupp/keys/null_key_handler_services.h"
 #include "ksSupp/keys/rsn_key_handler.h"
@@ -76,26 +77,10 @@ void FourWayHandshake(benchmark::State& state) {
   state.counters["handshakes/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-// The table as usual, and the fastest time per iteration of each benchmark.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        auto [it, added] = best_.emplace(run.benchmark_name(), run.GetAdjustedRealTime());
-        if (!added && run.GetAdjustedRealTime() < it->second) it->second = run.GetAdjustedRealTime();
-      }
-  }
-  void PrintRatio() const {
-    const auto ours = best_.find("Pbkdf2Ours"), theirs = best_.find("Pbkdf2OpenSsl");
-    if (ours != best_.end() && theirs != best_.end())
-      std::printf("\nPBKDF2-SHA1 (4096 iterations) ours/OpenSSL time ratio: %.2f\n", ours->second / theirs->second);
-  }
-
- private:
-  std::map<std::string, double> best_;
-};
+void PrintRatio(const BestTimesReporter& reporter) {
+  const auto ours = reporter.best("Pbkdf2Ours"), theirs = reporter.best("Pbkdf2OpenSsl");
+  if (ours && theirs) std::printf("\nPBKDF2-SHA1 (4096 iterations) ours/OpenSSL time ratio: %.2f\n", *ours / *theirs);
+}
 
 }  // namespace
 
@@ -106,9 +91,9 @@ BENCHMARK(FourWayHandshake)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatio();
+  PrintRatio(reporter);
   benchmark::Shutdown();
   return 0;
 }

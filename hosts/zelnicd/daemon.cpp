@@ -9,6 +9,7 @@
 #include "hosts/zelnicd/adapter_parameters.h"
 #include "hosts/zelnicd/control_serving.h"
 #include "hosts/zelnicd/run_directory.h"
+#include "hosts/zelnicd/air_setup.h"
 #include "sim/chip/sim_chip.h"
 
 namespace zelnicd {
@@ -32,6 +33,20 @@ bool MakeRunDir(const std::string& path, std::ostream& out) {
   return true;
 }
 
+// Puts the chip on the air, or off it. The chip's air attachment (attachAir/detachAir) comes
+// with the chip's rings; until this build's chip has it, the chip stays off the air and says
+// so, while the access points still beacon into the pcap.
+template <typename Chip>
+bool ConnectChip(Chip& chip, simair::Air& air, bool on) {
+  if constexpr (requires { chip.attachAir(air); chip.detachAir(); }) {
+    if (on) chip.attachAir(air);
+    else chip.detachAir();
+    return true;
+  } else {
+    return false;
+  }
+}
+
 }  // namespace
 
 int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ostream& out,
@@ -43,6 +58,9 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     out << "zelnicd: " << lockError << std::endl;
     return 1;
   }
+  // Before the chip: the chip is destroyed (and leaves the air) before the air goes.
+  const auto air = BuildAir(options.worldPath, options.pcapPath, scheduler, out);
+  if (!air) return 1;
 
   const plat::RegistryStore registry(options.registryRoot);
   ndis::AdapterConfig config;
@@ -53,6 +71,16 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   simchip::SimChip chip;
   chip.knobs() = options.knobs;
   chip.setStepLog([&out](const std::string& line) { out << "zelnicd: chip: " << line << std::endl; });
+  struct AirLink {  // the chip leaves the air on every way out
+    simchip::SimChip& chip;
+    simair::Air& air;
+    bool on;
+    ~AirLink() {
+      if (on) ConnectChip(chip, air, false);
+    }
+  } link{chip, air->world->medium(), ConnectChip(chip, air->world->medium(), true)};
+  out << (link.on ? "zelnicd: chip on the air" : "zelnicd: chip not on the air (this chip has no air attachment)")
+      << std::endl;
   auto host = ndis::NdisHost::load(entry, config, chip, scheduler);
   if (host->driverEntryStatus() != NDIS_STATUS_SUCCESS || !host->registered()) {
     out << "zelnicd: driver entry failed: status " << StatusText(host->driverEntryStatus())
@@ -80,6 +108,13 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     return 1;
   }
   out << "zelnicd: adapter halted" << std::endl;
+  if (air->recorder) {
+    out << "zelnicd: " << air->recorder->framesRecorded() << " frames recorded to " << options.pcapPath << std::endl;
+    if (!air->recorder->healthy()) {
+      out << "zelnicd: writing " << options.pcapPath << " failed; the pcap is cut short" << std::endl;
+      return 1;
+    }
+  }
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// zelnicd's work: load the driver into the NDIS runtime in real time over one simulated chip,
-// start the adapter, report each step, and halt it when asked to stop.
+// zelnicd's work: build the simulated air from the world file, load the driver into the NDIS
+// runtime in real time over one simulated chip, start the adapter, report each step, and halt
+// it when asked to stop.
 #include <atomic>
 #include <ostream>
 #include <string>
@@ -16,6 +17,8 @@ struct Options {
   std::string registryRoot;   // the file-backed registry that holds the adapter's key
   simchip::ChipKnobs knobs;   // how the simulated chip misbehaves (tests)
   std::string socketGroup;    // group of the control-device sockets (ZELNIC_GROUP); empty: ours
+  std::string worldPath;      // the simulated air's access points (sim/air/README.md); none: an empty air
+  std::string pcapPath;       // where every frame of the air is recorded (radiotap), if anywhere
 };
 
 // Runs until the start failed, or (without `once`) until `stop` becomes true; then halts.

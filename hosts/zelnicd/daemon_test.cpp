@@ -8,11 +8,17 @@
 #include <iostream>
 #include <sstream>
 
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+
 #include "hosts/zelnicd/adapter_parameters.h"
 #include "hosts/zelnicd/driver_entry.h"
 
 namespace zelnicd {
 namespace {
+
+using namespace std::chrono_literals;
 
 class TemporaryDirectory {
 public:
@@ -39,7 +45,7 @@ DaemonRun RunOnce(const TemporaryDirectory& dir, simchip::ChipKnobs knobs = {}) 
   ndis::Scheduler scheduler;
   std::ostringstream out;
   std::atomic<bool> stop{false};
-  Options options{true, dir.path("run"), dir.path("registry"), knobs, ""};
+  Options options{true, dir.path("run"), dir.path("registry"), knobs, "", "", ""};
   DaemonRun run;
   run.status = RunDaemon(options, &DriverEntry, out, stop, scheduler);
   std::istringstream lines(out.str());
@@ -77,6 +83,88 @@ TEST(Zelnicd, AnUnusableRunDirectoryStopsBeforeTheDriver) {
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.lines.size(), 1u);
   EXPECT_NE(run.lines[0].find("cannot use run directory"), std::string::npos);
+}
+
+// zelnicd with a world and a pcap, stopped after `duration` of virtual time.
+DaemonRun RunWithAir(const TemporaryDirectory& dir, const std::string& world, const std::string& pcap,
+                     ndis::Micros duration) {
+  ndis::Scheduler scheduler;
+  std::ostringstream out;
+  std::atomic<bool> stop{false};
+  scheduler.after(duration, ndis::EventKind::Host, "stop", [&stop] { stop = true; });
+  Options options{false, dir.path("run"), dir.path("registry"), {}, "", world, pcap};
+  DaemonRun run;
+  run.status = RunDaemon(options, &DriverEntry, out, stop, scheduler);
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) run.lines.push_back(line);
+  return run;
+}
+
+// The transmitters (address 2) of the beacons in a radiotap pcap, one entry per beacon.
+std::vector<std::string> BeaconSenders(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::vector<std::string> senders;
+  if (bytes.size() < 24 || bytes[20] != 127) return senders;  // link type radiotap
+  for (std::size_t at = 24; at + 16 <= bytes.size();) {
+    const std::size_t length = bytes[at + 8] | (bytes[at + 9] << 8) | (bytes[at + 10] << 16);
+    const std::size_t frame = at + 16;
+    if (frame + length > bytes.size()) break;
+    const std::size_t header = bytes[frame + 2] | (bytes[frame + 3] << 8);  // radiotap length
+    if (length >= header + 16 && bytes[frame + header] == 0x80) {
+      char sender[18];
+      const std::uint8_t* a2 = &bytes[frame + header + 10];
+      std::snprintf(sender, sizeof sender, "%02x:%02x:%02x:%02x:%02x:%02x", a2[0], a2[1], a2[2], a2[3], a2[4], a2[5]);
+      senders.push_back(sender);
+    }
+    at = frame + length;
+  }
+  return senders;
+}
+
+TEST(Zelnicd, AWorldsAccessPointsBeaconIntoThePcapWhileTheAdapterRuns) {
+  TemporaryDirectory dir;
+  const std::string world = std::string(ZELNICD_WORLDS_DIR) + "/office.world";
+  const DaemonRun run = RunWithAir(dir, world, dir.path("air.pcap"), 1s);
+  for (const auto& line : run.lines) std::cout << line << "\n";
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.has("zelnicd: recording the air to " + dir.path("air.pcap")));
+  EXPECT_TRUE(run.has("zelnicd: world " + world + ": 3 access points"));
+  EXPECT_TRUE(run.has("zelnicd: air: lobby 02:5a:4c:00:00:01 \"Zelnet Guest\" channel 1 open -48 dBm"));
+  EXPECT_TRUE(run.has("zelnicd: air: office 02:5a:4c:00:00:03 \"Zelnet Office\" channel 11 wpa2-psk -55 dBm"));
+  // Until the chip has its air attachment, the daemon says it is not on the air.
+  EXPECT_TRUE(run.has("zelnicd: chip on the air") ||
+              run.has("zelnicd: chip not on the air (this chip has no air attachment)"));
+  EXPECT_TRUE(run.has("zelnicd: adapter started"));
+  for (const auto& line : run.lines) EXPECT_EQ(line.find("correct horse"), std::string::npos) << line;
+
+  const auto senders = BeaconSenders(dir.path("air.pcap"));
+  for (const char* bssid : {"02:5a:4c:00:00:01", "02:5a:4c:00:00:02", "02:5a:4c:00:00:03"})
+    EXPECT_GE(std::count(senders.begin(), senders.end(), bssid), 9) << bssid;  // 1 s of 102.4 ms
+  std::size_t recorded = 0;
+  ASSERT_EQ(std::sscanf(run.lines.back().c_str(), "zelnicd: %zu frames recorded to", &recorded), 1)
+      << run.lines.back();
+  EXPECT_GE(recorded, senders.size());
+}
+
+TEST(Zelnicd, AnUnusableWorldOrPcapStopsBeforeTheDriver) {
+  TemporaryDirectory dir;
+  std::ofstream(dir.path("bad.world")) << "ap a\n bssid 02:00:00:00:00:01\n ssid x\n channel 15\n";
+  struct Case {
+    std::string world, pcap, line;
+  };
+  const Case cases[] = {
+      {dir.path("none.world"), "", "zelnicd: world: cannot read " + dir.path("none.world") + ": No such file or directory"},
+      {dir.path("bad.world"), "", "zelnicd: world: " + dir.path("bad.world") + ":4: channel must be a whole number from 1 to 14"},
+      {"", dir.path("no/such/dir/air.pcap"),
+       "zelnicd: pcap: cannot create " + dir.path("no/such/dir/air.pcap") + ": No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    const DaemonRun run = RunWithAir(dir, c.world, c.pcap, 1s);
+    EXPECT_EQ(run.status, 1) << c.line;
+    EXPECT_EQ(run.lines.back(), c.line);
+    EXPECT_FALSE(run.has("zelnicd: driver loaded")) << c.line;
+  }
 }
 
 TEST(AdapterParameters, TheDriversValuesFromTheAdaptersKey) {

@@ -12,7 +12,8 @@ namespace subtype = dot11::subtype;
 namespace element = dot11::element;
 
 constexpr std::int64_t kMicrosPerTu = 1024;
-constexpr std::uint16_t kStatusSuccess = 0, kStatusUnspecified = 1, kStatusUnsupportedAlgorithm = 13;
+constexpr std::uint16_t kStatusSuccess = 0, kStatusUnspecified = 1, kStatusUnsupportedAlgorithm = 13,
+                        kStatusTooManyStations = 17;
 constexpr std::uint16_t kReasonNotAuthenticated = 6;  // class 2 frame from a station not authenticated
 
 bool IsOfdmRate(std::uint8_t rate) {
@@ -25,6 +26,17 @@ std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t at) {
 }
 
 }  // namespace
+
+const char* SecurityName(Security security) {
+  switch (security) {
+    case Security::Open: return "open";
+    case Security::Wep: return "wep";
+    case Security::Wpa: return "wpa-psk";
+    case Security::Wpa2: return "wpa2-psk";
+    case Security::WpaWpa2: return "wpa-wpa2-psk";
+  }
+  return "?";
+}
 
 AccessPoint::AccessPoint(ndis::Scheduler& scheduler, Air& air, AccessPointConfig config)
     : scheduler_(scheduler), air_(air), config_(std::move(config)) {
@@ -189,7 +201,8 @@ void AccessPoint::receive(const AirFrame& frame, const Reception& reception) {
   const auto station = stations_.find(*from);
   if (station == stations_.end() || station->second.aid == 0) return;
   notePowerManagement(view, station->second, *from);
-  if (view.is(FrameType::Control, subtype::PsPoll)) {
+  // A PS-Poll names the station's association id (in the duration field's place).
+  if (view.is(FrameType::Control, subtype::PsPoll) && (ReadU16(view.bytes(), 2) & 0x3FFF) == station->second.aid) {
     if (auto buffered = powerSave_.takeOne(station->second.aid))
       transmitBuffered(*from, station->second.aid, std::move(*buffered));
   }
@@ -224,13 +237,16 @@ void AccessPoint::answerAuthentication(const dot11::FrameView& view, const MacAd
   if (body.size() < 6) return;
   const std::uint16_t algorithm = ReadU16(body, 0), transaction = ReadU16(body, 2);
   if (transaction != 1) return;  // only the first frame of a sequence starts anything here
+  // The table of stations is bounded by the association ids there are.
+  const bool room = stations_.contains(from) || stations_.size() < PowerSaveBuffer::kMaxAid;
   const bool open = algorithm == 0;
+  const std::uint16_t status = !open ? kStatusUnsupportedAlgorithm : !room ? kStatusTooManyStations : kStatusSuccess;
   dot11::FrameWriter w;
   w.header(FrameType::Management, subtype::Authentication, 0, from, config_.bssid, config_.bssid, nextSequence());
   w.u16(algorithm);
   w.u16(2);
-  w.u16(open ? kStatusSuccess : kStatusUnsupportedAlgorithm);
-  if (open) {
+  w.u16(status);
+  if (status == kStatusSuccess) {
     stations_[from].authenticated = true;
     ++counters_.authentications;
   }
@@ -256,10 +272,7 @@ void AccessPoint::answerAssociation(const dot11::FrameView& view, const MacAddre
       status = kStatusSuccess;
   }
   StationState& station = found->second;
-  if (status == kStatusSuccess && station.aid == 0) {
-    if (nextAid_ > PowerSaveBuffer::kMaxAid) status = kStatusUnspecified;  // no association id left
-    else station.aid = nextAid_++;
-  }
+  if (status == kStatusSuccess && station.aid == 0) station.aid = freeAid();
   dot11::FrameWriter w;
   w.header(FrameType::Management, reassociation ? subtype::ReassociationResponse : subtype::AssociationResponse, 0,
            from, config_.bssid, config_.bssid, nextSequence());
@@ -271,6 +284,15 @@ void AccessPoint::answerAssociation(const dot11::FrameView& view, const MacAddre
   if (rates.size() > 8) w.element(element::ExtendedRates, rates.subspan(8));
   if (status == kStatusSuccess) ++counters_.associations;
   send(w.take());
+}
+
+std::uint16_t AccessPoint::freeAid() const {
+  // The lowest id no station holds; there is always one, as the table holds at most kMaxAid.
+  std::vector<bool> used(PowerSaveBuffer::kMaxAid + 1, false);
+  for (const auto& [address, station] : stations_) used[station.aid] = true;
+  for (std::uint16_t aid = 1; aid <= PowerSaveBuffer::kMaxAid; ++aid)
+    if (!used[aid]) return aid;
+  return 0;
 }
 
 void AccessPoint::forgetStation(const MacAddress& station) {

@@ -20,6 +20,8 @@
 namespace simair {
 
 enum class Security : std::uint8_t { Open, Wep, Wpa, Wpa2, WpaWpa2 };
+// The world file's names: "open", "wep", "wpa-psk", "wpa2-psk", "wpa-wpa2-psk".
+const char* SecurityName(Security security);
 
 // Rates in 500 kbit/s units; 0x80 marks a basic rate.
 inline const std::vector<std::uint8_t> kDefaultRates{0x82, 0x84, 0x8B, 0x96, 0x0C, 0x12,
@@ -113,6 +115,7 @@ private:
   void answerAuthentication(const dot11::FrameView& view, const MacAddress& from);
   void answerAssociation(const dot11::FrameView& view, const MacAddress& from, bool reassociation);
   void forgetStation(const MacAddress& station);
+  std::uint16_t freeAid() const;
   void notePowerManagement(const dot11::FrameView& view, StationState& station, const MacAddress& from);
   void transmitBuffered(const MacAddress& station, std::uint16_t aid, BufferedFrame frame);
   Transmission transmitAt(dot11::Bytes frame, std::uint16_t rateHalfMbps);
@@ -129,7 +132,6 @@ private:
   std::uint16_t sequence_ = 0;
   FrameHook hook_;
   std::map<MacAddress, StationState> stations_;
-  std::uint16_t nextAid_ = 1;
   PowerSaveBuffer powerSave_;
   AccessPointCounters counters_;
 };

@@ -70,11 +70,11 @@ struct ApFixture : ::testing::Test {
     StationSends(0, subtype::AssociationRequest, 0, {0x01, 0x00, 0x0A, 0x00, 0, 6, 'z', 'e', 'l', 'n', 'e', 't'});
     ASSERT_TRUE(ap->associated(kStation));
   }
-  void PsPoll() {
+  void PsPoll(std::uint16_t aid) {
     dot11::FrameWriter w;
     w.u8(0xA4);  // control, PS-Poll
     w.u8(dot11::flag::PowerManagement);
-    w.u16(static_cast<std::uint16_t>(ap->associationId(kStation) | 0xC000));
+    w.u16(static_cast<std::uint16_t>(aid | 0xC000));
     w.address(kBssid);
     w.address(kStation);
     medium.transmit(station, {w.take(), 6, 2});
@@ -240,6 +240,30 @@ TEST_F(ApFixture, OpenSystemAuthenticationAndAssociationGiveAnAssociationId) {
   EXPECT_FALSE(ap->associated(kStation));
 }
 
+TEST_F(ApFixture, AssociationIdsAreTheLowestFree) {
+  Start();
+  Join();
+  const MacAddress second{0x00, 0x1E, 0x4D, 0, 0, 2}, third{0x00, 0x1E, 0x4D, 0, 0, 3};
+  TestRadio radio2(second, 6), radio3(third, 6);
+  medium.join(radio2);
+  medium.join(radio3);
+  const auto join = [&](TestRadio& radio) {
+    for (std::uint8_t sub : {subtype::Authentication, subtype::AssociationRequest}) {
+      dot11::FrameWriter w;
+      w.header(FrameType::Management, sub, 0, kBssid, radio.address(), kBssid, 1);
+      if (sub == subtype::Authentication) w.raw(dot11::Bytes{0, 0, 1, 0, 0, 0});
+      else w.raw(dot11::Bytes{0x01, 0x00, 0x0A, 0x00, 0, 6, 'z', 'e', 'l', 'n', 'e', 't'});
+      medium.transmit(radio, {w.take(), 6, 2});
+      scheduler.runFor(5ms);
+    }
+  };
+  join(radio2);
+  EXPECT_EQ(ap->associationId(second), 2);
+  StationSends(0, subtype::Deauthentication, 0, {3, 0});
+  join(radio3);
+  EXPECT_EQ(ap->associationId(third), 1);
+}
+
 TEST_F(ApFixture, FramesForADozingStationWaitSetTheTimAndComeOutOnPsPollAndWake) {
   Start();
   Join();
@@ -258,8 +282,11 @@ TEST_F(ApFixture, FramesForADozingStationWaitSetTheTimAndComeOutOnPsPollAndWake)
   ASSERT_FALSE(beacons.empty());
   EXPECT_EQ(Element(beacons.back(), element::Tim), dot11::Bytes({0, 1, 0, 0x02}));
 
-  // A PS-Poll takes one frame, with More Data while others wait.
-  PsPoll();
+  // A PS-Poll naming another association id takes nothing; one naming the station's takes
+  // one frame, with More Data while others wait.
+  PsPoll(2);
+  EXPECT_TRUE(Heard(2, subtype::Data).empty());
+  PsPoll(1);
   auto data = Heard(2, subtype::Data);
   ASSERT_EQ(data.size(), 1u);
   EXPECT_EQ(data[0].back(), 1);

@@ -1,6 +1,8 @@
 #include "sim/air/pcap_recorder.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -8,6 +10,8 @@
 
 namespace simair {
 namespace {
+
+constexpr std::uint32_t kSnapLength = 65535;
 
 void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
   out.push_back(static_cast<std::uint8_t>(v));
@@ -57,7 +61,7 @@ std::unique_ptr<PcapRecorder> PcapRecorder::Create(const std::string& path, Pcap
   Put16(header, 4);
   Put32(header, 0);       // time zone
   Put32(header, 0);       // accuracy
-  Put32(header, 65535);   // snap length
+  Put32(header, kSnapLength);
   Put32(header, static_cast<std::uint32_t>(linkType));
   recorder->write(header.data(), header.size());
   if (!recorder->healthy()) {
@@ -84,14 +88,17 @@ void PcapRecorder::record(const AirFrame& frame, int signalDbm, std::int64_t atM
   std::vector<std::uint8_t> radiotap;
   if (linkType_ == PcapLinkType::Radiotap) radiotap = RadiotapHeader(frame, signalDbm);
   const std::int64_t stamp = originMicros_ + (atMicros < 0 ? 0 : atMicros);
-  const auto length = static_cast<std::uint32_t>(radiotap.size() + frame.bytes.size());
+  const std::size_t length = radiotap.size() + frame.bytes.size();
+  // Readers refuse records above the snap length: keep its first part, say the whole length.
+  const std::size_t kept = std::min<std::size_t>(length, kSnapLength);
   std::vector<std::uint8_t> record;
   Put32(record, static_cast<std::uint32_t>(stamp / 1000000));
   Put32(record, static_cast<std::uint32_t>(stamp % 1000000));
-  Put32(record, length);
-  Put32(record, length);
+  Put32(record, static_cast<std::uint32_t>(kept));
+  Put32(record, static_cast<std::uint32_t>(std::min<std::size_t>(length, UINT32_MAX)));
   record.insert(record.end(), radiotap.begin(), radiotap.end());
-  record.insert(record.end(), frame.bytes.begin(), frame.bytes.end());
+  record.insert(record.end(), frame.bytes.begin(),
+                frame.bytes.begin() + static_cast<std::ptrdiff_t>(kept - radiotap.size()));
   write(record.data(), record.size());
   if (file_ != nullptr && std::fflush(file_) != 0) {
     std::fclose(file_);

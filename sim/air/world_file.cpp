@@ -75,6 +75,7 @@ private:
       }
       if (c == '#') break;
       std::string token;
+      token.reserve(line.size());  // no reallocation leaves a copy of a secret behind
       if (c == '"') {
         ++i;
         bool closed = false;
@@ -278,12 +279,10 @@ private:
       return rates(tokens, config);
     } else if (keyword == "security") {
       if (!arguments(tokens, 1)) return false;
-      static const std::pair<std::string_view, Security> kNames[] = {
-          {"open", Security::Open}, {"wep", Security::Wep}, {"wpa-psk", Security::Wpa},
-          {"wpa2-psk", Security::Wpa2}, {"wpa-wpa2-psk", Security::WpaWpa2}};
-      const auto found = std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& n) { return n.first == tokens[1]; });
-      if (found == std::end(kNames)) return fail("security must be open, wep, wpa-psk, wpa2-psk or wpa-wpa2-psk");
-      config.security = found->second;
+      constexpr Security kAll[] = {Security::Open, Security::Wep, Security::Wpa, Security::Wpa2, Security::WpaWpa2};
+      const auto found = std::find_if(std::begin(kAll), std::end(kAll), [&](Security s) { return tokens[1] == SecurityName(s); });
+      if (found == std::end(kAll)) return fail("security must be open, wep, wpa-psk, wpa2-psk or wpa-wpa2-psk");
+      config.security = *found;
     } else if (keyword == "passphrase") {
       if (!arguments(tokens, 1)) return false;
       const std::string& phrase = tokens[1];
@@ -398,7 +397,8 @@ private:
     if (!given_.contains("ssid")) return failAt("no ssid");
     const bool wpa = config.security == Security::Wpa || config.security == Security::Wpa2 ||
                      config.security == Security::WpaWpa2;
-    if (wpa && config.passphrase.empty()) return failAt("security " + std::string(config.security == Security::Wpa ? "wpa-psk" : config.security == Security::Wpa2 ? "wpa2-psk" : "wpa-wpa2-psk") + " needs a passphrase");
+    if (wpa && config.passphrase.empty())
+      return failAt("security " + std::string(SecurityName(config.security)) + " needs a passphrase");
     if (!wpa && !config.passphrase.empty()) return failAt("a passphrase needs security wpa-psk, wpa2-psk or wpa-wpa2-psk");
     const bool wep = config.security == Security::Wep;
     if (!wep && (!config.wepKeys.empty() || given_.contains("wep-tx-key"))) return failAt("WEP keys need security wep");

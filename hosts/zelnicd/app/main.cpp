@@ -1,6 +1,8 @@
 // zelnicd: runs the Zelnic driver over one simulated chip in real time.
 //   zelnicd            start the adapter, keep it running until SIGTERM, SIGINT or SIGHUP, halt
 //   zelnicd --once     start the adapter, halt it at once; exit 0 when both went well
+//   --world FILE       the simulated air's access points (sim/air/README.md)
+//   --pcap FILE        record every frame of the simulated air (radiotap)
 // ZELNIC_RUN_DIR (default /run/zelnic; $XDG_RUNTIME_DIR/zelnic for a user other than root) is
 // where the control device's sockets live; ZELNIC_GROUP names their group.
 #include <pthread.h>
@@ -20,10 +22,15 @@
 int main(int argc, char** argv) {
   zelnicd::Options options;
   for (int i = 1; i < argc; ++i) {
+    const bool hasValue = i + 1 < argc;
     if (std::strcmp(argv[i], "--once") == 0) {
       options.once = true;
+    } else if (std::strcmp(argv[i], "--world") == 0 && hasValue) {
+      options.worldPath = argv[++i];
+    } else if (std::strcmp(argv[i], "--pcap") == 0 && hasValue) {
+      options.pcapPath = argv[++i];
     } else {
-      std::cerr << "usage: zelnicd [--once]\n";
+      std::cerr << "usage: zelnicd [--once] [--world FILE] [--pcap FILE]\n";
       return 2;
     }
   }

@@ -1,0 +1,48 @@
+#include "hosts/zelnicd/air_setup.h"
+
+#include <chrono>
+
+#include "sim/air/ieee80211.h"
+
+namespace zelnicd {
+
+std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::string& pcapPath,
+                                   ndis::Scheduler& scheduler, std::ostream& out) {
+  simair::World world;
+  if (!worldPath.empty()) {
+    std::string error;
+    auto loaded = simair::LoadWorldFile(worldPath, error);
+    if (!loaded) {
+      out << "zelnicd: world: " << error << std::endl;
+      return nullptr;
+    }
+    world = std::move(*loaded);
+  }
+  auto air = std::make_unique<AirSetup>();
+  if (!pcapPath.empty()) {
+    std::string error;
+    air->recorder = simair::PcapRecorder::Create(pcapPath, simair::PcapLinkType::Radiotap, error);
+    if (!air->recorder) {
+      out << "zelnicd: pcap: " << error << std::endl;
+      return nullptr;
+    }
+    // Real time: stamps in wall-clock time; virtual time: from 0, the same file every run.
+    if (scheduler.mode() == ndis::Scheduler::Mode::RealTime) {
+      const auto wall = std::chrono::duration_cast<std::chrono::microseconds>(
+          std::chrono::system_clock::now().time_since_epoch());
+      air->recorder->setOriginMicros(wall.count() - scheduler.now().count());
+    }
+    out << "zelnicd: recording the air to " << pcapPath << std::endl;
+  }
+  air->world = std::make_unique<simair::AirWorld>(scheduler, world, air->recorder.get());
+  if (!worldPath.empty())
+    out << "zelnicd: world " << worldPath << ": " << world.accessPoints.size() << " access points" << std::endl;
+  for (const simair::WorldAccessPoint& ap : world.accessPoints) {
+    out << "zelnicd: air: " << ap.name << " " << simair::dot11::FormatAddress(ap.config.bssid) << " \""
+        << ap.config.ssid << "\" channel " << static_cast<int>(ap.config.channel) << " "
+        << simair::SecurityName(ap.config.security) << " " << ap.signalDbm << " dBm" << std::endl;
+  }
+  return air;
+}
+
+}  // namespace zelnicd

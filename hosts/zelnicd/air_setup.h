@@ -1,0 +1,25 @@
+#pragma once
+// zelnicd's simulated air: the world file's access points on the daemon's scheduler, and the
+// pcap every frame goes to. Built before the driver starts, so a bad world or pcap path stops
+// the daemon before anything else happens.
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "platform/ndis/scheduler.h"
+#include "sim/air/air_world.h"
+#include "sim/air/pcap_recorder.h"
+
+namespace zelnicd {
+
+struct AirSetup {
+  std::unique_ptr<simair::PcapRecorder> recorder;  // declared first: the world records into it
+  std::unique_ptr<simair::AirWorld> world;
+};
+
+// The air of `worldPath` (an empty air when empty) recorded to `pcapPath` (if given); nothing,
+// after saying why on `out`, when either cannot be used.
+std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::string& pcapPath,
+                                   ndis::Scheduler& scheduler, std::ostream& out);
+
+}  // namespace zelnicd
