@@ -10,6 +10,7 @@
 #include "hosts/zelnicd/control_serving.h"
 #include "hosts/zelnicd/run_directory.h"
 #include "hosts/zelnicd/air_setup.h"
+#include "hosts/zelnicd/connect_step.h"
 #include "sim/chip/sim_chip.h"
 
 namespace zelnicd {
@@ -97,6 +98,7 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   out << "zelnicd: adapter started" << std::endl;
   // Served until the halt is over, so the utility can close while the driver waits for it.
   const auto server = ServeControlDevice(*host, scheduler, options, out);
+  const bool connected = options.connectSsid.empty() || ConnectToSsid(*host, options.connectSsid, out);
 
   while (!options.once && !stop) scheduler.runUntil([&] { return stop.load(); }, std::chrono::hours(1));
 
@@ -108,6 +110,7 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     return 1;
   }
   out << "zelnicd: adapter halted" << std::endl;
+  if (!connected) return 1;
   if (air->recorder) {
     out << "zelnicd: " << air->recorder->framesRecorded() << " frames recorded to " << options.pcapPath << std::endl;
     if (!air->recorder->healthy()) {
