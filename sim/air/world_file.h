@@ -21,7 +21,7 @@ struct WorldAccessPoint {
 };
 
 struct WorldChange {
-  enum class Kind : std::uint8_t { Signal, Off, On };
+  enum class Kind : std::uint8_t { Signal, Off, On, Deauthenticate, Disassociate };
   std::int64_t atMicros = 0;  // after the world starts
   std::size_t accessPoint = 0;  // index into World::accessPoints
   Kind kind = Kind::Signal;
