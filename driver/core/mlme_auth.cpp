@@ -52,6 +52,7 @@ ULONG SendSharedKeyFrame3(CoreAdapter* core, const std::uint8_t* frame, std::uin
     const std::uint32_t iv = (core->SequenceCounter * 0x9E37u + 1) & 0xFFFFFF;
     WepEncrypt(f + kChipHeaderBytes, outBody, iv, keyIndex, key, keyLength);
     outBody += kIvBytes + kIcvBytes;
+    out->SendFlags = hal::kSendNoCipher;  // encrypted here: the chip layer's cipher leaves it
   }
   Put16(f, outBody);
   out->Length = kChipHeaderBytes + outBody;

@@ -53,6 +53,7 @@ protected:
     records_.push_back(std::make_unique<ReceiveRecord>());
     ReceiveRecord* record = records_.back().get();
     *record = ReceiveRecord{{nullptr}, buffers_.back().data(), length, 2032};
+    record->SignalDbm = rssi;
     ULONG status = 99;
     h.run([&] {
       core->LastRssi = rssi;
