@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::uint8_t kTypeManagement = 0;
 constexpr std::uint8_t kTypeControl = 1;
-constexpr std::uint8_t kTypeData = 2;
 constexpr std::uint8_t kSubtypeProbeRequest = 4;
 constexpr std::uint8_t kSubtypeProbeResponse = 5;
 constexpr std::uint8_t kSubtypeBeacon = 8;

@@ -33,6 +33,22 @@ TEST_F(Connect, AnSsidSetScansAuthenticatesAssociatesAndIndicatesTheConnectOnce)
   EXPECT_EQ(MacText({bssid.data[0], bssid.data[1], bssid.data[2], bssid.data[3], bssid.data[4], bssid.data[5]}),
             "02:5a:4c:00:00:01");
 
+  // The association information: the request's fixed fields and elements, then the response's.
+  const auto info = Query(OID_802_11_ASSOCIATION_INFORMATION, 600);
+  ASSERT_EQ(info.status, NDIS_STATUS_SUCCESS);
+  NDIS_802_11_ASSOCIATION_INFORMATION record;
+  std::memcpy(&record, info.data.data(), sizeof record);
+  EXPECT_EQ(record.Length, 40u);
+  EXPECT_EQ(record.AvailableRequestFixedIEs, 3);
+  EXPECT_EQ(record.RequestFixedIEs.ListenInterval, 10);
+  EXPECT_EQ(record.OffsetRequestIEs, 40u);
+  EXPECT_EQ(record.RequestIELength, 2u + 11 + 10 + 6);  // SSID, rates, extended rates
+  EXPECT_EQ(info.data[40], 0);                          // the SSID element first
+  EXPECT_EQ(record.ResponseFixedIEs.StatusCode, 0);
+  EXPECT_EQ(record.ResponseFixedIEs.AssociationId & 0x3FFF, core->AssociationId);
+  EXPECT_EQ(record.OffsetResponseIEs, 40u + record.RequestIELength);
+  EXPECT_EQ(info.bytesDone, record.OffsetResponseIEs + record.ResponseIELength);
+
   // Stays associated: the access point's beacons keep the link.
   Advance(5s);
   EXPECT_EQ(core->MlmeState, kMlmeAssociated);

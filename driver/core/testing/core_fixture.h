@@ -72,6 +72,14 @@ protected:
     return frames;
   }
 
+  // Gives every queued management frame back to the pool.
+  void ClearQueue() {
+    h.run([&] {
+      while (auto* link = core->Os->Table->PopHead(&core->Management.Queue))
+        ReturnFrameBuffer(core, reinterpret_cast<ManagementFrameBuffer*>(link));
+    });
+  }
+
   zelnic::testing::DriverHarness h;
   CoreAdapter* core = nullptr;
 
