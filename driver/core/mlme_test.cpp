@@ -60,7 +60,9 @@ protected:
 
 TEST_F(Mlme, SharedKeyIsAlgorithmOneOnTheAirAndEveryOtherModeOpenSystem) {
   JoinReady();
-  for (auto [mode, algorithm] : {std::pair{0u, 0}, {1u, 1}, {3u, 0}, {4u, 0}, {5u, 0}, {6u, 0}, {7u, 0}, {8u, 0}}) {
+  for (const auto& [modeValue, algorithm] :
+       {std::pair{0u, 0}, {1u, 1}, {3u, 0}, {4u, 0}, {5u, 0}, {6u, 0}, {7u, 0}, {8u, 0}}) {
+    const std::uint32_t mode = modeValue;
     ClearQueue();
     h.run([&] {
       core->Config.authMode = mode;
