@@ -6,6 +6,8 @@
 #include "driver/core/channels.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_builders.h"
+#include "driver/core/frame_tests.h"
+#include "driver/core/little_endian.h"
 #include "driver/core/leds.h"
 #include "driver/core/link_monitor.h"
 #include "driver/core/management_receive.h"
@@ -47,8 +49,26 @@ IbssParameters FromLive(const CoreAdapter* core) {
   return p;
 }
 
-void SendTemplate(CoreAdapter* core, const IbssStartRecord& record, hal::CommandCompletion completion) {
-  hal::SendIbssStart(core->Hal, std::span<const std::uint8_t>(record.bytes, record.length), completion);
+// The firmware beacons from an IBSS_START record of {u16 code, u16 size, 4 zero bytes, u16
+// frame length, the beacon as it goes on the air}; the core's template holds the beacon in
+// the chip layout (body-length word, header, address-4 field, body). The firmware is tuned
+// to the IBSS's channel first.
+void SendTemplate(CoreAdapter* core, const IbssStartRecord& record, std::uint8_t channel,
+                  hal::CommandCompletion completion) {
+  constexpr std::uint32_t kAirHeaderBytes = 24;
+  const std::uint8_t* beacon = record.bytes + kIbssRecordHeaderBytes;
+  const std::uint32_t body = Get16(beacon);
+  std::uint8_t firmware[kIbssRecordBytes] = {};
+  const std::uint32_t frameLength = kAirHeaderBytes + body;
+  const std::uint32_t size = kIbssRecordHeaderBytes + 2 + frameLength;
+  if (kIbssRecordHeaderBytes + kChipHeaderBytes + body > record.length || size > sizeof firmware) return;
+  Put16(firmware, Get16(record.bytes));
+  Put16(firmware + 2, size);
+  Put16(firmware + kIbssRecordHeaderBytes, frameLength);
+  std::memcpy(firmware + kIbssRecordHeaderBytes + 2, beacon + 2, kAirHeaderBytes);
+  std::memcpy(firmware + kIbssRecordHeaderBytes + 2 + kAirHeaderBytes, beacon + kChipHeaderBytes, body);
+  hal::SendSetChannel(core->Hal, channel, nullptr);
+  hal::SendIbssStart(core->Hal, std::span<const std::uint8_t>(firmware, size), completion);
 }
 
 bool SameSsid(const NDIS_WLAN_BSSID& entry, const Ssid& ssid) {
@@ -65,12 +85,14 @@ void TellFirmwareOfPeer(CoreAdapter* core) {
 
 ULONG JoinIbss(CoreAdapter* core, int index) {
   CopyBssToScratch(core, index);
+  const IbssParameters joined = FromScratch(core);
+  core->CurrentSsid = joined.ssid;  // the IBSS's beacons are the current network's from now on
   IbssStartRecord record;
-  BuildBeaconTemplate(core, record, FromScratch(core), core->Station.CurrentEntry.MacAddress);
+  BuildBeaconTemplate(core, record, joined, core->Station.CurrentEntry.MacAddress);
   core->MlmeState = kMlmeIbssJoining;
   RestartLinkMonitor(core);
   ArmMlmeTimer(core, kIbssWaitMs);
-  SendTemplate(core, record, nullptr);
+  SendTemplate(core, record, joined.channel, nullptr);
   SetLedPattern(core, kLedEventJoined);
   return StatusPending;
 }
@@ -123,7 +145,7 @@ ULONG StartIbss(CoreAdapter* core, const IbssStartParameters& parameters) {
   if (index >= 0) CopyBssToScratch(core, index);
 
   RestartLinkMonitor(core);
-  SendTemplate(core, record, &ContinueByState);
+  SendTemplate(core, record, parameters.channel, &ContinueByState);
   SetLedPattern(core, kLedEventStarted);
   return StatusPending;
 }
@@ -144,13 +166,15 @@ ULONG StartConfiguredIbss(CoreAdapter* core) {
 ULONG RestartIbss(CoreAdapter* core, void (*continuation)(CoreAdapter*)) {
   IbssStartRecord record;
   if (core->MlmeState == kMlmeIbssStarted) {
-    BuildBeaconTemplate(core, record, FromLive(core), nullptr);
-    SendTemplate(core, record, nullptr);
+    const IbssParameters live = FromLive(core);
+    BuildBeaconTemplate(core, record, live, nullptr);
+    SendTemplate(core, record, live.channel, nullptr);
   } else if (core->MlmeState == kMlmeIbssJoined) {
     core->MlmeState = kMlmeIbssRestarting;
-    BuildBeaconTemplate(core, record, FromLive(core), core->Bssid.data());
+    const IbssParameters live = FromLive(core);
+    BuildBeaconTemplate(core, record, live, core->Bssid.data());
     ArmMlmeTimer(core, kIbssWaitMs);
-    SendTemplate(core, record, &ContinueByState);
+    SendTemplate(core, record, live.channel, &ContinueByState);
   } else if (continuation != nullptr) {
     continuation(core);
   }

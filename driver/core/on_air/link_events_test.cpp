@@ -120,5 +120,40 @@ TEST_F(LinkEvents, TheRsnElementOfAWpa2AssociationEndsAfterItsPmkidCountOfZero) 
   EXPECT_NE(f[7].find(",22"), std::string::npos) << f[7];
 }
 
+TEST_F(LinkEvents, IbssJoinsAPeerMergesIntoAnotherBssidOfItAndStartsItsOwnWhenNoneIsThere) {
+  StartWorld("ap peer\n bssid 02:00:00:00:00:0c\n ssid adhoc\n ibss\n channel 3\n rates 1b 2b 5.5b 11b\n"
+             "ap later\n bssid 02:00:00:00:00:0d\n ssid adhoc\n ibss\n channel 3\n rates 1b 2b 5.5b 11b\n"
+             "at 0s later off\nat 8s later on\n", "ibss");
+  ASSERT_EQ(SetWord(OID_802_11_INFRASTRUCTURE_MODE, 0).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(core->MlmeState, kMlmeIbssIdle);
+  const auto joined = SetSsid("adhoc");
+  EXPECT_EQ(joined.status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(core->MlmeState, kMlmeIbssJoined);
+  EXPECT_EQ(core->Bssid, Ap(0).config().bssid);
+  EXPECT_EQ(MediaEvents(), "C");
+  EXPECT_GT(h.chip.rings().beaconsSent, 0u);  // the station beacons for the IBSS too
+
+  // A second BSSID of the same SSID on the channel: the station merges into it.
+  Advance(10s);
+  EXPECT_EQ(core->MlmeState, kMlmeIbssJoined);
+  EXPECT_EQ(core->Bssid, Ap(1).config().bssid);
+
+  const auto started = SetSsid("lonely");
+  EXPECT_EQ(started.status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(core->MlmeState, kMlmeIbssStarted);
+  EXPECT_EQ(core->MediaDisconnected, 1);
+  const auto own = core->Bssid;
+  EXPECT_NE(own, Ap(0).config().bssid);
+  EXPECT_NE(own, Ap(1).config().bssid);
+  Advance(1s);
+  const auto rows = Dissect(pcapPath, "wlan.fc.type_subtype == 8 && wlan.bssid == " + MacText(own),
+                            {"wlan.ssid", "wlan.fixed.capabilities.ibss"});
+  ASSERT_FALSE(rows.empty());
+  const auto f = SplitRow(rows.back());
+  EXPECT_EQ(f[0], "");
+  EXPECT_EQ(f[1], "6c6f6e656c79");  // "lonely"
+  EXPECT_EQ(f[2], "1");
+}
+
 }  // namespace
 }  // namespace zelnic::core::testing
