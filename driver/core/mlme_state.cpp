@@ -133,7 +133,13 @@ ULONG MacManagementFrameReceive(CoreAdapter* core, ReceiveRecord* record, std::u
 
 void CurrentNetworkBeaconed(CoreAdapter* core, int bssIndex) {
   constexpr std::uint8_t kErpUseProtection = 0x02;
-  const std::uint8_t erp = core->Bss[bssIndex].Elements.Erp & kErpUseProtection;
+  constexpr std::uint32_t kListenValue = 1;
+  const BssElements& beacon = core->Bss[bssIndex].Elements;
+  // The chip layer's power saving sleeps by the beacon's timing and wakes for its traffic.
+  if (core->Hal->powerMode != 0)
+    hal::PowerSaveBeaconUpdate(core->Hal, beacon.DtimCount, beacon.BeaconInterval, beacon.DtimPeriod,
+                               beacon.TrafficPending != 0, kListenValue);
+  const std::uint8_t erp = beacon.Erp & kErpUseProtection;
   if (erp != core->Station.Erp) {
     core->Station.Erp = erp;
     hal::SendCmd010F(core->Hal, erp != 0 ? 1 : 0);

@@ -8,6 +8,7 @@
 #include "driver/core/link_monitor.h"
 #include "driver/core/on_air/air_station.h"
 #include "driver/core/station_state.h"
+#include "driver/hal/hal_adapter.h"
 
 namespace zelnic::core::testing {
 namespace {
@@ -61,6 +62,17 @@ TEST_F(LinkEvents, ASilentAccessPointIsDroppedAtFortyMissedLinkMonitorPeriods) {
   EXPECT_EQ(MediaEvents(), "D");
   EXPECT_EQ(core->LinkLost, 1);
   EXPECT_NE(core->MlmeState, kMlmeAssociated);
+}
+
+TEST_F(LinkEvents, InPowerSaveTheStationDozesBetweenBeaconsAndStaysAssociated) {
+  StartWorld(kA + " signal -50\n dtim 2\n");
+  Connect();
+  h.run([&] { hal::SetPowerMode(h.hal(), 2); });
+  Advance(10s);
+  EXPECT_GT(h.chip.sleepRequests(), 0u);
+  EXPECT_TRUE(Ap(0).dozing(StationAddress()));  // the null frame with the PM bit reached it
+  EXPECT_TRUE(AssociatedTo(0));
+  EXPECT_EQ(MediaEvents(), "");
 }
 
 struct RoamCase {
