@@ -98,7 +98,9 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   out << "zelnicd: adapter started" << std::endl;
   // Served until the halt is over, so the utility can close while the driver waits for it.
   const auto server = ServeControlDevice(*host, scheduler, options, out);
-  const bool connected = options.connectSsid.empty() || ConnectToSsid(*host, options.connectSsid, out);
+  // --connect, else the world's 'connect' line.
+  const std::string& ssid = !options.connectSsid.empty() ? options.connectSsid : air->connectSsid;
+  const bool connected = ssid.empty() || ConnectToSsid(*host, ssid, out);
 
   while (!options.once && !stop) scheduler.runUntil([&] { return stop.load(); }, std::chrono::hours(1));
 

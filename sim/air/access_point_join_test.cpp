@@ -191,6 +191,7 @@ TEST(WorldFileJoinWords, KnobsAndChangesParse) {
       "at 1s a deauth\nat 2s a disassoc\n",
       error);
   ASSERT_TRUE(world) << error;
+  EXPECT_EQ(world->connectSsid, "");
   const JoinKnobs& knobs = world->accessPoints[0].config.join;
   EXPECT_TRUE(knobs.sharedKey && knobs.sharedKeyOnly && knobs.silentAuthentication && knobs.silentAssociation);
   EXPECT_EQ(knobs.authenticationStatus, 13);
@@ -198,6 +199,11 @@ TEST(WorldFileJoinWords, KnobsAndChangesParse) {
   ASSERT_EQ(world->changes.size(), 2u);
   EXPECT_EQ(world->changes[0].kind, WorldChange::Kind::Deauthenticate);
   EXPECT_EQ(world->changes[1].kind, WorldChange::Kind::Disassociate);
+  const auto joining = ParseWorld("connect \"Zelnet Guest\"\nap a\n bssid 02:00:00:00:00:01\n ssid a\n", error);
+  ASSERT_TRUE(joining) << error;
+  EXPECT_EQ(joining->connectSsid, "Zelnet Guest");
+  EXPECT_FALSE(ParseWorld("connect \"\"\n", error));
+  EXPECT_EQ(error, "line 1: connect names an SSID of 1 to 32 bytes");
   EXPECT_FALSE(ParseWorld("ap a\n bssid 02:00:00:00:00:01\n ssid a\n auth maybe\n", error));
   EXPECT_EQ(error, "line 4: auth must be shared or shared-only");
 }

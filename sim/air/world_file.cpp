@@ -199,6 +199,12 @@ private:
       world_.station = *address;
       return true;
     }
+    if (keyword == "connect") {
+      if (!finishAccessPoint() || !arguments(tokens, 1)) return false;
+      if (tokens[1].empty() || tokens[1].size() > 32) return fail("connect names an SSID of 1 to 32 bytes");
+      world_.connectSsid = tokens[1];
+      return true;
+    }
     if (keyword == "default-loss") {
       if (!finishAccessPoint() || !arguments(tokens, 1)) return false;
       const auto loss = number(tokens[1], 0, 200, "default-loss");

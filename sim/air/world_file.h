@@ -32,6 +32,7 @@ struct World {
   static constexpr MacAddress kDefaultStation{0x00, 0x1E, 0x4D, 0x2D, 0x17, 0x01};
   MacAddress station = kDefaultStation;  // where the signals are measured
   int defaultLossDb = 100;               // between any other pair of radios
+  std::string connectSsid;               // the network the station is to join ('connect'); empty: none
   std::vector<WorldAccessPoint> accessPoints;
   std::vector<WorldChange> changes;      // in the order of the file
 };

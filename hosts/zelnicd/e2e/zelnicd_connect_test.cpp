@@ -20,15 +20,31 @@ std::string RunCommand(const std::string& command) {
   return output;
 }
 
-TEST(ZelnicdConnect, JoinsTheOpenNetworkOfTheDemoWorldAndThePcapShowsTheExchange) {
-  const std::filesystem::path dir =
-      std::filesystem::path(::testing::TempDir()) / ("zelnicd_connect_" + std::to_string(::getpid()));
+// The SSID from --connect, or from the world file's 'connect' line.
+class ZelnicdConnect : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ZelnicdConnect, JoinsTheOpenNetworkOfTheDemoWorldAndThePcapShowsTheExchange) {
+  const bool fromWorld = GetParam();
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
+                                    ("zelnicd_connect_" + std::to_string(::getpid()) + (fromWorld ? "_w" : "_o"));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir / "run");
   const std::string pcap = (dir / "air.pcap").string();
-  const std::string output = RunCommand("ZELNIC_RUN_DIR='" + (dir / "run").string() + "' ZELCON_REGISTRY_ROOT='" + (dir / "registry").string() + "' '" ZELNICD_PROGRAM "' --once --world '" +
-                                 std::string(ZELNICD_WORLDS_DIR) + "/office.world' --pcap '" + pcap +
-                                 "' --connect 'Zelnet Guest'");
+  std::string world = std::string(ZELNICD_WORLDS_DIR) + "/office.world";
+  std::string connect = " --connect 'Zelnet Guest'";
+  if (fromWorld) {
+    const std::filesystem::path joining = dir / "joining.world";
+    std::filesystem::copy_file(world, joining);
+    FILE* file = std::fopen(joining.c_str(), "a");
+    ASSERT_NE(file, nullptr);
+    std::fputs("\nconnect \"Zelnet Guest\"\n", file);
+    std::fclose(file);
+    world = joining.string();
+    connect.clear();
+  }
+  const std::string output = RunCommand("ZELNIC_RUN_DIR='" + (dir / "run").string() + "' ZELCON_REGISTRY_ROOT='" +
+                                        (dir / "registry").string() + "' '" ZELNICD_PROGRAM "' --once --world '" + world +
+                                        "' --pcap '" + pcap + "'" + connect);
   if (output.find("packet filter not set") != std::string::npos) {
     std::filesystem::remove_all(dir);
     GTEST_SKIP() << "the chip layer's packet-filter OID is not in this build: the chip may not transmit\n" << output;
@@ -57,5 +73,8 @@ TEST(ZelnicdConnect, JoinsTheOpenNetworkOfTheDemoWorldAndThePcapShowsTheExchange
   EXPECT_EQ(subtypes, "0x000b 0x000b 0x0000 0x0001 0x000c ");
   std::filesystem::remove_all(dir);
 }
+
+INSTANTIATE_TEST_SUITE_P(Both, ZelnicdConnect, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "WorldFile" : "Option"; });
 
 }  // namespace
