@@ -351,8 +351,16 @@ bool SetConnectionOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG lengt
     default:
       return false;
   }
-  // The shell answers NDIS pending; the connection completes it once.
-  if (status == StatusPending) core->Station.SetPended = true;
+  // The shell answers NDIS pending; the connection completes it once. A set through the
+  // control device has its answer already: nothing completes it later.
+  if (status == StatusPending) {
+    const MiniportContext* context = core->Head.Container->Context;
+    if (context != nullptr && context->FromUtility != 0) {
+      status = StatusSuccess;
+    } else {
+      core->Station.SetPended = true;
+    }
+  }
   return true;
 }
 
