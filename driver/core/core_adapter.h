@@ -13,6 +13,7 @@
 #include "driver/core/management_frames.h"
 #include "driver/core/rates.h"
 #include "driver/core/reassembly.h"
+#include "driver/core/station_state.h"
 #include "driver/hal/receive_record.h"
 #include "driver/ndis/miniport_context.h"
 #include "driver/ndis/os_service_table.h"
@@ -129,6 +130,8 @@ struct CoreAdapter {
   std::uint16_t TxFailPhase;  // 0 idle, 1 statistics requested, 2 statistics arrived
   std::uint32_t CcxWord;
   std::uint32_t Measurement[8];
+
+  zelnic::core::StationState Station;  // MAC and station management
 };
 
 namespace zelnic::core {

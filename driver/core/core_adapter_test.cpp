@@ -232,7 +232,11 @@ TEST_F(StartedDriver, AssociatedLinkMonitorActsOnTheTwentiethMissedBeacon) {
   EXPECT_EQ(core->Link.AssociatedTicks, 19u);
   EXPECT_EQ(core->MlmeState, kMlmeAssociated);
   h.advance(milliseconds(100));
-  EXPECT_EQ(core->MlmeState, kMlmeLinkLost);  // a quiet channel: the link is lost
+  // A quiet channel: the link is lost; with no other access point Reconnect stays
+  // associated and lets the link monitor drop the link later.
+  EXPECT_EQ(core->MlmeState, kMlmeAssociated);
+  EXPECT_EQ(core->Link.MissedBeacons, 20);
+  EXPECT_EQ(core->Flags & kFlagConnecting, 0u);
 }
 
 TEST_F(StartedDriver, ABusyChannelBacksTheLinkMonitorOffForThirtySeconds) {

@@ -6,6 +6,7 @@
 #include "driver/core/elements.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/leds.h"
+#include "driver/core/little_endian.h"
 #include "driver/core/management_frames.h"
 #include "driver/core/rates.h"
 #include "driver/core/station_seams.h"
@@ -22,11 +23,6 @@ constexpr std::uint8_t kFlagPowerManagement = 0x10;
 constexpr std::uint8_t kNullDataFrameControl = 0x48;  // type data, subtype 4
 constexpr std::uint8_t kBeaconFrameControl = 0x80;
 constexpr std::uint16_t kIbssStartCode = 0x0100;
-
-void Put16(std::uint8_t* p, std::uint32_t value) {
-  p[0] = static_cast<std::uint8_t>(value);
-  p[1] = static_cast<std::uint8_t>(value >> 8);
-}
 
 // The body-length word of a chip-layout frame that ends at `end`; the total length.
 std::uint32_t SetBodyLength(std::uint8_t* frame, const std::uint8_t* end) {

@@ -33,10 +33,7 @@ void CountLinkLossSeconds(OsTimerRecord* record) { ++CoreOfTimer(record)->Second
 void BackOffEnded(OsTimerRecord* record) { RestartLinkMonitor(CoreOfTimer(record)); }
 
 void DropLink(CoreAdapter* core) {
-  if (core->MlmeState == kMlmeAssociated && !core->LinkLossTickRunning) {
-    core->LinkLossTickRunning = true;
-    ArmTimer(core, kTimerLinkLossTick, &CountLinkLossSeconds, kLinkLossTickMs, true);
-  }
+  if (core->MlmeState == kMlmeAssociated) StartLinkLossTick(core);
   core->HighTraffic = 0;
   core->LinkLost = 1;
   DisconnectByState(core, true);
@@ -102,6 +99,12 @@ void WatchIbss(CoreAdapter* core) {
 }  // namespace
 
 std::uint32_t LinkMonitorTicks() { return g_ticks; }
+
+void StartLinkLossTick(CoreAdapter* core) {
+  if (core->LinkLossTickRunning) return;
+  core->LinkLossTickRunning = true;
+  ArmTimer(core, kTimerLinkLossTick, &CountLinkLossSeconds, kLinkLossTickMs, true);
+}
 
 void StartLinkMonitor(CoreAdapter* core, std::uint32_t periodMs) {
   ArmTimer(core, kTimerLinkMonitor, &LinkMonitorTimer, periodMs, true);

@@ -18,6 +18,8 @@ void StartLinkMonitor(CoreAdapter* core, std::uint32_t periodMs);
 // Beacon period + 50 ms in infrastructure or automatic mode, 400 ms in IBSS mode.
 void RestartLinkMonitor(CoreAdapter* core);
 void LinkMonitorTimer(OsTimerRecord* record);
+// The 1-second tick that counts the seconds since the link was lost, unless it runs already.
+void StartLinkLossTick(CoreAdapter* core);
 
 // Ticks of the link monitor since the driver loaded.
 std::uint32_t LinkMonitorTicks();

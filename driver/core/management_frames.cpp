@@ -70,6 +70,7 @@ ManagementFrameBuffer* TakeFrameBuffer(CoreAdapter* core) {
     frame->Chained = nullptr;
     frame->Current = frame->Buffer;
     frame->Length = 0;
+    frame->SendFlags = 0;
     // Nothing of the frame the buffer carried last (a retry or power-management bit) goes
     // out again in the next one's header.
     std::memset(frame->Buffer, 0, kChipHeaderBytes);
@@ -110,7 +111,7 @@ bool SendManagementFrame(CoreAdapter* core) {
   record->Fragments = nullptr;
   record->FragmentCount = 0;
   record->TotalLength = frame->Length;
-  record->Flags = 0;
+  record->Flags = frame->SendFlags;
   record->Frame = frame;
   HalOps(core->Hal).Transmit(core->Hal, record);
   ++core->Counters.Transmitted;

@@ -22,6 +22,7 @@ struct ManagementFrameBuffer {
   std::uint32_t Size;
   std::uint8_t* Current;
   std::uint32_t Length;  // bytes of the frame in the buffer
+  ULONG SendFlags;       // the send record's flags (a frame encrypted already: no cipher)
 };
 
 struct ManagementFrames {

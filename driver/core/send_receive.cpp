@@ -48,6 +48,7 @@ ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
   // or longer than its buffer, is not read at all.
   if (record->Length < kChipHeaderBytes || record->Length > record->Capacity) return Drop(core, record);
   std::uint8_t* frame = record->Frame;
+  core->LastRssi = record->SignalDbm;  // what the BSS table and the link RSSI take
 
   if (IsManagementOrVendorFrame(frame, record->Length)) {
     if (HasSwiftBondHeader(frame, record->Length)) {

@@ -1,9 +1,9 @@
 #pragma once
-// Where the station core meets the parts of the station that are not written yet: MAC
-// management and frame builders, station management, the data path, the key table and
-// ciphers, CCX and SwiftBond. Each routine here does what the station can do without its
-// part; that part replaces the body in place. driver/core/README.md lists what each one
-// does meanwhile.
+// Where the station core meets the other parts of the station. MAC management
+// (mlme_*.cpp, ibss.cpp, connection_indications.cpp) and station management (roaming.cpp)
+// are written; the data path, the key table and ciphers, CCX and SwiftBond are not yet:
+// each of their routines here does what the station can do without its part, and that part
+// replaces the body in place. driver/core/README.md lists what each one does meanwhile.
 #include <cstdint>
 
 #include "driver/hal/receive_record.h"

@@ -35,6 +35,7 @@ std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::stri
     out << "zelnicd: recording the air to " << pcapPath << std::endl;
   }
   air->world = std::make_unique<simair::AirWorld>(scheduler, world, air->recorder.get());
+  air->connectSsid = world.connectSsid;
   if (!worldPath.empty())
     out << "zelnicd: world " << worldPath << ": " << world.accessPoints.size() << " access points" << std::endl;
   for (const simair::WorldAccessPoint& ap : world.accessPoints) {

@@ -15,6 +15,7 @@ namespace zelnicd {
 struct AirSetup {
   std::unique_ptr<simair::PcapRecorder> recorder;  // declared first: the world records into it
   std::unique_ptr<simair::AirWorld> world;
+  std::string connectSsid;  // the world's 'connect' line, if any
 };
 
 // The air of `worldPath` (an empty air when empty) recorded to `pcapPath` (if given); nothing,

@@ -7,9 +7,10 @@
 #include <filesystem>
 
 #include "hosts/zelnicd/adapter_parameters.h"
-#include "hosts/zelnicd/air_setup.h"
 #include "hosts/zelnicd/control_serving.h"
 #include "hosts/zelnicd/run_directory.h"
+#include "hosts/zelnicd/air_setup.h"
+#include "hosts/zelnicd/connect_step.h"
 #include "sim/chip/sim_chip.h"
 
 namespace zelnicd {
@@ -31,6 +32,20 @@ bool MakeRunDir(const std::string& path, std::ostream& out) {
   }
   out << "zelnicd: run directory " << path << std::endl;
   return true;
+}
+
+// Puts the chip on the air, or off it. The chip's air attachment (attachAir/detachAir) comes
+// with the chip's rings; until this build's chip has it, the chip stays off the air and says
+// so, while the access points still beacon into the pcap.
+template <typename Chip>
+bool ConnectChip(Chip& chip, simair::Air& air, bool on) {
+  if constexpr (requires { chip.attachAir(air); chip.detachAir(); }) {
+    if (on) chip.attachAir(air);
+    else chip.detachAir();
+    return true;
+  } else {
+    return false;
+  }
 }
 
 }  // namespace
@@ -57,12 +72,16 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   simchip::SimChip chip;
   chip.knobs() = options.knobs;
   chip.setStepLog([&out](const std::string& line) { out << "zelnicd: chip: " << line << std::endl; });
-  struct AirLink {  // the chip leaves the air on every way out, before the air goes
+  struct AirLink {  // the chip leaves the air on every way out
     simchip::SimChip& chip;
-    ~AirLink() { chip.detachAir(); }
-  } link{chip};
-  chip.attachAir(air->world->medium());
-  out << "zelnicd: chip on the air" << std::endl;
+    simair::Air& air;
+    bool on;
+    ~AirLink() {
+      if (on) ConnectChip(chip, air, false);
+    }
+  } link{chip, air->world->medium(), ConnectChip(chip, air->world->medium(), true)};
+  out << (link.on ? "zelnicd: chip on the air" : "zelnicd: chip not on the air (this chip has no air attachment)")
+      << std::endl;
   auto host = ndis::NdisHost::load(entry, config, chip, scheduler);
   if (host->driverEntryStatus() != NDIS_STATUS_SUCCESS || !host->registered()) {
     out << "zelnicd: driver entry failed: status " << StatusText(host->driverEntryStatus())
@@ -79,6 +98,9 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   out << "zelnicd: adapter started" << std::endl;
   // Served until the halt is over, so the utility can close while the driver waits for it.
   const auto server = ServeControlDevice(*host, scheduler, options, out);
+  // --connect, else the world's 'connect' line.
+  const std::string& ssid = !options.connectSsid.empty() ? options.connectSsid : air->connectSsid;
+  const bool connected = ssid.empty() || ConnectToSsid(*host, ssid, out);
 
   while (!options.once && !stop) scheduler.runUntil([&] { return stop.load(); }, std::chrono::hours(1));
 
@@ -90,6 +112,7 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     return 1;
   }
   out << "zelnicd: adapter halted" << std::endl;
+  if (!connected) return 1;
   if (air->recorder) {
     out << "zelnicd: " << air->recorder->framesRecorded() << " frames recorded to " << options.pcapPath << std::endl;
     if (!air->recorder->healthy()) {

@@ -19,6 +19,7 @@ struct Options {
   std::string socketGroup;    // group of the control-device sockets (ZELNIC_GROUP); empty: ours
   std::string worldPath;      // the simulated air's access points (sim/air/README.md); none: an empty air
   std::string pcapPath;       // where every frame of the air is recorded (radiotap), if anywhere
+  std::string connectSsid;    // the network to join once started (--connect); none: stay idle
 };
 
 // Runs until the start failed, or (without `once`) until `stop` becomes true; then halts.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "sim/air/association_security.h"
 #include "sim/air/authenticator.h"
 
 namespace simair {
@@ -234,13 +235,17 @@ void AccessPoint::answerProbe(const dot11::FrameView& view, const MacAddress& fr
 
 void AccessPoint::answerAuthentication(const dot11::FrameView& view, const MacAddress& from) {
   const auto body = view.managementBody();
-  if (body.size() < 6) return;
+  if (body.size() < 6 || config_.join.silentAuthentication) return;
   const std::uint16_t algorithm = ReadU16(body, 0), transaction = ReadU16(body, 2);
+  // Shared key (frame 3 comes WEP-encrypted, so its algorithm cannot be read yet).
+  if (config_.join.sharedKey && (algorithm == 1 || (view.flags() & dot11::flag::Protected) != 0))
+    return answerSharedKey(view, from);
   if (transaction != 1) return;  // only the first frame of a sequence starts anything here
   // The table of stations is bounded by the association ids there are.
   const bool room = stations_.contains(from) || stations_.size() < PowerSaveBuffer::kMaxAid;
-  const bool open = algorithm == 0;
-  const std::uint16_t status = !open ? kStatusUnsupportedAlgorithm : !room ? kStatusTooManyStations : kStatusSuccess;
+  const bool open = algorithm == 0 && !config_.join.sharedKeyOnly;
+  std::uint16_t status = !open ? kStatusUnsupportedAlgorithm : !room ? kStatusTooManyStations : kStatusSuccess;
+  if (status == kStatusSuccess && config_.join.authenticationStatus != 0) status = config_.join.authenticationStatus;
   dot11::FrameWriter w;
   w.header(FrameType::Management, subtype::Authentication, 0, from, config_.bssid, config_.bssid, nextSequence());
   w.u16(algorithm);
@@ -254,6 +259,7 @@ void AccessPoint::answerAuthentication(const dot11::FrameView& view, const MacAd
 }
 
 void AccessPoint::answerAssociation(const dot11::FrameView& view, const MacAddress& from, bool reassociation) {
+  if (config_.join.silentAssociation) return;
   const auto found = stations_.find(from);
   if (found == stations_.end() || !found->second.authenticated) {
     dot11::FrameWriter w;
@@ -270,6 +276,9 @@ void AccessPoint::answerAssociation(const dot11::FrameView& view, const MacAddre
     const auto ssid = dot11::FindElement(body.subspan(fixed), element::Ssid);
     if (ssid && std::equal(ssid->begin(), ssid->end(), config_.ssid.begin(), config_.ssid.end()))
       status = kStatusSuccess;
+    // The station's RSN or WPA element, checked as strictly as hostapd does; then the knob.
+    if (status == kStatusSuccess) status = CheckAssociationSecurity(config_.security, body.subspan(fixed));
+    if (status == kStatusSuccess && config_.join.associationStatus != 0) status = config_.join.associationStatus;
   }
   StationState& station = found->second;
   if (status == kStatusSuccess && station.aid == 0) station.aid = freeAid();

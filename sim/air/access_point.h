@@ -27,6 +27,16 @@ const char* SecurityName(Security security);
 inline const std::vector<std::uint8_t> kDefaultRates{0x82, 0x84, 0x8B, 0x96, 0x0C, 0x12,
                                                      0x18, 0x24, 0x30, 0x48, 0x60, 0x6C};
 
+// How an access point answers stations that join (tests and world files turn the knobs).
+struct JoinKnobs {
+  bool sharedKey = false;        // shared-key authentication with the WEP keys, beside open system
+  bool sharedKeyOnly = false;    // open system refused (status 13)
+  std::uint16_t authenticationStatus = 0;  // non-zero: the answer to every authentication
+  std::uint16_t associationStatus = 0;     // non-zero: the answer to every (re)association
+  bool silentAuthentication = false;       // authentication frames go unanswered
+  bool silentAssociation = false;          // association requests go unanswered
+};
+
 struct AccessPointConfig {
   MacAddress bssid{};
   std::string ssid;                    // 0..32 bytes
@@ -42,6 +52,7 @@ struct AccessPointConfig {
   std::vector<dot11::Bytes> vendorElements;  // bodies of vendor elements, OUI first
   int transmitPowerDbm = 15;
   bool independent = false;            // an IBSS peer: IBSS capability and parameter set, no TIM, no association
+  JoinKnobs join;
 };
 
 struct AccessPointCounters {
@@ -89,6 +100,11 @@ public:
   // kept while the station dozes.
   DataOutcome sendData(const MacAddress& station, const MacAddress& source, dot11::Bytes body);
 
+  // Ends a station's association (disassociation) or authentication too (deauthentication),
+  // with the frame that says so; false when the station is not known.
+  bool deauthenticate(const MacAddress& station, std::uint16_t reason);
+  bool disassociate(const MacAddress& station, std::uint16_t reason);
+
   dot11::Bytes buildBeacon();
   dot11::Bytes buildProbeResponse(const MacAddress& to);
 
@@ -114,6 +130,10 @@ private:
   void answerProbe(const dot11::FrameView& view, const MacAddress& from);
   void answerAuthentication(const dot11::FrameView& view, const MacAddress& from);
   void answerAssociation(const dot11::FrameView& view, const MacAddress& from, bool reassociation);
+  // Shared-key frames 1 and 3 (access_point_join.cpp).
+  void answerSharedKey(const dot11::FrameView& view, const MacAddress& from);
+  void sendAuthentication(const MacAddress& to, std::uint16_t algorithm, std::uint16_t transaction,
+                          std::uint16_t status, const dot11::Bytes& challenge);
   void forgetStation(const MacAddress& station);
   std::uint16_t freeAid() const;
   void notePowerManagement(const dot11::FrameView& view, StationState& station, const MacAddress& from);
@@ -132,6 +152,7 @@ private:
   std::uint16_t sequence_ = 0;
   FrameHook hook_;
   std::map<MacAddress, StationState> stations_;
+  std::map<MacAddress, dot11::Bytes> challenges_;  // shared key: frame 2's challenge per station
   PowerSaveBuffer powerSave_;
   AccessPointCounters counters_;
 };

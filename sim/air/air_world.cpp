@@ -16,6 +16,9 @@ AirWorld::AirWorld(ndis::Scheduler& scheduler, const World& world, PcapRecorder*
         case WorldChange::Kind::Signal: setSignal(change.accessPoint, change.signalDbm); break;
         case WorldChange::Kind::Off: accessPoints_[change.accessPoint]->setRadioOn(false); break;
         case WorldChange::Kind::On: accessPoints_[change.accessPoint]->setRadioOn(true); break;
+        // The station the world measures is the one the access point lets go (reason 1: unspecified).
+        case WorldChange::Kind::Deauthenticate: accessPoints_[change.accessPoint]->deauthenticate(station_, 1); break;
+        case WorldChange::Kind::Disassociate: accessPoints_[change.accessPoint]->disassociate(station_, 1); break;
       }
     }));
   }

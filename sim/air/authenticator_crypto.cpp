@@ -144,6 +144,13 @@ Bytes Rc4Skip256(const Bytes& key, const Bytes& data) {
   return result;
 }
 
+Bytes Rc4(const Bytes& key, const Bytes& data) {
+  bool ok = false;
+  Bytes out = RunCipher(LegacyRc4(), true, key.data(), static_cast<int>(key.size()), data, &ok);
+  if (!ok) throw std::runtime_error("RC4 failed");
+  return out;
+}
+
 Bytes Rc4Skip256(const uint8_t* iv, const uint8_t* kek, const Bytes& data) {
   Bytes key(iv, iv + 16);
   key.insert(key.end(), kek, kek + 16);

@@ -35,6 +35,8 @@ Bytes AesKeyUnwrap(const uint8_t* kek, const Bytes& wrapped);
 Bytes Rc4Skip256(const uint8_t* iv, const uint8_t* kek, const Bytes& data);
 // RC4 with any key, the first 256 keystream bytes discarded.
 Bytes Rc4Skip256(const Bytes& key, const Bytes& data);
+// RC4 with any key from the first keystream byte (WEP).
+Bytes Rc4(const Bytes& key, const Bytes& data);
 
 // PMKID = the first 16 bytes of HMAC-SHA1(PMK, "PMK Name" | AA | SPA).
 Bytes Pmkid(const Bytes& pmk, const uint8_t* aa, const uint8_t* spa);

@@ -199,6 +199,12 @@ private:
       world_.station = *address;
       return true;
     }
+    if (keyword == "connect") {
+      if (!finishAccessPoint() || !arguments(tokens, 1)) return false;
+      if (tokens[1].empty() || tokens[1].size() > 32) return fail("connect names an SSID of 1 to 32 bytes");
+      world_.connectSsid = tokens[1];
+      return true;
+    }
     if (keyword == "default-loss") {
       if (!finishAccessPoint() || !arguments(tokens, 1)) return false;
       const auto loss = number(tokens[1], 0, 200, "default-loss");
@@ -211,7 +217,8 @@ private:
     if (current_) return property(tokens);
     static const std::set<std::string> kProperties{"bssid", "ssid", "hidden", "channel", "beacon-interval", "dtim",
                                                    "rates", "security", "passphrase", "wep-key", "wep-tx-key",
-                                                   "vendor", "signal", "power", "ibss"};
+                                                   "vendor", "signal", "power", "ibss", "auth", "auth-status",
+                                                   "assoc-status", "silent-auth", "silent-assoc"};
     if (kProperties.contains(keyword)) return fail("'" + keyword + "' outside an access point (start one with 'ap NAME')");
     return fail("unknown keyword '" + keyword + "'");
   }
@@ -315,6 +322,20 @@ private:
       const auto power = number(tokens[1], -10, 30, "power (dBm)");
       if (!power) return false;
       config.transmitPowerDbm = static_cast<int>(*power);
+    } else if (keyword == "auth") {
+      if (!arguments(tokens, 1)) return false;
+      if (tokens[1] != "shared" && tokens[1] != "shared-only") return fail("auth must be shared or shared-only");
+      config.join.sharedKey = true;
+      config.join.sharedKeyOnly = tokens[1] == "shared-only";
+    } else if (keyword == "auth-status" || keyword == "assoc-status") {
+      if (!arguments(tokens, 1)) return false;
+      const auto status = number(tokens[1], 0, 65535, keyword.c_str());
+      if (!status) return false;
+      (keyword == "auth-status" ? config.join.authenticationStatus : config.join.associationStatus) =
+          static_cast<std::uint16_t>(*status);
+    } else if (keyword == "silent-auth" || keyword == "silent-assoc") {
+      if (!arguments(tokens, 0)) return false;
+      (keyword == "silent-auth" ? config.join.silentAuthentication : config.join.silentAssociation) = true;
     } else {
       return fail("unknown keyword '" + keyword + "'");
     }
@@ -358,7 +379,7 @@ private:
 
   bool change(const Tokens& tokens) {
     if (!finishAccessPoint()) return false;
-    if (tokens.size() < 4) return fail("at takes a time, an access point and a change: signal DBM, off or on");
+    if (tokens.size() < 4) return fail("at takes a time, an access point and a change: signal DBM, off, on, deauth or disassoc");
     if (world_.changes.size() == WorldLimits::kMaxChanges)
       return fail("more than " + std::to_string(WorldLimits::kMaxChanges) + " changes");
     const auto when = time(tokens[1]);
@@ -376,8 +397,10 @@ private:
       change.signalDbm = static_cast<int>(*signal);
     } else if ((what == "off" || what == "on") && tokens.size() == 4) {
       change.kind = what == "off" ? WorldChange::Kind::Off : WorldChange::Kind::On;
+    } else if ((what == "deauth" || what == "disassoc") && tokens.size() == 4) {
+      change.kind = what == "deauth" ? WorldChange::Kind::Deauthenticate : WorldChange::Kind::Disassociate;
     } else {
-      return fail("a change is 'signal DBM', 'off' or 'on'");
+      return fail("a change is 'signal DBM', 'off', 'on', 'deauth' or 'disassoc'");
     }
     world_.changes.push_back(change);
     return true;

@@ -21,7 +21,7 @@ struct WorldAccessPoint {
 };
 
 struct WorldChange {
-  enum class Kind : std::uint8_t { Signal, Off, On };
+  enum class Kind : std::uint8_t { Signal, Off, On, Deauthenticate, Disassociate };
   std::int64_t atMicros = 0;  // after the world starts
   std::size_t accessPoint = 0;  // index into World::accessPoints
   Kind kind = Kind::Signal;
@@ -32,6 +32,7 @@ struct World {
   static constexpr MacAddress kDefaultStation{0x00, 0x1E, 0x4D, 0x2D, 0x17, 0x01};
   MacAddress station = kDefaultStation;  // where the signals are measured
   int defaultLossDb = 100;               // between any other pair of radios
+  std::string connectSsid;               // the network the station is to join ('connect'); empty: none
   std::vector<WorldAccessPoint> accessPoints;
   std::vector<WorldChange> changes;      // in the order of the file
 };

@@ -56,6 +56,7 @@ protected:
     records_.push_back(std::make_unique<ReceiveRecord>());
     ReceiveRecord* record = records_.back().get();
     *record = ReceiveRecord{{nullptr}, buffers_.back().data(), length, 2032};
+    record->SignalDbm = rssi;
     ULONG status = 99;
     h.run([&] {
       core->LastRssi = rssi;
@@ -72,6 +73,14 @@ protected:
       frames.emplace_back(frame->Buffer, frame->Buffer + frame->Length);
     }
     return frames;
+  }
+
+  // Gives every queued management frame back to the pool.
+  void ClearQueue() {
+    h.run([&] {
+      while (auto* link = core->Os->Table->PopHead(&core->Management.Queue))
+        ReturnFrameBuffer(core, reinterpret_cast<ManagementFrameBuffer*>(link));
+    });
   }
 
   zelnic::testing::DriverHarness h;

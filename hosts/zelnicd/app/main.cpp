@@ -3,6 +3,7 @@
 //   zelnicd --once     start the adapter, halt it at once; exit 0 when both went well
 //   --world FILE       the simulated air's access points (sim/air/README.md)
 //   --pcap FILE        record every frame of the simulated air (radiotap)
+//   --connect SSID     join that network once started (with --once: then halt)
 // ZELNIC_RUN_DIR (default /run/zelnic; $XDG_RUNTIME_DIR/zelnic for a user other than root) is
 // where the control device's sockets live; ZELNIC_GROUP names their group.
 #include <pthread.h>
@@ -29,8 +30,10 @@ int main(int argc, char** argv) {
       options.worldPath = argv[++i];
     } else if (std::strcmp(argv[i], "--pcap") == 0 && hasValue) {
       options.pcapPath = argv[++i];
+    } else if (std::strcmp(argv[i], "--connect") == 0 && hasValue) {
+      options.connectSsid = argv[++i];
     } else {
-      std::cerr << "usage: zelnicd [--once] [--world FILE] [--pcap FILE]\n";
+      std::cerr << "usage: zelnicd [--once] [--world FILE] [--pcap FILE] [--connect SSID]\n";
       return 2;
     }
   }

@@ -1,0 +1,93 @@
+#include "driver/core/on_air/air_station.h"
+
+#include <cstring>
+
+#include "driver/hal/hal_adapter.h"
+
+namespace zelnic::core::testing {
+
+std::vector<std::string> Dissect(const std::string& pcap, const std::string& filter,
+                                 const std::vector<std::string>& fields) {
+  std::string command = "tshark -n -r '" + pcap + "'";
+  if (!filter.empty()) command += " -Y '" + filter + "'";
+  command += " -T fields -E separator='|' -e _ws.malformed";
+  for (const std::string& field : fields) command += " -e " + field;
+  command += " 2>&1";
+  std::vector<std::string> rows;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return rows;
+  char line[8192];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    std::string row(line);
+    while (!row.empty() && (row.back() == '\n' || row.back() == '\r')) row.pop_back();
+    if (row.rfind("Running as user", 0) == 0) continue;  // tshark's note when run as root
+    rows.push_back(row);
+  }
+  pclose(pipe);
+  return rows;
+}
+
+std::vector<std::string> SplitRow(const std::string& row) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t bar = row.find('|', start);
+    parts.push_back(row.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) return parts;
+    start = bar + 1;
+  }
+}
+
+void AirStation::StartWorld(const std::string& worldText, const std::string& pcapName) {
+  ASSERT_EQ(h.start(), NDIS_STATUS_SUCCESS);
+  core = h.core();
+  // What the protocols' packet-filter set does: the chip layer may transmit from now on.
+  h.run([&] { hal::ResumeTransmission(h.hal()); });
+  std::string error;
+  auto parsed = simair::ParseWorld("station " + MacText(StationAddress()) + "\n" + worldText, error);
+  ASSERT_TRUE(parsed) << error;
+  if (!pcapName.empty()) {
+    pcapPath = ::testing::TempDir() + "/zelnic_" + pcapName + ".pcap";
+    recorder = simair::PcapRecorder::Create(pcapPath, simair::PcapLinkType::Radiotap, error);
+    ASSERT_TRUE(recorder) << error;
+  }
+  world = std::make_unique<simair::AirWorld>(h.scheduler, *parsed, recorder.get());
+  h.chip.attachAir(world->medium());
+  h.host->takeStatus();
+}
+
+void AirStation::TearDown() {
+  // Exactly one completion for each pended set: an unmatched one is a fault.
+  EXPECT_TRUE(h.host->spurious().empty()) << h.host->spurious().size() << " unmatched completions";
+  if (core != nullptr) h.halt();
+  h.chip.detachAir();
+  world.reset();
+  recorder.reset();
+}
+
+ndis::OidResult AirStation::SetSsid(const std::string& ssid, std::chrono::milliseconds wait) {
+  std::vector<std::uint8_t> record(4 + ssid.size());
+  const auto length = static_cast<ULONG>(ssid.size());
+  std::memcpy(record.data(), &length, 4);
+  std::memcpy(record.data() + 4, ssid.data(), ssid.size());
+  return h.host->set(OID_802_11_SSID, record, wait);
+}
+
+ndis::OidResult AirStation::SetWord(NDIS_OID oid, ULONG value) {
+  std::uint8_t bytes[4];
+  std::memcpy(bytes, &value, 4);
+  return h.host->set(oid, bytes);
+}
+
+ndis::OidResult AirStation::Query(NDIS_OID oid, std::size_t length) { return h.host->query(oid, length); }
+
+std::string AirStation::MediaEvents() {
+  std::string events;
+  for (const auto& s : h.host->takeStatus()) {
+    if (s.status == NDIS_STATUS_MEDIA_CONNECT) events += 'C';
+    if (s.status == NDIS_STATUS_MEDIA_DISCONNECT) events += 'D';
+  }
+  return events;
+}
+
+}  // namespace zelnic::core::testing

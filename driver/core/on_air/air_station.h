@@ -1,0 +1,58 @@
+#pragma once
+// The whole driver over the simulated chip, the chip on a simulated air described by a world
+// file, every frame recorded to a pcap: for tests that connect the station the way NDIS
+// drives it, in virtual time.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/core/core_adapter.h"
+#include "driver/entry/testing/driver_harness.h"
+#include "platform/ndis/ntddndis.h"
+#include "sim/air/air_world.h"
+#include "sim/air/pcap_recorder.h"
+#include "sim/air/world_file.h"
+
+namespace zelnic::core::testing {
+
+inline std::string MacText(const simair::MacAddress& mac) {
+  char text[18];
+  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+  return text;
+}
+
+// Decoded rows of a pcap, one tshark call: the fields of each frame separated by '|', the
+// first always _ws.malformed (empty unless tshark found the frame malformed).
+std::vector<std::string> Dissect(const std::string& pcap, const std::string& filter,
+                                 const std::vector<std::string>& fields);
+std::vector<std::string> SplitRow(const std::string& row);
+
+class AirStation : public ::testing::Test {
+protected:
+  // Starts the driver, then the world (the `station` line is added: the chip's address).
+  void StartWorld(const std::string& worldText, const std::string& pcapName = "");
+
+  // The NDIS sets and queries of a connection.
+  ndis::OidResult SetSsid(const std::string& ssid, std::chrono::milliseconds wait = std::chrono::seconds(10));
+  ndis::OidResult SetWord(NDIS_OID oid, ULONG value);
+  ndis::OidResult Query(NDIS_OID oid, std::size_t length = 64);
+  void Advance(std::chrono::milliseconds duration) { h.advance(duration); }
+
+  // Media connect and disconnect indications since the last call, as 'C' and 'D'.
+  std::string MediaEvents();
+  simair::AccessPoint& Ap(std::size_t index) { return world->accessPoint(index); }
+  simair::MacAddress StationAddress() const { return h.chip.identity().mac; }
+
+  void TearDown() override;
+
+  zelnic::testing::DriverHarness h;
+  CoreAdapter* core = nullptr;
+  std::string pcapPath;
+  std::unique_ptr<simair::PcapRecorder> recorder;
+  std::unique_ptr<simair::AirWorld> world;
+};
+
+}  // namespace zelnic::core::testing

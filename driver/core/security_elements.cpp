@@ -1,0 +1,112 @@
+#include "driver/core/security_elements.h"
+
+#include <cstring>
+
+#include "driver/core/elements.h"
+
+namespace zelnic::core {
+namespace {
+
+constexpr std::uint8_t kRsnOui[3] = {0x00, 0x0F, 0xAC};
+constexpr std::uint8_t kWpaOui[3] = {0x00, 0x50, 0xF2};
+constexpr std::uint8_t kCipherTkip = 2;
+constexpr std::uint8_t kCipherCcmp = 4;
+constexpr std::uint8_t kAkm8021x = 1;
+constexpr std::uint8_t kAkmPsk = 2;
+
+// Suites of a BSS element body after its version (and OUI/type for WPA): group, then the
+// pairwise list. Bounds-checked: a short element yields nothing.
+struct Suites {
+  bool valid = false;
+  std::uint8_t group = 0;
+  bool pairwiseCcmp = false;
+  bool pairwiseTkip = false;
+};
+
+Suites ReadSuites(const std::uint8_t* body, std::uint32_t length, const std::uint8_t* oui) {
+  Suites s;
+  if (length < 4 + 2 + 4) return s;
+  if (std::memcmp(body, oui, 3) != 0) return s;
+  s.group = body[3];
+  const std::uint32_t count = body[4] | body[5] << 8;
+  if (count == 0 || 6 + 4 * count > length) return s;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint8_t* suite = body + 6 + 4 * i;
+    if (std::memcmp(suite, oui, 3) != 0) continue;
+    if (suite[3] == kCipherCcmp) s.pairwiseCcmp = true;
+    if (suite[3] == kCipherTkip) s.pairwiseTkip = true;
+  }
+  s.valid = s.pairwiseCcmp || s.pairwiseTkip;
+  return s;
+}
+
+bool IsPsk(std::uint32_t authMode) { return authMode == 4 || authMode == 7; }
+
+std::uint8_t* PutSuite(std::uint8_t* at, const std::uint8_t* oui, std::uint8_t type) {
+  std::memcpy(at, oui, 3);
+  at[3] = type;
+  return at + 4;
+}
+
+std::uint8_t* PutCount1(std::uint8_t* at) {
+  at[0] = 1;
+  at[1] = 0;
+  return at + 2;
+}
+
+}  // namespace
+
+const std::uint8_t* FindSecurityElement(const std::uint8_t* block, std::uint32_t length, bool rsn) {
+  for (std::uint32_t at = kFixedFieldBytes; at + 2 <= length;) {
+    const std::uint8_t id = block[at];
+    const std::uint32_t size = 2u + block[at + 1];
+    if (size > length - at) return nullptr;
+    if (rsn && id == kElementRsn) return block + at;
+    if (!rsn && id == kElementVendor && size >= 6 && std::memcmp(block + at + 2, kWpaOui, 3) == 0 &&
+        block[at + 5] == 1)
+      return block + at;
+    at += size;
+  }
+  return nullptr;
+}
+
+std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32_t authMode, std::uint8_t* at) {
+  // Body: version (2), group suite, pairwise count and suites.
+  const Suites s = ReadSuites(bssElement + 2 + 2, bssElement[1] >= 2 ? bssElement[1] - 2u : 0, kRsnOui);
+  if (!s.valid) return 0;
+  std::uint8_t* p = at + 2;
+  *p++ = 1;
+  *p++ = 0;
+  p = PutSuite(p, kRsnOui, s.group);
+  p = PutCount1(p);
+  p = PutSuite(p, kRsnOui, s.pairwiseCcmp ? kCipherCcmp : kCipherTkip);
+  p = PutCount1(p);
+  p = PutSuite(p, kRsnOui, IsPsk(authMode) ? kAkmPsk : kAkm8021x);
+  *p++ = 0;  // RSN capabilities
+  *p++ = 0;
+  *p++ = 0;  // PMKID count 0, and nothing after it
+  *p++ = 0;
+  at[0] = kElementRsn;
+  at[1] = static_cast<std::uint8_t>(p - at - 2);
+  return static_cast<std::uint32_t>(p - at);
+}
+
+std::uint32_t BuildStationWpaElement(const std::uint8_t* bssElement, std::uint32_t authMode, std::uint8_t* at) {
+  // Body: OUI and type (4), version (2), then the suites.
+  const Suites s = ReadSuites(bssElement + 2 + 6, bssElement[1] >= 6 ? bssElement[1] - 6u : 0, kWpaOui);
+  if (!s.valid) return 0;
+  std::uint8_t* p = at + 2;
+  p = PutSuite(p, kWpaOui, 1);
+  *p++ = 1;
+  *p++ = 0;
+  p = PutSuite(p, kWpaOui, s.group);
+  p = PutCount1(p);
+  p = PutSuite(p, kWpaOui, s.pairwiseTkip ? kCipherTkip : kCipherCcmp);
+  p = PutCount1(p);
+  p = PutSuite(p, kWpaOui, IsPsk(authMode) ? kAkmPsk : kAkm8021x);
+  at[0] = kElementVendor;
+  at[1] = static_cast<std::uint8_t>(p - at - 2);
+  return static_cast<std::uint32_t>(p - at);
+}
+
+}  // namespace zelnic::core

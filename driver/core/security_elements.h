@@ -1,0 +1,18 @@
+#pragma once
+// The station's WPA and RSN elements for an association request, chosen from what the BSS
+// advertises: its group cipher, CCMP as pairwise cipher when offered (else TKIP), and PSK or
+// 802.1X key management by the authentication mode.
+#include <cstdint>
+
+namespace zelnic::core {
+
+// The BSS's element of `id` (48 RSN; 221 with the WPA OUI 00:50:F2 type 1) in an element
+// block; null when absent. `block` holds the 12 fixed bytes first.
+const std::uint8_t* FindSecurityElement(const std::uint8_t* block, std::uint32_t length, bool rsn);
+
+// Writes the station's element at `at`; its length, 0 when the BSS's element names no
+// cipher the station can use. The RSN element ends after its PMKID count of 0.
+std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32_t authMode, std::uint8_t* at);
+std::uint32_t BuildStationWpaElement(const std::uint8_t* bssElement, std::uint32_t authMode, std::uint8_t* at);
+
+}  // namespace zelnic::core

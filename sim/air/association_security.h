@@ -1,0 +1,22 @@
+#pragma once
+// What an access point says to the RSN or WPA element of an association request, as strict
+// as hostapd: a wrong version, a count that does not match the suites that follow, a suite
+// the access point does not offer, or any byte after the last field is refused.
+#include <cstdint>
+#include <span>
+
+#include "sim/air/access_point.h"
+
+namespace simair {
+
+inline constexpr std::uint16_t kStatusInvalidElement = 40;
+inline constexpr std::uint16_t kStatusInvalidGroupCipher = 41;
+inline constexpr std::uint16_t kStatusInvalidPairwiseCipher = 42;
+inline constexpr std::uint16_t kStatusInvalidAkmp = 43;
+inline constexpr std::uint16_t kStatusUnsupportedRsnVersion = 44;
+
+// 0 when the request's elements (after its fixed fields) carry what `security` needs, else
+// the status code of the refusal. Open and WEP networks need no element.
+std::uint16_t CheckAssociationSecurity(Security security, std::span<const std::uint8_t> elements);
+
+}  // namespace simair
