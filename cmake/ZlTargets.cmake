@@ -89,7 +89,7 @@ function(zl_fuzzer name)
   file(WRITE ${CMAKE_BINARY_DIR}/fuzz/${name}.options "${options}\n")
   add_test(NAME ${name}_seeds
            COMMAND ${name} -runs=0 ${options} ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
-  set_tests_properties(${name}_seeds PROPERTIES LABELS fuzz TIMEOUT 120)
+  set_tests_properties(${name}_seeds PROPERTIES TIMEOUT 120)
 endfunction()
 
 # zl_bench(name SOURCE f DEPS l...): a Google Benchmark program under bench/.
