@@ -67,9 +67,12 @@ function(zl_tests name)
     PROPERTIES ${properties})
 endfunction()
 
-# zl_fuzzer(name SOURCE f DEPS l...): a libFuzzer harness, built where ZL_FUZZ is on (presets asan, fuzz).
+# zl_fuzzer(name SOURCE f DEPS l... [MAX_LEN n]): a libFuzzer harness, built where ZL_FUZZ is
+# on (presets asan, fuzz). Its seeds are fuzz/corpus/<name>; a test replays them (a harness
+# without seeds fails it). MAX_LEN lets inputs grow past libFuzzer's 4 KB (file parsers);
+# scripts/fuzz reads it from fuzz/<name>.options in the build.
 function(zl_fuzzer name)
-  cmake_parse_arguments(A "" "SOURCE" "DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "SOURCE;MAX_LEN" "DEPS" ${ARGN})
   if(NOT ZL_FUZZ)
     return()
   endif()
@@ -79,6 +82,14 @@ function(zl_fuzzer name)
   target_link_libraries(${name} PRIVATE ${A_DEPS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
   set_property(GLOBAL APPEND PROPERTY ZL_FUZZERS ${name})
+  set(options "")
+  if(A_MAX_LEN)
+    set(options "-max_len=${A_MAX_LEN}")
+  endif()
+  file(WRITE ${CMAKE_BINARY_DIR}/fuzz/${name}.options "${options}\n")
+  add_test(NAME ${name}_seeds
+           COMMAND ${name} -runs=0 ${options} ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
+  set_tests_properties(${name}_seeds PROPERTIES TIMEOUT 120)
 endfunction()
 
 # zl_bench(name SOURCE f DEPS l...): a Google Benchmark program under bench/.

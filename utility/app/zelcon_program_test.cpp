@@ -1,5 +1,7 @@
-// The zelcon program on the simulated adapter, without a display: it starts, keeps to one
-// instance, writes its settings, and saves its profiles when the session ends.
+// The zelcon program on the simulated adapter, without a display: it starts, answers the
+// message box that says the hot key cannot be had there (no X11 display), goes on to its
+// window, keeps to one instance, writes its settings, and saves its profiles when the
+// session ends.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/atomic_file.h"
 #include "platform/win32/ini_file.h"
 #include "platform/win32/test_temp_dir.h"
 
@@ -83,6 +86,7 @@ TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSess
       "XDG_RUNTIME_DIR=" + runtime.Path(),
       "ZELCON_REGISTRY_ROOT=" + registry.Path(),
       "HOME=" + home.Path(),
+      "ZELCON_MESSAGE_BOX_LOG=" + home.File("boxes.log"),
   };
   for (const char* kept : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "FONTCONFIG_FILE"}) {
     if (const char* value = getenv(kept)) environment.push_back(std::string(kept) + "=" + value);
@@ -96,6 +100,10 @@ TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSess
                                [&] { return ini.ReadInt("Advanced", "LastChan", 0) != 0; }));
   EXPECT_EQ(ini.ReadInt("Advanced", "FirstChan", 0), 1);
   EXPECT_EQ(ini.ReadInt("Advanced", "LastChan", 0), 11);
+  // The box comes after the window was made and before it is shown; once answered, the
+  // program goes on (it would otherwise sit in it until the session end).
+  ASSERT_TRUE(WaitForDirectory(home.Path(), 30000,
+                               [&] { return std::filesystem::exists(home.File("boxes.log")); }));
 
   Program second(environment);
   ASSERT_TRUE(second.Started());
@@ -104,6 +112,8 @@ TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSess
   first.Signal(SIGTERM);
   EXPECT_EQ(first.Wait(30000), 0);
   EXPECT_TRUE(std::filesystem::exists(home.File("Data.cfg")));
+  EXPECT_EQ(plat::ReadWholeFile(home.File("boxes.log"), 4096),
+            "Cannot create hotkey for Radio On/Off!!\n");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "platform/win32/atomic_file.h"
 
 namespace zelcon {
@@ -17,10 +19,8 @@ void AppendRecords(ProfileList& list, ProfileReadResult& read) {
   }
 }
 
-// Data.cfg.bak with the original's bytes and permissions (a later backup replaces it).
-bool BackUp(const std::string& dataCfgPath) {
-  struct stat st {};
-  if (::stat(dataCfgPath.c_str(), &st) != 0) return false;
+// Data.cfg.bak with the original's bytes and permissions `st` (a later backup replaces it).
+bool BackUp(const std::string& dataCfgPath, const struct stat& st) {
   std::optional<std::string> bytes = plat::ReadWholeFile(dataCfgPath, kMaxBackupBytes);
   if (!bytes) return false;
   const bool ok = plat::WriteFileAtomically(BackupPathOf(dataCfgPath), *bytes,
@@ -46,12 +46,20 @@ ProfileFileState LoadProfiles(ProfileList& list, const std::string& dataCfgPath)
 ProfileSaveResult SaveProfiles(const ProfileList& list, const std::string& dataCfgPath,
                                ProfileFileState& state) {
   if (state == ProfileFileState::kUnreadable) return ProfileSaveResult::kRefused;
-  const bool backUp = state == ProfileFileState::kDamaged;
-  if (backUp && !BackUp(dataCfgPath)) return ProfileSaveResult::kFailed;
+  bool backedUp = false;
+  if (state == ProfileFileState::kDamaged) {  // a file gone meanwhile leaves nothing to keep
+    struct stat st {};
+    if (::stat(dataCfgPath.c_str(), &st) == 0) {
+      if (!BackUp(dataCfgPath, st)) return ProfileSaveResult::kFailed;
+      backedUp = true;
+    } else if (errno != ENOENT) {
+      return ProfileSaveResult::kFailed;
+    }
+  }
   state = ProfileFileState::kWhole;
   if (!WriteProfileFile(dataCfgPath, list.Records(), dataCfgPath))
     return ProfileSaveResult::kFailed;
-  return backUp ? ProfileSaveResult::kSavedAfterBackup : ProfileSaveResult::kSaved;
+  return backedUp ? ProfileSaveResult::kSavedAfterBackup : ProfileSaveResult::kSaved;
 }
 
 bool SaveProfiles(const ProfileList& list, const std::string& dataCfgPath) {

@@ -261,7 +261,7 @@ int CZelconSheet::OpenAdapterSession(int open) {
     m_adapter = nullptr;
     QueryLinkStatus(0);
     if (isVisible()) ShowFirstPage();
-    checkItem(IDC_RADIO_OFF, 0);
+    UpdateRadioUi();
     return 1;
   }
 
@@ -271,6 +271,7 @@ int CZelconSheet::OpenAdapterSession(int open) {
   m_lib.OpenAdapter(adapter);
   if (!adapter) {
     SetTrayState(zelcon::kTrayUnplugged);
+    UpdateRadioUi();
     return 1;
   }
   m_adapter = adapter;
@@ -347,7 +348,11 @@ void CZelconSheet::QueryLinkStatus(int connected) {
 
 void CZelconSheet::UpdateRadioUi() {
   void* adapter = m_adapter.load();
-  if (!adapter) return;
+  if (!adapter) {  // nothing to switch: no tick, no click
+    checkItem(IDC_RADIO_OFF, 0);
+    enableItem(IDC_RADIO_OFF, false);
+    return;
+  }
   if (m_radio != 0) {
     SetTrayState(m_lib.GetConnectStatus(adapter) ? zelcon::kTrayConnected
                                                  : zelcon::kTrayNoConnection);

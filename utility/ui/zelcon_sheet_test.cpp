@@ -112,6 +112,26 @@ TEST_F(ZelconSheetTest, DisabledTabsCannotBeChosenAndEveryPageHearsTheRadioState
   EXPECT_EQ(sheet.activeIndex(), 3);
 }
 
+// With no adapter nothing can be switched: the Radio Off box shows no tick and takes no click,
+// at start and after the card with its radio off went away; a card that comes gives it back.
+TEST_F(ZelconSheetTest, TheRadioOffBoxShowsTheAdaptersStateAndNothingWithoutOne) {
+  lib.adapter = nullptr;
+  CZelconSheet& sheet = *Start();
+  sheet.show();
+  EXPECT_EQ(sheet.isChecked(IDC_RADIO_OFF), 0);
+  EXPECT_FALSE(sheet.isItemEnabled(IDC_RADIO_OFF));
+
+  lib.adapter = zelcon::RecordingAdapterControl::kHandle;
+  fake.devices.plug(kOurHardwareId);
+  EXPECT_TRUE(sheet.isItemEnabled(IDC_RADIO_OFF));
+  ASSERT_TRUE(zfw::testing::click(sheet, IDC_RADIO_OFF));
+  EXPECT_EQ(sheet.isChecked(IDC_RADIO_OFF), 1);
+
+  fake.devices.unplug(kOurHardwareId);
+  EXPECT_EQ(sheet.isChecked(IDC_RADIO_OFF), 0);
+  EXPECT_FALSE(sheet.isItemEnabled(IDC_RADIO_OFF));
+}
+
 TEST_F(ZelconSheetTest, AdapterArrivalAndRemovalFollowTheCardWithTheTray) {
   lib.adapter = nullptr;
   CZelconSheet& sheet = *Start();
