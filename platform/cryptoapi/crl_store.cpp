@@ -26,7 +26,9 @@ struct BioFree {
 
 constexpr std::string_view kPemMarker = "-----BEGIN X509 CRL-----";
 
-std::vector<std::uint8_t> DerOf(X509_CRL* crl) {
+}  // namespace
+
+std::vector<std::uint8_t> EncodeCrl(X509_CRL* crl) {
   unsigned char* der = nullptr;
   const int length = i2d_X509_CRL(crl, &der);
   std::vector<std::uint8_t> bytes;
@@ -34,8 +36,6 @@ std::vector<std::uint8_t> DerOf(X509_CRL* crl) {
   OPENSSL_free(der);
   return bytes;
 }
-
-}  // namespace
 
 StoredCrl DecodeCrl(const std::uint8_t* bytes, std::size_t length) {
   StoredCrl decoded;
@@ -53,7 +53,7 @@ StoredCrl DecodeCrl(const std::uint8_t* bytes, std::size_t length) {
     if (cursor != bytes + length) crl.reset();
   }
   if (!crl) return decoded;
-  const std::vector<std::uint8_t> der = DerOf(crl.get());
+  const std::vector<std::uint8_t> der = EncodeCrl(crl.get());
   std::uint8_t sha1[kSha1HashSize];
   unsigned int hashLength = 0;
   if (der.empty() || EVP_Digest(der.data(), der.size(), sha1, &hashLength, EVP_sha1(), nullptr) != 1) return decoded;
@@ -79,7 +79,7 @@ bool CertAddEncodedCrlToStore(HCERTSTORE store, const std::uint8_t* bytes, std::
     store->crls.push_back(std::move(decoded));
     return true;
   }
-  if (!detail::SaveCrlFile(store->directory, decoded.hash, detail::DerOf(decoded.crl.get()))) {
+  if (!detail::SaveCrlFile(store->directory, decoded.hash, detail::EncodeCrl(decoded.crl.get()))) {
     SetLastError(ERROR_WRITE_FAULT);
     return false;
   }

@@ -37,6 +37,9 @@ namespace detail {
 // not that.
 StoredCrl DecodeCrl(const std::uint8_t* bytes, std::size_t length);
 
+// The DER of a list; empty when it cannot be encoded.
+std::vector<std::uint8_t> EncodeCrl(X509_CRL* crl);
+
 }  // namespace detail
 
 }  // namespace capi
