@@ -4,12 +4,12 @@
 #include "driver/core/core_adapter.h"
 #include "driver/core/oid_requests.h"
 #include "driver/hal/hal_adapter.h"
+#include "driver/ndis/control_device.h"
 #include "driver/ndis/miniport.h"
 #include "driver/ndis/shell_links.h"
 
 namespace {
 
-// No control device exists yet: its links stay empty and the shell works without one.
 constexpr ShellLinks kDriverLinks = {
     .CreateCoreAdapter = &zelnic::core::CreateCoreAdapter,
     .StartCore = &zelnic::core::StartCore,
@@ -19,11 +19,12 @@ constexpr ShellLinks kDriverLinks = {
     .SetOid = &zelnic::core::SetOid,
     .StopFirmware = &zelnic::hal::StopFirmware,
     .StartTransmit = &zelnic::hal::RunTransmitService,
-    .ClearControlDevices = nullptr,
-    .RegisterControlDevice = nullptr,
-    .DeregisterControlDevice = nullptr,
-    .WaitForUtilityClose = nullptr,
-    .PostUtilityEvent = nullptr,
+    .ClearControlDevices = &ClearControlDevices,
+    .RegisterControlDevice = &RegisterControlDevice,
+    .DeregisterControlDevice = &DeregisterControlDevice,
+    .WaitForUtilityClose = &WaitForUtilityClose,
+    .PostUtilityEvent = &PostUtilityEvent,
+    .ReadUtilityEvents = &ReadUtilityEvents,
 };
 
 }  // namespace

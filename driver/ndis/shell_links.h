@@ -36,6 +36,8 @@ struct ShellLinks {
   void (*DeregisterControlDevice)(MiniportContext* context);
   void (*WaitForUtilityClose)(MiniportContext* context);
   void (*PostUtilityEvent)(ULONG code, const void* payload, ULONG length);
+  // The query of OID_HLVN_EVENT_RING: the unread records of the event ring.
+  NDIS_STATUS (*ReadUtilityEvents)(PVOID output, ULONG length, PULONG written, PULONG needed);
 };
 
 // The links the running driver uses: set by ShellDriverEntry (or by a test of a part of

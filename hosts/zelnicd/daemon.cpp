@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "hosts/zelnicd/adapter_parameters.h"
+#include "hosts/zelnicd/control_serving.h"
+#include "hosts/zelnicd/run_directory.h"
 #include "sim/chip/sim_chip.h"
 
 namespace zelnicd {
@@ -32,14 +34,15 @@ bool MakeRunDir(const std::string& path, std::ostream& out) {
 
 }  // namespace
 
-std::string RunDirFromEnvironment() {
-  const char* dir = std::getenv("ZELNIC_RUN_DIR");
-  return dir != nullptr && *dir != '\0' ? dir : "/run/zelnic";
-}
-
 int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ostream& out,
               const std::atomic<bool>& stop, ndis::Scheduler& scheduler) {
   if (!MakeRunDir(options.runDir, out)) return 1;
+  std::string lockError;
+  const std::optional<RunDirLock> lock = RunDirLock::take(options.runDir, &lockError);
+  if (!lock) {
+    out << "zelnicd: " << lockError << std::endl;
+    return 1;
+  }
 
   const plat::RegistryStore registry(options.registryRoot);
   ndis::AdapterConfig config;
@@ -64,6 +67,8 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     return 1;
   }
   out << "zelnicd: adapter started" << std::endl;
+  // Served until the halt is over, so the utility can close while the driver waits for it.
+  const auto server = ServeControlDevice(*host, scheduler, options, out);
 
   while (!options.once && !stop) scheduler.runUntil([&] { return stop.load(); }, std::chrono::hours(1));
 

@@ -15,10 +15,8 @@ struct Options {
   std::string runDir;         // where the control device will live
   std::string registryRoot;   // the file-backed registry that holds the adapter's key
   simchip::ChipKnobs knobs;   // how the simulated chip misbehaves (tests)
+  std::string socketGroup;    // group of the control-device sockets (ZELNIC_GROUP); empty: ours
 };
-
-// ZELNIC_RUN_DIR, else /run/zelnic.
-std::string RunDirFromEnvironment();
 
 // Runs until the start failed, or (without `once`) until `stop` becomes true; then halts.
 // 0 after a successful start and a clean halt, 1 otherwise; every step is one line on `out`.

@@ -39,7 +39,7 @@ DaemonRun RunOnce(const TemporaryDirectory& dir, simchip::ChipKnobs knobs = {}) 
   ndis::Scheduler scheduler;
   std::ostringstream out;
   std::atomic<bool> stop{false};
-  Options options{true, dir.path("run"), dir.path("registry"), knobs};
+  Options options{true, dir.path("run"), dir.path("registry"), knobs, ""};
   DaemonRun run;
   run.status = RunDaemon(options, &DriverEntry, out, stop, scheduler);
   std::istringstream lines(out.str());

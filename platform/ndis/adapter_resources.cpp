@@ -245,9 +245,15 @@ AdapterRuntime::Device* AdapterRuntime::findDevice(std::u16string_view link) {
   return nullptr;
 }
 
+std::vector<std::u16string> AdapterRuntime::deviceLinks() const {
+  std::vector<std::u16string> links;
+  for (const auto& device : devices_) links.push_back(device->link);
+  return links;
+}
+
 KEVENT* AdapterRuntime::createEvent(HANDLE* handle) {
   const std::uintptr_t value = 0x100 + 4 * (events_.size() + 1);
-  auto event = std::make_unique<KEVENT>(KEVENT{kEventMagic, 0, 0, 0});
+  auto event = std::make_unique<KEVENT>(KEVENT{kEventMagic, 0, 0, 0, -1});
   KEVENT* raw = event.get();
   events_.emplace(value, std::move(event));
   *handle = reinterpret_cast<HANDLE>(value);

@@ -202,6 +202,7 @@ public:
   Device* registerDevice(std::u16string name, std::u16string link, PDRIVER_DISPATCH dispatch[]);
   bool deregisterDevice(NDIS_HANDLE handle);
   Device* findDevice(std::u16string_view link);
+  std::vector<std::u16string> deviceLinks() const;
   std::size_t devices() const { return devices_.size(); }
   KEVENT* createEvent(HANDLE* handle);
   KEVENT* eventOf(HANDLE handle);

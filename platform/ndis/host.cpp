@@ -256,49 +256,121 @@ NdisHost::DeviceReply NdisHost::deviceIoControl(DeviceHandle handle, ULONG code,
   return dispatch(handle, IRP_MJ_DEVICE_CONTROL, code, input, outputLength, timeout);
 }
 
-NdisHost::DeviceReply NdisHost::dispatch(DeviceHandle handle, UCHAR major, ULONG code,
-                                         std::span<const std::uint8_t> input, std::size_t outputLength,
-                                         Micros timeout) {
-  DeviceReply reply;
+std::unique_ptr<NdisHost::PreparedIrp> NdisHost::prepare(DeviceHandle handle, UCHAR major, ULONG code,
+                                                         std::span<const std::uint8_t> input,
+                                                         std::size_t outputLength) {
   auto open = openDevices_.find(handle);
-  if (open == openDevices_.end()) return reply;
+  if (open == openDevices_.end()) return nullptr;
   auto* device = static_cast<AdapterRuntime::Device*>(open->second.device);
-  if (!runtime_->hasDevice(device)) return reply;  // deregistered under the open handle
+  if (!runtime_->hasDevice(device)) return nullptr;  // deregistered under the open handle
   PDRIVER_DISPATCH routine = device->dispatch[major];
-  if (routine == nullptr) return reply;
+  if (routine == nullptr) return nullptr;
 
-  auto buffer = std::make_unique<std::vector<std::uint8_t>>(std::max(input.size(), outputLength));
-  std::copy(input.begin(), input.end(), buffer->begin());
-  auto irp = std::make_unique<IRP>();
-  irp->AssociatedIrp.SystemBuffer = buffer->empty() ? nullptr : buffer->data();
-  irp->RequestorMode = UserMode;
-  IO_STACK_LOCATION& stack = irp->CurrentStackLocation;
+  auto prepared = std::make_unique<PreparedIrp>();
+  prepared->device = &device->object;
+  prepared->routine = routine;
+  prepared->major = major;
+  prepared->outputLength = outputLength;
+  // Buffered I/O: one system buffer of max(in, out) bytes, input copied in.
+  prepared->buffer = std::make_unique<std::vector<std::uint8_t>>(std::max(input.size(), outputLength));
+  std::copy(input.begin(), input.end(), prepared->buffer->begin());
+  prepared->irp = std::make_unique<IRP>();
+  IRP& irp = *prepared->irp;
+  irp.AssociatedIrp.SystemBuffer = prepared->buffer->empty() ? nullptr : prepared->buffer->data();
+  irp.RequestorMode = UserMode;
+  IO_STACK_LOCATION& stack = irp.CurrentStackLocation;
   stack.MajorFunction = major;
   stack.DeviceObject = &device->object;
   stack.Parameters.DeviceIoControl.InputBufferLength = static_cast<ULONG>(input.size());
   stack.Parameters.DeviceIoControl.OutputBufferLength = static_cast<ULONG>(outputLength);
   stack.Parameters.DeviceIoControl.IoControlCode = code;
+  return prepared;
+}
 
+NdisHost::DeviceReply NdisHost::finish(PreparedIrp& prepared) {
+  DeviceReply reply;
+  reply.status = prepared.irp->IoStatus.Status;
+  const std::size_t information = std::min<std::size_t>(prepared.irp->IoStatus.Information, prepared.buffer->size());
+  if (prepared.major == IRP_MJ_DEVICE_CONTROL) {
+    reply.output.assign(prepared.buffer->begin(),
+                        prepared.buffer->begin() + std::min(information, prepared.outputLength));
+  }
+  return reply;
+}
+
+void NdisHost::keepAbandoned(PreparedIrp& prepared) {
+  abandonedIrps_.push_back(std::move(prepared.irp));
+  abandonedBuffers_.push_back(std::move(prepared.buffer));
+}
+
+NdisHost::DeviceReply NdisHost::dispatch(DeviceHandle handle, UCHAR major, ULONG code,
+                                         std::span<const std::uint8_t> input, std::size_t outputLength,
+                                         Micros timeout) {
+  std::unique_ptr<PreparedIrp> prepared = prepare(handle, major, code, input, outputLength);
+  if (prepared == nullptr) return DeviceReply{};
+  IRP* irp = prepared->irp.get();
   NTSTATUS returned = STATUS_UNSUCCESSFUL;
-  runNow(EventKind::Passive, PASSIVE_LEVEL, "device request", [&] { returned = routine(&device->object, irp.get()); });
+  runNow(EventKind::Passive, PASSIVE_LEVEL, "device request",
+         [&] { returned = prepared->routine(prepared->device, irp); });
   if (returned == STATUS_PENDING) {
     if (!scheduler_.runUntil([&] { return irp->Completed != FALSE; }, timeout)) {
       // The driver still owns the request: keep it alive with the host.
+      keepAbandoned(*prepared);
+      DeviceReply reply;
       reply.status = STATUS_PENDING;
-      abandonedIrps_.push_back(std::move(irp));
-      abandonedBuffers_.push_back(std::move(buffer));
       return reply;
     }
   } else if (!irp->Completed) {
     runtime_->violation("a device request returned without being completed");
   }
-  reply.status = irp->IoStatus.Status;
-  const std::size_t information = std::min<std::size_t>(irp->IoStatus.Information, buffer->size());
-  if (major == IRP_MJ_DEVICE_CONTROL) {
-    reply.output.assign(buffer->begin(), buffer->begin() + std::min(information, outputLength));
-  }
-  return reply;
+  return finish(*prepared);
 }
+
+void NdisHost::queueDeviceOpen(std::u16string_view link, std::function<void(std::optional<DeviceHandle>)> done) {
+  AdapterRuntime::Device* device = runtime_->findDevice(link);
+  if (device == nullptr) {
+    done(std::nullopt);
+    return;
+  }
+  const DeviceHandle handle = nextDeviceHandle_++;
+  openDevices_[handle] = OpenDevice{device};
+  queueDeviceRequest(handle, IRP_MJ_CREATE, 0, {}, 0, [this, handle, done = std::move(done)](DeviceReply reply) {
+    if (reply.status == STATUS_SUCCESS) {
+      done(handle);
+    } else {
+      openDevices_.erase(handle);
+      done(std::nullopt);
+    }
+  });
+}
+
+void NdisHost::queueDeviceRequest(DeviceHandle handle, UCHAR major, ULONG code, std::vector<std::uint8_t> input,
+                                  std::size_t outputLength, std::function<void(DeviceReply)> done) {
+  std::shared_ptr<PreparedIrp> prepared = prepare(handle, major, code, input, outputLength);
+  if (major == IRP_MJ_CLOSE) openDevices_.erase(handle);
+  if (prepared == nullptr) {
+    done(DeviceReply{});
+    return;
+  }
+  runtime_->queueDriverEvent(Micros(0), EventKind::Passive, PASSIVE_LEVEL, "device request",
+                             [this, prepared, done = std::move(done)] {
+                               const NTSTATUS returned = prepared->routine(prepared->device, prepared->irp.get());
+                               if (returned == STATUS_PENDING && !prepared->irp->Completed) {
+                                 // Nothing waits for a pended request here: it stays with the host.
+                                 keepAbandoned(*prepared);
+                                 DeviceReply reply;
+                                 reply.status = STATUS_PENDING;
+                                 done(reply);
+                                 return;
+                               }
+                               if (!prepared->irp->Completed) {
+                                 runtime_->violation("a device request returned without being completed");
+                               }
+                               done(finish(*prepared));
+                             });
+}
+
+std::vector<std::u16string> NdisHost::deviceLinks() const { return runtime_->deviceLinks(); }
 
 HANDLE NdisHost::createEvent() {
   HANDLE handle = nullptr;

@@ -89,6 +89,15 @@ public:
   NTSTATUS closeDevice(DeviceHandle handle);
   DeviceReply deviceIoControl(DeviceHandle handle, ULONG code, std::span<const std::uint8_t> input,
                               std::size_t outputLength, Micros timeout = std::chrono::seconds(10));
+  // The same from inside an event of the executor (a request that came from a socket): the
+  // request is queued as a PASSIVE event of the adapter, and `done` gets the reply once the
+  // driver completed it (STATUS_PENDING when the driver pended it). IRP_MJ_CLOSE ends the
+  // handle.
+  void queueDeviceOpen(std::u16string_view link, std::function<void(std::optional<DeviceHandle>)> done);
+  void queueDeviceRequest(DeviceHandle handle, UCHAR major, ULONG code, std::vector<std::uint8_t> input,
+                          std::size_t outputLength, std::function<void(DeviceReply)> done);
+  // The symbolic links of the registered devices ("\DosDevices\Name").
+  std::vector<std::u16string> deviceLinks() const;
   // An event object as user mode would create one; the driver references it by handle.
   HANDLE createEvent();
   const KEVENT* event(HANDLE handle);
@@ -110,6 +119,18 @@ private:
   void runNow(EventKind kind, KIRQL irql, const char* what, const std::function<void()>& work);
   OidResult request(bool isSet, NDIS_OID oid, std::span<const std::uint8_t> data, std::size_t bufferLength,
                     Micros timeout);
+  struct PreparedIrp {
+    std::unique_ptr<IRP> irp;
+    std::unique_ptr<std::vector<std::uint8_t>> buffer;
+    PDEVICE_OBJECT device = nullptr;
+    PDRIVER_DISPATCH routine = nullptr;
+    UCHAR major = 0;
+    std::size_t outputLength = 0;
+  };
+  std::unique_ptr<PreparedIrp> prepare(DeviceHandle handle, UCHAR major, ULONG code,
+                                       std::span<const std::uint8_t> input, std::size_t outputLength);
+  DeviceReply finish(PreparedIrp& prepared);
+  void keepAbandoned(PreparedIrp& prepared);
   DeviceReply dispatch(DeviceHandle handle, UCHAR major, ULONG code, std::span<const std::uint8_t> input,
                        std::size_t outputLength, Micros timeout);
   void scheduleCheckForHang();

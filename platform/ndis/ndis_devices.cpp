@@ -1,5 +1,9 @@
 // The control device: registration through NDIS, completion of its requests, and the
 // event objects user mode hands over by handle.
+#include <unistd.h>
+
+#include <cstdint>
+
 #include "platform/ndis/adapter_runtime.h"
 
 using ndis::AdapterRuntime;
@@ -64,10 +68,23 @@ LONG KeSetEvent(PRKEVENT Event, KPRIORITY, BOOLEAN) {
   const LONG previous = event->SignalState;
   event->SignalState = 1;
   ++event->SetCount;
+  if (event->NotifyFd >= 0) {
+    const std::uint64_t one = 1;
+    // A full counter (never in practice) already wakes the reader: nothing to do on failure.
+    [[maybe_unused]] const ssize_t written = write(event->NotifyFd, &one, sizeof one);
+  }
   return previous;
 }
 
-void KeClearEvent(PRKEVENT Event) { EventObject(Event, "KeClearEvent")->SignalState = 0; }
+void KeClearEvent(PRKEVENT Event) {
+  KEVENT* event = EventObject(Event, "KeClearEvent");
+  event->SignalState = 0;
+  if (event->NotifyFd >= 0) {
+    std::uint64_t count = 0;
+    // The server made the descriptor non-blocking: an unsignalled eventfd answers EAGAIN.
+    [[maybe_unused]] const ssize_t read = ::read(event->NotifyFd, &count, sizeof count);
+  }
+}
 
 NTSTATUS ObReferenceObjectByHandle(HANDLE Handle, ACCESS_MASK, POBJECT_TYPE ObjectType, KPROCESSOR_MODE,
                                    PVOID* Object, OBJECT_HANDLE_INFORMATION*) {

@@ -88,6 +88,9 @@ struct KEVENT {
   LONG SignalState;
   ULONG References;
   ULONG SetCount;  // how often KeSetEvent was called on it
+  // An eventfd of a user-mode process that stands for this event (-1: none): KeSetEvent
+  // adds to it, KeClearEvent drains it. Set by the control-device server.
+  int NotifyFd;
 };
 using PKEVENT = KEVENT*;
 using PRKEVENT = KEVENT*;

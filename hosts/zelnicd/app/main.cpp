@@ -1,17 +1,20 @@
 // zelnicd: runs the Zelnic driver over one simulated chip in real time.
-//   zelnicd            start the adapter, keep it running until SIGTERM or SIGINT, halt
+//   zelnicd            start the adapter, keep it running until SIGTERM, SIGINT or SIGHUP, halt
 //   zelnicd --once     start the adapter, halt it at once; exit 0 when both went well
-// ZELNIC_RUN_DIR (default /run/zelnic) is where the control device will live.
+// ZELNIC_RUN_DIR (default /run/zelnic; $XDG_RUNTIME_DIR/zelnic for a user other than root) is
+// where the control device's sockets live; ZELNIC_GROUP names their group.
 #include <pthread.h>
 #include <signal.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <thread>
 
 #include "hosts/zelnicd/daemon.h"
 #include "hosts/zelnicd/driver_entry.h"
+#include "hosts/zelnicd/run_directory.h"
 #include "platform/win32/registry_store.h"
 
 int main(int argc, char** argv) {
@@ -24,7 +27,10 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  options.runDir = zelnicd::RunDirFromEnvironment();
+  const zelnicd::RunDirChoice runDir = zelnicd::ChooseRunDir();
+  if (!runDir.why.empty()) std::cout << "zelnicd: " << runDir.why << std::endl;
+  options.runDir = runDir.path;
+  if (const char* group = std::getenv("ZELNIC_GROUP")) options.socketGroup = group;
   options.registryRoot = plat::RegistryStore::DefaultRoot();
 
   // Signals are taken by one thread with sigwait; SIGUSR1 only wakes it at the end.
@@ -32,6 +38,7 @@ int main(int argc, char** argv) {
   sigemptyset(&signals);
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGHUP);  // a service manager's hang-up halts the adapter like SIGTERM
   sigaddset(&signals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
@@ -41,7 +48,8 @@ int main(int argc, char** argv) {
     int signal = 0;
     sigwait(&signals, &signal);
     if (signal == SIGUSR1) return;
-    std::cout << "zelnicd: " << (signal == SIGTERM ? "SIGTERM" : "SIGINT") << ", stopping" << std::endl;
+    const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGHUP ? "SIGHUP" : "SIGINT";
+    std::cout << "zelnicd: " << name << ", stopping" << std::endl;
     stop = true;
     scheduler.post(ndis::EventKind::Host, "stop", [] {});
   });

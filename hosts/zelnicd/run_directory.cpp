@@ -1,0 +1,48 @@
+#include "hosts/zelnicd/run_directory.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace zelnicd {
+
+RunDirChoice ChooseRunDir() {
+  const char* dir = std::getenv("ZELNIC_RUN_DIR");
+  if (dir != nullptr && *dir != '\0') return {dir, ""};
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (geteuid() != 0 && runtime != nullptr && *runtime != '\0') {
+    return {std::string(runtime) + "/zelnic", "not root and no ZELNIC_RUN_DIR: using XDG_RUNTIME_DIR"};
+  }
+  return {"/run/zelnic", ""};
+}
+
+std::optional<RunDirLock> RunDirLock::take(const std::string& dir, std::string* error) {
+  const std::string path = dir + "/zelnicd.lock";
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *error = "cannot make " + path + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  // flock ends with the process, however it ends: a crashed zelnicd leaves no stale lock.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int cause = errno;
+    close(fd);
+    *error = cause == EWOULDBLOCK ? "another zelnicd already serves " + dir
+                                  : "cannot lock " + path + ": " + std::strerror(cause);
+    return std::nullopt;
+  }
+  return RunDirLock(fd);
+}
+
+RunDirLock::RunDirLock(RunDirLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+RunDirLock::~RunDirLock() {
+  if (fd_ >= 0) close(fd_);
+}
+
+}  // namespace zelnicd

@@ -1,0 +1,46 @@
+#pragma once
+// The user-mode side of a control device served over a socket (control_device_server.h):
+// open by path, one buffered I/O control at a time, an eventfd handed over with a request.
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/ndis/control_protocol.h"
+
+namespace ndis {
+
+class ControlDeviceClient {
+public:
+  // Connects to the device's socket; null (with `error`) when nobody serves it.
+  static std::optional<ControlDeviceClient> open(const std::string& path, std::string* error = nullptr);
+  ControlDeviceClient(ControlDeviceClient&& other) noexcept;
+  ControlDeviceClient& operator=(ControlDeviceClient&& other) noexcept;
+  ControlDeviceClient(const ControlDeviceClient&) = delete;
+  ControlDeviceClient& operator=(const ControlDeviceClient&) = delete;
+  ~ControlDeviceClient();  // closing is IRP_MJ_CLOSE
+
+  struct Result {
+    std::uint32_t status = 0xC0000001;  // NTSTATUS; STATUS_UNSUCCESSFUL when the server did not answer
+    std::vector<std::uint8_t> output;
+    bool answered = false;
+  };
+  // Sends one request (with `eventFd` passed along when not -1) and waits for its reply at
+  // most `timeout`. A connection that failed stays failed.
+  Result ioctl(std::uint32_t code, std::span<const std::uint8_t> input, std::uint32_t outputCapacity,
+               int eventFd = -1, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  bool connected() const { return fd_ >= 0; }
+  // Sends raw bytes as one message (tests of the server's refusals).
+  bool sendRaw(std::span<const std::uint8_t> message);
+  std::optional<ControlReply> receiveReply(std::chrono::milliseconds timeout);
+
+private:
+  explicit ControlDeviceClient(int fd) : fd_(fd) {}
+  void fail();
+  int fd_ = -1;
+  std::uint32_t nextId_ = 1;
+};
+
+}  // namespace ndis
