@@ -5,6 +5,8 @@
 #include "ksCert/KsCertChain.h"
 #include "ksCert/KsCertLib.h"
 #include "ksCert/test_support.h"
+#include "platform/cryptoapi/cert_store.h"
+#include "platform/cryptoapi/crl_store.h"
 #include "platform/cryptoapi/scoped_cert_root.h"
 #include "platform/cryptoapi/test_certificates.h"
 
@@ -198,6 +200,23 @@ TEST_F(CertChainValidation, RevocationCheckingComesFromTheEngine) {
   EXPECT_EQ(TrustOf(Chain(server, {&intermediate_})), 0x40);
   ASSERT_EQ(revocation->put_CheckRevocation(1), S_OK);
   EXPECT_EQ(TrustOf(Chain(server, {&intermediate_})), 0);
+}
+
+TEST_F(CertChainValidation, RevocationListsInTheUsersCaStoreDecide) {
+  const TestCertificate good = MakeCertificate("good", {.issuer = &intermediate_, .serial = 31});
+  const TestCertificate revoked = MakeCertificate("revoked", {.issuer = &intermediate_, .serial = 32});
+  capi::HCERTSTORE ca = capi::CertOpenSystemStore(capi::StoreLocation::CurrentUser, "CA");
+  for (const auto& list : {capi::testing::MakeCrl(ca_, {}), capi::testing::MakeCrl(intermediate_, {32})}) {
+    ASSERT_TRUE(capi::CertAddEncodedCrlToStore(ca, list.data(), static_cast<std::uint32_t>(list.size())));
+  }
+  capi::CertCloseStore(ca, 0);
+  Ref<ksCertChainEngine3> revocation;
+  ASSERT_EQ(engine_->QueryInterface(IID_ksCertChainEngine3, reinterpret_cast<void**>(revocation.Out())), S_OK);
+  for (VARIANT_BOOL check : {VARIANT_TRUE, VARIANT_FALSE}) {
+    ASSERT_EQ(revocation->put_CheckRevocation(check), S_OK);
+    EXPECT_EQ(TrustOf(Chain(good, {&intermediate_})), 0) << check;  // every issuer has its list
+    EXPECT_EQ(TrustOf(Chain(revoked, {&intermediate_})), 0x4) << check;
+  }
 }
 
 TEST_F(CertChainValidation, OwnEngineTrustsOnlyItsRootStore) {

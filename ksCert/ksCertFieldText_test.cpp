@@ -37,6 +37,7 @@ struct Spec {
   std::time_t notAfter = kTuesdayAfternoon + 86400;
   std::vector<std::pair<const char*, std::string>> subject = {{"CN", "subject"}};
   const char* altName = nullptr;  // in the openssl configuration syntax
+  bool directoryAltName = false;  // a directory name "CN=dir, O=org" as the only alternative name
   const char* extendedKeyUsage = nullptr;
   const EVP_PKEY* key = nullptr;  // null: a shared P-256 key
 };
@@ -71,6 +72,17 @@ Bytes Build(const Spec& spec) {
     X509_EXTENSION_free(made);
   };
   if (spec.altName != nullptr) extension(NID_subject_alt_name, spec.altName);
+  if (spec.directoryAltName) {
+    GENERAL_NAMES* names = GENERAL_NAMES_new();
+    GENERAL_NAME* entry = GENERAL_NAME_new();
+    X509_NAME* directory = X509_NAME_new();
+    X509_NAME_add_entry_by_txt(directory, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>("org"), -1, -1, 0);
+    X509_NAME_add_entry_by_txt(directory, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>("dir"), -1, -1, 0);
+    GENERAL_NAME_set0_value(entry, GEN_DIRNAME, directory);
+    sk_GENERAL_NAME_push(names, entry);
+    X509_add1_ext_i2d(x, NID_subject_alt_name, names, 0, 0);
+    GENERAL_NAMES_free(names);
+  }
   if (spec.extendedKeyUsage != nullptr) extension(NID_ext_key_usage, spec.extendedKeyUsage);
   EXPECT_GT(X509_sign(x, const_cast<EVP_PKEY*>(key), EVP_sha256()), 0);
   unsigned char* der = nullptr;
@@ -164,6 +176,7 @@ TEST_F(CertFieldText, FieldsOfGeneratedCertificates) {
        "alice@example.com, a.example.com, 192.0.2.7, 2001:db8::1, http://example.com/, 1.2.3.4, "
        "Principal Name=alice@REALM, 1.2.3.5=other"},
       {"no alternative name", {}, kCertFieldSubjectAlternateName, "<none>"},
+      {"directory name as its text", {.directoryAltName = true}, kCertFieldSubjectAlternateName, "CN=dir, O=org"},
       {"first DNS name after an e-mail", {.altName = "email:a@b.c, DNS:first.example, DNS:second.example"},
        kCertFieldSubjectAltDnsName, "first.example"},
       {"no DNS name", {.altName = "email:a@b.c"}, kCertFieldSubjectAltDnsName, "<none>"},

@@ -1,5 +1,6 @@
-// Certificates handed to the library as DER (a peer's chain, a caller's list): the array and
-// the chain validation either refuse the bytes or answer every operation within bounds.
+// Certificates handed to the library as DER (a peer's chain, a caller's list): the array, the
+// field texts and the chain validation either refuse the bytes or answer every operation within
+// bounds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -33,6 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           S_OK ||
       length > size) {
     std::abort();
+  }
+  // Every field's text, within bounds, whatever the certificate holds.
+  for (std::int32_t field = -1; field <= 19; ++field) {
+    plat::BSTR text = nullptr;
+    const HRESULT result = cert->GetFieldText(field, &text);
+    if ((result == S_OK) != (text != nullptr)) std::abort();
+    plat::SysFreeString(text);
   }
   cert->Release();
   array->Release();

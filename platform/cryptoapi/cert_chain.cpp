@@ -10,6 +10,7 @@
 #include "platform/cryptoapi/cert_context.h"
 #include "platform/cryptoapi/cert_store.h"
 #include "platform/cryptoapi/chain_engine.h"
+#include "platform/cryptoapi/crl_store.h"
 #include "platform/cryptoapi/key_usage.h"
 #include "platform/cryptoapi/last_error.h"
 #include "platform/cryptoapi/openssl_error_scope.h"
@@ -86,17 +87,30 @@ std::uint32_t TrustBitOf(int error) {
 
 // The errors OpenSSL reports while it verifies, by depth. Filled from OpenSSL's callback,
 // so it never allocates there.
+// A revocation status that could not be had is kept apart: it counts only where revocation
+// was asked for.
 struct VerifyState {
   std::uint32_t errors[kMaxDepth + 2] = {};
+  bool revocationUnknown[kMaxDepth + 2] = {};
 };
 
 int CollectError(int ok, X509_STORE_CTX* context) {
   if (ok == 0) {
     auto* state = static_cast<VerifyState*>(X509_STORE_CTX_get_app_data(context));
     const int depth = std::clamp(X509_STORE_CTX_get_error_depth(context), 0, kMaxDepth + 1);
-    state->errors[depth] |= TrustBitOf(X509_STORE_CTX_get_error(context));
+    const std::uint32_t bit = TrustBitOf(X509_STORE_CTX_get_error(context));
+    if (bit == CERT_TRUST_REVOCATION_STATUS_UNKNOWN) {
+      state->revocationUnknown[depth] = true;
+    } else {
+      state->errors[depth] |= bit;
+    }
   }
   return 1;  // go on: every problem is reported, none ends the building
+}
+
+// The revocation lists of a store, kept for the verification.
+void AddCrls(HCERTSTORE store, std::vector<StoredCrl>& crls) {
+  for (StoredCrl& crl : CertEnumCrlsInStore(store)) crls.push_back(std::move(crl));
 }
 
 // The extended key usages a certificate allows: `any` when it has no such extension.
@@ -201,15 +215,21 @@ bool CertGetCertificateChain(HCERTCHAINENGINE engine, PCCERT_CONTEXT endCertific
   Pool roots;
   Pool others;
   detail::EngineStores stores = detail::StoresOf(engine);
+  std::vector<StoredCrl> crls;
   for (HCERTSTORE store : stores.roots) {
     roots.AddStore(store);
+    AddCrls(store, crls);
     CertCloseStore(store, 0);
   }
   for (HCERTSTORE store : stores.intermediates) {
     others.AddStore(store);
+    AddCrls(store, crls);
     CertCloseStore(store, 0);
   }
-  if (additionalStore != nullptr) others.AddStore(additionalStore);
+  if (additionalStore != nullptr) {
+    others.AddStore(additionalStore);
+    AddCrls(additionalStore, crls);
+  }
 
   std::unique_ptr<X509_STORE, StoreFree> trusted(X509_STORE_new());
   std::unique_ptr<STACK_OF(X509), StackFree> untrusted(sk_X509_new_null());
@@ -217,6 +237,7 @@ bool CertGetCertificateChain(HCERTCHAINENGINE engine, PCCERT_CONTEXT endCertific
   if (!trusted || !untrusted || !context) throw std::bad_alloc();
   for (PCCERT_CONTEXT root : roots.Contexts()) X509_STORE_add_cert(trusted.get(), Shared(root));
   for (PCCERT_CONTEXT other : others.Contexts()) sk_X509_push(untrusted.get(), Shared(other));
+  for (const StoredCrl& crl : crls) X509_STORE_add_crl(trusted.get(), crl.crl.get());
 
   VerifyState state;
   if (X509_STORE_CTX_init(context.get(), trusted.get(), Shared(endCertificate), untrusted.get()) != 1) {
@@ -227,7 +248,10 @@ bool CertGetCertificateChain(HCERTCHAINENGINE engine, PCCERT_CONTEXT endCertific
   X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(context.get());
   X509_VERIFY_PARAM_set_time(param, static_cast<time_t>(ToUnixTime(fileTime)));
   X509_VERIFY_PARAM_set_depth(param, kMaxDepth);
-  if ((flags & CERT_CHAIN_REVOCATION_CHECK_CHAIN) != 0) {
+  // A list at hand is always consulted, so a revoked certificate is refused whether or not
+  // revocation was asked for; only the asking makes a missing list count.
+  const bool revocationAsked = (flags & CERT_CHAIN_REVOCATION_CHECK_CHAIN) != 0;
+  if (revocationAsked || !crls.empty()) {
     X509_VERIFY_PARAM_set_flags(param, X509_V_FLAG_CRL_CHECK | X509_V_FLAG_CRL_CHECK_ALL);
   }
   const bool verified = X509_verify_cert(context.get()) == 1;
@@ -243,6 +267,14 @@ bool CertGetCertificateChain(HCERTCHAINENGINE engine, PCCERT_CONTEXT endCertific
     PCCERT_CONTEXT element = ContextFor(certificate, endCertificate, roots, others);
     if (element == nullptr) break;
     record->elements.push_back({element, {state.errors[i], 0}});
+  }
+  for (std::size_t i = 0; revocationAsked && i < record->elements.size(); ++i) {
+    // A self-signed root is trusted as it is: nobody above it could revoke it.
+    const bool trustAnchor = i + 1 == record->elements.size() && i > 0 &&
+                             X509_self_signed(Shared(record->elements[i].certificate), 0) == 1;
+    if (state.revocationUnknown[i] && !trustAnchor) {
+      record->elements[i].trustStatus.errorStatus |= CERT_TRUST_REVOCATION_STATUS_UNKNOWN;
+    }
   }
   if (!ValidForUsage(record->elements, para)) {
     record->elements.front().trustStatus.errorStatus |= CERT_TRUST_IS_NOT_VALID_FOR_USAGE;

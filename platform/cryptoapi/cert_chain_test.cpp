@@ -9,6 +9,7 @@
 #include "platform/cryptoapi/cert_context.h"
 #include "platform/cryptoapi/cert_store.h"
 #include "platform/cryptoapi/chain_engine.h"
+#include "platform/cryptoapi/crl_store.h"
 #include "platform/cryptoapi/scoped_cert_root.h"
 #include "platform/cryptoapi/test_certificates.h"
 #include "platform/win32/file_time.h"
@@ -51,9 +52,12 @@ protected:
 
   Built Build(const TestCertificate& end, bool trustRoot, bool supplyIntermediate, bool supplyRoot = false,
               const CertChainPara& para = {}, std::uint32_t flags = 0,
-              std::uint64_t when = plat::FileTimeNow()) {
+              std::uint64_t when = plat::FileTimeNow(), const std::vector<std::vector<std::uint8_t>>& crls = {}) {
     HCERTSTORE roots = CertOpenMemoryStore();
     HCERTSTORE extra = CertOpenMemoryStore();
+    for (const auto& crl : crls) {
+      EXPECT_TRUE(CertAddEncodedCrlToStore(extra, crl.data(), static_cast<std::uint32_t>(crl.size())));
+    }
     if (trustRoot) AddTo(roots, root_);
     if (supplyIntermediate) AddTo(extra, intermediate_);
     if (supplyRoot) AddTo(extra, root_);
@@ -115,8 +119,7 @@ TEST_F(Chain, TrustStatusOfEachElement) {
       {"no usage asked", &client, true, true, false, {}, 0, {0, 0, 0}},
       {"signed by another key", &forged, true, true, false, {}, 0, {CERT_TRUST_IS_NOT_SIGNATURE_VALID, 0, 0}},
       {"revocation asked, no list to be had", &server, true, true, false, {}, CERT_CHAIN_REVOCATION_CHECK_CHAIN,
-       {CERT_TRUST_REVOCATION_STATUS_UNKNOWN, CERT_TRUST_REVOCATION_STATUS_UNKNOWN,
-        CERT_TRUST_REVOCATION_STATUS_UNKNOWN}},
+       {CERT_TRUST_REVOCATION_STATUS_UNKNOWN, CERT_TRUST_REVOCATION_STATUS_UNKNOWN, 0}},
   };
   for (const Case& c : cases) {
     Built built = Build(*c.end, c.trustRoot, c.supplyIntermediate, c.supplyRoot, c.para, c.flags);
@@ -130,6 +133,36 @@ TEST_F(Chain, TrustStatusOfEachElement) {
             (std::vector<std::uint32_t>{static_cast<std::uint32_t>(server.der.size()),
                                         static_cast<std::uint32_t>(intermediate_.der.size()),
                                         static_cast<std::uint32_t>(root_.der.size())}));
+}
+
+TEST_F(Chain, RevocationListsOfTheStoresAreConsulted) {
+  const TestCertificate good = MakeCertificate("good", {.issuer = &intermediate_, .serial = 21});
+  const TestCertificate revoked = MakeCertificate("revoked", {.issuer = &intermediate_, .serial = 22});
+  const std::vector<std::uint8_t> rootList = testing::MakeCrl(root_, {});
+  const std::vector<std::uint8_t> issuingList = testing::MakeCrl(intermediate_, {22});
+  const std::vector<std::uint8_t> staleList = testing::MakeCrl(intermediate_, {}, -1);
+  constexpr std::uint32_t kAsked = CERT_CHAIN_REVOCATION_CHECK_CHAIN;
+  constexpr std::uint32_t kUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN;
+  const struct {
+    const char* name;
+    const TestCertificate* end;
+    std::uint32_t flags;
+    std::vector<std::vector<std::uint8_t>> crls;
+    std::vector<std::uint32_t> elementErrors;
+  } cases[] = {
+      {"asked, every issuer has its list", &good, kAsked, {rootList, issuingList}, {0, 0, 0}},
+      {"asked, the certificate is revoked", &revoked, kAsked, {rootList, issuingList}, {CERT_TRUST_IS_REVOKED, 0, 0}},
+      {"not asked, a list at hand still revokes", &revoked, 0, {issuingList}, {CERT_TRUST_IS_REVOKED, 0, 0}},
+      {"not asked, no list", &revoked, 0, {}, {0, 0, 0}},
+      {"asked, the intermediate's issuer has no list", &good, kAsked, {issuingList}, {0, kUnknown, 0}},
+      {"asked, the list is out of date", &good, kAsked, {rootList, staleList}, {kUnknown, 0, 0}},
+      {"not asked, the list is out of date", &good, 0, {staleList}, {0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    Built built = Build(*c.end, true, true, false, {}, c.flags, plat::FileTimeNow(), c.crls);
+    EXPECT_EQ(built.elementErrors, c.elementErrors) << c.name;
+    EXPECT_EQ(ERR_peek_error(), 0u) << c.name;
+  }
 }
 
 TEST_F(Chain, AnIssuerThatIsNoCaBreaksTheChain) {

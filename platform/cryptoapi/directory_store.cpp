@@ -20,6 +20,7 @@ namespace {
 constexpr char kCertificateSuffix[] = ".der";
 constexpr char kFriendlyNameSuffix[] = ".friendly-name";
 constexpr char kKeySuffix[] = ".key";
+constexpr char kCrlSuffix[] = ".crl";
 constexpr std::size_t kMaxKeyBytes = 64 * 1024;
 constexpr std::size_t kHexLength = 2 * kSha1HashSize;
 constexpr std::size_t kMaxFriendlyNameBytes = 64 * 1024;
@@ -125,14 +126,16 @@ std::string HashToHex(const std::uint8_t sha1[kSha1HashSize]) {
   return hex;
 }
 
-std::vector<std::string> ListCertificateHashes(const std::string& directory) {
+namespace {
+
+// The hashes of the files named <hex SHA-1><suffix>, upper case, sorted, each once.
+std::vector<std::string> ListHashes(const std::string& directory, std::string_view suffix) {
   std::vector<std::string> hashes;
   DIR* dir = ::opendir(directory.c_str());
   if (dir == nullptr) return hashes;
-  const std::size_t suffixLength = std::strlen(kCertificateSuffix);
   while (const dirent* entry = ::readdir(dir)) {
     std::string_view name(entry->d_name);
-    if (name.size() != kHexLength + suffixLength || !name.ends_with(kCertificateSuffix)) continue;
+    if (name.size() != kHexLength + suffix.size() || !name.ends_with(suffix)) continue;
     std::string_view stem = name.substr(0, kHexLength);
     if (!std::all_of(stem.begin(), stem.end(), IsHexDigit)) continue;
     std::string upper;
@@ -143,6 +146,48 @@ std::vector<std::string> ListCertificateHashes(const std::string& directory) {
   std::sort(hashes.begin(), hashes.end());
   hashes.erase(std::unique(hashes.begin(), hashes.end()), hashes.end());
   return hashes;
+}
+
+// The file of a hash with a suffix, as filed in upper or lower case.
+std::optional<std::string> FiledPath(const std::string& directory, const std::string& hexHash, std::string_view suffix) {
+  std::string upper;
+  std::transform(hexHash.begin(), hexHash.end(), std::back_inserter(upper), UpperHex);
+  for (const std::string& stem : {upper, LowerHex(upper)}) {
+    const std::string path = directory + "/" + stem + std::string(suffix);
+    if (IsFile(path)) return path;
+  }
+  return std::nullopt;
+}
+
+bool IsHash(const std::string& hexHash) {
+  return hexHash.size() == kHexLength && std::all_of(hexHash.begin(), hexHash.end(), IsHexDigit);
+}
+
+}  // namespace
+
+std::vector<std::string> ListCertificateHashes(const std::string& directory) {
+  return ListHashes(directory, kCertificateSuffix);
+}
+
+std::vector<std::string> ListCrlHashes(const std::string& directory) { return ListHashes(directory, kCrlSuffix); }
+
+std::optional<std::string> ReadCrlFile(const std::string& directory, const std::string& hexHash, std::size_t maxBytes) {
+  if (!IsHash(hexHash)) return std::nullopt;
+  std::optional<std::string> path = FiledPath(directory, hexHash, kCrlSuffix);
+  if (!path) return std::nullopt;
+  return plat::ReadWholeFile(*path, maxBytes);
+}
+
+bool SaveCrlFile(const std::string& directory, const std::string& hexHash, const std::vector<std::uint8_t>& der) {
+  if (!IsHash(hexHash) || !MakeDirectories(directory, 0700)) return false;
+  return plat::WriteFileAtomically(directory + "/" + hexHash + kCrlSuffix,
+                                   std::string_view(reinterpret_cast<const char*>(der.data()), der.size()));
+}
+
+bool RemoveCrlFile(const std::string& directory, const std::string& hexHash) {
+  if (!IsHash(hexHash)) return false;
+  std::optional<std::string> path = FiledPath(directory, hexHash, kCrlSuffix);
+  return path && ::unlink(path->c_str()) == 0;
 }
 
 std::shared_ptr<StoredCertificate> LoadCertificate(const std::string& directory,

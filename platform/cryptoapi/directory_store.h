@@ -42,6 +42,16 @@ bool SaveKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize
 PrivateKey LoadKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize],
                    bool* refused = nullptr);
 
+// The hashes (upper-case hex) of the store's revocation-list files, sorted.
+std::vector<std::string> ListCrlHashes(const std::string& directory);
+// The bytes of the list filed under the hash; nullopt when there is none or it is too large.
+std::optional<std::string> ReadCrlFile(const std::string& directory, const std::string& hexHash,
+                                       std::size_t maxBytes);
+// Files a list's DER under its hash (making the directory, mode 0700, when missing).
+bool SaveCrlFile(const std::string& directory, const std::string& hexHash, const std::vector<std::uint8_t>& der);
+// Removes the list's file; false when it was not filed.
+bool RemoveCrlFile(const std::string& directory, const std::string& hexHash);
+
 // Removes the certificate's files; false when it was not filed or cannot be removed.
 bool RemoveCertificate(const std::string& directory, const std::uint8_t sha1[kSha1HashSize]);
 

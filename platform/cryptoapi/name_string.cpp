@@ -43,9 +43,12 @@ std::string KeyOf(const ASN1_OBJECT* object) {
   return std::string(kOidPrefix) + DottedOid(object);
 }
 
+// White space the reader skips around a value.
+bool IsSkippedSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 bool NeedsQuotes(std::string_view value) {
-  if (value.empty() || value.front() == ' ' || value.back() == ' ') return true;
-  return value.find_first_of(",+=\"\n<>#;") != std::string_view::npos;
+  if (value.empty() || IsSkippedSpace(value.front()) || IsSkippedSpace(value.back())) return true;
+  return value.find_first_of(",+=\"\r\n<>#;") != std::string_view::npos;
 }
 
 std::string Quoted(std::string_view value) {
@@ -138,7 +141,7 @@ private:
   bool AtEnd() const { return position_ >= text_.size(); }
   char Peek() const { return text_[position_]; }
   void SkipSpaces() {
-    while (!AtEnd() && (Peek() == ' ' || Peek() == '\t' || Peek() == '\r' || Peek() == '\n')) ++position_;
+    while (!AtEnd() && IsSkippedSpace(Peek())) ++position_;
   }
 
   bool ParseAttribute(ParsedAttribute& attribute) {

@@ -39,6 +39,7 @@ TEST(NameString, TextReadBackGivesTheSameText) {
       "CN=x + OU=y, O=z",
       "CN=\"a, b\", O=\"quote \"\" inside\"",
       "CN=\" leading\", OU=\"trailing \", O=\"\"",
+      "CN=\"tab\t\", OU=\"\tlead\", O=\"carriage\rreturn\"",
       "CN=\"semi;colon\", OU=\"hash#\", O=\"less<\"",
       "OID.1.2.3.4=value, DC=example, DC=com",
       "CN=Jörg Ünïcode 漢字, O=Ω",

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/cryptoapi/cert_context.h"
+#include "platform/cryptoapi/crl_store.h"
 
 namespace capi::detail {
 
@@ -69,8 +70,9 @@ struct CertStore {
   std::atomic<std::int32_t> references{1};
   Kind kind = Kind::Memory;
   std::string directory;
-  std::mutex lock;  // guards entries
+  std::mutex lock;  // guards entries and crls
   std::vector<std::shared_ptr<detail::StoredCertificate>> entries;
+  std::vector<StoredCrl> crls;  // a memory store's revocation lists
 };
 
 }  // namespace capi

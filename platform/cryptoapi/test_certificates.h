@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,6 +107,41 @@ inline TestCertificate MakeCertificate(const std::string& commonName,
   made.der.assign(out, out + length);
   OPENSSL_free(out);
   return made;
+}
+
+// A revocation list of `issuer` (DER) that revokes the given serial numbers, valid from a day
+// ago for `nextUpdateDays` days.
+inline std::vector<std::uint8_t> MakeCrl(const TestCertificate& issuer, const std::vector<long>& revokedSerials,
+                                         long nextUpdateDays = 7) {
+  X509_CRL* crl = X509_CRL_new();
+  if (crl == nullptr) std::abort();
+  X509_CRL_set_version(crl, 1);
+  X509_CRL_set_issuer_name(crl, X509_get_subject_name(issuer.x509.get()));
+  const time_t now = time(nullptr);
+  ASN1_TIME* last = ASN1_TIME_adj(nullptr, now, -1, 0);
+  ASN1_TIME* next = ASN1_TIME_adj(nullptr, now, static_cast<int>(nextUpdateDays), 0);
+  X509_CRL_set1_lastUpdate(crl, last);
+  X509_CRL_set1_nextUpdate(crl, next);
+  for (long serial : revokedSerials) {
+    X509_REVOKED* revoked = X509_REVOKED_new();
+    ASN1_INTEGER* number = ASN1_INTEGER_new();
+    ASN1_INTEGER_set(number, serial);
+    X509_REVOKED_set_serialNumber(revoked, number);
+    X509_REVOKED_set_revocationDate(revoked, last);
+    ASN1_INTEGER_free(number);
+    X509_CRL_add0_revoked(crl, revoked);
+  }
+  ASN1_TIME_free(last);
+  ASN1_TIME_free(next);
+  X509_CRL_sort(crl);
+  if (X509_CRL_sign(crl, issuer.key.get(), EVP_sha256()) <= 0) std::abort();
+  unsigned char* out = nullptr;
+  const int length = i2d_X509_CRL(crl, &out);
+  if (length <= 0) std::abort();
+  std::vector<std::uint8_t> der(out, out + length);
+  OPENSSL_free(out);
+  X509_CRL_free(crl);
+  return der;
 }
 
 }  // namespace capi::testing
