@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ksLib_OSSL/eap_tls_test_server.h"
+#include "ksLib_OSSL/tunnel_test_server.h"
 #include "ksLib_OSSL/tls_prf.h"
 
 namespace {
@@ -469,3 +470,56 @@ TEST_F(EapTlsPeerTest, LabelLengthLimit) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs a tunnel server's handshake against the peer; true once the tunnel is open.
+bool OpenTunnel(tls_testing::TunnelTestServer& server, OpenSslEapTlsPeer* peer) {
+  Bytes request = server.Start();
+  for (int round = 0; round < 20; ++round) {
+    if (peer->ProcessRequest(request.data(), static_cast<std::uint32_t>(request.size())) != 0) {
+      return false;
+    }
+    Bytes response(65535);
+    std::uint32_t length = 0;
+    if (peer->GetResponse(response.data(), 65535, &length) != 0) return false;
+    response.resize(length);
+    std::optional<Bytes> next = server.OnResponse(response);
+    if (!next) return server.established();
+    request = *next;
+  }
+  return false;
+}
+
+}  // namespace
+
+// A buffer too small for the inner packet learns the size and loses nothing: the packet is
+// handed over whole on the next call, and only then is the tunnel buffer emptied.
+TEST_F(EapTlsPeerTest, InnerReadIntoASmallBufferKeepsTheData) {
+  tls_testing::TunnelTestServer server(Certs().server, 21);
+  OpenSslEapTlsPeer* peer = NewPeer(context_, 3600, "TTLS");
+  ASSERT_TRUE(OpenTunnel(server, peer));
+  Bytes inner(5000);
+  for (std::size_t i = 0; i < inner.size(); ++i) inner[i] = static_cast<std::uint8_t>(i * 7);
+  const Bytes request = server.Tunnel(inner);
+  ASSERT_EQ(peer->ProcessRequest(request.data(), static_cast<std::uint32_t>(request.size())), 0);
+
+  Bytes buffer(100);
+  std::uint32_t length = 0;
+  EXPECT_EQ(peer->ReadInnerEap(buffer.data(), 100, &length), EapTlsPeer::kInnerBufferTooSmall);
+  EXPECT_EQ(length, 5000u);
+  buffer.resize(length);
+  ASSERT_EQ(peer->ReadInnerEap(buffer.data(), length, &length), 0);
+  EXPECT_EQ(buffer, inner);
+  EXPECT_EQ(peer->ReadInnerEap(buffer.data(), length, &length), 0);
+  EXPECT_EQ(length, 0u);
+
+  // Our packet goes back whole (TTLS).
+  const Bytes reply = {1, 2, 3, 4, 5};
+  ASSERT_EQ(peer->WriteInnerEap(reply.data(), 5), 0);
+  Bytes response(65535);
+  ASSERT_EQ(peer->GetResponse(response.data(), 65535, &length), 0);
+  response.resize(length);
+  EXPECT_EQ(server.Received(response), reply);
+  peer->Release();
+}

@@ -6,7 +6,7 @@
 #include "ksSupp/eap/chap_response.h"
 #include "ksSupp/eap/eap_status.h"
 #include "ksSupp/eap/fake_eap_method_host.h"
-#include "ksSupp/eap/tunnel_test_server.h"
+#include "ksSupp/eap/tunnel_method_driver.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "ksSupp/eap/fake_eap_method_host.h"
 #include "ksSupp/eap/ms_chap.h"
 #include "ksSupp/eap/ttls_avp.h"
-#include "ksSupp/eap/tunnel_test_server.h"
+#include "ksSupp/eap/tunnel_method_driver.h"
 
 namespace {
 
