@@ -28,7 +28,8 @@ struct TestPki {
   capi::testing::TestCertificate ca =
       capi::testing::MakeCertificate("Test CA", {.isCa = true, .rsa = true});
   capi::testing::TestCertificate server =
-      capi::testing::MakeCertificate("radius.example", {.issuer = &ca, .serial = 2, .rsa = true});
+      capi::testing::MakeCertificate("radius.example",
+                                     {.issuer = &ca, .serial = 2, .rsa = true, .rsaBits = 2048});
   capi::testing::TestCertificate client =
       capi::testing::MakeCertificate("alice", {.issuer = &ca, .serial = 3, .rsa = true,
                                                .extendedKeyUsage = "clientAuth"});

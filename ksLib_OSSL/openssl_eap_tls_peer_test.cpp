@@ -259,6 +259,33 @@ TEST_F(EapTlsPeerTest, HostVerdictDecidesTheServerChain) {
   }
 }
 
+// Servers whose RSA certificate key is below 2048 bits are refused at every version, before
+// the host judges the chain (the engine's level 0 would take 512-bit keys); 2048 bits pass.
+TEST_F(EapTlsPeerTest, WeakServerKeysAreRefused) {
+  struct Case {
+    std::size_t bits;
+    int version;
+    bool accepted;
+  };
+  const Case cases[] = {{1024, TLS1_2_VERSION, false}, {1024, TLS1_VERSION, false},
+                        {768, TLS1_2_VERSION, false}, {2048, TLS1_VERSION, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bits);
+    const capi::testing::TestCertificate server = capi::testing::MakeCertificate(
+        "weak.example", {.issuer = &Certs().ca, .serial = 9, .rsa = true, .rsaBits = c.bits});
+    Ref<OpenSslEapTlsPeer> peer(NewPeer(context_));
+    judge_ = {};
+    EapTlsTestServer tlsServer(server, {.maxVersion = c.version, .minVersion = c.version});
+    const auto conversation = Run(tlsServer, peer.p);
+    EXPECT_EQ(conversation.weGaveUp, !c.accepted);
+    EXPECT_EQ(judge_.calls, c.accepted ? 1 : 0);
+    std::uint32_t alert = 0;
+    EXPECT_EQ(peer->GetFirstAlert(&alert), 0);
+    EXPECT_EQ(alert, c.accepted ? 0u : 0x2100u | SSL_AD_BAD_CERTIFICATE);
+    EXPECT_EQ(Key(*peer.p).empty(), !c.accepted);
+  }
+}
+
 // The server refuses us (no client certificate): its alert is recorded as received.
 TEST_F(EapTlsPeerTest, ServerAlertIsRecordedAsReceived) {
   Ref<OpenSslEapTlsPeer> peer(NewPeer(context_));
