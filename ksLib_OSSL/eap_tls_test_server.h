@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "ksLib_OSSL/tls_config.h"
+#include "ksLib_OSSL/tls_context.h"
 #include "platform/cryptoapi/test_certificates.h"
 
 namespace tls_testing {
@@ -26,7 +28,8 @@ struct TestPki {
   capi::testing::TestCertificate ca =
       capi::testing::MakeCertificate("Test CA", {.isCa = true, .rsa = true});
   capi::testing::TestCertificate server =
-      capi::testing::MakeCertificate("radius.example", {.issuer = &ca, .serial = 2, .rsa = true});
+      capi::testing::MakeCertificate("radius.example",
+                                     {.issuer = &ca, .serial = 2, .rsa = true, .rsaBits = 2048});
   capi::testing::TestCertificate client =
       capi::testing::MakeCertificate("alice", {.issuer = &ca, .serial = 3, .rsa = true,
                                                .extendedKeyUsage = "clientAuth"});
@@ -35,6 +38,41 @@ struct TestPki {
 inline const TestPki& Pki() {
   static const TestPki* const pki = new TestPki;
   return *pki;
+}
+
+// A client TLS context without a certificate that verifies the server, its configuration
+// applied; the caller releases it. Null when it could not be made.
+inline TlsContext* MakePlainClientContext() {
+  TlsConfig* config = nullptr;
+  if (TlsConfig::Create(&config) != 0) return nullptr;
+  TlsContext* context = nullptr;
+  const std::int32_t made = TlsContext::Create(config, &context);
+  config->Release();
+  if (made != 0) return nullptr;
+  if (context->SetVerifyPeer(true) != 0 || context->ApplyConfiguration() != 0) {
+    context->Release();
+    return nullptr;
+  }
+  return context;
+}
+
+// What a server derives with the engine's keying-material export; empty on failure.
+inline Bytes ExportKeyingMaterial(SSL* ssl, const char* label, std::size_t length) {
+  Bytes key(length);
+  if (SSL_export_keying_material(ssl, key.data(), length, label, std::strlen(label), nullptr, 0,
+                                 0) != 1) {
+    key.clear();
+  }
+  return key;
+}
+
+// An EAP Request of the type with the type data `body`.
+inline Bytes EapRequest(std::uint8_t id, std::uint8_t type, const Bytes& body) {
+  const std::size_t length = 5 + body.size();
+  Bytes packet{1, id, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length),
+               type};
+  packet.insert(packet.end(), body.begin(), body.end());
+  return packet;
 }
 
 struct ServerOptions {
@@ -120,23 +158,11 @@ class EapTlsTestServer {
 
   // What the server derives with the engine's keying-material export.
   Bytes ExportKey(const char* label, std::size_t length) {
-    Bytes key(length);
-    if (SSL_export_keying_material(ssl_.get(), key.data(), length, label, std::strlen(label),
-                                   nullptr, 0, 0) != 1) {
-      key.clear();
-    }
-    return key;
+    return ExportKeyingMaterial(ssl_.get(), label, length);
   }
 
  private:
-  Bytes Request(Bytes body) {
-    ++id_;
-    const std::size_t length = 5 + body.size();
-    Bytes packet{1, id_, static_cast<std::uint8_t>(length >> 8),
-                 static_cast<std::uint8_t>(length), 13};
-    packet.insert(packet.end(), body.begin(), body.end());
-    return packet;
-  }
+  Bytes Request(const Bytes& body) { return EapRequest(++id_, 13, body); }
 
   std::optional<Bytes> Fail() {
     verdict_ = Verdict::kFailure;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ksLib_OSSL/eap_tls_test_server.h"
+#include "ksLib_OSSL/tunnel_test_server.h"
 #include "ksLib_OSSL/tls_prf.h"
 
 namespace {
@@ -258,6 +259,33 @@ TEST_F(EapTlsPeerTest, HostVerdictDecidesTheServerChain) {
   }
 }
 
+// Servers whose RSA certificate key is below 2048 bits are refused at every version, before
+// the host judges the chain (the engine's level 0 would take 512-bit keys); 2048 bits pass.
+TEST_F(EapTlsPeerTest, WeakServerKeysAreRefused) {
+  struct Case {
+    std::size_t bits;
+    int version;
+    bool accepted;
+  };
+  const Case cases[] = {{1024, TLS1_2_VERSION, false}, {1024, TLS1_VERSION, false},
+                        {768, TLS1_2_VERSION, false}, {2048, TLS1_VERSION, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bits);
+    const capi::testing::TestCertificate server = capi::testing::MakeCertificate(
+        "weak.example", {.issuer = &Certs().ca, .serial = 9, .rsa = true, .rsaBits = c.bits});
+    Ref<OpenSslEapTlsPeer> peer(NewPeer(context_));
+    judge_ = {};
+    EapTlsTestServer tlsServer(server, {.maxVersion = c.version, .minVersion = c.version});
+    const auto conversation = Run(tlsServer, peer.p);
+    EXPECT_EQ(conversation.weGaveUp, !c.accepted);
+    EXPECT_EQ(judge_.calls, c.accepted ? 1 : 0);
+    std::uint32_t alert = 0;
+    EXPECT_EQ(peer->GetFirstAlert(&alert), 0);
+    EXPECT_EQ(alert, c.accepted ? 0u : 0x2100u | SSL_AD_BAD_CERTIFICATE);
+    EXPECT_EQ(Key(*peer.p).empty(), !c.accepted);
+  }
+}
+
 // The server refuses us (no client certificate): its alert is recorded as received.
 TEST_F(EapTlsPeerTest, ServerAlertIsRecordedAsReceived) {
   Ref<OpenSslEapTlsPeer> peer(NewPeer(context_));
@@ -469,3 +497,56 @@ TEST_F(EapTlsPeerTest, LabelLengthLimit) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs a tunnel server's handshake against the peer; true once the tunnel is open.
+bool OpenTunnel(tls_testing::TunnelTestServer& server, OpenSslEapTlsPeer* peer) {
+  Bytes request = server.Start();
+  for (int round = 0; round < 20; ++round) {
+    if (peer->ProcessRequest(request.data(), static_cast<std::uint32_t>(request.size())) != 0) {
+      return false;
+    }
+    Bytes response(65535);
+    std::uint32_t length = 0;
+    if (peer->GetResponse(response.data(), 65535, &length) != 0) return false;
+    response.resize(length);
+    std::optional<Bytes> next = server.OnResponse(response);
+    if (!next) return server.established();
+    request = *next;
+  }
+  return false;
+}
+
+}  // namespace
+
+// A buffer too small for the inner packet learns the size and loses nothing: the packet is
+// handed over whole on the next call, and only then is the tunnel buffer emptied.
+TEST_F(EapTlsPeerTest, InnerReadIntoASmallBufferKeepsTheData) {
+  tls_testing::TunnelTestServer server(Certs().server, 21);
+  OpenSslEapTlsPeer* peer = NewPeer(context_, 3600, "TTLS");
+  ASSERT_TRUE(OpenTunnel(server, peer));
+  Bytes inner(5000);
+  for (std::size_t i = 0; i < inner.size(); ++i) inner[i] = static_cast<std::uint8_t>(i * 7);
+  const Bytes request = server.Tunnel(inner);
+  ASSERT_EQ(peer->ProcessRequest(request.data(), static_cast<std::uint32_t>(request.size())), 0);
+
+  Bytes buffer(100);
+  std::uint32_t length = 0;
+  EXPECT_EQ(peer->ReadInnerEap(buffer.data(), 100, &length), EapTlsPeer::kInnerBufferTooSmall);
+  EXPECT_EQ(length, 5000u);
+  buffer.resize(length);
+  ASSERT_EQ(peer->ReadInnerEap(buffer.data(), length, &length), 0);
+  EXPECT_EQ(buffer, inner);
+  EXPECT_EQ(peer->ReadInnerEap(buffer.data(), length, &length), 0);
+  EXPECT_EQ(length, 0u);
+
+  // Our packet goes back whole (TTLS).
+  const Bytes reply = {1, 2, 3, 4, 5};
+  ASSERT_EQ(peer->WriteInnerEap(reply.data(), 5), 0);
+  Bytes response(65535);
+  ASSERT_EQ(peer->GetResponse(response.data(), 65535, &length), 0);
+  response.resize(length);
+  EXPECT_EQ(server.Received(response), reply);
+  peer->Release();
+}

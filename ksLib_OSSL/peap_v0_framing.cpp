@@ -11,16 +11,19 @@ constexpr std::uint16_t kMandatoryResult = 0x8003;
 constexpr std::uint8_t kResultResponseLength = 11;
 constexpr std::uint32_t kMinTlvData = 6;  // TLV header and the 2-byte status
 
-// The status of a Result TLV that opens a whole EAP-TLV packet; 0 when it is not one.
-std::uint16_t ResultStatus(const std::uint8_t* data, std::uint32_t length) {
+// A whole EAP-TLV Request or Response: the whole tunnel data, its length field included.
+bool IsWholeTlvPacket(const std::uint8_t* data, std::uint32_t length) {
   std::uint8_t code = 0;
   std::uint8_t identifier = 0;
   std::uint16_t eapLength = 0;
-  if (!ParseEapHeader(data, length, code, identifier, eapLength)) return 0;
-  if ((code != kEapCodeRequest && code != kEapCodeResponse) ||
-      eapLength < kEapTypedHeaderSize + kMinTlvData || data[4] != kEapTypeTlv) {
-    return 0;
-  }
+  return ParseEapHeader(data, length, code, identifier, eapLength) && eapLength == length &&
+         (code == kEapCodeRequest || code == kEapCodeResponse) &&
+         eapLength > kEapTypedHeaderSize && data[4] == kEapTypeTlv;
+}
+
+// The status of a Result TLV that opens a whole EAP-TLV packet; 0 when it is not one.
+std::uint16_t ResultStatus(const std::uint8_t* data, std::uint32_t length) {
+  if (!IsWholeTlvPacket(data, length) || length < kEapTypedHeaderSize + kMinTlvData) return 0;
   const std::uint8_t* tlv = data + kEapTypedHeaderSize;
   if ((ReadBigEndian16(tlv) & kTlvTypeMask) != kTlvResult || ReadBigEndian16(tlv + 2) < 2) {
     return 0;
@@ -65,6 +68,10 @@ void ExpandPeapV0Packet(const std::uint8_t* data, std::uint32_t length,
       const std::uint8_t result[kEapHeaderSize] = {
           status == 1 ? kEapCodeSuccess : kEapCodeFailure, data[1], 0, kEapHeaderSize};
       out.Assign(result, sizeof result);
+      return;
+    }
+    if (IsWholeTlvPacket(data, length)) {
+      out.Assign(data, length);
       return;
     }
   }

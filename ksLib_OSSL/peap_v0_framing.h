@@ -17,8 +17,9 @@ struct PeapV0State {
 bool CompressPeapV0Packet(const std::uint8_t* packet, std::uint32_t length, PeapV0State& state,
                           SecureByteArray& out);
 // The inner packet for the tunnel data: a whole EAP-TLV packet whose first TLV is a Result
-// becomes a 4-byte EAP Success (status 1) or Failure; anything else (always the first
-// packet) gets a Request header with the identifier of the outer request that carried it:
+// becomes a 4-byte EAP Success (status 1) or Failure; another whole EAP-TLV packet is
+// handed over as it came (with a header put in front, its code byte would read as the
+// type Identity); anything else (always the first packet) gets a Request header with the identifier of the outer request that carried it:
 // the server rebuilds our compressed response's header with the outer identifier too, and
 // methods such as MD5-Challenge hash it. `data` is not empty.
 void ExpandPeapV0Packet(const std::uint8_t* data, std::uint32_t length,

@@ -8,6 +8,7 @@
 #include <openssl/x509.h>
 
 #include "ksLib_OSSL/cipher_list.h"
+#include "ksLib_OSSL/server_key_strength.h"
 #include "ksLib_OSSL/openssl_eap_tls_peer.h"
 #include "ksLib_OSSL/tls_connection.h"
 #include "tls-extensions/engine_hooks.h"
@@ -92,9 +93,11 @@ std::int32_t TlsContext::Create(TlsConfig* config, TlsContext** context) {
   // OpenSSL 3 refuses those at security level 1 and above. The level is lowered for these
   // contexts only; the server's chain is judged by the chain-verify hook either way.
   SSL_CTX_set_security_level(handle, 0);
+  // Level 0 would also take servers with 512- to 1024-bit RSA or DH keys.
+  SSL_CTX_set_security_callback(handle, ServerKeyStrengthCallback);
   SSL_CTX_set_session_cache_mode(handle, SSL_SESS_CACHE_CLIENT);
   SSL_CTX_set_info_callback(handle, TlsInfoCallback);
-  if (!TlsInstallEngineHooks(handle)) {
+  if (!TlsInstallEngineHooks(handle, &kServerKeyPolicy)) {
     made->Release();
     return kContextFailed;
   }
@@ -111,6 +114,10 @@ std::int32_t TlsContext::ApplyConfiguration() {
   }
   try {
     cipherList_ = BuildCipherList(config->CipherSuites());
+    // After the configured suites: forward secrecy with AES-GCM for TLS 1.2 servers that
+    // accept nothing else (the configured ones date from TLS 1.0). A configuration without
+    // any servable suite is still refused.
+    if (!cipherList_.empty()) cipherList_ += kTls12ForwardSecretSuites;
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }

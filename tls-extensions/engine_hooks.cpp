@@ -47,10 +47,20 @@ ConnectionHooks* HooksOf(SSL* connection) {
   return hooks;
 }
 
-// The context's certificate-verify callback: the connection's hook when it has one, else
-// OpenSSL's own verification. Called by OpenSSL: nothing may escape.
-int DispatchChainVerify(X509_STORE_CTX* store, void* /*unused*/) {
+// The context's certificate-verify callback: the peer's key against the context's policy,
+// then the connection's hook when it has one, else OpenSSL's own verification. Called by
+// OpenSSL: nothing may escape.
+int DispatchChainVerify(X509_STORE_CTX* store, void* argument) {
   try {
+    const auto* policy = static_cast<const TlsPeerKeyPolicy*>(argument);
+    if (policy != nullptr && policy->accept != nullptr) {
+      X509* peer = X509_STORE_CTX_get0_cert(store);
+      if (peer != nullptr && !policy->accept(X509_get0_pubkey(peer))) {
+        X509_STORE_CTX_set_current_cert(store, peer);
+        X509_STORE_CTX_set_error(store, X509_V_ERR_EE_KEY_TOO_SMALL);
+        return 0;
+      }
+    }
     auto* connection = static_cast<SSL*>(
         X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
     const ConnectionHooks* hooks = FindHooks(connection);
@@ -83,9 +93,10 @@ void RecordHandshakeMessage(int writing, int /*version*/, int contentType, const
 
 }  // namespace
 
-bool TlsInstallEngineHooks(SSL_CTX* context) {
+bool TlsInstallEngineHooks(SSL_CTX* context, const TlsPeerKeyPolicy* policy) {
   if (context == nullptr || HooksIndex() < 0) return false;
-  SSL_CTX_set_cert_verify_callback(context, DispatchChainVerify, nullptr);
+  SSL_CTX_set_cert_verify_callback(context, DispatchChainVerify,
+                                   const_cast<TlsPeerKeyPolicy*>(policy));
   SSL_CTX_set_msg_callback(context, RecordHandshakeMessage);
   return true;
 }

@@ -17,8 +17,15 @@
 
 using TlsChainVerifyHook = int (*)(X509_STORE_CTX* store, void* argument);
 
-// Installs the dispatchers on the context; false when the engine refuses.
-bool TlsInstallEngineHooks(SSL_CTX* context);
+// What the context accepts as the peer's certificate key, judged before its chain: a key
+// refused ends the verification with X509_V_ERR_EE_KEY_TOO_SMALL.
+struct TlsPeerKeyPolicy {
+  bool (*accept)(const EVP_PKEY* key);
+};
+
+// Installs the dispatchers on the context, with the peer-key policy when given (it must
+// outlive the context); false when the engine refuses.
+bool TlsInstallEngineHooks(SSL_CTX* context, const TlsPeerKeyPolicy* policy = nullptr);
 
 // Sets or (with a null hook) clears the connection's chain-verify hook; false when the
 // connection's extra data cannot be made.

@@ -23,12 +23,8 @@ const tls_testing::TestPki& Certs() { return tls_testing::Pki(); }
 class EapTlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TlsConfig* config = nullptr;
-    ASSERT_EQ(TlsConfig::Create(&config), 0);
-    ASSERT_EQ(TlsContext::Create(config, &context_), 0);
-    config->Release();
-    ASSERT_EQ(context_->SetVerifyPeer(true), 0);
-    ASSERT_EQ(context_->ApplyConfiguration(), 0);
+    context_ = tls_testing::MakePlainClientContext();
+    ASSERT_NE(context_, nullptr);
     host_.tlsContext = context_;
     allowed_.types.Append(&kTls, 1);
   }

@@ -174,6 +174,97 @@ INSTANTIATE_TEST_SUITE_P(
                    EapOutcome::kFailure, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The RFC 2409 1024-bit MODP group as hostapd's DH parameters: too small for us.
+constexpr char kWeakDhParameters[] =
+    "-----BEGIN DH PARAMETERS-----\n"
+    "MIGHAoGBAP//////////yQ/aoiFowjTExmKLgNwc0SkCTgiKZ8x0Agu+pjsTmyJR\n"
+    "Sgh5jjQE3e+VGbPNOkMbMCsKbfJfFDdP4TVtbVHCReSFtXZiXn7G9ExC6aY37WsL\n"
+    "/1y29Aa37e44a/taiZ+lrp8kEXxLH+ZJKGZR7OZTgf//////////AgEC\n"
+    "-----END DH PARAMETERS-----\n";
+
+struct StrengthCase {
+  const char* name;
+  std::vector<std::string> config;  // hostapd.conf lines
+  std::size_t serverKeyBits;
+  bool accepted;
+  std::uint16_t suite;  // negotiated, when accepted (0: not checked)
+};
+
+void PrintTo(const StrengthCase& c, std::ostream* os) { *os << c.name; }
+
+class TlsStrengthTest : public TunnelPeerTest, public ::testing::WithParamInterface<StrengthCase> {};
+
+// A hardened server (ECDHE with AES-GCM only) is reached with TLS 1.2 and forward secrecy;
+// servers with RSA or DH keys below 2048 bits are refused at any version, with our alert;
+// TLS 1.0 with the legacy suites stays available.
+TEST_P(TlsStrengthTest, PeapV0) {
+  const StrengthCase& c = GetParam();
+  const TestCertificate server = MakeCertificate(
+      "hostapd.example", {.issuer = &Pki().ca, .serial = 7, .rsa = true, .rsaBits = c.serverKeyBits});
+  std::vector<std::string> config = ServerCertificateConfig(dir(), Pki().ca, server);
+  for (const std::string& line : c.config) {
+    config.push_back(line == "dh_file" ? "dh_file=" + dir().Write("dh.pem", kWeakDhParameters)
+                                       : line);
+  }
+  // hostapd loads its key and DH parameters at the system's security level, which refuses
+  // the weak ones before its configured ciphers apply: lower it for hostapd alone.
+  const std::string systemConfig = dir().Write(
+      "openssl.cnf",
+      "openssl_conf = conf\n[conf]\nssl_conf = ssl\n[ssl]\nsystem_default = sys\n"
+      "[sys]\nCipherString = DEFAULT@SECLEVEL=0\n");
+  setenv("OPENSSL_CONF", systemConfig.c_str(), 1);
+  StartHostapd({.eapUsers = kUsers, .extraConfig = config, .logKeys = true});
+  unsetenv("OPENSSL_CONF");
+  context_ = MakePlainClientContext();
+  ASSERT_NE(context_, nullptr);
+  FakeEapMethodHost host;
+  Configure(host, {"PeapV0", kPeap, 0, 0, 26, "ms", kPassword, EapOutcome::kSuccess, nullptr});
+  EapSession session(&allowed_, &host);
+  EapSessionResponder responder(session);
+  const EapTranscript transcript = Converse("anonymous", responder);
+  if (c.accepted) {
+    ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess)
+        << Describe(transcript) << std::hex << " status " << responder.lastStatus();
+    std::uint16_t suite = 0;
+    ASSERT_TRUE(session.method()->GetCipherSuite(&suite));
+    if (c.suite != 0) {
+      EXPECT_EQ(suite, c.suite) << std::hex << suite;
+    }
+    std::uint8_t msk[kEapKeyBlockSize];
+    ASSERT_TRUE(session.method()->GetKeys(msk));
+    EXPECT_EQ(Bytes(msk, msk + kEapKeyBlockSize), LoggedKey(hostapd().Log(), "EAP-PEAP"));
+  } else {
+    EXPECT_EQ(transcript.outcome, EapOutcome::kGaveUp) << Describe(transcript);
+    // We sent the fatal alert: bad_certificate (42) for the certificate key,
+    // handshake_failure (40) for the DH key.
+    EXPECT_EQ(responder.lastStatus() & 0xFFFFFF00u, kEapBasePeap | 0xB200u)
+        << std::hex << responder.lastStatus();
+    // A weak certificate key is refused before the chain is judged; the DH key comes later.
+    EXPECT_EQ(host.chainsJudged, c.serverKeyBits >= 2048 ? 1u : 0u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hostapd, TlsStrengthTest,
+    ::testing::Values(
+        StrengthCase{"HardenedServer",
+                     {"openssl_ciphers=ECDHE-RSA-AES128-GCM-SHA256:ECDHE-RSA-AES256-GCM-SHA384",
+                      "tls_flags=[DISABLE-TLSv1.0][DISABLE-TLSv1.1]"},
+                     2048, true, 0xC02F},
+        StrengthCase{"Tls10LegacySuites",
+                     {"tls_flags=[ENABLE-TLSv1.0][DISABLE-TLSv1.1][DISABLE-TLSv1.2][DISABLE-TLSv1.3]",
+                      "openssl_ciphers=DEFAULT@SECLEVEL=0"},
+                     2048, true, 0},
+        StrengthCase{"Rsa1024Tls12", {"openssl_ciphers=DEFAULT@SECLEVEL=0"}, 1024, false, 0},
+        StrengthCase{"Rsa1024Tls10",
+                     {"tls_flags=[ENABLE-TLSv1.0][DISABLE-TLSv1.1][DISABLE-TLSv1.2][DISABLE-TLSv1.3]",
+                      "openssl_ciphers=DEFAULT@SECLEVEL=0"},
+                     1024, false, 0},
+        StrengthCase{"Rsa768", {"openssl_ciphers=DEFAULT@SECLEVEL=0"}, 768, false, 0},
+        StrengthCase{"Dh1024", {"openssl_ciphers=DHE-RSA-AES128-SHA:@SECLEVEL=0", "dh_file"}, 2048,
+                     false, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct ResumeCase {
   TunnelCase method;
   const char* resumedName;  // of the outer method in the second conversation

@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ksLib_OSSL/tls_config.h"
-#include "ksLib_OSSL/tls_context.h"
+#include "ksLib_OSSL/eap_tls_test_server.h"
 #include "platform/cryptoapi/test_certificates.h"
 #include "tests/peers/eap_conversation.h"
 #include "tests/peers/scratch_dir.h"
@@ -55,20 +54,6 @@ inline Bytes LoggedKey(const std::string& log, const std::string& method) {
   return key;
 }
 
-// A client TLS context without a certificate (PEAP, TTLS), its configuration applied; the
-// caller releases it. Null when it could not be made.
-inline TlsContext* MakePlainClientContext() {
-  TlsConfig* config = nullptr;
-  if (TlsConfig::Create(&config) != 0) return nullptr;
-  TlsContext* context = nullptr;
-  const std::int32_t made = TlsContext::Create(config, &context);
-  config->Release();
-  if (made != 0) return nullptr;
-  if (context->SetVerifyPeer(true) != 0 || context->ApplyConfiguration() != 0) {
-    context->Release();
-    return nullptr;
-  }
-  return context;
-}
+using tls_testing::MakePlainClientContext;
 
 }  // namespace peers
