@@ -10,6 +10,7 @@
 #include "driver/core/core_adapter_ops.h"
 #include "driver/core/core_timer.h"
 #include "driver/core/management_frames.h"
+#include "driver/core/oid_state.h"
 #include "driver/core/reassembly.h"
 #include "driver/hal/receive_record.h"
 #include "driver/ndis/miniport_context.h"
@@ -120,6 +121,7 @@ struct CoreAdapter {
   std::uint16_t TxFailPhase;  // 0 idle, 1 statistics requested, 2 statistics arrived
   std::uint32_t CcxWord;
   std::uint32_t Measurement[8];
+  zelnic::core::OidState Oid;  // the OID layer's own values
 };
 
 namespace zelnic::core {
