@@ -4,6 +4,7 @@
 
 #include "driver/ndis/miniport.h"
 #include "driver/ndis/os_class.h"
+#include "driver/ndis/utility_bssid_list.h"
 #include "platform/ndis/ntddndis.h"
 
 namespace {
@@ -51,8 +52,17 @@ BOOLEAN QueryThroughDevice(MiniportContext* context, UCHAR* buffer, ULONG inputL
   const NDIS_OID oid = ReadWord(buffer);
   ULONG written = 0;
   ULONG needed = 0;
-  const NDIS_STATUS status =
-      MiniportQueryInformation(context, oid, buffer + 4, outputLength - 4, &written, &needed);
+  NDIS_STATUS status;
+  if (oid == OID_802_11_BSSID_LIST) {
+    // The utility's own record shape. The core's BSS list comes with its BSS table; until
+    // then the list is empty.
+    const ULONG noNetworks = 0;
+    written = FormatBssidListForUtility(reinterpret_cast<const UCHAR*>(&noNetworks), 4, nullptr, buffer + 4,
+                                        outputLength - 4);
+    status = NDIS_STATUS_SUCCESS;
+  } else {
+    status = MiniportQueryInformation(context, oid, buffer + 4, outputLength - 4, &written, &needed);
+  }
   WriteWord(buffer, static_cast<ULONG>(status));
   *information = 4 + (written < outputLength - 4 ? written : outputLength - 4);
   return TRUE;
