@@ -62,11 +62,15 @@ bool DeviceAdapter::IsOurs(void* handle) const { return handle == this; }
 
 int DeviceAdapter::OpenAdapter(void*& handle) {
   handle = nullptr;
-  std::lock_guard lock(deviceMutex_);
-  if (device_) {
-    handle = this;
-    return 0;
+  {
+    std::lock_guard lock(deviceMutex_);
+    if (device_) {
+      handle = this;
+      return 0;
+    }
   }
+  StopWatching();  // a watcher that saw the adapter go has ended: collect it before a new one
+  std::lock_guard lock(deviceMutex_);
   device_ = ndis::ControlDeviceClient::open(devicePath_);
   if (!device_) return 1;
   const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);

@@ -94,6 +94,14 @@ TEST_F(Library, HearsTheAdapterGoAndLetsZelnicdHalt) {
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(20));
   uint32_t radio = 0;
   EXPECT_NE(adapter.QueryRadioControl(handle, radio), 0);  // the device is gone
+  EXPECT_NE(adapter.OpenAdapter(handle), 0);  // nobody serves it now
+
+  // zelnicd comes back: the library opens the adapter again.
+  ZelnicdProcess again(zelnicd);
+  ASSERT_TRUE(again.waitForDevice()) << again.output();
+  ASSERT_EQ(adapter.OpenAdapter(handle), 0);
+  EXPECT_EQ(adapter.QueryRadioControl(handle, radio), 0);
+  EXPECT_EQ(adapter.CloseAdapter(handle), 0);
 }
 
 TEST(LibraryWithoutZelnicd, FindsNoAdapter) {
