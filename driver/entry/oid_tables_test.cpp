@@ -168,7 +168,7 @@ TEST_F(OidTables, APmkidListMustHoldTheEntriesItCounts) {
   auto list = [](std::uint32_t count, std::size_t bytes) {
     Bytes data(bytes, 0xAB);
     const std::uint32_t header[] = {static_cast<std::uint32_t>(bytes), count};
-    std::memcpy(data.data(), header, 8);
+    std::memcpy(data.data(), header, std::min<std::size_t>(bytes, 8));
     return data;
   };
   EXPECT_EQ(h.host->set(OID_802_11_PMKID, list(2, 8 + 22)).status, NDIS_STATUS_INVALID_DATA);  // one missing

@@ -45,7 +45,7 @@ struct Library : ::testing::Test {
   }
   ZelnicdProcess zelnicd;
   Notifier notifier;
-  DeviceAdapter adapter{notifier, plat::RegistryStore(zelnicd.runDir() + "/../registry"), zelnicd.devicePath()};
+  DeviceAdapter adapter{notifier, plat::RegistryStore(zelnicd.registryRoot()), zelnicd.devicePath()};
 };
 
 TEST_F(Library, OpensTheAdapterAndReadsItsFacts) {
