@@ -1,5 +1,6 @@
 // The zelcon program on the simulated adapter, without a display: it starts, keeps to one
-// instance, writes its settings, and saves its profiles when the session ends.
+// instance, writes its settings, and saves its profiles when the session ends. And without
+// ZELCON_ADAPTER, on the adapter a running zelnicd serves.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "hosts/zelnicd/e2e/zelnicd_process.h"
 #include "platform/win32/ini_file.h"
 #include "platform/win32/test_temp_dir.h"
 
@@ -104,6 +106,36 @@ TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSess
   first.Signal(SIGTERM);
   EXPECT_EQ(first.Wait(30000), 0);
   EXPECT_TRUE(std::filesystem::exists(home.File("Data.cfg")));
+}
+
+TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
+  zelnicd::testing::ZelnicdProcess zelnicd;
+  ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
+  plat::TestTempDir home, runtime;
+  std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
+  std::vector<std::string> environment = {
+      "QT_QPA_PLATFORM=offscreen",
+      "ZELNIC_RUN_DIR=" + zelnicd.runDir(),
+      "ZELCON_HOME=" + home.Path(),
+      "XDG_RUNTIME_DIR=" + runtime.Path(),
+      "ZELCON_REGISTRY_ROOT=" + zelnicd.registryRoot(),
+      "HOME=" + home.Path(),
+  };
+  for (const char* kept : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "FONTCONFIG_FILE"}) {
+    if (const char* value = getenv(kept)) environment.push_back(std::string(kept) + "=" + value);
+  }
+  Program zelcon(environment);
+  ASSERT_TRUE(zelcon.Started());
+  // The adapter's first open writes the channels of the driver's region (0x10: 1 to 11).
+  plat::IniFile ini(home.File("Zelcon.ini"));
+  ASSERT_TRUE(WaitForDirectory(home.Path(), 30000,
+                               [&] { return ini.ReadInt("Advanced", "LastChan", 0) != 0; }))
+      << zelnicd.output();
+  EXPECT_EQ(ini.ReadInt("Advanced", "FirstChan", 0), 1);
+  EXPECT_EQ(ini.ReadInt("Advanced", "LastChan", 0), 11);
+  zelcon.Signal(SIGTERM);
+  EXPECT_EQ(zelcon.Wait(30000), 0);
+  EXPECT_EQ(zelnicd.stop(SIGTERM), 0) << zelnicd.output();  // the utility closed: a prompt halt
 }
 
 }  // namespace
