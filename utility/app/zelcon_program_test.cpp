@@ -75,6 +75,13 @@ bool WaitForDirectory(const std::string& directory, int ms, Done done) {
   return found;
 }
 
+// What the program takes from the test's own environment (tools, sanitizers, fonts).
+void KeepFromOurs(std::vector<std::string>& environment) {
+  for (const char* kept : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "FONTCONFIG_FILE"}) {
+    if (const char* value = getenv(kept)) environment.push_back(std::string(kept) + "=" + value);
+  }
+}
+
 TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSessionEnd) {
   plat::TestTempDir home, runtime, registry;
   std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
@@ -86,9 +93,7 @@ TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSess
       "ZELCON_REGISTRY_ROOT=" + registry.Path(),
       "HOME=" + home.Path(),
   };
-  for (const char* kept : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "FONTCONFIG_FILE"}) {
-    if (const char* value = getenv(kept)) environment.push_back(std::string(kept) + "=" + value);
-  }
+  KeepFromOurs(environment);
 
   Program first(environment);
   ASSERT_TRUE(first.Started());
@@ -121,9 +126,7 @@ TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
       "ZELCON_REGISTRY_ROOT=" + zelnicd.registryRoot(),
       "HOME=" + home.Path(),
   };
-  for (const char* kept : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "FONTCONFIG_FILE"}) {
-    if (const char* value = getenv(kept)) environment.push_back(std::string(kept) + "=" + value);
-  }
+  KeepFromOurs(environment);
   Program zelcon(environment);
   ASSERT_TRUE(zelcon.Started());
   // The adapter's first open writes the channels of the driver's region (0x10: 1 to 11).
