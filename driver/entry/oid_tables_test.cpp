@@ -312,5 +312,15 @@ TEST_F(OidTables, TheUtilityGateByModeAndOrigin) {
   EXPECT_EQ(context()->SetBusy, 0);
 }
 
+TEST(OidTablesAddress, TheCurrentAddressIsTheOneTheFirmwareWasGiven) {
+  DriverHarness h(testing::Parameters{{"NetworkAddress", "02-11-22-33-44-55"}});
+  ASSERT_EQ(h.start(), NDIS_STATUS_SUCCESS);
+  const auto current = h.host->query(OID_802_3_CURRENT_ADDRESS, 6);
+  EXPECT_EQ(Bytes(current.data.begin(), current.data.begin() + 6), (Bytes{0x02, 0x11, 0x22, 0x33, 0x44, 0x55}));
+  const auto permanent = h.host->query(OID_802_3_PERMANENT_ADDRESS, 6);
+  EXPECT_EQ(Bytes(permanent.data.begin(), permanent.data.begin() + 6),
+            Bytes(h.chip.identity().mac.begin(), h.chip.identity().mac.end()));
+}
+
 }  // namespace
 }  // namespace zelnic
