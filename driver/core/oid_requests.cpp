@@ -183,6 +183,30 @@ ULONG SetSsid(CoreAdapter* core, NDIS_OID oid, const std::uint8_t* buffer, ULONG
   return StatusSuccess;
 }
 
+// NDIS_802_11_WEP {Length, KeyIndex, KeyLength, KeyMaterial}: the key goes to its slot. The
+// key table and ciphers that use it come with the data path.
+ULONG AddWep(CoreAdapter* core, const std::uint8_t* buffer, ULONG length, PULONG read) {
+  std::uint32_t index = 0;
+  std::uint32_t keyLength = 0;
+  if (!InputWord(buffer, length, 4, &index) || !InputWord(buffer, length, 8, &keyLength)) return StatusInvalidData;
+  const std::uint32_t slot = index & 0x7FFFFFFF;
+  // The key must be in the bytes that came, not only fit its slot.
+  if (slot > 3 || keyLength > 16 || 12 + keyLength > length) return StatusInvalidData;
+  WepKeyRecord& record = core->Config.wepKeys[slot];
+  NdisZeroMemory(&record, sizeof record);
+  record.keyIndex = index;
+  record.keyLength = keyLength;
+  NdisMoveMemory(record.key, buffer + 12, keyLength);
+  *read = 12 + keyLength;
+  return StatusSuccess;
+}
+
+ULONG RemoveWep(CoreAdapter* core, std::uint32_t index) {
+  if ((index & 0x7FFFFFFF) > 3) return StatusInvalidData;
+  NdisZeroMemory(&core->Config.wepKeys[index & 0x7FFFFFFF], sizeof(WepKeyRecord));  // the key is wiped
+  return StatusSuccess;
+}
+
 }  // namespace
 
 void BuildCapabilityRecord(std::uint8_t (&record)[136]) {
@@ -333,6 +357,12 @@ ULONG SetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG
       return stored(core->Config.authMode);
     case OID_802_11_ENCRYPTION_STATUS:
       return stored(core->Config.wepStatus);
+    case OID_802_11_ADD_WEP:
+      return AddWep(core, in, length, read);
+    case OID_802_11_REMOVE_WEP:
+      if (!hasWord) return StatusInvalidData;
+      *read = 4;
+      return RemoveWep(core, value);
     case OID_802_11_DISASSOCIATE:
       DisconnectByState(core, true);
       core->Config.radioOn = 0;

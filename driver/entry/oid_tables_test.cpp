@@ -185,6 +185,28 @@ TEST_F(OidTables, APmkidListMustHoldTheEntriesItCounts) {
   EXPECT_EQ(two.data[8], 0xAB);
 }
 
+TEST_F(OidTables, AWepKeyMustBeInTheBytesThatCameAndGoesToItsSlot) {
+  auto wep = [](std::uint32_t index, std::uint32_t keyLength, std::size_t bytes) {
+    Bytes data(bytes, 0x5A);
+    const std::uint32_t header[] = {static_cast<std::uint32_t>(bytes), index, keyLength};
+    std::memcpy(data.data(), header, std::min<std::size_t>(bytes, 12));
+    return data;
+  };
+  EXPECT_EQ(h.host->set(OID_802_11_ADD_WEP, wep(4, 5, 17)).status, NDIS_STATUS_INVALID_DATA);
+  EXPECT_EQ(h.host->set(OID_802_11_ADD_WEP, wep(1, 17, 29)).status, NDIS_STATUS_INVALID_DATA);
+  EXPECT_EQ(h.host->set(OID_802_11_ADD_WEP, wep(1, 13, 20)).status, NDIS_STATUS_INVALID_DATA);  // 5 bytes short
+  EXPECT_EQ(h.host->set(OID_802_11_ADD_WEP, wep(1, 5, 8)).status, NDIS_STATUS_INVALID_DATA);
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_WEP, wep(0x80000002, 13, 25)).status, NDIS_STATUS_SUCCESS);
+  const WepKeyRecord& slot = h.core()->Config.wepKeys[2];
+  EXPECT_EQ(slot.keyLength, 13u);
+  EXPECT_EQ(slot.key[12], 0x5A);
+  EXPECT_EQ(slot.key[13], 0);
+  EXPECT_EQ(h.host->set(OID_802_11_REMOVE_WEP, Words({4})).status, NDIS_STATUS_INVALID_DATA);
+  EXPECT_EQ(h.host->set(OID_802_11_REMOVE_WEP, Words({2})).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(h.core()->Config.wepKeys[2].keyLength, 0u);
+  EXPECT_EQ(h.core()->Config.wepKeys[2].key[0], 0);
+}
+
 TEST_F(OidTables, ChipDescriptionNeedsAllTwentyFiveBytes) {
   for (std::size_t length : {0u, 3u, 4u, 24u}) {
     const auto answer = h.host->query(OID_HLVN_CHIP_DESCRIPTION, length);
