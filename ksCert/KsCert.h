@@ -23,5 +23,6 @@ public:
 private:
   KsCert();
   ~KsCert() override = default;
+  bool WritesDoneFirst() const override { return true; }
   bool ClearsBufferOnWrongEncoding() const override { return false; }
 };

@@ -4,6 +4,7 @@
 #include "ksCert/KsCertHolders.h"
 #include "ksCert/KsCertRef.h"
 #include "ksCert/KsCertStore.h"
+#include "ksCert/KsCertViewer.h"
 #include "ksCert/dcfCom.h"
 #include "platform/cryptoapi/cert_store.h"
 
@@ -89,8 +90,11 @@ HRESULT KsCertArray::get_Owner(IUnknown** owner) {
 
 HRESULT KsCertArray::ViewCert(std::int32_t index, VARIANT_BOOL* viewed) {
   return RunGuarded(__LINE__, [&] {
-    ItemAt(index);
-    KsClearOut(viewed);
-    return E_NOTIMPL;  // the certificate viewer is not offered
+    capi::PCCERT_CONTEXT item = ItemAt(index);
+    std::int32_t ran = 0;
+    // The other certificates of the array are there for the viewer's chain.
+    RunCertificateViewer(memoryStore_ ? memoryStore_->Handle() : nullptr, item, &ran);
+    if (viewed != nullptr) *viewed = ran != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
   });
 }

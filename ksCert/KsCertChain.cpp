@@ -8,6 +8,7 @@
 #include "ksCert/KsCertChainValidation.h"
 #include "ksCert/KsCertRef.h"
 #include "ksCert/KsCertStore.h"
+#include "ksCert/KsCertViewer.h"
 #include "ksCert/dcfCom.h"
 #include "platform/cryptoapi/cert_context.h"
 
@@ -192,8 +193,11 @@ HRESULT KsCertChain::get_CertTrust(std::int32_t index, std::int32_t* flags) {
 HRESULT KsCertChain::ViewCert(std::int32_t index, VARIANT_BOOL* viewed) {
   return RunGuarded(__LINE__, [&] {
     if (!owner_) return S_FALSE;
-    ElementAt(index);
-    KsClearOut(viewed);
-    return E_NOTIMPL;  // the certificate viewer is not offered
+    const capi::CertChainElement& element = ElementAt(index);
+    KsCertStore* extra = owner_->ExtraStore();
+    std::int32_t ran = 0;
+    RunCertificateViewer(extra != nullptr ? extra->Handle() : nullptr, element.certificate, &ran);
+    if (viewed != nullptr) *viewed = ran != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
   });
 }

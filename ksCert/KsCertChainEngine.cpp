@@ -24,6 +24,8 @@ KsCertChainEngine::KsCertChainEngine() : KsComObject(kSourceFile) { config_.flag
 
 KsCertChainEngine::~KsCertChainEngine() {
   if (!isSystemDefault_) capi::CertFreeCertificateChainEngine(engine_);
+  ReplaceConfigured(config_.restrictedRoot, nullptr);
+  ReplaceConfigured(config_.restrictedOther, nullptr);
 }
 
 void KsCertChainEngine::UseSystemDefault(capi::StoreLocation location) {
@@ -113,16 +115,19 @@ HRESULT KsCertChainEngine::put_IntermediateStore(ksCertStore* store) {
 HRESULT KsCertChainEngine::UseStore(std::int32_t line, ksCertStore* store, dcfComPtr<ksCertStoreHandle>& held,
                                     capi::HCERTSTORE& configured, const char* failure, bool followChanges) {
   return RunGuarded(line, [&] {
-    held.Reset();
     if (store == nullptr) {
-      configured = nullptr;
+      held.Reset();
+      ReplaceConfigured(configured, nullptr);
       return S_OK;
     }
+    // The new store's handle first: until it is had, the old store and its handle stay as
+    // they were, so the configuration never names a store that was let go.
+    dcfComPtr<ksCertStoreHandle> candidate;
     ksCertStoreHandle* handleInterface = nullptr;
     HRESULT result = store->QueryInterface(IID_ksCertStoreHandle, reinterpret_cast<void**>(&handleInterface));
     capi::HCERTSTORE handle = nullptr;
     if (SUCCEEDED(result)) {
-      held.Attach(handleInterface);
+      candidate.Attach(handleInterface);
       result = handleInterface->GetStoreHandle(&handle);
     }
     if (FAILED(result)) {
@@ -130,11 +135,19 @@ HRESULT KsCertChainEngine::UseStore(std::int32_t line, ksCertStore* store, dcfCo
       error.SetCode(result);
       dcfThrowRunTimeException(error, line, kSourceFile);
     }
-    if (result != S_OK) return S_FALSE;
-    configured = handle;
+    if (result != S_OK || handle == nullptr) return S_FALSE;
+    ReplaceConfigured(configured, handle);
+    held = candidate;
     if (followChanges) capi::CertControlStore(handle, 0, capi::CERT_STORE_CTRL_AUTO_RESYNC, nullptr);
     return S_OK;
   });
+}
+
+void KsCertChainEngine::ReplaceConfigured(capi::HCERTSTORE& configured, capi::HCERTSTORE handle) {
+  // The configuration holds a reference of its own on its stores.
+  capi::HCERTSTORE previous = configured;
+  configured = handle != nullptr ? capi::CertDuplicateStore(handle) : nullptr;
+  if (previous != nullptr) capi::CertCloseStore(previous, 0);
 }
 
 HRESULT KsCertChainEngine::SetRootStore(ksCertStore* store) {

@@ -71,6 +71,8 @@ private:
   // Holds the store and points the configuration's handle at its store handle.
   HRESULT UseStore(std::int32_t line, ksCertStore* store, dcfComPtr<ksCertStoreHandle>& held,
                    capi::HCERTSTORE& configured, const char* failure, bool followChanges);
+  // Points a configuration handle at a store (null: none), with a reference of its own.
+  static void ReplaceConfigured(capi::HCERTSTORE& configured, capi::HCERTSTORE handle);
   static HRESULT GetHeldStore(const dcfComPtr<ksCertStoreHandle>& held, ksCertStore** store);
 
   capi::HCERTCHAINENGINE engine_ = nullptr;

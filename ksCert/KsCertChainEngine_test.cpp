@@ -6,6 +6,7 @@
 #include "ksCert/KsCertStore.h"
 #include "ksCert/test_support.h"
 #include "platform/cryptoapi/scoped_cert_root.h"
+#include "platform/cryptoapi/test_certificates.h"
 
 namespace {
 
@@ -114,6 +115,60 @@ TEST_F(CertChainEngine, StoresAreClearedWithNullAndMustOfferTheirHandle) {
   EXPECT_STREQ(handled.All()[0].Frame(0).message,
                "failed to use private interface to retrieve a cert store handle for the intermediate store");
   EXPECT_EQ(handled.All()[0].Frame(0).line, 266);
+}
+
+// A store object that offers its private interface but hands over no handle.
+struct HandlelessStore final : ksCertStore, ksCertStoreHandle {
+  HRESULT QueryInterface(const IID& iid, void** object) override {
+    *object = IsEqualIID(iid, IID_ksCertStoreHandle) ? static_cast<ksCertStoreHandle*>(this) : nullptr;
+    return *object != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  std::uint32_t AddRef() override { return 1; }
+  std::uint32_t Release() override { return 1; }
+  HRESULT GetCertByHash(const std::uint8_t*, std::uint32_t, ksCert**) override { return E_NOTIMPL; }
+  HRESULT AddEncodedCert(const std::uint8_t*, std::uint32_t, std::int32_t, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT CreateEnumeration(ksCertArray**) override { return E_NOTIMPL; }
+  HRESULT get_Owner(IUnknown**) override { return E_NOTIMPL; }
+  HRESULT GetStoreHandle(capi::HCERTSTORE* handle) override {
+    *handle = nullptr;
+    return S_FALSE;
+  }
+};
+
+TEST_F(CertChainEngine, AStoreWithoutHandleLeavesTheHeldStoreAndItsHandleInUse) {
+  const capi::testing::TestCertificate ca =
+      capi::testing::MakeCertificate("Kept CA", {.notBeforeDays = -1, .notAfterDays = 30, .isCa = true});
+  const capi::testing::TestCertificate server = capi::testing::MakeCertificate("server", {.issuer = &ca});
+  Ref<ksCertChainEngine> engine = Make(u"elsewhere");
+  {
+    Ref<ksCertStore> roots = Open(u"KEPTROOT");
+    VARIANT_BOOL added = VARIANT_FALSE;
+    ASSERT_EQ(roots->AddEncodedCert(ca.der.data(), static_cast<std::uint32_t>(ca.der.size()), kCertFormatDer, &added), S_OK);
+    ASSERT_EQ(engine->put_RootStore(roots.Get()), S_OK);
+  }  // the engine holds the only reference now
+  HandlelessStore handleless;
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(round == 0 ? engine->put_RootStore(&handleless) : engine->put_IntermediateStore(&handleless), S_FALSE);
+  }
+  Ref<ksCertStore> held;
+  ASSERT_EQ(engine->get_RootStore(held.Out()), S_OK);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(Object(engine)->Config().restrictedRoot, HandleOf(held));
+  held.Reset();
+  ASSERT_EQ(engine->get_IntermediateStore(held.Out()), S_OK);
+  EXPECT_FALSE(held);
+  EXPECT_EQ(Object(engine)->Config().restrictedOther, nullptr);
+
+  // The engine built now still trusts the kept root.
+  Ref<ksCertChainValidation> validation;
+  ASSERT_EQ(engine->CreateValidation(validation.Out()), S_OK);
+  VARIANT_BOOL accepted = VARIANT_FALSE;
+  ASSERT_EQ(validation->SetEndCert(server.der.data(), static_cast<std::uint32_t>(server.der.size()), &accepted), S_OK);
+  Ref<ksCertChain> chain;
+  ASSERT_EQ(validation->CreateChain(kCertUsageAny, chain.Out()), S_OK);
+  std::int32_t trust = -1;
+  EXPECT_EQ(chain->get_Trust(&trust), S_OK);
+  EXPECT_EQ(trust, 0);
 }
 
 TEST_F(CertChainEngine, RevocationIsSwitchedOnOnlyByVariantTrue) {

@@ -10,6 +10,7 @@
 #include "ksCert/KsCertFieldNames.h"
 #include "ksCert/KsCertHolders.h"
 #include "ksCert/KsCertLocations.h"
+#include "ksCert/KsCertName.h"
 #include "ksCert/KsCertStore.h"
 #include "ksCert/dcfCom.h"
 #include "platform/win32/ansi_code_page.h"
@@ -147,14 +148,19 @@ HRESULT KsCertLib::CreateCertChainEngine(plat::BSTR location, ksCertChainEngine2
 
 HRESULT KsCertLib::CreateCertName(ksCertName** name) {
   if (name == nullptr) return E_POINTER;
-  *name = nullptr;
-  return E_NOTIMPL;
+  return RunGuarded(__LINE__, [&] { return HandOut<ksCertName>(MakeName(), name); });
 }
 
 HRESULT KsCertLib::CreateCertName(ksCertName2** name) {
   if (name == nullptr) return E_POINTER;
-  *name = nullptr;
-  return E_NOTIMPL;
+  return RunGuarded(__LINE__, [&] { return HandOut<ksCertName2>(MakeName(), name); });
+}
+
+KsCertName* KsCertLib::MakeName() {
+  // A name keeps no owner.
+  KsCertName* made = nullptr;
+  dcfCreateInstance<KsCertName>(&made);
+  return made;
 }
 
 HRESULT KsCertLib::CreateCertArray(const ksCertBlob* certs, std::uint32_t count, ksCertArray** array) {

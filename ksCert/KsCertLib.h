@@ -6,6 +6,7 @@
 #include "ksCert/KsComObject.h"
 
 class KsCertChainEngine;
+class KsCertName;
 class KsCertStore;
 
 class KsCertLib final : public ksCertUtility, public KsComObject, public ksCertUtility2 {
@@ -39,4 +40,6 @@ private:
   KsCertStore* OpenStore(plat::BSTR storeName, plat::BSTR distinguishedName, plat::BSTR location);
   // A new engine owned by this root, set up for the location, with one reference.
   KsCertChainEngine* MakeEngine(plat::BSTR location);
+  // A new, empty name with one reference.
+  static KsCertName* MakeName();
 };

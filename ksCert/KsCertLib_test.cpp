@@ -207,10 +207,19 @@ TEST_F(CertRoot, ArraysKeepTheirOrderAndRefuseABadCertificate) {
   EXPECT_EQ(KsCertObjectCount(), before);  // the half-filled array is gone
 }
 
-TEST_F(CertRoot, NamesAreNotOfferedYet) {
-  ksCertName* name = reinterpret_cast<ksCertName*>(0x1);
-  EXPECT_EQ(root_->CreateCertName(&name), E_NOTIMPL);
-  EXPECT_EQ(name, nullptr);
+TEST_F(CertRoot, NamesAreMadeEmptyThroughBothInterfaces) {
+  Ref<ksCertName> name;
+  ASSERT_EQ(root_->CreateCertName(name.Out()), S_OK);
+  plat::BSTR text = reinterpret_cast<plat::BSTR>(0x1);
+  EXPECT_EQ(name->get_Text(&text), S_OK);
+  EXPECT_EQ(text, nullptr);
+  Ref<ksCertUtility2> second;
+  ASSERT_EQ(root_->QueryInterface(IID_ksCertUtility2, reinterpret_cast<void**>(second.Out())), S_OK);
+  Ref<ksCertName2> name2;
+  ASSERT_EQ(second->CreateCertName(name2.Out()), S_OK);
+  EXPECT_TRUE(name2);
+  EXPECT_EQ(root_->CreateCertName(nullptr), E_POINTER);
+  EXPECT_EQ(second->CreateCertName(nullptr), E_POINTER);
 }
 
 }  // namespace

@@ -46,7 +46,15 @@ protected:
 
   // A reference zero-fills the caller's buffer when it refuses an encoding; a KsCert does not.
   virtual bool ClearsBufferOnWrongEncoding() const = 0;
+  // A KsCert clears ApplyTransform's done flag before anything else; a reference writes it
+  // only with its result, so a caught exception leaves it as the caller set it.
+  virtual bool WritesDoneFirst() const = 0;
 
 private:
+  // The export slots' common part: exporter fills the bytes or says false.
+  template <class Exporter>
+  HRESULT ExportInto(std::int32_t line, std::uint8_t* buffer, std::uint32_t size, std::uint32_t* length,
+                     Exporter&& exporter);
+
   ksCertImpl impl_;
 };

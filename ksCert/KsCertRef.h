@@ -18,6 +18,7 @@ public:
 private:
   KsCertRef();
   ~KsCertRef() override = default;
+  bool WritesDoneFirst() const override { return false; }
   bool ClearsBufferOnWrongEncoding() const override { return true; }
 
   dcfComPtr<IUnknown> container_;

@@ -21,17 +21,8 @@ namespace {
 using kscert_test::Bstr;
 using kscert_test::CountOf;
 using kscert_test::Ref;
+using kscert_test::RunCommand;
 using kscert_test::Sha1;
-
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  char chunk[256];
-  while (std::fgets(chunk, sizeof chunk, pipe) != nullptr) output += chunk;
-  ::pclose(pipe);
-  return output;
-}
 
 // A root and the current user's "MY" store over a fresh certificate directory.
 class CertObject : public ::testing::Test {

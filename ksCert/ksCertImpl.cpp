@@ -121,23 +121,6 @@ bool ksCertImpl::HasPrivateKey() const {
   return context_ && provider.Acquire(context_.get());
 }
 
-bool ksCertImpl::Export(std::int32_t format, const char*, std::uint32_t passwordLength,
-                        dcfByteArray& out) const {
-  if (format != kCertExportDer) return false;
-  if (passwordLength != 0) {
-    dcfThrowRangeException(dcfRangeException("exporting of private keys is not supported for DER "
-                                             "export, password should not be provided"),
-                           __LINE__, "ksCertImpl");
-  }
-  return ExportDer(out);
-}
-
-bool ksCertImpl::ExportDer(dcfByteArray& out) const {
-  if (!context_ || context_->encodingType != capi::X509_ASN_ENCODING) return false;
-  out.Assign(context_->encoded, context_->encodedLength);
-  return true;
-}
-
 bool ksCertImpl::DoGetFriendlyName(plat::BSTR* name) const {
   if (name == nullptr) {
     dcfThrowTargetDoesNotExistException(

@@ -46,15 +46,43 @@ public:
   // (an empty usage list, or an unreadable extension).
   bool EnhancedKeyUsageText(std::u16string& text) const;
 
+  // The display text of a field (CertField); false when the field has no text here (an
+  // unknown code, an absent or undecodable part, fields 11 and 13 always).
+  bool GetFieldText(std::int32_t field, std::u16string& text) const;
+  // The field's text read as a decimal number (leading spaces and a sign allowed); false and
+  // 0 when the text is missing, holds no token or does not start with a number.
+  bool GetFieldNumber(std::int32_t field, std::int32_t* value) const;
+
   // True when the certificate has a private key that matches its public key.
   bool HasPrivateKey() const;
 
-  // Export in a format (kCertExportDer; kCertExportPkcs12 is not offered: false) into out.
-  // A password with DER throws dcfRangeException: DER carries no private key.
+  // Export in a format (kCertExportDer, or kCertExportPkcs12 without the chain) into out;
+  // another format gives false. A password with DER throws dcfRangeException: DER carries no
+  // private key.
   bool Export(std::int32_t format, const char* password, std::uint32_t passwordLength,
               dcfByteArray& out) const;
+  // PKCS#12 with the chain as far as the current user's engine builds it; another format
+  // throws dcfRangeException.
+  bool ExportChain(std::int32_t format, const char* password, std::uint32_t passwordLength,
+                   dcfByteArray& out) const;
   // The certificate's DER bytes.
   bool ExportDer(dcfByteArray& out) const;
+  // PKCS#12: with a password (exactly passwordLength bytes, UTF-8) the private key goes
+  // along and must be there; without one only certificates go.
+  bool ExportPkcs12(const char* password, std::uint32_t passwordLength, bool withChain,
+                    dcfByteArray& out) const;
+
+  // The private-key transforms. Each reports the result's length in *outputLength and is
+  // true only when the result was copied into output (outputSize bytes).
+  // RSA signature, PKCS #1 type 1 without DigestInfo, of the 36-byte MD5 and SHA-1 value.
+  bool SignRsa(const std::uint8_t* input, std::uint32_t inputLength, std::uint8_t* output,
+               std::uint32_t outputSize, std::uint32_t* outputLength) const;
+  // DSA signature of a 20-byte SHA-1 value, as a DER Dss-Sig-Value.
+  bool SignDsa(const std::uint8_t* input, std::uint32_t inputLength, std::uint8_t* output,
+               std::uint32_t outputSize, std::uint32_t* outputLength) const;
+  // RSA PKCS #1 decryption of a big-endian input.
+  bool Decrypt(const std::uint8_t* input, std::uint32_t inputLength, std::uint8_t* output,
+               std::uint32_t outputSize, std::uint32_t* outputLength) const;
 
   // The friendly name as a new BSTR (caller frees); false and null when there is none.
   // Throws dcfTargetDoesNotExistException for a null destination.

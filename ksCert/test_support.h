@@ -3,6 +3,7 @@
 #include <dcf/dcfException.h>
 #include <dcf/sha1.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,17 @@ inline std::vector<std::uint8_t> Sha1(const std::vector<std::uint8_t>& bytes) {
   std::vector<std::uint8_t> digest(kSha1DigestSize);
   Sha1Digest(digest.data(), bytes.data(), bytes.size());
   return digest;
+}
+
+// The standard output of a shell command (the openssl tool as a peer).
+inline std::string RunCommand(const std::string& command) {
+  std::string output;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  char chunk[256];
+  while (std::fgets(chunk, sizeof chunk, pipe) != nullptr) output += chunk;
+  ::pclose(pipe);
+  return output;
 }
 
 // The reference count an object reports, read by an AddRef/Release pair.

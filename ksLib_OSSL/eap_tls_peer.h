@@ -49,6 +49,15 @@ class EapTlsPeer {
   // Keeps the session for resumption by the next peer of the context; forgets it.
   virtual std::int32_t SaveSession() = 0;
   virtual std::int32_t DropSession() = 0;
+  // The tunnel of TTLS and PEAP, once the handshake is over. Writing sends one inner packet
+  // (PEAPv0: its header compressed, Success and Failure as an EAP-TLV Result); 0 or -1.
+  virtual std::int32_t WriteInnerEap(const std::uint8_t* packet, std::uint32_t length) = 0;
+  // Hands over what the tunnel delivered as one inner packet (PEAPv0: its header rebuilt,
+  // an EAP-TLV Result as EAP Success or Failure); length 0 when nothing came. 0, or
+  // kInnerBufferTooSmall with the needed length, the data kept for another call.
+  virtual std::int32_t ReadInnerEap(std::uint8_t* buffer, std::uint32_t size,
+                                    std::uint32_t* length) = 0;
+  static constexpr std::int32_t kInnerBufferTooSmall = 36;
   // `length` bytes of key material for the label from the finished handshake.
   virtual std::int32_t DeriveKeyMaterial(const char* label, std::uint8_t* out,
                                          std::uint32_t length) const = 0;

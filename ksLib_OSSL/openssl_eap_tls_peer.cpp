@@ -322,6 +322,53 @@ bool OpenSslEapTlsPeer::ApplicationData(const std::uint8_t* bytes, std::uint32_t
   return true;
 }
 
+std::int32_t OpenSslEapTlsPeer::WriteInnerEap(const std::uint8_t* packet, std::uint32_t length) {
+  if (!connection_ || connection_->state() != TlsConnection::kEstablished || packet == nullptr) {
+    return -1;
+  }
+  try {
+    tunnelWritten_ = true;
+    if (!IsPeap() || peapVersion_ != 0) {
+      return connection_->WriteApplicationData(packet, length) == 0 ? 0 : -1;
+    }
+    SecureByteArray compressed;
+    if (!CompressPeapV0Packet(packet, length, peapV0_, compressed)) return -1;
+    return connection_->WriteApplicationData(compressed.Data(), compressed.Length()) == 0 ? 0 : -1;
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+}
+
+std::int32_t OpenSslEapTlsPeer::ReadInnerEap(std::uint8_t* buffer, std::uint32_t size,
+                                             std::uint32_t* length) {
+  if (length == nullptr) return -1;
+  *length = 0;
+  if (tunnel_.Empty()) return 0;
+  try {
+    SecureByteArray expanded;
+    PeapV0State state = peapV0_;
+    const SecureByteArray* packet = &tunnel_;
+    if (IsPeap() && peapVersion_ == 0) {
+      if (tunnel_.Length() > kMaxEapLength - kEapHeaderSize) return -1;
+      // A resumed session skips the first, header-less inner packet.
+      bool resumed = false;
+      if (!state.innerSeen && IsSessionResumed(&resumed) == 0 && resumed) state.innerSeen = true;
+      ExpandPeapV0Packet(tunnel_.Data(), tunnel_.Length(), lastId_, state, expanded);
+      packet = &expanded;
+    }
+    *length = packet->Length();
+    // Too small: the caller learns the size and may ask again; nothing is lost.
+    if (buffer == nullptr || size < packet->Length()) return kInnerBufferTooSmall;
+    std::copy_n(packet->Data(), packet->Length(), buffer);
+    peapV0_ = state;
+    tunnel_.Clear();  // wipes
+    return 0;
+  } catch (const std::bad_alloc&) {
+    *length = 0;
+    return -1;
+  }
+}
+
 std::int32_t OpenSslEapTlsPeer::GetTlsStatus(std::uint32_t* status) const {
   if (!handshakeSeen_) *status = 0;
   else if (selected_ == 0 || responseState_ != kOutputPending) *status = kHandshakeDone;

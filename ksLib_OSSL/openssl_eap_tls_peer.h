@@ -15,6 +15,7 @@
 #include <dcf/dcfComPtr.h>
 
 #include "ksLib_OSSL/eap_tls_peer.h"
+#include "ksLib_OSSL/peap_v0_framing.h"
 #include "ksLib_OSSL/tls_connection.h"
 #include "ksLib_OSSL/tls_context.h"
 
@@ -66,6 +67,10 @@ public:
   std::int32_t SaveSession() override;
   // Forgets the cached session when it is this connection's; -1 without a connection.
   std::int32_t DropSession() override;
+  // Needs the connection established; TTLS and PEAPv1 write and read whole packets.
+  std::int32_t WriteInnerEap(const std::uint8_t* packet, std::uint32_t length) override;
+  std::int32_t ReadInnerEap(std::uint8_t* buffer, std::uint32_t size,
+                            std::uint32_t* length) override;
   // TlsPrf over this peer's session.
   std::int32_t DeriveKeyMaterial(const char* label, std::uint8_t* out,
                                  std::uint32_t length) const override;
@@ -124,6 +129,7 @@ private:
   std::uint8_t peapMax_ = 1;
   bool peapVersionFixed_ = false;
   bool tunnelWritten_ = false;
+  PeapV0State peapV0_;
   SecureByteArray tunnel_;
 
   std::uint32_t resumptionTimeout_ = 0;

@@ -189,6 +189,18 @@ std::int32_t TlsConnection::FeedAndPump(const std::uint8_t* bytes, std::uint32_t
   return Pump();
 }
 
+std::int32_t TlsConnection::WriteApplicationData(const std::uint8_t* bytes, std::uint32_t count) {
+  lastSslError_ = 0;
+  if (ssl_ == nullptr || state_ != kEstablished || count > INT_MAX) return -1;
+  if (count == 0) return 0;
+  for (;;) {
+    // Without partial writes SSL_write takes all or nothing.
+    const int result = SSL_write(ssl_, bytes, static_cast<int>(count));
+    if (result > 0) return FlushNetworkOutput() ? 0 : -1;
+    if (Classify(result) != 1) return -1;
+  }
+}
+
 bool TlsConnection::FlushNetworkOutput() {
   if (network_ == nullptr) return true;
   std::uint8_t chunk[kChunkSize];

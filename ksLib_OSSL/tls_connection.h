@@ -61,6 +61,9 @@ public:
   std::int32_t Feed(const std::uint8_t* bytes, std::uint32_t count);
   // Feed, then Pump.
   std::int32_t FeedAndPump(const std::uint8_t* bytes, std::uint32_t count);
+  // Encrypts application data (an inner packet) once established and moves the records into
+  // the sink; 0, or -1 when the connection cannot take it.
+  std::int32_t WriteApplicationData(const std::uint8_t* bytes, std::uint32_t count);
   // Moves the pending TLS bytes for the server into the sink; false when the sink refused.
   bool FlushNetworkOutput();
 

@@ -9,6 +9,7 @@
 #include "ksSupp/eap_method_host_services.h"
 
 class EapTlsPeer;
+struct EapTypeList;
 
 class EapMethodHost : public RefCounted {
  public:
@@ -18,6 +19,11 @@ class EapMethodHost : public RefCounted {
   // 0x6000 when no peer could be made. A host without TLS credentials makes none.
   virtual std::uint32_t CreateTlsPeer(std::uint32_t eapType, bool withCertificate,
                                       EapTlsPeer** peer);
+  // The identity's types for the EAP conversation inside a tunnel (EAP type 21 TTLS or 25
+  // PEAP); null when there are none.
+  virtual const EapTypeList* InnerEapTypes(std::uint32_t tunnelType);
+  // The identity's TTLS inner protocol (1 PAP ... 7 PAP with a token); 0 when none is set.
+  virtual std::uint32_t GetTtlsInnerAuthProtocol() const;
   // The interface this host's methods hold.
   virtual EapMethodHostServices* Services() = 0;
   // The text of an EAP-Request/Notification (`length` bytes, not NUL-terminated), for the

@@ -74,6 +74,15 @@ EapMethod* IdentityMethodHost::CreateEapMethod(std::uint32_t type) {
   return createEapMethod(this, type);
 }
 
+const EapTypeList* IdentityMethodHost::InnerEapTypes(std::uint32_t tunnelType) {
+  if (!identity_ || (tunnelType != kEapTypeTtls && tunnelType != kEapTypePeap)) return nullptr;
+  EapTypeList& list = tunnelType == kEapTypeTtls ? ttlsTypes_ : peapTypes_;
+  list.types = tunnelType == kEapTypeTtls ? identity_->TtlsInnerEapTypes()
+                                          : identity_->PeapInnerEapTypes();
+  list.sendPasswordInGtc = identity_->SendPasswordInGtc();
+  return &list;
+}
+
 std::uint32_t IdentityMethodHost::GetTtlsInnerAuthProtocol() const {
   return identity_ ? identity_->TtlsInnerAuthProtocol() : 0;
 }

@@ -12,6 +12,7 @@
 
 #include "ksSupp/eap_host_services.h"
 #include "ksSupp/eap_method_host.h"
+#include "ksSupp/eap_type_list.h"
 #include "ksLib_OSSL/eap_tls_peer.h"
 #include "ksSupp/identity.h"
 
@@ -41,7 +42,8 @@ class IdentityMethodHost : public EapMethodHost, private EapMethodHostServices {
   // peer, or the credential's own failure status, or kTlsPeerFailed.
   std::uint32_t CreateTlsPeer(std::uint32_t type, bool withClientCertificate,
                               EapTlsPeer** peer) override;
-  std::uint32_t GetTtlsInnerAuthProtocol() const;
+  std::uint32_t GetTtlsInnerAuthProtocol() const override;
+  const EapTypeList* InnerEapTypes(std::uint32_t tunnelType) override;
 
   EapMethodHostServices* Services() override { return this; }
   void AppendNotification(const char* text, std::uint32_t length) override {
@@ -97,4 +99,6 @@ class IdentityMethodHost : public EapMethodHost, private EapMethodHostServices {
   SecureCString currentPassword_;  // the password last handed out
   SecureByteArray ntHash_;
   SecureByteArray lmHash_;
+  EapTypeList ttlsTypes_;
+  EapTypeList peapTypes_;
 };

@@ -319,6 +319,8 @@ class RecordingPeer : public EapTlsPeer {
   std::int32_t DeriveKeyMaterial(const char*, std::uint8_t*, std::uint32_t) const override {
     return -1;
   }
+  std::int32_t WriteInnerEap(const std::uint8_t*, std::uint32_t) override { return -1; }
+  std::int32_t ReadInnerEap(std::uint8_t*, std::uint32_t, std::uint32_t*) override { return -1; }
 
  private:
   std::uint32_t Call(const std::string& what) {

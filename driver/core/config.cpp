@@ -4,11 +4,10 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "driver/core/rates.h"
+
 namespace zelnic {
 namespace {
-
-constexpr std::uint32_t kRateCodes[] = {0x02, 0x04, 0x0B, 0x16, 0x2C, 0x0C, 0x12,
-                                        0x18, 0x24, 0x30, 0x48, 0x60, 0x6C, 0x90};
 
 constexpr std::uint32_t kLed0Defaults[10] = {0xFF0001, 0xFE0000, 0xFD0002, 0xFD0005, 0xFD0006,
                                              0xFD0007, 0xFD000C, 0xFD000D, 0xFD0008, 0xFD0009};
@@ -32,9 +31,8 @@ bool IsValidSsid(const std::uint8_t* bytes, std::uint32_t length) {
 }
 
 std::optional<std::uint32_t> RateIndexOfCode(std::uint32_t code) {
-  const auto* found = std::find(std::begin(kRateCodes), std::end(kRateCodes), code);
-  if (found == std::end(kRateCodes)) return std::nullopt;
-  return static_cast<std::uint32_t>(found - std::begin(kRateCodes));
+  if (code > 0xFF || !core::IsKnownRate(static_cast<std::uint8_t>(code))) return std::nullopt;
+  return core::RateIndex(static_cast<std::uint8_t>(code));
 }
 
 std::uint32_t RateIndexOfDataRate(std::uint32_t dataRate) {

@@ -157,14 +157,15 @@ TEST(RegistryParameters, EdgesOfTheRanges) {
   }
 }
 
-TEST(RegistryParameters, NetworkAddressOnlyWithExactlySixBytes) {
+TEST(RegistryParameters, NetworkAddressOnlyWithExactlySixBytesOfAnIndividualAddress) {
   struct Case {
     const char* value;
     bool taken;
   };
   for (const Case c : {Case{"02-11-22-33-44-55", true}, Case{"021122334455", true},
                        Case{"02-11-22-33-44", false}, Case{"02112233445566", false},
-                       Case{"not an address", false}}) {
+                       Case{"not an address", false}, Case{"FF-FF-FF-FF-FF-FF", false},
+                       Case{"01-00-5E-00-00-01", false}, Case{"03-11-22-33-44-55", false}}) {
     SCOPED_TRACE(c.value);
     std::optional<MacAddress> address;
     ReadChecked({{"NetworkAddress", c.value}}, &address);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "driver/core/bss_table.h"
+#include "driver/core/channels.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/link_monitor.h"
 #include "driver/core/station_seams.h"
@@ -55,6 +57,9 @@ hal::HalCoreLink ChipLayerLink(CoreAdapter* core) {
     std::memcpy(c->Measurement, words, kept * sizeof(std::uint32_t));
   };
   link.FirmwareEvent = [](CoreAdapter* c) { CoreOps(c).FirmwareEvent(c); };
+  link.SendManagementFrame = &SendManagementFrame;
+  link.ManagementQueueLength = &ManagementQueueLength;
+  link.PowerSaveAllowed = &PowerSaveAllowed;
   return link;
 }
 
@@ -72,9 +77,13 @@ void FreeTable(CoreAdapter* core, std::uint8_t*& table, std::uint32_t size) {
 
 }  // namespace
 
-void ReturnToChipLayer(void* core, ReceiveRecord* record) {
-  HalAdapter* hal = static_cast<CoreAdapter*>(core)->Hal;
-  HalOps(hal).ReturnReceiveBuffer(hal, record);
+void ReturnToChipLayer(void* context, ReceiveRecord* record) {
+  auto* core = static_cast<CoreAdapter*>(context);
+  if (IsReassembled(core->Reassembly, record)) {
+    ReleaseReassembled(core->Reassembly);  // the core's own buffer: free for the next frame
+    return;
+  }
+  HalOps(core->Hal).ReturnReceiveBuffer(core->Hal, record);
 }
 
 CoreAdapter* CreateCoreAdapter(ULONG* status, AdapterContainer* container) {
@@ -123,6 +132,7 @@ ULONG Init(CoreAdapter* core) {
   core->MediaDisconnected = 1;
   core->SupportedRates = kSupportedRates;
   core->StationAddress.fill(0xFF);
+  core->ProbeAddress.fill(0xFF);
   core->Bssid.fill(0);
   core->CurrentSsid.length = sizeof kDefaultSsid - 1;
   std::memcpy(core->CurrentSsid.bytes, kDefaultSsid, core->CurrentSsid.length);
@@ -141,6 +151,7 @@ void StartCore(CoreAdapter* core) {
   core->StationAddress = address;
   if (address != hal->currentMac && hal::SendSetMacAddress(hal, address) == NDIS_STATUS_SUCCESS)
     hal->currentMac = address;
+  FillScanChannels(core->ScanChannels, core->Config.channelRange, hal::RegionIndex(hal));
   IndicateDisconnected(core);
   if (core->Config.radioOn == 1) StartLinkMonitor(core, kLinkMonitorStartMs);
 }
@@ -148,7 +159,7 @@ void StartCore(CoreAdapter* core) {
 void Halt(CoreAdapter* core, ULONG argument) {
   core->MlmeState = kMlmeAuthenticated;
   CancelAllTimers(core);
-  if (core->Reassembly.Head != nullptr) DiscardReassembly(core->Reassembly, &ReturnToChipLayer, core);
+  DiscardReassembly(core->Reassembly);
   HalOps(core->Hal).Stop(core->Hal, argument);
 }
 

@@ -6,11 +6,13 @@
 #include <array>
 #include <cstdint>
 
+#include "driver/core/bss_elements.h"
 #include "driver/core/config.h"
 #include "driver/core/core_adapter_ops.h"
 #include "driver/core/core_timer.h"
 #include "driver/core/management_frames.h"
 #include "driver/core/oid_state.h"
+#include "driver/core/rates.h"
 #include "driver/core/reassembly.h"
 #include "driver/hal/receive_record.h"
 #include "driver/ndis/miniport_context.h"
@@ -39,9 +41,8 @@ enum MlmeStateValue : std::uint16_t {
 inline constexpr std::uint32_t kFlagConnecting = 0x1;
 inline constexpr std::uint32_t kFlagScanning = 0x2;
 
-// The 12 supported rates in units of 500 kbit/s: 1, 2, 5.5, 11, 6, 9, 12, 18, 24, 36, 48, 54.
-inline constexpr std::array<std::uint8_t, 12> kSupportedRates = {0x02, 0x04, 0x0B, 0x16, 0x0C, 0x12,
-                                                                  0x18, 0x24, 0x30, 0x48, 0x60, 0x6C};
+// The 12 supported rates: the station's rate table.
+inline constexpr std::array<std::uint8_t, 12> kSupportedRates = kStationRates;
 
 // The core's mark on a send record whose frame goes out in fragments.
 inline constexpr ULONG kSendFragmented = 0x100;
@@ -78,15 +79,22 @@ struct CoreAdapter {
   std::uint8_t* BssTable;
   std::uint8_t* ShadowBssTable;
   std::uint8_t* ScanList;
+  zelnic::core::BssRecord Bss[zelnic::core::kMaxBss];  // beside each table entry, by index
 
   zelnic::MacAddress StationAddress;
   zelnic::MacAddress Bssid;
   zelnic::Ssid CurrentSsid;
   zelnic::Ssid ProbeSsid;
+  zelnic::MacAddress ProbeAddress;  // where a directed probe goes; broadcast unless a join set it
   std::uint32_t AdhocMode;     // AdhocGMode == 1
   std::uint32_t WirelessMode;  // 255; 1 means 802.11b only
   std::uint16_t BeaconPeriod;
+  std::uint16_t AtimWindow;
+  std::uint32_t Frequency;  // kHz, of the current BSS
   std::uint16_t Capability;
+  std::uint32_t Privacy;        // of the current BSS
+  std::uint16_t AssociationId;
+  std::int32_t LastRssi;    // dBm of the frame being received, stored by the chip layer
 
   std::uint16_t MlmeState;
   std::uint32_t ScanState;
@@ -103,6 +111,7 @@ struct CoreAdapter {
 
   std::uint8_t ScanChannels[14];
   std::uint16_t ScanIndex;
+  bool DwellPending;  // the scan listens on ScanChannels[ScanIndex]
   std::array<std::uint8_t, 12> SupportedRates;
 
   std::uint16_t SequenceCounter;
@@ -154,8 +163,9 @@ void StatisticsArrived(CoreAdapter* core);
 void SetFlags(CoreAdapter* core, std::uint32_t bits);
 void ClearFlags(CoreAdapter* core, std::uint32_t bits);
 
-// Gives a receive record back to the chip layer (`core` is the CoreAdapter).
-void ReturnToChipLayer(void* core, ReceiveRecord* record);
+// Gives a receive record back to the chip layer (`context` is the CoreAdapter); the record
+// of a reassembled frame stays with the core and only becomes free again.
+void ReturnToChipLayer(void* context, ReceiveRecord* record);
 
 // Posts a utility event when a control device can carry it.
 void PostEvent(CoreAdapter* core, std::uint32_t code, const void* payload, std::uint32_t length);

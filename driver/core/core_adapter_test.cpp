@@ -6,9 +6,12 @@
 #include <cstring>
 #include <vector>
 
+#include "driver/core/eapol_hold_off.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/leds.h"
 #include "driver/core/link_monitor.h"
+#include "driver/core/testing/core_fixture.h"
+#include "driver/core/testing/test_frames.h"
 #include "driver/entry/testing/driver_harness.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/hal/hal_adapter.h"
@@ -16,42 +19,12 @@
 namespace zelnic::core {
 namespace {
 
-using testing::DriverHarness;
-using testing::Parameters;
+using zelnic::testing::DriverHarness;
+using zelnic::testing::Parameters;
 using std::chrono::milliseconds;
 
-// The chip layer's slots that come with its rings, filled by the test to see what the core
-// hands down.
-struct ChipLayerRecorder {
-  static inline std::vector<ReceiveRecord*> returned;
-  static inline std::vector<const void*> transmitted;
-  static inline std::vector<ULONG> leds;
-  static void Attach(HalAdapter* hal) {
-    returned.clear();
-    transmitted.clear();
-    leds.clear();
-    auto& ops = *const_cast<HalAdapterOps*>(reinterpret_cast<HalAdapterHead*>(hal)->Ops);
-    ops.ReturnReceiveBuffer = [](HalAdapter*, ReceiveRecord* r) { returned.push_back(r); };
-    ops.Transmit = [](HalAdapter*, SendDescriptor* d) -> ULONG {
-      transmitted.push_back(d->Frame);
-      return 0;
-    };
-    ops.SetLed = [](HalAdapter*, ULONG pattern) { leds.push_back(pattern); };
-  }
-};
-
-class StartedDriver : public ::testing::Test {
-protected:
-  void SetUp() override {
-    ASSERT_EQ(h.start(), NDIS_STATUS_SUCCESS);
-    core = h.core();
-    ChipLayerRecorder::Attach(core->Hal);
-    h.host->takeStatus();
-  }
-
-  DriverHarness h;
-  CoreAdapter* core = nullptr;
-};
+using testing::ChipLayerRecorder;
+using testing::StartedDriver;
 
 TEST(CoreInit, StateFollowsTheNetworkModeAndTheDefaults) {
   struct Case {
@@ -185,6 +158,38 @@ TEST_F(StartedDriver, ReceivedFramesAreDispatchedAndEveryRecordGoesBackOnce) {
   }
 }
 
+TEST(CoreStart, AGroupNetworkAddressFromTheRegistryLeavesTheChipsAddress) {
+  for (const char* address : {"FF-FF-FF-FF-FF-FF", "01-00-5E-00-00-01"}) {
+    SCOPED_TRACE(address);
+    DriverHarness h(Parameters{{"NetworkAddress", address}});
+    ASSERT_EQ(h.start(), NDIS_STATUS_SUCCESS);
+    h.advance(milliseconds(50));
+    EXPECT_EQ(h.core()->StationAddress, h.hal()->spec.permanentMac);
+    EXPECT_EQ(h.hal()->currentMac, h.hal()->spec.permanentMac);
+    EXPECT_EQ(h.core()->StationAddress[0] & 0x01, 0);
+    for (const auto& command : h.chip.commands()) EXPECT_NE(command.code, hal::HLVN_FW_SET_MAC_ADDRESS);
+  }
+}
+
+TEST_F(StartedDriver, AFragmentedFrameIsJoinedInTheCoresBufferAndEveryRecordGoesBackOnce) {
+  const testing::Address ap = {0x00, 0x0C, 0x41, 0x10, 0x20, 0x30};
+  h.run([&] {
+    core->MediaDisconnected = 0;
+    core->MlmeState = kMlmeAssociated;
+    std::copy(ap.begin(), ap.end(), core->Bssid.begin());
+  });
+  // Two frames' fragments interleaved: neither joins the other's.
+  EXPECT_EQ(receive(testing::DataFrame(ap, 5, 0, true, 1500, 0x55)), 0u);
+  EXPECT_EQ(receive(testing::DataFrame(ap, 6, 1, false, 100, 0x66)), 3u);
+  EXPECT_EQ(core->Reassembly.Expected, 1);
+  // The joined frame (1,500 + 800 bytes) goes on to the data path, which cannot take it yet:
+  // it is dropped and the core's buffer is free again.
+  EXPECT_EQ(receive(testing::DataFrame(ap, 5, 1, false, 800, 0x55)), 3u);
+  EXPECT_EQ(ChipLayerRecorder::returned.size(), 3u);
+  EXPECT_FALSE(core->Reassembly.Delivered);
+  EXPECT_EQ(core->Reassembly.Record.Length, kChipHeaderBytes + 2300);
+}
+
 TEST_F(StartedDriver, LedEventsSendTheConfiguredWordsAndOnlyPowerOffWhileTheRadioIsOff) {
   for (std::uint32_t i = 0; i < 10; ++i) {
     core->Config.led0[i] = 0x100 + i;
@@ -258,6 +263,15 @@ TEST_F(StartedDriver, AJoinedIbssIsLeftAfterTwentyMissedBeacons) {
   const std::uint32_t ticks = LinkMonitorTicks();
   h.advance(milliseconds(1000));
   EXPECT_EQ(LinkMonitorTicks(), ticks);  // leaving the network stopped the monitor
+}
+
+TEST_F(StartedDriver, TheEapolHoldOffLastsTenSeconds) {
+  h.run([&] { EapolHoldOff(core); });
+  EXPECT_EQ(core->EapolHoldOff, 1);
+  h.advance(milliseconds(9990));
+  EXPECT_EQ(core->EapolHoldOff, 1);
+  h.advance(milliseconds(20));
+  EXPECT_EQ(core->EapolHoldOff, 0);
 }
 
 TEST_F(StartedDriver, ServicesForTheChipLayerAndTheOidLayer) {

@@ -2,6 +2,7 @@
 
 #include "driver/core/core_adapter.h"
 #include "driver/core/core_timer.h"
+#include "driver/core/frame_builders.h"
 #include "driver/core/station_seams.h"
 #include "driver/hal/hal_adapter.h"
 
@@ -57,7 +58,7 @@ void WatchAssociated(CoreAdapter* core) {
   ++link.AssociatedTicks;
   if (link.MissedBeacons % 6 != 0) {
     core->ProbeSsid = core->CurrentSsid;
-    SendProbeRequest(core, true);
+    SendProbeRequest(core);
   }
   if (link.MissedBeacons == kInterferenceCheckAt) {
     if (ChannelBusy(core)) {
@@ -77,13 +78,13 @@ void WatchAssociated(CoreAdapter* core) {
     }
   }
   if (link.MissedBeacons > 10 && link.MissedBeacons % 2 == 0) {
-    SendProbeRequest(core, false);
+    SendProbeRequestTo(core, nullptr);
     link.ProbeTicks = 0;
   }
   if (link.MissedBeacons < kAssociatedLinkLost) {
     if (++link.ProbeTicks >= kPeriodicProbeTicks) {
       link.ProbeTicks = 0;
-      SendProbeRequest(core, false);
+      SendProbeRequestTo(core, nullptr);
     }
     return;
   }
@@ -94,7 +95,7 @@ void WatchIbss(CoreAdapter* core) {
   LinkCounters& link = core->Link;
   ++link.MissedBeacons;
   ++link.AssociatedTicks;
-  if (link.MissedBeacons > 4 && link.MissedBeacons % 2 == 0) SendProbeRequest(core, false);
+  if (link.MissedBeacons > 4 && link.MissedBeacons % 2 == 0) SendProbeRequestTo(core, nullptr);
   if (link.MissedBeacons >= kIbssLinkLost) DropLink(core);
 }
 

@@ -1,6 +1,9 @@
 #include "driver/core/management_frames.h"
 
+#include <cstring>
+
 #include "driver/core/core_adapter.h"
+#include "driver/core/frame_tests.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/shell_links.h"
 #include "driver/ndis/status_codes.h"
@@ -67,6 +70,9 @@ ManagementFrameBuffer* TakeFrameBuffer(CoreAdapter* core) {
     frame->Chained = nullptr;
     frame->Current = frame->Buffer;
     frame->Length = 0;
+    // Nothing of the frame the buffer carried last (a retry or power-management bit) goes
+    // out again in the next one's header.
+    std::memset(frame->Buffer, 0, kChipHeaderBytes);
   }
   return frame;
 }

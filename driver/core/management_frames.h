@@ -36,7 +36,7 @@ struct ManagementFrames {
 ULONG CreateManagementPool(CoreAdapter* core);
 void FreeManagementPool(CoreAdapter* core);
 
-// A free frame buffer (its length 0), or null when the pool is empty.
+// A free frame buffer (its length 0, its header zeroed), or null when the pool is empty.
 ManagementFrameBuffer* TakeFrameBuffer(CoreAdapter* core);
 void ReturnFrameBuffer(CoreAdapter* core, ManagementFrameBuffer* frame);
 

@@ -3,60 +3,85 @@
 #include <cstring>
 
 #include "driver/core/frame_tests.h"
-#include "driver/hal/receive_record.h"
 
 namespace zelnic::core {
 namespace {
 
-void WriteBodyLength(ReceiveRecord* record) {
-  const std::uint32_t body = record->Length - kChipHeaderBytes;
-  record->Frame[0] = static_cast<std::uint8_t>(body);
-  record->Frame[1] = static_cast<std::uint8_t>(body >> 8);
+std::uint16_t SequenceNumber(const std::uint8_t* frame) {
+  return static_cast<std::uint16_t>((frame[kSequenceControl] | frame[kSequenceControl + 1] << 8) >> 4);
 }
 
-ReassemblyResult DropAll(Reassembly& state, ReceiveRecord* record, GiveBackFn giveBack, void* context) {
-  DiscardReassembly(state, giveBack, context);
+bool SameFrame(const Reassembly& state, const std::uint8_t* frame) {
+  return std::memcmp(state.Transmitter, frame + kAddress2, 6) == 0 && state.Sequence == SequenceNumber(frame);
+}
+
+void WriteBodyLength(ReceiveRecord& record) {
+  const std::uint32_t body = record.Length - kChipHeaderBytes;
+  record.Frame[0] = static_cast<std::uint8_t>(body);
+  record.Frame[1] = static_cast<std::uint8_t>(body >> 8);
+}
+
+ReassemblyResult Refuse(ReceiveRecord* record, GiveBackFn giveBack, void* context) {
   giveBack(context, record);
   return ReassemblyResult::Dropped;
+}
+
+// Fragment 0 starts a frame afresh, whatever was held.
+ReassemblyResult Start(Reassembly& state, ReceiveRecord* record, GiveBackFn giveBack, void* context) {
+  DiscardReassembly(state);
+  const std::uint8_t* frame = record->Frame;
+  if (record->Length > kReassemblyBytes) return Refuse(record, giveBack, context);
+  std::memcpy(state.Buffer, frame, record->Length);
+  state.Record.Length = record->Length;
+  std::memcpy(state.Transmitter, frame + kAddress2, 6);
+  state.Sequence = SequenceNumber(frame);
+  state.Expected = 1;
+  giveBack(context, record);
+  return ReassemblyResult::Pending;
 }
 
 }  // namespace
 
 ReassemblyResult Reassemble(Reassembly& state, ReceiveRecord*& record, GiveBackFn giveBack, void* context) {
+  // While the last frame is still up with its caller, its buffer is not free.
+  if (state.Delivered) return Refuse(record, giveBack, context);
   const std::uint8_t* frame = record->Frame;
   const auto number = static_cast<std::int16_t>(FragmentNumber(frame));
-  if (number != state.Expected || number >= kMaxFragments) return DropAll(state, record, giveBack, context);
-  const bool more = (FrameFlags(frame) & kFlagMoreFragments) != 0;
+  if (number == 0) return Start(state, record, giveBack, context);
 
-  if (number == 0) {
-    state.Head = record;
-    state.Expected = 1;
-    return ReassemblyResult::Pending;
-  }
-  // A body that would not fit behind what the head holds ends the whole frame: the
-  // head's buffer is all the room there is.
-  ReceiveRecord* head = state.Head;
+  // A fragment of no frame held here (another transmitter, another sequence number, or
+  // nothing held) goes alone; one out of order, or a ninth, ends the frame it belongs to.
+  if (state.Expected == 0 || !SameFrame(state, frame)) return Refuse(record, giveBack, context);
   const std::uint32_t body = record->Length - kChipHeaderBytes;
-  if (head == nullptr || head->Length > head->Capacity || body > head->Capacity - head->Length)
-    return DropAll(state, record, giveBack, context);
-  std::memcpy(head->Frame + head->Length, frame + kChipHeaderBytes, body);
-  head->Length += body;
-  WriteBodyLength(head);
+  if (number != state.Expected || number >= kMaxFragments || body > kReassemblyBytes - state.Record.Length) {
+    DiscardReassembly(state);
+    return Refuse(record, giveBack, context);
+  }
+  std::memcpy(state.Buffer + state.Record.Length, frame + kChipHeaderBytes, body);
+  state.Record.Length += body;
+  const bool more = (FrameFlags(frame) & kFlagMoreFragments) != 0;
   giveBack(context, record);
   if (more) {
     ++state.Expected;
     return ReassemblyResult::Pending;
   }
-  state.Head = nullptr;
   state.Expected = 0;
-  record = head;
+  state.Buffer[3] &= static_cast<std::uint8_t>(~kFlagMoreFragments);
+  state.Record.Frame = state.Buffer;
+  state.Record.Capacity = kReassemblyBytes;
+  WriteBodyLength(state.Record);
+  state.Delivered = true;
+  record = &state.Record;
   return ReassemblyResult::Deliver;
 }
 
-void DiscardReassembly(Reassembly& state, GiveBackFn giveBack, void* context) {
-  if (state.Head != nullptr) giveBack(context, state.Head);
-  state.Head = nullptr;
+bool IsReassembled(const Reassembly& state, const ReceiveRecord* record) { return record == &state.Record; }
+
+void ReleaseReassembled(Reassembly& state) { state.Delivered = false; }
+
+void DiscardReassembly(Reassembly& state) {
   state.Expected = 0;
+  if (!state.Delivered) state.Record.Length = 0;
 }
 
 }  // namespace zelnic::core

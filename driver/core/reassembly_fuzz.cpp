@@ -1,5 +1,6 @@
 // Received frames are bytes from the air: any run of them, fragments or not, goes through
-// the frame questions and the reassembly without reading or writing outside a buffer.
+// the frame questions and the reassembly without reading or writing outside a buffer, and
+// every record goes back exactly once.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -37,7 +38,7 @@ void GiveBack(void* context, ReceiveRecord* record) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Input: runs of {u16 frame length, frame bytes}; every frame lands in its own buffer.
   Buffers buffers;
-  zelnic::core::Reassembly state;
+  auto state = std::make_unique<zelnic::core::Reassembly>();
   for (size_t at = 0; at + 2 <= size;) {
     const std::uint32_t wanted = data[at] | data[at + 1] << 8;
     const std::uint32_t length = std::min<std::uint32_t>({wanted % (kBufferBytes + 1), kBufferBytes,
@@ -51,11 +52,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::uint8_t* frame = buffer->record.Frame;
     (void)zelnic::core::IsManagementOrVendorFrame(frame, length);
     (void)zelnic::core::IsDataOrControlFrame(frame);
-    if (!zelnic::core::IsFragment(frame)) continue;
+    if (!zelnic::core::IsFragment(frame)) {
+      GiveBack(&buffers, &buffer->record);
+      continue;
+    }
     ReceiveRecord* record = &buffer->record;
-    if (zelnic::core::Reassemble(state, record, &GiveBack, &buffers) == zelnic::core::ReassemblyResult::Deliver)
-      GiveBack(&buffers, record);
+    if (zelnic::core::Reassemble(*state, record, &GiveBack, &buffers) == zelnic::core::ReassemblyResult::Deliver) {
+      if (!zelnic::core::IsReassembled(*state, record) || record->Length > record->Capacity) __builtin_trap();
+      zelnic::core::ReleaseReassembled(*state);
+    }
   }
-  zelnic::core::DiscardReassembly(state, &GiveBack, &buffers);
+  for (auto& buffer : buffers)
+    if (!buffer->withChipLayer) __builtin_trap();  // a record kept
   return 0;
 }

@@ -6,31 +6,35 @@
 #include <vector>
 
 #include "driver/core/frame_tests.h"
-#include "driver/hal/receive_record.h"
+#include "driver/core/testing/test_frames.h"
 
 namespace zelnic::core {
 namespace {
 
+using testing::Address;
+using testing::DataFrame;
+
+constexpr Address kSenderA = {0x00, 0x0C, 0x41, 0x00, 0x00, 0x0A};
+constexpr Address kSenderB = {0x00, 0x0C, 0x41, 0x00, 0x00, 0x0B};
+
 struct Fragment {
   int number;
   bool more;
-  std::uint32_t body;  // bytes
+  std::uint32_t body;  // bytes, each the fragment's fill value
+  std::uint16_t sequence = 7;
+  Address sender = kSenderA;
 };
 
-// Receive records with buffers of their own; what comes back is kept in order.
+// Receive records with buffers of their own, as the ring's (2,032 bytes); what comes back
+// is kept in order.
 class Records {
 public:
   ReceiveRecord* make(const Fragment& f) {
-    constexpr std::uint32_t capacity = 2032;  // a receive buffer of the ring
-    auto& buffer = buffers_.emplace_back(std::make_unique<std::vector<std::uint8_t>>(capacity, 0));
+    auto frame = DataFrame(f.sender, f.sequence, f.number, f.more, f.body, static_cast<std::uint8_t>(0x10 + f.number));
+    frame.resize(std::max<std::size_t>(frame.size(), 2032));
+    auto& buffer = buffers_.emplace_back(std::make_unique<std::vector<std::uint8_t>>(std::move(frame)));
     auto& record = records_.emplace_back(std::make_unique<ReceiveRecord>());
-    std::uint8_t* frame = buffer->data();
-    frame[2] = 0x08;  // data
-    frame[3] = f.more ? kFlagMoreFragments : 0;
-    frame[kSequenceControl] = static_cast<std::uint8_t>(f.number);
-    for (std::uint32_t i = 0; i < f.body; ++i)
-      frame[kChipHeaderBytes + i] = static_cast<std::uint8_t>(f.number * 16 + i);
-    *record = ReceiveRecord{{nullptr}, frame, kChipHeaderBytes + f.body, capacity};
+    *record = ReceiveRecord{{nullptr}, buffer->data(), kChipHeaderBytes + f.body, static_cast<ULONG>(buffer->size())};
     return record.get();
   }
   static void GiveBack(void* self, ReceiveRecord* record) { static_cast<Records*>(self)->given.push_back(record); }
@@ -58,66 +62,116 @@ Outcome Feed(Reassembly& state, Records& records, const std::vector<Fragment>& f
   return out;
 }
 
-TEST(Reassembly, FragmentsInOrderBecomeOneFrameInTheFirstFragmentsBuffer) {
-  Reassembly state;
+// The body of a delivered frame as runs of {fill value, length}.
+std::vector<std::pair<int, std::uint32_t>> Runs(const ReceiveRecord* record) {
+  std::vector<std::pair<int, std::uint32_t>> runs;
+  for (std::uint32_t i = kChipHeaderBytes; i < record->Length; ++i) {
+    if (runs.empty() || runs.back().first != record->Frame[i]) runs.emplace_back(record->Frame[i], 0);
+    ++runs.back().second;
+  }
+  return runs;
+}
+
+using Runs_ = std::vector<std::pair<int, std::uint32_t>>;
+
+TEST(Reassembly, FragmentsInOrderBecomeOneFrameInTheReassemblysOwnRecord) {
+  auto state = std::make_unique<Reassembly>();
   Records records;
-  const Outcome out = Feed(state, records, {{0, true, 100}, {1, true, 200}, {2, false, 50}});
+  const Outcome out = Feed(*state, records, {{0, true, 100}, {1, true, 200}, {2, false, 50}});
   ASSERT_EQ(out.last, ReassemblyResult::Deliver);
-  ASSERT_EQ(out.delivered, out.made[0]);
+  ASSERT_TRUE(IsReassembled(*state, out.delivered));
   EXPECT_EQ(out.delivered->Length, kChipHeaderBytes + 350);
   const std::uint8_t* frame = out.delivered->Frame;
   EXPECT_EQ(frame[0] | frame[1] << 8, 350);  // the body-length word follows
-  EXPECT_EQ(frame[kChipHeaderBytes + 99], 99);
-  EXPECT_EQ(frame[kChipHeaderBytes + 100], 16);        // fragment 1's first byte
-  EXPECT_EQ(frame[kChipHeaderBytes + 300], 2 * 16);    // fragment 2's first byte
-  EXPECT_EQ(records.given, (std::vector<ReceiveRecord*>{out.made[1], out.made[2]}));
-  EXPECT_EQ(state.Expected, 0);
-  EXPECT_EQ(state.Head, nullptr);
+  EXPECT_EQ(FrameFlags(frame) & kFlagMoreFragments, 0);
+  EXPECT_EQ(0, std::memcmp(frame + kAddress2, kSenderA.data(), 6));
+  EXPECT_EQ(Runs(out.delivered), (Runs_{{0x10, 100}, {0x11, 200}, {0x12, 50}}));
+  EXPECT_EQ(records.given, out.made);  // every fragment's record went back at once
+  EXPECT_EQ(state->Expected, 0);
 }
 
-TEST(Reassembly, BrokenSetsAreDroppedWholeAndTheNextSetStartsAfresh) {
+TEST(Reassembly, FramesUpToTheLargestMsduAreDeliveredAndLargerOnesDropped) {
   struct Case {
-    const char* name;
-    std::vector<Fragment> fragments;
-    std::vector<int> givenBack;  // indexes into the fragments, in order
+    std::uint32_t lastBody;
+    ReassemblyResult result;
   };
-  std::vector<Fragment> nine;
-  for (int i = 0; i < 8; ++i) nine.push_back({i, true, 10});
-  nine.push_back({8, false, 10});
-  const Case cases[] = {
-      {"a fragment without fragment 0 drops only itself", {{1, false, 10}}, {0}},
-      {"a gap drops the held head and the fragment", {{0, true, 10}, {2, false, 10}}, {0, 1}},
-      {"a repeated fragment drops the set", {{0, true, 10}, {1, true, 10}, {1, false, 10}}, {1, 0, 2}},
-      {"a ninth fragment drops the set", nine, {1, 2, 3, 4, 5, 6, 7, 0, 8}},
-      // 32 + 1000 + 1000 fit 2032 bytes; a third body would write past the head's buffer.
-      {"a body beyond the head's buffer drops the set",
-       {{0, true, 1000}, {1, true, 1000}, {2, false, 1}}, {1, 0, 2}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Reassembly state;
+  // 1,000 + 1,000 + 304 = 2,304 bytes: more than one receive buffer holds.
+  for (const Case c : {Case{304, ReassemblyResult::Deliver}, Case{305, ReassemblyResult::Dropped}}) {
+    SCOPED_TRACE(c.lastBody);
+    auto state = std::make_unique<Reassembly>();
     Records records;
-    const Outcome out = Feed(state, records, c.fragments);
-    EXPECT_EQ(out.last, ReassemblyResult::Dropped);
-    std::vector<ReceiveRecord*> expected;
-    for (int i : c.givenBack) expected.push_back(out.made[i]);
-    EXPECT_EQ(records.given, expected);
-    EXPECT_EQ(state.Head, nullptr);
-    EXPECT_EQ(state.Expected, 0);
-
-    const Outcome next = Feed(state, records, {{0, true, 10}, {1, false, 10}});
-    EXPECT_EQ(next.last, ReassemblyResult::Deliver);
+    const Outcome out = Feed(*state, records, {{0, true, 1000}, {1, true, 1000}, {2, false, c.lastBody}});
+    EXPECT_EQ(out.last, c.result);
+    EXPECT_EQ(records.given, out.made);
+    if (c.result == ReassemblyResult::Deliver) {
+      EXPECT_EQ(out.delivered->Length, kChipHeaderBytes + kMaxMsduBytes);
+      EXPECT_EQ(Runs(out.delivered), (Runs_{{0x10, 1000}, {0x11, 1000}, {0x12, 304}}));
+    }
   }
 }
 
-TEST(Reassembly, DiscardGivesBackTheHeldHead) {
-  Reassembly state;
+TEST(Reassembly, OnlyFragmentsOfOneFrameAreJoined) {
+  struct Case {
+    const char* name;
+    std::vector<Fragment> fragments;
+    ReassemblyResult last;
+    Runs_ delivered;  // when the last is delivered
+  };
+  const Case cases[] = {
+      {"another sender's fragment goes alone",
+       {{0, true, 10}, {1, false, 20, 7, kSenderB}, {1, false, 30}},
+       ReassemblyResult::Deliver, {{0x10, 10}, {0x11, 30}}},
+      {"another sequence number's fragment goes alone",
+       {{0, true, 10}, {1, false, 20, 8}, {1, false, 30}},
+       ReassemblyResult::Deliver, {{0x10, 10}, {0x11, 30}}},
+      {"a new fragment 0 starts afresh",
+       {{0, true, 10}, {0, true, 40, 8}, {1, false, 30, 8}},
+       ReassemblyResult::Deliver, {{0x10, 40}, {0x11, 30}}},
+      {"a fragment without fragment 0 drops only itself", {{1, false, 10}}, ReassemblyResult::Dropped, {}},
+      {"a gap ends the frame", {{0, true, 10}, {2, true, 10}, {1, false, 10}}, ReassemblyResult::Dropped, {}},
+      {"a repeated fragment ends the frame",
+       {{0, true, 10}, {1, true, 10}, {1, true, 10}, {2, false, 10}}, ReassemblyResult::Dropped, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto state = std::make_unique<Reassembly>();
+    Records records;
+    const Outcome out = Feed(*state, records, c.fragments);
+    EXPECT_EQ(out.last, c.last);
+    EXPECT_EQ(records.given, out.made);
+    if (c.last == ReassemblyResult::Deliver) {
+      EXPECT_EQ(Runs(out.delivered), c.delivered);
+    }
+  }
+}
+
+TEST(Reassembly, ANinthFragmentEndsTheFrame) {
+  std::vector<Fragment> nine;
+  for (int i = 0; i < 8; ++i) nine.push_back({i, true, 10});
+  nine.push_back({8, false, 10});
+  auto state = std::make_unique<Reassembly>();
   Records records;
-  const Outcome out = Feed(state, records, {{0, true, 10}});
-  ASSERT_EQ(out.last, ReassemblyResult::Pending);
-  DiscardReassembly(state, &Records::GiveBack, &records);
-  EXPECT_EQ(records.given, std::vector<ReceiveRecord*>{out.made[0]});
-  EXPECT_EQ(state.Head, nullptr);
+  EXPECT_EQ(Feed(*state, records, nine).last, ReassemblyResult::Dropped);
+  EXPECT_EQ(state->Expected, 0);
+}
+
+TEST(Reassembly, TheBufferIsTakenAgainOnlyOnceTheDeliveredFrameCameBack) {
+  auto state = std::make_unique<Reassembly>();
+  Records records;
+  ASSERT_EQ(Feed(*state, records, {{0, true, 10}, {1, false, 10}}).last, ReassemblyResult::Deliver);
+  EXPECT_EQ(Feed(*state, records, {{0, true, 10}}).last, ReassemblyResult::Dropped);
+  ReleaseReassembled(*state);
+  const Outcome out = Feed(*state, records, {{0, true, 10, 9}, {1, false, 20, 9}});
+  EXPECT_EQ(out.last, ReassemblyResult::Deliver);
+  EXPECT_EQ(Runs(out.delivered), (Runs_{{0x10, 10}, {0x11, 20}}));
+}
+
+TEST(Reassembly, DiscardForgetsAHeldFrame) {
+  auto state = std::make_unique<Reassembly>();
+  Records records;
+  ASSERT_EQ(Feed(*state, records, {{0, true, 10}}).last, ReassemblyResult::Pending);
+  DiscardReassembly(*state);
+  EXPECT_EQ(Feed(*state, records, {{1, false, 10}}).last, ReassemblyResult::Dropped);
 }
 
 }  // namespace

@@ -131,7 +131,9 @@ int ReadRegistryParameters(AdapterConfig& config, std::optional<MacAddress>& sta
   PVOID address = nullptr;
   UINT addressLength = 0;
   NdisReadNetworkAddress(&status, &address, &addressLength, configuration);
-  if (status == NDIS_STATUS_SUCCESS && address != nullptr && addressLength == 6) {
+  // A group address (broadcast, multicast) cannot name a station: the chip's own stays.
+  if (status == NDIS_STATUS_SUCCESS && address != nullptr && addressLength == 6 &&
+      (static_cast<const std::uint8_t*>(address)[0] & 0x01) == 0) {
     MacAddress mac;
     std::memcpy(mac.data(), address, mac.size());
     stationAddress = mac;

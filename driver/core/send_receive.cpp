@@ -4,6 +4,7 @@
 
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_tests.h"
+#include "driver/core/management_receive.h"
 #include "driver/core/station_seams.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"
@@ -52,7 +53,7 @@ ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
     if (HasSwiftBondHeader(frame, record->Length)) {
       SwiftBondReceive(core, record);
     } else {
-      ManagementFrameReceive(core, record);
+      (void)ManagementFrameReceive(core, record);
     }
     ReturnToChipLayer(core, record);
     ++core->Counters.Received;
@@ -60,6 +61,7 @@ ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
   }
   if (core->MediaDisconnected) return Drop(core, record);
 
+  TellPowerSaveMoreData(core, (FrameFlags(frame) & kFlagMoreData) != 0);
   ++core->Counters.Received;
   if ((FrameControl0(frame) & 0xF0) == 0x40) {  // subtype 4: no data to hand up
     ReturnToChipLayer(core, record);

@@ -4,6 +4,7 @@
 
 #include "driver/core/core_adapter.h"
 #include "driver/core/core_timer.h"
+#include "driver/core/frame_builders.h"
 #include "driver/core/link_monitor.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/hal/hal_adapter.h"
@@ -14,6 +15,8 @@ namespace {
 
 constexpr std::uint32_t kEventDisconnected = 5;
 constexpr std::uint32_t kDefaultTxPowerLevel = 4;
+constexpr std::uint16_t kReasonLeftBss = 3;   // deauthenticated: the station is leaving
+constexpr std::uint16_t kReasonLeaving = 8;   // disassociated: the station is leaving
 
 // Once the chip layer is stopped (halt, removal) the firmware takes no more commands.
 bool FirmwareTakesCommands(const CoreAdapter* core) { return core->Hal != nullptr && core->Hal->removed == 0; }
@@ -31,7 +34,9 @@ void ResetLinkState(CoreAdapter* core) {
 
 // --- MAC management ---------------------------------------------------------------------
 
-void ManagementFrameReceive(CoreAdapter*, ReceiveRecord*) {}
+ULONG MacManagementFrameReceive(CoreAdapter*, ReceiveRecord*, std::uint8_t) { return StatusFailure; }
+void CurrentNetworkBeaconed(CoreAdapter*, int) {}
+void IbssBeaconReceived(CoreAdapter*, int) {}
 
 void DisconnectByState(CoreAdapter* core, bool indicate) {
   if (FirmwareTakesCommands(core)) hal::SendSetMode(core->Hal, 1, 0, 0);
@@ -42,6 +47,7 @@ void DisconnectByState(CoreAdapter* core, bool indicate) {
     case kMlmeIbssIdle:
       return;
     case kMlmeAssociated:
+      SendDeauthentication(core, core->Bssid.data(), kReasonLeaving);
       ResetTkipState(core);
       core->MlmeState = kMlmeIdle;
       break;
@@ -69,11 +75,14 @@ void IndicateDisconnected(CoreAdapter* core) {
   ResetLinkState(core);
 }
 
-void DeauthenticateIfConnected(CoreAdapter* core) { core->MlmeState = kMlmeIdle; }
+void DeauthenticateIfConnected(CoreAdapter* core) {
+  if (core->MlmeState == kMlmeAuthenticated || core->MlmeState == kMlmeAssociated) {
+    SendDeauthentication(core, core->Bssid.data(), kReasonLeftBss);
+    NdisStallExecution(200);  // lets the frame go before the chip stops
+  }
+  core->MlmeState = kMlmeIdle;
+}
 
-void SendProbeRequest(CoreAdapter*, bool) {}
-
-bool CurrentBssCapability(CoreAdapter*, std::uint16_t&) { return false; }
 
 // --- station management -----------------------------------------------------------------
 
@@ -98,6 +107,12 @@ LONG Decrypt(CoreAdapter*, UCHAR*, ULONG) { return -1; }
 bool CkipHoldsFrames(CoreAdapter*) { return false; }
 bool CheckReceiveMic(CoreAdapter*, ReceiveRecord*) { return false; }
 void ResetTkipState(CoreAdapter*) {}
+void ParseBssSecurity(CoreAdapter*, int) {}
+std::uint32_t AppendWpaNoneElement(CoreAdapter*, std::uint8_t*) { return 0; }
+
+// --- chip layer's power saving ----------------------------------------------------------
+
+void TellPowerSaveMoreData(CoreAdapter*, bool) {}
 
 // --- CCX and SwiftBond ------------------------------------------------------------------
 

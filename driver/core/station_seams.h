@@ -14,18 +14,22 @@ struct CoreAdapter;
 namespace zelnic::core {
 
 // --- MAC management ---------------------------------------------------------------------
-// A received management frame (the record is given back by the caller).
-void ManagementFrameReceive(CoreAdapter* core, ReceiveRecord* record);
+// A received management frame other than a beacon or probe response (the record is given
+// back by the caller); StatusSuccess or StatusFailure.
+ULONG MacManagementFrameReceive(CoreAdapter* core, ReceiveRecord* record, std::uint8_t subtype);
+// A beacon of the current network in the associated state, after the link monitor heard of
+// it: LED traffic events, power-save TIM, ERP protection and short slot, beacon timing to
+// the chip layer.
+void CurrentNetworkBeaconed(CoreAdapter* core, int bssIndex);
+// A beacon or probe response outside a scan while joining, in or restarting an IBSS: the
+// IBSS join, merge and start steps.
+void IbssBeaconReceived(CoreAdapter* core, int bssIndex);
 // Leaves the current network by MlmeState; with `indicate`, indicates media disconnect.
 void DisconnectByState(CoreAdapter* core, bool indicate);
 // Media disconnect to NDIS, the media-disconnected flag, TX power level 4, link state reset.
 void IndicateDisconnected(CoreAdapter* core);
 // At miniport halt: a deauthentication (reason 3) in states 3 and 5; MlmeState 0.
 void DeauthenticateIfConnected(CoreAdapter* core);
-// A probe request for the current SSID (directed) or any SSID (broadcast).
-void SendProbeRequest(CoreAdapter* core, bool directed);
-// The capability word of the current BSS; false when the BSS table does not hold it.
-bool CurrentBssCapability(CoreAdapter* core, std::uint16_t& capability);
 
 // --- station management -----------------------------------------------------------------
 void Reconnect(CoreAdapter* core, bool linkLost);
@@ -50,6 +54,14 @@ bool CkipHoldsFrames(CoreAdapter* core);
 // The MIC check a decryption asked for; false drops the frame.
 bool CheckReceiveMic(CoreAdapter* core, ReceiveRecord* record);
 void ResetTkipState(CoreAdapter* core);
+// The security parsers of a BSS's saved elements (WPA, RSN, CCX).
+void ParseBssSecurity(CoreAdapter* core, int bssIndex);
+// Writes the WPA element of WPA-None at `at` (at most 257 bytes); its length.
+std::uint32_t AppendWpaNoneElement(CoreAdapter* core, std::uint8_t* at);
+
+// --- chip layer's power saving ----------------------------------------------------------
+// The More Data bit of a received data frame.
+void TellPowerSaveMoreData(CoreAdapter* core, bool moreData);
 
 // --- CCX and SwiftBond ------------------------------------------------------------------
 void FirmwareEvent(CoreAdapter* core);

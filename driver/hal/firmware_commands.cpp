@@ -355,6 +355,7 @@ NDIS_STATUS SendRadioControl(HalAdapter* hal) {
 }
 
 NDIS_STATUS SendTxPower(HalAdapter* hal, std::uint16_t action, std::uint32_t level) {
+  if (action == 1 && level == hal->lastTxPowerSent) return NDIS_STATUS_SUCCESS;  // the firmware has it
   hal->config.txPowerLevel = level;
   const NDIS_STATUS status = SendFirmwareCommand(hal, HLVN_FW_TX_POWER, action, nullptr);
   if (status == NDIS_STATUS_SUCCESS && action == 1) hal->lastTxPowerSent = level;

@@ -117,6 +117,7 @@ TEST_F(CommandQueueTest, CallerRecordsMustFitTheirCommand) {
   std::vector<std::uint8_t> tooLong(513, 0);
   std::vector<std::uint8_t> ibss(60, 0);
   ibss[0] = 0x00, ibss[1] = 0x01, ibss[2] = 60;
+  ibss[8] = 36, ibss[10] = 0x80, ibss[10 + 32] = 100;  // a 36-byte beacon template, interval 100
   h.run(DISPATCH_LEVEL, [&] {
     EXPECT_EQ(SendIbssStart(h.hal(), tooLong, nullptr), NDIS_STATUS_INVALID_LENGTH);
     EXPECT_EQ(SendSetAssociation(h.hal(), std::vector<std::uint8_t>(24, 1), nullptr), NDIS_STATUS_INVALID_LENGTH);

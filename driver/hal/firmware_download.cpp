@@ -4,6 +4,7 @@
 
 #include "driver/hal/firmware_commands.h"
 #include "driver/hal/firmware_images.h"
+#include "driver/hal/hal_internal.h"
 #include "driver/hal/hal_registers.h"
 
 namespace zelnic::hal {
@@ -83,10 +84,10 @@ bool Download(HalAdapter* hal, CommandDescriptor* transfer) {
   return true;
 }
 
-// The ring registers must lie inside window 0 and be word aligned; a reply that says
-// otherwise is not trusted.
-bool RingRegisterUsable(std::uint16_t offset) {
-  return offset % 4 == 0 && offset + 4u <= kWindowBytes;
+// The ring registers must lie inside window 0 (at most 0xFFFC) and be word aligned; a reply
+// that says otherwise is not trusted.
+bool RingRegisterUsable(std::uint32_t offset) {
+  return offset % 4 == 0 && offset <= kWindowBytes - 4;
 }
 
 }  // namespace
@@ -139,15 +140,14 @@ NDIS_STATUS StartHardware(HalAdapter* hal) {
   hal->currentMac = hal->spec.permanentMac;
   WriteRegister(hal, 0, hal->spec.rxWritePointerRegister, hal->rxRing.physical);
   WriteRegister(hal, 0, hal->spec.rxReadPointerRegister, hal->rxRing.physical);
-  WriteRegister(hal, 0, hal->spec.txRingRegister, hal->txRing.physical);
+  WriteRegister(hal, 0, hal->spec.txRingRegister, TransmitRingPhysical(hal));
   RememberStartedHalAdapter(hal);
 
   // 6. First configuration, each command queued behind the previous.
   if (SendRadioControl(hal) != NDIS_STATUS_SUCCESS) return NDIS_STATUS_FAILURE;
   if (SendAntenna(hal, 1) != NDIS_STATUS_SUCCESS) return NDIS_STATUS_FAILURE;
   if (SendAntenna(hal, 2) != NDIS_STATUS_SUCCESS) return NDIS_STATUS_FAILURE;
-  if (hal->config.txPowerLevel != hal->lastTxPowerSent &&
-      SendTxPower(hal, 1, hal->config.txPowerLevel) != NDIS_STATUS_SUCCESS)
+  if (SendTxPower(hal, 1, hal->config.txPowerLevel) != NDIS_STATUS_SUCCESS)
     return NDIS_STATUS_FAILURE;
   if (SendSetRts(hal) != NDIS_STATUS_SUCCESS) return NDIS_STATUS_FAILURE;
 

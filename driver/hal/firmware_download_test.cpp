@@ -98,7 +98,8 @@ TEST(StartHardware, HardwareSpecificationAndFirstCommands) {
   EXPECT_EQ(spec.txRingRegister, 0x4000);
   EXPECT_EQ(spec.rxWritePointerRegister, 0x4004);  // the reply's offset 32
   EXPECT_EQ(spec.rxReadPointerRegister, 0x4008);   // the reply's offset 36
-  EXPECT_EQ(h.chip.readRegister(0, 0x4000, AccessWidth::U32), h.hal()->txRing.physical);
+  // The transmit ring register names the first descriptor (behind the 64 buffers).
+  EXPECT_EQ(h.chip.readRegister(0, 0x4000, AccessWidth::U32), h.hal()->txRing.physical + 64 * 2032);
   EXPECT_EQ(h.chip.readRegister(0, 0x4004, AccessWidth::U32), h.hal()->rxRing.physical);
   EXPECT_EQ(h.chip.readRegister(0, 0x4008, AccessWidth::U32), h.hal()->rxRing.physical);
   EXPECT_EQ(TheStartedHalAdapter(), h.hal());
@@ -107,7 +108,8 @@ TEST(StartHardware, HardwareSpecificationAndFirstCommands) {
   const auto& commands = h.chip.commands();
   std::vector<std::uint16_t> codes;
   for (const auto& c : commands) codes.push_back(c.code);
-  EXPECT_EQ(codes, (std::vector<std::uint16_t>{0x0003, 0x001C, 0x0020, 0x0020, 0x001E, 0x0113, 0x001C}));
+  // TX_POWER goes out only when the level changes: the firmware starts with the configured one.
+  EXPECT_EQ(codes, (std::vector<std::uint16_t>{0x0003, 0x001C, 0x0020, 0x0020, 0x0113, 0x001C}));
   const auto& spec44 = commands[0].record;
   EXPECT_EQ(U16(spec44, 2), 44);
   EXPECT_EQ(std::vector<std::uint8_t>(spec44.begin() + 14, spec44.begin() + 20), std::vector<std::uint8_t>(6, 0xFF));
@@ -118,17 +120,23 @@ TEST(StartHardware, HardwareSpecificationAndFirstCommands) {
   EXPECT_EQ(U16(commands[2].record, 10), 2);  // receive antenna
   EXPECT_EQ(U16(commands[3].record, 8), 2);
   EXPECT_EQ(U16(commands[3].record, 10), 1);  // transmit antenna
-  EXPECT_EQ(U16(commands[4].record, 8), 1);
-  EXPECT_EQ(U16(commands[4].record, 10), 15);  // level 3
-  EXPECT_EQ(U16(commands[5].record, 6), 1);    // SET_RTS carries the flag
-  EXPECT_EQ(U32(commands[5].record, 8), 500u);
+  EXPECT_EQ(U16(commands[4].record, 6), 1);  // SET_RTS carries the flag
+  EXPECT_EQ(U32(commands[4].record, 8), 500u);
   EXPECT_TRUE(h.chip.protocolFaults().empty());
   h.run(DISPATCH_LEVEL, [&] { EXPECT_TRUE(CommandQueueIdle(h.hal())); });
   EXPECT_EQ(h.hal()->commands.freeCount, kCommandBuffers);
 
   const auto settings = h.chip.firmware().settings();
   EXPECT_TRUE(settings.radioOn);
-  EXPECT_EQ(settings.txPowerLevel, 15);
+  EXPECT_EQ(h.hal()->lastTxPowerSent, 3u);
+  // A changed level goes out once; the same level again sends nothing.
+  const std::size_t before = h.chip.commands().size();
+  h.run(DISPATCH_LEVEL, [&] { SendTxPower(h.hal(), 1, 3); });
+  h.run(DISPATCH_LEVEL, [&] { SendTxPower(h.hal(), 1, 2); });
+  h.scheduler.runFor(5ms);
+  ASSERT_EQ(h.chip.commands().size(), before + 1);
+  EXPECT_EQ(h.chip.commands().back().code, 0x001E);
+  EXPECT_EQ(h.chip.firmware().settings().txPowerLevel, 10);
 
   EXPECT_EQ(h.core.calls, (std::vector<std::string>{"start"}));
   h.halt();
@@ -178,6 +186,10 @@ TEST(StartHardware, EveryFaultEndsTheStartAndLeavesNothingBehind) {
       {"hardware specification after 20 ms", [](auto& k) { k.hardwareSpecLatency = 20ms; }, NDIS_STATUS_SUCCESS},
       {"one memory window", [](auto& k) { k.memoryWindows = 1; }, NDIS_STATUS_FAILURE},
       {"PCI identity unreadable", [](auto& k) { k.pciReadLimit = 0; }, NDIS_STATUS_FAILURE},
+      // A ring register must lie inside window 0: 16 bits of 0x14000 would look like 0x4000.
+      {"ring register beyond window 0", [](auto& k) { k.reportTxRingRegister = 0x14000; }, NDIS_STATUS_FAILURE},
+      {"ring register at the window's last word", [](auto& k) { k.reportTxRingRegister = 0xFFFC; }, NDIS_STATUS_SUCCESS},
+      {"ring register in the window's last bytes", [](auto& k) { k.reportTxRingRegister = 0xFFFE; }, NDIS_STATUS_FAILURE},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

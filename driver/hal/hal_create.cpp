@@ -16,8 +16,6 @@ namespace {
 
 constexpr std::uint16_t kVendorId = 0x1E4D;
 constexpr std::uint16_t kDeviceId = 0x2D17;
-constexpr std::size_t kTxRingBytes = 64 * 2032 + 64 * 32;     // 132,096
-constexpr std::size_t kRxRingBytes = 64 * 20 + 128 * 2032;    // 261,376
 constexpr std::uint32_t kLinkSpeedWord = 540000;
 
 HalAdapter* g_halAdapter = nullptr;
@@ -28,6 +26,7 @@ ULONG OpReset(HalAdapter*) { return StatusSuccess; }
 void OpNothing(HalAdapter*) {}
 BOOLEAN OpHangCheck(HalAdapter*) { return FALSE; }
 ULONG OpStart(HalAdapter* hal) { return static_cast<ULONG>(StartHardware(hal)); }
+void OpEmpty() {}
 
 void FillOps(HalAdapterOps& ops) {
   ops = HalAdapterOps{};
@@ -39,6 +38,11 @@ void FillOps(HalAdapterOps& ops) {
   ops.Shutdown = &HalShutdown;
   ops.EnableInterrupts = &EnableInterrupts;
   ops.DisableInterrupts = &DisableInterrupts;
+  ops.Empty8 = &OpEmpty;
+  ops.Empty9 = &OpEmpty;
+  ops.ReturnReceiveBuffer = &ReturnReceiveBuffer;
+  ops.Transmit = &HalTransmit;
+  ops.Empty12 = &OpEmpty;
   ops.HangCheck = &OpHangCheck;
   ops.Isr = &HalIsr;
   ops.InterruptDpc = &HalInterruptDpc;
@@ -46,7 +50,7 @@ void FillOps(HalAdapterOps& ops) {
   ops.NoOperation17 = &OpNothing;
   ops.SetLed = &HalSetLed;
   ops.Destroy = &HalDestroy;
-  // ReturnReceiveBuffer and Transmit come with the rings.
+  ops.Empty20 = &OpEmpty;
 }
 
 ULONG TakeResources(HalAdapter* hal) {
@@ -61,13 +65,16 @@ ULONG TakeResources(HalAdapter* hal) {
   return StatusSuccess;
 }
 
-// In creation order: transmit ring, send-path lists, receive ring, command buffers, alive
-// word.
+// In creation order: transmit ring and raw frames, send-path lists, receive ring and its
+// records, command buffers, alive word.
 ULONG AllocateBlocks(HalAdapter* hal) {
   if (!OsAllocateShared(hal->os, kTxRingBytes, hal->txRing)) return StatusResources;
+  InitTransmitRing(hal);
+  if (CreateRawFrames(hal) != StatusSuccess) return StatusResources;
   if (CreateSendPathLists(hal->os) != StatusSuccess) return StatusResources;
   hal->sendPathLists = true;
   if (!OsAllocateShared(hal->os, kRxRingBytes, hal->rxRing)) return StatusResources;
+  if (CreateReceiveRing(hal) != StatusSuccess) return StatusResources;
   if (CreateCommandQueue(hal) != NDIS_STATUS_SUCCESS) return StatusResources;
   if (!OsAllocateShared(hal->os, sizeof(std::uint32_t), hal->aliveWord)) return StatusResources;
   *reinterpret_cast<volatile std::uint32_t*>(hal->aliveWord.virtualAddress) = kAliveWord;
@@ -104,6 +111,9 @@ ULONG CreateHalAdapter(AdapterContainer* container, const HalConfiguration& conf
   hal->os = os;
   hal->link = link;
   hal->config = config;
+  // The firmware starts with the configured level: TX_POWER goes out only when it changes.
+  hal->lastTxPowerSent = config.txPowerLevel;
+  hal->rings = HalRingService{&HalReceiveComplete, &TransmitComplete, &PowerSaveEvent, &ReceiveRecordsOutstanding};
   g_halAdapter = hal;
 
   ULONG status = StatusResources;
@@ -162,8 +172,10 @@ void HalDestroy(HalAdapter* hal) {
   }
   OsFreeShared(os, hal->aliveWord);
   DestroyCommandQueue(hal);
+  DestroyReceiveRing(hal);
   OsFreeShared(os, hal->rxRing);
   if (hal->sendPathLists) FreeSendPathLists(os);
+  DestroyRawFrames(hal);
   OsFreeShared(os, hal->txRing);
   ReleaseResources(hal);
   if (hal->Head.Ops != nullptr) OsFree(os, const_cast<HalAdapterOps*>(hal->Head.Ops), sizeof(HalAdapterOps));
@@ -187,24 +199,6 @@ std::uint8_t ReadRegisterByte(HalAdapter* hal, unsigned window, std::uint32_t of
 
 void WriteRegisterByte(HalAdapter* hal, unsigned window, std::uint32_t offset, std::uint8_t value) {
   WRITE_REGISTER_UCHAR(WindowOf(hal, window) + offset, value);
-}
-
-void PauseTransmission(HalAdapter* hal) {
-  OsAcquireLock(hal->os, &hal->txLock);
-  hal->txEnabled = false;
-  OsReleaseLock(hal->os, &hal->txLock);
-}
-
-void ResumeTransmission(HalAdapter* hal) {
-  OsAcquireLock(hal->os, &hal->txLock);
-  if (!hal->txStopped && (hal->powerSaveFlags & 1) == 0) hal->txEnabled = true;
-  OsReleaseLock(hal->os, &hal->txLock);
-}
-
-void RestartPowerSaving(HalAdapter* hal) {
-  hal->os->Table->CancelTimer(hal->os, &hal->timers[kTimerPowerSaveWatch]);
-  if (hal->powerSaveFlags & 1) return;  // asleep: the wake-up re-evaluates
-  hal->powerSaveFlags = 0;
 }
 
 std::uint32_t RegionIndex(const HalAdapter* hal) { return hal->spec.regionIndex; }

@@ -159,8 +159,11 @@ TEST_F(InterruptTest, ChannelActivityAndOperationsTable) {
   EXPECT_FALSE(ops.HangCheck(h.hal()));
   EXPECT_EQ(ops.Isr, &HalIsr);
   EXPECT_EQ(ops.InterruptDpc, &HalInterruptDpc);
-  EXPECT_EQ(ops.Empty8, nullptr);
-  EXPECT_EQ(ops.Empty20, nullptr);
+  EXPECT_EQ(ops.Transmit, &HalTransmit);
+  EXPECT_EQ(ops.ReturnReceiveBuffer, &ReturnReceiveBuffer);
+  // No slot is ever null: a caller through the table never jumps to address 0.
+  const auto* slots = reinterpret_cast<void (*const*)()>(&ops);
+  for (std::size_t i = 0; i < sizeof(HalAdapterOps) / sizeof(slots[0]); ++i) EXPECT_NE(slots[i], nullptr) << i;
   EXPECT_EQ(h.hal()->linkSpeed, 540000u);
   EXPECT_EQ(h.hal()->signalThreshold, -200);
 }

@@ -21,6 +21,12 @@ void OsFree(OsLayer* os, void* memory, std::size_t size);
 bool OsAllocateShared(OsLayer* os, std::size_t size, SharedBlock& block);
 void OsFreeShared(OsLayer* os, SharedBlock& block);
 
+// Descriptor fields in shared memory: the chip reads and writes them too, so every access
+// is one volatile load or store of the field's width.
+inline volatile std::uint32_t& SharedWord(std::uint8_t* at) { return *reinterpret_cast<volatile std::uint32_t*>(at); }
+inline volatile std::uint16_t& SharedHalf(std::uint8_t* at) { return *reinterpret_cast<volatile std::uint16_t*>(at); }
+inline volatile std::uint8_t& SharedByte(std::uint8_t* at) { return *reinterpret_cast<volatile std::uint8_t*>(at); }
+
 inline void OsAllocateLock(OsLayer* os, NDIS_SPIN_LOCK* lock) { os->Table->AllocateSpinLock(lock); }
 inline void OsAcquireLock(OsLayer* os, NDIS_SPIN_LOCK* lock) { os->Table->AcquireSpinLock(lock); }
 inline void OsReleaseLock(OsLayer* os, NDIS_SPIN_LOCK* lock) { os->Table->ReleaseSpinLock(lock); }

@@ -31,9 +31,9 @@ std::optional<HardwareSpec> ParseHardwareSpec(std::span<const std::uint8_t> repl
   spec.regionCode = region.code;
   spec.regionIndex = region.index;
   spec.firmwareRelease = Le(reply, 24, 4);
-  spec.txRingRegister = static_cast<std::uint16_t>(Le(reply, 28, 4));
-  spec.rxWritePointerRegister = static_cast<std::uint16_t>(Le(reply, 32, 4));
-  spec.rxReadPointerRegister = static_cast<std::uint16_t>(Le(reply, 36, 4));
+  spec.txRingRegister = Le(reply, 28, 4);
+  spec.rxWritePointerRegister = Le(reply, 32, 4);
+  spec.rxReadPointerRegister = Le(reply, 36, 4);
   return spec;
 }
 

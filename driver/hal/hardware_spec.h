@@ -15,10 +15,10 @@ struct HardwareSpec {
   std::uint16_t regionCode = 0x10;
   std::uint32_t regionIndex = 0;
   std::uint32_t firmwareRelease = 0;
-  // Offsets in window 0, reduced to 16 bits.
-  std::uint16_t txRingRegister = 0;
-  std::uint16_t rxWritePointerRegister = 0;
-  std::uint16_t rxReadPointerRegister = 0;
+  // Offsets in window 0 as the firmware reported them (the start refuses any above 0xFFFC).
+  std::uint32_t txRingRegister = 0;
+  std::uint32_t rxWritePointerRegister = 0;
+  std::uint32_t rxReadPointerRegister = 0;
 };
 
 inline constexpr std::size_t kHardwareSpecSize = 44;

@@ -10,4 +10,11 @@ struct ReceiveRecord {
   UCHAR* Frame;    // the buffer, frame first
   ULONG Length;    // bytes of the frame
   ULONG Capacity;  // bytes the buffer holds
+  LONG SignalDbm = 0;  // the frame's signal (RSSI - 96)
+  UCHAR RateCode = 0;  // the rate it came at, in 500 kbit/s units
+  // The chip layer's own: the buffer's home and its physical address, and the receive
+  // packet that carries the record up to NDIS.
+  UCHAR* Buffer = nullptr;
+  ULONG Physical = 0;
+  PNDIS_PACKET Packet = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "ksSupp/eap/eap_md5_challenge.h"
 
+#include "ksSupp/eap/chap_response.h"
+
 #include <dcf/md5.h>
 
 #include <cstring>
@@ -29,12 +31,7 @@ std::uint32_t EapMd5Challenge::Answer(const Request& request) {
 
   std::uint8_t* value = StartResponse(request, 1 + kValueSize);
   value[0] = kValueSize;
-  Md5Context md5;
-  Md5Init(md5);
-  Md5Update(md5, &request.identifier, 1);
-  Md5Update(md5, password, std::strlen(password));
-  Md5Update(md5, request.data + 1, request.data[0]);
-  Md5Final(value + 1, md5);
+  ChapResponse(request.identifier, password, request.data + 1, request.data[0], value + 1);
   finished_ = true;
   return 0;
 }

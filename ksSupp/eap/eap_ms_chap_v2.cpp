@@ -33,22 +33,6 @@ void PutBigEndian16(std::uint8_t* field, std::uint32_t value) {
   field[1] = static_cast<std::uint8_t>(value);
 }
 
-std::uint32_t MapFailureCode(std::uint32_t error) {
-  switch (error) {
-    case kMsChapErrorRestrictedLogonHours:
-      return kEapLogonHours;
-    case kMsChapErrorAccountDisabled:
-      return kEapAccountDisabled;
-    case kMsChapErrorPasswordExpired:
-    case kMsChapErrorChangingPassword:
-      return kEapPasswordChangeFailed;
-    case kMsChapErrorNoDialinPermission:
-      return kEapNoDialIn;
-    default:
-      return kEapRejected;
-  }
-}
-
 }  // namespace
 
 EapMsChapV2::EapMsChapV2(EapMethodHostServices* host) : EapMethod(host, kEapBaseMsChapV2) {
@@ -190,7 +174,7 @@ std::uint32_t EapMsChapV2::OnFailure(const std::uint8_t* data, std::uint16_t msL
                           msLength - kMsHeaderSize, failure)) {
     return statusBase_ | kEapMalformed;
   }
-  const std::uint32_t status = statusBase_ | MapFailureCode(failure.error);
+  const std::uint32_t status = statusBase_ | MsChapFailureStatusClass(failure.error);
   if (failure.error == kMsChapErrorPasswordExpired && state_ == kResponseSent) {
     if (failure.version != 3) return statusBase_ | kEapUnexpected;
     return ChangePassword(failure, data[1]);

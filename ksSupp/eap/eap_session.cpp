@@ -8,6 +8,7 @@
 #include "ksSupp/eap_method_host.h"
 #include <dcf/dcfEapHeader.h>
 #include "ksSupp/eap_type_list.h"
+#include "ksSupp/trace.h"
 
 namespace {
 
@@ -60,6 +61,13 @@ std::uint32_t EapSession::HandlePacket(const std::uint8_t* packet, std::uint32_t
   }
 
   if (code == kEapCodeRequest) {
+    if (++requests_ > kMaxRequests) {
+      if (TraceEnabled(TraceLevel::Error))
+        traceError(TraceCategory::Eap, nullptr, 0,
+                   "EAP: more than %u requests without completing; conversation ended\n",
+                   static_cast<unsigned>(kMaxRequests));
+      return Fail(kEapSessionTooManyRounds);
+    }
     bool answered = false;
     const std::uint32_t result = HandleRequest(identifier, type, data, dataLength, responseBuffer,
                                                responseSize, responseLength, &answered);

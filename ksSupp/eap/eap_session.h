@@ -39,6 +39,10 @@ class EapSession : public EapMethodFactory {
   EapSession& operator=(const EapSession&) = delete;
   virtual ~EapSession();
 
+  // Requests one conversation may take; the next ends it with kEapSessionTooManyRounds, so a
+  // server that never stops asking cannot keep the supplicant busy for ever.
+  static constexpr std::uint32_t kMaxRequests = 100;
+
   // The outer methods (createEapMethod); the tunnels override it with their inner ones.
   EapMethod* CreateMethod(std::uint32_t type) override;
 
@@ -83,6 +87,7 @@ class EapSession : public EapMethodFactory {
   const EapTypeList* allowedTypes_;
   EapMethodHost* host_;
   std::uint32_t nakIndex_ = 0;
+  std::uint32_t requests_ = 0;
   std::uint8_t currentType_ = 0;
   dcfString names_;
   std::unique_ptr<EapMethod> method_;

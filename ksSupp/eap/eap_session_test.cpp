@@ -13,6 +13,7 @@
 #include "ksSupp/eap/fake_eap_method_host.h"
 #include "ksSupp/eap/scripted_eap_method.h"
 #include "ksSupp/eap_type_list.h"
+#include "ksSupp/trace.h"
 
 namespace {
 
@@ -263,6 +264,33 @@ INSTANTIATE_TEST_SUITE_P(
       }
       return name;
     });
+
+std::vector<std::string> g_traced;
+void KSSTK_CALL CollectTrace(int32_t, int32_t, const char* text, const uint8_t*, uint32_t) {
+  g_traced.emplace_back(text);
+}
+
+// A server that never stops asking: the runner answers 100 requests and ends the
+// conversation at the next, with its own status and a trace.
+TEST(EapSessionTest, AConversationEndsAfterOneHundredRequests) {
+  const EapTypeList allowed = Allow({6});
+  ScriptedSession session(&allowed, nullptr);
+  g_traced.clear();
+  SetTraceCallbackA(&CollectTrace);
+  SetTraceLevel(1);
+  for (std::uint32_t i = 0; i < EapSession::kMaxRequests; ++i) {
+    ASSERT_EQ(Process(session, Req(static_cast<std::uint8_t>(i), i % 2 ? 6 : 2)), kOk) << i;
+  }
+  Bytes response;
+  EXPECT_EQ(Process(session, Req(100, 6), &response), kEapSessionTooManyRounds);
+  EXPECT_TRUE(response.empty());
+  EXPECT_EQ(session.state(), EapSession::kFailed);
+  EXPECT_EQ(Process(session, Req(101, 6)), kEapSessionTooManyRounds) << "and stays ended";
+  SetTraceCallbackA(nullptr);
+  SetTraceLevel(0);
+  ASSERT_EQ(g_traced.size(), 1u);
+  EXPECT_NE(g_traced[0].find("more than 100 requests"), std::string::npos);
+}
 
 TEST(EapSessionTest, StatusWhileRunningIsTheMethods) {
   const EapTypeList allowed = Allow({6});

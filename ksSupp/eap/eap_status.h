@@ -54,3 +54,5 @@ inline constexpr std::uint32_t kEapSessionInternalFailure = kEapBaseSession | kE
 inline constexpr std::uint32_t kEapSessionUnexpected = kEapBaseSession | kEapUnexpected;
 inline constexpr std::uint32_t kEapSessionFailureInTunnel = kEapBaseSession | kEapRejected;
 inline constexpr std::uint32_t kEapSessionTypesExhausted = kEapBaseSession | 0xD000;
+// The server kept asking past the runner's limit of requests in one conversation.
+inline constexpr std::uint32_t kEapSessionTooManyRounds = kEapBaseSession | 0xE000;

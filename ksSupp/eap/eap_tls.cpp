@@ -10,7 +10,6 @@ namespace {
 constexpr char kKeyLabel[] = "client EAP encryption";
 constexpr std::uint32_t kAlertSentStatus = 0xB200;
 constexpr std::uint32_t kAlertReceivedStatus = 0xB300;
-constexpr std::uint32_t kHandshakeDone = 1;  // of the peer's TLS status
 
 }  // namespace
 
@@ -26,15 +25,32 @@ EapTls::~EapTls() {
 }
 
 std::uint32_t EapTls::Initialize() {
+  resumed_ = false;
+  return CreatePeer(/*withCertificate=*/true);
+}
+
+std::uint32_t EapTls::CreatePeer(bool withCertificate) {
   if (methodHost_ == nullptr) return statusBase_ | kEapNoCredential;
   if (peer_ != nullptr) {
     peer_->Release();
     peer_ = nullptr;
   }
   tlsState_ = 0;
-  resumed_ = false;
-  const std::uint32_t result = methodHost_->CreateTlsPeer(eapType_, /*withCertificate=*/true, &peer_);
+  const std::uint32_t result = methodHost_->CreateTlsPeer(eapType_, withCertificate, &peer_);
   return result == 0 ? 0 : WithBase(result);
+}
+
+std::uint32_t EapTls::ReadTunnel(SecureByteArray& into, std::uint32_t& length) {
+  constexpr std::uint32_t kFirstSize = 4096;
+  into.Resize(kFirstSize);
+  const std::int32_t result = peer_->ReadInnerEap(into.Data(), into.Length(), &length);
+  if (result == EapTlsPeer::kInnerBufferTooSmall) {
+    into.Resize(length);
+    if (peer_->ReadInnerEap(into.Data(), into.Length(), &length) != 0) return TlsFailureStatus();
+  } else if (result != 0) {
+    return TlsFailureStatus();
+  }
+  return 0;
 }
 
 std::uint32_t EapTls::AlertStatus() const {
@@ -56,6 +72,15 @@ std::uint32_t EapTls::TlsFailureStatus() const {
   return statusBase_ | (error != 0 ? kEapTlsError : kEapTlsFraming);
 }
 
+std::uint32_t EapTls::TlsPhaseStatus() const {
+  if (const std::uint32_t alert = AlertStatus()) return alert;
+  std::uint32_t error = 0;
+  if (peer_ == nullptr || peer_->GetLastTlsError(&error) != 0) {
+    return statusBase_ | kEapInternalFailure;
+  }
+  return statusBase_ | (error != 0 ? kEapTlsError : kEapInProgress);
+}
+
 std::uint32_t EapTls::GetStatus() {
   if (const std::uint32_t alert = AlertStatus()) return alert;
   std::uint32_t error = 0;
@@ -63,7 +88,7 @@ std::uint32_t EapTls::GetStatus() {
     return statusBase_ | kEapInternalFailure;
   }
   if (error != 0) return statusBase_ | kEapTlsError;
-  return (tlsState_ & kHandshakeDone) != 0 ? 0 : statusBase_ | kEapInProgress;
+  return (tlsState_ & kTlsHandshakeDone) != 0 ? 0 : statusBase_ | kEapInProgress;
 }
 
 std::uint32_t EapTls::VerifyCompletion() {
@@ -82,7 +107,7 @@ bool EapTls::GetKeys(std::uint8_t keys[kEapKeyBlockSize]) {
 }
 
 bool EapTls::DeriveKeyMaterial(const char* label, std::uint8_t* out, std::uint32_t length) {
-  return peer_ != nullptr && (tlsState_ & kHandshakeDone) != 0 &&
+  return peer_ != nullptr && (tlsState_ & kTlsHandshakeDone) != 0 &&
          peer_->DeriveKeyMaterial(label, out, length) == 0;
 }
 

@@ -4,6 +4,8 @@
 // user's certificate.
 #pragma once
 
+#include <collections/dcfByteArray.h>
+
 #include "ksSupp/eap/eap_method.h"
 
 class EapTlsPeer;
@@ -28,6 +30,11 @@ class EapTls : public EapMethod {
   bool SupportsKeys() override { return true; }
 
  protected:
+  // The peer's TLS status bits.
+  static constexpr std::uint32_t kTlsHandshakeDone = 1;
+  static constexpr std::uint32_t kTlsTunnelOpen = 2;
+  static constexpr std::uint32_t kTlsHandshakeOutputSent = 4;
+
   // For the tunnelled methods built on this one.
   EapTls(EapMethodHost* methodHost, std::uint32_t statusBase, std::uint32_t eapType);
 
@@ -37,6 +44,14 @@ class EapTls : public EapMethod {
   // After a refused request: the alert status, else base | 0x2000 on a TLS error, else
   // base | 0xB000.
   std::uint32_t TlsFailureStatus() const;
+  // The status of a method that has not completed: the alert status, base | 0x7000 when the
+  // peer cannot be asked, base | 0x2000 on a TLS error, else base | 0x4000.
+  std::uint32_t TlsPhaseStatus() const;
+  // Drops the peer and asks the host for a new one, with or without the user's certificate.
+  std::uint32_t CreatePeer(bool withCertificate);
+  // What the tunnel delivered as one inner packet (length 0 when nothing), or the TLS
+  // failure status.
+  std::uint32_t ReadTunnel(SecureByteArray& into, std::uint32_t& length);
 
   EapMethodHost* methodHost_;  // not owned
   std::uint32_t eapType_;

@@ -15,6 +15,7 @@
 
 #include "ksLib_OSSL/openssl_eap_tls_peer.h"
 #include "ksSupp/eap_method_host.h"
+#include "ksSupp/eap_type_list.h"
 
 class FakeEapMethodHost : public EapMethodHost, public EapMethodHostServices {
  public:
@@ -48,6 +49,16 @@ class FakeEapMethodHost : public EapMethodHost, public EapMethodHostServices {
   ChainVerdict chainVerdict = 0;
   unsigned chainsJudged = 0;
   std::vector<std::pair<std::uint32_t, bool>> tlsPeersAsked;  // {EAP type, with certificate}
+  std::uint32_t peapHighestVersion = 1;
+  // The tunnels' inner conversations.
+  EapTypeList ttlsTypes;
+  EapTypeList peapTypes;
+  std::uint32_t ttlsInnerProtocol = 0;
+
+  const EapTypeList* InnerEapTypes(std::uint32_t tunnelType) override {
+    return tunnelType == 21 ? &ttlsTypes : tunnelType == 25 ? &peapTypes : nullptr;
+  }
+  std::uint32_t GetTtlsInnerAuthProtocol() const override { return ttlsInnerProtocol; }
 
   std::uint32_t CreateTlsPeer(std::uint32_t eapType, bool withCertificate,
                               EapTlsPeer** peer) override {
@@ -57,7 +68,8 @@ class FakeEapMethodHost : public EapMethodHost, public EapMethodHostServices {
     OpenSslEapTlsPeer* made = nullptr;
     if (tlsContext == nullptr || tlsContext->CreatePeer(&made) != 0) return 0x6000;
     const char* name = eapType == 13 ? "tls" : eapType == 21 ? "ttls" : "peap";
-    if (made->EnableEapType(name) != 0 || made->SetMaxMessageSize(65536) != 0 ||
+    if (made->EnableEapType(name) != 0 || made->SetPeapVersionRange(0, peapHighestVersion) != 0 ||
+        made->SetMaxMessageSize(65536) != 0 ||
         made->SetSessionResumptionTimeout(tlsResumptionTimeout) != 0 ||
         made->CreateConnection() != 0 || made->SetChainVerifyHook(Judge, this) != 0) {
       made->Release();

@@ -2,6 +2,8 @@
 
 #include <dcf/dcfBytes.h>
 
+#include "ksSupp/eap/eap_status.h"
+
 namespace {
 
 // Digits at `at` as a decimal number; false when it would not fit 32 bits. No digit
@@ -48,5 +50,21 @@ bool ParseMsChapFailure(const char* text, std::uint32_t length, MsChapFailure& f
       default:
         return false;
     }
+  }
+}
+
+std::uint32_t MsChapFailureStatusClass(std::uint32_t error) {
+  switch (error) {
+    case kMsChapErrorRestrictedLogonHours:
+      return kEapLogonHours;
+    case kMsChapErrorAccountDisabled:
+      return kEapAccountDisabled;
+    case kMsChapErrorPasswordExpired:
+    case kMsChapErrorChangingPassword:
+      return kEapPasswordChangeFailed;
+    case kMsChapErrorNoDialinPermission:
+      return kEapNoDialIn;
+    default:
+      return kEapRejected;
   }
 }

@@ -17,6 +17,10 @@ inline constexpr std::uint32_t kMsChapErrorChangingPassword = 709;
 
 inline constexpr std::uint32_t kMsChapFailureChallengeMax = 128;
 
+// The status class an error code maps to: 646 logon hours, 647 account disabled, 648 and 709
+// password change failed, 649 no dial-in permission, anything else rejected.
+std::uint32_t MsChapFailureStatusClass(std::uint32_t error);
+
 struct MsChapFailure {
   std::uint32_t error = 0;                                  // E=
   std::uint32_t retry = 0;                                  // R=

@@ -525,6 +525,190 @@ typedef struct KSSTK_GET_CERTIFICATE_TEXT_MESSAGE {
   KSSTK_STRING Text; /* answer */
 } KSSTK_GET_CERTIFICATE_TEXT_MESSAGE;
 
+/* ---------------------------------------------------------------------------------------
+ * Links
+ * A link is one network port (one adapter's association): the host hands it EAPOL frames
+ * and link events and receives frames to send, keys to install and reports through its
+ * callback. Order of calls: create; KSSTK_LINK_SetCallbackA/W; KSSTK_LINK_Initialize; the
+ * settings; KSSTK_LINK_PortUp on association, frames and events, KSSTK_LINK_PortDown on
+ * disassociation; KSSTK_LINK_Terminate; KSSTK_Release. Every operation but SetCallback,
+ * Initialize, PrecomputeWpaPsk and Thread is refused before Initialize (settings given
+ * before it are lost).
+ *
+ * A synchronous link runs on the host's thread inside its calls: the callback is called
+ * from inside them, and the host calls KSSTK_LINK_Process again no later than the
+ * milliseconds it stored. From inside its own callback a host may call SetIdentity,
+ * GetAuthStateMachineConstants, PrecomputeWpaPsk, KSSTK_ProcessCallbackA/W, KSSTK_AddRef,
+ * KSSTK_Release and the allocators; other link calls are refused there (traced). A link
+ * released inside its callback goes when the call that runs the callback returns.
+ *
+ * Results: 0 whatever the operation did, except where said; refusals are traced at
+ * level 1.
+ * ------------------------------------------------------------------------------------- */
+
+/* A constant 8-bit or UTF-16 string the host hands in: .A for the A form, .W for the W form. */
+typedef union KSSTK_CONST_STRING {
+  const char* A;
+  const KSSTK_WCHAR* W;
+} KSSTK_CONST_STRING;
+
+/* KSSTK_NETWORK_INFO.NetworkType */
+enum { KSSTK_NETWORK_AD_HOC = 1, KSSTK_NETWORK_INFRASTRUCTURE = 2 };
+/* KSSTK_NETWORK_INFO.AssociationMode */
+enum {
+  KSSTK_ASSOCIATION_8021X = 1, /* IEEE 802.1X with dynamic WEP keys, or static keys */
+  KSSTK_ASSOCIATION_STATIC = 2,
+  KSSTK_ASSOCIATION_WPA = 3, /* RSN when the station's own element is an RSN element */
+  KSSTK_ASSOCIATION_RSN = 4
+};
+/* KSSTK_NETWORK_INFO.KeySource */
+enum { KSSTK_KEY_SOURCE_NONE = 0, KSSTK_KEY_SOURCE_PASSPHRASE = 1, KSSTK_KEY_SOURCE_EAP = 2 };
+/* KSSTK_NETWORK_INFO.Cipher */
+enum { KSSTK_CIPHER_WEP = 1, KSSTK_CIPHER_TKIP = 2, KSSTK_CIPHER_CCMP = 3 };
+
+/* The network of the current or next association. Length: the bytes the host filled (not
+ * 0; more than sizeof is read as sizeof; missing fields read as 0). Use8021X: 1 runs 802.1X
+ * at port up. The pass phrase is the WPA pass phrase or 64 hexadecimal digits (null or
+ * empty: none); the SSID is cut to 32 bytes; the element blocks are the station's own
+ * WPA/RSN element(s) of its association request, the access point's from its beacon or
+ * probe response, and the elements of the (re)association response. All are copied. */
+typedef struct KSSTK_NETWORK_INFO {
+  uint32_t Length;
+  uint32_t NetworkType;
+  uint32_t AssociationMode;
+  uint32_t Use8021X;
+  uint32_t KeySource;
+  uint32_t Cipher;
+  uint8_t StationAddress[6];
+  uint8_t Bssid[6];
+  KSSTK_CONST_STRING Passphrase;
+  const uint8_t* Ssid;
+  uint32_t SsidLength;
+  const uint8_t* SupplicantIe;
+  uint32_t SupplicantIeLength;
+  const uint8_t* AuthenticatorIe;
+  uint32_t AuthenticatorIeLength;
+  const uint8_t* AssociationResponseIe;
+  uint32_t AssociationResponseIeLength;
+} KSSTK_NETWORK_INFO;
+
+/* The 802.1X timers and limits (ms); the defaults are in brackets. */
+typedef struct KSSTK_AUTH_STATE_MACHINE_CONSTANTS {
+  uint32_t Length;            /* 28 */
+  uint32_t authPeriod;        /* [30000] wait for the next request of an authentication */
+  uint32_t heldPeriod;        /* [60000] hold-off after a failure */
+  uint32_t startPeriod;       /* [30000] between EAPOL-Starts */
+  uint32_t startDelay;        /* [2000] before the first EAPOL-Start */
+  uint32_t maxStart;          /* [3] EAPOL-Starts before the authenticator counts as absent */
+  uint32_t authenticatedAfterMaxStart; /* [0] non-zero: then the port counts as authorized */
+} KSSTK_AUTH_STATE_MACHINE_CONSTANTS;
+
+/* As NDIS_802_11_PMKID_CANDIDATE_LIST. At most 16 candidates are taken. */
+enum { KSSTK_PMKID_CANDIDATE_PREAUTH_ENABLED = 0x01 };
+typedef struct KSSTK_PMKID_CANDIDATE {
+  uint8_t BSSID[6];
+  uint8_t Padding[2];
+  uint32_t Flags;
+} KSSTK_PMKID_CANDIDATE;
+typedef struct KSSTK_PMKID_CANDIDATE_LIST {
+  uint32_t Version;
+  uint32_t NumCandidates;
+  KSSTK_PMKID_CANDIDATE CandidateList[];
+} KSSTK_PMKID_CANDIDATE_LIST;
+
+/* As NDIS_802_11_AUTHENTICATION_REQUEST; ignored unless Bssid is the network's. */
+enum {
+  KSSTK_AUTH_REQUEST_REAUTHENTICATE = 0x01,
+  KSSTK_AUTH_REQUEST_KEY_UPDATE = 0x02,
+  KSSTK_AUTH_REQUEST_PAIRWISE_ERROR = 0x06,
+  KSSTK_AUTH_REQUEST_GROUP_ERROR = 0x0E
+};
+typedef struct KSSTK_AUTHENTICATION_EVENT {
+  uint32_t Length;
+  uint8_t Bssid[6];
+  uint8_t Padding[2];
+  uint32_t Flags;
+} KSSTK_AUTHENTICATION_EVENT;
+
+/* A CCKM fast handoff the driver is about to make. */
+typedef struct KSSTK_CCKM_START {
+  uint8_t Timestamp[8];
+  uint8_t Bssid[6];
+} KSSTK_CCKM_START;
+
+/* A new synchronous link; A links exchange 8-bit strings in their messages, W links UTF-16
+ * ones. Null when memory ran out (result 0). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateLinkSynchronousA(KSSTK_CONTEXT context,
+                                                                      KSSTK_LINK* link);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateLinkSynchronousW(KSSTK_CONTEXT context,
+                                                                      KSSTK_LINK* link);
+
+/* Before Initialize only (refused afterwards; the old callback stays). Both forms are the
+ * same: the creator chose the strings' form. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_SetCallbackA(KSSTK_LINK link, KSSTK_CALLBACK callback,
+                                                         uintptr_t user);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_SetCallbackW(KSSTK_LINK link, KSSTK_CALLBACK callback,
+                                                         uintptr_t user);
+/* Once. The link reports idle (status 1). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Initialize(KSSTK_LINK link);
+/* Copies the first min(Length, 28) bytes over the stored values. 0, or -1 when refused. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_SetAuthStateMachineConstants(
+    KSSTK_LINK link, const KSSTK_AUTH_STATE_MACHINE_CONSTANTS* constants);
+/* *constants receives a copy (free it with KSSTK_Free), or null when refused. 0 or -1. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_GetAuthStateMachineConstants(
+    KSSTK_LINK link, KSSTK_AUTH_STATE_MACHINE_CONSTANTS** constants);
+/* How long a port-up to the same network may take before the link counts as down (0: at
+ * once). 0, or -1 when refused. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_SetRoamTimeoutMs(KSSTK_LINK link, uint32_t ms);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_PortDown(KSSTK_LINK link);
+/* 0, or E_FAIL when Length is 0. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_SetNetworkInfoA(KSSTK_LINK link,
+                                                            const KSSTK_NETWORK_INFO* info);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_SetNetworkInfoW(KSSTK_LINK link,
+                                                            const KSSTK_NETWORK_INFO* info);
+/* The identity of the next 802.1X authentications (null: none). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_SetIdentity(KSSTK_LINK link, KSSTK_IDENTITY identity);
+/* Seconds a TLS session may be resumed. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_SetSessionResumptionTimeout(KSSTK_LINK link,
+                                                                       uint32_t seconds);
+/* Computes the PSK of a pass phrase ahead, from any thread and before Initialize too, so
+ * that the port-up that needs it finds it ready. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_PrecomputeWpaPskA(KSSTK_LINK link,
+                                                              const char* passphrase,
+                                                              const uint8_t* ssid,
+                                                              uint32_t ssidLength);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_PrecomputeWpaPskW(KSSTK_LINK link,
+                                                              const KSSTK_WCHAR* passphrase,
+                                                              const uint8_t* ssid,
+                                                              uint32_t ssidLength);
+/* The station associated with the network last set (an all-zero one when none was). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_PortUp(KSSTK_LINK link);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Reauthenticate(KSSTK_LINK link);
+/* One EAPOL frame from the authenticator (from its 802.1X header on); read during the call
+ * only. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_ReceiveEapol(KSSTK_LINK link, const uint8_t* frame,
+                                                         uint32_t length);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_ReceiveAuthenticationEvent(
+    KSSTK_LINK link, const KSSTK_AUTHENTICATION_EVENT* event);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_ReceivePMKIDCandidateListEvent(
+    KSSTK_LINK link, const KSSTK_PMKID_CANDIDATE_LIST* list);
+/* An EAPOL frame of the pre-authentication port from the access point at source. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_ReceivePreauthEapol(KSSTK_LINK link,
+                                                                const uint8_t* source,
+                                                                const uint8_t* frame,
+                                                                uint32_t length);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_CCKM_StartReassociation(KSSTK_LINK link,
+                                                                    const KSSTK_CCKM_START* start);
+/* Forgets the cached PMKSAs and the CCKM base key. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_FlushCachedSecurityAssociations(KSSTK_LINK link);
+/* Stops the link: it reports idle and does no more work. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Terminate(KSSTK_LINK link);
+/* Runs the link's timers; *ms receives when to call again (at most 60000; also stored when
+ * refused). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Process(KSSTK_LINK link, uint32_t* ms);
+/* The thread of an asynchronous link; a synchronous link returns at once. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Thread(KSSTK_LINK link);
+
 /* Answers a code 14 / 30 message with the library's own judgement of its chain (as
  * KSSTK_CERT_LIST_BuildCertChain); every other message is left unchanged. Both forms are
  * the same: the messages they answer hold no strings. 0. */

@@ -205,6 +205,20 @@ bool KeyHandler::CheckFrame(const uint8_t* frame, uint32_t length) {
              "EAPOL-Key message discarded: shorter than required by key data length\n");
     return false;
   }
+  const uint16_t info = f.KeyInformation();
+  // A supplicant never receives requests: one that arrives is our own reflected back, whose
+  // MIC is good and whose counter would move ours.
+  if (info & kInfoRequest) {
+    KeyTrace(kTraceError, nullptr, 0, "EAPOL-Key message discarded: Request bit set\n");
+    return false;
+  }
+  // Key Data that is encrypted but not signed would be decrypted before anything proves
+  // who sent it; whether we answer would then tell whether it unwrapped under our key.
+  if ((info & kInfoEncryptedKeyData) && !(info & kInfoMic)) {
+    KeyTrace(kTraceError, nullptr, 0,
+             "EAPOL-Key message discarded: encrypted Key Data without MIC\n");
+    return false;
+  }
   const uint64_t counter = f.ReplayCounter();
   KeyTrace(kTraceDetail, nullptr, 0, "Received replay counter is %08X%08X\n",
            static_cast<unsigned>(counter >> 32), static_cast<unsigned>(counter));

@@ -48,6 +48,12 @@ class KeyHandler {
   void SetSupplicantIes(const uint8_t* bytes, uint32_t length);
   virtual void SetPmk(const uint8_t* pmk, uint32_t length);
 
+  // A new 802.1X authentication began: the handshake being negotiated is void (the PTK in
+  // force stays until a new one replaces it).
+  void ForgetNegotiation() {
+    ptk_.Free();
+    snonceDrawn_ = 0;
+  }
   // A PTK is in force and the group key has arrived (the Secure bit was seen).
   bool HandshakeComplete() const;
 

@@ -12,6 +12,7 @@
 
 #include "platform/win32/ansi_code_page.h"
 #include "platform/win32/atomic_file.h"
+#include "platform/win32/refusal_trace.h"
 
 namespace capi::detail {
 namespace {
@@ -63,15 +64,36 @@ bool MakeDirectories(const std::string& path, mode_t mode) {
 
 bool RemoveIfPresent(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
-// The bytes of a key file that only this user can read and write; nullopt otherwise. The
+// Why a key file is not used, or null when it may be: a key that others could read or swap
+// is no secret of this user's.
+const char* KeyFileRefusal(const struct stat& st) {
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  if (st.st_uid != ::geteuid()) return "owned by another user";
+  if ((st.st_mode & 077) != 0) return "readable or writable by others (mode must be 0600)";
+  return nullptr;
+}
+
+// The bytes of a key file that only this user can read and write; nullopt otherwise, with
+// *refused set (and the reason traced) when the file is there but may not be used. The
 // checks are made on the opened file itself, so it cannot be swapped in between.
-std::optional<std::vector<std::uint8_t>> ReadOwnerOnlyFile(const std::string& path) {
+std::optional<std::vector<std::uint8_t>> ReadOwnerOnlyFile(const std::string& path, bool* refused) {
+  *refused = false;
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) {
+    if (errno == ELOOP) {
+      *refused = true;
+      plat::TraceRefusal(path + ": private key not used: a symbolic link");
+    }
+    return std::nullopt;
+  }
   std::optional<std::vector<std::uint8_t>> bytes;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-      (st.st_mode & 077) == 0 && st.st_size > 0 && static_cast<std::size_t>(st.st_size) <= kMaxKeyBytes) {
+  const char* refusal = ::fstat(fd, &st) == 0 ? KeyFileRefusal(st) : "cannot be examined";
+  if (refusal != nullptr) {
+    *refused = true;
+    plat::TraceRefusal(path + ": private key not used: " + refusal);
+  }
+  if (refusal == nullptr && st.st_size > 0 && static_cast<std::size_t>(st.st_size) <= kMaxKeyBytes) {
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(st.st_size));
     std::size_t filled = 0;
     while (filled < buffer.size()) {
@@ -166,10 +188,13 @@ bool SaveKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize
   return written;
 }
 
-PrivateKey LoadKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize]) {
+PrivateKey LoadKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize], bool* refused) {
+  bool ignored = false;
+  if (refused == nullptr) refused = &ignored;
+  *refused = false;
   std::optional<std::string> stem = FiledStem(directory, HashToHex(sha1));
   if (!stem) return nullptr;
-  std::optional<std::vector<std::uint8_t>> pkcs8 = ReadOwnerOnlyFile(directory + "/" + *stem + kKeySuffix);
+  std::optional<std::vector<std::uint8_t>> pkcs8 = ReadOwnerOnlyFile(directory + "/" + *stem + kKeySuffix, refused);
   if (!pkcs8) return nullptr;
   PrivateKey key = DecodePrivateKey(pkcs8->data(), pkcs8->size());
   OPENSSL_cleanse(pkcs8->data(), pkcs8->size());

@@ -37,8 +37,10 @@ bool SaveFriendlyName(const std::string& directory, const std::uint8_t sha1[kSha
 bool SaveKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize], const EVP_PKEY& key);
 
 // The key of a filed certificate; null when there is no key file, or it is not a regular
-// file owned by this user and closed to everyone else, or not one PKCS#8 key.
-PrivateKey LoadKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize]);
+// file owned by this user and closed to everyone else (*refused then, and traced with the
+// file's name and the reason), or not one PKCS#8 key.
+PrivateKey LoadKey(const std::string& directory, const std::uint8_t sha1[kSha1HashSize],
+                   bool* refused = nullptr);
 
 // Removes the certificate's files; false when it was not filed or cannot be removed.
 bool RemoveCertificate(const std::string& directory, const std::uint8_t sha1[kSha1HashSize]);

@@ -45,10 +45,10 @@ std::vector<std::uint8_t> EncodePrivateKey(const EVP_PKEY& key) {
 
 namespace {
 
-detail::PrivateKey KeyOf(PCCERT_CONTEXT context) {
+detail::PrivateKey KeyOf(PCCERT_CONTEXT context, bool* refused) {
   detail::StoredCertificate& certificate = *detail::RecordOf(context)->certificate;
   if (context->store != nullptr && context->store->kind == CertStore::Kind::Directory) {
-    return detail::LoadKey(context->store->directory, certificate.sha1);
+    return detail::LoadKey(context->store->directory, certificate.sha1, refused);
   }
   std::lock_guard guard(certificate.propertyLock);
   return certificate.privateKey;
@@ -63,9 +63,10 @@ bool CryptAcquireCertificatePrivateKey(PCCERT_CONTEXT context, std::uint32_t fla
     return false;
   }
   *provider = nullptr;
-  detail::PrivateKey key = KeyOf(context);
+  bool refused = false;
+  detail::PrivateKey key = KeyOf(context, &refused);
   if (key == nullptr) {
-    SetLastError(CRYPT_E_NO_KEY_PROPERTY);
+    SetLastError(refused ? NTE_PERM : CRYPT_E_NO_KEY_PROPERTY);
     return false;
   }
   detail::OpenSslErrorScope errors;

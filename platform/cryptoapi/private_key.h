@@ -17,14 +17,17 @@ using HCRYPTPROV = KeyProvider*;
 constexpr std::uint32_t CRYPT_ACQUIRE_COMPARE_KEY_FLAG = 0x4;
 constexpr std::uint32_t AT_KEYEXCHANGE = 1;
 constexpr std::uint32_t AT_SIGNATURE = 2;
+// The key file is there but may not be used (a link, another user's, open to others).
+constexpr std::uint32_t NTE_PERM = 0x80090010u;
 // The key does not belong to the certificate's public key.
 constexpr std::uint32_t NTE_BAD_PUBLIC_KEY = 0x80090015u;
 
 // The certificate's private key as a provider that the caller releases with
 // CryptReleaseContext (*callerMustFree is always true here); *keySpec is AT_KEYEXCHANGE for
 // RSA keys, AT_SIGNATURE for others. With CRYPT_ACQUIRE_COMPARE_KEY_FLAG the key must match
-// the certificate (NTE_BAD_PUBLIC_KEY otherwise). Fails with CRYPT_E_NO_KEY_PROPERTY when
-// there is no usable key.
+// the certificate (NTE_BAD_PUBLIC_KEY otherwise). Fails with NTE_PERM when the key file is
+// refused for its mode, owner or being a link, and CRYPT_E_NO_KEY_PROPERTY when there is no
+// usable key otherwise.
 bool CryptAcquireCertificatePrivateKey(PCCERT_CONTEXT context, std::uint32_t flags,
                                        HCRYPTPROV* provider, std::uint32_t* keySpec,
                                        bool* callerMustFree);

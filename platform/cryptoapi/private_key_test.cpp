@@ -13,6 +13,7 @@
 #include "platform/cryptoapi/scoped_cert_root.h"
 #include "platform/cryptoapi/test_certificates.h"
 #include "platform/win32/atomic_file.h"
+#include "platform/win32/test_refusal_trace.h"
 
 namespace capi {
 namespace {
@@ -98,11 +99,25 @@ TEST(PrivateKey, SystemStoreKeepsItInAnOwnerOnlyFile) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_TRUE(Acquire(stored).ok);
 
-  // A key file others may read is not used; neither is one that is not a key.
-  ASSERT_EQ(::chmod(keyFile.c_str(), 0640), 0);
-  EXPECT_EQ(Acquire(stored).keySpecOrError, CRYPT_E_NO_KEY_PROPERTY);
-  ASSERT_EQ(::chmod(keyFile.c_str(), 0600), 0);
-  EXPECT_TRUE(Acquire(stored).ok);
+  // A key file others may read is not used, nor one reached through a link: each is
+  // refused with its own error and a trace naming the file and the reason.
+  {
+    plat::TestRefusalTrace trace;
+    ASSERT_EQ(::chmod(keyFile.c_str(), 0640), 0);
+    EXPECT_EQ(Acquire(stored).keySpecOrError, NTE_PERM);
+    ASSERT_EQ(::chmod(keyFile.c_str(), 0600), 0);
+    EXPECT_TRUE(Acquire(stored).ok);
+    std::filesystem::rename(keyFile, keyFile + ".real");
+    std::filesystem::create_symlink(keyFile + ".real", keyFile);
+    EXPECT_EQ(Acquire(stored).keySpecOrError, NTE_PERM);
+    std::filesystem::remove(keyFile);
+    std::filesystem::rename(keyFile + ".real", keyFile);
+    ASSERT_EQ(trace.lines.size(), 2u);
+    EXPECT_EQ(trace.lines[0],
+              keyFile + ": private key not used: readable or writable by others (mode must be 0600)");
+    EXPECT_EQ(trace.lines[1], keyFile + ": private key not used: a symbolic link");
+  }
+  // Neither is one that is not a key.
   ASSERT_TRUE(plat::WriteFileAtomically(keyFile, "not a key"));
   EXPECT_EQ(Acquire(stored).keySpecOrError, CRYPT_E_NO_KEY_PROPERTY);
 

@@ -41,15 +41,38 @@ struct CertificateOptions {
   long serial = 1;
   bool rsa = false;  // an RSA key (1024 bits, quick to make) instead of P-256
   std::size_t rsaBits = 1024;  // 2048 for peers that refuse smaller keys
+  bool dsa = false;  // a DSA key (1024 bits, 160-bit q) instead of P-256
   const char* extendedKeyUsage = nullptr;  // e.g. "clientAuth"; null: no such extension
   const char* keyUsage = nullptr;          // e.g. "digitalSignature"; null: no such extension
 };
 
+// A 1024-bit DSA key with a 160-bit q, so that it signs 20-byte SHA-1 values whole.
+inline EVP_PKEY* MakeDsaKey() {
+  EVP_PKEY_CTX* paramContext = EVP_PKEY_CTX_new_from_name(nullptr, "DSA", nullptr);
+  EVP_PKEY* params = nullptr;
+  if (paramContext == nullptr || EVP_PKEY_paramgen_init(paramContext) != 1 ||
+      EVP_PKEY_CTX_set_dsa_paramgen_bits(paramContext, 1024) != 1 ||
+      EVP_PKEY_CTX_set_dsa_paramgen_q_bits(paramContext, 160) != 1 ||
+      EVP_PKEY_paramgen(paramContext, &params) != 1) {
+    std::abort();
+  }
+  EVP_PKEY_CTX_free(paramContext);
+  EVP_PKEY_CTX* keyContext = EVP_PKEY_CTX_new_from_pkey(nullptr, params, nullptr);
+  EVP_PKEY* key = nullptr;
+  if (keyContext == nullptr || EVP_PKEY_keygen_init(keyContext) != 1 || EVP_PKEY_keygen(keyContext, &key) != 1) {
+    std::abort();
+  }
+  EVP_PKEY_CTX_free(keyContext);
+  EVP_PKEY_free(params);
+  return key;
+}
+
 inline TestCertificate MakeCertificate(const std::string& commonName,
                                        const CertificateOptions& options = {}) {
   TestCertificate made;
-  made.key.reset(options.rsa ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", options.rsaBits)
-                             : EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"),
+  made.key.reset(options.dsa   ? MakeDsaKey()
+                 : options.rsa ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", options.rsaBits)
+                               : EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"),
                  EVP_PKEY_free);
   made.x509.reset(X509_new(), X509_free);
   X509* x = made.x509.get();

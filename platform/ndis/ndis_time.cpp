@@ -13,7 +13,9 @@ constexpr std::int64_t kEpoch = 127491264000000000LL;
 void NdisMInitializeTimer(PNDIS_MINIPORT_TIMER Timer, NDIS_HANDLE MiniportAdapterHandle,
                           PNDIS_TIMER_FUNCTION TimerFunction, PVOID FunctionContext) {
   AdapterRuntime& adapter = AdapterRuntime::fromMiniportHandle(MiniportAdapterHandle, "NdisMInitializeTimer");
-  if (Timer->Signature == ndis::kTimerMagic && adapter.cancelTimer(Timer)) {
+  // Only the adapter's own list says whether it is armed: the caller's struct may hold
+  // anything before this call, the signature field included.
+  if (adapter.cancelTimer(Timer)) {
     adapter.violation("NdisMInitializeTimer on a timer that is armed");
   }
   Timer->Signature = ndis::kTimerMagic;

@@ -61,5 +61,48 @@ TEST(AtomicFile, ReadRefusesMissingOversizedAndNonRegularFiles) {
   EXPECT_FALSE(ReadWholeFile(dir.Path(), 10));
 }
 
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+TEST(AtomicFile, PrivateFilesAreCreatedOwnerOnlyAndExistingFilesKeepTheirMode) {
+  TestTempDir dir;
+  std::string path = dir.File("secret");
+  ASSERT_TRUE(WriteFileAtomically(path, "pass phrase", kPrivateFileMode));
+  EXPECT_EQ(ModeOf(path), 0600u);
+  ::chmod(path.c_str(), 0640);  // the user chose to share it with the group
+  ASSERT_TRUE(WriteFileAtomically(path, "other", kPrivateFileMode));
+  EXPECT_EQ(ModeOf(path), 0640u);
+  ASSERT_TRUE(WriteFileAtomically(path, "forced", FileMode{0604, false}));
+  EXPECT_EQ(ModeOf(path), 0604u);
+}
+
+TEST(AtomicFile, ASymlinkStaysALinkAndItsTargetIsReplacedBesideItself) {
+  TestTempDir dir;
+  std::filesystem::create_directory(dir.File("real"));
+  struct Case {
+    const char* link;
+    const char* target;  // as the link holds it
+  } cases[] = {{"absolute", nullptr}, {"relative", "real/data"}, {"chain", "relative"}};
+  ASSERT_TRUE(WriteFileAtomically(dir.File("real/data"), "first"));
+  ::chmod(dir.File("real/data").c_str(), 0640);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link);
+    std::string target = c.target ? c.target : dir.File("real/data");
+    std::filesystem::create_symlink(target, dir.File(c.link));
+    ASSERT_TRUE(WriteFileAtomically(dir.File(c.link), std::string("via ") + c.link));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File(c.link)));
+    EXPECT_EQ(ReadWholeFile(dir.File("real/data"), 100), std::string("via ") + c.link);
+    EXPECT_EQ(ModeOf(dir.File("real/data")), 0640u);
+    EXPECT_EQ(FilesIn(dir.File("real")), 1u);  // no temporary left beside the target
+  }
+  // A dangling link: the file it names is created, the link stays.
+  std::filesystem::create_symlink("real/new", dir.File("dangling"));
+  ASSERT_TRUE(WriteFileAtomically(dir.File("dangling"), "created"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("dangling")));
+  EXPECT_EQ(ReadWholeFile(dir.File("real/new"), 100), "created");
+}
+
 }  // namespace
 }  // namespace plat

@@ -187,7 +187,7 @@ bool IniFile::WriteString(std::string_view section, std::string_view key,
     if (::stat(path_.c_str(), &st) == 0 || errno != ENOENT) return false;
     text.emplace();
   }
-  return WriteFileAtomically(path_, IniWithValue(*text, section, key, value));
+  return WriteFileAtomically(path_, IniWithValue(*text, section, key, value), newFileMode_);
 }
 
 bool IniFile::WriteInt(std::string_view section, std::string_view key, int value) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win32/atomic_file.h"
+
 namespace plat {
 
 // The same operations on text in memory (what the file operations do between read and write).
@@ -25,7 +27,10 @@ int IniValueToInt(std::string_view value, int defaultValue);
 
 class IniFile {
 public:
-  explicit IniFile(std::string path) : path_(std::move(path)) {}
+  // A file the writes create gets `newFileMode` (kPrivateFileMode for one that holds
+  // secrets); an existing file keeps its own.
+  explicit IniFile(std::string path, FileMode newFileMode = {})
+      : path_(std::move(path)), newFileMode_(newFileMode) {}
   const std::string& Path() const { return path_; }
 
   std::optional<std::string> ReadString(std::string_view section, std::string_view key) const;
@@ -39,6 +44,7 @@ public:
 
 private:
   std::string path_;
+  FileMode newFileMode_;
 };
 
 }  // namespace plat

@@ -1,10 +1,12 @@
 #include "platform/win32/ini_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
 #include "platform/win32/atomic_file.h"
+#include "platform/win32/test_refusal_trace.h"
 #include "platform/win32/test_temp_dir.h"
 
 namespace plat {
@@ -112,6 +114,31 @@ TEST(IniFile, UnreadableFileIsNotOverwritten) {
   EXPECT_EQ(huge.ReadInt("A", "k", 7), 7);
   EXPECT_FALSE(huge.WriteInt("A", "k", 2));
   EXPECT_EQ(ReadWholeFile(huge.Path(), 2 * IniFile::kMaxFileBytes), big);
+}
+
+TEST(IniFile, AFileForSecretsIsCreatedOwnerOnly) {
+  TestTempDir dir;
+  IniFile plain(dir.File("plain.ini"));
+  ASSERT_TRUE(plain.WriteInt("Advanced", "AutoLink", 1));
+  IniFile secret(dir.File("secret.ini"), kPrivateFileMode);
+  ASSERT_TRUE(secret.WriteInt("Security", "Key", 1));
+  struct stat st {};
+  ASSERT_EQ(::stat(plain.Path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  ASSERT_EQ(::stat(secret.Path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(IniFile, AnOversizedFileReadsAsDefaultsAndIsTracedByName) {
+  TestTempDir dir;
+  IniFile ini(dir.File("Zelcon.ini"));
+  ASSERT_TRUE(WriteFileAtomically(ini.Path(), "[A]\r\nK=5\r\n" +
+                                                  std::string(IniFile::kMaxFileBytes, ';')));
+  TestRefusalTrace trace;
+  EXPECT_EQ(ini.ReadInt("A", "K", 7), 7);
+  EXPECT_FALSE(ini.WriteInt("A", "K", 1));
+  ASSERT_FALSE(trace.lines.empty());
+  EXPECT_NE(trace.lines[0].find(ini.Path()), std::string::npos);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "platform/win32/ascii_text.h"
 #include "platform/win32/atomic_file.h"
+#include "platform/win32/refusal_trace.h"
 
 namespace plat {
 namespace {
@@ -128,14 +129,6 @@ bool KeepsAsIs(unsigned char c) {
          c == '{' || c == '}';
 }
 
-bool MakeDirectories(const std::string& path) {
-  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-    std::string part = path.substr(0, slash);
-    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    if (slash == std::string::npos) return true;
-  }
-}
-
 class FileLock {
 public:
   explicit FileLock(const std::string& path)
@@ -156,7 +149,24 @@ private:
   int fd_;
 };
 
+const char* TypeName(RegistryValue::Type type) {
+  return type == RegistryValue::Type::Dword ? "a number" : "a string";
+}
+
 }  // namespace
+
+bool PrivateDirectory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    TraceRefusal(path + ": cannot be created");
+    return false;
+  }
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+    TraceRefusal(path + ": not a directory of this user's own, not used");
+    return false;
+  }
+  return true;
+}
 
 std::optional<RegistryValue> RegistryLookup(std::string_view keyText, std::string_view name) {
   std::optional<RegistryValue> found;
@@ -201,7 +211,8 @@ std::string RegistryStore::DefaultRoot() {
     return std::string(data) + "/zelnic/registry";
   if (const char* home = std::getenv("HOME"); home && *home)
     return std::string(home) + "/.local/share/zelnic/registry";
-  return "/tmp/zelnic-registry-" + std::to_string(::getuid());
+  const std::string shared = "/tmp/zelnic-registry-" + std::to_string(::getuid());
+  return PrivateDirectory(shared) ? shared : std::string();
 }
 
 std::string RegistryStore::KeyFilePath(std::string_view keyPath) const {
@@ -229,33 +240,50 @@ std::string RegistryStore::KeyFilePath(std::string_view keyPath) const {
 
 std::optional<RegistryValue> RegistryStore::Query(std::string_view keyPath,
                                                   std::string_view name) const {
+  if (root_.empty()) return std::nullopt;
   std::optional<std::string> text = ReadWholeFile(KeyFilePath(keyPath), kMaxKeyFileBytes);
   if (!text) return std::nullopt;
   return RegistryLookup(*text, name);
 }
 
+namespace {
+
+// The value when it has the type asked for; one of the other type is traced by name.
+std::optional<RegistryValue> OfType(std::optional<RegistryValue> v, RegistryValue::Type type,
+                                    std::string_view keyPath, std::string_view name) {
+  if (!v || v->type == type) return v;
+  TraceRefusal("registry value " + std::string(keyPath) + "\\" + std::string(name) + " is " +
+               TypeName(v->type) + ", not " + TypeName(type) + "; ignored");
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<std::uint32_t> RegistryStore::QueryDword(std::string_view keyPath,
                                                        std::string_view name) const {
-  std::optional<RegistryValue> v = Query(keyPath, name);
-  if (!v || v->type != RegistryValue::Type::Dword) return std::nullopt;
+  std::optional<RegistryValue> v =
+      OfType(Query(keyPath, name), RegistryValue::Type::Dword, keyPath, name);
+  if (!v) return std::nullopt;
   return v->dword;
 }
 
 std::optional<std::string> RegistryStore::QueryString(std::string_view keyPath,
                                                       std::string_view name) const {
-  std::optional<RegistryValue> v = Query(keyPath, name);
-  if (!v || v->type != RegistryValue::Type::String) return std::nullopt;
+  std::optional<RegistryValue> v =
+      OfType(Query(keyPath, name), RegistryValue::Type::String, keyPath, name);
+  if (!v) return std::nullopt;
   return v->text;
 }
 
 bool RegistryStore::Set(std::string_view keyPath, std::string_view name,
                         const RegistryValue& value) {
+  if (root_.empty()) return false;
   std::string file = KeyFilePath(keyPath);
-  if (!MakeDirectories(root_)) return false;
+  if (!MakeDirectories(root_, 0755)) return false;
   FileLock lock(root_ + "/.lock");
   if (!lock.Held()) return false;
   std::string directory = file.substr(0, file.rfind('/'));
-  if (!MakeDirectories(directory)) return false;
+  if (!MakeDirectories(directory, 0755)) return false;
   std::optional<std::string> text = ReadWholeFile(file, kMaxKeyFileBytes);
   if (!text) {
     struct stat st {};

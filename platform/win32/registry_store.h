@@ -30,6 +30,11 @@ struct RegistryValue {
   bool operator==(const RegistryValue&) const = default;
 };
 
+// A directory only this user can use, as a shared place like /tmp needs: made 0700 when
+// missing; an existing one must be a directory (not a link to one) owned by the user. False,
+// and traced, when it is not: another local user could feed values through it.
+bool PrivateDirectory(const std::string& path);
+
 // The same operations on one key's text in memory.
 std::optional<RegistryValue> RegistryLookup(std::string_view keyText, std::string_view name);
 std::string RegistryWithValue(std::string_view keyText, std::string_view name,
@@ -37,9 +42,11 @@ std::string RegistryWithValue(std::string_view keyText, std::string_view name,
 
 class RegistryStore {
 public:
+  // An empty root is a store that holds nothing and takes no writes.
   explicit RegistryStore(std::string root) : root_(std::move(root)) {}
   // $ZELCON_REGISTRY_ROOT when set, else $XDG_DATA_HOME/zelnic/registry (by default
-  // ~/.local/share/zelnic/registry).
+  // ~/.local/share/zelnic/registry); with none of them /tmp/zelnic-registry-<uid>, which must
+  // be private (PrivateDirectory), or the root is empty.
   static std::string DefaultRoot();
   static RegistryStore FromEnvironment() { return RegistryStore(DefaultRoot()); }
 

@@ -1,12 +1,17 @@
 #include "platform/win32/registry_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
 #include "platform/win32/atomic_file.h"
+#include "platform/win32/test_other_user.h"
+#include "platform/win32/test_refusal_trace.h"
 #include "platform/win32/test_temp_dir.h"
 
 namespace plat {
@@ -108,6 +113,82 @@ TEST(RegistryStore, RootComesFromTheEnvironment) {
   ::unsetenv("ZELCON_REGISTRY_ROOT");
   EXPECT_NE(RegistryStore::DefaultRoot().find("zelnic"), std::string::npos);
   if (saved) ::setenv("ZELCON_REGISTRY_ROOT", keep.c_str(), 1);
+}
+
+TEST(RegistryStore, TheSharedFallbackDirectoryIsPrivateOrRefused) {
+  TestTempDir dir;
+  std::filesystem::create_directory(dir.File("own"));
+  std::filesystem::create_directory_symlink(dir.File("own"), dir.File("link"));
+  ASSERT_TRUE(WriteFileAtomically(dir.File("file"), "x"));
+  std::filesystem::create_directory(dir.File("others"));
+  // Root hands the directory to nobody; an ordinary user finds one of root's.
+  const std::string others = ::geteuid() == 0 ? dir.File("others") : "/";
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(others.c_str(), kNobody, kNobody), 0);
+  }
+
+  struct Case {
+    std::string path;
+    bool accepted;
+  } cases[] = {{dir.File("new"), true},   {dir.File("own"), true},  {dir.File("link"), false},
+               {dir.File("file"), false}, {others, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    TestRefusalTrace trace;
+    EXPECT_EQ(PrivateDirectory(c.path), c.accepted);
+    EXPECT_EQ(trace.lines.empty(), c.accepted);
+    if (!c.accepted) {
+      ASSERT_FALSE(trace.lines.empty());
+      EXPECT_NE(trace.lines.front().find(c.path), std::string::npos);
+    }
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.File("new").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  // A store whose root was refused holds nothing and takes nothing.
+  RegistryStore refused("");
+  EXPECT_FALSE(refused.SetDword("Key", "v", 1));
+  EXPECT_EQ(refused.QueryDword("Key", "v"), std::nullopt);
+}
+
+TEST(RegistryStore, TheFallbackRootIsMadePrivate) {
+  const char* names[] = {"ZELCON_REGISTRY_ROOT", "XDG_DATA_HOME", "HOME"};
+  std::vector<std::optional<std::string>> saved;
+  for (const char* n : names) {
+    const char* v = std::getenv(n);
+    saved.push_back(v ? std::optional<std::string>(v) : std::nullopt);
+    ::unsetenv(n);
+  }
+  const std::string expected = "/tmp/zelnic-registry-" + std::to_string(::getuid());
+  const bool existed = std::filesystem::exists(expected);
+  EXPECT_EQ(RegistryStore::DefaultRoot(), expected);
+  struct stat st {};
+  ASSERT_EQ(::lstat(expected.c_str(), &st), 0);
+  if (!existed) {
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+  }
+  EXPECT_EQ(st.st_uid, ::geteuid());
+  if (!existed) ::rmdir(expected.c_str());
+  for (size_t i = 0; i < saved.size(); ++i)
+    if (saved[i]) ::setenv(names[i], saved[i]->c_str(), 1);
+}
+
+TEST(RegistryStore, OversizedKeysAndValuesOfTheWrongTypeAreTracedByName) {
+  TestTempDir dir;
+  RegistryStore reg(dir.Path());
+  ASSERT_TRUE(reg.SetString("Key", "Name", "text"));
+  TestRefusalTrace trace;
+  EXPECT_EQ(reg.QueryDword("Key", "Name"), std::nullopt);
+  ASSERT_EQ(trace.lines.size(), 1u);
+  EXPECT_EQ(trace.lines[0], "registry value Key\\Name is a string, not a number; ignored");
+
+  ASSERT_TRUE(WriteFileAtomically(reg.KeyFilePath("Big"),
+                                  std::string(RegistryStore::kMaxKeyFileBytes + 1, ';')));
+  EXPECT_EQ(reg.QueryString("Big", "x"), std::nullopt);
+  ASSERT_EQ(trace.lines.size(), 2u);
+  EXPECT_NE(trace.lines[1].find(reg.KeyFilePath("Big")), std::string::npos);
+  EXPECT_NE(trace.lines[1].find("larger than"), std::string::npos);
 }
 
 }  // namespace

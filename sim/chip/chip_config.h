@@ -40,6 +40,13 @@ struct ChipKnobs {
   ndis::Micros commandLatency{200};
   ndis::Micros hardwareSpecLatency{1000};
   bool reportWrongMac = false;                   // hardware-spec MAC differs from 0xA528
+  std::optional<std::uint32_t> reportTxRingRegister;  // hardware-spec transmit-ring offset
+
+  // Rings and radio.
+  ndis::Micros transmitLatency{0};               // doorbell 1 to the walk of the ring
+  bool holdTransmit = false;                     // the chip leaves transmit descriptors alone
+  ndis::Micros beaconWaitAfterWake{12000};       // awake without a beacon: 0x08 anyway
+  ndis::Micros wakeBeforeBeacon{2000};
 };
 
 }  // namespace simchip

@@ -114,9 +114,11 @@ std::optional<std::vector<std::uint8_t>> FirmwareEngine::execute(
       settings_.infrastructure = false;
       break;
     case command::kScanStart:
+      if (!settings_.scanning) settings_.homeChannel = settings_.channel;
       settings_.scanning = true;
       break;
     case command::kScanEnd:
+      if (settings_.scanning) settings_.channel = settings_.homeChannel;
       settings_.scanning = false;
       break;
     case command::kSetChannel:
@@ -163,7 +165,7 @@ void FirmwareEngine::hardwareSpec(std::span<const std::uint8_t> record,
   PutBytes(response, 14, mac);
   Put(response, 20, 2, identity_.regionCode);
   Put(response, 24, 4, release_);
-  Put(response, 28, 4, kTxRingRegister);
+  Put(response, 28, 4, knobs_.reportTxRingRegister.value_or(kTxRingRegister));
   Put(response, 32, 4, kRxWritePointerRegister);
   Put(response, 36, 4, kRxReadPointerRegister);
 }

@@ -62,6 +62,7 @@ struct FirmwareSettings {
   std::uint32_t rtsThreshold = 0;
   std::uint32_t ledPattern = 0;
   std::uint8_t channel = 0;
+  std::uint8_t homeChannel = 0;   // the channel before SCAN_START; SCAN_END returns to it
   bool scanning = false;
   bool infrastructure = true;
   std::uint16_t filterAction = 0;

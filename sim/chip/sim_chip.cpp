@@ -48,7 +48,7 @@ SimChip::SimChip(ChipIdentity identity)
   pci_[0x3D] = 1;  // INTA#
 }
 
-SimChip::~SimChip() = default;
+SimChip::~SimChip() { detachAir(); }
 
 void SimChip::attach(ndis::DeviceBus& bus) { bus_ = &bus; }
 
@@ -127,9 +127,13 @@ void SimChip::writeRegister(unsigned window, std::uint32_t offset, ndis::AccessW
   } else if (window == 0) {
     if (offset == kRxReadPointerRegister && value == kRxResume) {
       ++receiveResumes_;  // "carry on receiving": the ring address stays as it was
+      rxStalled_ = false;
       return;
     }
     store(0, offset, width, value);
+    // The ring registers set where the chip starts walking each ring.
+    if (offset == knobs_.reportTxRingRegister.value_or(kTxRingRegister)) txPointer_ = value;
+    if (offset == kRxWritePointerRegister) rxPointer_ = value;
   } else {
     fault("write of window " + std::to_string(window));
   }
@@ -188,8 +192,15 @@ void SimChip::doorbell(std::uint32_t value) {
       downloadKick();
     }
   }
-  if (value & kDoorbellTransmit) ++transmitDoorbells_;  // the transmit ring attaches here
-  if (value & kDoorbellSleep) ++sleepRequests_;         // power save attaches here
+  if (value & kDoorbellTransmit) {
+    ++transmitDoorbells_;
+    endDoze();  // the host has frames: the radio is needed now
+    if (!knobs_.holdTransmit) schedule(knobs_.transmitLatency, "transmit ring", [this] { walkTransmitRing(); });
+  }
+  if (value & kDoorbellSleep) {
+    ++sleepRequests_;
+    sleepRequest();
+  }
 }
 
 void SimChip::downloadKick() {
@@ -246,6 +257,7 @@ void SimChip::commandKick() {
     commandInChip_ = false;
     auto response = firmware_.execute(record);
     if (!response) return;
+    commandApplied(code);
     if (!bus_->dmaWrite(physical, *response)) {
       fault("command buffer gone before its response");
       return;
@@ -269,6 +281,8 @@ void SimChip::stopFirmware() {
   crashed_ = false;
   answerOnPoll_.reset();
   status_ = 0;
+  dozing_ = false;
+  awaitingBeacon_ = false;
 }
 
 void SimChip::crash() {

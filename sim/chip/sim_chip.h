@@ -5,8 +5,9 @@
 // accesses, PCI configuration reads, shared memory and its interrupt. The contract (what
 // each register and command does) is in README.md beside this file.
 //
-// Seams for later: the transmit and receive rings (doorbell 1, the ring registers in
-// window 0, causes 0x01/0x02), power save (doorbell 4, cause 0x08) and the medium.
+// On the air side the chip is a simair::Radio: attachAir() joins it to a medium (or a test's
+// double); frames from the transmit ring go out through Air::transmit, frames the air
+// delivers pass the chip's filter into the receive ring.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -16,6 +17,7 @@
 #include "sim/chip/boot_rom.h"
 #include "sim/chip/chip_config.h"
 #include "sim/chip/firmware_engine.h"
+#include "sim/air/radio.h"
 
 namespace simchip {
 
@@ -34,7 +36,26 @@ struct LoggedCommand {
   ndis::Micros at{0};
 };
 
-class SimChip final : public ndis::ChipDevice {
+// What the chip knows of the BSS it listens to, from its beacons.
+struct BeaconClock {
+  bool known = false;
+  ndis::Micros lastAt{0};
+  std::uint16_t intervalTu = 100;
+  std::uint8_t dtimCount = 0;
+  std::uint8_t dtimPeriod = 1;
+};
+
+// The chip's receive and transmit statistics beyond the firmware's counters.
+struct RingCounters {
+  unsigned framesSent = 0;        // air frames out of the transmit ring
+  unsigned framesReceived = 0;    // frames written into the receive ring
+  unsigned receiveDropped = 0;    // frames that found the receive ring full (or stalled)
+  unsigned filtered = 0;          // frames the filter turned away
+  unsigned heardWhileDozing = 0;  // frames lost because the radio dozed
+  unsigned beaconsSent = 0;       // IBSS beacons from the template
+};
+
+class SimChip final : public ndis::ChipDevice, public simair::Radio {
 public:
   explicit SimChip(ChipIdentity identity = {});
   ~SimChip() override;
@@ -49,6 +70,17 @@ public:
   void writeRegister(unsigned window, std::uint32_t offset, ndis::AccessWidth width,
                      std::uint32_t value) override;
   void surpriseRemoved() override;
+
+  // simair::Radio
+  simair::MacAddress address() const override;
+  std::uint8_t channel() const override;
+  bool radioOn() const override;
+  int transmitPowerDbm() const override;
+  void receive(const simair::AirFrame& frame, const simair::Reception& reception) override;
+
+  // The air the chip transmits on and hears; one at a time.
+  void attachAir(simair::Air& air);
+  void detachAir();
 
   // Test and host controls.
   ChipKnobs& knobs() { return knobs_; }
@@ -81,6 +113,10 @@ public:
   unsigned transmitDoorbells() const { return transmitDoorbells_; }
   unsigned sleepRequests() const { return sleepRequests_; }
   unsigned receiveResumes() const { return receiveResumes_; }
+  const RingCounters& rings() const { return rings_; }
+  bool dozing() const { return dozing_; }
+  bool scanning() const { return firmware_.settings().scanning; }
+  const BeaconClock& beaconClock() const { return beaconClock_; }
 
 private:
   std::uint32_t load(unsigned window, std::uint32_t offset, ndis::AccessWidth width) const;
@@ -97,6 +133,19 @@ private:
   void step(const std::string& line);
   void cancelEvents();
   ndis::EventId schedule(ndis::Micros delay, std::string label, std::function<void()> action);
+  // The rings (chip_rings.cpp).
+  void walkTransmitRing();
+  bool writeReceiveRing(std::span<const std::uint8_t> air, int signalDbm, std::uint16_t rateHalfMbps);
+  // The air side (chip_air.cpp).
+  bool transmitAir(std::vector<std::uint8_t> bytes, std::uint16_t rateHalfMbps);
+  bool passesFilter(std::span<const std::uint8_t> air) const;
+  void noteBeacon(std::span<const std::uint8_t> air);
+  void sleepRequest();
+  void wakeForBeacon();
+  void endDoze();
+  void commandApplied(std::uint16_t code);
+  void beaconFromTemplate();
+  void answerProbe(std::span<const std::uint8_t> request);
 
   ChipIdentity identity_;
   ChipKnobs knobs_;
@@ -129,6 +178,18 @@ private:
   unsigned transmitDoorbells_ = 0;
   unsigned sleepRequests_ = 0;
   unsigned receiveResumes_ = 0;
+
+  simair::Air* air_ = nullptr;
+  RingCounters rings_;
+  std::uint32_t txPointer_ = 0;   // the descriptor the chip looks at next
+  std::uint32_t rxPointer_ = 0;
+  bool rxStalled_ = false;        // the ring was full: nothing more until the resume word
+  std::uint8_t homeChannel_ = 0;  // where SCAN_END returns to
+  bool dozing_ = false;
+  bool awaitingBeacon_ = false;
+  BeaconClock beaconClock_;
+  ndis::EventId wakeEvent_;
+  ndis::EventId beaconEvent_;
 };
 
 }  // namespace simchip

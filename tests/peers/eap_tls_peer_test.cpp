@@ -3,9 +3,6 @@
 // key (hostapd logs its own with -K); our refusal of the server's chain, and hostapd's
 // refusal of a client certificate from an issuer it does not trust, both fail. TLS 1.2 and
 // TLS 1.0 sessions derive their keys with different PRFs; both must match hostapd's.
-#include <openssl/pem.h>
-
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -16,23 +13,13 @@
 #include "platform/cryptoapi/test_certificates.h"
 #include "tests/peers/eap_session_responder.h"
 #include "tests/peers/hostapd_fixture.h"
+#include "tests/peers/tls_peer_pki.h"
 
 namespace peers {
 namespace {
 
 using capi::testing::MakeCertificate;
 using capi::testing::TestCertificate;
-
-std::string Pem(const TestCertificate& certificate, bool key) {
-  BIO* bio = BIO_new(BIO_s_mem());
-  if (key) PEM_write_bio_PrivateKey(bio, certificate.key.get(), nullptr, nullptr, 0, nullptr, nullptr);
-  else PEM_write_bio_X509(bio, certificate.x509.get());
-  char* data = nullptr;
-  const long length = BIO_get_mem_data(bio, &data);
-  std::string text(data, static_cast<std::size_t>(length));
-  BIO_free(bio);
-  return text;
-}
 
 struct Certificates {
   TestCertificate ca = MakeCertificate("Peer Test CA", {.isCa = true, .rsa = true, .rsaBits = 2048});
@@ -41,19 +28,6 @@ struct Certificates {
   TestCertificate strangerCa = MakeCertificate("Stranger CA", {.isCa = true, .serial = 4, .rsa = true, .rsaBits = 2048});
   TestCertificate stranger = MakeCertificate("alice", {.issuer = &strangerCa, .serial = 5, .rsa = true, .rsaBits = 2048});
 };
-
-// The hex bytes hostapd logs as its EAP-TLS session key ("EAP-TLS: Derived key"), or empty.
-Bytes LoggedKey(const std::string& log) {
-  const std::regex line(R"(EAP-TLS: Derived key - hexdump\(len=64\):((?: [0-9a-f]{2}){64}))");
-  std::smatch match;
-  Bytes key;
-  if (!std::regex_search(log, match, line)) return key;
-  const std::string hex = match[1];
-  for (std::size_t i = 1; i + 1 < hex.size(); i += 3) {
-    key.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return key;
-}
 
 struct PeerCase {
   const char* name;
@@ -84,11 +58,7 @@ class EapTlsPeerTest : public HostapdTest, public ::testing::WithParamInterface<
 TEST_P(EapTlsPeerTest, Authenticates) {
   const PeerCase& c = GetParam();
   static const Certificates* const certs = new Certificates;
-  std::vector<std::string> config = {
-      "ca_cert=" + dir().Write("ca.pem", Pem(certs->ca, false)),
-      "server_cert=" + dir().Write("server.pem", Pem(certs->server, false)),
-      "private_key=" + dir().Write("server.key", Pem(certs->server, true)),
-  };
+  std::vector<std::string> config = ServerCertificateConfig(dir(), certs->ca, certs->server);
   config.insert(config.end(), c.tlsConfig.begin(), c.tlsConfig.end());
   StartHostapd({.eapUsers = {"\"alice\" TLS"}, .extraConfig = config, .logKeys = true});
 
@@ -131,11 +101,11 @@ TEST_P(EapTlsPeerTest, Authenticates) {
     EXPECT_EQ(session.status(), kEapComplete);
     std::uint8_t msk[kEapKeyBlockSize];
     ASSERT_TRUE(session.method()->GetKeys(msk));
-    const Bytes logged = LoggedKey(hostapd().Log());
+    const Bytes logged = LoggedKey(hostapd().Log(), "EAP-TLS");
     ASSERT_EQ(logged.size(), 64u) << "hostapd logged no EAP-TLS key";
     EXPECT_EQ(Bytes(msk, msk + kEapKeyBlockSize), logged);
   } else {
-    EXPECT_EQ(LoggedKey(hostapd().Log()), Bytes{});
+    EXPECT_EQ(LoggedKey(hostapd().Log(), "EAP-TLS"), Bytes{});
   }
   context->Release();
 }

@@ -1,5 +1,6 @@
 #include "utility/core/profile_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -76,10 +77,18 @@ ProfileReadResult ReadProfileRecords(std::string_view fileBytes) {
 
 ProfileReadResult ReadProfileFile(const std::string& path) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) return {};
+  if (!f) {
+    ProfileReadResult missing;
+    missing.missing = errno == ENOENT;
+    missing.unreadable = !missing.missing;
+    return missing;
+  }
   FileSource source(f.get());
   ProfileReadResult result = ReadRecords(source);
-  if (std::ferror(f.get())) result.complete = false;
+  if (std::ferror(f.get())) {
+    result.complete = false;
+    result.unreadable = true;
+  }
   return result;
 }
 
@@ -101,7 +110,7 @@ std::string EncodeProfileFile(const std::vector<PROFILE_ENTRY>& records, bool wi
 bool WriteProfileFile(const std::string& path, const std::vector<PROFILE_ENTRY>& records,
                       const std::string& dataCfgPath) {
   std::string bytes = EncodeProfileFile(records, path == dataCfgPath);
-  bool ok = plat::WriteFileAtomically(path, bytes);
+  bool ok = plat::WriteFileAtomically(path, bytes, plat::kPrivateFileMode);
   volatile char* wipe = bytes.data();  // the pass phrases are only masked
   for (size_t i = 0; i < bytes.size(); ++i) wipe[i] = 0;
   return ok;

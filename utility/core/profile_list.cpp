@@ -1,6 +1,7 @@
 #include "utility/core/profile_list.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace zelcon {
 namespace {
@@ -108,35 +109,72 @@ void ProfileList::Regroup() {
                         [](const Item& i) { return !IsAdHoc(i.entry); });
 }
 
-void ProfileList::NormalizeImported() {
-  Regroup();
-  for (size_t i = 0; i < items_.size(); ++i) {
-    std::string name(FieldText(items_[i].entry.name));
-    for (size_t j = i + 1; j < items_.size();) {
-      if (FieldText(items_[j].entry.name) != name) {
-        ++j;
-      } else if (name == kDefaultProfileName) {
-        Remove(items_[j].id);
-      } else {
-        SetFieldText(items_[j].entry.name, UniqueName(IncrementProfileName(name), items_[j].id));
-        ++j;
-      }
-    }
-  }
+ProfileList::NameCounts ProfileList::CountNames() const {
+  NameCounts counts;
+  for (const Item& item : items_) ++counts[std::string(FieldText(item.entry.name))];
+  return counts;
 }
 
-std::string ProfileList::UniqueName(std::string_view candidate, ProfileId except) const {
-  std::string name(candidate.substr(0, kMaxNameLength));
+// The first name from `name` on, in increment steps, that no profile has (the one called
+// `*ownName`, the profile being renamed, not counted). Every step gives a name not tried
+// before, so this ends within one step per profile (plus the steps at the length limit).
+std::string ProfileList::FirstFreeName(const NameCounts& counts, std::string name,
+                                       const std::string* ownName) const {
   auto taken = [&](const std::string& n) {
-    return std::any_of(items_.begin(), items_.end(), [&](const Item& i) {
-      return i.id != except && FieldText(i.entry.name) == n;
-    });
+    auto it = counts.find(n);
+    return it != counts.end() && it->second > (ownName && n == *ownName ? 1u : 0u);
   };
-  // Every step gives a name not tried before, so this ends within one step per profile
-  // (plus the steps where the name reaches its length limit).
   for (size_t steps = 0; taken(name) && steps <= items_.size() + kMaxNameLength; ++steps)
     name = IncrementProfileName(name);
   return name;
+}
+
+void ProfileList::NormalizeImported() {
+  Regroup();
+  // Each name's holders in list order; the first keeps it, the later ones are renamed (or,
+  // for "<Default>", dropped), one name after another in the order of the first holders.
+  std::unordered_map<std::string, std::vector<size_t>> holders;
+  for (size_t i = 0; i < items_.size(); ++i)
+    holders[std::string(FieldText(items_[i].entry.name))].push_back(i);
+  NameCounts counts = CountNames();
+  std::vector<bool> drop(items_.size(), false);
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const std::string name(FieldText(items_[i].entry.name));
+    auto it = holders.find(name);
+    if (it == holders.end() || it->second.front() != i) continue;  // renamed, or done
+    // Every name tried for an earlier holder stays taken: the search goes on from the last.
+    std::string last = name;
+    for (size_t k = 1; k < it->second.size(); ++k) {
+      const size_t j = it->second[k];
+      if (name == kDefaultProfileName) {
+        drop[j] = true;
+      } else {
+        last = FirstFreeName(counts, IncrementProfileName(last), &name);
+        ++counts[last];
+        SetFieldText(items_[j].entry.name, last);
+      }
+      --counts[name];
+    }
+    holders.erase(it);
+  }
+  // One pass: removing one by one would move the whole tail for every dropped profile.
+  size_t kept = 0;
+  for (size_t i = 0; i < items_.size(); ++i) {
+    if (drop[i]) {
+      if (items_[i].id == current_) current_ = kNoProfile;
+    } else if (kept++ != i) {
+      items_[kept - 1] = items_[i];
+    }
+  }
+  for (size_t i = kept; i < items_.size(); ++i) WipeProfile(items_[i].entry);
+  items_.resize(kept);
+}
+
+std::string ProfileList::UniqueName(std::string_view candidate, ProfileId except) const {
+  const PROFILE_ENTRY* own = Find(except);
+  const std::string ownName = own ? std::string(FieldText(own->name)) : std::string();
+  return FirstFreeName(CountNames(), std::string(candidate.substr(0, kMaxNameLength)),
+                       own ? &ownName : nullptr);
 }
 
 void ProfileList::MoveToFrontOfGroup(ProfileId id) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "utility/core/profile_entry.h"
@@ -69,7 +70,12 @@ private:
     ProfileId id;
     PROFILE_ENTRY entry;
   };
+  using NameCounts = std::unordered_map<std::string, size_t>;
   std::vector<Item>::iterator Locate(ProfileId id);
+  // How many profiles carry each name: uniqueness is looked up, not scanned for.
+  NameCounts CountNames() const;
+  std::string FirstFreeName(const NameCounts& counts, std::string name,
+                            const std::string* ownName) const;
   ProfileId NewId() { return nextId_++; }
 
   std::vector<Item> items_;

@@ -1,34 +1,73 @@
 #include "utility/core/profile_store.h"
 
-#include "utility/core/profile_file.h"
+#include <sys/stat.h>
+
+#include "platform/win32/atomic_file.h"
 
 namespace zelcon {
 namespace {
 
-bool AppendFile(ProfileList& list, const std::string& path) {
-  ProfileReadResult read = ReadProfileFile(path);
+// A damaged file is copied whole; one larger than this is no profile file we wrote.
+constexpr size_t kMaxBackupBytes = size_t(64) << 20;
+
+void AppendRecords(ProfileList& list, ProfileReadResult& read) {
   for (PROFILE_ENTRY& record : read.records) {
     list.Append(record);
     WipeProfile(record);
   }
-  return read.complete;
+}
+
+// Data.cfg.bak with the original's bytes and permissions (a later backup replaces it).
+bool BackUp(const std::string& dataCfgPath) {
+  struct stat st {};
+  if (::stat(dataCfgPath.c_str(), &st) != 0) return false;
+  std::optional<std::string> bytes = plat::ReadWholeFile(dataCfgPath, kMaxBackupBytes);
+  if (!bytes) return false;
+  const bool ok = plat::WriteFileAtomically(BackupPathOf(dataCfgPath), *bytes,
+                                            plat::FileMode{st.st_mode & 07777, false});
+  volatile char* wipe = bytes->data();  // the pass phrases are only masked
+  for (size_t i = 0; i < bytes->size(); ++i) wipe[i] = 0;
+  return ok;
 }
 
 }  // namespace
 
-void LoadProfiles(ProfileList& list, const std::string& dataCfgPath) {
-  AppendFile(list, dataCfgPath);
+std::string BackupPathOf(const std::string& dataCfgPath) { return dataCfgPath + ".bak"; }
+
+ProfileFileState LoadProfiles(ProfileList& list, const std::string& dataCfgPath) {
+  ProfileReadResult read = ReadProfileFile(dataCfgPath);
+  AppendRecords(list, read);
   list.EnsureDefaultProfile();
+  if (read.unreadable) return ProfileFileState::kUnreadable;
+  if (!read.complete && !read.missing) return ProfileFileState::kDamaged;
+  return ProfileFileState::kWhole;
+}
+
+ProfileSaveResult SaveProfiles(const ProfileList& list, const std::string& dataCfgPath,
+                               ProfileFileState& state) {
+  if (state == ProfileFileState::kUnreadable) return ProfileSaveResult::kRefused;
+  const bool backUp = state == ProfileFileState::kDamaged;
+  if (backUp && !BackUp(dataCfgPath)) return ProfileSaveResult::kFailed;
+  state = ProfileFileState::kWhole;
+  if (!WriteProfileFile(dataCfgPath, list.Records(), dataCfgPath))
+    return ProfileSaveResult::kFailed;
+  return backUp ? ProfileSaveResult::kSavedAfterBackup : ProfileSaveResult::kSaved;
 }
 
 bool SaveProfiles(const ProfileList& list, const std::string& dataCfgPath) {
-  return WriteProfileFile(dataCfgPath, list.Records(), dataCfgPath);
+  ProfileFileState replaceWhatever = ProfileFileState::kWhole;
+  return SaveProfiles(list, dataCfgPath, replaceWhatever) == ProfileSaveResult::kSaved;
+}
+
+void AppendImported(ProfileList& list, ProfileReadResult& read) {
+  AppendRecords(list, read);
+  list.NormalizeImported();
 }
 
 bool ImportProfiles(ProfileList& list, const std::string& path) {
-  bool complete = AppendFile(list, path);
-  list.NormalizeImported();
-  return complete;
+  ProfileReadResult read = ReadProfileFile(path);
+  AppendImported(list, read);
+  return read.complete;
 }
 
 bool ExportProfiles(const ProfileList& list, const std::string& path,

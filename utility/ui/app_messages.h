@@ -11,6 +11,8 @@ enum ZelconAppMessage : uint32_t {
   APPMSG_RUN_AUTO_LINK = 1007,     // worker -> sheet
   // The sheet's own: a tray state set from another thread, shown by the GUI thread.
   APPMSG_SET_TRAY_STATE = 1013,
+  // A problem with Data.cfg met on another thread, with its text; the GUI thread shows it.
+  APPMSG_PROFILE_FILE_PROBLEM = 1014,
 };
 
 // Auto Link outcomes handed to the worker with the command event.

@@ -13,6 +13,7 @@
 #include "platform/gui/message_box.h"
 #include "platform/gui/platform.h"
 #include "platform/win32/ini_file.h"
+#include "utility/core/settings_location.h"
 #include "utility/core/zero_config_flag.h"
 #include "utility/ui/app_messages.h"
 #include "utility/ui/zelcon_sheet.h"
@@ -62,6 +63,11 @@ int CZelconApp::ExitInstance() {
     m_instanceHandle = false;
   }
   return zfw::App::ExitInstance();
+}
+
+void CZelconApp::onSessionEnd() {
+  zfw::App::onSessionEnd();
+  if (m_sheet && !m_sheet->ProfilesSavedAtEnd()) quit(1);
 }
 
 bool CZelconApp::ClassifyVersion() {
@@ -115,16 +121,18 @@ void CZelconApp::FindFiles() {
   } else {
     const std::string program = zfw::executablePath();
     const size_t slash = program.rfind('/');
-    if (slash != std::string::npos) directory = program.substr(0, slash);
+    directory = zelcon::SettingsDirectory(slash == std::string::npos ? std::string()
+                                                                     : program.substr(0, slash));
   }
   if (directory.empty()) return;
-  m_profilePath = directory + "/Data.cfg";
-  m_iniPath = directory + "/Zelcon.ini";
+  m_profilePath = directory + "/" + zelcon::kProfileFileName;
+  m_iniPath = directory + "/" + zelcon::kSettingsFileName;
 }
 
 bool CZelconApp::WriteIniInt(const char* section, const char* key, int value) {
   if (m_iniPath.empty()) return false;
-  return plat::IniFile(m_iniPath).WriteInt(section, key, value);
+  // Owner-only when we make it: its [Security] section may come to hold secrets.
+  return plat::IniFile(m_iniPath, plat::kPrivateFileMode).WriteInt(section, key, value);
 }
 
 int CZelconApp::ReadIniInt(const char* section, const char* key, int defaultValue) const {

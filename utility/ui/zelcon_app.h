@@ -24,6 +24,8 @@ public:
 
   bool InitInstance() override;
   int ExitInstance() override;
+  // The session end saves the profiles; the exit status says whether that worked.
+  void onSessionEnd() override;
 
   // Integer settings of Zelcon.ini ("%d").
   bool WriteIniInt(const char* section, const char* key, int value);

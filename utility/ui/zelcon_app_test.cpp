@@ -1,6 +1,7 @@
 #include "utility/ui/zelcon_app.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -163,6 +164,15 @@ TEST_F(ZelconStartUp, ZeroConfigurationIsStoppedItsFlagClearedAndItIsStartedAgai
       EXPECT_EQ(fake.services.find("WZCSVC")->starts, 1);
     }
   }
+}
+
+TEST_F(ZelconStartUp, TheSettingsFileIsMadeOwnerOnly) {
+  ASSERT_NE(Start(), nullptr);
+  ASSERT_TRUE(app->WriteIniInt("Security", "Anything", 1));
+  struct stat st {};
+  ASSERT_EQ(::stat(Ini().Path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(Ini().ReadInt("Security", "Anything", 0), 1);
 }
 
 }  // namespace

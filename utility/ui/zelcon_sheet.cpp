@@ -11,6 +11,7 @@
 #include "platform/gui/desktop/device_watcher.h"
 #include "platform/gui/desktop/tray_icon.h"
 #include "platform/gui/icons.h"
+#include "platform/gui/message_box.h"
 #include "platform/gui/platform.h"
 #include "utility/core/adapter_hardware_id.h"
 #include "utility/core/profile_connect.h"
@@ -79,7 +80,10 @@ CZelconSheet::CZelconSheet(CZelconApp& app, int captionId)
   m_trayMenu.appendItem(ID_TRAY_RADIO, "&Turn Radio Off");
   m_trayMenu.appendItem(ID_TRAY_EXIT, "E&xit");
   CreatePages();
-  zelcon::LoadProfiles(m_profiles, app.m_profilePath);
+  m_profileFileState = zelcon::LoadProfiles(m_profiles, app.m_profilePath);
+  if (m_profileFileState == zelcon::ProfileFileState::kUnreadable)
+    TellProfileFileProblem("The profile file " + app.m_profilePath +
+                           " could not be read. Profile changes will not be saved to it.");
 }
 
 CZelconSheet::~CZelconSheet() {
@@ -224,7 +228,7 @@ void CZelconSheet::OnTrayExit() {
   m_app.UnregisterAdapterNotification();
   // The worker ends before the list is saved, so nothing changes it after the save.
   StopWorker();
-  SaveProfiles();
+  m_savedAtEnd = SaveProfiles();
   if (void* adapter = m_adapter.load()) {
     m_lib.SetBoostMode(adapter, 1);
     m_busy = 1;
@@ -238,7 +242,7 @@ void CZelconSheet::OnTrayExit() {
 void CZelconSheet::onEndSession() {
   StopWorker();
   if (void* adapter = m_adapter.load()) m_lib.UnlockPages(adapter);
-  SaveProfiles();
+  m_savedAtEnd = SaveProfiles();
 }
 
 // --- the adapter session ----------------------------------------------------------------------
@@ -424,15 +428,42 @@ void CZelconSheet::MakeProfileCurrent(zelcon::ProfileId profile) {
 
 bool CZelconSheet::SaveProfiles() {
   auto lock = LockState();
-  if (m_app.m_profilePath.empty()) return false;
-  return zelcon::SaveProfiles(m_profiles, m_app.m_profilePath);
+  const std::string& path = m_app.m_profilePath;
+  if (path.empty()) return false;
+  switch (zelcon::SaveProfiles(m_profiles, path, m_profileFileState)) {
+    case zelcon::ProfileSaveResult::kSaved:
+      return true;
+    case zelcon::ProfileSaveResult::kSavedAfterBackup:
+      TellProfileFileProblem("The profile file " + path +
+                             " was damaged; the profiles after the damage could not be read. "
+                             "The original file has been kept as " +
+                             zelcon::BackupPathOf(path) + ".");
+      return true;
+    case zelcon::ProfileSaveResult::kRefused:
+      return false;  // told when it was loaded
+    case zelcon::ProfileSaveResult::kFailed:
+      break;
+  }
+  TellProfileFileProblem("The profiles could not be saved to " + path + ".");
+  return false;
+}
+
+void CZelconSheet::TellProfileFileProblem(const std::string& text) {
+  if (zfw::isGuiThread()) {
+    zfw::messageBox(text, zfw::MB_ICONEXCLAMATION);
+  } else {
+    // The worker holds the state lock here; the GUI thread may be waiting for it.
+    zfw::postAppMessage(ref(), APPMSG_PROFILE_FILE_PROBLEM, zfw::AppParam{0, text});
+  }
 }
 
 bool CZelconSheet::ImportProfiles(const std::string& path) {
+  // The file is read before the lock is taken: the worker never waits for the disk.
+  zelcon::ProfileReadResult read = zelcon::ReadProfileFile(path);
   auto lock = LockState();
-  const bool complete = zelcon::ImportProfiles(m_profiles, path);
+  zelcon::AppendImported(m_profiles, read);
   SaveProfiles();
-  return complete;
+  return read.complete;
 }
 
 bool CZelconSheet::ExportProfiles(const std::string& path) {
@@ -487,6 +518,9 @@ intptr_t CZelconSheet::OnAdapterNotify(uint32_t code, const zfw::AppParam& param
       return 0;
     case APPMSG_SET_TRAY_STATE:
       SetTrayState(static_cast<int>(param.value));
+      return 0;
+    case APPMSG_PROFILE_FILE_PROBLEM:
+      TellProfileFileProblem(param.text);
       return 0;
   }
   ForwardToActivePage(code, param);

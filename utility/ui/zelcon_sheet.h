@@ -23,6 +23,7 @@
 #include "platform/gui/property_sheet.h"
 #include "utility/core/link_status.h"
 #include "utility/core/profile_list.h"
+#include "utility/core/profile_store.h"
 #include "utility/ui/themed_tab_ctrl.h"
 #include "utility/ui/tray_icon.h"
 
@@ -63,7 +64,10 @@ public:
   int ApplyProfile(zelcon::ProfileId profile);
   void MakeProfileCurrent(zelcon::ProfileId profile);
   // Writes the list to Data.cfg (atomically); callers call it after each committed change.
+  // A failure, a refusal at the first save and a backup made are told to the user.
   bool SaveProfiles();
+  // False when the last save at exit or at the session end did not write Data.cfg.
+  bool ProfilesSavedAtEnd() const { return m_savedAtEnd; }
   bool ImportProfiles(const std::string& path);
   bool ExportProfiles(const std::string& path);
   zelcon::ProfileId CurrentProfile() const { return m_profiles.Current(); }
@@ -116,6 +120,8 @@ protected:
   bool onInitDialog() override;
   void onDestroy() override;
   intptr_t onAppMessage(uint32_t code, const zfw::AppParam& param) override;
+  // Shows a problem with Data.cfg on the GUI thread (posted when met on another).
+  void TellProfileFileProblem(const std::string& text);
   bool onCommand(int id, int code) override;
   void onTimer(int id) override;
   void onClose() override;
@@ -163,5 +169,7 @@ private:
 
   std::recursive_mutex m_stateMutex;
   zelcon::ProfileList m_profiles;
+  zelcon::ProfileFileState m_profileFileState = zelcon::ProfileFileState::kWhole;
+  bool m_savedAtEnd = true;
   zelcon::LINK_STATUS m_link{};
 };

@@ -5,6 +5,10 @@
 #include "platform/gui/desktop/file_dialog.h"
 #include "platform/gui/desktop/tray_icon.h"
 #include "platform/gui/testing/modal_hooks.h"
+#include "platform/win32/atomic_file.h"
+#include "platform/win32/test_file_size_limit.h"
+#include "platform/win32/test_other_user.h"
+#include "utility/core/profile_file.h"
 #include "utility/core/profile_store.h"
 #include "utility/ui/admin_tool.h"
 #include "utility/ui/app_messages.h"
@@ -144,6 +148,57 @@ TEST_F(ZelconProfiles, TheAdminPageImportsAndExportsCfgFiles) {
   EXPECT_EQ(save.filter, open.filter);
   EXPECT_EQ(save.flags, zfw::OFN_OVERWRITEPROMPT | zfw::OFN_HIDEREADONLY |
                             zfw::OFN_NOREADONLYRETURN | zfw::OFN_PATHMUSTEXIST);
+}
+
+void ExitFromTheTray(zfw::testing::FakePlatform& fake) {
+  zfw::testing::ModalHooks hooks;
+  hooks.chooseMenu(ID_TRAY_EXIT);
+  fake.tray.mouse(zfw::WM_RBUTTONUP);
+}
+
+TEST_F(ZelconProfiles, AProfileFileThatCouldNotBeReadIsToldAndKeptAtExit) {
+  WriteFile(DataCfg(), {Profile("office")});
+  const auto original = plat::ReadWholeFile(DataCfg(), 1 << 20);
+  ::chmod(DataCfg().c_str(), 0);
+  {
+    plat::TestAsOtherUser user(home.Path());
+    ASSERT_NE(Start(), nullptr);
+  }
+  ASSERT_FALSE(fake.boxes.texts().empty());
+  EXPECT_EQ(fake.boxes.texts().front(),
+            "The profile file " + DataCfg() +
+                " could not be read. Profile changes will not be saved to it.");
+  ExitFromTheTray(fake);
+  EXPECT_EQ(plat::ReadWholeFile(DataCfg(), 1 << 20), original);
+}
+
+TEST_F(ZelconProfiles, ADamagedProfileFileIsBackedUpOnceAndTheUserTold) {
+  std::string damaged = zelcon::EncodeProfileFile({Profile("office"), Profile("lab")}, true);
+  damaged.resize(damaged.size() - 100);
+  ASSERT_TRUE(plat::WriteFileAtomically(DataCfg(), damaged));
+  CZelconSheet& sheet = *Start();
+  EXPECT_TRUE(fake.boxes.texts().empty());
+  EXPECT_TRUE(sheet.SaveProfiles());
+  EXPECT_TRUE(sheet.SaveProfiles());
+  EXPECT_EQ(plat::ReadWholeFile(zelcon::BackupPathOf(DataCfg()), 1 << 20), damaged);
+  EXPECT_EQ(fake.boxes.texts(),
+            std::vector<std::string>{"The profile file " + DataCfg() +
+                                     " was damaged; the profiles after the damage could not be "
+                                     "read. The original file has been kept as " +
+                                     DataCfg() + ".bak."});
+  EXPECT_EQ(OnDisk(DataCfg()), (Names{"office", "<Default>"}));
+}
+
+TEST_F(ZelconProfiles, AFailedSaveAtTheSessionEndIsToldAndEndsWithAFailureStatus) {
+  Start();
+  {
+    plat::TestFileSizeLimit full(64);
+    app->onSessionEnd();
+  }
+  EXPECT_EQ(fake.boxes.texts(),
+            std::vector<std::string>{"The profiles could not be saved to " + DataCfg() + "."});
+  EXPECT_NE(app->ExitInstance(), 0);
+  app.reset();
 }
 
 }  // namespace

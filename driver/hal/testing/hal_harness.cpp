@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/core/config.h"
+#include "driver/core/management_frames.h"
 #include "driver/ndis/status_codes.h"
 #include "platform/ndis/adapter_runtime.h"
 
@@ -27,13 +28,61 @@ void CoreDestroy(CoreAdapter* core) {
   os->Table->Free(os, d, sizeof(CoreDouble), 0, nullptr);
 }
 
+ULONG CoreReceive(CoreAdapter* core, ReceiveRecord* record) {
+  CoreObservations& o = Observed(core);
+  HalAdapter* hal = Double(core)->Hal;
+  ++o.receivedCount;
+  if (o.keepFrames)
+    o.received.push_back({std::vector<std::uint8_t>(record->Frame, record->Frame + record->Length), record->SignalDbm,
+                          record->RateCode});
+  if (o.onReceive) o.onReceive(hal, *record);
+  if (o.indicate && IndicateReceivedFrame(hal, record, record->Frame, record->Length) == StatusSuccess)
+    return StatusSuccess;
+  HalOps(hal).ReturnReceiveBuffer(hal, record);
+  return StatusSuccess;
+}
+
+ULONG CoreEncrypt(CoreAdapter* core, SendDescriptor*, UCHAR*, ULONG) {
+  ++Observed(core).encryptCalls;
+  return Observed(core).encryptResult;
+}
+
+BOOLEAN CoreUnicastFromBss(CoreAdapter* core, const UCHAR*) { return Observed(core).unicastFromBss ? TRUE : FALSE; }
+
+// As the core's management queue does: the next frame goes to the chip layer's Transmit in
+// a send record, which comes back at once (the frame was copied).
+core::ManagementFrameBuffer g_frame{};
+bool CoreSendManagementFrame(CoreAdapter* core) {
+  CoreObservations& o = Observed(core);
+  if (o.managementQueue.empty()) return false;
+  HalAdapter* hal = Double(core)->Hal;
+  OsLayer* os = Double(core)->Head.Container->Os;
+  SendDescriptor* record = os->Table->PopRecord(&os->SendDescriptors);
+  if (record == nullptr) return false;
+  std::vector<std::uint8_t>& bytes = o.managementQueue.front();
+  g_frame.Buffer = bytes.data();
+  g_frame.Length = static_cast<std::uint32_t>(bytes.size());
+  g_frame.Chained = nullptr;
+  record->Packet = nullptr;
+  record->Fragments = nullptr;
+  record->FragmentCount = 0;
+  record->TotalLength = g_frame.Length;
+  record->Flags = o.sendFlags;
+  record->Frame = &g_frame;
+  HalOps(hal).Transmit(hal, record);
+  record->Frame = nullptr;
+  os->Table->AppendRecord(&os->SendDescriptors, record);
+  o.managementQueue.pop_front();
+  return true;
+}
+
 ULONG CoreInit(CoreAdapter*) { return StatusSuccess; }
 void CoreNothing(CoreAdapter*) {}
 void CoreFirmwareEvent(CoreAdapter* core) { ++Observed(core).firmwareEvents; }
 
 constexpr CoreAdapterOps kCoreOps = {CoreInit, CoreHalt, CoreNothing, CoreNothing, nullptr, nullptr,
-                                     nullptr,  CoreNothing, CoreFirmwareEvent, nullptr, nullptr, nullptr,
-                                     nullptr,  nullptr,  CoreDestroy, nullptr};
+                                     CoreReceive, CoreNothing, CoreFirmwareEvent, nullptr, CoreEncrypt, nullptr,
+                                     nullptr, CoreUnicastFromBss, CoreDestroy, nullptr};
 
 HalCoreLink LinkFor(CoreAdapter* core) {
   HalCoreLink l;
@@ -51,6 +100,11 @@ HalCoreLink LinkFor(CoreAdapter* core) {
     Observed(c).measurement.assign(words, words + count);
   };
   l.FirmwareEvent = [](CoreAdapter* c) { CoreOps(c).FirmwareEvent(c); };
+  l.SendManagementFrame = &CoreSendManagementFrame;
+  l.ManagementQueueLength = [](const CoreAdapter* c) {
+    return static_cast<std::uint32_t>(Observed(const_cast<CoreAdapter*>(c)).managementQueue.size());
+  };
+  l.PowerSaveAllowed = [](CoreAdapter* c) { return Observed(c).powerSaveAllowed; };
   return l;
 }
 

@@ -3,6 +3,7 @@
 // simulated chip. The station core is a table-shaped double: it is reached through its
 // operations table and the shell's links like the real one, creates the chip layer from the
 // registry's configuration, and records what the chip layer tells it.
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,25 @@ struct CoreObservations {
   int firmwareEvents = 0;
   std::vector<std::string> completions;  // names of the completion routines that ran
   std::vector<std::string> calls;        // what the shell asked of the core
+
+  // Transmit: chip-layout frames the double's management queue hands the chip layer.
+  std::deque<std::vector<std::uint8_t>> managementQueue;
+  ULONG sendFlags = 0;                   // the send records' flags
+  ULONG encryptResult = 0;               // what Encrypt answers
+  int encryptCalls = 0;
+  bool powerSaveAllowed = true;
+  // Receive: what the chip layer handed up (with keepFrames), and what happens to it.
+  struct Received {
+    std::vector<std::uint8_t> frame;
+    LONG signalDbm;
+    UCHAR rateCode;
+  };
+  bool keepFrames = true;
+  std::vector<Received> received;
+  std::size_t receivedCount = 0;
+  bool indicate = false;                 // up to NDIS in the record's packet, else straight back
+  bool unicastFromBss = false;
+  std::function<void(HalAdapter*, const ReceiveRecord&)> onReceive;
 };
 
 // The core double as the driver holds it: the head every core begins with.

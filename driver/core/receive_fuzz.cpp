@@ -1,0 +1,89 @@
+// Whatever the chip layer hands up goes through the core's receive dispatch (management
+// frames into the BSS table, data frames through filtering and reassembly) in any state of
+// the station, without touching memory outside its buffers and giving every record back
+// exactly once.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "driver/core/bss_table.h"
+#include "driver/core/core_adapter.h"
+#include "driver/entry/testing/driver_harness.h"
+#include "driver/hal/hal_adapter.h"
+
+namespace {
+
+constexpr std::uint32_t kBufferBytes = 2032;  // a receive buffer of the ring
+
+struct Buffer {
+  std::vector<std::uint8_t> bytes;
+  ReceiveRecord record{};
+  bool withChipLayer = true;
+};
+
+std::vector<std::unique_ptr<Buffer>>* g_buffers = nullptr;
+
+void ReturnReceiveBuffer(HalAdapter*, ReceiveRecord* record) {
+  for (auto& buffer : *g_buffers) {
+    if (&buffer->record != record) continue;
+    if (buffer->withChipLayer) __builtin_trap();  // given back twice
+    buffer->withChipLayer = true;
+    return;
+  }
+  __builtin_trap();  // not a record of the chip layer
+}
+
+// One driver for the whole run: starting it per input would cost more than the input.
+zelnic::testing::DriverHarness& Driver() {
+  static auto* h = [] {
+    auto* harness = new zelnic::testing::DriverHarness();
+    if (harness->start() != NDIS_STATUS_SUCCESS) __builtin_trap();
+    HalAdapter* hal = harness->hal();
+    auto& ops = *const_cast<HalAdapterOps*>(reinterpret_cast<HalAdapterHead*>(hal)->Ops);
+    ops.ReturnReceiveBuffer = &ReturnReceiveBuffer;
+    ops.Transmit = [](HalAdapter*, SendDescriptor*) -> ULONG { return 0; };
+    return harness;
+  }();
+  return *h;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Input: 4 bytes of station state, then runs of {u16 frame length, frame bytes}.
+  if (size < 4) return 0;
+  zelnic::testing::DriverHarness& h = Driver();
+  CoreAdapter* core = h.core();
+  std::vector<std::unique_ptr<Buffer>> buffers;
+  g_buffers = &buffers;
+  h.run([&] {
+    zelnic::core::ClearBssTable(core);
+    core->MlmeState = data[0] % 14;
+    core->MediaDisconnected = data[1] & 1;
+    core->Config.networkMode = (data[1] >> 1) % 3;
+    core->Flags = (data[1] >> 3) & 0x3;
+    core->DwellPending = (data[1] & 0x20) != 0;
+    core->ScanIndex = data[2] % 14;
+    core->Bssid = {0x00, 0x0C, 0x41, 0x10, 0x20, data[3]};
+    for (size_t at = 4; at + 2 <= size;) {
+      const std::uint32_t wanted = data[at] | data[at + 1] << 8;
+      const auto length = static_cast<std::uint32_t>(std::min<size_t>(wanted, size - at - 2));
+      auto& buffer = buffers.emplace_back(std::make_unique<Buffer>());
+      buffer->bytes.assign(std::max(length, kBufferBytes), 0);
+      std::memcpy(buffer->bytes.data(), data + at + 2, length);
+      at += 2 + length;
+      // The length the descriptor reported, which may claim more than the buffer holds.
+      buffer->record = ReceiveRecord{{nullptr}, buffer->bytes.data(), wanted, kBufferBytes};
+      buffer->withChipLayer = false;
+      core->LastRssi = -static_cast<std::int32_t>(wanted % 100);
+      CoreOps(core).Receive(core, &buffer->record);
+    }
+    zelnic::core::DiscardReassembly(core->Reassembly);
+  });
+  for (auto& buffer : buffers)
+    if (!buffer->withChipLayer) __builtin_trap();  // a record kept by the core
+  g_buffers = nullptr;
+  return 0;
+}

@@ -1,0 +1,137 @@
+#pragma once
+// A simulated access point (or, with `independent`, a station of an IBSS), written from
+// IEEE 802.11: it beacons at its beacon interval, answers probe requests, answers
+// open-system authentication and association, and keeps frames for stations in power save,
+// announcing them in the TIM. Security shows in the beacon only (privacy bit, RSN and WPA
+// elements); the key handshakes are the authenticator's (authenticator.h), which a later
+// step hooks in through setFrameHook().
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/ndis/scheduler.h"
+#include "sim/air/ieee80211.h"
+#include "sim/air/power_save_buffer.h"
+#include "sim/air/radio.h"
+#include "sim/air/secret.h"
+
+namespace simair {
+
+enum class Security : std::uint8_t { Open, Wep, Wpa, Wpa2, WpaWpa2 };
+
+// Rates in 500 kbit/s units; 0x80 marks a basic rate.
+inline const std::vector<std::uint8_t> kDefaultRates{0x82, 0x84, 0x8B, 0x96, 0x0C, 0x12,
+                                                     0x18, 0x24, 0x30, 0x48, 0x60, 0x6C};
+
+struct AccessPointConfig {
+  MacAddress bssid{};
+  std::string ssid;                    // 0..32 bytes
+  bool hiddenSsid = false;             // beacons carry an empty SSID; only directed probes are answered
+  std::uint8_t channel = 1;
+  std::uint16_t beaconIntervalTu = 100;  // 1 TU = 1024 us
+  std::uint8_t dtimPeriod = 1;
+  std::vector<std::uint8_t> rates = kDefaultRates;
+  Security security = Security::Open;
+  Secret passphrase;                   // WPA/WPA2-PSK (for the authenticator, later)
+  std::vector<Secret> wepKeys;         // WEP: up to 4 keys of 5 or 13 bytes
+  std::uint8_t wepKeyIndex = 0;        // 0..3
+  std::vector<dot11::Bytes> vendorElements;  // bodies of vendor elements, OUI first
+  int transmitPowerDbm = 15;
+  bool independent = false;            // an IBSS peer: IBSS capability and parameter set, no TIM, no association
+};
+
+struct AccessPointCounters {
+  std::uint64_t beacons = 0;
+  std::uint64_t probeResponses = 0;
+  std::uint64_t authentications = 0;
+  std::uint64_t associations = 0;
+  std::uint64_t dataSent = 0;
+  std::uint64_t dataBuffered = 0;
+  std::uint64_t dataDropped = 0;   // to a station not associated, or its buffer full
+};
+
+class AccessPoint final : public Radio {
+public:
+  // Sees every frame the access point receives before it does; true means "taken, do
+  // nothing more" (the next step's 4-way handshake, a test's own answers).
+  using FrameHook = std::function<bool(const AirFrame&, const Reception&)>;
+  enum class DataOutcome : std::uint8_t { Sent, Buffered, Dropped };
+
+  AccessPoint(ndis::Scheduler& scheduler, Air& air, AccessPointConfig config);
+  ~AccessPoint() override;
+  AccessPoint(const AccessPoint&) = delete;
+  AccessPoint& operator=(const AccessPoint&) = delete;
+
+  // Joins the air and beacons at every target beacon transmission time (multiples of the
+  // interval on the scheduler's clock); stop() leaves the air.
+  void start();
+  void stop();
+  // The radio off: no beacons, hears nothing; on again: beacons resume.
+  void setRadioOn(bool on);
+  bool started() const { return started_; }
+
+  // Radio
+  MacAddress address() const override { return config_.bssid; }
+  std::uint8_t channel() const override { return config_.channel; }
+  bool radioOn() const override { return started_ && on_; }
+  int transmitPowerDbm() const override { return config_.transmitPowerDbm; }
+  void receive(const AirFrame& frame, const Reception& reception) override;
+
+  void setFrameHook(FrameHook hook) { hook_ = std::move(hook); }
+  // Puts a frame of the access point on the air at the management rate (hooks answer
+  // through it).
+  Transmission send(dot11::Bytes frame);
+  // A data frame from the distribution system to an associated station (from `source`);
+  // kept while the station dozes.
+  DataOutcome sendData(const MacAddress& station, const MacAddress& source, dot11::Bytes body);
+
+  dot11::Bytes buildBeacon();
+  dot11::Bytes buildProbeResponse(const MacAddress& to);
+
+  const AccessPointConfig& config() const { return config_; }
+  const AccessPointCounters& counters() const { return counters_; }
+  bool associated(const MacAddress& station) const;
+  std::uint16_t associationId(const MacAddress& station) const;  // 0 when not associated
+  bool dozing(const MacAddress& station) const;
+  std::size_t buffered(const MacAddress& station) const;
+
+private:
+  struct StationState {
+    bool authenticated = false;
+    std::uint16_t aid = 0;  // associated when non-zero
+    bool dozing = false;
+  };
+
+  void scheduleBeacon();
+  void beacon();
+  std::uint16_t nextSequence();
+  std::uint16_t capability() const;
+  void appendBssElements(dot11::FrameWriter& writer, bool withTim);
+  void answerProbe(const dot11::FrameView& view, const MacAddress& from);
+  void answerAuthentication(const dot11::FrameView& view, const MacAddress& from);
+  void answerAssociation(const dot11::FrameView& view, const MacAddress& from, bool reassociation);
+  void forgetStation(const MacAddress& station);
+  void notePowerManagement(const dot11::FrameView& view, StationState& station, const MacAddress& from);
+  void transmitBuffered(const MacAddress& station, std::uint16_t aid, BufferedFrame frame);
+  Transmission transmitAt(dot11::Bytes frame, std::uint16_t rateHalfMbps);
+  std::uint16_t managementRate() const;
+  std::uint16_t dataRate() const;
+
+  ndis::Scheduler& scheduler_;
+  Air& air_;
+  AccessPointConfig config_;
+  bool started_ = false;
+  bool on_ = true;
+  ndis::EventId beaconTimer_;
+  std::uint64_t beaconsSinceStart_ = 0;
+  std::uint16_t sequence_ = 0;
+  FrameHook hook_;
+  std::map<MacAddress, StationState> stations_;
+  std::uint16_t nextAid_ = 1;
+  PowerSaveBuffer powerSave_;
+  AccessPointCounters counters_;
+};
+
+}  // namespace simair

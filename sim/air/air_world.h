@@ -1,0 +1,41 @@
+#pragma once
+// A world file brought to life on a scheduler: the medium, its access points started, the
+// signal of each at the station set as path loss, the scripted changes queued, and every
+// frame on the air recorded when a recorder is given.
+#include <memory>
+#include <vector>
+
+#include "platform/ndis/scheduler.h"
+#include "sim/air/access_point.h"
+#include "sim/air/medium.h"
+#include "sim/air/world_file.h"
+
+namespace simair {
+
+class PcapRecorder;
+
+class AirWorld {
+public:
+  // Starts everything at once; scripted times count from now. The recorder (may be null)
+  // must outlive the world.
+  AirWorld(ndis::Scheduler& scheduler, const World& world, PcapRecorder* recorder);
+  ~AirWorld();
+  AirWorld(const AirWorld&) = delete;
+  AirWorld& operator=(const AirWorld&) = delete;
+
+  Medium& medium() { return medium_; }
+  const MacAddress& station() const { return station_; }
+  std::size_t size() const { return accessPoints_.size(); }
+  AccessPoint& accessPoint(std::size_t index) { return *accessPoints_.at(index); }
+
+private:
+  void setSignal(std::size_t index, int signalDbm);
+
+  ndis::Scheduler& scheduler_;
+  MacAddress station_;
+  Medium medium_;
+  std::vector<std::unique_ptr<AccessPoint>> accessPoints_;
+  std::vector<ndis::EventId> changes_;
+};
+
+}  // namespace simair

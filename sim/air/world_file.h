@@ -1,0 +1,53 @@
+#pragma once
+// The world file: the access points around the station, how strong each one is heard, and
+// scripted changes over time (sim/air/README.md describes the format). The parser checks
+// every value against its bounds and says which line is wrong; pass phrases and keys never
+// appear in an error.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/air/access_point.h"
+
+namespace simair {
+
+struct WorldAccessPoint {
+  std::string name;
+  AccessPointConfig config;
+  int signalDbm = -50;  // what the station receives of it
+  int line = 0;
+};
+
+struct WorldChange {
+  enum class Kind : std::uint8_t { Signal, Off, On };
+  std::int64_t atMicros = 0;  // after the world starts
+  std::size_t accessPoint = 0;  // index into World::accessPoints
+  Kind kind = Kind::Signal;
+  int signalDbm = 0;
+};
+
+struct World {
+  static constexpr MacAddress kDefaultStation{0x00, 0x1E, 0x4D, 0x2D, 0x17, 0x01};
+  MacAddress station = kDefaultStation;  // where the signals are measured
+  int defaultLossDb = 100;               // between any other pair of radios
+  std::vector<WorldAccessPoint> accessPoints;
+  std::vector<WorldChange> changes;      // in the order of the file
+};
+
+struct WorldLimits {
+  static constexpr std::size_t kMaxLineBytes = 4096;
+  static constexpr std::size_t kMaxFileBytes = 1 << 20;
+  static constexpr std::size_t kMaxAccessPoints = 64;
+  static constexpr std::size_t kMaxChanges = 4096;
+  static constexpr std::size_t kMaxVendorElements = 8;
+  static constexpr std::int64_t kMaxChangeTimeMicros = 86'400'000'000;  // one day
+};
+
+// The world, or nothing with `error` = "line N: what is wrong".
+std::optional<World> ParseWorld(std::string_view text, std::string& error);
+// The same from a file; errors read "PATH:N: what is wrong" or "cannot read PATH: why".
+std::optional<World> LoadWorldFile(const std::string& path, std::string& error);
+
+}  // namespace simair

@@ -1,0 +1,216 @@
+// The world file: the examples, each value's bounds, and errors that name the line.
+#include "sim/air/world_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace simair {
+namespace {
+
+const std::string kWorlds = SIMAIR_WORLDS_DIR;
+
+World Parse(const std::string& text) {
+  std::string error;
+  auto world = ParseWorld(text, error);
+  EXPECT_TRUE(world) << error;
+  return world ? std::move(*world) : World{};
+}
+
+std::string ErrorOf(const std::string& text) {
+  std::string error;
+  const auto world = ParseWorld(text, error);
+  EXPECT_FALSE(world) << text;
+  return error;
+}
+
+const std::string kAp = "ap a\n bssid 02:00:00:00:00:01\n ssid x\n";
+
+TEST(WorldFile, TheExampleWorldsLoad) {
+  for (const char* name : {"office.world", "roaming.world", "hidden.world"}) {
+    std::string error;
+    EXPECT_TRUE(LoadWorldFile(kWorlds + "/" + name, error)) << error;
+  }
+}
+
+TEST(WorldFile, TheOfficeHasThreeAccessPointsOfEachSecurity) {
+  std::string error;
+  const auto world = LoadWorldFile(kWorlds + "/office.world", error);
+  ASSERT_TRUE(world) << error;
+  EXPECT_EQ(world->station, World::kDefaultStation);
+  EXPECT_EQ(world->defaultLossDb, 100);
+  ASSERT_EQ(world->accessPoints.size(), 3u);
+  const auto& lobby = world->accessPoints[0];
+  const auto& workshop = world->accessPoints[1];
+  const auto& office = world->accessPoints[2];
+  EXPECT_EQ(lobby.name, "lobby");
+  EXPECT_EQ(lobby.config.ssid, "Zelnet Guest");
+  EXPECT_EQ(lobby.config.bssid, (MacAddress{0x02, 0x5a, 0x4c, 0, 0, 1}));
+  EXPECT_EQ(lobby.config.channel, 1);
+  EXPECT_EQ(lobby.config.security, Security::Open);
+  EXPECT_EQ(lobby.signalDbm, -48);
+  EXPECT_EQ(workshop.config.security, Security::Wep);
+  EXPECT_EQ(workshop.config.rates, (std::vector<std::uint8_t>{0x82, 0x84, 0x0B, 0x16}));
+  ASSERT_EQ(workshop.config.wepKeys.size(), 1u);
+  EXPECT_EQ(workshop.config.wepKeys[0].reveal(), std::string("\x01\x02\x03\x04\x05"));
+  EXPECT_EQ(office.config.security, Security::Wpa2);
+  EXPECT_EQ(office.config.passphrase.reveal(), "correct horse battery staple");
+  EXPECT_EQ(office.config.channel, 11);
+  EXPECT_EQ(office.config.dtimPeriod, 2);
+  ASSERT_EQ(office.config.vendorElements.size(), 1u);
+  EXPECT_EQ(office.config.vendorElements[0].size(), 24u);
+}
+
+TEST(WorldFile, ValuesAndScriptedChangesAreRead) {
+  const World world = Parse(
+      "station 00:0a:0b:0c:0d:0e  # comment\r\n"
+      "default-loss 0\n"
+      "ap \"a b\"\n"
+      "\tbssid 02-00-00-00-00-01\n"
+      "  ssid \"say \\\"hi\\\" \\\\ there\"\n"
+      "  hidden\n  ibss\n  channel 14\n  beacon-interval 65535\n  dtim 255\n"
+      "  rates 54b 1\n  power -10\n  signal -120\n"
+      "  vendor 0050f2\n  vendor 00:40:96:00\n"
+      "at 30 \"a b\" signal 0\n"
+      "at 2.5s \"a b\" off\n"
+      "at 1500ms \"a b\" on\n"
+      "at 0.000001s \"a b\" off\n");
+  EXPECT_EQ(world.station, (MacAddress{0, 0x0a, 0x0b, 0x0c, 0x0d, 0x0e}));
+  EXPECT_EQ(world.defaultLossDb, 0);
+  ASSERT_EQ(world.accessPoints.size(), 1u);
+  const AccessPointConfig& config = world.accessPoints[0].config;
+  EXPECT_EQ(world.accessPoints[0].name, "a b");
+  EXPECT_EQ(config.ssid, "say \"hi\" \\ there");
+  EXPECT_TRUE(config.hiddenSsid);
+  EXPECT_TRUE(config.independent);
+  EXPECT_EQ(config.channel, 14);
+  EXPECT_EQ(config.beaconIntervalTu, 65535);
+  EXPECT_EQ(config.dtimPeriod, 255);
+  EXPECT_EQ(config.rates, (std::vector<std::uint8_t>{0x80 | 108, 2}));
+  EXPECT_EQ(config.transmitPowerDbm, -10);
+  EXPECT_EQ(world.accessPoints[0].signalDbm, -120);
+  EXPECT_EQ(config.vendorElements.size(), 2u);
+  ASSERT_EQ(world.changes.size(), 4u);
+  EXPECT_EQ(world.changes[0].atMicros, 30'000'000);
+  EXPECT_EQ(world.changes[0].kind, WorldChange::Kind::Signal);
+  EXPECT_EQ(world.changes[0].signalDbm, 0);
+  EXPECT_EQ(world.changes[1].atMicros, 2'500'000);
+  EXPECT_EQ(world.changes[1].kind, WorldChange::Kind::Off);
+  EXPECT_EQ(world.changes[2].atMicros, 1'500'000);
+  EXPECT_EQ(world.changes[2].kind, WorldChange::Kind::On);
+  EXPECT_EQ(world.changes[3].atMicros, 1);
+}
+
+TEST(WorldFile, AnEmptyWorldIsAnEmptyAir) {
+  EXPECT_TRUE(Parse("").accessPoints.empty());
+  EXPECT_TRUE(Parse("# nothing\n\n   \n").accessPoints.empty());
+}
+
+TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
+  struct Case {
+    std::string text;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"\n\nfrobnicate 1\n", "line 3: unknown keyword 'frobnicate'"},
+      {"ssid x\n", "line 1: 'ssid' outside an access point (start one with 'ap NAME')"},
+      {"station ff:ff:ff:ff:ff:ff\n", "line 1: station must be a unicast address like 00:1e:4d:2d:17:01"},
+      {"default-loss 201\n", "line 1: default-loss must be a whole number from 0 to 200"},
+      {"default-loss\n", "line 1: 'default-loss' takes 1 value"},
+      {"ap a\n ssid x\n", "line 1: access point 'a': no bssid"},
+      {"ap a\n bssid 02:00:00:00:00:01\nap b\n", "line 1: access point 'a': no ssid"},
+      {kAp + " bssid 02:00:00:00:00:02\n", "line 4: 'bssid' given twice for this access point"},
+      {"ap a\n bssid 01:00:5e:00:00:01\n", "line 2: bssid must be a unicast address like 02:00:00:00:01:01"},
+      {"ap a\n bssid 02:00:00:00:00:0\n", "line 2: bssid must be a unicast address like 02:00:00:00:01:01"},
+      {kAp + "ap b\n bssid 02:00:00:00:00:01\n", "line 5: bssid already used by access point 'a'"},
+      {kAp + "ap a\n", "line 4: access point 'a' defined twice"},
+      {kAp + " ssid 0123456789012345678901234567890123\n", "line 4: 'ssid' given twice for this access point"},
+      {"ap a\n ssid 012345678901234567890123456789012\n", "line 2: ssid has at most 32 bytes"},
+      {kAp + " channel 0\n", "line 4: channel must be a whole number from 1 to 14"},
+      {kAp + " channel 15\n", "line 4: channel must be a whole number from 1 to 14"},
+      {kAp + " channel 6x\n", "line 4: channel must be a whole number from 1 to 14"},
+      {kAp + " channel 99999999999999999999999\n", "line 4: channel must be a whole number from 1 to 14"},
+      {kAp + " beacon-interval 0\n", "line 4: beacon-interval (TU) must be a whole number from 1 to 65535"},
+      {kAp + " dtim 256\n", "line 4: dtim must be a whole number from 1 to 255"},
+      {kAp + " rates 1 2\n", "line 4: rates need at least one basic rate (like 1b)"},
+      {kAp + " rates 1b 3\n", "line 4: rate '3' is not one of 1 2 5.5 11 6 9 12 18 24 36 48 54 (b: basic)"},
+      {kAp + " rates 1b 1\n", "line 4: rate '1' given twice"},
+      {kAp + " rates\n", "line 4: rates takes 1 to 12 rates"},
+      {kAp + " security wpa3\n", "line 4: security must be open, wep, wpa-psk, wpa2-psk or wpa-wpa2-psk"},
+      {kAp + " security wpa2-psk\n", "line 1: access point 'a': security wpa2-psk needs a passphrase"},
+      {kAp + " passphrase \"long enough\"\n", "line 1: access point 'a': a passphrase needs security wpa-psk, wpa2-psk or wpa-wpa2-psk"},
+      {kAp + " security wep\n", "line 1: access point 'a': security wep needs the key of wep-tx-key (default 1)"},
+      {kAp + " security wep\n wep-key 2 0102030405\n", "line 1: access point 'a': security wep needs the key of wep-tx-key (default 1)"},
+      {kAp + " wep-key 1 0102030405\n", "line 1: access point 'a': WEP keys need security wep"},
+      {kAp + " wep-key 5 0102030405\n", "line 4: wep-key index must be a whole number from 1 to 4"},
+      {kAp + " wep-key 1 01020304\n", "line 4: wep-key must be 10 or 26 hex digits"},
+      {kAp + " wep-key 1 010203040\n", "line 4: wep-key must have an even number of hex digits"},
+      {kAp + " wep-key 1 01020304zz\n", "line 4: wep-key must be hex digits"},
+      {kAp + " wep-key 1 0102030405\n wep-key 1 0102030405\n", "line 5: wep-key 1 given twice"},
+      {kAp + " vendor 0050\n", "line 4: vendor element has 3 to 255 bytes (OUI first)"},
+      {kAp + " signal 1\n", "line 4: signal (dBm) must be a whole number from -120 to 0"},
+      {kAp + " power 31\n", "line 4: power (dBm) must be a whole number from -10 to 30"},
+      {kAp + " hidden yes\n", "line 4: 'hidden' takes 0 values"},
+      {kAp + " ssid \"open\n", "line 4: quotes not closed"},
+      {kAp + " ssid \"a\"b\n", "line 4: a space must follow closing quotes"},
+      {kAp + " ssid a\"b\"\n", "line 4: quotes inside a word"},
+      {kAp + " ssid \"a\\nb\"\n", "line 4: only \\\" and \\\\ may follow a backslash in quotes"},
+      {kAp + " ssid a\x01" "b\n", "line 4: control character in the line"},
+      {std::string("ap a\n ssid \"a\0b\"\n", 17), "line 2: control character in the line"},
+      {kAp + std::string(5000, ' ') + "\n", "line 4: line longer than 4096 bytes"},
+      {"at 1s nobody off\n", "line 1: no access point 'nobody' defined before this line"},
+      {kAp + "at 1s a\n", "line 4: at takes a time, an access point and a change: signal DBM, off or on"},
+      {kAp + "at 1s a dim\n", "line 4: a change is 'signal DBM', 'off' or 'on'"},
+      {kAp + "at 1s a off now\n", "line 4: a change is 'signal DBM', 'off' or 'on'"},
+      {kAp + "at 1s a signal -200\n", "line 4: signal (dBm) must be a whole number from -120 to 0"},
+      {kAp + "at 86401s a off\n", "line 4: time must be like 30s, 2.5s or 1500ms, at most one day"},
+      {kAp + "at -1s a off\n", "line 4: time must be like 30s, 2.5s or 1500ms, at most one day"},
+      {kAp + "at 1.s a off\n", "line 4: time must be like 30s, 2.5s or 1500ms, at most one day"},
+      {kAp + "at 1.0000001s a off\n", "line 4: time must be like 30s, 2.5s or 1500ms, at most one day"},
+      {kAp + "at 99999999999999999s a off\n", "line 4: time must be like 30s, 2.5s or 1500ms, at most one day"},
+      {kAp + "at 1s a off\n channel 3\n", "line 5: 'channel' outside an access point (start one with 'ap NAME')"},
+      {"ap\n", "line 1: 'ap' takes 1 value"},
+      {"ap 012345678901234567890123456789012\n", "line 1: an access point's name has 1 to 32 characters"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.text), c.error) << c.text;
+}
+
+TEST(WorldFile, TooManyAccessPointsOrAFileTooLargeAreRefused) {
+  std::string text;
+  for (std::size_t i = 0; i <= WorldLimits::kMaxAccessPoints; ++i) {
+    char line[96];
+    std::snprintf(line, sizeof line, "ap a%zu\n bssid 02:00:00:00:%02zx:%02zx\n ssid x\n", i, i / 256, i % 256);
+    text += line;
+  }
+  EXPECT_EQ(ErrorOf(text), "line 193: more than 64 access points");
+  EXPECT_EQ(ErrorOf(std::string(WorldLimits::kMaxFileBytes + 1, '#')), "world larger than 1048576 bytes");
+}
+
+TEST(WorldFile, PassPhrasesAndKeysNeverAppearInErrors) {
+  const std::string secrets[] = {"short", std::string(64, 'p'), "p\xC3\xA4sswort!", "0102030405AB"};
+  for (const std::string& phrase : {secrets[0], secrets[1], secrets[2]}) {
+    const std::string error = ErrorOf(kAp + " security wpa2-psk\n passphrase \"" + phrase + "\"\n");
+    EXPECT_EQ(error, "line 5: passphrase must be 8 to 63 printable ASCII characters");
+    EXPECT_EQ(error.find(phrase), std::string::npos);
+  }
+  const std::string error = ErrorOf(kAp + " security wep\n wep-key 1 " + secrets[3] + "\n");
+  EXPECT_EQ(error.find(secrets[3]), std::string::npos);
+}
+
+TEST(WorldFile, AFileThatCannotBeReadSaysSoAndErrorsCarryItsPath) {
+  std::string error;
+  EXPECT_FALSE(LoadWorldFile("/nonexistent/x.world", error));
+  EXPECT_EQ(error, "cannot read /nonexistent/x.world: No such file or directory");
+  EXPECT_FALSE(LoadWorldFile(kWorlds, error));
+  EXPECT_EQ(error, "cannot read " + kWorlds + ": not a regular file");
+
+  const std::string path = ::testing::TempDir() + "/bad.world";
+  std::ofstream(path) << "# fine\nap a\n channel 40\n";
+  EXPECT_FALSE(LoadWorldFile(path, error));
+  EXPECT_EQ(error, path + ":3: channel must be a whole number from 1 to 14");
+  std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace simair
