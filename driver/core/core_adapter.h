@@ -144,6 +144,8 @@ void Halt(CoreAdapter* core, ULONG argument);
 void Destroy(CoreAdapter* core);
 
 BOOLEAN IsMediaConnected(CoreAdapter* core);
+// The shadow BSS table as the control device's BSSID list reads it.
+const UCHAR* ShadowBssList(CoreAdapter* core, ULONG* length);
 // The shell's halt: leaves the network (a deauthentication when associated).
 void LeaveNetworkForHalt(CoreAdapter* core);
 

@@ -209,6 +209,11 @@ ULONG RemoveWep(CoreAdapter* core, std::uint32_t index) {
 
 }  // namespace
 
+const UCHAR* ShadowBssList(CoreAdapter* core, ULONG* length) {
+  *length = core->ShadowBssTable != nullptr ? kBssTableBytes : 0;
+  return core->ShadowBssTable;
+}
+
 void BuildCapabilityRecord(std::uint8_t (&record)[136]) {
   NdisZeroMemory(record, sizeof record);
   const std::uint32_t header[] = {136, 2, kPmkidEntries, 14};

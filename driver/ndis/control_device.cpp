@@ -4,6 +4,7 @@
 
 #include "driver/ndis/miniport.h"
 #include "driver/ndis/os_class.h"
+#include "driver/ndis/shell_links.h"
 #include "driver/ndis/utility_bssid_list.h"
 #include "platform/ndis/ntddndis.h"
 
@@ -54,11 +55,14 @@ BOOLEAN QueryThroughDevice(MiniportContext* context, UCHAR* buffer, ULONG inputL
   ULONG needed = 0;
   NDIS_STATUS status;
   if (oid == OID_802_11_BSSID_LIST) {
-    // The utility's own record shape. The core's BSS list comes with its BSS table; until
-    // then the list is empty.
-    const ULONG noNetworks = 0;
-    written = FormatBssidListForUtility(reinterpret_cast<const UCHAR*>(&noNetworks), 4, nullptr, buffer + 4,
-                                        outputLength - 4);
+    // The utility's own record shape, from the shadow of the BSS table, held against a copy.
+    ULONG listLength = 0;
+    CoreAdapter* core = context->Container != nullptr ? context->Container->Core : nullptr;
+    NdisInterlockedIncrement(&context->BssCopyBusy);
+    const UCHAR* list =
+        core != nullptr && Links().ShadowBssList != nullptr ? Links().ShadowBssList(core, &listLength) : nullptr;
+    written = FormatBssidListForUtility(list, listLength, nullptr, buffer + 4, outputLength - 4);
+    NdisInterlockedDecrement(&context->BssCopyBusy);
     status = NDIS_STATUS_SUCCESS;
   } else {
     status = MiniportQueryInformation(context, oid, buffer + 4, outputLength - 4, &written, &needed);
