@@ -328,6 +328,7 @@ bool SetConnectionOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG lengt
   ULONG value = 0;
   switch (oid) {
     case OID_802_11_SSID:
+    case OID_HLVN_SSID:
       status = SetSsid(core, oid, buffer, length, read, needed);
       break;
     case OID_802_11_INFRASTRUCTURE_MODE:

@@ -11,6 +11,7 @@
 #include "driver/core/core_adapter_ops.h"
 #include "driver/core/core_timer.h"
 #include "driver/core/management_frames.h"
+#include "driver/core/oid_state.h"
 #include "driver/core/rates.h"
 #include "driver/core/reassembly.h"
 #include "driver/core/station_state.h"
@@ -132,6 +133,7 @@ struct CoreAdapter {
   std::uint32_t Measurement[8];
 
   zelnic::core::StationState Station;  // MAC and station management
+  zelnic::core::OidState Oid;  // the OID layer's own values
 };
 
 namespace zelnic::core {
@@ -145,6 +147,8 @@ void Halt(CoreAdapter* core, ULONG argument);
 void Destroy(CoreAdapter* core);
 
 BOOLEAN IsMediaConnected(CoreAdapter* core);
+// The shadow BSS table as the control device's BSSID list reads it.
+const UCHAR* ShadowBssList(CoreAdapter* core, ULONG* length);
 // The shell's halt: leaves the network (a deauthentication when associated).
 void LeaveNetworkForHalt(CoreAdapter* core);
 

@@ -168,6 +168,27 @@ TEST_F(ControlDeviceTest, TheUtilityStaysAttachedUntilItsLastHandleCloses) {
   EXPECT_EQ(ControlDevices().Opens, 0);
 }
 
+TEST_F(ControlDeviceTest, TheBssidListComesFromTheShadowTableIn152ByteRecords) {
+  auto query = [&] { return ioctl(IOCTL_HLVN_QUERY_OID, Words({OID_802_11_BSSID_LIST}), 4 + 4 + 2 * 152); };
+  EXPECT_EQ(WordAt(query().output, 4), 0u);  // nothing heard yet
+  std::uint8_t* shadow = h.core()->ShadowBssTable;
+  const std::uint32_t count = 1;
+  std::memcpy(shadow, &count, 4);
+  std::uint8_t* entry = shadow + 4;
+  const std::uint32_t length = 104, kilohertz = 2'437'000;
+  std::memcpy(entry, &length, 4);
+  entry[4] = 0x02;  // the BSSID's first byte
+  std::memcpy(entry + 72, &kilohertz, 4);
+  const auto reply = query();
+  EXPECT_EQ(WordAt(reply.output, 0), 0u);
+  ASSERT_EQ(reply.output.size(), 8u + 152);
+  EXPECT_EQ(WordAt(reply.output, 4), 1u);
+  EXPECT_EQ(WordAt(reply.output, 8), 152u);
+  EXPECT_EQ(reply.output[12], 0x02);
+  EXPECT_EQ(WordAt(reply.output, 8 + 116), 6u);  // channel 6
+  EXPECT_EQ(context()->BssCopyBusy, 0);
+}
+
 TEST_F(ControlDeviceTest, HaltSignalsTheRemoveEventPostsRemovalAndLeavesNothing) {
   HANDLE event = registerEvent(IOCTL_HLVN_REGISTER_EVENT);
   HANDLE removal = registerEvent(IOCTL_HLVN_REGISTER_REMOVE_EVENT);

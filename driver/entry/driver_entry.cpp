@@ -15,6 +15,7 @@ constexpr ShellLinks kDriverLinks = {
     .StartCore = &zelnic::core::StartCore,
     .LeaveNetworkForHalt = &zelnic::core::LeaveNetworkForHalt,
     .IsMediaConnected = &zelnic::core::IsMediaConnected,
+    .ShadowBssList = &zelnic::core::ShadowBssList,
     .QueryOid = &zelnic::core::QueryOid,
     .SetOid = &zelnic::core::SetOid,
     .StopFirmware = &zelnic::hal::StopFirmware,

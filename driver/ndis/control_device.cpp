@@ -4,6 +4,8 @@
 
 #include "driver/ndis/miniport.h"
 #include "driver/ndis/os_class.h"
+#include "driver/ndis/shell_links.h"
+#include "driver/ndis/utility_bssid_list.h"
 #include "platform/ndis/ntddndis.h"
 
 namespace {
@@ -51,8 +53,20 @@ BOOLEAN QueryThroughDevice(MiniportContext* context, UCHAR* buffer, ULONG inputL
   const NDIS_OID oid = ReadWord(buffer);
   ULONG written = 0;
   ULONG needed = 0;
-  const NDIS_STATUS status =
-      MiniportQueryInformation(context, oid, buffer + 4, outputLength - 4, &written, &needed);
+  NDIS_STATUS status;
+  if (oid == OID_802_11_BSSID_LIST) {
+    // The utility's own record shape, from the shadow of the BSS table, held against a copy.
+    ULONG listLength = 0;
+    CoreAdapter* core = context->Container != nullptr ? context->Container->Core : nullptr;
+    NdisInterlockedIncrement(&context->BssCopyBusy);
+    const UCHAR* list =
+        core != nullptr && Links().ShadowBssList != nullptr ? Links().ShadowBssList(core, &listLength) : nullptr;
+    written = FormatBssidListForUtility(list, listLength, nullptr, buffer + 4, outputLength - 4);
+    NdisInterlockedDecrement(&context->BssCopyBusy);
+    status = NDIS_STATUS_SUCCESS;
+  } else {
+    status = MiniportQueryInformation(context, oid, buffer + 4, outputLength - 4, &written, &needed);
+  }
   WriteWord(buffer, static_cast<ULONG>(status));
   *information = 4 + (written < outputLength - 4 ? written : outputLength - 4);
   return TRUE;

@@ -3,23 +3,12 @@
 // (at most four), named \Device\Hlvn8xxxN with the link \DosDevices\HlvnDevN; it carries
 // OID queries and sets as buffered I/O controls and signals the utility's event whenever a
 // record is written into the event ring.
+#include "driver/ndis/control_codes.h"
 #include "driver/ndis/miniport_context.h"
 #include "driver/ndis/utility_events.h"
 #include "platform/ndis/ndis.h"
 
 constexpr ULONG kControlDeviceSlots = 4;
-constexpr ULONG kControlDeviceType = 0x12;
-
-constexpr ULONG IOCTL_HLVN_QUERY_OID = CTL_CODE(kControlDeviceType, 0x900, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr ULONG IOCTL_HLVN_SET_OID = CTL_CODE(kControlDeviceType, 0x910, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr ULONG IOCTL_HLVN_REGISTER_EVENT = CTL_CODE(kControlDeviceType, 0x920, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr ULONG IOCTL_HLVN_PING = CTL_CODE(kControlDeviceType, 0x930, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr ULONG IOCTL_HLVN_REGISTER_REMOVE_EVENT =
-    CTL_CODE(kControlDeviceType, 0x940, METHOD_BUFFERED, FILE_ANY_ACCESS);
-static_assert(IOCTL_HLVN_QUERY_OID == 0x00122400 && IOCTL_HLVN_SET_OID == 0x00122440 &&
-              IOCTL_HLVN_REGISTER_EVENT == 0x00122480 && IOCTL_HLVN_PING == 0x001224C0 &&
-              IOCTL_HLVN_REGISTER_REMOVE_EVENT == 0x00122500);
-
 // One slot of the device table. The event ring is kept with the slot: the poster and the
 // handlers serve the slot registered last, whatever adapter posts.
 struct ControlDeviceSlot {

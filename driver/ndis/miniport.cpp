@@ -8,6 +8,7 @@
 #include "driver/ndis/os_class.h"
 #include "driver/ndis/os_service_table.h"
 #include "driver/ndis/packet_reserved.h"
+#include "driver/ndis/shell_oids.h"
 #include "driver/ndis/status_codes.h"
 
 void CompletePendingSends(MiniportContext* context, NDIS_STATUS status);
@@ -245,6 +246,8 @@ NDIS_STATUS MiniportQueryInformation(NDIS_HANDLE handle, NDIS_OID oid, PVOID buf
   MiniportContext* context = ContextOf(handle);
   const NDIS_STATUS ready = BeginRequest(context, written, needed);
   if (ready != NDIS_STATUS_SUCCESS) return ready;
+  NDIS_STATUS status;
+  if (ShellQueryOid(context, oid, buffer, length, written, needed, &status)) return status;
   return g_links->QueryOid(context->Container->Core, oid, buffer, length, written, needed);
 }
 
@@ -253,7 +256,7 @@ NDIS_STATUS MiniportSetInformation(NDIS_HANDLE handle, NDIS_OID oid, PVOID buffe
   MiniportContext* context = ContextOf(handle);
   const NDIS_STATUS ready = BeginRequest(context, read, needed);
   if (ready != NDIS_STATUS_SUCCESS) return ready;
-  return MapStatus(g_links->SetOid(context->Container->Core, oid, buffer, length, read, needed));
+  return MapStatus(ShellSetOid(context, oid, buffer, length, read, needed));
 }
 
 void MiniportReturnPacket(NDIS_HANDLE handle, PNDIS_PACKET packet) {

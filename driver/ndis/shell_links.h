@@ -21,6 +21,9 @@ struct ShellLinks {
   // Deauthenticates (reason 3) when associated and leaves the network state.
   void (*LeaveNetworkForHalt)(CoreAdapter* core);
   BOOLEAN (*IsMediaConnected)(CoreAdapter* core);
+  // The shadow of the BSS table that queries read ({u32 count, NDIS_WLAN_BSSID entries}) and
+  // its size; null when the core has none. Readers hold the context's BssCopyBusy meanwhile.
+  const UCHAR* (*ShadowBssList)(CoreAdapter* core, ULONG* length);
   // OID handling below the shell: queries answer NDIS status values, sets internal codes.
   NDIS_STATUS (*QueryOid)(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written,
                           PULONG needed);

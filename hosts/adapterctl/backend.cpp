@@ -4,7 +4,9 @@
 #include <string>
 
 #include "hosts/adapterctl/adapter_control_base.h"
+#include "hosts/adapterctl/device/device_adapter.h"
 #include "hosts/adapterctl/sim/sim_adapter.h"
+#include "platform/ndis/control_run_dir.h"
 
 namespace zelcon {
 
@@ -16,9 +18,11 @@ std::unique_ptr<IAdapterControl> CreateBackend(std::string_view selection, Notif
     if (loaded.scenario)
       return std::make_unique<SimAdapter>(std::move(*loaded.scenario), notifier, registry);
     std::fprintf(stderr, "ZELCON_ADAPTER: %s\n", loaded.error.c_str());
+    return std::make_unique<AdapterControlBase>(notifier, registry);
   }
-  // The control-device backend comes with the driver host; until then: no adapter.
-  return std::make_unique<AdapterControlBase>(notifier, registry);
+  // The driver's control device, as zelnicd serves it.
+  return std::make_unique<DeviceAdapter>(notifier, std::move(registry),
+                                         ndis::ChooseControlRunDir().path + "/HlvnDev0");
 }
 
 }  // namespace zelcon

@@ -1,8 +1,8 @@
 #pragma once
 // Choosing the library's backend: "sim" or "sim:<scenario file>" (ZELCON_ADAPTER) selects the
-// simulated adapter; anything else the driver's control device, which is not served yet, so
-// that backend finds no adapter. A scenario file that cannot be read is reported on stderr
-// and leaves the library without an adapter.
+// simulated adapter; anything else (and no ZELCON_ADAPTER) the driver's control device as
+// zelnicd serves it ($ZELNIC_RUN_DIR/HlvnDev0). A scenario file that cannot be read is
+// reported on stderr and leaves the library without an adapter.
 #include <memory>
 #include <string_view>
 

@@ -5,21 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
 namespace zelnicd {
-
-RunDirChoice ChooseRunDir() {
-  const char* dir = std::getenv("ZELNIC_RUN_DIR");
-  if (dir != nullptr && *dir != '\0') return {dir, ""};
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (geteuid() != 0 && runtime != nullptr && *runtime != '\0') {
-    return {std::string(runtime) + "/zelnic", "not root and no ZELNIC_RUN_DIR: using XDG_RUNTIME_DIR"};
-  }
-  return {"/run/zelnic", ""};
-}
 
 std::optional<RunDirLock> RunDirLock::take(const std::string& dir, std::string* error) {
   const std::string path = dir + "/zelnicd.lock";

@@ -203,7 +203,15 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
                              });
   }
 
+  // After the server stopped, a request the driver still completes must not reach a socket
+  // (its number may belong to something else by then) or the host.
+  bool stopped() {
+    std::lock_guard lock(mutex);
+    return stopping;
+  }
+
   void reply(const std::shared_ptr<Connection>& connection, const ControlReply& answer) {
+    if (stopped()) return;
     const std::vector<std::uint8_t> message = EncodeControlReply(answer);
     // The peer waits for this reply; one that cannot take it at once is gone or stuck.
     const ssize_t sent = send(connection->fd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -220,6 +228,7 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
   }
 
   void endConnection(const std::shared_ptr<Connection>& connection) {
+    if (stopped()) return;  // the destructor ended every connection
     // The driver may keep its reference to the event object; it no longer reaches the peer.
     for (auto& [token, handle] : connection->events) {
       if (KEVENT* event = host->runtime().eventOf(handle)) event->NotifyFd = -1;

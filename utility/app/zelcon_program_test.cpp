@@ -1,7 +1,7 @@
 // The zelcon program on the simulated adapter, without a display: it starts, answers the
 // message box that says the hot key cannot be had there (no X11 display), goes on to its
 // window, keeps to one instance, writes its settings, and saves its profiles when the
-// session ends.
+// session ends. And without ZELCON_ADAPTER, on the adapter a running zelnicd serves.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/win32/atomic_file.h"
+#include "hosts/zelnicd/e2e/zelnicd_process.h"
 #include "platform/win32/ini_file.h"
 #include "platform/win32/test_temp_dir.h"
 
@@ -76,6 +77,13 @@ bool WaitForDirectory(const std::string& directory, int ms, Done done) {
   return found;
 }
 
+// What the program takes from the test's own environment (tools, sanitizers, fonts).
+void KeepFromOurs(std::vector<std::string>& environment) {
+  for (const char* kept : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "FONTCONFIG_FILE"}) {
+    if (const char* value = getenv(kept)) environment.push_back(std::string(kept) + "=" + value);
+  }
+}
+
 TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSessionEnd) {
   plat::TestTempDir home, runtime, registry;
   std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
@@ -88,9 +96,7 @@ TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSess
       "HOME=" + home.Path(),
       "ZELCON_MESSAGE_BOX_LOG=" + home.File("boxes.log"),
   };
-  for (const char* kept : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "FONTCONFIG_FILE"}) {
-    if (const char* value = getenv(kept)) environment.push_back(std::string(kept) + "=" + value);
-  }
+  KeepFromOurs(environment);
 
   Program first(environment);
   ASSERT_TRUE(first.Started());
@@ -114,6 +120,34 @@ TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSess
   EXPECT_TRUE(std::filesystem::exists(home.File("Data.cfg")));
   EXPECT_EQ(plat::ReadWholeFile(home.File("boxes.log"), 4096),
             "Cannot create hotkey for Radio On/Off!!\n");
+}
+
+TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
+  zelnicd::testing::ZelnicdProcess zelnicd;
+  ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
+  plat::TestTempDir home, runtime;
+  std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
+  std::vector<std::string> environment = {
+      "QT_QPA_PLATFORM=offscreen",
+      "ZELNIC_RUN_DIR=" + zelnicd.runDir(),
+      "ZELCON_HOME=" + home.Path(),
+      "XDG_RUNTIME_DIR=" + runtime.Path(),
+      "ZELCON_REGISTRY_ROOT=" + zelnicd.registryRoot(),
+      "HOME=" + home.Path(),
+  };
+  KeepFromOurs(environment);
+  Program zelcon(environment);
+  ASSERT_TRUE(zelcon.Started());
+  // The adapter's first open writes the channels of the driver's region (0x10: 1 to 11).
+  plat::IniFile ini(home.File("Zelcon.ini"));
+  ASSERT_TRUE(WaitForDirectory(home.Path(), 30000,
+                               [&] { return ini.ReadInt("Advanced", "LastChan", 0) != 0; }))
+      << zelnicd.output();
+  EXPECT_EQ(ini.ReadInt("Advanced", "FirstChan", 0), 1);
+  EXPECT_EQ(ini.ReadInt("Advanced", "LastChan", 0), 11);
+  zelcon.Signal(SIGTERM);
+  EXPECT_EQ(zelcon.Wait(30000), 0);
+  EXPECT_EQ(zelnicd.stop(SIGTERM), 0) << zelnicd.output();  // the utility closed: a prompt halt
 }
 
 }  // namespace

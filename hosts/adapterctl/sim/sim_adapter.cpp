@@ -44,7 +44,7 @@ void FillBssidHead(Record& r, const SimBss& bss) {
 }  // namespace
 
 SimAdapter::SimAdapter(SimScenario scenario, Notifier& notifier, plat::RegistryStore registry)
-    : AdapterControlBase(notifier, std::move(registry)), scenario_(std::move(scenario)) {
+    : AdapterRegistryValues(notifier, std::move(registry)), scenario_(std::move(scenario)) {
   settings_ = {{"BoostMode", 1},        {"PowerMode", 0},         {"Preamble", 1},
                {"DataRate", 255},       {"TxPower", 4},           {"TxAntenna", 0xFFFF},
                {"RxAntenna", 0xFFFF},   {"FragThreshold", 2346},  {"RTSThreshold", 2347},
@@ -187,19 +187,6 @@ int SimAdapter::SetWPAInformation(void*, uint32_t, uint32_t, uint32_t, const uin
   return wpa ? 0 : 1;
 }
 
-int SimAdapter::SetProfileInUse(void*, const char* name, uint32_t length) {
-  if (!name || length > 39) return 1;
-  return registry_.SetString(kAdapterKey, "ProfileInUse", std::string(name, strnlen(name, length)))
-             ? 0
-             : 1;
-}
-
-int SimAdapter::QueryProfileInUse(void*, char* buffer, uint32_t size) {
-  std::optional<std::string> name = registry_.QueryString(kAdapterKey, "ProfileInUse");
-  if (!name) return 1;
-  return CopyText(*name, buffer, size) ? 0 : 1;
-}
-
 int SimAdapter::QueryScanListLength(void*, uint8_t* buffer, uint32_t size, uint32_t& length) {
   std::lock_guard lock(mutex_);
   if (!buffer || size < 4) return -1;
@@ -259,21 +246,9 @@ int SimAdapter::QueryFirmwareVersion(void*, uint32_t& value) {
   return 0;
 }
 
-int SimAdapter::QueryDriverVersion(void*, char* buffer, uint32_t size) {
-  return QueryRegistry(kAdapterKey, "DriverVersion", buffer, size);
-}
-
-int SimAdapter::QueryDriverDate(void*, char* buffer, uint32_t size) {
-  return QueryRegistry(kAdapterKey, "DriverDate", buffer, size);
-}
-
 int SimAdapter::QueryRegionCode(void*, uint32_t& value) {
   value = scenario_.region;
   return 0;
-}
-
-int SimAdapter::QueryRegistryPath(void*, char* buffer, uint32_t size) {
-  return CopyText(kAdapterKey, buffer, size) ? 0 : 1;
 }
 
 int SimAdapter::QueryDhcp9x(void*) { return static_cast<int>(scenario_.dhcp); }

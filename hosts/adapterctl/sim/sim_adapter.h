@@ -11,15 +11,13 @@
 #include <optional>
 #include <string>
 
-#include "hosts/adapterctl/adapter_control_base.h"
+#include "hosts/adapterctl/adapter_registry_values.h"
 #include "hosts/adapterctl/sim/sim_scenario.h"
 
 namespace zelcon {
 
-class SimAdapter : public AdapterControlBase {
+class SimAdapter : public AdapterRegistryValues {
 public:
-  static constexpr const char* kAdapterKey =
-      "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\0000";
 
   SimAdapter(SimScenario scenario, Notifier& notifier, plat::RegistryStore registry);
   ~SimAdapter() override;
@@ -37,7 +35,6 @@ public:
                 uint32_t isTx) override;
   int SetWPAInformation(void* handle, uint32_t networkType, uint32_t authMode,
                         uint32_t encryption, const uint8_t* wpa, const char* ssid) override;
-  int SetProfileInUse(void* handle, const char* name, uint32_t length) override;
   int QueryScanListLength(void* handle, uint8_t* buffer, uint32_t size,
                           uint32_t& length) override;
 
@@ -48,10 +45,7 @@ public:
   int QueryDeviceDesc(void* handle, char* buffer, uint32_t size) override;
   int QueryChipVersion(void* handle, uint32_t& value) override;
   int QueryFirmwareVersion(void* handle, uint32_t& value) override;
-  int QueryDriverVersion(void* handle, char* buffer, uint32_t size) override;
-  int QueryDriverDate(void* handle, char* buffer, uint32_t size) override;
   int QueryRegionCode(void* handle, uint32_t& value) override;
-  int QueryRegistryPath(void* handle, char* buffer, uint32_t size) override;
   int QueryDhcp9x(void* handle) override;
 
   int QueryRadioControl(void* handle, uint32_t& value) override;
@@ -90,7 +84,6 @@ public:
   int QueryWepStatus(void*, uint32_t& v) override { return Get("WepStatus", v); }
   int SetWepStatus(void*, uint32_t v) override { return Put("WepStatus", v); }
   int SetTpxCCXNetworkEap(void*, uint32_t v) override { return Put("CcxNetworkEap", v); }
-  int QueryProfileInUse(void* handle, char* buffer, uint32_t size) override;
 
   int Scan(void* handle) override;
   int SsidScan(void* handle, const ZELCON_SSID_SCAN* record) override;

@@ -17,7 +17,7 @@
 
 #include "hosts/zelnicd/daemon.h"
 #include "hosts/zelnicd/driver_entry.h"
-#include "hosts/zelnicd/run_directory.h"
+#include "platform/ndis/control_run_dir.h"
 #include "platform/win32/registry_store.h"
 
 int main(int argc, char** argv) {
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  const zelnicd::RunDirChoice runDir = zelnicd::ChooseRunDir();
+  const ndis::ControlRunDir runDir = ndis::ChooseControlRunDir();
   if (!runDir.why.empty()) std::cout << "zelnicd: " << runDir.why << std::endl;
   options.runDir = runDir.path;
   if (const char* group = std::getenv("ZELNIC_GROUP")) options.socketGroup = group;

@@ -31,7 +31,7 @@ ZelnicdProcess::ZelnicdProcess(const ZelnicdProcess& sameRunDir)
 }
 
 void ZelnicdProcess::spawn() {
-  const std::string registry = root_ + "/registry";
+  const std::string registry = registryRoot();
   pid_ = fork();
   if (pid_ == 0) {
     const int out = open(outputFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

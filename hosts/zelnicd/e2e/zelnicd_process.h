@@ -26,6 +26,7 @@ public:
   int waitForExit(std::chrono::milliseconds timeout);
   std::string output() const;  // what it printed
   std::string runDir() const { return runDir_; }
+  std::string registryRoot() const { return root_ + "/registry"; }
   std::string devicePath(int slot = 0) const { return runDir_ + "/HlvnDev" + std::to_string(slot); }
 
 private:

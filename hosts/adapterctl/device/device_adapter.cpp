@@ -1,0 +1,325 @@
+#include "hosts/adapterctl/device/device_adapter.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "driver/ndis/control_codes.h"
+#include "driver/ndis/private_oids.h"
+
+namespace zelcon {
+namespace {
+
+// Published NDIS OID numbers the operations use (ntddndis.h's records clash with the
+// library's own record names, so the numbers are named here).
+constexpr uint32_t kOidVendorDescription = 0x0001010D;
+constexpr uint32_t kOidVendorDriverVersion = 0x00010116;
+constexpr uint32_t kOidLinkSpeed = 0x00010107;
+constexpr uint32_t kOidMediaConnectStatus = 0x00010114;
+constexpr uint32_t kOidCurrentAddress = 0x01010102;
+constexpr uint32_t kOidBssid = 0x0D010101;
+constexpr uint32_t kOidSsid = 0x0D010102;
+constexpr uint32_t kOidInfrastructureMode = 0x0D010108;
+constexpr uint32_t kOidDisassociate = 0x0D010115;
+constexpr uint32_t kOidAuthenticationMode = 0x0D010118;
+constexpr uint32_t kOidBssidListScan = 0x0D01011A;
+constexpr uint32_t kOidEncryptionStatus = 0x0D01011B;
+constexpr uint32_t kOidRssi = 0x0D010206;
+constexpr uint32_t kOidFragmentationThreshold = 0x0D010209;
+constexpr uint32_t kOidRtsThreshold = 0x0D01020A;
+constexpr uint32_t kOidRxAntenna = 0x0D01020C;
+constexpr uint32_t kOidTxAntenna = 0x0D01020D;
+constexpr uint32_t kOidPowerMode = 0x0D010216;
+constexpr uint32_t kOidStatistics = 0x0D020212;
+
+constexpr uint32_t kEventRecordBytes = 1612;
+constexpr uint32_t kEventRingBytes = 4 + 10 * kEventRecordBytes;
+constexpr uint32_t kEventToken = 1;
+constexpr uint32_t kRemoveEventToken = 2;
+
+std::vector<uint8_t> Word(uint32_t value) {
+  std::vector<uint8_t> bytes(4);
+  std::memcpy(bytes.data(), &value, 4);
+  return bytes;
+}
+
+uint32_t WordAt(const std::vector<uint8_t>& bytes, size_t offset) {
+  uint32_t value = 0;
+  if (offset + 4 <= bytes.size()) std::memcpy(&value, bytes.data() + offset, 4);
+  return value;
+}
+
+}  // namespace
+
+DeviceAdapter::DeviceAdapter(Notifier& notifier, plat::RegistryStore registry, std::string devicePath)
+    : AdapterRegistryValues(notifier, std::move(registry)), devicePath_(std::move(devicePath)) {}
+
+DeviceAdapter::~DeviceAdapter() { CloseAdapter(this); }
+
+bool DeviceAdapter::IsOurs(void* handle) const { return handle == this; }
+
+int DeviceAdapter::OpenAdapter(void*& handle) {
+  handle = nullptr;
+  {
+    std::lock_guard lock(deviceMutex_);
+    if (device_) {
+      handle = this;
+      return 0;
+    }
+  }
+  StopWatching();  // a watcher that saw the adapter go has ended: collect it before a new one
+  std::lock_guard lock(deviceMutex_);
+  device_ = ndis::ControlDeviceClient::open(devicePath_);
+  if (!device_) return 1;
+  const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  const int removal = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  const std::vector<uint8_t> eventToken = Word(kEventToken);
+  const std::vector<uint8_t> removalToken = Word(kRemoveEventToken);
+  const bool registered =
+      event >= 0 && removal >= 0 && stopFd_ >= 0 &&
+      device_->ioctl(IOCTL_HLVN_REGISTER_EVENT, eventToken, 0, event).status == 0 &&
+      device_->ioctl(IOCTL_HLVN_REGISTER_REMOVE_EVENT, removalToken, 0, removal).status == 0;
+  if (!registered) {
+    for (int fd : {event, removal, stopFd_}) {
+      if (fd >= 0) close(fd);
+    }
+    stopFd_ = -1;
+    device_.reset();
+    return 1;
+  }
+  watcher_ = std::thread([this, event, removal] { WatchEvents(event, removal, stopFd_); });
+  handle = this;
+  return 0;
+}
+
+void DeviceAdapter::StopWatching() {
+  if (watcher_.joinable()) {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(stopFd_, &one, sizeof one);
+    watcher_.join();
+  }
+  if (stopFd_ >= 0) close(stopFd_);
+  stopFd_ = -1;
+}
+
+int DeviceAdapter::CloseAdapter(void* handle) {
+  if (!IsOurs(handle)) return 1;
+  StopWatching();
+  std::lock_guard lock(deviceMutex_);
+  device_.reset();  // the driver sees the close
+  return 0;
+}
+
+void DeviceAdapter::ReadRing() {
+  std::optional<std::vector<uint8_t>> ring = Query(OID_HLVN_EVENT_RING, kEventRingBytes);
+  if (!ring) return;
+  const uint32_t count = WordAt(*ring, 0);
+  for (uint32_t i = 0; i < count && 4 + (i + 1) * kEventRecordBytes <= ring->size(); ++i) {
+    const size_t record = 4 + i * kEventRecordBytes;
+    const uint32_t code = WordAt(*ring, record + 4);
+    const uint32_t length = WordAt(*ring, record + 8);
+    // Only the payload a notification can carry: MIC failure flags, the raw-frame tag.
+    intptr_t param = 0;
+    if (length >= 4) {
+      param = WordAt(*ring, record + 12);
+    } else if (length >= 2) {
+      param = (*ring)[record + 12] | (*ring)[record + 13] << 8;
+    }
+    notifier_.Post(code, param);
+  }
+}
+
+void DeviceAdapter::WatchEvents(int event, int removal, int stop) {
+  for (;;) {
+    pollfd polled[3] = {{event, POLLIN, 0}, {removal, POLLIN, 0}, {stop, POLLIN, 0}};
+    if (poll(polled, 3, -1) < 0) continue;
+    if (polled[2].revents != 0) break;
+    uint64_t count;
+    if (polled[0].revents != 0) {
+      [[maybe_unused]] const ssize_t drained = read(event, &count, sizeof count);
+      ReadRing();
+    }
+    if (polled[1].revents != 0) {
+      // The adapter goes away: tell the utility and let the driver finish (it waits for the close).
+      notifier_.Post(HLVN_EVENT_ADAPTER_REMOVED);
+      std::lock_guard lock(deviceMutex_);
+      device_.reset();
+      break;
+    }
+  }
+  close(event);
+  close(removal);
+}
+
+std::optional<std::vector<uint8_t>> DeviceAdapter::Query(uint32_t oid, uint32_t capacity,
+                                                         std::vector<uint8_t> input) {
+  std::vector<uint8_t> request = Word(oid);
+  request.insert(request.end(), input.begin(), input.end());
+  std::lock_guard lock(deviceMutex_);
+  if (!device_) return std::nullopt;
+  auto reply = device_->ioctl(IOCTL_HLVN_QUERY_OID, request, 4 + capacity);
+  if (!reply.answered || reply.status != 0 || reply.output.size() < 4 || WordAt(reply.output, 0) != 0) {
+    return std::nullopt;
+  }
+  return std::vector<uint8_t>(reply.output.begin() + 4, reply.output.end());
+}
+
+int DeviceAdapter::Set(uint32_t oid, std::vector<uint8_t> data) {
+  std::vector<uint8_t> request = Word(oid);
+  request.insert(request.end(), data.begin(), data.end());
+  if (request.size() < 8) request.resize(8);  // the device takes no set shorter than 8 bytes
+  std::lock_guard lock(deviceMutex_);
+  if (!device_) return 1;
+  auto reply = device_->ioctl(IOCTL_HLVN_SET_OID, request, 4);
+  return reply.answered && reply.status == 0 && WordAt(reply.output, 0) == 0 ? 0 : 1;
+}
+
+int DeviceAdapter::QueryWord(uint32_t oid, uint32_t& value) {
+  std::optional<std::vector<uint8_t>> answer = Query(oid, 4);
+  if (!answer || answer->empty()) return 1;
+  value = 0;
+  std::memcpy(&value, answer->data(), std::min<size_t>(answer->size(), 4));
+  return 0;
+}
+
+int DeviceAdapter::SetWord(uint32_t oid, uint32_t value) { return Set(oid, Word(value)); }
+
+int DeviceAdapter::QueryRecord(uint32_t oid, void* record, uint32_t size) {
+  if (record == nullptr) return 1;
+  std::optional<std::vector<uint8_t>> answer = Query(oid, size);
+  if (!answer || answer->size() != size) return 1;
+  std::memcpy(record, answer->data(), size);
+  return 0;
+}
+
+int DeviceAdapter::SetSsid(void*, const char* ssid, uint32_t length, uint32_t) {
+  if (ssid == nullptr || length > 32) return 1;
+  std::vector<uint8_t> record = Word(length);
+  record.resize(36);
+  std::memcpy(record.data() + 4, ssid, length);
+  return Set(kOidSsid, record);
+}
+
+
+
+int DeviceAdapter::QueryScanListLength(void*, uint8_t* buffer, uint32_t size, uint32_t& length) {
+  if (buffer == nullptr || size < 4) return -1;
+  std::optional<std::vector<uint8_t>> list = Query(OID_HLVN_SCAN_LIST, size);
+  if (!list || list->size() > size) return -1;
+  std::memcpy(buffer, list->data(), list->size());
+  length = static_cast<uint32_t>(list->size());
+  return 0;
+}
+
+int DeviceAdapter::QueryScanList(void* handle, uint8_t* buffer, uint32_t size) {
+  uint32_t length = 0;
+  return QueryScanListLength(handle, buffer, size, length) == 0 ? 0 : 1;
+}
+
+int DeviceAdapter::GetConnectStatus(void*) {
+  uint32_t status = 1;
+  if (QueryWord(kOidMediaConnectStatus, status) != 0) return 0;
+  return status == 0 ? 1 : 0;  // NDIS: 0 connected
+}
+
+int DeviceAdapter::GetMacAddress(void*, uint8_t* buffer, uint32_t size) {
+  if (buffer == nullptr || size < 6) return 1;
+  std::optional<std::vector<uint8_t>> address = Query(kOidCurrentAddress, 6);
+  if (!address || address->size() != 6) return 1;
+  std::memcpy(buffer, address->data(), 6);
+  return 0;
+}
+
+int DeviceAdapter::QueryDeviceDesc(void*, char* buffer, uint32_t size) {
+  std::optional<std::vector<uint8_t>> text = Query(kOidVendorDescription, 256);
+  if (!text) return 1;
+  return CopyText(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()), buffer, size) ? 0 : 1;
+}
+
+int DeviceAdapter::QueryChipVersion(void*, uint32_t& value) { return QueryWord(OID_HLVN_HW_VERSION, value); }
+int DeviceAdapter::QueryFirmwareVersion(void*, uint32_t& value) { return QueryWord(kOidVendorDriverVersion, value); }
+int DeviceAdapter::QueryRegionCode(void*, uint32_t& value) { return QueryWord(OID_HLVN_REGION_CODE, value); }
+
+int DeviceAdapter::QueryRadioControl(void*, uint32_t& value) { return QueryWord(OID_HLVN_RADIO_ON, value); }
+int DeviceAdapter::SetRadioControl(void*, uint32_t value) {
+  return SetWord(value != 0 ? OID_HLVN_RADIO_ON : OID_HLVN_RADIO_OFF, 0);
+}
+int DeviceAdapter::QueryPowerMode(void*, uint32_t& v) { return QueryWord(kOidPowerMode, v); }
+int DeviceAdapter::SetPowerMode(void*, uint32_t v) { return SetWord(kOidPowerMode, v); }
+int DeviceAdapter::QueryPreamble(void*, uint32_t& v) { return QueryWord(OID_HLVN_PREAMBLE, v); }
+int DeviceAdapter::SetPreamble(void*, uint32_t v) { return SetWord(OID_HLVN_PREAMBLE, v); }
+int DeviceAdapter::QueryTxPower(void*, uint32_t& v) { return QueryWord(OID_HLVN_TX_POWER, v); }
+int DeviceAdapter::SetTxPower(void*, uint32_t v) { return SetWord(OID_HLVN_TX_POWER, v); }
+int DeviceAdapter::QueryTxAntenna(void*, uint32_t& v) { return QueryWord(kOidTxAntenna, v); }
+int DeviceAdapter::SetTxAntenna(void*, uint32_t v) { return SetWord(kOidTxAntenna, v); }
+int DeviceAdapter::QueryRxAntenna(void*, uint32_t& v) { return QueryWord(kOidRxAntenna, v); }
+int DeviceAdapter::SetRxAntenna(void*, uint32_t v) { return SetWord(kOidRxAntenna, v); }
+int DeviceAdapter::QueryFragThreshold(void*, uint32_t& v) { return QueryWord(kOidFragmentationThreshold, v); }
+int DeviceAdapter::SetFragThreshold(void*, uint32_t v) { return SetWord(kOidFragmentationThreshold, v); }
+int DeviceAdapter::QueryRTSThreshold(void*, uint32_t& v) { return QueryWord(kOidRtsThreshold, v); }
+int DeviceAdapter::SetRTSThreshold(void*, uint32_t v) { return SetWord(kOidRtsThreshold, v); }
+int DeviceAdapter::QueryNetworkMode(void*, uint32_t& v) { return QueryWord(kOidInfrastructureMode, v); }
+int DeviceAdapter::SetNetworkMode(void*, uint32_t v) { return SetWord(kOidInfrastructureMode, v); }
+int DeviceAdapter::QueryWlanMode(void*, uint32_t& v) { return QueryWord(OID_HLVN_WLAN_MODE, v); }
+int DeviceAdapter::SetWlanMode(void*, uint32_t v) { return SetWord(OID_HLVN_WLAN_MODE, v); }
+int DeviceAdapter::SetChannel(void*, uint32_t v) { return SetWord(OID_HLVN_CHANNEL, v); }
+int DeviceAdapter::QueryChannel(void*, uint32_t& v) { return QueryWord(OID_HLVN_CHANNEL, v); }
+
+int DeviceAdapter::QuerySsid(void*, char* buffer, uint32_t size) {
+  std::optional<std::vector<uint8_t>> record = Query(kOidSsid, 36);
+  if (!record || record->size() != 36) return 1;
+  const uint32_t length = std::min<uint32_t>(WordAt(*record, 0), 32);
+  return CopyText(std::string_view(reinterpret_cast<const char*>(record->data() + 4), length), buffer, size) ? 0 : 1;
+}
+
+int DeviceAdapter::QueryBssid(void*, uint8_t* buffer, uint32_t size) {
+  if (buffer == nullptr || size < 6) return 1;
+  std::optional<std::vector<uint8_t>> bssid = Query(kOidBssid, 6);
+  if (!bssid || bssid->size() != 6) return 1;
+  std::memcpy(buffer, bssid->data(), 6);
+  return 0;
+}
+
+int DeviceAdapter::SetDisassociate(void*) { return Set(kOidDisassociate, {}); }
+int DeviceAdapter::QueryAuthMode(void*, uint32_t& v) { return QueryWord(kOidAuthenticationMode, v); }
+int DeviceAdapter::SetAuthMode(void*, uint32_t v) { return SetWord(kOidAuthenticationMode, v); }
+int DeviceAdapter::QueryWepStatus(void*, uint32_t& v) { return QueryWord(kOidEncryptionStatus, v); }
+int DeviceAdapter::SetWepStatus(void*, uint32_t v) { return SetWord(kOidEncryptionStatus, v); }
+int DeviceAdapter::Scan(void*) { return Set(kOidBssidListScan, {}); }
+int DeviceAdapter::QueryRssi(void*, uint32_t& v) { return QueryWord(kOidRssi, v); }
+int DeviceAdapter::QueryLinkSpeed(void*, uint32_t& v) { return QueryWord(kOidLinkSpeed, v); }
+int DeviceAdapter::QueryStatistics(void*, NDIS_802_11_STATISTICS* r) { return QueryRecord(kOidStatistics, r, sizeof *r); }
+int DeviceAdapter::QueryBeaconStatistics(void*, BEACON_STATS* r) {
+  return QueryRecord(OID_HLVN_BEACON_STATISTICS, r, sizeof *r);
+}
+int DeviceAdapter::QueryRssiStat(void*, RSSI_STATS* r) { return QueryRecord(OID_HLVN_RSSI_STATISTICS, r, sizeof *r); }
+int DeviceAdapter::ResetStatistics(void*) { return Set(OID_HLVN_RESET_STATISTICS, {}); }
+
+int DeviceAdapter::QueryMacRegister(void*, uint32_t index, uint32_t& value) {
+  if (index > 0xFFFF) return 1;
+  std::vector<uint8_t> offset = Word(index);
+  std::optional<std::vector<uint8_t>> answer = Query(OID_HLVN_MAC_REGISTER, 4, offset);
+  if (!answer || answer->size() != 4) return 1;
+  value = WordAt(*answer, 0);
+  return 0;
+}
+
+int DeviceAdapter::SetMacRegister(void*, uint32_t index, uint32_t value) {
+  if (index > 0xFFFF) return 1;
+  std::vector<uint8_t> record = Word(index);
+  const std::vector<uint8_t> data = Word(value);
+  record.insert(record.end(), data.begin(), data.end());
+  return Set(OID_HLVN_MAC_REGISTER, record);
+}
+
+int DeviceAdapter::QueryChannelRange(void*, uint32_t& v) { return QueryWord(OID_HLVN_CHANNEL_RANGE, v); }
+int DeviceAdapter::SetChannelRange(void*, uint32_t v) { return SetWord(OID_HLVN_CHANNEL_RANGE, v); }
+int DeviceAdapter::QuerySignalThreshold(void*, uint32_t& v) { return QueryWord(OID_HLVN_SIGNAL_THRESHOLD, v); }
+int DeviceAdapter::SetSignalThreshold(void*, uint32_t v) { return SetWord(OID_HLVN_SIGNAL_THRESHOLD, v); }
+int DeviceAdapter::QueryTxFailThreshold(void*, uint32_t& v) { return QueryWord(OID_HLVN_TX_FAIL_THRESHOLD, v); }
+int DeviceAdapter::SetTxFailThreshold(void*, uint32_t v) { return SetWord(OID_HLVN_TX_FAIL_THRESHOLD, v); }
+
+}  // namespace zelcon
