@@ -24,8 +24,6 @@ constexpr NDIS_OID kCoreOids[kCoreOidCount] = {
 };
 
 constexpr ULONG kStatisticsBytes = 104;
-constexpr ULONG kAssociationHeaderBytes = 40;
-constexpr ULONG kSsidAnswerBytes = 36;
 constexpr ULONG kPmkidHeaderBytes = 8;
 constexpr ULONG kPmkidMaxBytes = 360;
 
@@ -55,15 +53,6 @@ NDIS_STATUS Counter64(const OidQuery& q, std::uint64_t value) {
   }
   *q.needed = 8;
   return NDIS_STATUS_BUFFER_TOO_SHORT;
-}
-
-NDIS_STATUS Ssid(CoreAdapter* core, const OidQuery& q) {
-  std::uint8_t answer[kSsidAnswerBytes] = {};
-  const zelnic::Ssid& ssid = core->Config.desiredSsid.length != 0 ? core->Config.desiredSsid : core->CurrentSsid;
-  const std::uint32_t length = ssid.length <= 32 ? ssid.length : 32;
-  NdisMoveMemory(answer + 4, ssid.bytes, 32);
-  if (core->MediaDisconnected == 0 || core->MlmeState == kMlmeIbssStarted) NdisMoveMemory(answer, &length, 4);
-  return Answer(q, answer, sizeof answer, true);
 }
 
 // No key-table entry is marked installed while the key table is not built: the mapping
@@ -115,25 +104,6 @@ NDIS_STATUS Configuration(CoreAdapter* core, const OidQuery& q) {
   return Answer(q, answer, sizeof answer, true);
 }
 
-// The association-information header (no elements until association is built): request
-// fixed elements 3, response fixed elements 7, offsets of empty element lists.
-NDIS_STATUS AssociationInformation(const OidQuery& q) {
-  std::uint8_t answer[kAssociationHeaderBytes] = {};
-  const std::uint32_t words[] = {kAssociationHeaderBytes};
-  NdisMoveMemory(answer, words, 4);
-  const std::uint16_t requestFixed = 3;
-  const std::uint16_t responseFixed = 7;
-  NdisMoveMemory(answer + 4, &requestFixed, 2);
-  const std::uint32_t offset = kAssociationHeaderBytes;
-  NdisMoveMemory(answer + 20, &offset, 4);  // OffsetRequestIEs
-  NdisMoveMemory(answer + 24, &responseFixed, 2);
-  NdisMoveMemory(answer + 36, &offset, 4);  // OffsetResponseIEs
-  return Answer(q, answer, sizeof answer, true);
-}
-
-// The BSS list arrives with MAC management; until then it holds no network.
-NDIS_STATUS BssidList(const OidQuery& q) { return AnswerWord(q, 0, true); }
-
 ULONG SetPmkid(CoreAdapter* core, const std::uint8_t* buffer, ULONG length, PULONG read) {
   std::uint32_t count = 0;
   // The count must fit the bytes that came, not only the upper bounds.
@@ -156,30 +126,6 @@ ULONG SetPmkid(CoreAdapter* core, const std::uint8_t* buffer, ULONG length, PULO
   NdisZeroMemory(s.pmkids, sizeof s.pmkids);
   NdisMoveMemory(s.pmkids, incoming, count * kPmkidEntryBytes);
   s.pmkidCount = count;
-  *read = length;
-  return StatusSuccess;
-}
-
-ULONG SetSsid(CoreAdapter* core, NDIS_OID oid, const std::uint8_t* buffer, ULONG length, PULONG read) {
-  std::uint32_t ssidLength = 0;
-  if (!InputWord(buffer, length, 0, &ssidLength) || ssidLength > 32 || length < 4 + ssidLength) {
-    return StatusInvalidData;
-  }
-  zelnic::Ssid& desired = core->Config.desiredSsid;
-  const std::uint8_t first = ssidLength != 0 ? buffer[4] : 0;
-  if (ssidLength != 0 && (first < 32 || first == 160 || first == 255)) {
-    // Not a network name: leave whatever network the station is on.
-    DisconnectByState(core, true);
-    desired = zelnic::Ssid{};
-    core->CurrentSsid = zelnic::Ssid{};
-  } else {
-    core->Config.radioOn = 1;
-    desired = zelnic::Ssid{};
-    desired.length = ssidLength;
-    NdisMoveMemory(desired.bytes, buffer + 4, ssidLength);
-    // Connecting to it (SetDesiredSsid, StartConnect) arrives with MAC management.
-  }
-  (void)oid;
   *read = length;
   return StatusSuccess;
 }

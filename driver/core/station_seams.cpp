@@ -3,6 +3,7 @@
 #include "driver/core/station_seams.h"
 
 #include "driver/core/core_adapter.h"
+#include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"
 
 namespace zelnic::core {
