@@ -16,23 +16,13 @@
 #include "platform/cryptoapi/test_certificates.h"
 #include "tests/peers/eap_session_responder.h"
 #include "tests/peers/hostapd_fixture.h"
+#include "tests/peers/pem_text.h"
 
 namespace peers {
 namespace {
 
 using capi::testing::MakeCertificate;
 using capi::testing::TestCertificate;
-
-std::string Pem(const TestCertificate& certificate, bool key) {
-  BIO* bio = BIO_new(BIO_s_mem());
-  if (key) PEM_write_bio_PrivateKey(bio, certificate.key.get(), nullptr, nullptr, 0, nullptr, nullptr);
-  else PEM_write_bio_X509(bio, certificate.x509.get());
-  char* data = nullptr;
-  const long length = BIO_get_mem_data(bio, &data);
-  std::string text(data, static_cast<std::size_t>(length));
-  BIO_free(bio);
-  return text;
-}
 
 struct Certificates {
   TestCertificate ca = MakeCertificate("Peer Test CA", {.isCa = true, .rsa = true, .rsaBits = 2048});
