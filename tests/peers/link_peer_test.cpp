@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "platform/cryptoapi/private_key.h"
 #include "platform/cryptoapi/scoped_cert_root.h"
 #include "platform/win32/tick_count.h"
+#include "sim/air/authenticator.h"
 #include "tests/peers/hostapd_fixture.h"
 #include "tests/peers/pem_text.h"
 
@@ -85,7 +87,7 @@ class LinkPeerTest : public HostapdTest {
         host.Deliver(bytes);
       } else {
         const std::uint32_t wait = host.Process();
-        if (versions.empty()) clock_.Advance(wait);  // to the first EAPOL-Start
+        if (versions.empty() && host.frames.empty()) clock_.Advance(wait);  // to the first EAPOL-Start
       }
     }
   }
@@ -182,31 +184,52 @@ struct Certificates {
       "alice", {.issuer = &ca, .serial = 3, .rsa = true, .rsaBits = 2048, .extendedKeyUsage = "clientAuth"});
 };
 
-TEST_F(LinkPeerTest, TlsWithDynamicWepKeys) {
-  static const Certificates* const certs = new Certificates;
-  const Certificates& pki = *certs;
-  capi::testing::ScopedCertRoot root;
-  AddToStore("ROOT", pki.ca, false);
-  AddToStore("MY", pki.client, true);
-  StartHostapd({.eapUsers = {"\"alice\" TLS"},
-                .extraConfig = {"ca_cert=" + dir().Write("ca.pem", Pem(pki.ca, false)),
-                                "server_cert=" + dir().Write("server.pem", Pem(pki.server, false)),
-                                "private_key=" + dir().Write("server.key", Pem(pki.server, true)),
-                                "wep_key_len_broadcast=13", "wep_key_len_unicast=13"},
-                .logKeys = true});
+// hostapd serving EAP-TLS to "alice" (with `extra` configuration), and a link whose host
+// trusts hostapd's chain (the library's own judgement is tested with the chain engine) and
+// whose identity holds alice's certificate from the user's store.
+class LinkTlsPeerTest : public LinkPeerTest {
+ protected:
+  void SetUp() override {
+    LinkPeerTest::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_EQ(KSSTK_Initialize(), 0);  // the TLS library and its random generator
+    initialized_ = true;
+    AddToStore("ROOT", certs().ca, false);
+    AddToStore("MY", certs().client, true);
+  }
+  void TearDown() override {
+    host_.reset();
+    if (initialized_) KSSTK_Terminate();
+    LinkPeerTest::TearDown();
+  }
+  static const Certificates& certs() {
+    static const Certificates* const made = new Certificates;
+    return *made;
+  }
+  void StartTls(std::vector<std::string> extra) {
+    extra.push_back("ca_cert=" + dir().Write("ca.pem", Pem(certs().ca, false)));
+    extra.push_back("server_cert=" + dir().Write("server.pem", Pem(certs().server, false)));
+    extra.push_back("private_key=" + dir().Write("server.key", Pem(certs().server, true)));
+    StartHostapd({.eapUsers = {"\"alice\" TLS"}, .extraConfig = extra, .logKeys = true});
+    host_.emplace(false, true, true);
+    KSSTK_CONTEXT_Initialize(host_->context());
+    KSSTK_IDENTITY identity = Identity(host_->context(), "alice", nullptr, 13, &certs().client);
+    KSSTK_LINK_SetIdentity(host_->link, identity);
+    KSSTK_Release(identity);
+    host_->answer = [](KSSTK_CALLBACK_MESSAGE* message) {
+      if (message->Code == KSSTK_MSG_VALIDATE_SERVER_CERT)
+        reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message)->Verdict = KSSTK_CHAIN_TRUSTED;
+    };
+  }
 
-  ASSERT_EQ(KSSTK_Initialize(), 0);  // the TLS library and its random generator
-  LinkHost host(false, true, true);
-  KSSTK_CONTEXT_Initialize(host.context());
-  KSSTK_IDENTITY identity = Identity(host.context(), "alice", nullptr, 13, &pki.client);
-  KSSTK_LINK_SetIdentity(host.link, identity);
-  KSSTK_Release(identity);
-  // The host trusts hostapd's chain (the library's own judgement is tested with the chain
-  // engine).
-  host.answer = [](KSSTK_CALLBACK_MESSAGE* message) {
-    if (message->Code == KSSTK_MSG_VALIDATE_SERVER_CERT)
-      reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message)->Verdict = KSSTK_CHAIN_TRUSTED;
-  };
+  capi::testing::ScopedCertRoot root_;
+  bool initialized_ = false;
+  std::optional<LinkHost> host_;
+};
+
+TEST_F(LinkTlsPeerTest, TlsWithDynamicWepKeys) {
+  StartTls({"wep_key_len_broadcast=13", "wep_key_len_unicast=13"});
+  LinkHost& host = *host_;
   const MacAddress station = NewStation();
   Wired(station, KSSTK_ASSOCIATION_8021X, KSSTK_KEY_SOURCE_EAP, KSSTK_CIPHER_WEP).SetOn(host.link);
   EapolPort port(space(), stationInterface(), station);
@@ -243,7 +266,64 @@ TEST_F(LinkPeerTest, TlsWithDynamicWepKeys) {
   host.Deliver(descriptor);
   EXPECT_TRUE(host.keys.empty());
   hostapd().Deauthenticate(station);
-  KSSTK_Terminate();
+}
+
+// 802.1X with WPA2: EAP-TLS against hostapd, whose session key then serves as the PMK of the
+// simulated access point's 4-way handshake. The messages follow the connection's order.
+TEST_F(LinkTlsPeerTest, Wpa2EnterpriseMessageSequence) {
+  StartTls({});
+  LinkHost& host = *host_;
+  const MacAddress station = NewStation();
+  Network n = Wired(station, KSSTK_ASSOCIATION_RSN, KSSTK_KEY_SOURCE_EAP, KSSTK_CIPHER_CCMP);
+  n.supplicantIe = air::BuildElement(air::KeyProtocol::Rsn, air::Cipher::Ccmp, air::Cipher::Ccmp, air::Akm::Ieee8021X);
+  n.authenticatorIe = n.supplicantIe;
+  n.SetOn(host.link);
+  EapolPort port(space(), stationInterface(), station);
+  host.Clear();
+  KSSTK_LINK_PortUp(host.link);
+  Run(host, port, [&] { return host.LastStatus() == KSSTK_LINK_STATUS_WAITING_FOR_KEYS; });
+  ASSERT_EQ(host.LastStatus(), KSSTK_LINK_STATUS_WAITING_FOR_KEYS) << ::testing::PrintToString(host.Trail());
+
+  const std::vector<std::uint8_t> msk = LoggedKey(hostapd().Log(), "EAP-TLS: Derived key");
+  ASSERT_EQ(msk.size(), 64u);
+  air::AuthenticatorConfig config;
+  config.protocol = air::KeyProtocol::Rsn;
+  std::copy(n.bssid.begin(), n.bssid.end(), config.authenticatorAddress.begin());
+  std::copy(station.begin(), station.end(), config.supplicantAddress.begin());
+  config.pmk.assign(msk.begin(), msk.begin() + 32);
+  config.authenticatorElement = n.authenticatorIe;
+  config.supplicantElement = n.supplicantIe;
+  air::PskAuthenticator ap(config);
+  std::vector<std::vector<std::uint8_t>> toStation{ap.StartHandshake()};
+  host.frames.clear();
+  while (!toStation.empty()) {
+    const auto frame = toStation.front();
+    toStation.erase(toStation.begin());
+    host.Deliver(frame);
+    for (const auto& sent : host.frames)
+      if (auto answer = ap.Receive(sent)) toStation.push_back(*answer);
+    host.frames.clear();
+  }
+  ASSERT_TRUE(ap.PairwiseComplete()) << ap.LastError();
+
+  // Port up to EAP-Success: report CONNECTING, authenticating, EAPOL-Start, keys reset at
+  // the identity request, ACQUIRED, identity response, AUTHENTICATING, the method's frames
+  // and the chain question, AUTHENTICATED, waiting for keys.
+  const std::vector<std::string> trail = host.Trail();
+  const std::vector<std::string> opening = {"2:4", "1:2", "8", "15", "2:5", "8", "2:6"};
+  ASSERT_GT(trail.size(), opening.size());
+  EXPECT_EQ(std::vector<std::string>(trail.begin(), trail.begin() + 7), opening);
+  const auto authenticated = std::find(trail.begin(), trail.end(), "2:7");
+  ASSERT_NE(authenticated, trail.end());
+  for (auto it = trail.begin() + 7; it != authenticated; ++it) EXPECT_TRUE(*it == "8" || *it == "14") << *it;
+  // Then the 4-way handshake: message 2 and 4, pairwise and group keys, authenticated,
+  // link up, the connect notices.
+  EXPECT_EQ(std::vector<std::string>(authenticated, trail.end()),
+            (std::vector<std::string>{"2:7", "1:3", "8", "8", "6", "6", "1:4", "3", "17", "10"}));
+  ASSERT_EQ(host.keys.size(), 2u);
+  EXPECT_EQ(host.keys[0].key, ap.TemporalKey());
+  EXPECT_EQ(host.keys[1].key, ap.Gtk());
+  hostapd().Deauthenticate(station);
 }
 
 }  // namespace
