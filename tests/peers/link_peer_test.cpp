@@ -175,6 +175,30 @@ TEST_F(LinkPeerTest, Md5AuthenticatesWithoutKeysAndReauthenticates) {
 // EAP-TLS with the client certificate from the user's store, then hostapd's legacy RC4 key
 // descriptors: the link installs the unicast and the broadcast WEP key, each equal to the
 // key hostapd logs, and is authenticated. A descriptor replayed later is refused.
+// A method without keys (EAP-MD5) on a network that wants them: after EAP success the link
+// waits for keys, and 10 s later reports the key timeout and goes idle.
+TEST_F(LinkPeerTest, KeysThatNeverComeTimeOut) {
+  StartHostapd({.eapUsers = {"\"bob\" MD5 \"md5 secret\""}});
+  LinkHost host;
+  KSSTK_IDENTITY identity = Identity(host.context(), "bob", "md5 secret", 4);
+  KSSTK_LINK_SetIdentity(host.link, identity);
+  KSSTK_Release(identity);
+  const MacAddress station = NewStation();
+  Network n = Wired(station, KSSTK_ASSOCIATION_RSN, KSSTK_KEY_SOURCE_EAP, KSSTK_CIPHER_CCMP);
+  n.supplicantIe = air::BuildElement(air::KeyProtocol::Rsn, air::Cipher::Ccmp, air::Cipher::Ccmp, air::Akm::Ieee8021X);
+  n.SetOn(host.link);
+  EapolPort port(space(), stationInterface(), station);
+  KSSTK_LINK_PortUp(host.link);
+  Run(host, port, [&] { return host.LastStatus() == KSSTK_LINK_STATUS_WAITING_FOR_KEYS; });
+  ASSERT_EQ(host.LastStatus(), KSSTK_LINK_STATUS_WAITING_FOR_KEYS);
+  host.Clear();
+  EXPECT_EQ(host.Process(), 10000u);
+  clock_.Advance(10000);
+  host.Process();
+  EXPECT_EQ(host.Trail(), (std::vector<std::string>{"16:1", "2:2", "1:1"}));
+  hostapd().Deauthenticate(station);
+}
+
 // hostapd's TLS library wants RSA keys of 2048 bits.
 struct Certificates {
   TestCertificate ca = capi::testing::MakeCertificate("Link Test CA", {.isCa = true, .rsa = true, .rsaBits = 2048});
