@@ -123,9 +123,7 @@ KSSTK_RESULT KSSTK_LINK_SetIdentity(KSSTK_LINK handle, KSSTK_IDENTITY identity) 
   static constexpr char kName[] = "KSSTK_LINK_SetIdentity";
   return GuardLink(kName, handle, [&](Link& link) -> KSSTK_RESULT {
     Identity* object = nullptr;
-    if (identity != nullptr) {
-      if (const HRESULT refused = FromHandle(kName, identity, object)) return refused;
-    }
+    if (const HRESULT refused = FromOptionalHandle(kName, identity, object)) return refused;
     link.SetIdentity(object);
     return 0;
   });
