@@ -23,6 +23,7 @@
 #include "sim/air/authenticator.h"
 #include "tests/peers/hostapd_fixture.h"
 #include "tests/peers/pem_text.h"
+#include "tests/peers/user_certificates.h"
 
 namespace peers {
 namespace {
@@ -30,34 +31,6 @@ namespace {
 using capi::testing::TestCertificate;
 using link_test::LinkHost;
 using link_test::Network;
-
-void AddToStore(const char* store, const TestCertificate& cert, bool withKey) {
-  capi::PCCERT_CONTEXT context = capi::CertCreateCertificateContext(
-      capi::X509_ASN_ENCODING, cert.der.data(), static_cast<std::uint32_t>(cert.der.size()));
-  ASSERT_NE(context, nullptr);
-  if (withKey) {
-    const std::vector<std::uint8_t> key = cert.Pkcs8();
-    ASSERT_TRUE(capi::CertSetPrivateKey(context, key.data(), static_cast<std::uint32_t>(key.size())));
-  }
-  capi::HCERTSTORE opened = capi::CertOpenSystemStore(capi::StoreLocation::CurrentUser, store);
-  ASSERT_NE(opened, nullptr);
-  ASSERT_TRUE(capi::CertAddCertificateContextToStore(opened, context, capi::CERT_STORE_ADD_ALWAYS, nullptr));
-  capi::CertCloseStore(opened, 0);
-  capi::CertFreeCertificateContext(context);
-}
-
-// The bytes of a key hostapd logs with -K under `label`, the last one logged.
-std::vector<std::uint8_t> LoggedKey(const std::string& log, const std::string& label) {
-  const std::regex line(label + R"( - hexdump\(len=\d+\):((?: [0-9a-f]{2})+))");
-  std::vector<std::uint8_t> key;
-  for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it) {
-    const std::string hex = (*it)[1];
-    key.clear();
-    for (std::size_t i = 1; i + 1 < hex.size(); i += 3)
-      key.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return key;
-}
 
 class LinkPeerTest : public HostapdTest {
  protected:
@@ -199,15 +172,6 @@ TEST_F(LinkPeerTest, KeysThatNeverComeTimeOut) {
   hostapd().Deauthenticate(station);
 }
 
-// hostapd's TLS library wants RSA keys of 2048 bits.
-struct Certificates {
-  TestCertificate ca = capi::testing::MakeCertificate("Link Test CA", {.isCa = true, .rsa = true, .rsaBits = 2048});
-  TestCertificate server =
-      capi::testing::MakeCertificate("hostapd.example", {.issuer = &ca, .serial = 2, .rsa = true, .rsaBits = 2048});
-  TestCertificate client = capi::testing::MakeCertificate(
-      "alice", {.issuer = &ca, .serial = 3, .rsa = true, .rsaBits = 2048, .extendedKeyUsage = "clientAuth"});
-};
-
 // hostapd serving EAP-TLS to "alice" (with `extra` configuration), and a link whose host
 // trusts hostapd's chain (the library's own judgement is tested with the chain engine) and
 // whose identity holds alice's certificate from the user's store.
@@ -226,10 +190,7 @@ class LinkTlsPeerTest : public LinkPeerTest {
     if (initialized_) KSSTK_Terminate();
     LinkPeerTest::TearDown();
   }
-  static const Certificates& certs() {
-    static const Certificates* const made = new Certificates;
-    return *made;
-  }
+  static const Certificates& certs() { return UserCertificates(); }
   void StartTls(std::vector<std::string> extra) {
     extra.push_back("ca_cert=" + dir().Write("ca.pem", Pem(certs().ca, false)));
     extra.push_back("server_cert=" + dir().Write("server.pem", Pem(certs().server, false)));
