@@ -82,17 +82,7 @@ class EapMethodHandlePeerTest : public HostapdTest {
     KSSTK_CONTEXT_Initialize(context_);
     ASSERT_EQ(KSSTK_CONTEXT_CreateEapMethodA(context_, type, &method_), 0);
     KSSTK_EAP_METHOD_SetCallbackA(method_, Callback, reinterpret_cast<uintptr_t>(&host_));
-    KSSTK_IDENTITY identity = nullptr;
-    KSSTK_CONTEXT_CreateIdentity(context_, &identity);
-    KSSTK_IDENTITY_SetUserNameA(identity, user);
-    if (password != nullptr) KSSTK_IDENTITY_SetPasswordA(identity, password);
-    if (certificate != nullptr) {
-      std::uint8_t hash[20];
-      unsigned int length = 0;
-      X509_digest(certificate->x509.get(), EVP_sha1(), hash, &length);
-      KSSTK_IDENTITY_SetUserCertificate(identity, hash);
-    }
-    KSSTK_IDENTITY_Initialize(identity);
+    KSSTK_IDENTITY identity = MakeIdentity(context_, user, password, type, certificate);
     KSSTK_EAP_METHOD_SetIdentity(method_, identity);
     KSSTK_Release(identity);
     ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);

@@ -65,23 +65,6 @@ class LinkPeerTest : public HostapdTest {
     }
   }
 
-  KSSTK_IDENTITY Identity(KSSTK_CONTEXT context, const char* user, const char* password,
-                          std::uint32_t type, const TestCertificate* certificate = nullptr) {
-    KSSTK_IDENTITY identity = nullptr;
-    EXPECT_EQ(KSSTK_CONTEXT_CreateIdentity(context, &identity), 0);
-    KSSTK_IDENTITY_SetUserNameA(identity, user);
-    if (password != nullptr) KSSTK_IDENTITY_SetPasswordA(identity, password);
-    KSSTK_IDENTITY_SetEapTypes(identity, &type, 1);
-    if (certificate != nullptr) {
-      std::uint8_t hash[20];
-      unsigned int length = 0;
-      X509_digest(certificate->x509.get(), EVP_sha1(), hash, &length);
-      KSSTK_IDENTITY_SetUserCertificate(identity, hash);
-    }
-    KSSTK_IDENTITY_Initialize(identity);
-    return identity;
-  }
-
   static Network Wired(const MacAddress& station, std::uint32_t mode, std::uint32_t keySource,
                        std::uint32_t cipher) {
     Network n;
@@ -108,7 +91,7 @@ TEST_F(LinkPeerTest, Md5AuthenticatesWithoutKeysAndReauthenticates) {
     StartHostapd({.eapUsers = {"\"bob\" MD5 \"md5 secret\""},
                   .extraConfig = {std::string("eapol_version=") + version}});
     LinkHost host;
-    KSSTK_IDENTITY identity = Identity(host.context(), "bob", "md5 secret", 4);
+    KSSTK_IDENTITY identity = MakeIdentity(host.context(), "bob", "md5 secret", 4);
     KSSTK_LINK_SetIdentity(host.link, identity);
     KSSTK_Release(identity);
     const MacAddress station = NewStation();
@@ -153,7 +136,7 @@ TEST_F(LinkPeerTest, Md5AuthenticatesWithoutKeysAndReauthenticates) {
 TEST_F(LinkPeerTest, KeysThatNeverComeTimeOut) {
   StartHostapd({.eapUsers = {"\"bob\" MD5 \"md5 secret\""}});
   LinkHost host;
-  KSSTK_IDENTITY identity = Identity(host.context(), "bob", "md5 secret", 4);
+  KSSTK_IDENTITY identity = MakeIdentity(host.context(), "bob", "md5 secret", 4);
   KSSTK_LINK_SetIdentity(host.link, identity);
   KSSTK_Release(identity);
   const MacAddress station = NewStation();
@@ -198,7 +181,7 @@ class LinkTlsPeerTest : public LinkPeerTest {
     StartHostapd({.eapUsers = {"\"alice\" TLS"}, .extraConfig = extra, .logKeys = true});
     host_.emplace(false, true, true);
     KSSTK_CONTEXT_Initialize(host_->context());
-    KSSTK_IDENTITY identity = Identity(host_->context(), "alice", nullptr, 13, &certs().client);
+    KSSTK_IDENTITY identity = MakeIdentity(host_->context(), "alice", nullptr, 13, &certs().client);
     KSSTK_LINK_SetIdentity(host_->link, identity);
     KSSTK_Release(identity);
     host_->answer = [](KSSTK_CALLBACK_MESSAGE* message) {

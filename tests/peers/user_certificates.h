@@ -1,9 +1,12 @@
 // Test support: the certificates of EAP-TLS conversations with hostapd (RSA keys of 2048
-// bits, which hostapd's TLS library wants), the current user's stores filled with them, and
-// the keys hostapd logs with -K.
+// bits, which hostapd's TLS library wants), the current user's stores filled with them,
+// identities over them, and the keys hostapd logs with -K.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <ksstk.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
 
 #include <regex>
 #include <string>
@@ -44,6 +47,25 @@ inline void AddToStore(const char* store, const TestCertificate& cert, bool with
   ASSERT_TRUE(capi::CertAddCertificateContextToStore(opened, context, capi::CERT_STORE_ADD_ALWAYS, nullptr));
   capi::CertCloseStore(opened, 0);
   capi::CertFreeCertificateContext(context);
+}
+
+// An identity of `user` for the EAP type, with a password and/or the certificate (by its
+// SHA-1 in the user's "my" store), initialized. One reference, for the caller.
+inline KSSTK_IDENTITY MakeIdentity(KSSTK_CONTEXT context, const char* user, const char* password,
+                                   std::uint32_t type, const TestCertificate* certificate = nullptr) {
+  KSSTK_IDENTITY identity = nullptr;
+  EXPECT_EQ(KSSTK_CONTEXT_CreateIdentity(context, &identity), 0);
+  KSSTK_IDENTITY_SetUserNameA(identity, user);
+  if (password != nullptr) KSSTK_IDENTITY_SetPasswordA(identity, password);
+  KSSTK_IDENTITY_SetEapTypes(identity, &type, 1);
+  if (certificate != nullptr) {
+    std::uint8_t hash[20];
+    unsigned int length = 0;
+    X509_digest(certificate->x509.get(), EVP_sha1(), hash, &length);
+    KSSTK_IDENTITY_SetUserCertificate(identity, hash);
+  }
+  KSSTK_IDENTITY_Initialize(identity);
+  return identity;
 }
 
 // The bytes of a key hostapd logs with -K under `label`, the last one logged.
