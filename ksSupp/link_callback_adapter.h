@@ -16,7 +16,7 @@ enum class StringForm { Narrow, Wide };
 // under the handle's own codes, and the status notice as code 1).
 enum class MessageFamily { Link, EapMethod };
 
-class LinkCallbackAdapter final : public LinkCallbacks {
+class LinkCallbackAdapter : public LinkCallbacks {
 public:
   // The verdict field of a server-chain message before the host answers.
   static constexpr std::uint32_t kNoVerdict = 0xFFFFFFFF;

@@ -644,6 +644,15 @@ KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateLinkSynchronousA(KSSTK_CON
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateLinkSynchronousW(KSSTK_CONTEXT context,
                                                                       KSSTK_LINK* link);
 
+/* A new asynchronous link: its calls only record the request and wake the link thread,
+ * which the host runs with KSSTK_LINK_Thread on a thread of its own; only that thread runs
+ * the engine and calls the host back. Its calls may come from any thread. An identity set
+ * in answer to KSSTK_MSG_KEYS_RESET is used by the authentication that is starting. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateLinkAsynchronousA(KSSTK_CONTEXT context,
+                                                                       KSSTK_LINK* link);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateLinkAsynchronousW(KSSTK_CONTEXT context,
+                                                                       KSSTK_LINK* link);
+
 /* Before Initialize only (refused afterwards; the old callback stays). Both forms are the
  * same: the creator chose the strings' form. */
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_SetCallbackA(KSSTK_LINK link, KSSTK_CALLBACK callback,
@@ -705,9 +714,10 @@ KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_FlushCachedSecurityAssociations(KSS
 /* Stops the link: it reports idle and does no more work. */
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Terminate(KSSTK_LINK link);
 /* Runs the link's timers; *ms receives when to call again (at most 60000; also stored when
- * refused). */
+ * refused, as on an asynchronous link, which has no such step). */
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Process(KSSTK_LINK link, uint32_t* ms);
-/* The thread of an asynchronous link; a synchronous link returns at once. */
+/* The thread of an asynchronous link: runs until KSSTK_LINK_Terminate, then 0; -1 at once
+ * when another thread already runs the link. A synchronous link returns 0 at once. */
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Thread(KSSTK_LINK link);
 
 /* ---------------------------------------------------------------------------------------
