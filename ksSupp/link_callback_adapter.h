@@ -26,6 +26,8 @@ public:
   LinkCallbackAdapter(StringForm form, RefCounted* link, ApiContext& context,
                       MessageFamily family = MessageFamily::Link)
       : form_(form), family_(family), link_(link), context_(context) {}
+  // The asynchronous link derives its own adapter.
+  virtual ~LinkCallbackAdapter() = default;
 
   void SetHost(KSSTK_CALLBACK callback, std::uintptr_t user) {
     callback_ = callback;

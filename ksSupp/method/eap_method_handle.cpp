@@ -9,7 +9,7 @@
 #include "platform/win32/hresult.h"
 
 EapMethodHandle::EapMethodHandle(ApiContext& context, std::uint32_t eapType, StringForm form)
-    : IdentityMethodHost(static_cast<EapHostServices&>(*this)),
+    : IdentityMethodHost(owner_),  // the owner is made before anything asks it
       adapter_(form, this, context, MessageFamily::EapMethod),
       eapType_(eapType) {
   context_.Assign(&context);
@@ -58,28 +58,28 @@ bool EapMethodHandle::GetKeys(KSSTK_BLOB& keys) {
   return copy != nullptr;
 }
 
-bool EapMethodHandle::GetPassword(char* buffer, std::uint32_t size) {
+bool EapMethodHandle::Owner::GetPassword(char* buffer, std::uint32_t size) {
   return adapter_.GetPassword(0, buffer, size);
 }
 
-bool EapMethodHandle::GetTokenResponse(const char* text, std::uint32_t length, dcfByteArray& response) {
+bool EapMethodHandle::Owner::GetTokenResponse(const char* text, std::uint32_t length, dcfByteArray& response) {
   const dcfString challenge(text, static_cast<std::int32_t>(length));
   return adapter_.GetTokenResponse(0, challenge.CStr(), response);
 }
 
-bool EapMethodHandle::GetCredentials(const char* prompt, char* userName, std::uint32_t userNameSize,
+bool EapMethodHandle::Owner::GetCredentials(const char* prompt, char* userName, std::uint32_t userNameSize,
                                      char* password, std::uint32_t passwordSize) {
   return adapter_.GetCredentials(0, prompt, userName, userNameSize, password, passwordSize);
 }
 
 // Pre-filled "no answer", then the library's own judgement: a host that does not answer
 // never makes the chain trusted.
-std::uint32_t EapMethodHandle::ValidateServerChain(const DerCertificate* certificates,
+std::uint32_t EapMethodHandle::Owner::ValidateServerChain(const DerCertificate* certificates,
                                                    std::uint32_t count) {
   return adapter_.ValidateServerChain(0, certificates, count);
 }
 
-bool EapMethodHandle::Sign(char selector, std::uint32_t keySize, const std::uint8_t certificateHash[20],
+bool EapMethodHandle::Owner::Sign(char selector, std::uint32_t keySize, const std::uint8_t certificateHash[20],
                            const std::uint8_t* digest, std::uint32_t digestLength,
                            std::uint32_t request1, std::uint32_t request2, std::uint8_t* out,
                            std::uint32_t capacity, std::uint32_t& outLength) {
