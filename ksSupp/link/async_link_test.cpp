@@ -5,6 +5,7 @@
 // the synchronous link's polling step. Built under ThreadSanitizer by the tsan preset.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ksSupp/link/link_test_host.h"
@@ -28,7 +30,9 @@ const air::MacAddress kBssid = {0x02, 0x00, 0x00, 0x00, 0x00, 0xAA};
 // A host of one asynchronous link: its callback runs on the link thread.
 class AsyncHost {
  public:
-  explicit AsyncHost(KSSTK_CONTEXT context) {
+  // onMessage runs on the link thread first for every message.
+  AsyncHost(KSSTK_CONTEXT context, std::function<void(KSSTK_CALLBACK_MESSAGE*)> onMessage = {})
+      : onMessage(std::move(onMessage)) {
     EXPECT_EQ(KSSTK_CONTEXT_CreateLinkAsynchronousA(context, &link), 0);
     EXPECT_EQ(KSSTK_LINK_SetCallbackA(link, &AsyncHost::Callback, reinterpret_cast<uintptr_t>(this)), 0);
     EXPECT_EQ(KSSTK_LINK_Initialize(link), 0);
@@ -65,7 +69,7 @@ class AsyncHost {
   KSSTK_LINK link = nullptr;
   KSSTK_RESULT threadResult = 99;
   std::vector<std::uint32_t> codes, statuses;  // under mutex_
-  std::function<void(KSSTK_CALLBACK_MESSAGE*)> onMessage;  // set before the first port-up
+  const std::function<void(KSSTK_CALLBACK_MESSAGE*)> onMessage;
 
  private:
   std::mutex mutex_;
@@ -116,16 +120,15 @@ class AsyncLinkTest : public testing::Test {
 // answers of the access point go back from inside the callback.
 TEST_F(AsyncLinkTest, Wpa2PersonalFromSeveralHostThreads) {
   air::PskAuthenticator ap(AccessPoint());
-  std::vector<Bytes> keys;
-  AsyncHost host(context_);
-  host.onMessage = [&](KSSTK_CALLBACK_MESSAGE* message) {
+  std::vector<Bytes> keys;  // read after the link thread reported the connection
+  AsyncHost host(context_, [&](KSSTK_CALLBACK_MESSAGE* message) {
     if (message->Code == KSSTK_MSG_SEND_EAPOL) {
       AnswerFrom(ap, message);
     } else if (message->Code == KSSTK_MSG_ADD_KEY) {
       const auto& add = *reinterpret_cast<KSSTK_ADD_KEY_MESSAGE*>(message);
       keys.emplace_back(add.KeyMaterial, add.KeyMaterial + add.Key.KeyLength);
     }
-  };
+  });
   Personal().SetOn(host.link);
   std::thread other([&] {
     KSSTK_AUTH_STATE_MACHINE_CONSTANTS constants{28, 30000, 60000, 30000, 2000, 3, 0};
@@ -156,15 +159,18 @@ TEST_F(AsyncLinkTest, AuthenticationEventsAreQueuedOneRequestEach) {
   std::mutex gateMutex;
   std::condition_variable gate;
   bool release = false;
-  AsyncHost host(context_);
-  host.onMessage = [&](KSSTK_CALLBACK_MESSAGE* message) {
-    if (message->Code == KSSTK_MSG_SEND_EAPOL) AnswerFrom(ap, message);
+  std::atomic<std::size_t> requests{0};
+  AsyncHost host(context_, [&](KSSTK_CALLBACK_MESSAGE* message) {
+    if (message->Code == KSSTK_MSG_SEND_EAPOL) {
+      AnswerFrom(ap, message);
+      requests = ap.Requests().size();
+    }
     if (message->Code == KSSTK_MSG_LINK_UP) {
       // Hold the link thread while the host queues its events.
       std::unique_lock<std::mutex> lock(gateMutex);
       gate.wait(lock, [&] { return release; });
     }
-  };
+  });
   Personal().SetOn(host.link);
   KSSTK_LINK_PortUp(host.link);
   ASSERT_TRUE(host.AwaitStatus(KSSTK_LINK_STATUS_WAITING_FOR_PSK_KEYS));
@@ -183,9 +189,9 @@ TEST_F(AsyncLinkTest, AuthenticationEventsAreQueuedOneRequestEach) {
   }
   gate.notify_all();
   // The events are applied on the next pass; wait for the requests (bounded, real time).
-  for (int i = 0; i < 200 && ap.Requests().size() < 16; ++i) std::this_thread::sleep_for(10ms);
+  for (int i = 0; i < 200 && requests < 16; ++i) std::this_thread::sleep_for(10ms);
   std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(ap.Requests().size(), 16u) << "one request per queued event, 16 at most";
+  EXPECT_EQ(requests, 16u) << "one request per queued event, 16 at most";
 }
 
 TEST_F(AsyncLinkTest, TheRefusalsOfAnAsynchronousLink) {
