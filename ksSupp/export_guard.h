@@ -74,6 +74,13 @@ HRESULT FromHandle(const char* exportName, KSSTK_HANDLE handle, T*& object) noex
   return S_OK;
 }
 
+// As FromHandle, where a null handle stands for "none" (object null, S_OK).
+template <class T>
+HRESULT FromOptionalHandle(const char* exportName, KSSTK_HANDLE handle, T*& object) noexcept {
+  object = nullptr;
+  return handle == nullptr ? S_OK : FromHandle(exportName, handle, object);
+}
+
 // Runs the body of an export that works on one object of the family T: body(T&) runs only
 // for a valid handle.
 template <class T, class Body>

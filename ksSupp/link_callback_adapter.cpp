@@ -81,6 +81,11 @@ private:
   std::deque<Utf16FromUtf8> wide_;
 };
 
+std::uint32_t LinkCallbackAdapter::QuestionCode(std::uintptr_t port, std::uint32_t own,
+                                                std::uint32_t preauth, std::uint32_t eapMethod) const {
+  return family_ == Family::EapMethod ? eapMethod : PairCode(port, own, preauth);
+}
+
 bool LinkCallbackAdapter::Send(Message& message) {
   if (!message) {
     if (TraceEnabled(TraceLevel::Error)) {
@@ -307,7 +312,7 @@ void LinkCallbackAdapter::SetPmkidList(std::uint32_t count, const PmkidEntry* en
 
 bool LinkCallbackAdapter::GetPassword(std::uintptr_t port, char* buffer, std::uint32_t size) {
   Message message(sizeof(KSSTK_GET_PASSWORD_MESSAGE),
-                  PairCode(port, KSSTK_MSG_GET_PASSWORD, KSSTK_MSG_PREAUTH_GET_PASSWORD), link_,
+                  QuestionCode(port, KSSTK_MSG_GET_PASSWORD, KSSTK_MSG_PREAUTH_GET_PASSWORD, KSSTK_MSG_EAP_GET_PASSWORD), link_,
                   port);
   if (!Send(message)) return false;
   return TakeString(message.As<KSSTK_GET_PASSWORD_MESSAGE>().Password, buffer, size);
@@ -317,7 +322,8 @@ bool LinkCallbackAdapter::GetCredentials(std::uintptr_t port, const char* prompt
                                          char* userName, std::uint32_t userNameSize,
                                          char* password, std::uint32_t passwordSize) {
   Message message(sizeof(KSSTK_GET_CREDENTIALS_MESSAGE),
-                  PairCode(port, KSSTK_MSG_GET_CREDENTIALS, KSSTK_MSG_PREAUTH_GET_CREDENTIALS),
+                  QuestionCode(port, KSSTK_MSG_GET_CREDENTIALS, KSSTK_MSG_PREAUTH_GET_CREDENTIALS,
+                               KSSTK_MSG_EAP_GET_CREDENTIALS),
                   link_, port);
   if (!message) return false;
   auto& record = message.As<KSSTK_GET_CREDENTIALS_MESSAGE>();
@@ -334,8 +340,8 @@ bool LinkCallbackAdapter::GetCredentials(std::uintptr_t port, const char* prompt
 bool LinkCallbackAdapter::GetTokenResponse(std::uintptr_t port, const char* challenge,
                                            dcfByteArray& response) {
   Message message(sizeof(KSSTK_GET_TOKEN_RESPONSE_MESSAGE),
-                  PairCode(port, KSSTK_MSG_GET_TOKEN_RESPONSE,
-                           KSSTK_MSG_PREAUTH_GET_TOKEN_RESPONSE),
+                  QuestionCode(port, KSSTK_MSG_GET_TOKEN_RESPONSE,
+                               KSSTK_MSG_PREAUTH_GET_TOKEN_RESPONSE, KSSTK_MSG_EAP_GET_TOKEN_RESPONSE),
                   link_, port);
   if (!message) return false;
   auto& record = message.As<KSSTK_GET_TOKEN_RESPONSE_MESSAGE>();
@@ -374,8 +380,8 @@ std::uint32_t LinkCallbackAdapter::ValidateServerChain(std::uintptr_t port,
     dcfComPtr<CertList> list;
     list.Attach(context_.CreateCertList(certificates, count));
     Message message(sizeof(KSSTK_VALIDATE_SERVER_CERT_MESSAGE),
-                    PairCode(port, KSSTK_MSG_VALIDATE_SERVER_CERT,
-                             KSSTK_MSG_PREAUTH_VALIDATE_SERVER_CERT),
+                    QuestionCode(port, KSSTK_MSG_VALIDATE_SERVER_CERT,
+                                 KSSTK_MSG_PREAUTH_VALIDATE_SERVER_CERT, KSSTK_MSG_EAP_VALIDATE_SERVER_CERT),
                     link_, port);
     std::uint32_t verdict = kNoVerdict;
     if (message) {
@@ -421,8 +427,8 @@ bool LinkCallbackAdapter::PrivateKeyOperation(std::uintptr_t port, char keyKind,
   if (kind == 0) return false;  // no such request is sent
 
   Message message(sizeof(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE),
-                  PairCode(port, KSSTK_MSG_PRIVATE_KEY_OPERATION,
-                           KSSTK_MSG_PREAUTH_PRIVATE_KEY_OPERATION),
+                  QuestionCode(port, KSSTK_MSG_PRIVATE_KEY_OPERATION,
+                               KSSTK_MSG_PREAUTH_PRIVATE_KEY_OPERATION, KSSTK_MSG_EAP_SIGN),
                   link_, port);
   if (!message) return false;
   auto& record = message.As<KSSTK_PRIVATE_KEY_OPERATION_MESSAGE>();

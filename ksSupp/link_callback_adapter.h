@@ -12,15 +12,22 @@
 
 enum class StringForm { Narrow, Wide };
 
-class LinkCallbackAdapter final : public LinkCallbacks {
+// Whose messages: a link's, or an EAP-method handle's (the same records for the questions,
+// under the handle's own codes, and the status notice as code 1).
+enum class MessageFamily { Link, EapMethod };
+
+class LinkCallbackAdapter : public LinkCallbacks {
 public:
   // The verdict field of a server-chain message before the host answers.
   static constexpr std::uint32_t kNoVerdict = 0xFFFFFFFF;
 
   // link: the handle placed into every message; context: the link's context (the link
   // holds it), which makes the certificate lists of server-chain messages.
-  LinkCallbackAdapter(StringForm form, RefCounted* link, ApiContext& context)
-      : form_(form), link_(link), context_(context) {}
+  LinkCallbackAdapter(StringForm form, RefCounted* link, ApiContext& context,
+                      MessageFamily family = MessageFamily::Link)
+      : form_(form), family_(family), link_(link), context_(context) {}
+  // The asynchronous link derives its own adapter.
+  virtual ~LinkCallbackAdapter() = default;
 
   void SetHost(KSSTK_CALLBACK callback, std::uintptr_t user) {
     callback_ = callback;
@@ -76,9 +83,15 @@ private:
   // one that does not fit.
   bool TakeString(KSSTK_STRING& answer, char* buffer, std::uint32_t size) const;
   void HeaderOnly(std::uint32_t code);
+  // The code of a question: the link's own or its pre-authentication port's, or the EAP-method
+  // handle's.
+  std::uint32_t QuestionCode(std::uintptr_t port, std::uint32_t own, std::uint32_t preauth,
+                             std::uint32_t eapMethod) const;
+  using Family = MessageFamily;
   std::uint32_t JudgeChain(CertList& list) const;
 
   StringForm form_;
+  MessageFamily family_;
   RefCounted* link_;
   ApiContext& context_;
   KSSTK_CALLBACK callback_ = nullptr;

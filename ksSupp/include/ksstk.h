@@ -50,6 +50,7 @@ typedef void* KSSTK_HANDLE;
 typedef KSSTK_HANDLE KSSTK_CONTEXT;
 typedef KSSTK_HANDLE KSSTK_IDENTITY;
 typedef KSSTK_HANDLE KSSTK_LINK;
+typedef KSSTK_HANDLE KSSTK_EAP_METHOD;
 typedef KSSTK_HANDLE KSSTK_CERT_LIST;
 typedef KSSTK_HANDLE KSSTK_CERT;
 
@@ -643,6 +644,15 @@ KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateLinkSynchronousA(KSSTK_CON
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateLinkSynchronousW(KSSTK_CONTEXT context,
                                                                       KSSTK_LINK* link);
 
+/* A new asynchronous link: its calls only record the request and wake the link thread,
+ * which the host runs with KSSTK_LINK_Thread on a thread of its own; only that thread runs
+ * the engine and calls the host back. Its calls may come from any thread. An identity set
+ * in answer to KSSTK_MSG_KEYS_RESET is used by the authentication that is starting. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateLinkAsynchronousA(KSSTK_CONTEXT context,
+                                                                       KSSTK_LINK* link);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateLinkAsynchronousW(KSSTK_CONTEXT context,
+                                                                       KSSTK_LINK* link);
+
 /* Before Initialize only (refused afterwards; the old callback stays). Both forms are the
  * same: the creator chose the strings' form. */
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_SetCallbackA(KSSTK_LINK link, KSSTK_CALLBACK callback,
@@ -704,10 +714,74 @@ KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_FlushCachedSecurityAssociations(KSS
 /* Stops the link: it reports idle and does no more work. */
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Terminate(KSSTK_LINK link);
 /* Runs the link's timers; *ms receives when to call again (at most 60000; also stored when
- * refused). */
+ * refused, as on an asynchronous link, which has no such step). */
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Process(KSSTK_LINK link, uint32_t* ms);
-/* The thread of an asynchronous link; a synchronous link returns at once. */
+/* The thread of an asynchronous link: runs until KSSTK_LINK_Terminate, then 0; -1 at once
+ * when another thread already runs the link. A synchronous link returns 0 at once. */
 KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_LINK_Thread(KSSTK_LINK link);
+
+/* ---------------------------------------------------------------------------------------
+ * EAP-method handles
+ * One EAP method run by the host outside any link: the host receives EAP-Requests on its
+ * own road, hands them over and fetches the responses. The method's questions reach the
+ * host as messages with the codes below, on the thread of the call that caused them; their
+ * records are those of the link messages named. A result of a method that is not 0 (or,
+ * for VerifyCompletion, not complete) is told as a status notice; 8192 means no method.
+ * All return 0 unless said.
+ * ------------------------------------------------------------------------------------- */
+enum {
+  KSSTK_MSG_EAP_STATUS = 1,               /* KSSTK_EAP_STATUS_MESSAGE */
+  KSSTK_MSG_EAP_GET_PASSWORD = 2,         /* KSSTK_GET_PASSWORD_MESSAGE */
+  KSSTK_MSG_EAP_GET_CREDENTIALS = 3,      /* KSSTK_GET_CREDENTIALS_MESSAGE */
+  KSSTK_MSG_EAP_GET_TOKEN_RESPONSE = 4,   /* KSSTK_GET_TOKEN_RESPONSE_MESSAGE */
+  KSSTK_MSG_EAP_VALIDATE_SERVER_CERT = 5, /* KSSTK_VALIDATE_SERVER_CERT_MESSAGE */
+  KSSTK_MSG_EAP_SIGN = 6                  /* KSSTK_PRIVATE_KEY_OPERATION_MESSAGE */
+};
+enum { KSSTK_EAP_STATUS_NO_METHOD = 8192 };
+
+typedef struct KSSTK_EAP_STATUS_MESSAGE {
+  KSSTK_CALLBACK_MESSAGE Header;
+  uint32_t Status;
+} KSSTK_EAP_STATUS_MESSAGE;
+
+/* A new handle for the EAP type; A handles exchange 8-bit strings, W handles UTF-16 ones.
+ * Null when memory ran out (result 0). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateEapMethodA(KSSTK_CONTEXT context,
+                                                                uint32_t eapType,
+                                                                KSSTK_EAP_METHOD* method);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_CONTEXT_CreateEapMethodW(KSSTK_CONTEXT context,
+                                                                uint32_t eapType,
+                                                                KSSTK_EAP_METHOD* method);
+/* At any time; both forms are the same (the creator chose the strings' form). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_SetCallbackA(KSSTK_EAP_METHOD method,
+                                                               KSSTK_CALLBACK callback,
+                                                               uintptr_t user);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_SetCallbackW(KSSTK_EAP_METHOD method,
+                                                               KSSTK_CALLBACK callback,
+                                                               uintptr_t user);
+/* The identity the next Initialize loads (null: none). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_SetIdentity(KSSTK_EAP_METHOD method,
+                                                              KSSTK_IDENTITY identity);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_SetSessionResumptionTimeout(
+    KSSTK_EAP_METHOD method, uint32_t seconds);
+/* Loads the identity and makes a new method of the handle's type: 0, or E_FAIL without an
+ * identity, for a type the library does not know, or when the method does not start. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_Initialize(KSSTK_EAP_METHOD method);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_ReceiveEapRequest(KSSTK_EAP_METHOD method,
+                                                                    const uint8_t* packet,
+                                                                    uint32_t length);
+/* *length: the response's bytes in buffer (0 when there is none). */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_GetEapResponse(KSSTK_EAP_METHOD method,
+                                                                 uint8_t* buffer, uint32_t size,
+                                                                 uint32_t* length);
+/* No status notice means the method has completed. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_VerifyCompletion(KSSTK_EAP_METHOD method);
+/* The method's 64-byte key block (free Data with KSSTK_Free); E_FAIL and {null, 0} when it
+ * has none. */
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_GetKeys(KSSTK_EAP_METHOD method, KSSTK_BLOB* keys);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_AuthenticationSuccess(KSSTK_EAP_METHOD method);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_AuthenticationFailure(KSSTK_EAP_METHOD method);
+KSSTK_API KSSTK_RESULT KSSTK_CALL KSSTK_EAP_METHOD_Terminate(KSSTK_EAP_METHOD method);
 
 /* Answers a code 14 / 30 message with the library's own judgement of its chain (as
  * KSSTK_CERT_LIST_BuildCertChain); every other message is left unchanged. Both forms are

@@ -7,6 +7,7 @@
 #include <dcf/RefCounted.h>
 #include <ksstk.h>
 
+#include "ksSupp/eapol/supplicant_pae.h"
 #include "ksSupp/keys/pmksa_cache.h"
 
 class Identity;
@@ -46,5 +47,10 @@ class Link : public RefCounted {
 
  protected:
   Link() = default;
+  // Traces the refusal of an operation at level 1; returns kRefused.
+  static std::int32_t Refused(const char* operation, const char* reason);
+  static PaeConstants ToPaeConstants(const KSSTK_AUTH_STATE_MACHINE_CONSTANTS& constants);
+  // The host record of the PAE's defaults.
+  static KSSTK_AUTH_STATE_MACHINE_CONSTANTS DefaultConstants();
   ~Link() override = default;
 };

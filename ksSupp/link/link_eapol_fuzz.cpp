@@ -3,6 +3,8 @@
 // no key management, dynamic WEP, WPA or RSN (personal, 64-digit PSK), each port-up before
 // the frames; 4 the legacy descriptor under fixed session keys. The rest is one frame, or
 // several separated by a two-byte length prefix each.
+#include <ksstk.h>
+
 #include <algorithm>
 #include <cstring>
 

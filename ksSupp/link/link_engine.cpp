@@ -393,7 +393,10 @@ void LinkEngine::KeyTimeout() {
   callbacks_.LinkFailure(kKeyTimeoutReason);
 }
 
+// The keys are in place: the key timer stops (no state reads it any more, and it would only
+// wake the host for nothing).
 void LinkEngine::EnterAuthenticated() {
+  keyTimer_ = 0;
   callbacks_.Status(KSSTK_LINK_STATUS_AUTHENTICATED);
   timer_.Signal(LinkTimerMachine::kConnected);
   ConnectNotices();
@@ -403,6 +406,7 @@ void LinkEngine::EnterAuthenticated() {
 }
 
 void LinkEngine::EnterConnected() {
+  keyTimer_ = 0;
   callbacks_.Status(KSSTK_LINK_STATUS_CONNECTED_WITHOUT_8021X);
   timer_.Signal(LinkTimerMachine::kConnected);
   ConnectNotices();

@@ -11,6 +11,7 @@
 #include "ksSupp/api_context.h"
 #include "ksSupp/export_guard.h"
 #include "ksSupp/identity.h"
+#include "ksSupp/link/async_link.h"
 #include "ksSupp/link/link.h"
 #include "ksSupp/link/network_info.h"
 #include "ksSupp/link/sync_link.h"
@@ -40,6 +41,13 @@ KSSTK_RESULT CreateSyncLink(const char* exportName, KSSTK_CONTEXT handle, KSSTK_
                             StringForm form) noexcept {
   return GuardHandleCreator<ApiContext>(exportName, handle, link, [form](ApiContext& context) {
     return ToHandle(SyncLink::Create(context, form));
+  });
+}
+
+KSSTK_RESULT CreateAsyncLink(const char* exportName, KSSTK_CONTEXT handle, KSSTK_LINK* link,
+                             StringForm form) noexcept {
+  return GuardHandleCreator<ApiContext>(exportName, handle, link, [form](ApiContext& context) {
+    return ToHandle(AsyncLink::Create(context, form));
   });
 }
 
@@ -74,6 +82,14 @@ KSSTK_RESULT KSSTK_CONTEXT_CreateLinkSynchronousA(KSSTK_CONTEXT context, KSSTK_L
 
 KSSTK_RESULT KSSTK_CONTEXT_CreateLinkSynchronousW(KSSTK_CONTEXT context, KSSTK_LINK* link) {
   return CreateSyncLink("KSSTK_CONTEXT_CreateLinkSynchronousW", context, link, StringForm::Wide);
+}
+
+KSSTK_RESULT KSSTK_CONTEXT_CreateLinkAsynchronousA(KSSTK_CONTEXT context, KSSTK_LINK* link) {
+  return CreateAsyncLink("KSSTK_CONTEXT_CreateLinkAsynchronousA", context, link, StringForm::Narrow);
+}
+
+KSSTK_RESULT KSSTK_CONTEXT_CreateLinkAsynchronousW(KSSTK_CONTEXT context, KSSTK_LINK* link) {
+  return CreateAsyncLink("KSSTK_CONTEXT_CreateLinkAsynchronousW", context, link, StringForm::Wide);
 }
 
 KSSTK_RESULT KSSTK_LINK_SetCallbackA(KSSTK_LINK handle, KSSTK_CALLBACK callback, uintptr_t user) {
@@ -123,9 +139,7 @@ KSSTK_RESULT KSSTK_LINK_SetIdentity(KSSTK_LINK handle, KSSTK_IDENTITY identity) 
   static constexpr char kName[] = "KSSTK_LINK_SetIdentity";
   return GuardLink(kName, handle, [&](Link& link) -> KSSTK_RESULT {
     Identity* object = nullptr;
-    if (identity != nullptr) {
-      if (const HRESULT refused = FromHandle(kName, identity, object)) return refused;
-    }
+    if (const HRESULT refused = FromOptionalHandle(kName, identity, object)) return refused;
     link.SetIdentity(object);
     return 0;
   });
@@ -217,5 +231,9 @@ KSSTK_RESULT KSSTK_LINK_Process(KSSTK_LINK handle, uint32_t* ms) {
 }
 
 KSSTK_RESULT KSSTK_LINK_Thread(KSSTK_LINK handle) {
-  return GuardLinkZero("KSSTK_LINK_Thread", handle, [](Link& link) { link.Thread(); });
+  // -1 when a second thread would run the same link (0 on a synchronous link, as every
+  // refusal there).
+  return GuardLink("KSSTK_LINK_Thread", handle, [](Link& link) -> KSSTK_RESULT {
+    return dynamic_cast<AsyncLink*>(&link) != nullptr ? link.Thread() : (link.Thread(), 0);
+  });
 }

@@ -38,11 +38,18 @@ struct InstalledKey {
 
 class LinkHost {
  public:
-  // A context over a fake certificate library and a synchronous link of the given form,
-  // with this host as its callback; the link is initialized unless asked not to.
-  explicit LinkHost(bool wide = false, bool initialize = true) {
-    utility_.AddRef();
-    context_ = ApiContext::Create(&utility_);
+  // A context over a fake certificate library (or, with realCertificates, the current
+  // user's stores) and a synchronous link of the given form, with this host as its
+  // callback; the link is initialized unless asked not to.
+  explicit LinkHost(bool wide = false, bool initialize = true, bool realCertificates = false) {
+    if (realCertificates) {
+      KSSTK_CONTEXT context = nullptr;
+      EXPECT_EQ(KSSTK_CreateContext(&context), 0);
+      context_ = static_cast<ApiContext*>(static_cast<RefCounted*>(context));
+    } else {
+      utility_.AddRef();
+      context_ = ApiContext::Create(&utility_);
+    }
     EXPECT_EQ(wide ? KSSTK_CONTEXT_CreateLinkSynchronousW(context_, &link)
                    : KSSTK_CONTEXT_CreateLinkSynchronousA(context_, &link),
               0);

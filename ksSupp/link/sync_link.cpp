@@ -7,38 +7,11 @@
 #include "ksSupp/export_guard.h"
 #include "ksSupp/trace.h"
 
-namespace {
-
-PaeConstants ToPaeConstants(const KSSTK_AUTH_STATE_MACHINE_CONSTANTS& c) {
-  PaeConstants pae;
-  pae.authPeriod = c.authPeriod;
-  pae.heldPeriod = c.heldPeriod;
-  pae.startPeriod = c.startPeriod;
-  pae.firstStartDelay = c.startDelay;
-  pae.maxStart = c.maxStart;
-  pae.authenticatedAfterMaxStart = c.authenticatedAfterMaxStart != 0;
-  return pae;
-}
-
-std::int32_t Refused(const char* operation, const char* reason) {
-  if (TraceEnabled(TraceLevel::Error))
-    traceError(TraceCategory::Interface, nullptr, 0, "%s refused: %s\n", operation, reason);
-  return Link::kRefused;
-}
-
-}  // namespace
 
 SyncLink::SyncLink(ApiContext& context, StringForm form)
     : adapter_(form, this, context), engine_(context, adapter_) {
   context_.Assign(&context);
-  const PaeConstants defaults;
-  constants_.Length = sizeof constants_;
-  constants_.authPeriod = defaults.authPeriod;
-  constants_.heldPeriod = defaults.heldPeriod;
-  constants_.startPeriod = defaults.startPeriod;
-  constants_.startDelay = defaults.firstStartDelay;
-  constants_.maxStart = defaults.maxStart;
-  constants_.authenticatedAfterMaxStart = defaults.authenticatedAfterMaxStart ? 1 : 0;
+  constants_ = DefaultConstants();
 }
 
 SyncLink::~SyncLink() = default;

@@ -12,20 +12,10 @@
 #include "ksLib_OSSL/eap_tls_test_server.h"
 #include "platform/cryptoapi/test_certificates.h"
 #include "tests/peers/eap_conversation.h"
+#include "tests/peers/pem_text.h"
 #include "tests/peers/scratch_dir.h"
 
 namespace peers {
-
-inline std::string Pem(const capi::testing::TestCertificate& certificate, bool key) {
-  BIO* bio = BIO_new(BIO_s_mem());
-  if (key) PEM_write_bio_PrivateKey(bio, certificate.key.get(), nullptr, nullptr, 0, nullptr, nullptr);
-  else PEM_write_bio_X509(bio, certificate.x509.get());
-  char* data = nullptr;
-  const long length = BIO_get_mem_data(bio, &data);
-  std::string text(data, static_cast<std::size_t>(length));
-  BIO_free(bio);
-  return text;
-}
 
 // hostapd.conf lines for a server certificate issued by `ca`.
 inline std::vector<std::string> ServerCertificateConfig(const ScratchDir& dir,

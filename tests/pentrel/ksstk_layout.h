@@ -53,7 +53,16 @@
   X(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE, Answer)                  \
   X(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE, AnswerLength)            \
   X(KSSTK_GET_CERTIFICATE_TEXT_MESSAGE, CertificateHash)          \
-  X(KSSTK_GET_CERTIFICATE_TEXT_MESSAGE, Text)
+  X(KSSTK_GET_CERTIFICATE_TEXT_MESSAGE, Text)                     \
+  X(KSSTK_NETWORK_INFO, Bssid)                                    \
+  X(KSSTK_NETWORK_INFO, Passphrase)                               \
+  X(KSSTK_NETWORK_INFO, Ssid)                                     \
+  X(KSSTK_NETWORK_INFO, AssociationResponseIeLength)              \
+  X(KSSTK_AUTH_STATE_MACHINE_CONSTANTS, authenticatedAfterMaxStart) \
+  X(KSSTK_PMKID_CANDIDATE, Flags)                                 \
+  X(KSSTK_PMKID_CANDIDATE_LIST, CandidateList)                    \
+  X(KSSTK_AUTHENTICATION_EVENT, Flags)                            \
+  X(KSSTK_CCKM_START, Bssid)
 
 typedef struct KsstkLayoutEntry {
   const char* name;

@@ -18,7 +18,18 @@
   X(KSSTK_IDENTITY_SetPeapNoPasswordInGTC) X(KSSTK_IDENTITY_SetUserCertificate)              \
   X(KSSTK_IDENTITY_Initialize) X(KSSTK_CERT_LIST_AddCert) X(KSSTK_CERT_LIST_BuildCertChain)  \
   X(KSSTK_CERT_LIST_GetNumCerts) X(KSSTK_CERT_LIST_GetCert) X(KSSTK_CERT_GetDer)             \
-  X(KSSTK_CERT_GetSha1Hash) X(KSSTK_ProcessCallbackA) X(KSSTK_ProcessCallbackW)
+  X(KSSTK_CERT_GetSha1Hash) X(KSSTK_ProcessCallbackA) X(KSSTK_ProcessCallbackW)              \
+  X(KSSTK_CONTEXT_CreateLinkSynchronousA) X(KSSTK_CONTEXT_CreateLinkSynchronousW)            \
+  X(KSSTK_LINK_SetCallbackA) X(KSSTK_LINK_SetCallbackW) X(KSSTK_LINK_Initialize)             \
+  X(KSSTK_LINK_SetAuthStateMachineConstants) X(KSSTK_LINK_GetAuthStateMachineConstants)      \
+  X(KSSTK_LINK_SetRoamTimeoutMs) X(KSSTK_LINK_PortDown) X(KSSTK_LINK_SetNetworkInfoA)        \
+  X(KSSTK_LINK_SetNetworkInfoW) X(KSSTK_LINK_SetIdentity)                                    \
+  X(KSSTK_LINK_SetSessionResumptionTimeout) X(KSSTK_LINK_PrecomputeWpaPskA)                  \
+  X(KSSTK_LINK_PrecomputeWpaPskW) X(KSSTK_LINK_PortUp) X(KSSTK_LINK_Reauthenticate)          \
+  X(KSSTK_LINK_ReceiveEapol) X(KSSTK_LINK_ReceiveAuthenticationEvent)                        \
+  X(KSSTK_LINK_ReceivePMKIDCandidateListEvent) X(KSSTK_LINK_ReceivePreauthEapol)             \
+  X(KSSTK_LINK_CCKM_StartReassociation) X(KSSTK_LINK_FlushCachedSecurityAssociations)        \
+  X(KSSTK_LINK_Terminate) X(KSSTK_LINK_Process) X(KSSTK_LINK_Thread)
 
 struct PentrelLibrary {
 #define PENTREL_MEMBER(name) decltype(&::name) name = nullptr;

@@ -1,0 +1,207 @@
+// The asynchronous link: the host runs KSSTK_LINK_Thread on a thread of its own and calls
+// the link from others. WPA2-PSK against the simulated access point (the answers come back
+// from inside the callback, on the link thread), an identity set once that every later
+// authentication uses, the bounded event queue, and the refusals of a second thread and of
+// the synchronous link's polling step. Built under ThreadSanitizer by the tsan preset.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "ksSupp/link/link_test_host.h"
+#include "sim/air/authenticator.h"
+
+namespace {
+
+using namespace link_test;
+using namespace std::chrono_literals;
+
+const air::MacAddress kStation = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+const air::MacAddress kBssid = {0x02, 0x00, 0x00, 0x00, 0x00, 0xAA};
+
+// A host of one asynchronous link: its callback runs on the link thread.
+class AsyncHost {
+ public:
+  // onMessage runs on the link thread first for every message.
+  AsyncHost(KSSTK_CONTEXT context, std::function<void(KSSTK_CALLBACK_MESSAGE*)> onMessage = {})
+      : onMessage(std::move(onMessage)) {
+    EXPECT_EQ(KSSTK_CONTEXT_CreateLinkAsynchronousA(context, &link), 0);
+    EXPECT_EQ(KSSTK_LINK_SetCallbackA(link, &AsyncHost::Callback, reinterpret_cast<uintptr_t>(this)), 0);
+    EXPECT_EQ(KSSTK_LINK_Initialize(link), 0);
+    thread_ = std::thread([this] { threadResult = KSSTK_LINK_Thread(link); });
+  }
+  ~AsyncHost() {
+    KSSTK_LINK_Terminate(link);
+    thread_.join();
+    KSSTK_Release(link);
+  }
+
+  static uint32_t KSSTK_CALL Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
+    auto* host = reinterpret_cast<AsyncHost*>(user);
+    if (host->onMessage) host->onMessage(message);
+    std::lock_guard<std::mutex> lock(host->mutex_);
+    host->codes.push_back(message->Code);
+    if (message->Code == KSSTK_MSG_LINK_STATUS)
+      host->statuses.push_back(reinterpret_cast<KSSTK_LINK_STATUS_MESSAGE*>(message)->Status);
+    host->changed_.notify_all();
+    return 0;
+  }
+  // Waits (real time, bounded) until the status was reported.
+  bool AwaitStatus(std::uint32_t status) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, 20s, [&] {
+      return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
+    });
+  }
+  std::size_t CountOf(std::uint32_t code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<std::size_t>(std::count(codes.begin(), codes.end(), code));
+  }
+
+  KSSTK_LINK link = nullptr;
+  KSSTK_RESULT threadResult = 99;
+  std::vector<std::uint32_t> codes, statuses;  // under mutex_
+  const std::function<void(KSSTK_CALLBACK_MESSAGE*)> onMessage;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::thread thread_;
+};
+
+// The access point's answer to a frame the link sends, handed back to the link (from inside
+// the callback, on the link thread).
+void AnswerFrom(air::PskAuthenticator& ap, KSSTK_CALLBACK_MESSAGE* message) {
+  const auto& send = *reinterpret_cast<KSSTK_SEND_EAPOL_MESSAGE*>(message);
+  if (std::optional<Bytes> answer = ap.Receive(send.Frame, send.FrameLength))
+    KSSTK_LINK_ReceiveEapol(send.Header.Handle, answer->data(), static_cast<uint32_t>(answer->size()));
+}
+
+class AsyncLinkTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    utility_.AddRef();
+    context_ = ApiContext::Create(&utility_);
+  }
+  void TearDown() override { context_->Release(); }
+
+  static Network Personal() {
+    Network n;
+    n.station = kStation;
+    n.bssid = kBssid;
+    n.passphrase = "correct horse battery";
+    n.ssid = "zelnet";
+    n.supplicantIe = air::BuildElement(air::KeyProtocol::Rsn, air::Cipher::Ccmp, air::Cipher::Ccmp);
+    n.authenticatorIe = n.supplicantIe;
+    return n;
+  }
+  static air::AuthenticatorConfig AccessPoint() {
+    air::AuthenticatorConfig c;
+    c.authenticatorAddress = kBssid;
+    c.supplicantAddress = kStation;
+    c.pmk = air::PskFromPassphrase("correct horse battery", "zelnet");
+    c.supplicantElement = air::BuildElement(air::KeyProtocol::Rsn, air::Cipher::Ccmp, air::Cipher::Ccmp);
+    return c;
+  }
+
+  fake_cert::Utility utility_;
+  ApiContext* context_ = nullptr;
+};
+
+// Several host threads call the link while the link thread runs the 4-way handshake: the
+// answers of the access point go back from inside the callback.
+TEST_F(AsyncLinkTest, Wpa2PersonalFromSeveralHostThreads) {
+  air::PskAuthenticator ap(AccessPoint());
+  std::vector<Bytes> keys;  // read after the link thread reported the connection
+  AsyncHost host(context_, [&](KSSTK_CALLBACK_MESSAGE* message) {
+    if (message->Code == KSSTK_MSG_SEND_EAPOL) {
+      AnswerFrom(ap, message);
+    } else if (message->Code == KSSTK_MSG_ADD_KEY) {
+      const auto& add = *reinterpret_cast<KSSTK_ADD_KEY_MESSAGE*>(message);
+      keys.emplace_back(add.KeyMaterial, add.KeyMaterial + add.Key.KeyLength);
+    }
+  });
+  Personal().SetOn(host.link);
+  std::thread other([&] {
+    KSSTK_AUTH_STATE_MACHINE_CONSTANTS constants{28, 30000, 60000, 30000, 2000, 3, 0};
+    for (int i = 0; i < 50; ++i) {
+      KSSTK_LINK_SetAuthStateMachineConstants(host.link, &constants);
+      KSSTK_AUTH_STATE_MACHINE_CONSTANTS* copy = nullptr;
+      KSSTK_LINK_GetAuthStateMachineConstants(host.link, &copy);
+      KSSTK_Free(copy);
+      KSSTK_LINK_SetSessionResumptionTimeout(host.link, static_cast<uint32_t>(i));
+    }
+  });
+  KSSTK_LINK_PortUp(host.link);
+  ASSERT_TRUE(host.AwaitStatus(KSSTK_LINK_STATUS_WAITING_FOR_PSK_KEYS));
+  const Bytes message1 = ap.StartHandshake();
+  KSSTK_LINK_ReceiveEapol(host.link, message1.data(), static_cast<uint32_t>(message1.size()));
+  ASSERT_TRUE(host.AwaitStatus(KSSTK_LINK_STATUS_CONNECTED_WITHOUT_8021X));
+  other.join();
+  EXPECT_TRUE(ap.PairwiseComplete());
+  ASSERT_EQ(keys.size(), 2u);
+  EXPECT_EQ(keys[0], ap.TemporalKey());
+  EXPECT_EQ(keys[1], ap.Gtk());
+}
+
+// Each authentication event is its own EAPOL-Key request, up to the queue's 16; an event
+// for another access point is ignored.
+TEST_F(AsyncLinkTest, AuthenticationEventsAreQueuedOneRequestEach) {
+  air::PskAuthenticator ap(AccessPoint());
+  std::mutex gateMutex;
+  std::condition_variable gate;
+  bool release = false;
+  std::atomic<std::size_t> requests{0};
+  AsyncHost host(context_, [&](KSSTK_CALLBACK_MESSAGE* message) {
+    if (message->Code == KSSTK_MSG_SEND_EAPOL) {
+      AnswerFrom(ap, message);
+      requests = ap.Requests().size();
+    }
+    if (message->Code == KSSTK_MSG_LINK_UP) {
+      // Hold the link thread while the host queues its events.
+      std::unique_lock<std::mutex> lock(gateMutex);
+      gate.wait(lock, [&] { return release; });
+    }
+  });
+  Personal().SetOn(host.link);
+  KSSTK_LINK_PortUp(host.link);
+  ASSERT_TRUE(host.AwaitStatus(KSSTK_LINK_STATUS_WAITING_FOR_PSK_KEYS));
+  const Bytes message1 = ap.StartHandshake();
+  KSSTK_LINK_ReceiveEapol(host.link, message1.data(), static_cast<uint32_t>(message1.size()));
+  ASSERT_TRUE(host.AwaitStatus(KSSTK_LINK_STATUS_CONNECTED_WITHOUT_8021X));
+  KSSTK_AUTHENTICATION_EVENT event{16, {}, {}, KSSTK_AUTH_REQUEST_PAIRWISE_ERROR};
+  std::memcpy(event.Bssid, kBssid.data(), 6);
+  for (int i = 0; i < 20; ++i) KSSTK_LINK_ReceiveAuthenticationEvent(host.link, &event);
+  KSSTK_AUTHENTICATION_EVENT other = event;
+  other.Bssid[5] ^= 1;
+  KSSTK_LINK_ReceiveAuthenticationEvent(host.link, &other);
+  {
+    std::lock_guard<std::mutex> lock(gateMutex);
+    release = true;
+  }
+  gate.notify_all();
+  // The events are applied on the next pass; wait for the requests (bounded, real time).
+  for (int i = 0; i < 200 && requests < 16; ++i) std::this_thread::sleep_for(10ms);
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(requests, 16u) << "one request per queued event, 16 at most";
+}
+
+TEST_F(AsyncLinkTest, TheRefusalsOfAnAsynchronousLink) {
+  AsyncHost host(context_);
+  ASSERT_TRUE(host.AwaitStatus(KSSTK_LINK_STATUS_IDLE)) << "the link thread runs";
+  std::uint32_t wait = 0;
+  EXPECT_EQ(KSSTK_LINK_Process(host.link, &wait), 0);
+  EXPECT_EQ(wait, 60000u) << "a defined wait, the step refused";
+  EXPECT_EQ(KSSTK_LINK_Thread(host.link), -1) << "a second link thread";
+  EXPECT_EQ(KSSTK_LINK_SetCallbackA(host.link, nullptr, 0), 0);
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+// A host that runs EAP methods directly through the EAP-method handle's exports against
+// hostapd's EAP server: EAP-MD5 with the password asked of the host (message code 2), and
+// EAP-TLS with the client certificate from the user's store, the server's chain judged by
+// the host (message code 5) and a key block equal to the one hostapd logs.
+#include <ksstk.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/cryptoapi/scoped_cert_root.h"
+#include "tests/peers/hostapd_fixture.h"
+#include "tests/peers/pem_text.h"
+#include "tests/peers/user_certificates.h"
+
+namespace peers {
+namespace {
+
+// The host's side of the handle: answers the questions and records the codes.
+struct Host {
+  std::vector<std::uint32_t> codes;
+  std::vector<std::uint32_t> statuses;
+  std::string password;
+};
+
+uint32_t KSSTK_CALL Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
+  Host& host = *reinterpret_cast<Host*>(user);
+  host.codes.push_back(message->Code);
+  switch (message->Code) {
+    case KSSTK_MSG_EAP_STATUS:
+      host.statuses.push_back(reinterpret_cast<KSSTK_EAP_STATUS_MESSAGE*>(message)->Status);
+      break;
+    case KSSTK_MSG_EAP_GET_PASSWORD:
+      KSSTK_AllocStringA(host.password.c_str(), &reinterpret_cast<KSSTK_GET_PASSWORD_MESSAGE*>(message)->Password.A);
+      break;
+    case KSSTK_MSG_EAP_VALIDATE_SERVER_CERT:
+      reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message)->Verdict = KSSTK_CHAIN_TRUSTED;
+      break;
+  }
+  return 0;
+}
+
+// Hands each request to the handle and fetches its response; a status notice ends the
+// conversation on our side.
+class HandleResponder : public EapResponder {
+ public:
+  HandleResponder(KSSTK_EAP_METHOD method, Host& host) : method_(method), host_(host) {}
+  std::optional<Bytes> OnRequest(std::span<const uint8_t> request) override {
+    const std::size_t notices = host_.statuses.size();
+    KSSTK_EAP_METHOD_ReceiveEapRequest(method_, request.data(), static_cast<uint32_t>(request.size()));
+    Bytes response(1400);
+    uint32_t length = 0;
+    KSSTK_EAP_METHOD_GetEapResponse(method_, response.data(), 1400, &length);
+    if (host_.statuses.size() != notices) return std::nullopt;
+    response.resize(length);
+    return response;
+  }
+
+ private:
+  KSSTK_EAP_METHOD method_;
+  Host& host_;
+};
+
+class EapMethodHandlePeerTest : public HostapdTest {
+ protected:
+  void SetUp() override {
+    HostapdTest::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_EQ(KSSTK_Initialize(), 0);
+    initialized_ = true;
+  }
+  void TearDown() override {
+    if (method_ != nullptr) KSSTK_Release(method_);
+    if (context_ != nullptr) KSSTK_Release(context_);
+    if (initialized_) KSSTK_Terminate();
+    HostapdTest::TearDown();
+  }
+  // A handle of the type for "user", its identity given a password or a certificate.
+  void Make(std::uint32_t type, const char* user, const char* password, const TestCertificate* certificate) {
+    ASSERT_EQ(KSSTK_CreateContext(&context_), 0);
+    KSSTK_CONTEXT_Initialize(context_);
+    ASSERT_EQ(KSSTK_CONTEXT_CreateEapMethodA(context_, type, &method_), 0);
+    KSSTK_EAP_METHOD_SetCallbackA(method_, Callback, reinterpret_cast<uintptr_t>(&host_));
+    KSSTK_IDENTITY identity = MakeIdentity(context_, user, password, type, certificate);
+    KSSTK_EAP_METHOD_SetIdentity(method_, identity);
+    KSSTK_Release(identity);
+    ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
+  }
+
+  capi::testing::ScopedCertRoot root_;
+  bool initialized_ = false;
+  KSSTK_CONTEXT context_ = nullptr;
+  KSSTK_EAP_METHOD method_ = nullptr;
+  Host host_;
+};
+
+TEST_F(EapMethodHandlePeerTest, Md5WithThePasswordFromTheHost) {
+  StartHostapd({.eapUsers = {"\"bob\" MD5 \"md5 secret\""}});
+  Make(4, "bob", nullptr, nullptr);
+  host_.password = "md5 secret";
+  HandleResponder responder(method_, host_);
+  const EapTranscript transcript = Converse("bob", responder);
+  EXPECT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
+  EXPECT_EQ(host_.codes, (std::vector<std::uint32_t>{KSSTK_MSG_EAP_GET_PASSWORD}));
+  KSSTK_EAP_METHOD_AuthenticationSuccess(method_);
+  KSSTK_EAP_METHOD_VerifyCompletion(method_);
+  EXPECT_TRUE(host_.statuses.empty());
+}
+
+TEST_F(EapMethodHandlePeerTest, TlsKeysEqualHostapds) {
+  const Certificates& certs = UserCertificates();
+  AddToStore("ROOT", certs.ca, false);
+  AddToStore("MY", certs.client, true);
+  StartHostapd({.eapUsers = {"\"alice\" TLS"},
+                .extraConfig = {"ca_cert=" + dir().Write("ca.pem", Pem(certs.ca, false)),
+                                "server_cert=" + dir().Write("server.pem", Pem(certs.server, false)),
+                                "private_key=" + dir().Write("server.key", Pem(certs.server, true))},
+                .logKeys = true});
+  Make(13, "alice", nullptr, &certs.client);
+  HandleResponder responder(method_, host_);
+  const EapTranscript transcript = Converse("alice", responder);
+  ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
+  EXPECT_EQ(std::count(host_.codes.begin(), host_.codes.end(), KSSTK_MSG_EAP_VALIDATE_SERVER_CERT), 1);
+  KSSTK_EAP_METHOD_AuthenticationSuccess(method_);
+  host_.statuses.clear();
+  KSSTK_EAP_METHOD_VerifyCompletion(method_);
+  EXPECT_TRUE(host_.statuses.empty()) << "completed";
+  KSSTK_BLOB keys{};
+  ASSERT_EQ(KSSTK_EAP_METHOD_GetKeys(method_, &keys), 0);
+  EXPECT_EQ(std::vector<std::uint8_t>(keys.Data, keys.Data + keys.Length),
+            LoggedKey(hostapd().Log(), "EAP-TLS: Derived key"));
+  KSSTK_Free(keys.Data);
+  KSSTK_EAP_METHOD_Terminate(method_);
+}
+
+}  // namespace
+}  // namespace peers
