@@ -101,11 +101,11 @@ TEST_P(EapTlsPeerTest, Authenticates) {
     EXPECT_EQ(session.status(), kEapComplete);
     std::uint8_t msk[kEapKeyBlockSize];
     ASSERT_TRUE(session.method()->GetKeys(msk));
-    const Bytes logged = LoggedKey(hostapd().Log(), "EAP-TLS");
+    const Bytes logged = LoggedKey(hostapd().Log(), "EAP-TLS: Derived key");
     ASSERT_EQ(logged.size(), 64u) << "hostapd logged no EAP-TLS key";
     EXPECT_EQ(Bytes(msk, msk + kEapKeyBlockSize), logged);
   } else {
-    EXPECT_EQ(LoggedKey(hostapd().Log(), "EAP-TLS"), Bytes{});
+    EXPECT_EQ(LoggedKey(hostapd().Log(), "EAP-TLS: Derived key"), Bytes{});
   }
   context->Release();
 }

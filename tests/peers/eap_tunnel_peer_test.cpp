@@ -118,11 +118,11 @@ TEST_P(TunnelMethodTest, Authenticates) {
     EXPECT_STREQ(session.names(), c.methodName);
     std::uint8_t msk[kEapKeyBlockSize];
     ASSERT_TRUE(session.method()->GetKeys(msk));
-    const Bytes logged = LoggedKey(hostapd().Log(), method);
+    const Bytes logged = LoggedKey(hostapd().Log(), method + ": Derived key");
     ASSERT_EQ(logged.size(), 64u) << "hostapd logged no " << method << " key";
     EXPECT_EQ(Bytes(msk, msk + kEapKeyBlockSize), logged);
   } else {
-    EXPECT_EQ(LoggedKey(hostapd().Log(), method), Bytes{});
+    EXPECT_EQ(LoggedKey(hostapd().Log(), method + ": Derived key"), Bytes{});
   }
 }
 
@@ -232,7 +232,7 @@ TEST_P(TlsStrengthTest, PeapV0) {
     }
     std::uint8_t msk[kEapKeyBlockSize];
     ASSERT_TRUE(session.method()->GetKeys(msk));
-    EXPECT_EQ(Bytes(msk, msk + kEapKeyBlockSize), LoggedKey(hostapd().Log(), "EAP-PEAP"));
+    EXPECT_EQ(Bytes(msk, msk + kEapKeyBlockSize), LoggedKey(hostapd().Log(), "EAP-PEAP: Derived key"));
   } else {
     EXPECT_EQ(transcript.outcome, EapOutcome::kGaveUp) << Describe(transcript);
     // We sent the fatal alert: bad_certificate (42) for the certificate key,
@@ -295,7 +295,7 @@ TEST_P(TunnelResumptionTest, ResumesTheSession) {
     EXPECT_STREQ(session.names(), round == 0 ? c.method.methodName : c.resumedName);
     std::uint8_t msk[kEapKeyBlockSize];
     ASSERT_TRUE(session.method()->GetKeys(msk));
-    EXPECT_EQ(Bytes(msk, msk + kEapKeyBlockSize), LoggedKey(hostapd().Log(), method));
+    EXPECT_EQ(Bytes(msk, msk + kEapKeyBlockSize), LoggedKey(hostapd().Log(), method + ": Derived key"));
     session.method()->SetAuthenticationResult(true);  // keeps the session, as the PAE does
   }
 }
