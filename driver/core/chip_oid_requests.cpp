@@ -277,7 +277,8 @@ ULONG SetChipOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PU
     }
     case OID_802_11_POWER_MODE:
       if (!hasWord) return StatusInvalidData;
-      core->Config.powerMode = hal->powerMode = value;  // power saving itself comes with the rings
+      core->Config.powerMode = value;
+      hal::SetPowerMode(hal, value);  // the power-save machine watches for a quiet link from now on
       return StatusSuccess;
     case OID_802_11_TX_POWER_LEVEL:
     case OID_802_11_NUMBER_OF_ANTENNAS:

@@ -272,6 +272,13 @@ TEST_F(OidTables, SetsReachTheFirmware) {
   EXPECT_EQ(h.host->set(OID_802_11_RTS_THRESHOLD, Words({500})).status, NDIS_STATUS_SUCCESS);
   EXPECT_EQ(WordAt(h.host->query(OID_802_11_RTS_THRESHOLD, 4).data, 0), 500u);
   EXPECT_EQ(h.hal()->config.rtsThreshold, 500u);
+
+  // Power saving starts watching the link for quiet the moment the mode asks for it.
+  EXPECT_EQ(h.host->set(OID_802_11_POWER_MODE, Words({2})).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(WordAt(h.host->query(OID_802_11_POWER_MODE, 4).data, 0), 2u);
+  EXPECT_NE(h.hal()->powerSaveFlags & hal::kPsWatchRunning, 0u);
+  EXPECT_EQ(h.host->set(OID_802_11_POWER_MODE, Words({0})).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(h.hal()->powerSaveFlags & hal::kPsWatchRunning, 0u);
 }
 
 TEST_F(OidTables, OidTestIndicatesItsDataAsAMediaSpecificStatus) {
