@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "utility/ui/testing/zelcon_fixture.h"
+#include "utility/ui/testing/show_page.h"
 
 namespace zelcon_test {
 namespace {
@@ -12,16 +12,7 @@ using zfw::testing::processEvents;
 struct AboutPageTest : ZelconFixture {
   CAboutPage* page = nullptr;
 
-  void Show() {
-    CZelconSheet* sheet = Start();
-    ASSERT_NE(sheet, nullptr);
-    for (int i = 0; i < sheet->pageCount(); ++i) {
-      if (auto* p = dynamic_cast<CAboutPage*>(sheet->page(i))) page = p;
-    }
-    ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(sheet->setActivePage(page));
-    processEvents();
-  }
+  void Show() { ASSERT_NE(page = ShowPage<CAboutPage>(*this), nullptr); }
 };
 
 TEST_F(AboutPageTest, ShowsTheVersionsAndTheAdapter) {

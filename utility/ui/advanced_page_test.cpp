@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/gui/combo_box.h"
-#include "utility/ui/testing/zelcon_fixture.h"
+#include "utility/ui/testing/show_page.h"
 
 namespace zelcon_test {
 namespace {
@@ -17,16 +17,7 @@ struct AdvancedPageTest : ZelconFixture {
     lib.SetText("QueryDeviceDesc", "Brevik 6140 Wireless LAN Adapter");
     lib.SetDword("QueryWlanMode", 3);
   }
-  void Show() {
-    CZelconSheet* sheet = Start();
-    ASSERT_NE(sheet, nullptr);
-    for (int i = 0; i < sheet->pageCount(); ++i) {
-      if (auto* p = dynamic_cast<CAdvancedPage*>(sheet->page(i))) page = p;
-    }
-    ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(sheet->setActivePage(page));
-    processEvents();
-  }
+  void Show() { ASSERT_NE(page = ShowPage<CAdvancedPage>(*this), nullptr); }
   std::vector<std::string> Sets() const {
     std::vector<std::string> sets;
     for (const std::string& call : lib.CallTexts()) {

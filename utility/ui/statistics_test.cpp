@@ -6,7 +6,7 @@
 
 #include "hosts/adapterctl/zelcon_records.h"
 #include "utility/ui/debug_stats_page.h"
-#include "utility/ui/testing/zelcon_fixture.h"
+#include "utility/ui/testing/show_page.h"
 
 namespace zelcon_test {
 namespace {
@@ -60,15 +60,12 @@ struct StatisticsTest : ZelconFixture {
       plat::IniFile ini = Ini();
       ini.WriteInt("Debug", "Statistics", 1);
     }
-    CZelconSheet* sheet = Start();
-    ASSERT_NE(sheet, nullptr);
-    for (int i = 0; i < sheet->pageCount(); ++i) {
-      const int id = sheet->page(i)->templateId();
-      if (id == 104 || id == 124) page = sheet->page(i);
+    if (detailed) {
+      page = ShowPage<CDebugStatsPage>(*this);
+    } else {
+      page = ShowPage<CStatistics>(*this);
     }
     ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(sheet->setActivePage(page));
-    processEvents();
   }
   void Tick() { fake.timers.advance(1000); }
   void Linked(uint32_t wlanMode) {
