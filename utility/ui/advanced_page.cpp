@@ -57,8 +57,10 @@ CAdvancedPage::CAdvancedPage() : CZelconPage(115, "Advanced") {
   const std::pair<int, int> lists[] = {{kPowerList, kPowerSave},     {kPreambleList, kPreamble},
                                        {kTxAntennaList, kTxAntenna}, {kRxAntennaList, kRxAntenna},
                                        {kTxPowerList, kTxPower},     {kRateList, kRate | kPreamble}};
-  for (auto [id, bits] : lists) {
-    bindCommand(zfw::CBN_SELCHANGE, id, [this, bits](const zfw::NotifyInfo&) { MarkChanged(bits); });
+  for (const auto& list : lists) {
+    const int bits = list.second;
+    bindCommand(zfw::CBN_SELCHANGE, list.first,
+                [this, bits](const zfw::NotifyInfo&) { MarkChanged(bits); });
   }
   bindCommand(zfw::EN_CHANGE, kFragEdit, [this](const zfw::NotifyInfo&) { MarkChanged(kFragmentation); });
   bindCommand(zfw::EN_CHANGE, kRtsEdit, [this](const zfw::NotifyInfo&) { MarkChanged(kRts); });
