@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/gui/combo_box.h"
+#include "platform/gui/cross_thread.h"
+#include "utility/ui/app_messages.h"
 #include "utility/ui/testing/show_page.h"
 
 namespace zelcon_test {
@@ -194,6 +196,14 @@ TEST_F(AdvancedPageTest, PowerSaveDisabledInAnAdHocNetwork) {
   ASSERT_TRUE(Sheet().setActivePage(0));
   ASSERT_TRUE(Sheet().setActivePage(page));
   EXPECT_FALSE(page->isItemEnabled(1010));
+}
+
+TEST_F(AdvancedPageTest, AdapterOpenedRefreshesTheShownPage) {
+  Show();
+  ASSERT_EQ(Selected(1010), "Continuous Access");
+  lib.SetDword("QueryPowerMode", 1);
+  zfw::sendAppMessage(Sheet(), APPMSG_PROFILES_CHANGED, zfw::AppParam{});
+  EXPECT_EQ(Selected(1010), "Max Power Save");
 }
 
 }  // namespace
