@@ -6,6 +6,7 @@
 #include "platform/gui/control_builder.h"
 #include "platform/gui/desktop/version_info.h"
 #include "platform/gui/platform.h"
+#include "utility/ui/link_snapshot.h"
 #include "utility/ui/zelcon_sheet.h"
 
 namespace {
@@ -95,7 +96,7 @@ bool CAboutPage::onSetActive() {
                                       mac[3], mac[4], mac[5]));
     }
     setItemText(kRegionLabel, "Region Code:");
-    setItemText(kRegion, RegionName(m_sheet->Link().regionCode));
+    setItemText(kRegion, RegionName(LinkSnapshot(*m_sheet).regionCode));
   }
   return CZelconPage::onSetActive();
 }

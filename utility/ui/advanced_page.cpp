@@ -8,6 +8,7 @@
 #include "platform/gui/control_builder.h"
 #include "platform/gui/wait_cursor.h"
 #include "utility/ui/app_messages.h"
+#include "utility/ui/link_snapshot.h"
 #include "utility/ui/zelcon_app.h"
 #include "utility/ui/zelcon_sheet.h"
 
@@ -151,7 +152,7 @@ void CAdvancedPage::RebuildRateList() {
   uint32_t mode = 0;
   void* adapter = m_sheet ? m_sheet->Adapter() : nullptr;
   if (m_sheet) {
-    const zelcon::LINK_STATUS& link = m_sheet->Link();
+    const zelcon::LINK_STATUS link = LinkSnapshot(*m_sheet);
     if (link.connected || link.adHocUp) {
       mode = link.wlanMode;
     } else if (adapter) {
@@ -208,7 +209,7 @@ void CAdvancedPage::Refresh() {
     enableItem(kBoostCheck, false);
   }
   // Power saving means nothing in an ad hoc network.
-  const zelcon::LINK_STATUS& link = m_sheet->Link();
+  const zelcon::LINK_STATUS link = LinkSnapshot(*m_sheet);
   enableItem(kPowerList, (!link.connected && !link.adHocUp) || link.networkMode == 1);
 
   using Query = int (IAdapterControl::*)(void*, uint32_t&);

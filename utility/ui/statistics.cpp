@@ -7,6 +7,7 @@
 #include "hosts/adapterctl/zelcon_records.h"
 #include "platform/gui/control_builder.h"
 #include "platform/gui/icons.h"
+#include "utility/ui/link_snapshot.h"
 #include "utility/ui/statistics_lists.h"
 #include "utility/ui/zelcon_sheet.h"
 
@@ -91,7 +92,7 @@ void CStatistics::ShowStatusIcon(int iconId) {
 void CStatistics::Refresh() {
   if (!m_sheet) return;
   void* adapter = m_sheet->Adapter();
-  const zelcon::LINK_STATUS& link = m_sheet->Link();
+  const zelcon::LINK_STATUS link = LinkSnapshot(*m_sheet);
   if (!adapter || (!link.connected && !link.adHocUp)) {
     progressBar(kSignalBar).setPos(0);
     ShowStatusIcon(kIconNoLink);
