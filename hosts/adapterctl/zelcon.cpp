@@ -105,3 +105,11 @@ void ZelconWPAPortDown() { ZelconLibrary().WPAPortDown(); }
     return ZelconLibrary().Name(handle, record);                                           \
   }
 #include "hosts/adapterctl/zelcon_ops.inc"
+
+// The library's version as the About page finds it by name at run time: the build's project
+// version (there are no version resources to read on Linux).
+#ifndef ZELCON_LIBRARY_VERSION
+#define ZELCON_LIBRARY_VERSION "0.0.0"
+#endif
+extern "C" __attribute__((visibility("default"), used)) const char ZelconLibraryVersion[] =
+    ZELCON_LIBRARY_VERSION;

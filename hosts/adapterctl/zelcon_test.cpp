@@ -38,3 +38,25 @@ TEST(ZelconFunctions, SimBackendFromTheEnvironmentBehindTheHandleGuard) {
 }
 
 }  // namespace
+
+extern "C" const char ZelconLibraryVersion[];
+
+namespace {
+
+// The library names its version as "major.minor.patch" digits, as the About page parses it.
+TEST(ZelconLibraryVersion, IsTheBuildsVersionNumbers) {
+  const std::string version = ZelconLibraryVersion;
+  ASSERT_FALSE(version.empty());
+  int dots = 0;
+  for (char c : version) {
+    if (c == '.') {
+      ++dots;
+    } else {
+      EXPECT_TRUE(c >= '0' && c <= '9') << version;
+    }
+  }
+  EXPECT_GE(dots, 2) << version;
+  EXPECT_NE(version, "0.0.0");  // the build defined it
+}
+
+}  // namespace
