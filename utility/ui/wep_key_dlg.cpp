@@ -5,6 +5,7 @@
 
 #include "platform/gui/base/string_table.h"
 #include "platform/gui/message_box.h"
+#include "utility/ui/wipe_string.h"
 
 namespace {
 
@@ -23,12 +24,6 @@ int HexDigit(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
-}
-
-void Wipe(std::string& s) {
-  volatile char* p = s.data();
-  for (size_t i = 0; i < s.size(); ++i) p[i] = 0;
-  s.clear();
 }
 
 std::string AsciiToHex(const std::string& text) {
@@ -56,7 +51,7 @@ bool HexToAscii(const std::string& text, std::string& ascii) {
     out += c;
   }
   ascii = std::move(out);
-  Wipe(out);
+  WipeString(out);
   return true;
 }
 
@@ -170,9 +165,9 @@ void CWepKeyDlg::OnFormatChange() {
       } else if (HexToAscii(text, converted)) {
         SetKeyText(k, converted);
       }
-      Wipe(converted);
+      WipeString(converted);
     }
-    Wipe(text);
+    WipeString(text);
   }
 }
 
@@ -235,8 +230,8 @@ void CWepKeyDlg::OnKeyChange(int key) {
   } else if (filtered.empty() && isChecked(radio)) {
     checkItem(radio, 0);
   }
-  Wipe(text);
-  Wipe(filtered);
+  WipeString(text);
+  WipeString(filtered);
 }
 
 bool CWepKeyDlg::ValidateWepKeys() {
@@ -244,7 +239,7 @@ bool CWepKeyDlg::ValidateWepKeys() {
   for (int k = 0; k < 4; ++k) {
     std::string text = itemText(IDC_WEP_KEY1 + k);
     bool bad = !text.empty() && text.size() != length;
-    Wipe(text);
+    WipeString(text);
     if (bad) {
       int message = Size() == kWep104 ? (Format() == kWepHex ? IDS_WEP_104_HEX : IDS_WEP_104_ASCII)
                                       : (Format() == kWepHex ? IDS_WEP_40_HEX : IDS_WEP_40_ASCII);
@@ -276,7 +271,7 @@ void CWepKeyDlg::onOK() {
     std::string text = itemText(IDC_WEP_KEY1 + k);
     entry.length = text.empty() ? 0 : (Size() == kWep104 ? 13 : 5);
     KeyTextToBytes(text, Format(), entry.key);
-    Wipe(text);
+    WipeString(text);
   }
   endDialog(zfw::IDOK);
 }
