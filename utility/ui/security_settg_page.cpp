@@ -7,6 +7,7 @@
 #include "platform/gui/message_box.h"
 #include "utility/ui/wipe_string.h"
 #include "platform/gui/property_sheet.h"
+#include "utility/ui/combo_codes.h"
 
 namespace {
 
@@ -56,19 +57,13 @@ uint32_t FamilyOf(uint32_t authMode) {
   }
 }
 
-// A string into a 40-byte field, cut to 39 bytes so the field keeps its terminator.
-void CopyField(char (&field)[40], const std::string& s) {
-  std::memset(field, 0, sizeof field);
-  std::memcpy(field, s.data(), std::min(s.size(), sizeof field - 1));
-}
-std::string FieldText(const char (&field)[40]) { return std::string(field, strnlen(field, sizeof field)); }
 
 }  // namespace
 
-CSecuritySettgPage::CSecuritySettgPage(int templateId, SecurityPageHost host)
-    : zfw::PropertyPage(templateId, IDS_SECURITY), m_host(std::move(host)) {
+CSecuritySettgPage::CSecuritySettgPage(int templateId, ProfileWizardContext& wizard)
+    : zfw::PropertyPage(templateId, IDS_SECURITY), m_wizard(wizard) {
   // "Configure Network" opens on WEP until a profile is loaded.
-  if (m_host.configureNetwork) m_encryption = 1;
+  if (m_wizard.configureNetwork) m_encryption = 1;
   setHeaderTitle(zfw::loadString(IDS_SECURITY_HEADER));
   on(zfw::CBN_SELCHANGE, IDC_SEC_AUTH, &CSecuritySettgPage::OnAuthChange);
   on(zfw::CBN_SELCHANGE, IDC_SEC_ENCRYPTION, &CSecuritySettgPage::OnEncryptionChange);
@@ -113,16 +108,16 @@ void CSecuritySettgPage::buildControls(zfw::ControlBuilder& b) {
 bool CSecuritySettgPage::onInitDialog() {
   m_showing = true;
   zfw::ComboBox auth = comboBox(IDC_SEC_AUTH);
-  int items = m_host.isAdHoc() ? kAdHocAuthItems : int(std::size(kAuthItems));
+  int items = m_wizard.adHocFlag ? kAdHocAuthItems : int(std::size(kAuthItems));
   for (int i = 0; i < items; ++i) auth.setItemData(auth.addString(kAuthItems[i].text), kAuthItems[i].code);
   zfw::ComboBox enc = comboBox(IDC_SEC_ENCRYPTION);
   enc.setItemData(enc.addString("Security Off"), 0);
   enc.setItemData(enc.addString("WEP"), 1);
   auth.setCurSel(0);
-  enc.setCurSel(m_host.configureNetwork ? 1 : 0);
+  enc.setCurSel(m_wizard.configureNetwork ? 1 : 0);
   enableItem(IDC_SEC_PASSPHRASE, false);
   enableItem(IDC_SEC_CONFIRM, false);
-  if (m_host.configureNetwork) setItemFocus(IDC_SEC_CONFIGURE_WEP);
+  if (m_wizard.configureNetwork) setItemFocus(IDC_SEC_CONFIGURE_WEP);
   m_showing = false;
   ShowState();
   return true;
@@ -140,34 +135,21 @@ bool CSecuritySettgPage::onSetActive() {
   return zfw::PropertyPage::onSetActive();
 }
 
-uint32_t CSecuritySettgPage::SelectedCode(int comboId, bool* any) const {
-  zfw::ComboBox box = comboBox(comboId);
-  int sel = box.curSel();
-  if (any) *any = sel >= 0;
-  return sel >= 0 ? uint32_t(box.itemData(sel)) : 0;
-}
-
-void CSecuritySettgPage::SelectCode(int comboId, uint32_t code) {
-  zfw::ComboBox box = comboBox(comboId);
-  int index = box.findItemData(code);
-  if (index >= 0) box.setCurSel(index);
-}
-
 void CSecuritySettgPage::Changed() {
-  if (!m_showing && m_host.changed) m_host.changed();
+  if (!m_showing) m_wizard.Changed();
 }
 
 void CSecuritySettgPage::ShowState() {
   if (!isCreated()) return;
   m_showing = true;
   RebuildAuthList();
-  SelectCode(IDC_SEC_AUTH, m_authChoice);
+  ::SelectCode(comboBox(IDC_SEC_AUTH), m_authChoice);
   RebuildEncryption();
   if (IsFamily(m_authChoice)) {
-    SelectCode(IDC_SEC_EAP_METHOD, m_eapMethod);
+    ::SelectCode(comboBox(IDC_SEC_EAP_METHOD), m_eapMethod);
     RebuildEncryption();  // the method restricts the cipher
   }
-  SelectCode(IDC_SEC_ENCRYPTION, m_encryption);
+  ::SelectCode(comboBox(IDC_SEC_ENCRYPTION), m_encryption);
   UpdateWepControls();
   setItemText(IDC_SEC_PASSPHRASE, m_passphraseText);
   setItemText(IDC_SEC_CONFIRM, m_passphraseText);
@@ -177,7 +159,7 @@ void CSecuritySettgPage::ShowState() {
 void CSecuritySettgPage::RebuildAuthList() {
   if (!isCreated()) return;
   zfw::ComboBox auth = comboBox(IDC_SEC_AUTH);
-  int items = m_host.isAdHoc() ? kAdHocAuthItems : int(std::size(kAuthItems));
+  int items = m_wizard.adHocFlag ? kAdHocAuthItems : int(std::size(kAuthItems));
   if (auth.count() == items) return;
   int sel = auth.curSel();
   auth.resetContent();
@@ -217,12 +199,12 @@ void CSecuritySettgPage::ShowEap(bool show) {
 }
 
 void CSecuritySettgPage::RebuildEncryption() {
-  const uint32_t code = SelectedCode(IDC_SEC_AUTH);
+  const uint32_t code = ::SelectedCode(comboBox(IDC_SEC_AUTH));
   bool hadSelection = false;
-  const uint32_t remembered = SelectedCode(IDC_SEC_ENCRYPTION, &hadSelection);
+  const uint32_t remembered = ::SelectedCode(comboBox(IDC_SEC_ENCRYPTION), &hadSelection);
   if (IsFamily(code)) FillEapMethods(code);
   bool anyMethod = false;
-  const uint32_t method = SelectedCode(IDC_SEC_EAP_METHOD, &anyMethod);
+  const uint32_t method = ::SelectedCode(comboBox(IDC_SEC_EAP_METHOD), &anyMethod);
 
   zfw::ComboBox enc = comboBox(IDC_SEC_ENCRYPTION);
   enc.resetContent();
@@ -265,9 +247,9 @@ void CSecuritySettgPage::RebuildEncryption() {
 }
 
 void CSecuritySettgPage::UpdateWepControls() {
-  const uint32_t code = SelectedCode(IDC_SEC_AUTH);
+  const uint32_t code = ::SelectedCode(comboBox(IDC_SEC_AUTH));
   if (!IsWepAuth(code)) return;
-  if (m_enabled && (SelectedCode(IDC_SEC_ENCRYPTION) == 1 || code == 1)) {
+  if (m_enabled && (::SelectedCode(comboBox(IDC_SEC_ENCRYPTION)) == 1 || code == 1)) {
     enableItem(IDC_SEC_CONFIGURE_WEP, true);
     RefreshRadios();
   } else {
@@ -294,12 +276,12 @@ void CSecuritySettgPage::ClearCredentials() {
 }
 
 void CSecuritySettgPage::OnAuthChange() {
-  const uint32_t code = SelectedCode(IDC_SEC_AUTH);
+  const uint32_t code = ::SelectedCode(comboBox(IDC_SEC_AUTH));
   if (!IsWepAuth(code)) {
     FillEapMethods(code);
     comboBox(IDC_SEC_EAP_METHOD).setCurSel(0);
     bool any = false;
-    uint32_t method = SelectedCode(IDC_SEC_EAP_METHOD, &any);
+    uint32_t method = ::SelectedCode(comboBox(IDC_SEC_EAP_METHOD), &any);
     if (any) m_eapMethod = method;
     ClearCredentials();
   }
@@ -308,7 +290,7 @@ void CSecuritySettgPage::OnAuthChange() {
 }
 
 void CSecuritySettgPage::OnEncryptionChange() {
-  const uint32_t code = SelectedCode(IDC_SEC_AUTH);
+  const uint32_t code = ::SelectedCode(comboBox(IDC_SEC_AUTH));
   if (code == 2 || code == 9) {
     setItemText(IDC_SEC_PASSPHRASE, "");
     setItemText(IDC_SEC_CONFIRM, "");
@@ -319,7 +301,7 @@ void CSecuritySettgPage::OnEncryptionChange() {
 }
 
 void CSecuritySettgPage::OnMethodChange() {
-  m_eapMethod = SelectedCode(IDC_SEC_EAP_METHOD);
+  m_eapMethod = ::SelectedCode(comboBox(IDC_SEC_EAP_METHOD));
   RebuildEncryption();
   Changed();
 }
@@ -335,7 +317,7 @@ void CSecuritySettgPage::OnPassphraseChange() {
 }
 
 void CSecuritySettgPage::OnConfigureWepKeys() {
-  CWepKeyDlg dlg(m_keyBlock, plat::IniFile(m_host.settingsPath), this);
+  CWepKeyDlg dlg(m_keyBlock, plat::IniFile(m_wizard.settingsPath), this);
   if (dlg.doModal() != zfw::IDOK) return;
   RefreshRadios();
   Changed();
@@ -343,10 +325,10 @@ void CSecuritySettgPage::OnConfigureWepKeys() {
 
 void CSecuritySettgPage::OnCredentials() {
   bool any = false;
-  uint32_t method = SelectedCode(IDC_SEC_EAP_METHOD, &any);
+  uint32_t method = ::SelectedCode(comboBox(IDC_SEC_EAP_METHOD), &any);
   if (!any) return;
   m_eapMethod = method;
-  if (m_host.credentialDialog && m_host.credentialDialog(*this)) Changed();
+  if (m_wizard.credentialDialog && m_wizard.credentialDialog(*this)) Changed();
 }
 
 void CSecuritySettgPage::EnableSecurityPage(bool enable) {
@@ -372,11 +354,11 @@ int CSecuritySettgPage::LoadSecurityFromProfile(const PROFILE_ENTRY& p) {
   std::memcpy(&m_keyBlock, &p.txKeyIndex, sizeof m_keyBlock);
   const auto* phrase = reinterpret_cast<const char*>(p.wpa.passphrase);
   Replace(m_passphraseText, std::string(phrase, strnlen(phrase, sizeof p.wpa.passphrase)));
-  Replace(m_loginName, FieldText(p.wpa.loginName));
-  Replace(m_password, FieldText(p.wpa.password));
-  Replace(m_domain, FieldText(p.wpa.domain));
-  Replace(m_certName, FieldText(p.wpa.certName));
-  Replace(m_anonymousName, FieldText(p.wpa.anonymousName));
+  Replace(m_loginName, std::string(zelcon::FieldText(p.wpa.loginName)));
+  Replace(m_password, std::string(zelcon::FieldText(p.wpa.password)));
+  Replace(m_domain, std::string(zelcon::FieldText(p.wpa.domain)));
+  Replace(m_certName, std::string(zelcon::FieldText(p.wpa.certName)));
+  Replace(m_anonymousName, std::string(zelcon::FieldText(p.wpa.anonymousName)));
   std::memcpy(m_certHash, p.wpa.certHash, sizeof m_certHash);
   ShowState();
   return 1;
@@ -388,9 +370,9 @@ void CSecuritySettgPage::TakeControlValues() {
   const int checked = checkedRadioButton(IDC_SEC_TX_KEY1, IDC_SEC_TX_KEY1 + 3);
   m_keyBlock.txKeyIndex = checked ? uint32_t(checked - IDC_SEC_TX_KEY1 + 1) : 0;
   bool any = false;
-  uint32_t enc = SelectedCode(IDC_SEC_ENCRYPTION, &any);
+  uint32_t enc = ::SelectedCode(comboBox(IDC_SEC_ENCRYPTION), &any);
   if (any) m_encryption = enc;
-  uint32_t auth = SelectedCode(IDC_SEC_AUTH, &any);
+  uint32_t auth = ::SelectedCode(comboBox(IDC_SEC_AUTH), &any);
   if (any) m_authChoice = auth;
 }
 
@@ -401,7 +383,7 @@ int CSecuritySettgPage::SaveSecurityToProfile(PROFILE_ENTRY& p) {
   p.authMode = m_authChoice;
   if (IsFamily(m_authChoice)) {
     bool any = false;
-    uint32_t method = SelectedCode(IDC_SEC_EAP_METHOD, &any);
+    uint32_t method = ::SelectedCode(comboBox(IDC_SEC_EAP_METHOD), &any);
     if (any) p.authMode = method;
   }
   std::memcpy(&p.txKeyIndex, &m_keyBlock, sizeof m_keyBlock);
@@ -409,11 +391,11 @@ int CSecuritySettgPage::SaveSecurityToProfile(PROFILE_ENTRY& p) {
   const size_t length = std::min(m_passphraseText.size(), sizeof p.wpa.passphrase);
   std::memcpy(p.wpa.passphrase, m_passphraseText.data(), length);
   p.wpa.passphraseLength = uint32_t(length);
-  CopyField(p.wpa.loginName, m_loginName);
-  CopyField(p.wpa.password, m_password);
-  CopyField(p.wpa.domain, m_domain);
-  CopyField(p.wpa.certName, m_certName);
-  CopyField(p.wpa.anonymousName, m_anonymousName);
+  zelcon::SetFieldText(p.wpa.loginName, m_loginName);
+  zelcon::SetFieldText(p.wpa.password, m_password);
+  zelcon::SetFieldText(p.wpa.domain, m_domain);
+  zelcon::SetFieldText(p.wpa.certName, m_certName);
+  zelcon::SetFieldText(p.wpa.anonymousName, m_anonymousName);
   std::memcpy(p.wpa.certHash, m_certHash, sizeof m_certHash);
   return 1;
 }
@@ -438,18 +420,18 @@ bool CSecuritySettgPage::CheckPassphrase() {
 
 int CSecuritySettgPage::ValidateSecurity() {
   if (!isCreated()) return 1;
-  const uint32_t auth = SelectedCode(IDC_SEC_AUTH);
+  const uint32_t auth = ::SelectedCode(comboBox(IDC_SEC_AUTH));
   auto refuse = [this](int message) {
     zfw::messageBox(this, zfw::loadString(message), {}, zfw::MB_ICONEXCLAMATION);
     return 0;
   };
-  if ((IsWepAuth(auth) && SelectedCode(IDC_SEC_ENCRYPTION) == 1) || auth == 1) {
+  if ((IsWepAuth(auth) && ::SelectedCode(comboBox(IDC_SEC_ENCRYPTION)) == 1) || auth == 1) {
     if (checkedRadioButton(IDC_SEC_TX_KEY1, IDC_SEC_TX_KEY1 + 3) == 0) return refuse(IDS_SELECT_TX_KEY);
   }
   if (auth == 2 || auth == 9) return CheckPassphrase() ? 1 : 0;
   if (IsFamily(auth)) {
     const bool login = !m_loginName.empty();
-    switch (SelectedCode(IDC_SEC_EAP_METHOD)) {
+    switch (::SelectedCode(comboBox(IDC_SEC_EAP_METHOD))) {
       case 3: case 14:
         if (!login || m_password.empty()) return refuse(IDS_WPA_LEAP_MISSING);
         break;

@@ -5,11 +5,11 @@
 // credentials). Its state outlives its window: a profile may be loaded before the page is
 // shown, and saving or validating a page never shown does nothing.
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "platform/gui/property_page.h"
 #include "utility/core/profile_entry.h"
+#include "utility/ui/profile_wizard_context.h"
 #include "utility/ui/wep_key_dlg.h"
 
 enum : int {
@@ -30,22 +30,10 @@ enum : int {
 // The 802.1X families of the authentication list (never stored: a profile holds the method).
 enum SecurityFamily : uint32_t { kFamilyWpa = 100, kFamilyWpa2 = 101, kFamilyCcx = 102, kFamily8021x = 103 };
 
-class CSecuritySettgPage;
-
-// What the page needs from the wizard it belongs to.
-struct SecurityPageHost {
-  std::function<bool()> isAdHoc = [] { return false; };
-  bool configureNetwork = false;      // the wizard's "Configure Network" form
-  std::function<void()> changed;      // a user change (enables the manager's Save)
-  std::string settingsPath;           // Zelcon.ini (the WEP key format)
-  // Opens the credential dialog of the page's eapMethod; true when the user accepted it.
-  std::function<bool(CSecuritySettgPage&)> credentialDialog;
-};
-
 class CSecuritySettgPage : public zfw::PropertyPage {
 public:
   // `templateId` 119 in the "Create New Profile" wizard, 111 otherwise.
-  CSecuritySettgPage(int templateId, SecurityPageHost host);
+  CSecuritySettgPage(int templateId, ProfileWizardContext& wizard);
   ~CSecuritySettgPage() override;
 
   int LoadSecurityFromProfile(const PROFILE_ENTRY& p);
@@ -83,8 +71,6 @@ private:
   void FillEapMethods(uint32_t family);
   void UpdateWepControls();
   void RefreshRadios();
-  uint32_t SelectedCode(int comboId, bool* any = nullptr) const;
-  void SelectCode(int comboId, uint32_t code);
   void ShowPassphrase(bool show);
   void ShowEap(bool show);
   void Changed();
@@ -98,7 +84,7 @@ private:
   void OnConfigureWepKeys();
   void OnCredentials();
 
-  SecurityPageHost m_host;
+  ProfileWizardContext& m_wizard;
   uint32_t m_authChoice = 0;
   uint32_t m_encryption = 0;
   WepKeyBlock m_keyBlock{};

@@ -25,7 +25,8 @@ using Texts = std::vector<std::string>;
 struct SecurityPageTest : ::testing::Test {
   zfw::testing::FakePlatform fake;
   plat::TestTempDir home;
-  bool adHoc = false;
+  ProfileWizardContext wizard;
+  bool& adHoc = wizard.adHocFlag;
   int changes = 0;
   std::unique_ptr<CSecuritySettgPage> page;
   std::unique_ptr<zfw::PropertySheet> sheet;
@@ -36,12 +37,10 @@ struct SecurityPageTest : ::testing::Test {
     zfw::testing::processEvents();
   }
   CSecuritySettgPage& Make(bool configureNetwork = false) {
-    SecurityPageHost host;
-    host.isAdHoc = [this] { return adHoc; };
-    host.configureNetwork = configureNetwork;
-    host.changed = [this] { ++changes; };
-    host.settingsPath = home.File("Zelcon.ini");
-    page = std::make_unique<CSecuritySettgPage>(111, host);
+    wizard.configureNetwork = configureNetwork;
+    wizard.changed = [this] { ++changes; };
+    wizard.settingsPath = home.File("Zelcon.ini");
+    page = std::make_unique<CSecuritySettgPage>(111, wizard);
     sheet = std::make_unique<zfw::PropertySheet>("Profile");
     sheet->addPage(page.get());
     return *page;
