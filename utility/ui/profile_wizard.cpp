@@ -3,6 +3,7 @@
 #include "utility/ui/adv_settg_page.h"
 #include "utility/ui/basic_settg_page.h"
 #include "utility/ui/complete_wiz.h"
+#include "utility/ui/password_credential_dlg.h"
 #include "utility/ui/security_settg_page.h"
 #include "utility/ui/zelcon_sheet.h"
 
@@ -21,6 +22,7 @@ CProfileWizard::CProfileWizard(int captionId, CZelconSheet* mainSheet, std::stri
   m_context.settingsPath = std::move(settingsPath);
   m_context.changed = [this] { OnPageChanged(); };
   m_context.nameTaken = [this](const std::string& name) { return NameTaken(name); };
+  m_context.credentialDialog = RunCredentialDialog;
   SetupPages();
 }
 

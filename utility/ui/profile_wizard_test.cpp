@@ -12,6 +12,7 @@
 #include "utility/ui/adv_settg_page.h"
 #include "utility/ui/basic_settg_page.h"
 #include "utility/ui/complete_wiz.h"
+#include "utility/ui/password_credential_dlg.h"
 #include "utility/ui/security_settg_page.h"
 #include "utility/ui/testing/zelcon_fixture.h"
 
@@ -122,9 +123,15 @@ TEST_F(ProfileWizardTest, CreatesAPeapProfile) {
   auto p = Create("Corp", "corp-net", [](CSecuritySettgPage& s) {
     ASSERT_TRUE(chooseComboItem(s, IDC_SEC_AUTH, 7));  // WPA2
     ASSERT_TRUE(chooseComboItem(s, IDC_SEC_EAP_METHOD, 1));  // PEAP
-    s.SetLoginName("alice");
-    s.SetPassword("s3cret");
-    s.SetDomain("CORP");
+    zfw::testing::ModalHooks hooks;
+    hooks.expect<zfw::Dialog>(IDD_PEAP, [](zfw::Dialog& d) {
+      EXPECT_EQ(d.caption(), "WPA2 PEAP Radius Configuration");
+      typeText(d, IDC_CRED_LOGIN, "alice");
+      typeText(d, IDC_CRED_PASSWORD, "s3cret");
+      typeText(d, IDC_CRED_DOMAIN, "CORP");
+      click(d, zfw::IDOK);
+    });
+    ASSERT_TRUE(click(s, IDC_SEC_CREDENTIALS));
   });
   ASSERT_TRUE(p);
   PROFILE_ENTRY expected = Expected("Corp", "corp-net");
