@@ -2,6 +2,9 @@
 
 #include <strings.h>
 
+#include <QVBoxLayout>
+#include <QWidget>
+
 #include "platform/gui/base/string_table.h"
 #include "platform/gui/menu.h"
 #include "platform/gui/wait_cursor.h"
@@ -12,6 +15,8 @@
 namespace {
 
 enum : int { kIconNotInUse = 154, kIconInUse = 153 };
+// The frame the embedded wizard is placed in (the page's own, not a template id).
+constexpr int kWizardFrame = 0x7F01;
 // The check box of a row is its first 16 pixels.
 constexpr int kCheckStripWidth = 16;
 
@@ -45,7 +50,7 @@ void CProfileManager::buildControls(zfw::ControlBuilder& b) {
   b.list(IDC_PM_LIST, zfw::LVS_EX_CHECKBOXES).row();
   b.button(IDC_PM_CREATE, "&Create...").button(IDC_PM_DELETE, "D&elete").button(IDC_PM_MOVE_UP, "Move &Up")
       .button(IDC_PM_MOVE_DOWN, "Move &Down").button(IDC_PM_APPLY, "&Apply Profile").row();
-  b.beginGroup(IDC_PM_GROUP, "Profile Setting").placeholder(0, kZelconPageWidth - 20, 230).endGroup().row();
+  b.beginGroup(IDC_PM_GROUP, "Profile Setting").placeholder(kWizardFrame, kZelconPageWidth - 20, 230).endGroup().row();
   b.stretch().button(IDC_PM_SAVE, "&Save");
 }
 
@@ -59,8 +64,7 @@ bool CProfileManager::onInitDialog() {
   m_wizard = std::make_unique<CProfileWizard>(0, m_sheet, m_app ? m_app->m_iniPath : std::string(), this);
   m_wizard->SetChangeHandler([this] { enableItem(IDC_PM_SAVE, true); });
   m_wizard->create(this);
-  const zfw::Rect group = itemRect(IDC_PM_GROUP);
-  m_wizard->moveWindow({group.left + 2, group.top + 20, group.right - 2, group.bottom});
+  PlaceWizard();
   enableItem(IDC_PM_SAVE, false);
   return true;
 }
@@ -68,6 +72,15 @@ bool CProfileManager::onInitDialog() {
 void CProfileManager::onDestroy() {
   if (m_wizard) m_wizard->destroyWindow();
   m_wizard.reset();
+}
+
+void CProfileManager::PlaceWizard() {
+  // The wizard fills the frame inside the "Profile Setting" group and follows its size.
+  QWidget* frame = item(kWizardFrame);
+  if (!m_wizard || !m_wizard->widget() || !frame || frame->layout()) return;
+  auto* layout = new QVBoxLayout(frame);
+  layout->setContentsMargins(2, 0, 2, 0);
+  layout->addWidget(m_wizard->widget());
 }
 
 bool CProfileManager::onSetActive() {

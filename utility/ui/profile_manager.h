@@ -67,6 +67,7 @@ private:
   void MarkCurrentProfile();
   // Gathers the wizard into the selected profile; false when a page refused.
   bool GatherSelected();
+  void PlaceWizard();
 
   std::unique_ptr<CProfileWizard> m_wizard;
   bool m_filling = false;

@@ -52,6 +52,8 @@ struct ProfileManagerTest : ZelconFixture {
 TEST_F(ProfileManagerTest, MovesStayInsideTheirGroupAndAreSaved) {
   CProfileManager& pm = Open({Profile("home"), Profile("work"), Profile("party", 0), Profile("games", 0)});
   EXPECT_EQ(Rows(), (Names{"home", "work", "<Default>", "party", "games"}));
+  EXPECT_TRUE(pm.Wizard()->isVisible());
+  EXPECT_GT(pm.Wizard()->windowRect().width(), pm.itemRect(IDC_PM_GROUP).width() / 2);
   zfw::testing::saveScreenshot(Sheet(), "profile_manager_page");
   const struct {
     int row;
