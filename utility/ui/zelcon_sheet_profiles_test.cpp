@@ -22,14 +22,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-PROFILE_ENTRY Profile(std::string_view name, uint32_t networkType = 1) {
-  PROFILE_ENTRY p{};
-  zelcon::SetFieldText(p.name, name);
-  zelcon::SetFieldText(p.ssid, name);
-  p.networkType = networkType;
-  p.keepAdapterDefaults = 1;
-  return p;
-}
 
 Names NamesOf(const zelcon::ProfileList& list) {
   Names names;

@@ -46,6 +46,16 @@ public:
   }
 };
 
+// A profile named and with the SSID `name` that keeps the adapter's radio settings.
+inline PROFILE_ENTRY Profile(std::string_view name, uint32_t networkType = 1) {
+  PROFILE_ENTRY p{};
+  zelcon::SetFieldText(p.name, name);
+  zelcon::SetFieldText(p.ssid, name);
+  p.networkType = networkType;
+  p.keepAdapterDefaults = 1;
+  return p;
+}
+
 // A hardware id of our adapters, as a device-change notification names it.
 inline constexpr const char* kOurHardwareId = "PCI\\VEN_1E4D&DEV_1F00&SUBSYS_00011E4D";
 

@@ -1,0 +1,194 @@
+// The Profile Manager page: rows, groups, prefer list, delete refusals, save and apply.
+#include "utility/ui/profile_manager.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/gui/testing/modal_hooks.h"
+#include "utility/core/profile_store.h"
+#include "utility/ui/basic_settg_page.h"
+#include "utility/ui/profile_wizard.h"
+#include "utility/ui/testing/zelcon_fixture.h"
+
+namespace zelcon_test {
+namespace {
+
+using zfw::testing::click;
+using Names = std::vector<std::string>;
+
+struct ProfileManagerTest : ZelconFixture {
+  CProfileManager* page = nullptr;
+
+  CProfileManager& Open(const std::vector<PROFILE_ENTRY>& records) {
+    zelcon::ProfileList list;
+    for (const auto& r : records) list.Append(r);
+    EXPECT_TRUE(zelcon::SaveProfiles(list, DataCfg()));
+    CZelconSheet& sheet = *Start();
+    page = sheet.ProfileManager();
+    EXPECT_TRUE(sheet.setActivePage(page));
+    zfw::testing::processEvents();
+    return *page;
+  }
+  zfw::ListView List() { return page->listView(IDC_PM_LIST); }
+  Names Rows() {
+    Names names;
+    for (int r = 0; r < List().itemCount(); ++r) names.push_back(List().itemText(r, 0));
+    return names;
+  }
+  std::vector<bool> Checks() {
+    std::vector<bool> c;
+    for (int r = 0; r < List().itemCount(); ++r) c.push_back(List().check(r));
+    return c;
+  }
+  Names OnDisk() {
+    zelcon::ProfileList list;
+    zelcon::LoadProfiles(list, DataCfg());
+    Names names;
+    for (size_t i = 0; i < list.Size(); ++i) names.emplace_back(zelcon::FieldText(list.At(i).name));
+    return names;
+  }
+  void Select(int row) { ASSERT_TRUE(zfw::testing::clickListRow(*page, IDC_PM_LIST, row)); }
+};
+
+TEST_F(ProfileManagerTest, MovesStayInsideTheirGroupAndAreSaved) {
+  CProfileManager& pm = Open({Profile("home"), Profile("work"), Profile("party", 0), Profile("games", 0)});
+  EXPECT_EQ(Rows(), (Names{"home", "work", "<Default>", "party", "games"}));
+  EXPECT_TRUE(pm.Wizard()->isVisible());
+  EXPECT_GT(pm.Wizard()->windowRect().width(), pm.itemRect(IDC_PM_GROUP).width() / 2);
+  zfw::testing::saveScreenshot(Sheet(), "profile_manager_page");
+  const struct {
+    int row;
+    bool up, down;
+  } cases[] = {{0, false, true}, {1, true, true}, {2, true, false}, {3, false, true}, {4, true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.row);
+    Select(c.row);
+    EXPECT_EQ(pm.isItemEnabled(IDC_PM_MOVE_UP), c.up);
+    EXPECT_EQ(pm.isItemEnabled(IDC_PM_MOVE_DOWN), c.down);
+  }
+  Select(1);
+  ASSERT_TRUE(click(pm, IDC_PM_MOVE_UP));
+  EXPECT_EQ(Rows(), (Names{"work", "home", "<Default>", "party", "games"}));
+  EXPECT_EQ(List().selectedRow(), 0);
+  Select(4);
+  ASSERT_TRUE(click(pm, IDC_PM_MOVE_UP));
+  EXPECT_EQ(OnDisk(), (Names{"work", "home", "<Default>", "games", "party"}));
+}
+
+TEST_F(ProfileManagerTest, DefaultAndTheConnectedProfileCannotBeDeleted) {
+  Associated("work");
+  lib.SetDword("QueryNetworkMode", 1);
+  lib.SetText("QueryProfileInUse", "work");
+  CProfileManager& pm = Open({Profile("home"), Profile("work"), Profile("old")});
+  EXPECT_EQ(Rows(), (Names{"work", "home", "old", "<Default>"}));
+  EXPECT_EQ(List().selectedRow(), 0);  // the profile in use
+  EXPECT_EQ(List().itemImage(0), 1);
+  EXPECT_EQ(List().itemImage(1), 0);
+  EXPECT_FALSE(pm.isItemEnabled(IDC_PM_DELETE));
+  pm.dispatchCommand(IDC_PM_DELETE, zfw::BN_CLICKED);
+  Select(3);
+  EXPECT_FALSE(pm.isItemEnabled(IDC_PM_DELETE));
+  EXPECT_FALSE(pm.Wizard()->NetworkPage()->isItemEnabled(IDC_NET_NAME));  // "<Default>" is not edited
+  pm.dispatchCommand(IDC_PM_DELETE, zfw::BN_CLICKED);
+  EXPECT_EQ(Rows(), (Names{"work", "home", "old", "<Default>"}));
+
+  Select(2);
+  ASSERT_TRUE(click(pm, IDC_PM_DELETE));  // no confirmation
+  EXPECT_TRUE(fake.boxes.boxes().empty());
+  EXPECT_EQ(Rows(), (Names{"work", "home", "<Default>"}));
+  EXPECT_EQ(OnDisk(), (Names{"work", "home", "<Default>"}));
+  EXPECT_EQ(List().selectedRow(), 2);
+}
+
+TEST_F(ProfileManagerTest, DeletingTheLastRowSelectsTheNewLast) {
+  CProfileManager& pm = Open({Profile("a"), Profile("b"), Profile("z", 0)});
+  EXPECT_EQ(Rows(), (Names{"a", "b", "<Default>", "z"}));
+  Select(3);
+  ASSERT_TRUE(click(pm, IDC_PM_DELETE));
+  EXPECT_EQ(List().selectedRow(), 2);
+  EXPECT_EQ(pm.Wizard()->NetworkPage()->itemText(IDC_NET_NAME), "<Default>");
+}
+
+TEST_F(ProfileManagerTest, PreferListEdits) {
+  PROFILE_ENTRY home = Profile("home");
+  home.prefer = 1;
+  CProfileManager& pm = Open({home, Profile("work")});
+  EXPECT_EQ(Checks(), (std::vector<bool>{true, false, true}));  // "<Default>" is preferred
+  ASSERT_TRUE(zfw::testing::clickListRow(pm, IDC_PM_LIST, 1, 5));  // the check box
+  EXPECT_EQ(Checks(), (std::vector<bool>{true, true, true}));
+  {
+    zelcon::ProfileList list;
+    zelcon::LoadProfiles(list, DataCfg());
+    EXPECT_EQ(list.At(1).prefer, 1u);
+  }
+  {
+    zfw::testing::ModalHooks hooks;
+    hooks.chooseMenu(ID_PM_EMPTY_PREFER);
+    ASSERT_TRUE(zfw::testing::rightClickListRow(pm, IDC_PM_LIST, 1));
+  }
+  EXPECT_EQ(Checks(), (std::vector<bool>{false, false, false}));
+  {
+    zfw::testing::ModalHooks hooks;
+    hooks.chooseMenu(ID_PM_ADD_PREFER);
+    ASSERT_TRUE(zfw::testing::rightClickListRow(pm, IDC_PM_LIST, 2));
+  }
+  EXPECT_EQ(Checks(), (std::vector<bool>{false, false, true}));
+  zelcon::ProfileList list;
+  zelcon::LoadProfiles(list, DataCfg());
+  EXPECT_EQ(list.At(2).prefer, 1u);
+  EXPECT_EQ(list.At(0).prefer, 0u);
+  {
+    zfw::testing::ModalHooks hooks;
+    hooks.chooseMenu(ID_PM_ADD_ALL_PREFER);
+    ASSERT_TRUE(zfw::testing::rightClickListRow(pm, IDC_PM_LIST, 0));
+  }
+  EXPECT_EQ(Checks(), (std::vector<bool>{true, true, true}));
+}
+
+TEST_F(ProfileManagerTest, SaveEnablesOnAChangeAndWritesTheProfile) {
+  CProfileManager& pm = Open({Profile("home"), Profile("work")});
+  Select(1);
+  EXPECT_FALSE(pm.isItemEnabled(IDC_PM_SAVE));
+  CBasicSettgPage& net = *pm.Wizard()->NetworkPage();
+  ASSERT_TRUE(zfw::testing::typeText(net, IDC_NET_NAME, "2"));
+  EXPECT_TRUE(pm.isItemEnabled(IDC_PM_SAVE));
+  ASSERT_TRUE(click(pm, IDC_PM_SAVE));
+  EXPECT_FALSE(pm.isItemEnabled(IDC_PM_SAVE));
+  EXPECT_EQ(Rows(), (Names{"home", "work2", "<Default>"}));
+  EXPECT_EQ(OnDisk(), (Names{"home", "work2", "<Default>"}));
+
+  net.setItemText(IDC_NET_NAME, "home");  // taken by another profile
+  EXPECT_EQ(pm.OnSaveProfile(), 0);
+  EXPECT_EQ(fake.boxes.texts(), Names{"Profile name already exists! Please enter a new one!"});
+  EXPECT_EQ(OnDisk(), (Names{"home", "work2", "<Default>"}));
+}
+
+TEST_F(ProfileManagerTest, ApplyGoesThroughTheSheetAndLeavesThePageUsable) {
+  CProfileManager& pm = Open({Profile("home"), Profile("work")});
+  Select(1);
+  lib.ClearCalls();
+  ASSERT_TRUE(click(pm, IDC_PM_APPLY));
+  EXPECT_TRUE(Called("SetSsid(\"work\", 4, 0)"));
+  EXPECT_EQ(Sheet().m_busy.load(), 0);
+  EXPECT_TRUE(pm.isItemEnabled(IDC_PM_CREATE));
+  EXPECT_TRUE(pm.isItemEnabled(IDC_PM_APPLY));
+  EXPECT_FALSE(pm.isItemEnabled(IDC_PM_SAVE));
+}
+
+TEST_F(ProfileManagerTest, CreatedAdHocProfileGoesAfterTheInfrastructureOnes) {
+  CProfileManager& pm = Open({Profile("home"), Profile("party", 0)});
+  zfw::testing::ModalHooks hooks;
+  hooks.expect<CProfileWizard>(IDS_CREATE_NEW_PROFILE, [](CProfileWizard& w) {
+    zfw::testing::typeText(*w.NetworkPage(), IDC_NET_NAME, "lan");
+    zfw::testing::chooseComboItem(*w.NetworkPage(), IDC_NET_TYPE, 1);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(w.pressButton(zfw::PSBTN_NEXT));
+    ASSERT_TRUE(w.pressButton(zfw::PSBTN_FINISH));
+  });
+  ASSERT_TRUE(click(pm, IDC_PM_CREATE));
+  EXPECT_EQ(Rows(), (Names{"home", "<Default>", "party", "lan"}));
+  EXPECT_EQ(List().selectedRow(), 3);
+  EXPECT_TRUE(List().check(3));
+  EXPECT_EQ(OnDisk(), (Names{"home", "<Default>", "party", "lan"}));
+}
+
+}  // namespace
+}  // namespace zelcon_test
