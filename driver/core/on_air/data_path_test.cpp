@@ -159,5 +159,24 @@ TEST_F(DataPath, AnRfc1042FrameOfABridgeTunnelProtocolComesUpAsALengthFrameWithI
   EXPECT_EQ(received[0], expected);
 }
 
+TEST_F(DataPath, AProtectedFrameTheCipherCannotEncryptIsNeverSentAndCompletesAsFailed) {
+  StartWorld("ap wep\n bssid 02:5a:4c:00:00:02\n ssid \"Workshop\"\n channel 6\n security wep\n"
+             " wep-key 1 0102030405\n",
+             "data_no_key");
+  port = std::make_unique<simair::DistributionPort>(Ap(0));
+  h.run([&] { core->Config.wepStatus = 0; });  // WEP, and no key installed for the cipher
+  ASSERT_EQ(SetSsid("Workshop").status, NDIS_STATUS_SUCCESS);
+  ASSERT_EQ(MediaEvents(), "C");
+  const auto ids = h.host->send({Ethernet(kServer, StationAddress(), 0x0800, 64)});
+  Advance(50ms);
+  const auto completions = h.host->takeSendCompletions();
+  ASSERT_EQ(completions.size(), 1u);
+  EXPECT_EQ(completions[0].id, ids[0]);
+  EXPECT_NE(completions[0].status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(port->waiting(), 0u);
+  EXPECT_EQ(port->refused(), 0u);  // nothing reached the air, protected or not
+  EXPECT_TRUE(Dissect(pcapPath, "wlan.fc.type == 2", {"wlan.sa"}).empty());
+}
+
 }  // namespace
 }  // namespace zelnic::core::testing
