@@ -6,12 +6,18 @@
 #include <algorithm>
 
 #include "driver/core/on_air/air_station.h"
+#include "driver/entry/testing/ioctl_words.h"
+#include "driver/ndis/control_device.h"
+#include "driver/ndis/private_oids.h"
+#include "driver/ndis/utility_events.h"
 #include "sim/air/distribution_port.h"
 
 namespace zelnic::core::testing {
 namespace {
 
 using namespace std::chrono_literals;
+using zelnic::testing::WordAt;
+using zelnic::testing::Words;
 
 const std::string kOpenWorld =
     "ap open\n bssid 02:5a:4c:00:00:01\n ssid \"Zelnet Open\"\n channel 6\n signal -50\n";
@@ -157,6 +163,48 @@ TEST_F(DataPath, AnRfc1042FrameOfABridgeTunnelProtocolComesUpAsALengthFrameWithI
   ndis::EthFrame expected = Ethernet(StationAddress(), kServer, static_cast<std::uint16_t>(body.size()), 0);
   expected.insert(expected.end(), body.begin(), body.end());
   EXPECT_EQ(received[0], expected);
+}
+
+TEST_F(DataPath, AnEapolFrameIsPostedToTheUtilityAsEvent132AndIndicated) {
+  StartWorld(kOpenWorld, "");
+  port = std::make_unique<simair::DistributionPort>(Ap(0));
+  auto device = h.host->openDevice(u"HlvnDev0");
+  ASSERT_TRUE(device);
+  HANDLE event = h.host->createEvent();
+  const auto handle = static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(event));
+  ASSERT_EQ(h.host->deviceIoControl(*device, IOCTL_HLVN_REGISTER_EVENT, Words({handle}), 0).status, STATUS_SUCCESS);
+  // The utility connects, as it does when it hosts the supplicant.
+  const std::string ssid = "Zelnet Open";
+  std::vector<std::uint8_t> set = Words({OID_802_11_SSID, static_cast<std::uint32_t>(ssid.size())});
+  set.insert(set.end(), ssid.begin(), ssid.end());
+  ASSERT_EQ(h.host->deviceIoControl(*device, IOCTL_HLVN_SET_OID, set, 4).status, STATUS_SUCCESS);
+  Advance(3s);
+  ASSERT_TRUE(Ap(0).associated(StationAddress()));
+  (void)h.host->takeReceived();
+  auto readEapol = [&] {
+    std::vector<ndis::EthFrame> frames;
+    const auto reply =
+        h.host->deviceIoControl(*device, IOCTL_HLVN_QUERY_OID, Words({OID_HLVN_EVENT_RING}), 4 + kUtilityEventReadSize);
+    for (std::uint32_t i = 0; i < WordAt(reply.output, 4); ++i) {
+      const std::size_t record = 8 + i * kUtilityEventRecordSize;
+      if (WordAt(reply.output, record + 4) != HLVN_EVENT_EAPOL_RECEIVED) continue;
+      const auto at = reply.output.begin() + static_cast<std::ptrdiff_t>(record + 12);
+      frames.emplace_back(at, at + WordAt(reply.output, record + 8));
+    }
+    return frames;
+  };
+  (void)readEapol();
+
+  const simair::EthernetFrame key{StationAddress(), Ap(0).address(), 0x888E, {0x02, 0x03, 0x00, 0x02, 0xAB, 0xCD}};
+  ASSERT_EQ(port->deliver(key), simair::AccessPoint::DataOutcome::Sent);
+  const simair::EthernetFrame ip{StationAddress(), kServer, 0x0800, {0x45, 0x00}};
+  ASSERT_EQ(port->deliver(ip), simair::AccessPoint::DataOutcome::Sent);
+  Advance(50ms);
+  ndis::EthFrame expected = Ethernet(StationAddress(), Ap(0).address(), 0x888E, 0);
+  expected.insert(expected.end(), key.payload.begin(), key.payload.end());
+  EXPECT_EQ(readEapol(), std::vector<ndis::EthFrame>{expected});  // the IP frame posts nothing
+  EXPECT_EQ(h.host->takeReceived().size(), 2u);
+  h.host->closeDevice(*device);
 }
 
 TEST_F(DataPath, AProtectedFrameTheCipherCannotEncryptIsNeverSentAndCompletesAsFailed) {
