@@ -37,10 +37,12 @@ ULONG Send(CoreAdapter* core, SendDescriptor* record) {
     return FragmentAndSend(core, record);
   }
   record->Flags &= ~kSendFragmented;
-  HalOps(core->Hal).Transmit(core->Hal, record);
-  ++core->Counters.Transmitted;
-  SendComplete(core, record, StatusSuccess);  // the chip layer has copied the frame
-  return StatusSuccess;
+  // The chip layer has copied the frame, or refused it (a cipher without its key): a refused
+  // frame completes as failed, never as sent.
+  const ULONG sent = HalOps(core->Hal).Transmit(core->Hal, record);
+  if (sent == StatusSuccess) ++core->Counters.Transmitted;
+  SendComplete(core, record, sent == StatusSuccess ? StatusSuccess : StatusFailure);
+  return sent == StatusSuccess ? StatusSuccess : StatusFailure;
 }
 
 ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {

@@ -8,17 +8,7 @@
 
 namespace zelnic::core {
 
-// --- data path --------------------------------------------------------------------------
-
-ULONG DataFrameEncapsulate(CoreAdapter*, SendDescriptor*) { return StatusFailure; }
-std::uint32_t PayloadLength(const SendDescriptor* record) { return record->TotalLength; }
-ULONG FragmentAndSend(CoreAdapter*, SendDescriptor*) { return StatusFailure; }
-bool DataFrameDecapsulate(CoreAdapter*, ReceiveRecord*, bool& eapol) {
-  eapol = false;
-  return false;
-}
-
-ULONG IndicateFrame(CoreAdapter*, ReceiveRecord*) { return StatusFailure; }
+// The data path is in data_encapsulation.cpp and data_decapsulation.cpp.
 
 // --- keys and ciphers -------------------------------------------------------------------
 

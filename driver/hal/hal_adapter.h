@@ -95,6 +95,9 @@ inline constexpr std::uint32_t kRssiWindow = 10;
 
 // A send record's mark: the frame goes out as it is, without the core's Encrypt.
 inline constexpr ULONG kSendNoCipher = 0x200;
+// A send record's mark: the core built the whole frame (data encapsulation); the packet's
+// own buffers are not copied.
+inline constexpr ULONG kSendFrameBuilt = 0x400;
 
 struct TransmitRing {
   std::uint32_t writeIndex;

@@ -67,7 +67,8 @@ std::uint32_t CopyFrame(const SendDescriptor* d, std::uint8_t* into) {
     length += count;
     return true;
   };
-  for (const FragmentNode* f = d->Fragments; f != nullptr; f = NextFragment(f))
+  const FragmentNode* packetBuffers = (d->Flags & kSendFrameBuilt) != 0 ? nullptr : d->Fragments;
+  for (const FragmentNode* f = packetBuffers; f != nullptr; f = NextFragment(f))
     if (!append(f->VirtualAddress, f->Length)) return 0;
   for (auto* built = static_cast<const core::ManagementFrameBuffer*>(d->Frame); built != nullptr;
        built = built->Chained)

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "sim/air/access_point.h"
+#include "sim/air/distribution_port.h"
 #include "sim/air/medium.h"
 
 namespace {
@@ -29,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   config.security = simair::Security::Wpa2;
   config.independent = size > 0 && data[0] == 0xFF;
   simair::AccessPoint ap(scheduler, medium, config);
+  simair::DistributionPort port(ap);  // data frames of associated stations go through its reader
   FuzzStation station;
   medium.join(station);
   ap.start();
@@ -39,6 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     at += take;
     ap.sendData(station.address(), {0x02, 0, 0, 0, 0, 9}, {0xAA, 0xAA, 0x03, 0, 0, 0, 0x88, 0xB5});
     scheduler.runFor(std::chrono::milliseconds(3));
+    while (port.take()) {
+    }
   }
   medium.leave(station);
   return 0;

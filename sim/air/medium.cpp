@@ -32,6 +32,7 @@ void Medium::join(Radio& radio) {
 
 void Medium::leave(Radio& radio) {
   joins_.erase(&radio);
+  lastFragmentSent_.erase(&radio);
   order_.erase(std::remove(order_.begin(), order_.end(), &radio), order_.end());
 }
 
@@ -140,7 +141,17 @@ Transmission Medium::transmit(Radio& from, AirFrame frame) {
   if (receivers.empty()) return result;
 
   const std::uint64_t delivery = nextDelivery_++;
-  const std::int64_t arrival = now + result.airtimeMicros;
+  // The fragments of one frame, handed over together, arrive in their order: a shorter last
+  // fragment never before the longer ones sent ahead of it.
+  std::int64_t arrival = now + result.airtimeMicros;
+  const bool fragment = frame.bytes.size() >= 24 && ((frame.bytes[1] & dot11::flag::MoreFragments) != 0 ||
+                                                     (frame.bytes[22] & 0x0F) != 0);
+  auto& [sentAt, lastArrival] = lastFragmentSent_[&from];
+  if (fragment && sentAt == now) arrival = std::max(arrival, lastArrival);  // equal times keep their order
+  if (fragment) {
+    sentAt = now;
+    lastArrival = arrival;
+  }
   auto shared = std::make_shared<AirFrame>(std::move(frame));
   pending_[delivery] = scheduler_.at(
       ndis::Micros(arrival), ndis::EventKind::Air, "air delivery",
