@@ -330,12 +330,6 @@ void CZelconSheet::StopWorker() {
   waitForWorker(m_workerThread, zfw::kInfinite);
 }
 
-void CZelconSheet::AutoConnectThreadProc() {
-  // Each cycle's connecting (prefer list, Auto Link) comes with the worker's own logic.
-  while (m_adapter.load() && !m_stopEvent.wait(5000)) {
-  }
-}
-
 void CZelconSheet::QueryLinkStatus(int connected) {
   zelcon::TrayState tray;
   {
@@ -427,6 +421,14 @@ int CZelconSheet::ApplyProfile(zelcon::ProfileId profile) {
 void CZelconSheet::MakeProfileCurrent(zelcon::ProfileId profile) {
   ChangeProfiles([profile](zelcon::ConnectContext& ctx) {
     zelcon::MakeProfileCurrent(ctx, profile);
+    return 0;
+  });
+}
+
+void CZelconSheet::PlaceAutoLinkProfile(const PROFILE_ENTRY& profile, int makeCurrent) {
+  ChangeProfiles([&](zelcon::ConnectContext& ctx) {
+    const zelcon::ProfileId placed = ctx.profiles.PlaceReplacing(profile);
+    if (makeCurrent) zelcon::MakeProfileCurrent(ctx, placed);
     return 0;
   });
 }
