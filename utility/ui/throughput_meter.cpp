@@ -14,12 +14,13 @@ std::optional<ThroughputRates> ThroughputMeter::Sample(uint64_t tickMs, uint32_t
   }
   if (tickMs <= m_baseTick) return std::nullopt;
   const uint64_t elapsed = tickMs - m_baseTick;
-  ThroughputRates rates;
   // A counter below its base was reset (or wrapped): no traffic can be told for this sample.
-  if (inOctets >= m_baseIn && outOctets >= m_baseOut) {
-    rates.rxBps = static_cast<uint64_t>(inOctets - m_baseIn) * 8000 / elapsed;
-    rates.txBps = static_cast<uint64_t>(outOctets - m_baseOut) * 8000 / elapsed;
-  }
+  auto rate = [elapsed](uint32_t now, uint32_t base) -> uint64_t {
+    return now < base ? 0 : static_cast<uint64_t>(now - base) * 8000 / elapsed;
+  };
+  ThroughputRates rates;
+  rates.rxBps = rate(inOctets, m_baseIn);
+  rates.txBps = rate(outOctets, m_baseOut);
   m_baseTick = tickMs;
   m_baseIn = inOctets;
   m_baseOut = outOctets;

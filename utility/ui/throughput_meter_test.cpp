@@ -17,7 +17,7 @@ TEST(ThroughputMeter, RatesFollowTheCountersAndAResetCountsAsNoTraffic) {
       {2000, 125'000, 1'250, true, 1'000'000, 10'000},
       {2000, 250'000, 2'500, false, 0, 0},    // the clock has not moved
       {4000, 375'000, 2'500, true, 1'000'000, 5'000},  // over 2 s from the last base
-      {5000, 1'000, 3'000, true, 0, 0},       // the receive counter was reset: rebased
+      {5000, 1'000, 3'000, true, 0, 4'000},   // the receive counter was reset: rebased
       {6000, 1'125, 3'125, true, 1'000, 1'000},
       {7000, 0xFFFF'FFFF, 3'125, true, (0xFFFF'FFFFull - 1'125) * 8, 0},  // no 32-bit overflow
   };
