@@ -85,6 +85,9 @@ public:
   void OnHotKey(int id);
   void OnTrayNotify(uint32_t mouseMessage);
   void OnHideOk();
+  // Hides the sheet to the tray, or minimises it on a desktop without one.
+  void HideToTray();
+  bool HasTray() const;
   void RestoreFromTray();
   void OnTrayExit();
   void PollZeroConfig();
