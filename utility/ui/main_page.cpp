@@ -13,6 +13,7 @@
 #include "platform/gui/base/clock.h"
 #include "utility/core/profile_entry.h"
 #include "utility/ui/app_messages.h"
+#include "utility/ui/text_progress_ctrl.h"
 #include "utility/ui/zelcon_app.h"
 #include "utility/ui/zelcon_sheet.h"
 
@@ -72,7 +73,7 @@ void CMainPage::buildControls(zfw::ControlBuilder& b) {
       .text(0, "Network Type:").text(IDC_NETWORK_TYPE, "").row()
       .text(0, "Security:").text(IDC_SECURITY, "").row()
       .text(0, "Link Speed:").text(IDC_LINK_SPEED, "").row()
-      .text(0, "Signal:").progress(IDC_SIGNAL)
+      .text(0, "Signal:").custom(IDC_SIGNAL, new CTextProgressCtrl)
       .endGroup();
   b.beginGroup(0, "IP Information")
       .text(0, "DHCP:").text(IDC_DHCP, "").row()
