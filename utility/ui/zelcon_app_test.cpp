@@ -1,6 +1,8 @@
 #include "utility/ui/zelcon_app.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -167,6 +169,7 @@ TEST_F(ZelconStartUp, ZeroConfigurationIsStoppedItsFlagClearedAndItIsStartedAgai
 }
 
 TEST_F(ZelconStartUp, TheSettingsFileIsMadeOwnerOnly) {
+  std::remove(Ini().Path().c_str());  // the utility makes it
   ASSERT_NE(Start(), nullptr);
   ASSERT_TRUE(app->WriteIniInt("Security", "Anything", 1));
   struct stat st {};

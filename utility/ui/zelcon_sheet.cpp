@@ -167,9 +167,29 @@ void CZelconSheet::ReselectCurrentPage() {
 
 void CZelconSheet::ShowFirstPage() { setActivePage(0); }
 
-void CZelconSheet::onClose() { hide(); }  // the utility stays in the tray
+// The shell took the icon: there is a tray to live in.
+bool CZelconSheet::HasTray() const { return m_trayIcon.shownIcon() != 0; }
 
-void CZelconSheet::onMinimize() { hide(); }
+// Without a tray a hidden sheet could not be brought back: it is minimised instead.
+void CZelconSheet::HideToTray() {
+  if (HasTray()) {
+    hide();
+  } else {
+    minimize();
+  }
+}
+
+void CZelconSheet::onClose() {
+  if (HasTray()) {
+    hide();  // the utility stays in the tray
+  } else {
+    OnTrayExit();  // nothing else could end it: the close box saves and ends
+  }
+}
+
+void CZelconSheet::onMinimize() {
+  if (HasTray()) hide();
+}
 
 bool CZelconSheet::onCommand(int id, int code) {
   if (code == zfw::BN_CLICKED) {
@@ -179,7 +199,7 @@ bool CZelconSheet::onCommand(int id, int code) {
         return true;
       case zfw::IDCANCEL:
         pressButton(zfw::PSBTN_CANCEL);  // each page drops its changes
-        hide();
+        HideToTray();
         return true;
       case IDC_RADIO_OFF:
       case ID_TRAY_RADIO:
@@ -203,7 +223,7 @@ void CZelconSheet::onTimer(int id) {
 void CZelconSheet::OnHideOk() {
   if (activePage() == m_profileManager.get() && !m_profileManager->OnSaveProfile()) return;
   pressButton(zfw::PSBTN_OK);  // each page applies
-  hide();
+  HideToTray();
 }
 
 void CZelconSheet::RestoreFromTray() {
@@ -330,12 +350,6 @@ void CZelconSheet::StopWorker() {
   waitForWorker(m_workerThread, zfw::kInfinite);
 }
 
-void CZelconSheet::AutoConnectThreadProc() {
-  // Each cycle's connecting (prefer list, Auto Link) comes with the worker's own logic.
-  while (m_adapter.load() && !m_stopEvent.wait(5000)) {
-  }
-}
-
 void CZelconSheet::QueryLinkStatus(int connected) {
   zelcon::TrayState tray;
   {
@@ -427,6 +441,14 @@ int CZelconSheet::ApplyProfile(zelcon::ProfileId profile) {
 void CZelconSheet::MakeProfileCurrent(zelcon::ProfileId profile) {
   ChangeProfiles([profile](zelcon::ConnectContext& ctx) {
     zelcon::MakeProfileCurrent(ctx, profile);
+    return 0;
+  });
+}
+
+void CZelconSheet::PlaceAutoLinkProfile(const PROFILE_ENTRY& profile, int makeCurrent) {
+  ChangeProfiles([&](zelcon::ConnectContext& ctx) {
+    const zelcon::ProfileId placed = ctx.profiles.PlaceReplacing(profile);
+    if (makeCurrent) zelcon::MakeProfileCurrent(ctx, placed);
     return 0;
   });
 }

@@ -85,11 +85,18 @@ public:
   void OnHotKey(int id);
   void OnTrayNotify(uint32_t mouseMessage);
   void OnHideOk();
+  // Hides the sheet to the tray, or minimises it on a desktop without one.
+  void HideToTray();
+  bool HasTray() const;
   void RestoreFromTray();
   void OnTrayExit();
   void PollZeroConfig();
   // Auto Link on the GUI thread, asked for by the worker.
   void RunAutoLink();
+  // The worker's Auto Configuration pass over the prefer list; 0 when the adapter was found gone.
+  int TryPreferredProfiles();
+  // Puts the profile Auto Link made at the head of the list in place of those for its network.
+  void PlaceAutoLinkProfile(const PROFILE_ENTRY& profile, int makeCurrent);
 
   IAdapterControl& Library() { return m_lib; }
   void* Adapter() const { return m_adapter.load(); }
@@ -141,6 +148,12 @@ private:
   void StopWorker();
   void RefreshLinkWithTray(uint32_t connected);
   void CloseAdapterAtExit();
+  // The worker's pieces (zelcon_sheet_worker.cpp).
+  void RescanWithCurrentMode(void* adapter);
+  bool LinkIsUp();
+  bool LinkIsOnProfileNetwork(zelcon::ProfileId profile);
+  int TrayStateOfLink();
+  void ConnectWithAutoLinkProfile();
   // Runs `change` on the profile list and saves it when the list's order or prefer marks moved.
   template <class Change>
   auto ChangeProfiles(Change change);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -190,6 +191,7 @@ TEST_F(ZelconSheetTest, OpeningTheAdapterWritesTheChannelsOfItsRegion) {
 }
 
 TEST_F(ZelconSheetTest, SettingsChooseThePageSet) {
+  std::remove(Ini().Path().c_str());  // every setting at its default
   EXPECT_EQ(PageIds(*Start()), (std::vector<int>{101, 102, 103, 104, 115, 114, 105}));
   plat::IniFile ini = Ini();
   ini.WriteInt("Debug", "Statistics", 1);

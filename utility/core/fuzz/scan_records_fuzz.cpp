@@ -1,8 +1,10 @@
-// Scan lists come from the adapter: every walk must stay within the bytes returned.
+// Scan lists come from the adapter: every walk, and the security read from the elements,
+// must stay within the bytes returned.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "utility/core/network_security.h"
 #include "utility/core/scan_records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -16,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       return true;
     });
     if (total > e.elements.size()) __builtin_trap();
+    (void)zelcon::DecodeNetworkSecurity(e.elements);
   }
   return 0;
 }

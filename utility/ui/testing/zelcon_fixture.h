@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hosts/adapterctl/testing/recording_adapter_control.h"
@@ -70,6 +71,14 @@ struct ZelconFixture : ::testing::Test {
     zfw::StringTable::install(zelconStrings());
     lib.SetDword("QueryRegionCode", 0x10);
     lib.SetDword("QueryRadioControl", 1);
+    // The worker stays idle unless a test switches it on (WorkerSwitches).
+    WorkerSwitches(0, 0);
+  }
+  // The two ini switches of the worker, read as the sheet is made.
+  void WorkerSwitches(int autoConfiguration, int autoLink) {
+    plat::IniFile ini = Ini();
+    ini.WriteInt("Advanced", "Auto Configuration", autoConfiguration);
+    ini.WriteInt("Advanced", "AutoLink", autoLink);
   }
   ~ZelconFixture() override {
     Stop();
@@ -83,9 +92,20 @@ struct ZelconFixture : ::testing::Test {
     app = std::make_unique<CZelconApp>(lib);
     if (!app->InitInstance()) return nullptr;
     zfw::testing::processEvents();
+    WaitForIdleWorkerStart();
     return app->Sheet();
   }
   CZelconSheet& Sheet() { return *app->Sheet(); }
+  // With both switches off, the worker's one scan at its start is over before a test goes
+  // on (it then waits on the manual clock), so the recorded calls are the test's own.
+  void WaitForIdleWorkerStart() {
+    CZelconSheet* sheet = app->Sheet();
+    if (!sheet || !sheet->Adapter() || sheet->m_autoConfiguration || sheet->m_autoLinkEnabled) return;
+    while (!Called("Scan()")) {
+      zfw::testing::processEvents();
+      std::this_thread::yield();
+    }
+  }
   // Ends the utility as its program would after the event loop (nothing is saved).
   void Stop() {
     if (app) app->ExitInstance();
