@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "driver/core/little_endian.h"
+
 namespace zelnic::core {
 namespace {
 
@@ -11,7 +13,6 @@ constexpr std::uint32_t kRequestHeaderBytes = 28;  // + dialog token, activation
 constexpr std::uint32_t kRequestElementBytes = 12;
 
 std::uint16_t BigEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
-std::uint16_t LittleEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 bool IsIapp(const std::uint8_t* body, std::uint32_t length) {
   return length >= kHeaderBytes && std::memcmp(body, kIappSnap, sizeof kIappSnap) == 0;
@@ -37,8 +38,8 @@ IappRefusal ParseMeasurementRequest(const std::uint8_t* body, std::uint32_t leng
   // Each element is read only when its 4-byte header and its whole declared length are in
   // the frame; its fields need at least 8 bytes.
   while (at + 4 <= length) {
-    const std::uint16_t id = LittleEndian16(body + at);
-    const std::uint16_t elementLength = LittleEndian16(body + at + 2);
+    const std::uint16_t id = Get16(body + at);
+    const std::uint16_t elementLength = Get16(body + at + 2);
     if (at + 4 + elementLength > length) break;
     const std::uint8_t* e = body + at + 4;
     at += 4 + elementLength;
@@ -46,12 +47,12 @@ IappRefusal ParseMeasurementRequest(const std::uint8_t* body, std::uint32_t leng
     if (e[3] == static_cast<std::uint8_t>(MeasurementType::Skipped)) continue;
     if (out.count == out.requests.size()) break;  // the pool is full: the rest is dropped
     CcxMeasurementRequest& r = out.requests[out.count++];
-    r.token = LittleEndian16(e);
+    r.token = Get16(e);
     r.mode = e[2];
     r.type = e[3];
     r.channel = e[4];
     r.scanMode = e[5];
-    r.duration = LittleEndian16(e + 6);
+    r.duration = Get16(e + 6);
   }
   return IappRefusal::None;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "driver/core/little_endian.h"
+
 namespace zelnic::core {
 namespace {
 
@@ -10,10 +12,6 @@ constexpr std::uint32_t kNoiseHistogramLimit = 1380;
 constexpr std::uint16_t kChannelLoadLength = 9;
 constexpr std::uint16_t kNoiseHistogramLength = 16;
 
-void PutLittle16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
 
 void PutBig16(std::uint8_t* p, std::uint16_t v) {
   p[0] = static_cast<std::uint8_t>(v >> 8);
@@ -35,14 +33,14 @@ void CcxReportBody::Start(const std::uint8_t* bssid, const std::uint8_t* station
 
 std::uint8_t* CcxReportBody::AppendElementHeader(const CcxMeasurementRequest& r, std::uint16_t elementLength) {
   std::uint8_t* e = bytes_ + length_;
-  PutLittle16(e, kMeasurementReportElement);
-  PutLittle16(e + 2, elementLength);
-  PutLittle16(e + 4, r.token);
+  Put16(e, kMeasurementReportElement);
+  Put16(e + 2, elementLength);
+  Put16(e + 4, r.token);
   e[6] = r.mode;
   e[7] = r.type;
   e[8] = r.channel;
   e[9] = 0;
-  PutLittle16(e + 10, r.duration);
+  Put16(e + 10, r.duration);
   length_ += 4 + elementLength;
   return e + 12;
 }
