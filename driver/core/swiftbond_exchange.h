@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "driver/core/swiftbond_messages.h"
+#include "driver/ndis/utility_events.h"
 
 namespace zelnic::core {
 
@@ -24,8 +25,8 @@ enum SwiftBondState : std::uint32_t {
 };
 
 constexpr std::uint32_t kSwiftBondStepMs = 200;
-constexpr std::uint32_t kSwiftBondEventStep = 0xF0000000;  // + 0..7, in the order of the exchange
-constexpr std::uint32_t kSwiftBondEventFailed = 0xF0000008;
+constexpr std::uint32_t kSwiftBondEventStep = HLVN_EVENT_SWIFTBOND_STEP;  // + 0..7, in the order of the exchange
+constexpr std::uint32_t kSwiftBondEventFailed = HLVN_EVENT_SWIFTBOND_FAILED;
 constexpr std::uint32_t kSwiftBondSecurityRecordBytes = 168;
 constexpr std::uint32_t kSwiftBondSetupRecordBytes = 8;
 constexpr std::uint32_t kSwiftBondApInfoBytes = 52;
