@@ -1,5 +1,6 @@
 // IAPP frames are bytes from the air: any body parses as a measurement request and as an
 // adjacent-AP list without reading outside it, and what it fills stays within its bounds.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -1,5 +1,6 @@
 // SwiftBond replies are bytes from the air: any body is parsed and handed to an exchange in
 // each waiting state without reading outside it.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
