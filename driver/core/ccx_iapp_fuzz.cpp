@@ -1,9 +1,11 @@
-// IAPP frames are bytes from the air: any body parses as a measurement request and as an
-// adjacent-AP list without reading outside it, and what it fills stays within its bounds.
+// IAPP frames and beacon elements are bytes from the air: any body parses as a measurement
+// request, as an adjacent-AP list and as each CCX beacon element without reading outside it,
+// and what it fills stays within its bounds.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "driver/core/ccx_beacon_elements.h"
 #include "driver/core/ccx_iapp.h"
 #include "driver/core/ccx_measurement_queue.h"
 
@@ -24,5 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const unsigned n = zelnic::core::ParseAdjacentApList(body.data(), length, aps, zelnic::core::kReceivedApEntries);
   for (unsigned i = 0; i < n; ++i)
     if (aps[i].ssidLength > 32) __builtin_trap();
+  if (const auto level = zelnic::core::CappedTxPowerLevel(body.data(), length, 4); level && (*level < 1 || *level > 3))
+    __builtin_trap();
+  (void)zelnic::core::CcxVersion(body.data(), length);
+  (void)zelnic::core::ReadAironet(body.data(), length);
   return 0;
 }
