@@ -93,6 +93,7 @@ CoreAdapter* CreateCoreAdapter(ULONG* status, AdapterContainer* container) {
   *status = os->Table->Allocate(os, &memory, sizeof(CoreAdapter), 0, nullptr);
   if (*status != StatusSuccess) return nullptr;
   auto* core = new (memory) CoreAdapter{};
+  core->SwiftBond.link.core = core;
   core->Os = os;
   core->Head.Container = container;
   container->Core = core;

@@ -15,6 +15,7 @@
 #include "driver/core/rates.h"
 #include "driver/core/reassembly.h"
 #include "driver/core/station_state.h"
+#include "driver/core/swiftbond_core.h"
 #include "driver/hal/receive_record.h"
 #include "driver/ndis/miniport_context.h"
 #include "driver/ndis/os_service_table.h"
@@ -134,6 +135,7 @@ struct CoreAdapter {
 
   zelnic::core::StationState Station;  // MAC and station management
   zelnic::core::OidState Oid;  // the OID layer's own values
+  zelnic::core::SwiftBondCore SwiftBond;  // the one-touch exchange with a cooperating access point
 };
 
 namespace zelnic::core {

@@ -241,8 +241,9 @@ NDIS_STATUS QueryOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length
       return Answer(q, counters, sizeof counters, true);
     }
     case OID_HLVN_SWIFTBOND_AP_INFO: {
-      const std::uint8_t none[52] = {};  // no SwiftBond exchange has run
-      return Answer(q, none, sizeof none, true);
+      std::uint8_t info[kSwiftBondApInfoBytes];
+      SwiftBondApInfo(core, info);
+      return Answer(q, info, sizeof info, true);
     }
     case OID_HLVN_ADHOC_G_MODE:
       return AnswerWord(q, core->Config.adhocGMode, true);
@@ -315,10 +316,9 @@ ULONG SetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG
       core->Link.MissedBeacons = 0;
       return StatusSuccess;
     case OID_HLVN_SWIFTBOND_SECURITY:
-      if (buffer == nullptr || length < sizeof core->Oid.swiftBondSecurity) return StatusBufferTooShort;
-      NdisMoveMemory(core->Oid.swiftBondSecurity, in, sizeof core->Oid.swiftBondSecurity);
-      *read = sizeof core->Oid.swiftBondSecurity;
-      return StatusSuccess;
+      return SetSwiftBondSecurity(core, buffer, length, read);
+    case OID_HLVN_SWIFTBOND_SETUP:
+      return SetSwiftBondSetup(core, buffer, length, read);
     case OID_HLVN_ADHOC_G_MODE:
       if (!hasWord) return StatusInvalidData;
       core->AdhocMode = value == 1 ? 1 : 0;

@@ -30,7 +30,6 @@ struct OidState {
   std::uint8_t vendorMode;
   std::uint8_t configurationSet;
   std::uint8_t configuration[32];  // NDIS_802_11_CONFIGURATION as last set
-  std::uint8_t swiftBondSecurity[168];
   std::uint32_t statistics[26];    // the published statistics record's words
 };
 

@@ -30,6 +30,5 @@ void TellPowerSaveMoreData(CoreAdapter* core, bool moreData) {
 
 void FirmwareEvent(CoreAdapter*) {}
 void ClearCcxMeasurements(CoreAdapter*) {}
-void SwiftBondReceive(CoreAdapter*, ReceiveRecord*) {}
 
 }  // namespace zelnic::core

@@ -1,0 +1,83 @@
+#include "driver/core/swiftbond_core.h"
+
+#include <cstring>
+
+#include "driver/core/core_adapter.h"
+#include "driver/core/core_timer.h"
+#include "driver/core/frame_builders.h"
+#include "driver/core/frame_tests.h"
+#include "driver/core/little_endian.h"
+#include "driver/core/management_frames.h"
+#include "driver/core/station_seams.h"
+#include "driver/hal/firmware_commands.h"
+#include "driver/ndis/status_codes.h"
+
+namespace zelnic::core {
+namespace {
+
+constexpr std::uint8_t kDataFrameControl = 0x08;
+constexpr std::uint8_t kToDs = 0x01;
+
+void SwiftBondTimerFired(OsTimerRecord* record) {
+  CoreAdapter* core = CoreOfTimer(record);
+  if (core != nullptr) core->SwiftBond.exchange.Timeout();
+}
+
+}  // namespace
+
+bool SwiftBondCoreLink::Associated() { return core->MlmeState == kMlmeAssociated; }
+
+bool SwiftBondCoreLink::SendBody(const std::uint8_t* body, std::uint32_t length) {
+  if (length + kChipHeaderBytes > kManagementFrameBytes) return false;
+  ManagementFrameBuffer* frame = TakeFrameBuffer(core);
+  if (frame == nullptr) return false;
+  std::uint8_t* f = frame->Buffer;
+  BuildHeader(core, f, core->Bssid.data(), 0);
+  f[2] = kDataFrameControl;
+  f[3] = kToDs;
+  std::memcpy(f + kChipHeaderBytes, body, length);
+  Put16(f, length);
+  frame->Length = kChipHeaderBytes + length;
+  QueueManagementFrame(core, frame);
+  return true;
+}
+
+void SwiftBondCoreLink::ArmTimer(std::uint32_t ms) {
+  zelnic::core::ArmTimer(core, kTimerSwiftBond, SwiftBondTimerFired, ms, false);
+}
+
+void SwiftBondCoreLink::CancelTimer() { zelnic::core::CancelTimer(core, kTimerSwiftBond); }
+
+void SwiftBondCoreLink::PostEvent(std::uint32_t event) { zelnic::core::PostEvent(core, event, nullptr, 0); }
+
+void SwiftBondCoreLink::RestoreTxPower() { hal::SendTxPower(core->Hal, 1, core->Station.SavedTxPower); }
+
+const std::uint8_t* SwiftBondCoreLink::Bssid() { return core->Bssid.data(); }
+
+const std::uint8_t* SwiftBondCoreLink::StationAddress() { return core->StationAddress.data(); }
+
+void SwiftBondReceive(CoreAdapter* core, ReceiveRecord* record) {
+  // The body follows the chip header; the caller gives the record back in every case.
+  if (record->Length <= kChipHeaderBytes) return;
+  (void)core->SwiftBond.exchange.Receive(record->Frame + kChipHeaderBytes, record->Length - kChipHeaderBytes);
+}
+
+ULONG SetSwiftBondSecurity(CoreAdapter* core, const void* buffer, ULONG length, PULONG read) {
+  if (!core->SwiftBond.exchange.SetSecurity(static_cast<const std::uint8_t*>(buffer), length))
+    return StatusBufferTooShort;
+  *read = kSwiftBondSecurityRecordBytes;
+  return StatusSuccess;
+}
+
+ULONG SetSwiftBondSetup(CoreAdapter* core, const void* buffer, ULONG length, PULONG read) {
+  if (buffer == nullptr || length < kSwiftBondSetupRecordBytes) return StatusBufferTooShort;
+  core->SwiftBond.exchange.Setup(static_cast<const std::uint8_t*>(buffer), length);
+  *read = kSwiftBondSetupRecordBytes;
+  return StatusSuccess;
+}
+
+void SwiftBondApInfo(CoreAdapter* core, std::uint8_t (&out)[kSwiftBondApInfoBytes]) {
+  core->SwiftBond.exchange.ApInfo(out);
+}
+
+}  // namespace zelnic::core
