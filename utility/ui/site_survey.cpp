@@ -14,6 +14,8 @@
 #include "utility/core/profile_connect.h"
 #include "utility/core/scan_records.h"
 #include "utility/ui/app_messages.h"
+#include "utility/ui/profile_wizard.h"
+#include "utility/ui/zelcon_app.h"
 #include "utility/ui/zelcon_sheet.h"
 
 namespace {
@@ -94,7 +96,14 @@ bool CSiteSurvey::onSetActive() {
   return CZelconPage::onSetActive();
 }
 
-bool CSiteSurvey::ConfigureNetwork(PROFILE_ENTRY&) { return false; }
+// A privacy network is joined only with the security the user gives it in the "Configure
+// Network" form; cancelling that form joins nothing.
+bool CSiteSurvey::ConfigureNetwork(PROFILE_ENTRY& profile) {
+  CProfileWizard wizard(IDS_CONFIGURE_NETWORK, m_sheet, m_app != nullptr ? m_app->m_iniPath : std::string(), this);
+  wizard.ScatterProfile(profile);
+  wizard.SetConfigureTarget(&profile);
+  return wizard.doModal() == zfw::IDOK;
+}
 
 void CSiteSurvey::OnDisplaySwitch() {
   m_showPeer = isChecked(IDC_SHOW_PEER);

@@ -1,4 +1,6 @@
 #include "utility/ui/site_survey.h"
+#include "utility/ui/profile_wizard.h"
+#include "platform/gui/testing/modal_hooks.h"
 
 #include <gtest/gtest.h>
 
@@ -288,7 +290,12 @@ TEST_F(ZelconSiteSurvey, APrivacyNetworkIsNotJoinedUnlessConfigured) {
   Open();
   ASSERT_TRUE(zfw::testing::clickListRow(*page, CSiteSurvey::IDC_NETWORK_LIST, RowOf("Secure")));
   lib.ClearCalls();
+  zfw::testing::ModalHooks hooks;
+  hooks.expect<CProfileWizard>(IDS_CONFIGURE_NETWORK, [](CProfileWizard& w) {
+    w.dispatchCommand(zfw::IDCANCEL, zfw::BN_CLICKED);  // the user cancels "Configure Network"
+  });
   ASSERT_TRUE(zfw::testing::click(*page, CSiteSurvey::IDC_ASSOCIATE));
+  EXPECT_EQ(hooks.opened(), std::vector<int>{IDS_CONFIGURE_NETWORK});
   EXPECT_FALSE(Called("SetSsid(\"Secure\", 6, 0)"));
   auto lock = Sheet().LockState();
   EXPECT_EQ(Sheet().Profiles().FindByName("Secure"), zelcon::kNoProfile);
