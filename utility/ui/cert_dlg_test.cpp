@@ -70,6 +70,19 @@ struct CertDlgTest : ::testing::Test {
     capi::CertCloseStore(store, 0);
   }
 
+  struct TwoCertificates {
+    TestCertificate alice, bob;
+  };
+  // "alice" and "bob", both issued by "Corp Root CA", in the personal store.
+  TwoCertificates StoreTwoOfOneIssuer() {
+    const TestCertificate ca = MakeCertificate("Corp Root CA", {.isCa = true});
+    TwoCertificates made{MakeCertificate("alice", {.issuer = &ca, .serial = 2}),
+                         MakeCertificate("bob", {.issuer = &ca, .serial = 3})};
+    AddToPersonalStore(made.alice);
+    AddToPersonalStore(made.bob);
+    return made;
+  }
+
   // Runs the selection dialog with `act`; returns its result.
   int RunSelect(std::string& name, uint8_t (&hash)[20], std::function<void(CSelectCertDlg&)> act,
                 zfw::testing::ModalHooks* hooks = nullptr) {
@@ -139,11 +152,7 @@ TEST_F(CertDlgTest, ListsIssuerSubjectAndExpiryOfEveryPersonalCertificate) {
 }
 
 TEST_F(CertDlgTest, SelectReturnsTheChosenCertificateAndCancelLeavesTheCallersValues) {
-  TestCertificate ca = MakeCertificate("Corp Root CA", {.isCa = true});
-  TestCertificate alice = MakeCertificate("alice", {.issuer = &ca, .serial = 2});
-  TestCertificate bob = MakeCertificate("bob", {.issuer = &ca, .serial = 3});
-  AddToPersonalStore(alice);
-  AddToPersonalStore(bob);
+  const auto [alice, bob] = StoreTwoOfOneIssuer();
 
   for (const TestCertificate* wanted : {&alice, &bob}) {
     std::string name = "old";
@@ -228,11 +237,7 @@ TEST_F(CertDlgTest, ViewShowsTheNineFieldsOfACertificate) {
 }
 
 TEST_F(CertDlgTest, ViewFromTheListTellsCertificatesOfOneIssuerApartByHash) {
-  TestCertificate ca = MakeCertificate("Corp Root CA", {.isCa = true});
-  TestCertificate alice = MakeCertificate("alice", {.issuer = &ca, .serial = 2});
-  TestCertificate bob = MakeCertificate("bob", {.issuer = &ca, .serial = 3});
-  AddToPersonalStore(alice);
-  AddToPersonalStore(bob);
+  const auto [alice, bob] = StoreTwoOfOneIssuer();
 
   for (const std::string subject : {"alice", "bob"}) {
     std::string name;
