@@ -331,15 +331,16 @@ bool CertStrToName(std::string_view text, std::uint32_t flags, std::vector<std::
   return true;
 }
 
-std::string CertGetSimpleDisplayName(const X509* info) {
+std::string CertGetSimpleDisplayName(const X509* info, std::uint32_t flags) {
   if (info == nullptr) return {};
   detail::OpenSslErrorScope errors;
-  const X509_NAME* subject = X509_get_subject_name(info);
+  const bool ofIssuer = (flags & CERT_NAME_ISSUER_FLAG) != 0;
+  const X509_NAME* subject = ofIssuer ? X509_get_issuer_name(info) : X509_get_subject_name(info);
   for (int nid : {NID_commonName, NID_organizationalUnitName, NID_organizationName, NID_pkcs9_emailAddress}) {
     const int index = X509_NAME_get_index_by_NID(subject, nid, -1);
     if (index >= 0) return CertRdnValueToStr(X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, index)));
   }
-  auto* names = static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(info, NID_subject_alt_name, nullptr, nullptr));
+  auto* names = static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(info, ofIssuer ? NID_issuer_alt_name : NID_subject_alt_name, nullptr, nullptr));
   std::string email;
   bool found = false;
   for (int i = 0; names != nullptr && i < sk_GENERAL_NAME_num(names) && !found; ++i) {

@@ -36,8 +36,10 @@ std::string CertAnyValueToStr(const ASN1_TYPE* value);
 // The simple display name of a certificate (CertGetNameString, CERT_NAME_SIMPLE_DISPLAY_TYPE):
 // the first common name, organisational unit, organisation or e-mail address of the subject,
 // in that order of preference; else the first e-mail address of the subject alternative
-// name; else the first attribute value of the subject; else empty.
-std::string CertGetSimpleDisplayName(const X509* info);
+// name; else the first attribute value of the subject; else empty. With
+// CERT_NAME_ISSUER_FLAG the same of the issuer (and the issuer alternative name).
+constexpr std::uint32_t CERT_NAME_ISSUER_FLAG = 0x1;
+std::string CertGetSimpleDisplayName(const X509* info, std::uint32_t flags = 0);
 
 // Largest text CertStrToName reads; longer text is not a name.
 constexpr std::size_t kMaxNameTextBytes = 64 * 1024;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/cryptoapi/oid_info.h"
+#include "platform/cryptoapi/test_certificates.h"
 
 namespace capi {
 namespace {
@@ -101,6 +102,14 @@ TEST(NameString, ValuesThatAreNoStringsPrintAsHexadecimalDer) {
   Name name = Decode({0x30, 0x0B, 0x31, 0x09, 0x30, 0x07, 0x06, 0x03, 0x2A, 0x03, 0x04, 0x30, 0x00});
   ASSERT_TRUE(name);
   EXPECT_EQ(CertNameToStr(name.get(), kReversed), "OID.1.2.3.4=\"#3000\"");
+}
+
+TEST(NameString, SimpleDisplayNameOfTheSubjectOrWithTheIssuerFlagOfTheIssuer) {
+  const testing::TestCertificate ca = testing::MakeCertificate("Corp Root CA", {.isCa = true});
+  const testing::TestCertificate alice = testing::MakeCertificate("alice", {.issuer = &ca});
+  EXPECT_EQ(CertGetSimpleDisplayName(alice.x509.get()), "alice");
+  EXPECT_EQ(CertGetSimpleDisplayName(alice.x509.get(), CERT_NAME_ISSUER_FLAG), "Corp Root CA");
+  EXPECT_EQ(CertGetSimpleDisplayName(nullptr, CERT_NAME_ISSUER_FLAG), "");
 }
 
 TEST(OidInfo, NamesByGroupAndDottedText) {

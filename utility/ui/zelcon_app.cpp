@@ -16,6 +16,7 @@
 #include "utility/core/settings_location.h"
 #include "utility/core/zero_config_flag.h"
 #include "utility/ui/app_messages.h"
+#include "utility/ui/select_cert_dlg.h"
 #include "utility/ui/zelcon_sheet.h"
 
 CZelconApp& theApp() { return static_cast<CZelconApp&>(zfw::app()); }
@@ -32,6 +33,7 @@ bool CZelconApp::InitInstance() {
   const std::string caption = zfw::loadString(IDS_CAPTION);
   if (!ClaimSingleInstance(caption)) return false;
   FindFiles();
+  InstallCertificateDialogs();
   if (m_osVersion == kOsXp) TakeOverFromZeroConfig(0);
 
   // Building the sheet loads the profiles; creating its window opens the adapter and starts
