@@ -252,7 +252,10 @@ typedef struct KSSTK_CALLBACK_MESSAGE {
   uint32_t Size;
   uint32_t Code;
   KSSTK_HANDLE Handle; /* the link or EAP-method handle that sends it */
-  uintptr_t Context;   /* 0: the link's own port; else its pre-authentication port */
+  uintptr_t Context;   /* 0: the link's own port; else its pre-authentication port, and
+                        * then a pointer to the 6-byte BSSID of the access point it
+                        * pre-authenticates with (valid during the callback; all zero
+                        * when no candidate runs) */
 } KSSTK_CALLBACK_MESSAGE;
 
 /* The host callback; its result is ignored. */
@@ -265,7 +268,9 @@ typedef union KSSTK_STRING {
 } KSSTK_STRING;
 
 /* Link message codes. Where two codes share a record, the second is sent for the
- * pre-authentication port (Context non-zero). */
+ * pre-authentication port (Context non-zero, pointing at the candidate's BSSID). Its EAPOL
+ * frames (code 25) go to that BSSID with ethertype 0x88C7; frames of that ethertype from
+ * the air come back through KSSTK_LINK_ReceivePreauthEapol. */
 enum {
   KSSTK_MSG_LINK_STATUS = 1,
   KSSTK_MSG_AUTH_REPORT = 2,

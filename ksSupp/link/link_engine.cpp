@@ -52,7 +52,8 @@ LinkEngine::LinkEngine(ApiContext& context, LinkCallbacks& callbacks)
       wpa_(*this),
       rsn_(*this),
       lastTick_(plat::TickCount()),
-      pae_(static_cast<LinkPaeServices&>(*this)) {
+      pae_(static_cast<LinkPaeServices&>(*this)),
+      preauth_(context, callbacks, static_cast<PreauthPmksaServices&>(*this)) {
   context_.Assign(&context);
   network_.Attach(NetworkInfo::Empty());
 }
@@ -101,6 +102,7 @@ std::uint32_t LinkEngine::Process() {
   Step();
   std::uint32_t wait = kMaxWait;
   pae_.NextTimeout(wait);
+  preauth_.NextTimeout(wait);
   timer_.NextTimeout(wait);
   for (std::uint32_t timer : {keyTimer_, guardTimer_}) {
     if (timer != 0 && timer < wait) wait = timer;
@@ -133,12 +135,13 @@ void LinkEngine::CckmStartReassociation(const std::uint8_t timestamp[8],
 void LinkEngine::FlushCachedSecurityAssociations() {
   wpa_.CckmFlush();
   rsn_.Flush();
+  preauth_.Stop();
 }
 
-void LinkEngine::ReceivePreauthEapol(const std::uint8_t*, const std::uint8_t*, std::uint32_t) {
-  if (TraceEnabled(TraceLevel::Warning))
-    traceWarning(TraceCategory::Eap, nullptr, 0,
-                 "Discarding pre-authentication EAPOL packet: no pre-authentication running\n");
+void LinkEngine::ReceivePreauthEapol(const std::uint8_t* source, const std::uint8_t* frame,
+                                     std::uint32_t length) {
+  preauth_.Receive(source, frame, length);
+  Step();
 }
 
 void LinkEngine::PrecomputeWpaPsk(const char* passphrase, std::uint32_t length,
@@ -166,9 +169,11 @@ void LinkEngine::Step() {
   Lower(keyTimer_, elapsed);
   Lower(guardTimer_, elapsed);
   pae_.ElapseTime(elapsed);
+  preauth_.ElapseTime(elapsed);
   timer_.ElapseTime(elapsed);
 
   RunStateMachine();
+  preauth_.Step();
   timer_.Signal(LinkTimerMachine::kTick);
 
   // Time spent inside the step (a TLS handshake, PBKDF2) does not count against the
@@ -177,6 +182,7 @@ void LinkEngine::Step() {
   if (spent != 0) {
     if (guardTimer_ != 0) guardTimer_ += spent;
     pae_.CompensateTime(spent);
+    preauth_.CompensateTime(spent);
   }
 }
 
@@ -215,6 +221,7 @@ void LinkEngine::EventLoop() {
 }
 
 void LinkEngine::EnterIdle() {
+  preauth_.SetActive(false);
   pae_.SetPortActive(false);
   pae_.SetInitialize(true);
   callbacks_.Status(KSSTK_LINK_STATUS_IDLE);
@@ -225,6 +232,7 @@ void LinkEngine::EnterIdle() {
 
 void LinkEngine::PortUpWork() {
   const NetworkInfo& network = *network_;
+  preauth_.SetActive(false);
   pae_.SetEapolVersion(1);
   if (!SameSsid(network.ssid, lastSsid_) || network.networkType != lastNetworkType_) {
     lastSsid_ = network.ssid;
@@ -270,6 +278,7 @@ void LinkEngine::PortUpWork() {
     ConnectNotices();
     pae_.ReleaseMethod();
     masterKeysPending_ = false;
+    preauth_.SetActive(true);
     state_ = kAuthenticated;
     return;
   }
@@ -402,6 +411,7 @@ void LinkEngine::EnterAuthenticated() {
   ConnectNotices();
   pae_.ReleaseMethod();
   masterKeysPending_ = false;
+  preauth_.SetActive(true);
   state_ = kAuthenticated;
 }
 
@@ -414,6 +424,7 @@ void LinkEngine::EnterConnected() {
 }
 
 void LinkEngine::EnterReauthentication() {
+  preauth_.SetActive(false);
   pae_.ReleaseMethod();
   masterKeysPending_ = false;
   guardArmed_ = false;

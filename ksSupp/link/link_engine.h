@@ -21,11 +21,14 @@
 #include "ksSupp/keys/wpa_key_handler.h"
 #include "ksSupp/link/link_timer_machine.h"
 #include "ksSupp/link/network_info.h"
+#include "ksSupp/link/preauth_port.h"
 #include "ksSupp/link/psk_cache.h"
 
 class Identity;
 
-class LinkEngine final : private KeyHandlerServices, private LinkPaeServices {
+class LinkEngine final : private KeyHandlerServices,
+                         private LinkPaeServices,
+                         private PreauthPmksaServices {
  public:
   // Link states.
   enum State : std::uint32_t {
@@ -62,11 +65,20 @@ class LinkEngine final : private KeyHandlerServices, private LinkPaeServices {
 
   // Link operations without a step.
   void SetNetworkInfo(NetworkInfo* info);
-  void SetIdentity(Identity* identity) { pae_.SetIdentity(identity); }
-  void SetSessionResumptionTimeout(std::uint32_t seconds) { pae_.SetSessionResumptionTimeout(seconds); }
+  void SetIdentity(Identity* identity) {
+    pae_.SetIdentity(identity);
+    preauth_.SetIdentity(identity);
+  }
+  void SetSessionResumptionTimeout(std::uint32_t seconds) {
+    pae_.SetSessionResumptionTimeout(seconds);
+    preauth_.SetSessionResumptionTimeout(seconds);
+  }
   void SetPaeConstants(const PaeConstants& constants) { pae_.SetConstants(constants); }
   void SetRoamTimeout(std::uint32_t milliseconds) { timer_.SetRoamPeriod(milliseconds); }
-  void Reauthenticate() override { pae_.Reauthenticate(); }
+  void Reauthenticate() override {
+    preauth_.SetActive(false);
+    pae_.Reauthenticate();
+  }
   void ReceiveAuthenticationEvent(std::uint32_t flags);
   void ReceivePmkidCandidates(std::uint32_t count, const PmkidCandidate* candidates);
   void CckmStartReassociation(const std::uint8_t timestamp[8], const std::uint8_t bssid[6]);
@@ -77,13 +89,15 @@ class LinkEngine final : private KeyHandlerServices, private LinkPaeServices {
                         std::uint32_t ssidLength);
 
   // The PMKSA services of the pre-authentication port (RSN only).
-  bool NextPreauthCandidate(std::uint8_t bssid[6]);
-  void AddPreauthPmk(const std::uint8_t bssid[6], const std::uint8_t* pmk, std::uint32_t length);
+  bool NextPreauthCandidate(std::uint8_t bssid[6]) override;
+  void AddPreauthPmk(const std::uint8_t bssid[6], const std::uint8_t* pmk,
+                     std::uint32_t length) override;
 
   const NetworkInfo& Network() const { return *network_; }
   State state() const { return state_; }
   Mode mode() const { return mode_; }
   const SupplicantPae& Pae() const { return pae_; }
+  const PreauthPort& Preauth() const { return preauth_; }
 
  private:
   // The engine step and the link state machine.
@@ -171,6 +185,7 @@ class LinkEngine final : private KeyHandlerServices, private LinkPaeServices {
 
   PskCache pskCache_;
   SupplicantPae pae_;
+  PreauthPort preauth_;
 
   // The network of the last port-up, to tell a new network from the same one.
   dcfByteArray lastSsid_;

@@ -85,8 +85,8 @@ class LinkEngineTest : public testing::Test {
 TEST_F(LinkEngineTest, InitializeReportsIdleAndLinkDown) {
   LinkHost host(false, false);
   KSSTK_LINK_Initialize(host.link);
-  // PAE report (DISCONNECTED), status idle, link down.
-  EXPECT_EQ(host.Trail(), (Trail{"2:2", "1:1", "4"}));
+  // PAE report (DISCONNECTED), status idle, link down, the pre-authentication port's report.
+  EXPECT_EQ(host.Trail(), (Trail{"2:2", "1:1", "4", "24"}));
   EXPECT_EQ(host.Process(), 60000u) << "nothing runs: the longest wait";
 }
 

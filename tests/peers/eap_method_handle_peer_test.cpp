@@ -1,5 +1,6 @@
 // A host that runs EAP methods directly through the EAP-method handle's exports against
-// hostapd's EAP server: EAP-MD5 with the password asked of the host (message code 2), and
+// hostapd's EAP server: EAP-MD5 with the password asked of the host (message code 2),
+// MS-CHAP-V2 inside PEAP with the identity's password, and
 // EAP-TLS with the client certificate from the user's store, the server's chain judged by
 // the host (message code 5) and a key block equal to the one hostapd logs.
 #include <ksstk.h>
@@ -130,6 +131,46 @@ TEST_F(EapMethodHandlePeerTest, TlsKeysEqualHostapds) {
   ASSERT_EQ(KSSTK_EAP_METHOD_GetKeys(method_, &keys), 0);
   EXPECT_EQ(std::vector<std::uint8_t>(keys.Data, keys.Data + keys.Length),
             LoggedKey(hostapd().Log(), "EAP-TLS: Derived key"));
+  KSSTK_Free(keys.Data);
+  KSSTK_EAP_METHOD_Terminate(method_);
+}
+
+
+// MS-CHAP-V2 inside PEAP with the password the identity holds: the host judges the server's
+// chain (code 5) and is asked nothing else; the key block is the one hostapd logs.
+TEST_F(EapMethodHandlePeerTest, PeapMsChapV2WithTheIdentitysPassword) {
+  const Certificates& certs = UserCertificates();
+  StartHostapd({.eapUsers = {"\"ms\" PEAP", "\"ms\" MSCHAPV2 \"ms secret\" [2]"},
+                .extraConfig = {"ca_cert=" + dir().Write("ca.pem", Pem(certs.ca, false)),
+                                "server_cert=" + dir().Write("server.pem", Pem(certs.server, false)),
+                                "private_key=" + dir().Write("server.key", Pem(certs.server, true))},
+                .logKeys = true});
+  ASSERT_EQ(KSSTK_CreateContext(&context_), 0);
+  KSSTK_CONTEXT_Initialize(context_);
+  ASSERT_EQ(KSSTK_CONTEXT_CreateEapMethodA(context_, 25, &method_), 0);
+  KSSTK_EAP_METHOD_SetCallbackA(method_, Callback, reinterpret_cast<uintptr_t>(&host_));
+  KSSTK_IDENTITY identity = nullptr;
+  ASSERT_EQ(KSSTK_CONTEXT_CreateIdentity(context_, &identity), 0);
+  KSSTK_IDENTITY_SetUserNameA(identity, "ms");
+  KSSTK_IDENTITY_SetPasswordA(identity, "ms secret");
+  const std::uint32_t peap = 25, msChapV2 = 26;
+  KSSTK_IDENTITY_SetEapTypes(identity, &peap, 1);
+  KSSTK_IDENTITY_SetPeapInnerEapTypes(identity, &msChapV2, 1);
+  KSSTK_IDENTITY_Initialize(identity);
+  KSSTK_EAP_METHOD_SetIdentity(method_, identity);
+  KSSTK_Release(identity);
+  ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
+  HandleResponder responder(method_, host_);
+  const EapTranscript transcript = Converse("ms", responder);
+  ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
+  EXPECT_EQ(host_.codes, (std::vector<std::uint32_t>{KSSTK_MSG_EAP_VALIDATE_SERVER_CERT}));
+  KSSTK_EAP_METHOD_AuthenticationSuccess(method_);
+  KSSTK_EAP_METHOD_VerifyCompletion(method_);
+  EXPECT_TRUE(host_.statuses.empty()) << "completed";
+  KSSTK_BLOB keys{};
+  ASSERT_EQ(KSSTK_EAP_METHOD_GetKeys(method_, &keys), 0);
+  EXPECT_EQ(std::vector<std::uint8_t>(keys.Data, keys.Data + keys.Length),
+            LoggedKey(hostapd().Log(), "EAP-PEAP: Derived key"));
   KSSTK_Free(keys.Data);
   KSSTK_EAP_METHOD_Terminate(method_);
 }

@@ -1,10 +1,11 @@
 #include "tests/peers/eapol_port.h"
 
+#include "tests/peers/incoming_packet.h"
+
 #include <arpa/inet.h>
 #include <linux/if_packet.h>
 #include <net/ethernet.h>
 #include <net/if.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -88,28 +89,13 @@ std::optional<EapolFrame> EapolPort::Receive(std::chrono::milliseconds wait) {
   // The wait guards against a silent peer; it is not a protocol timer.
   const auto deadline = std::chrono::steady_clock::now() + wait;
   uint8_t buffer[2048];
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return std::nullopt;
-    pollfd ready{socket_, POLLIN, 0};
-    const int n = poll(&ready, 1, static_cast<int>(left.count()));
-    if (n < 0 && errno != EINTR) throw SystemError("poll on the EAPOL socket");
-    if (n <= 0) continue;
-    sockaddr_ll from{};
-    socklen_t fromLength = sizeof from;
-    const ssize_t got = recvfrom(socket_, buffer, sizeof buffer, 0,
-                                 reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw SystemError("receiving an EAPOL frame");
-    }
-    if (from.sll_pkttype == PACKET_OUTGOING) continue;
-    auto frame = ParseEapolFrame({buffer, static_cast<size_t>(got)});
+  while (const auto got = ReceiveIncoming(socket_, buffer, sizeof buffer, deadline, "EAPOL")) {
+    auto frame = ParseEapolFrame({buffer, *got});
     if (!frame) continue;
     if (frame->destination != station_ && frame->destination != kPaeGroupAddress) continue;
     return frame;
   }
+  return std::nullopt;
 }
 
 }  // namespace peers

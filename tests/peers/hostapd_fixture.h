@@ -65,6 +65,7 @@ class HostapdTest : public ::testing::Test {
   NetworkNamespace& space() { return *space_; }
   const ScratchDir& dir() const { return dir_; }
   const std::string& stationInterface() const { return stationEnd_; }
+  const std::string& hostapdInterface() const { return hostapdEnd_; }
 
  private:
   ScratchDir dir_;

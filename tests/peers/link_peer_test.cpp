@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
@@ -23,6 +24,7 @@
 #include "sim/air/authenticator.h"
 #include "tests/peers/hostapd_fixture.h"
 #include "tests/peers/pem_text.h"
+#include "tests/peers/preauth_socket.h"
 #include "tests/peers/user_certificates.h"
 
 namespace peers {
@@ -190,6 +192,70 @@ class LinkTlsPeerTest : public LinkPeerTest {
     };
   }
 
+  // WPA2-Enterprise on the wire: RSN with 802.1X key management, keys from EAP.
+  static Network Enterprise(const MacAddress& station) {
+    Network n = Wired(station, KSSTK_ASSOCIATION_RSN, KSSTK_KEY_SOURCE_EAP, KSSTK_CIPHER_CCMP);
+    n.supplicantIe = air::BuildElement(air::KeyProtocol::Rsn, air::Cipher::Ccmp, air::Cipher::Ccmp,
+                                       air::Akm::Ieee8021X);
+    n.authenticatorIe = n.supplicantIe;
+    return n;
+  }
+  // The simulated access point of network n whose PMK is the first half of msk.
+  static air::AuthenticatorConfig AccessPointOf(const Network& n, const MacAddress& station,
+                                                const std::vector<std::uint8_t>& msk) {
+    air::AuthenticatorConfig config;
+    config.protocol = air::KeyProtocol::Rsn;
+    std::copy(n.bssid.begin(), n.bssid.end(), config.authenticatorAddress.begin());
+    std::copy(station.begin(), station.end(), config.supplicantAddress.begin());
+    config.pmk.assign(msk.begin(), msk.begin() + std::min<std::size_t>(msk.size(), 32));
+    config.authenticatorElement = n.authenticatorIe;
+    config.supplicantElement = n.supplicantIe;
+    return config;
+  }
+
+  // Port up on n: EAP-TLS with hostapd up to waiting for keys, then the 4-way handshake with
+  // the simulated access point whose PMK is hostapd's session key. That access point, or
+  // null after a failure (recorded).
+  std::unique_ptr<air::PskAuthenticator> ConnectEnterprise(LinkHost& host, const Network& n,
+                                                           const MacAddress& station) {
+    n.SetOn(host.link);
+    {
+      EapolPort port(space(), stationInterface(), station);
+      KSSTK_LINK_PortUp(host.link);
+      Run(host, port, [&] { return host.LastStatus() == KSSTK_LINK_STATUS_WAITING_FOR_KEYS; });
+    }
+    if (host.LastStatus() != KSSTK_LINK_STATUS_WAITING_FOR_KEYS) {
+      ADD_FAILURE() << "not waiting for keys: " << ::testing::PrintToString(host.Trail());
+      return nullptr;
+    }
+    const std::vector<std::uint8_t> msk = LoggedKey(hostapd().Log(), "EAP-TLS: Derived key");
+    if (msk.size() != 64u) {
+      ADD_FAILURE() << "hostapd logged no 64-byte session key";
+      return nullptr;
+    }
+    auto ap = std::make_unique<air::PskAuthenticator>(AccessPointOf(n, station, msk));
+    Handshake(host, *ap);
+    if (!ap->PairwiseComplete()) {
+      ADD_FAILURE() << ap->LastError();
+      return nullptr;
+    }
+    return ap;
+  }
+
+  // The simulated access point's 4-way handshake with the link, from message 1 on.
+  static void Handshake(LinkHost& host, air::PskAuthenticator& ap) {
+    std::vector<std::vector<std::uint8_t>> toStation{ap.StartHandshake()};
+    host.frames.clear();
+    while (!toStation.empty()) {
+      const auto frame = toStation.front();
+      toStation.erase(toStation.begin());
+      host.Deliver(frame);
+      for (const auto& sent : host.frames)
+        if (auto answer = ap.Receive(sent)) toStation.push_back(*answer);
+      host.frames.clear();
+    }
+  }
+
   capi::testing::ScopedCertRoot root_;
   bool initialized_ = false;
   std::optional<LinkHost> host_;
@@ -242,37 +308,10 @@ TEST_F(LinkTlsPeerTest, Wpa2EnterpriseMessageSequence) {
   StartTls({});
   LinkHost& host = *host_;
   const MacAddress station = NewStation();
-  Network n = Wired(station, KSSTK_ASSOCIATION_RSN, KSSTK_KEY_SOURCE_EAP, KSSTK_CIPHER_CCMP);
-  n.supplicantIe = air::BuildElement(air::KeyProtocol::Rsn, air::Cipher::Ccmp, air::Cipher::Ccmp, air::Akm::Ieee8021X);
-  n.authenticatorIe = n.supplicantIe;
-  n.SetOn(host.link);
-  EapolPort port(space(), stationInterface(), station);
   host.Clear();
-  KSSTK_LINK_PortUp(host.link);
-  Run(host, port, [&] { return host.LastStatus() == KSSTK_LINK_STATUS_WAITING_FOR_KEYS; });
-  ASSERT_EQ(host.LastStatus(), KSSTK_LINK_STATUS_WAITING_FOR_KEYS) << ::testing::PrintToString(host.Trail());
-
-  const std::vector<std::uint8_t> msk = LoggedKey(hostapd().Log(), "EAP-TLS: Derived key");
-  ASSERT_EQ(msk.size(), 64u);
-  air::AuthenticatorConfig config;
-  config.protocol = air::KeyProtocol::Rsn;
-  std::copy(n.bssid.begin(), n.bssid.end(), config.authenticatorAddress.begin());
-  std::copy(station.begin(), station.end(), config.supplicantAddress.begin());
-  config.pmk.assign(msk.begin(), msk.begin() + 32);
-  config.authenticatorElement = n.authenticatorIe;
-  config.supplicantElement = n.supplicantIe;
-  air::PskAuthenticator ap(config);
-  std::vector<std::vector<std::uint8_t>> toStation{ap.StartHandshake()};
-  host.frames.clear();
-  while (!toStation.empty()) {
-    const auto frame = toStation.front();
-    toStation.erase(toStation.begin());
-    host.Deliver(frame);
-    for (const auto& sent : host.frames)
-      if (auto answer = ap.Receive(sent)) toStation.push_back(*answer);
-    host.frames.clear();
-  }
-  ASSERT_TRUE(ap.PairwiseComplete()) << ap.LastError();
+  const auto connected = ConnectEnterprise(host, Enterprise(station), station);
+  ASSERT_TRUE(connected);
+  const air::PskAuthenticator& ap = *connected;
 
   // Port up to EAP-Success: report CONNECTING, authenticating, EAPOL-Start, keys reset at
   // the identity request, ACQUIRED, identity response, AUTHENTICATING, the method's frames
@@ -292,6 +331,120 @@ TEST_F(LinkTlsPeerTest, Wpa2EnterpriseMessageSequence) {
   EXPECT_EQ(host.keys[0].key, ap.TemporalKey());
   EXPECT_EQ(host.keys[1].key, ap.Gtk());
   hostapd().Deauthenticate(station);
+}
+
+
+// RSN pre-authentication: authenticated by EAP-TLS and the 4-way handshake, the link learns
+// of a candidate access point that allows pre-authentication (hostapd with rsn_preauth on
+// its end of the wire). Its pre-authentication port runs EAP-TLS with hostapd over
+// ethertype 0x88C7, every message with a pre-authentication code and the candidate's BSSID
+// as context, and caches the PMK. The next association, to the candidate, skips 802.1X:
+// message 1 names the PMKSA and the 4-way handshake completes with the cached PMK.
+TEST_F(LinkTlsPeerTest, PreauthenticationCachesAPmksaTheNextAssociationUses) {
+  StartTls({"wpa=2", "wpa_key_mgmt=WPA-EAP", "rsn_pairwise=CCMP", "rsn_preauth=1",
+            "rsn_preauth_interfaces=" + hostapdInterface()});
+  LinkHost& host = *host_;
+  host.answer = [](KSSTK_CALLBACK_MESSAGE* message) {
+    if (message->Code == KSSTK_MSG_VALIDATE_SERVER_CERT ||
+        message->Code == KSSTK_MSG_PREAUTH_VALIDATE_SERVER_CERT)
+      reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message)->Verdict = KSSTK_CHAIN_TRUSTED;
+  };
+  const MacAddress station = NewStation();
+  const Network n = Enterprise(station);
+  ASSERT_TRUE(ConnectEnterprise(host, n, station));
+  const std::vector<std::uint8_t> msk = LoggedKey(hostapd().Log(), "EAP-TLS: Derived key");
+  ASSERT_EQ(host.LastStatus(), KSSTK_LINK_STATUS_AUTHENTICATED);
+  // The main port's station is forgotten, as after a roam: hostapd pre-authenticates only
+  // stations that are not associated with it. While it still tears the old entry down it
+  // drops an EAPOL-Start or two; the port's later starts (3 s apart) get through.
+  hostapd().Deauthenticate(station);
+
+  const MacAddress candidate = InterfaceAddress(space(), hostapdInterface());
+  std::vector<std::uint8_t> listBytes(sizeof(KSSTK_PMKID_CANDIDATE_LIST) + sizeof(KSSTK_PMKID_CANDIDATE));
+  auto* list = reinterpret_cast<KSSTK_PMKID_CANDIDATE_LIST*>(listBytes.data());
+  list->Version = 1;
+  list->NumCandidates = 1;
+  std::copy(candidate.begin(), candidate.end(), list->CandidateList[0].BSSID);
+  list->CandidateList[0].Flags = KSSTK_PMKID_CANDIDATE_PREAUTH_ENABLED;
+  host.Clear();
+  ASSERT_EQ(KSSTK_LINK_ReceivePMKIDCandidateListEvent(host.link, list), 0);
+
+  PreauthSocket preauth(space(), stationInterface(), station);
+  const auto preauthAuthenticated = [&] {
+    for (const auto& s : host.seen)
+      if (s.code == KSSTK_MSG_PREAUTH_AUTH_REPORT &&
+          s.As<KSSTK_AUTH_REPORT_MESSAGE>().PaeState == 7)
+        return true;
+    return false;
+  };
+  std::vector<MacAddress> contexts;
+  host.answer = [&, previous = host.answer](KSSTK_CALLBACK_MESSAGE* message) {
+    previous(message);
+    if (message->Code >= KSSTK_MSG_PREAUTH_AUTH_REPORT && message->Context != 0) {
+      MacAddress target;
+      std::memcpy(target.data(), reinterpret_cast<const void*>(message->Context), 6);
+      contexts.push_back(target);
+    }
+  };
+  std::size_t sent = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  auto last = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() < deadline && !preauthAuthenticated()) {
+    for (; sent < host.seen.size(); ++sent)
+      if (host.seen[sent].code == KSSTK_MSG_SEND_PREAUTH_EAPOL) preauth.Send(candidate, host.seen[sent].frame);
+    const auto frame = preauth.Receive(std::chrono::milliseconds(50));
+    const auto now = std::chrono::steady_clock::now();
+    clock_.Advance(static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count()));
+    last = now;
+    if (frame) {
+      EXPECT_EQ(KSSTK_LINK_ReceivePreauthEapol(host.link, frame->source.data(), frame->eapol.data(),
+                                               static_cast<std::uint32_t>(frame->eapol.size())),
+                0);
+    } else {
+      const std::uint32_t wait = host.Process();
+      if (sent == 0) clock_.Advance(wait);  // to the first EAPOL-Start
+    }
+  }
+  ASSERT_TRUE(preauthAuthenticated()) << ::testing::PrintToString(host.Trail());
+  host.Process();
+  ASSERT_FALSE(contexts.empty());
+  for (const MacAddress& target : contexts) EXPECT_EQ(target, candidate);
+  for (const auto& s : host.seen) {
+    EXPECT_TRUE(s.code >= KSSTK_MSG_PREAUTH_AUTH_REPORT || s.code == KSSTK_MSG_SET_PMKID_LIST)
+        << "the link's own port stays quiet: " << s.code;
+  }
+  const std::vector<std::uint32_t> codes = host.Codes();
+  for (std::uint32_t code : {KSSTK_MSG_SEND_PREAUTH_EAPOL, KSSTK_MSG_PREAUTH_KEYS_RESET,
+                             KSSTK_MSG_PREAUTH_VALIDATE_SERVER_CERT}) {
+    EXPECT_NE(std::find(codes.begin(), codes.end(), code), codes.end()) << code;
+  }
+  const std::vector<std::uint8_t> preauthMsk = LoggedKey(hostapd().Log(), "EAP-TLS: Derived key");
+  ASSERT_EQ(preauthMsk.size(), 64u);
+  ASSERT_NE(preauthMsk, msk) << "a second authentication";
+
+  // The next association, to the candidate: message 1 names the cached PMKSA, and the link
+  // completes the handshake with the pre-authenticated PMK without any EAP.
+  KSSTK_LINK_PortDown(host.link);
+  Network roamed = n;
+  roamed.bssid = candidate;
+  roamed.SetOn(host.link);
+  host.Clear();
+  KSSTK_LINK_PortUp(host.link);
+  air::AuthenticatorConfig roamedConfig = AccessPointOf(roamed, station, preauthMsk);
+  roamedConfig.pmkidInMessage1 = true;
+  air::PskAuthenticator roamedAp(roamedConfig);
+  Handshake(host, roamedAp);
+  ASSERT_TRUE(roamedAp.PairwiseComplete()) << roamedAp.LastError();
+  host.Process();
+  EXPECT_EQ(host.LastStatus(), KSSTK_LINK_STATUS_AUTHENTICATED) << ::testing::PrintToString(host.Trail());
+  for (const auto& s : host.seen) {
+    if (s.code == KSSTK_MSG_SEND_EAPOL) {
+      EXPECT_EQ(s.frame.at(1), 3) << "EAPOL-Key frames only";
+    }
+  }
+  ASSERT_FALSE(host.keys.empty());
+  EXPECT_EQ(host.keys[0].key, roamedAp.TemporalKey());
 }
 
 }  // namespace

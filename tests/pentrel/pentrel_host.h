@@ -29,7 +29,15 @@
   X(KSSTK_LINK_ReceiveEapol) X(KSSTK_LINK_ReceiveAuthenticationEvent)                        \
   X(KSSTK_LINK_ReceivePMKIDCandidateListEvent) X(KSSTK_LINK_ReceivePreauthEapol)             \
   X(KSSTK_LINK_CCKM_StartReassociation) X(KSSTK_LINK_FlushCachedSecurityAssociations)        \
-  X(KSSTK_LINK_Terminate) X(KSSTK_LINK_Process) X(KSSTK_LINK_Thread)
+  X(KSSTK_LINK_Terminate) X(KSSTK_LINK_Process) X(KSSTK_LINK_Thread)                        \
+  X(KSSTK_CONTEXT_CreateLinkAsynchronousA) X(KSSTK_CONTEXT_CreateLinkAsynchronousW)          \
+  X(KSSTK_CONTEXT_CreateEapMethodA) X(KSSTK_CONTEXT_CreateEapMethodW)                        \
+  X(KSSTK_EAP_METHOD_SetCallbackA) X(KSSTK_EAP_METHOD_SetCallbackW)                          \
+  X(KSSTK_EAP_METHOD_SetIdentity) X(KSSTK_EAP_METHOD_SetSessionResumptionTimeout)            \
+  X(KSSTK_EAP_METHOD_Initialize) X(KSSTK_EAP_METHOD_ReceiveEapRequest)                       \
+  X(KSSTK_EAP_METHOD_GetEapResponse) X(KSSTK_EAP_METHOD_VerifyCompletion)                    \
+  X(KSSTK_EAP_METHOD_GetKeys) X(KSSTK_EAP_METHOD_AuthenticationSuccess)                      \
+  X(KSSTK_EAP_METHOD_AuthenticationFailure) X(KSSTK_EAP_METHOD_Terminate)
 
 struct PentrelLibrary {
 #define PENTREL_MEMBER(name) decltype(&::name) name = nullptr;
