@@ -1,4 +1,5 @@
 #include "utility/ui/statistics.h"
+#include "utility/ui/text_progress_ctrl.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -36,7 +37,7 @@ void CStatistics::buildControls(zfw::ControlBuilder& builder) {
   builder.beginGroup(0, "Transmit").list(kTransmitList).endGroup().row();
   builder.beginGroup(0, "Receive").list(kReceiveList).endGroup().row();
   builder.text(0, "Signal Strength:")
-      .progress(kSignalBar)
+      .custom(kSignalBar, new CTextProgressCtrl)
       .custom(kLinkIcon, m_icon)
       .stretch()
       .button(kResetButton, "Reset")
