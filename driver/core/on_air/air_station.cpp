@@ -6,38 +6,6 @@
 
 namespace zelnic::core::testing {
 
-std::vector<std::string> Dissect(const std::string& pcap, const std::string& filter,
-                                 const std::vector<std::string>& fields) {
-  std::string command = "tshark -n -r '" + pcap + "'";
-  if (!filter.empty()) command += " -Y '" + filter + "'";
-  command += " -T fields -E separator='|' -e _ws.malformed";
-  for (const std::string& field : fields) command += " -e " + field;
-  command += " 2>&1";
-  std::vector<std::string> rows;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return rows;
-  char line[8192];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string row(line);
-    while (!row.empty() && (row.back() == '\n' || row.back() == '\r')) row.pop_back();
-    if (row.rfind("Running as user", 0) == 0) continue;  // tshark's note when run as root
-    rows.push_back(row);
-  }
-  pclose(pipe);
-  return rows;
-}
-
-std::vector<std::string> SplitRow(const std::string& row) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t bar = row.find('|', start);
-    parts.push_back(row.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-    if (bar == std::string::npos) return parts;
-    start = bar + 1;
-  }
-}
-
 void AirStation::StartWorld(const std::string& worldText, const std::string& pcapName) {
   ASSERT_EQ(h.start(), NDIS_STATUS_SUCCESS);
   core = h.core();

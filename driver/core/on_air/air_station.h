@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/air/testing/tshark_dissect.h"
 #include "driver/core/core_adapter.h"
 #include "driver/entry/testing/driver_harness.h"
 #include "platform/ndis/ntddndis.h"
@@ -24,11 +25,9 @@ inline std::string MacText(const simair::MacAddress& mac) {
   return text;
 }
 
-// Decoded rows of a pcap, one tshark call: the fields of each frame separated by '|', the
-// first always _ws.malformed (empty unless tshark found the frame malformed).
-std::vector<std::string> Dissect(const std::string& pcap, const std::string& filter,
-                                 const std::vector<std::string>& fields);
-std::vector<std::string> SplitRow(const std::string& row);
+// tshark reads the pcaps.
+using simair::testing::Dissect;
+using simair::testing::SplitRow;
 
 class AirStation : public ::testing::Test {
 protected:

@@ -13,6 +13,7 @@
 #include "sim/air/medium.h"
 #include "sim/air/pcap_recorder.h"
 #include "sim/air/sniffer.h"
+#include "sim/air/testing/tshark_dissect.h"
 
 namespace simair {
 namespace {
@@ -21,26 +22,6 @@ using namespace std::chrono_literals;
 using dot11::FrameType;
 
 const MacAddress kStation{0x00, 0x1E, 0x4D, 0x2D, 0x17, 0x01};
-
-// Decoded rows of a pcap: the requested fields of each frame, separated by '|'. The first
-// field is always _ws.malformed, which is empty unless tshark found the frame malformed.
-std::vector<std::string> Dissect(const std::string& pcap, const std::vector<std::string>& fields) {
-  std::string command = "tshark -n -r '" + pcap + "' -T fields -E separator='|' -e _ws.malformed";
-  for (const std::string& field : fields) command += " -e " + field;
-  command += " 2>&1";
-  std::vector<std::string> rows;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return rows;
-  char line[4096];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string row(line);
-    while (!row.empty() && (row.back() == '\n' || row.back() == '\r')) row.pop_back();
-    if (row.rfind("Running as user", 0) == 0) continue;  // tshark's note when run as root
-    rows.push_back(row);
-  }
-  pclose(pipe);
-  return rows;
-}
 
 // tshark shows an SSID as hex digits.
 std::string Hex(std::string_view text) {
@@ -195,7 +176,7 @@ TEST(AirInTshark, RecordedFramesDissectCleanlyWithTheFieldsTheAccessPointsWereGi
   };
   for (const Case& c : cases) {
     const std::string pcap = c.record();
-    const std::vector<std::string> rows = Dissect(pcap, c.fields);
+    const std::vector<std::string> rows = testing::Dissect(pcap, "", c.fields);
     ASSERT_FALSE(rows.empty()) << c.name;
     for (const std::string& row : rows) EXPECT_EQ(row.rfind("|", 0), 0u) << c.name << ": malformed or error: " << row;
     const std::set<std::string> decoded(rows.begin(), rows.end());
