@@ -43,6 +43,17 @@ std::uint32_t WepCrc32(const std::uint8_t* data, std::uint32_t length) {
   return ~crc;
 }
 
+void WepAppendIcv(std::uint8_t* data, std::uint32_t length) {
+  const std::uint32_t icv = WepCrc32(data, length);
+  for (std::uint32_t i = 0; i < kWepIcvBytes; ++i) data[length + i] = static_cast<std::uint8_t>(icv >> (8 * i));
+}
+
+bool WepIcvMatches(const std::uint8_t* data, std::uint32_t length) {
+  std::uint32_t icv = 0;
+  for (std::uint32_t i = 0; i < kWepIcvBytes; ++i) icv |= static_cast<std::uint32_t>(data[length + i]) << (8 * i);
+  return icv == WepCrc32(data, length);
+}
+
 bool WepEncrypt(std::uint8_t* body, std::uint32_t length, std::uint32_t iv, std::uint32_t keyIndex,
                 const std::uint8_t* key, std::uint32_t keyLength) {
   if (key == nullptr || keyLength == 0 || keyLength > kWepMaxKeyBytes) return false;
@@ -51,8 +62,7 @@ bool WepEncrypt(std::uint8_t* body, std::uint32_t length, std::uint32_t iv, std:
   body[2] = static_cast<std::uint8_t>(iv);
   body[3] = static_cast<std::uint8_t>((keyIndex & 3) << 6);
   std::uint8_t* data = body + kWepHeaderBytes;
-  const std::uint32_t icv = WepCrc32(data, length);
-  for (std::uint32_t i = 0; i < kWepIcvBytes; ++i) data[length + i] = static_cast<std::uint8_t>(icv >> (8 * i));
+  WepAppendIcv(data, length);
   Rc4WithIv(body, key, keyLength, data, length + kWepIcvBytes);
   return true;
 }
@@ -65,9 +75,7 @@ WepRefusal WepDecrypt(std::uint8_t* body, std::uint32_t bodyLength, const std::u
   const std::uint32_t length = bodyLength - kWepHeaderBytes - kWepIcvBytes;
   std::uint8_t* data = body + kWepHeaderBytes;
   Rc4WithIv(body, key, keyLength, data, length + kWepIcvBytes);
-  std::uint32_t icv = 0;
-  for (std::uint32_t i = 0; i < kWepIcvBytes; ++i) icv |= static_cast<std::uint32_t>(data[length + i]) << (8 * i);
-  if (icv != WepCrc32(data, length)) return WepRefusal::kIcvMismatch;
+  if (!WepIcvMatches(data, length)) return WepRefusal::kIcvMismatch;
   dataLength = length;
   return WepRefusal::kNone;
 }

@@ -12,6 +12,11 @@ constexpr std::uint32_t kWepMaxKeyBytes = 13;  // WEP-104
 // The IEEE 802.3 CRC-32 (reflected, init and final XOR all ones) from a fixed table.
 std::uint32_t WepCrc32(const std::uint8_t* data, std::uint32_t length);
 
+// The ICV (CRC-32, least significant byte first) of `length` plaintext bytes written after
+// them, and checked there; TKIP shares both.
+void WepAppendIcv(std::uint8_t* data, std::uint32_t length);
+bool WepIcvMatches(const std::uint8_t* data, std::uint32_t length);
+
 // Encrypts `length` data bytes at `body + 4` in place: IV (most significant byte first) and
 // key id in the 4 bytes at `body`, the ICV appended after the data (the caller leaves room
 // for it). `iv` is the 24-bit initialisation vector. False, and nothing touched, for a key
