@@ -2,35 +2,17 @@
 
 #include <array>
 
+#include "driver/core/aes_sbox.h"
+
 namespace zelnic::core {
 namespace {
 
-constexpr std::uint8_t Times2(std::uint8_t x) { return static_cast<std::uint8_t>((x << 1) ^ ((x & 0x80) ? 0x1B : 0)); }
-
-// The AES S-box computed at compile time (multiplicative inverse in GF(2^8), then the affine
-// map), so no table of magic numbers can carry a typo.
-constexpr std::array<std::uint8_t, 256> MakeAesSbox() {
-  std::array<std::uint8_t, 256> sbox{};
-  std::uint8_t p = 1, q = 1;
-  do {
-    p = static_cast<std::uint8_t>(p ^ Times2(p) ^ 0);  // p *= 3
-    q ^= static_cast<std::uint8_t>(q << 1);             // q /= 3
-    q ^= static_cast<std::uint8_t>(q << 2);
-    q ^= static_cast<std::uint8_t>(q << 4);
-    if (q & 0x80) q ^= 0x09;
-    const auto rotl = [](std::uint8_t v, int s) { return static_cast<std::uint8_t>((v << s) | (v >> (8 - s))); };
-    sbox[p] = static_cast<std::uint8_t>(q ^ rotl(q, 1) ^ rotl(q, 2) ^ rotl(q, 3) ^ rotl(q, 4) ^ 0x63);
-  } while (p != 1);
-  sbox[0] = 0x63;
-  return sbox;
-}
-
 // TKIP's 16-bit S-box: each entry is (2·S[x]) << 8 | 3·S[x].
 constexpr std::array<std::uint16_t, 256> MakeTkipSbox() {
-  const std::array<std::uint8_t, 256> aes = MakeAesSbox();
+  const std::array<std::uint8_t, 256>& aes = kAesSbox;
   std::array<std::uint16_t, 256> table{};
   for (int x = 0; x < 256; ++x) {
-    const std::uint8_t two = Times2(aes[x]);
+    const std::uint8_t two = AesTimes2(aes[x]);
     table[x] = static_cast<std::uint16_t>(two << 8 | static_cast<std::uint8_t>(two ^ aes[x]));
   }
   return table;
