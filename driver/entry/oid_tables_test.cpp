@@ -207,6 +207,26 @@ TEST_F(OidTables, AWepKeyMustBeInTheBytesThatCameAndGoesToItsSlot) {
   EXPECT_EQ(h.core()->Config.wepKeys[2].key[0], 0);
 }
 
+TEST_F(OidTables, AddKeyAndRemoveKeyReachTheKeyTable) {
+  auto key = [](std::uint32_t index, std::uint32_t keyLength, std::size_t bytes) {
+    Bytes data(bytes, 0x6B);
+    const std::uint32_t header[] = {static_cast<std::uint32_t>(bytes), index, keyLength};
+    std::memcpy(data.data(), header, std::min<std::size_t>(bytes, 12));
+    return data;
+  };
+  EXPECT_EQ(h.host->set(OID_802_11_ADD_KEY, key(0xC0000000, 16, 47)).status, NDIS_STATUS_INVALID_DATA);  // 1 short
+  EXPECT_EQ(h.host->set(OID_802_11_ADD_KEY, key(0xC0000001, 16, 48)).status, NDIS_STATUS_INVALID_DATA);
+  EXPECT_EQ(h.core()->Keys.KeysInstalled(), 0u);
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, key(0xC0000000, 16, 48)).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(h.core()->Keys.KeysInstalled(), 1u);
+  EXPECT_NE(h.core()->Keys.Entry(0).flags, 0);
+  EXPECT_EQ(h.core()->Keys.Entry(0).temporalKey[15], 0x6B);
+  EXPECT_EQ(h.host->set(OID_802_11_REMOVE_KEY, Words({12, 0xFFFFFFFF, 0, 0})).status, NDIS_STATUS_INVALID_DATA);
+  ASSERT_EQ(h.host->set(OID_802_11_REMOVE_KEY, Words({12, 0x40000000, 0, 0})).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(h.core()->Keys.Entry(0).flags, 0);
+  EXPECT_EQ(h.core()->Keys.Entry(0).temporalKey[15], 0);
+}
+
 TEST_F(OidTables, ChipDescriptionNeedsAllTwentyFiveBytes) {
   for (std::size_t length : {0u, 3u, 4u, 24u}) {
     const auto answer = h.host->query(OID_HLVN_CHIP_DESCRIPTION, length);
