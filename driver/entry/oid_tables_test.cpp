@@ -185,12 +185,17 @@ TEST_F(OidTables, APmkidListMustHoldTheEntriesItCounts) {
   EXPECT_EQ(two.data[8], 0xAB);
 }
 
+// A key record {Length, KeyIndex, KeyLength, ...} of `bytes` bytes, the rest filled with `fill`.
+Bytes KeyRecordBytes(std::uint32_t index, std::uint32_t keyLength, std::size_t bytes, std::uint8_t fill) {
+  Bytes data(bytes, fill);
+  const std::uint32_t header[] = {static_cast<std::uint32_t>(bytes), index, keyLength};
+  std::memcpy(data.data(), header, std::min<std::size_t>(bytes, 12));
+  return data;
+}
+
 TEST_F(OidTables, AWepKeyMustBeInTheBytesThatCameAndGoesToItsSlot) {
   auto wep = [](std::uint32_t index, std::uint32_t keyLength, std::size_t bytes) {
-    Bytes data(bytes, 0x5A);
-    const std::uint32_t header[] = {static_cast<std::uint32_t>(bytes), index, keyLength};
-    std::memcpy(data.data(), header, std::min<std::size_t>(bytes, 12));
-    return data;
+    return KeyRecordBytes(index, keyLength, bytes, 0x5A);
   };
   EXPECT_EQ(h.host->set(OID_802_11_ADD_WEP, wep(4, 5, 17)).status, NDIS_STATUS_INVALID_DATA);
   EXPECT_EQ(h.host->set(OID_802_11_ADD_WEP, wep(1, 17, 29)).status, NDIS_STATUS_INVALID_DATA);
@@ -209,10 +214,7 @@ TEST_F(OidTables, AWepKeyMustBeInTheBytesThatCameAndGoesToItsSlot) {
 
 TEST_F(OidTables, AddKeyAndRemoveKeyReachTheKeyTable) {
   auto key = [](std::uint32_t index, std::uint32_t keyLength, std::size_t bytes) {
-    Bytes data(bytes, 0x6B);
-    const std::uint32_t header[] = {static_cast<std::uint32_t>(bytes), index, keyLength};
-    std::memcpy(data.data(), header, std::min<std::size_t>(bytes, 12));
-    return data;
+    return KeyRecordBytes(index, keyLength, bytes, 0x6B);
   };
   EXPECT_EQ(h.host->set(OID_802_11_ADD_KEY, key(0xC0000000, 16, 47)).status, NDIS_STATUS_INVALID_DATA);  // 1 short
   EXPECT_EQ(h.host->set(OID_802_11_ADD_KEY, key(0xC0000001, 16, 48)).status, NDIS_STATUS_INVALID_DATA);
