@@ -10,6 +10,7 @@
 #include "driver/core/config.h"
 #include "driver/core/core_adapter_ops.h"
 #include "driver/core/core_timer.h"
+#include "driver/core/key_table.h"
 #include "driver/core/management_frames.h"
 #include "driver/core/oid_state.h"
 #include "driver/core/rates.h"
@@ -85,6 +86,7 @@ struct CoreAdapter {
 
   zelnic::MacAddress StationAddress;
   zelnic::MacAddress Bssid;
+  zelnic::core::AdapterKeyTable Keys;  // wiped when the adapter is freed
   zelnic::Ssid CurrentSsid;
   zelnic::Ssid ProbeSsid;
   zelnic::MacAddress ProbeAddress;  // where a directed probe goes; broadcast unless a join set it

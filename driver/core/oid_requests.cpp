@@ -282,6 +282,18 @@ ULONG SetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG
       return stored(core->Config.wepStatus);
     case OID_802_11_ADD_WEP:
       return AddWep(core, in, length, read);
+    case OID_802_11_ADD_KEY:
+      if (core->Keys.AddKey(in, buffer == nullptr ? 0 : length, core->StationAddress.data(), core->Config.authMode == 5) !=
+          zelnic::core::KeyRefusal::kNone)
+        return StatusInvalidData;
+      *read = length;
+      return StatusSuccess;
+    case OID_802_11_REMOVE_KEY:
+      // NDIS_802_11_REMOVE_KEY {Length, KeyIndex, BSSID}
+      if (!InputWord(buffer, length, 4, &value) || core->Keys.RemoveKey(value) != zelnic::core::KeyRefusal::kNone)
+        return StatusInvalidData;
+      *read = length;
+      return StatusSuccess;
     case OID_802_11_REMOVE_WEP:
       if (!hasWord) return StatusInvalidData;
       *read = 4;

@@ -185,12 +185,17 @@ TEST_F(OidTables, APmkidListMustHoldTheEntriesItCounts) {
   EXPECT_EQ(two.data[8], 0xAB);
 }
 
+// A key record {Length, KeyIndex, KeyLength, ...} of `bytes` bytes, the rest filled with `fill`.
+Bytes KeyRecordBytes(std::uint32_t index, std::uint32_t keyLength, std::size_t bytes, std::uint8_t fill) {
+  Bytes data(bytes, fill);
+  const std::uint32_t header[] = {static_cast<std::uint32_t>(bytes), index, keyLength};
+  std::memcpy(data.data(), header, std::min<std::size_t>(bytes, 12));
+  return data;
+}
+
 TEST_F(OidTables, AWepKeyMustBeInTheBytesThatCameAndGoesToItsSlot) {
   auto wep = [](std::uint32_t index, std::uint32_t keyLength, std::size_t bytes) {
-    Bytes data(bytes, 0x5A);
-    const std::uint32_t header[] = {static_cast<std::uint32_t>(bytes), index, keyLength};
-    std::memcpy(data.data(), header, std::min<std::size_t>(bytes, 12));
-    return data;
+    return KeyRecordBytes(index, keyLength, bytes, 0x5A);
   };
   EXPECT_EQ(h.host->set(OID_802_11_ADD_WEP, wep(4, 5, 17)).status, NDIS_STATUS_INVALID_DATA);
   EXPECT_EQ(h.host->set(OID_802_11_ADD_WEP, wep(1, 17, 29)).status, NDIS_STATUS_INVALID_DATA);
@@ -205,6 +210,23 @@ TEST_F(OidTables, AWepKeyMustBeInTheBytesThatCameAndGoesToItsSlot) {
   EXPECT_EQ(h.host->set(OID_802_11_REMOVE_WEP, Words({2})).status, NDIS_STATUS_SUCCESS);
   EXPECT_EQ(h.core()->Config.wepKeys[2].keyLength, 0u);
   EXPECT_EQ(h.core()->Config.wepKeys[2].key[0], 0);
+}
+
+TEST_F(OidTables, AddKeyAndRemoveKeyReachTheKeyTable) {
+  auto key = [](std::uint32_t index, std::uint32_t keyLength, std::size_t bytes) {
+    return KeyRecordBytes(index, keyLength, bytes, 0x6B);
+  };
+  EXPECT_EQ(h.host->set(OID_802_11_ADD_KEY, key(0xC0000000, 16, 47)).status, NDIS_STATUS_INVALID_DATA);  // 1 short
+  EXPECT_EQ(h.host->set(OID_802_11_ADD_KEY, key(0xC0000001, 16, 48)).status, NDIS_STATUS_INVALID_DATA);
+  EXPECT_EQ(h.core()->Keys.KeysInstalled(), 0u);
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, key(0xC0000000, 16, 48)).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(h.core()->Keys.KeysInstalled(), 1u);
+  EXPECT_NE(h.core()->Keys.Entry(0).flags, 0);
+  EXPECT_EQ(h.core()->Keys.Entry(0).temporalKey[15], 0x6B);
+  EXPECT_EQ(h.host->set(OID_802_11_REMOVE_KEY, Words({12, 0xFFFFFFFF, 0, 0})).status, NDIS_STATUS_INVALID_DATA);
+  ASSERT_EQ(h.host->set(OID_802_11_REMOVE_KEY, Words({12, 0x40000000, 0, 0})).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(h.core()->Keys.Entry(0).flags, 0);
+  EXPECT_EQ(h.core()->Keys.Entry(0).temporalKey[15], 0);
 }
 
 TEST_F(OidTables, ChipDescriptionNeedsAllTwentyFiveBytes) {

@@ -1,0 +1,61 @@
+#pragma once
+// The adapter key table: four key entries by key identifier (entry 0 also holds the pairwise
+// key), filled by OID_802_11_ADD_KEY records according to their KeyIndex flag bits and
+// emptied by OID_802_11_REMOVE_KEY records.
+#include <cstdint>
+
+namespace zelnic::core {
+
+constexpr std::uint16_t kKeyValid = 0x0001;
+constexpr std::uint16_t kKeyPairwise = 0x0008;
+constexpr std::uint16_t kKeyReceiveOnly = 0x0010;
+
+struct KeyEntry {
+  std::uint8_t keyLength = 0;
+  std::uint16_t flags = 0;
+  std::uint8_t stationAddress[6] = {};
+  std::uint8_t bssid[6] = {};
+  std::uint8_t michaelTransmitKey[8] = {};
+  std::uint8_t michaelReceiveKey[8] = {};
+  std::uint8_t temporalKey[16] = {};
+  std::uint64_t receiveCounter = 0;   // 48-bit TSC or PN of the last accepted frame
+  std::uint64_t transmitCounter = 0;  // 48-bit TSC or PN
+  std::uint8_t keyMaterial[32] = {};
+};
+
+// Why an ADD_KEY or REMOVE_KEY record was refused (each maps to the invalid-data status).
+enum class KeyRefusal {
+  kNone,
+  kRecordTooShort,     // buffer shorter than the fixed part plus KeyLength
+  kBadKeyLength,       // KeyLength outside 5..32
+  kPairwiseNotId0,     // pairwise key with a non-zero identifier
+  kPairwiseNoTransmit, // pairwise bit without the transmit bit
+  kBadKeyId,           // identifier above 3
+  kTransmitBitOnRemove,
+};
+
+constexpr std::uint32_t kAddKeyFixedBytes = 32;  // Length, KeyIndex, KeyLength, BSSID, pad, KeyRSC
+
+class AdapterKeyTable {
+ public:
+  ~AdapterKeyTable();
+  // Installs the NDIS_802_11_KEY record of `length` bytes; a refused record changes nothing.
+  // `ownAddress` is the adapter's MAC address at the time of the install.
+  KeyRefusal AddKey(const std::uint8_t* record, std::uint32_t length, const std::uint8_t ownAddress[6],
+                    bool wpaNone);
+  // Zeroes the entry an NDIS_802_11_REMOVE_KEY KeyIndex names (entry 0 for a pairwise key).
+  KeyRefusal RemoveKey(std::uint32_t keyIndex);
+  void Clear();
+
+  const KeyEntry& Entry(std::uint32_t slot) const { return entries_[slot & 3]; }
+  std::uint32_t KeysInstalled() const { return keysInstalled_; }
+  std::uint8_t TransmitKeyId() const { return defaultKeyIds_[0]; }
+  std::uint8_t GroupKeyId() const { return defaultKeyIds_[2]; }
+
+ private:
+  KeyEntry entries_[4];
+  std::uint8_t defaultKeyIds_[4] = {};  // transmit, previous transmit, group, previous group
+  std::uint32_t keysInstalled_ = 0;
+};
+
+}  // namespace zelnic::core
