@@ -386,23 +386,31 @@ std::unique_ptr<ControlDeviceServer> ControlDeviceServer::start(NdisHost& host, 
     const std::optional<std::string> name = AsciiName(link);
     if (!name) return fail("a device link is not a plain name");
     const std::string path = options.directory + "/" + *name;
+    // Bound and listening under a passing name first, then renamed into place: a client that
+    // finds the device's name always finds a socket that accepts.
+    const std::string pending = path + ".pending";
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) return fail(path + ": path too long for a socket");
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    if (pending.size() >= sizeof address.sun_path) return fail(path + ": path too long for a socket");
+    std::memcpy(address.sun_path, pending.c_str(), pending.size() + 1);
     const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return fail(std::string("socket: ") + std::strerror(errno));
     state->listeners.push_back(fd);
-    unlink(path.c_str());  // a socket left by a process that ended (the run directory's lock says none runs)
+    unlink(pending.c_str());  // a socket left by a process that ended (the run directory's lock says none runs)
     if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
       return fail(path + ": " + std::strerror(errno));
     }
-    state->paths.push_back(path);
-    if (chmod(path.c_str(), 0660) != 0 ||
-        (options.group && chown(path.c_str(), static_cast<uid_t>(-1), *options.group) != 0)) {
+    if (chmod(pending.c_str(), 0660) != 0 ||
+        (options.group && chown(pending.c_str(), static_cast<uid_t>(-1), *options.group) != 0)) {
+      unlink(pending.c_str());
       return fail(path + ": cannot set mode or group: " + std::strerror(errno));
     }
-    if (listen(fd, 8) != 0) return fail(path + ": " + std::strerror(errno));
+    if (listen(fd, 8) != 0 || rename(pending.c_str(), path.c_str()) != 0) {
+      const std::string reason = std::strerror(errno);
+      unlink(pending.c_str());
+      return fail(path + ": " + reason);
+    }
+    state->paths.push_back(path);
     state->listenerLinks.push_back(link);
   }
   state->reader = std::thread([state] { state->readLoop(); });
