@@ -275,7 +275,16 @@ NDIS_STATUS ProcessFirmwareResponse(HalAdapter* hal) {
   const HalCoreLink& link = hal->link;
   switch (code) {
     case HLVN_FW_GET_HW_SPEC | kResponseBit:
-      if (auto spec = ParseHardwareSpec(std::span(r, kCommandBufferBytes))) hal->spec = *spec;
+      if (auto spec = ParseHardwareSpec(std::span(r, kCommandBufferBytes))) {
+        // Once the start accepted the ring registers, a later reply cannot move them anywhere
+        // the windows do not reach: the driver reads them on every interrupt.
+        if (hal->ringRegistersAccepted && !RingRegistersUsable(*spec)) {
+          spec->txRingRegister = hal->spec.txRingRegister;
+          spec->rxWritePointerRegister = hal->spec.rxWritePointerRegister;
+          spec->rxReadPointerRegister = hal->spec.rxReadPointerRegister;
+        }
+        hal->spec = *spec;
+      }
       break;
     case HLVN_FW_MAC_FILTER | kResponseBit:
       if ((hal->powerSaveFlags & 1) == 0) ResumeTransmission(hal);

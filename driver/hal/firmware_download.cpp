@@ -84,12 +84,6 @@ bool Download(HalAdapter* hal, CommandDescriptor* transfer) {
   return true;
 }
 
-// The ring registers must lie inside window 0 (at most 0xFFFC) and be word aligned; a reply
-// that says otherwise is not trusted.
-bool RingRegisterUsable(std::uint32_t offset) {
-  return offset % 4 == 0 && offset <= kWindowBytes - 4;
-}
-
 }  // namespace
 
 NDIS_STATUS DownloadFirmware(HalAdapter* hal) {
@@ -133,10 +127,9 @@ NDIS_STATUS StartHardware(HalAdapter* hal) {
   for (std::uint32_t i = 0; i < chipMac.size(); ++i)
     chipMac[i] = ReadRegisterByte(hal, 1, kRegMacAddress + i);
   if (chipMac != hal->spec.permanentMac) return NDIS_STATUS_FAILURE;
-  if (!RingRegisterUsable(hal->spec.txRingRegister) ||
-      !RingRegisterUsable(hal->spec.rxWritePointerRegister) ||
-      !RingRegisterUsable(hal->spec.rxReadPointerRegister))
+  if (!RingRegistersUsable(hal->spec))
     return NDIS_STATUS_FAILURE;
+  hal->ringRegistersAccepted = true;
   hal->currentMac = hal->spec.permanentMac;
   WriteRegister(hal, 0, hal->spec.rxWritePointerRegister, hal->rxRing.physical);
   WriteRegister(hal, 0, hal->spec.rxReadPointerRegister, hal->rxRing.physical);

@@ -218,6 +218,7 @@ struct HalAdapter {
   std::uint32_t lastTxPowerSent;     // the level the firmware has: the configured one at start
 
   zelnic::hal::HardwareSpec spec;
+  bool ringRegistersAccepted = false;  // the start checked spec's ring registers and wrote them
   zelnic::hal::MacAddress currentMac;
 
   // Link statistics.

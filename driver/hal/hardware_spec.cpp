@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "driver/hal/hal_registers.h"
+
 namespace zelnic::hal {
 namespace {
 
@@ -35,6 +37,13 @@ std::optional<HardwareSpec> ParseHardwareSpec(std::span<const std::uint8_t> repl
   spec.rxWritePointerRegister = Le(reply, 32, 4);
   spec.rxReadPointerRegister = Le(reply, 36, 4);
   return spec;
+}
+
+bool RingRegistersUsable(const HardwareSpec& spec) {
+  for (const std::uint32_t offset : {spec.txRingRegister, spec.rxWritePointerRegister, spec.rxReadPointerRegister}) {
+    if (offset % 4 != 0 || offset > kWindowBytes - 4) return false;
+  }
+  return true;
 }
 
 }  // namespace zelnic::hal

@@ -35,4 +35,8 @@ Region RegionOfCode(std::uint16_t code);
 // read-pointer registers. Nothing for a reply shorter than 40 bytes.
 std::optional<HardwareSpec> ParseHardwareSpec(std::span<const std::uint8_t> reply);
 
+// The ring registers must lie inside window 0 (at most 0xFFFC) and be word aligned; a reply
+// that says otherwise is not trusted.
+bool RingRegistersUsable(const HardwareSpec& spec);
+
 }  // namespace zelnic::hal
