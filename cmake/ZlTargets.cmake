@@ -37,9 +37,10 @@ function(zl_library name)
   endif()
 endfunction()
 
-# zl_tests(name DIRS d... DEPS l... [LABELS x...] [ENV k=v...] [TIMEOUT s])
+# zl_tests(name DIRS d... DEPS l... [LABELS x...] [ENV k=v...] [TIMEOUT s] [FILTER gtest-filter])
+# FILTER keeps cases out of ctest (measurements that are run by hand, not tests).
 function(zl_tests name)
-  cmake_parse_arguments(A "" "TIMEOUT" "DIRS;DEPS;LABELS;ENV;EXTRA_SOURCES" ${ARGN})
+  cmake_parse_arguments(A "" "TIMEOUT;FILTER" "DIRS;DEPS;LABELS;ENV;EXTRA_SOURCES" ${ARGN})
   zl_test_sources(tests ${A_DIRS})
   if(NOT tests)
     return()
@@ -61,9 +62,14 @@ function(zl_tests name)
   if(A_ENV)
     list(APPEND properties ENVIRONMENT "${A_ENV}")
   endif()
+  set(filter)
+  if(A_FILTER)
+    set(filter TEST_FILTER "${A_FILTER}")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
+    ${filter}
     PROPERTIES ${properties})
 endfunction()
 
