@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -12,7 +14,8 @@ namespace {
 
 std::vector<std::uint8_t> Record(PcapLinkType type, const AirFrame& frame, int signal, std::int64_t at,
                                  std::int64_t origin = 0) {
-  const std::string path = ::testing::TempDir() + "/recorder_test.pcap";
+  // A name of this process's own: ctest runs the cases of several test programs at once.
+  const std::string path = ::testing::TempDir() + "/recorder_test_" + std::to_string(getpid()) + ".pcap";
   std::string error;
   {
     auto recorder = PcapRecorder::Create(path, type, error);
