@@ -24,6 +24,7 @@ constexpr uint32_t kOidSsid = 0x0D010102;
 constexpr uint32_t kOidInfrastructureMode = 0x0D010108;
 constexpr uint32_t kOidDisassociate = 0x0D010115;
 constexpr uint32_t kOidAuthenticationMode = 0x0D010118;
+constexpr uint32_t kOidBssidList = 0x0D010217;
 constexpr uint32_t kOidBssidListScan = 0x0D01011A;
 constexpr uint32_t kOidEncryptionStatus = 0x0D01011B;
 constexpr uint32_t kOidRssi = 0x0D010206;
@@ -214,9 +215,14 @@ int DeviceAdapter::QueryScanListLength(void*, uint8_t* buffer, uint32_t size, ui
   return 0;
 }
 
-int DeviceAdapter::QueryScanList(void* handle, uint8_t* buffer, uint32_t size) {
-  uint32_t length = 0;
-  return QueryScanListLength(handle, buffer, size, length) == 0 ? 0 : 1;
+// Through the control device the BSSID list comes in the library's own 152-byte records.
+int DeviceAdapter::QueryScanList(void*, uint8_t* buffer, uint32_t size) {
+  if (buffer == nullptr || size < 4) return 1;
+  std::optional<std::vector<uint8_t>> list = Query(kOidBssidList, size);
+  if (!list || list->size() < 4 || list->size() > size) return 1;
+  std::memset(buffer, 0, size);
+  std::memcpy(buffer, list->data(), list->size());
+  return 0;
 }
 
 int DeviceAdapter::GetConnectStatus(void*) {

@@ -1,15 +1,19 @@
 // The adapter-control library's real backend against a running zelnicd: open, the adapter's
-// facts, the radio, and the removal notice when zelnicd stops. (Scanning and connecting need
-// the station's MAC management, which the driver does not have yet.)
+// facts, the radio, a scan of the demo world and its list, joining its open network and
+// leaving it with the notifications in the utility's codes, and the removal notice when
+// zelnicd stops.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <condition_variable>
 #include <cstring>
+#include <map>
+#include <string>
 #include <mutex>
 #include <vector>
 
 #include "hosts/adapterctl/device/device_adapter.h"
+#include "hosts/adapterctl/zelcon_records.h"
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
 
 namespace zelcon {
@@ -40,10 +44,14 @@ void Collect(void*, uint32_t code, intptr_t, const char*) {
 struct Library : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
+    {
+      std::lock_guard lock(g_received.mutex);
+      g_received.codes.clear();
+    }
     notifier.SetPoster(&Collect);
     adapter.Initialize(reinterpret_cast<void*>(1));
   }
-  ZelnicdProcess zelnicd;
+  ZelnicdProcess zelnicd{{"--world", ZELNICD_WORLDS_DIR "/office.world"}};
   Notifier notifier;
   DeviceAdapter adapter{notifier, plat::RegistryStore(zelnicd.registryRoot()), zelnicd.devicePath()};
 };
@@ -82,6 +90,56 @@ TEST_F(Library, TurnsTheRadioOffAndOn) {
   EXPECT_EQ(adapter.SetRadioControl(handle, 1), 0);
   EXPECT_EQ(adapter.QueryRadioControl(handle, radio), 0);
   EXPECT_EQ(radio, 1u);
+}
+
+std::string SsidOf(const SCAN_LIST_ENTRY& entry) {
+  return std::string(reinterpret_cast<const char*>(entry.Ssid), std::min<uint32_t>(entry.SsidLength, 32));
+}
+
+TEST_F(Library, ScansTheWorldJoinsItsOpenNetworkAndLeavesIt) {
+  void* handle = nullptr;
+  ASSERT_EQ(adapter.OpenAdapter(handle), 0);
+  ASSERT_EQ(adapter.Scan(handle), 0);
+  ASSERT_TRUE(g_received.waitFor(HLVN_EVENT_SCAN_COMPLETE)) << zelnicd.output();
+
+  // The list in the library's records: the three access points with their channels.
+  std::vector<uint8_t> buffer(kZelconScanBufferSize);
+  ASSERT_EQ(adapter.QueryScanList(handle, buffer.data(), static_cast<uint32_t>(buffer.size())), 0);
+  uint32_t count = 0;
+  std::memcpy(&count, buffer.data(), 4);
+  ASSERT_EQ(count, 3u);
+  std::map<std::string, uint32_t> channels;
+  for (uint32_t i = 0; i < count; ++i) {
+    SCAN_LIST_ENTRY entry;
+    std::memcpy(&entry, buffer.data() + 4 + i * sizeof entry, sizeof entry);
+    EXPECT_EQ(entry.Length, sizeof entry);
+    EXPECT_NE(entry.InfrastructureMode, 0u);
+    channels[SsidOf(entry)] = entry.Channel;
+  }
+  EXPECT_EQ(channels, (std::map<std::string, uint32_t>{{"Zelnet Guest", 1}, {"Zelnet Workshop", 6},
+                                                       {"Zelnet Office", 11}}));
+  // The extended list carries the same networks, element blocks and all.
+  uint32_t length = 0;
+  ASSERT_EQ(adapter.QueryScanListLength(handle, buffer.data(), static_cast<uint32_t>(buffer.size()), length), 0);
+  std::memcpy(&count, buffer.data(), 4);
+  EXPECT_EQ(count, 3u);
+
+  const std::string guest = "Zelnet Guest";
+  ASSERT_EQ(adapter.SetSsid(handle, guest.data(), static_cast<uint32_t>(guest.size()), 0), 0);
+  ASSERT_TRUE(g_received.waitFor(HLVN_EVENT_ASSOCIATED)) << zelnicd.output();
+  EXPECT_EQ(adapter.GetConnectStatus(handle), 1);
+  char ssid[33] = {};
+  ASSERT_EQ(adapter.QuerySsid(handle, ssid, sizeof ssid), 0);
+  EXPECT_EQ(std::string(ssid), guest);
+  uint8_t bssid[6] = {};
+  ASSERT_EQ(adapter.QueryBssid(handle, bssid, sizeof bssid), 0);
+  const uint8_t lobby[6] = {0x02, 0x5A, 0x4C, 0x00, 0x00, 0x01};
+  EXPECT_EQ(std::memcmp(bssid, lobby, 6), 0);
+
+  ASSERT_EQ(adapter.SetDisassociate(handle), 0);
+  ASSERT_TRUE(g_received.waitFor(HLVN_EVENT_DISCONNECTED)) << zelnicd.output();
+  EXPECT_EQ(adapter.GetConnectStatus(handle), 0);
+  EXPECT_EQ(adapter.CloseAdapter(handle), 0);
 }
 
 TEST_F(Library, HearsTheAdapterGoAndLetsZelnicdHalt) {

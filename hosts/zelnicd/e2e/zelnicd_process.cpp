@@ -16,7 +16,7 @@
 
 namespace zelnicd::testing {
 
-ZelnicdProcess::ZelnicdProcess() {
+ZelnicdProcess::ZelnicdProcess(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {
   char pattern[] = "/tmp/zelnicd-e2e-XXXXXX";
   root_ = mkdtemp(pattern);
   ownsRoot_ = true;
@@ -26,12 +26,18 @@ ZelnicdProcess::ZelnicdProcess() {
 }
 
 ZelnicdProcess::ZelnicdProcess(const ZelnicdProcess& sameRunDir)
-    : root_(sameRunDir.root_), runDir_(sameRunDir.runDir_), outputFile_(sameRunDir.root_ + "/second.out") {
+    : root_(sameRunDir.root_),
+      runDir_(sameRunDir.runDir_),
+      outputFile_(sameRunDir.root_ + "/second.out"),
+      arguments_(sameRunDir.arguments_) {
   spawn();
 }
 
 void ZelnicdProcess::spawn() {
   const std::string registry = registryRoot();
+  std::vector<char*> argv{const_cast<char*>("zelnicd")};
+  for (const std::string& argument : arguments_) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
     const int out = open(outputFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -39,7 +45,7 @@ void ZelnicdProcess::spawn() {
     dup2(out, 2);
     setenv("ZELNIC_RUN_DIR", runDir_.c_str(), 1);
     setenv("ZELCON_REGISTRY_ROOT", registry.c_str(), 1);
-    execl(ZELNICD_PROGRAM, "zelnicd", static_cast<char*>(nullptr));
+    execv(ZELNICD_PROGRAM, argv.data());
     _exit(127);
   }
 }

@@ -4,7 +4,6 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,8 +12,9 @@ namespace zelnicd::testing {
 
 class ZelnicdProcess {
 public:
-  // Starts zelnicd (the build's program) with ZELNIC_RUN_DIR in a new temporary directory.
-  ZelnicdProcess();
+  // Starts zelnicd (the build's program) with ZELNIC_RUN_DIR in a new temporary directory,
+  // with these options (say, --world FILE).
+  explicit ZelnicdProcess(std::vector<std::string> arguments = {});
   // Another zelnicd on the same run directory.
   explicit ZelnicdProcess(const ZelnicdProcess& sameRunDir);
   ~ZelnicdProcess();  // SIGKILL when still running; the directory is removed by its owner
@@ -34,6 +34,7 @@ private:
   std::string root_;  // the temporary directory (owned when non-empty)
   std::string runDir_;
   std::string outputFile_;
+  std::vector<std::string> arguments_;
   pid_t pid_ = -1;
   bool ownsRoot_ = false;
 };
