@@ -12,6 +12,7 @@
 #include "driver/core/little_endian.h"
 #include "driver/core/link_monitor.h"
 #include "driver/core/mlme.h"
+#include "driver/core/oid_answers.h"
 #include "driver/core/station_management.h"
 #include "driver/core/station_seams.h"
 #include "driver/hal/hal_adapter.h"
@@ -32,31 +33,19 @@ constexpr std::uint32_t kScanListUsable = 30840;
 constexpr std::uint8_t kElementReserved254 = 254;
 constexpr std::uint32_t kAssociationInfoHeader = sizeof(NDIS_802_11_ASSOCIATION_INFORMATION);
 
-// The query tail: a value of `size` bytes needs a buffer that holds it.
-NDIS_STATUS Answer(const void* value, ULONG size, PVOID buffer, ULONG length, PULONG written, PULONG needed) {
-  *needed = size;
-  if (length < size || (size != 0 && buffer == nullptr)) return NDIS_STATUS_BUFFER_TOO_SHORT;
-  std::memcpy(buffer, value, size);
-  *written = size;
-  return NDIS_STATUS_SUCCESS;
-}
-
-NDIS_STATUS AnswerWord(ULONG value, PVOID buffer, ULONG length, PULONG written, PULONG needed) {
-  return Answer(&value, sizeof value, buffer, length, written, needed);
-}
-
 bool OnANetwork(const CoreAdapter* core) {
   return core->MlmeState == kMlmeAssociated || core->MlmeState == kMlmeIbssJoined ||
          core->MlmeState == kMlmeIbssStarted;
 }
 
 NDIS_STATUS QuerySsid(CoreAdapter* core, PVOID buffer, ULONG length, PULONG written, PULONG needed) {
+  const OidQuery q{buffer, length, written, needed};
   NDIS_802_11_SSID answer{};
   const Ssid& ssid = core->Config.desiredSsid.length != 0 ? core->Config.desiredSsid : core->CurrentSsid;
   answer.SsidLength = ssid.length <= 32 ? ssid.length : 32;
   std::memcpy(answer.Ssid, ssid.bytes, answer.SsidLength);
   if (core->MediaDisconnected != 0 && core->MlmeState != kMlmeIbssStarted) answer.SsidLength = 0;
-  return Answer(&answer, sizeof answer, buffer, length, written, needed);
+  return Answer(q, &answer, sizeof answer, true);
 }
 
 // Copies the elements from `from` to `end` into `to` (at most `room` bytes): element by
@@ -80,6 +69,7 @@ std::uint32_t CopyAssociationElements(std::uint8_t* to, std::uint32_t room, cons
 NDIS_STATUS QueryAssociationInformation(CoreAdapter* core, PVOID buffer, ULONG length, PULONG written,
                                         PULONG needed) {
   const StationState& st = core->Station;
+  const OidQuery q{buffer, length, written, needed};
   std::uint8_t answer[kAssociationInfoHeader + kSavedRequestBytes + kSavedResponseBytes] = {};
   NDIS_802_11_ASSOCIATION_INFORMATION info{};
   info.Length = kAssociationInfoHeader;
@@ -113,12 +103,13 @@ NDIS_STATUS QueryAssociationInformation(CoreAdapter* core, PVOID buffer, ULONG l
     used += info.ResponseIELength;
   }
   std::memcpy(answer, &info, sizeof info);
-  return Answer(answer, used, buffer, length, written, needed);
+  return Answer(q, answer, used, true);
 }
 
 NDIS_STATUS QueryBssidList(CoreAdapter* core, PVOID buffer, ULONG length, PULONG written, PULONG needed) {
+  const OidQuery q{buffer, length, written, needed};
   const std::uint32_t size = BuildBssidListEx(core);
-  return Answer(core->ScanList, size, buffer, length, written, needed);
+  return Answer(q, core->ScanList, size, true);
 }
 
 // A non-empty SSID that starts with a control byte, 0xA0 or 0xFF means "leave the network".
@@ -290,25 +281,26 @@ std::uint32_t BuildBssidListEx(CoreAdapter* core) {
 bool QueryConnectionOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written,
                         PULONG needed, NDIS_STATUS& status) {
   if (written == nullptr || needed == nullptr) return false;
+  const OidQuery q{buffer, length, written, needed};
   switch (oid) {
     case OID_802_11_BSSID:
-      status = OnANetwork(core) ? Answer(core->Bssid.data(), 6, buffer, length, written, needed)
+      status = OnANetwork(core) ? Answer(q, core->Bssid.data(), 6, true)
                                 : NDIS_STATUS_ADAPTER_NOT_READY;
       return true;
     case OID_802_11_SSID:
       status = QuerySsid(core, buffer, length, written, needed);
       return true;
     case OID_802_11_INFRASTRUCTURE_MODE:
-      status = AnswerWord(core->Config.networkMode, buffer, length, written, needed);
+      status = AnswerWord(q, core->Config.networkMode, true);
       return true;
     case OID_802_11_AUTHENTICATION_MODE:
-      status = AnswerWord(core->Config.authMode, buffer, length, written, needed);
+      status = AnswerWord(q, core->Config.authMode, true);
       return true;
     case OID_802_11_RSSI:
-      status = AnswerWord(static_cast<ULONG>(core->LinkRssi), buffer, length, written, needed);
+      status = AnswerWord(q, static_cast<ULONG>(core->LinkRssi), true);
       return true;
     case OID_802_11_SUPPORTED_RATES:
-      status = Answer(core->SupportedRates.data(), core->SupportedRates.size(), buffer, length, written, needed);
+      status = Answer(q, core->SupportedRates.data(), core->SupportedRates.size(), true);
       return true;
     case OID_802_11_ASSOCIATION_INFORMATION:
       status = QueryAssociationInformation(core, buffer, length, written, needed);
