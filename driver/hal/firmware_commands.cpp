@@ -276,9 +276,10 @@ NDIS_STATUS ProcessFirmwareResponse(HalAdapter* hal) {
   switch (code) {
     case HLVN_FW_GET_HW_SPEC | kResponseBit:
       if (auto spec = ParseHardwareSpec(std::span(r, kCommandBufferBytes))) {
-        // Once the start accepted the ring registers, a later reply cannot move them anywhere
-        // the windows do not reach: the driver reads them on every interrupt.
-        if (hal->ringRegistersAccepted && !RingRegistersUsable(*spec)) {
+        // Ring registers the windows do not reach are never taken, at the start or later: the
+        // driver reads them on every interrupt. The ones held stay; the start sees the refusal.
+        if (!RingRegistersUsable(*spec)) {
+          hal->hardwareSpecRefused = true;
           spec->txRingRegister = hal->spec.txRingRegister;
           spec->rxWritePointerRegister = hal->spec.rxWritePointerRegister;
           spec->rxReadPointerRegister = hal->spec.rxReadPointerRegister;

@@ -113,23 +113,18 @@ NDIS_STATUS StartHardware(HalAdapter* hal) {
 
   // 4. Hardware specification; the transmit-ring offset doubles as the reply mark.
   hal->spec.txRingRegister = 0;
+  hal->hardwareSpecRefused = false;
   if (SendGetHardwareSpec(hal) != NDIS_STATUS_SUCCESS) return NDIS_STATUS_FAILURE;
   NdisMSleep(kHardwareSpecFirstWaitMicros);
-  bool replied = hal->spec.txRingRegister != 0;
-  for (std::uint32_t poll = 0; !replied && poll < kHardwareSpecPolls; ++poll) {
-    NdisMSleep(kHardwareSpecPollMicros);
-    replied = hal->spec.txRingRegister != 0;
-  }
-  if (!replied) return NDIS_STATUS_FAILURE;
+  const auto replied = [hal] { return hal->spec.txRingRegister != 0 || hal->hardwareSpecRefused; };
+  for (std::uint32_t poll = 0; !replied() && poll < kHardwareSpecPolls; ++poll) NdisMSleep(kHardwareSpecPollMicros);
+  if (!replied() || hal->hardwareSpecRefused) return NDIS_STATUS_FAILURE;
 
   // 5. The reply's MAC must be the chip's; then the rings go to the chip.
   MacAddress chipMac;
   for (std::uint32_t i = 0; i < chipMac.size(); ++i)
     chipMac[i] = ReadRegisterByte(hal, 1, kRegMacAddress + i);
   if (chipMac != hal->spec.permanentMac) return NDIS_STATUS_FAILURE;
-  if (!RingRegistersUsable(hal->spec))
-    return NDIS_STATUS_FAILURE;
-  hal->ringRegistersAccepted = true;
   hal->currentMac = hal->spec.permanentMac;
   WriteRegister(hal, 0, hal->spec.rxWritePointerRegister, hal->rxRing.physical);
   WriteRegister(hal, 0, hal->spec.rxReadPointerRegister, hal->rxRing.physical);

@@ -107,6 +107,7 @@ struct TransmitRing {
   std::uint8_t rateCode;      // written into every descriptor; the core sets it
   std::uint64_t bytesSent;    // frames other than management handed to the chip
   std::uint64_t success;      // descriptors the chip completed with non-zero bits
+  std::uint32_t dataFrames;   // frames other than management handed to the chip since the core cleared it
 };
 
 struct ReceiveRing {
@@ -120,6 +121,7 @@ struct ReceiveRing {
   std::uint32_t rssiBins[4];              // below 20, 20-39, 40-59, 60 and above
   std::uint32_t dropped;                  // no spare, or a length the buffer cannot hold
   std::uint64_t bytesReceived;            // frames other than management
+  std::uint32_t dataFrames;               // frames other than management since the core cleared it
   std::int32_t lastSignalDbm;
 };
 
@@ -218,7 +220,7 @@ struct HalAdapter {
   std::uint32_t lastTxPowerSent;     // the level the firmware has: the configured one at start
 
   zelnic::hal::HardwareSpec spec;
-  bool ringRegistersAccepted = false;  // the start checked spec's ring registers and wrote them
+  bool hardwareSpecRefused = false;  // a reply named ring registers outside window 0 (none taken)
   zelnic::hal::MacAddress currentMac;
 
   // Link statistics.
@@ -272,6 +274,8 @@ MacAddress IbssBssidFrom(std::uint64_t systemTime, const MacAddress& station);
 ULONG HalTransmit(HalAdapter* hal, SendDescriptor* descriptor);
 // The transmit service (the shell's send kick, the core's management queue, completion).
 void RunTransmitService(HalAdapter* hal);
+// Runs the transmit service once more in 1 ms (a frame queued outside the send path).
+void ArmTransmitRetry(HalAdapter* hal);
 void TransmitComplete(HalAdapter* hal);
 // Pause: no new pass; waits up to 50 ms for the chip to give every descriptor back. With
 // `strict`, StatusBusy when a pass still runs after that (transmission stays enabled).
