@@ -5,8 +5,10 @@
 #include "driver/core/bss_parse.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_tests.h"
+#include "driver/core/leds.h"
 #include "driver/core/link_monitor.h"
 #include "driver/core/station_seams.h"
+#include "driver/hal/hal_adapter.h"
 #include "driver/hal/receive_record.h"
 #include "driver/ndis/status_codes.h"
 
@@ -18,6 +20,7 @@ static_assert(sizeof(BssTableData) <= kBssTableBytes);
 constexpr std::int32_t kStrongestRssi = -30;  // -29 dBm and above are stored as -30
 constexpr std::uint32_t kShadowPolls = 19999;
 constexpr std::uint32_t kShadowPollMicros = 50;
+constexpr std::uint32_t kBusyTrafficFrames = 50000;  // frames between two beacons
 
 std::int32_t ClampRssi(std::int32_t rssi) { return rssi > kStrongestRssi ? kStrongestRssi : rssi; }
 
@@ -32,11 +35,25 @@ void KeepTimestamp(BssRecord& bss, const std::uint8_t* body, bool probeResponse)
   std::memcpy(probeResponse ? bss.ProbeResponseTimestamp : bss.BeaconTimestamp, body, 8);
 }
 
-// The current network beaconed: its beacons are counted and the link monitor waits for the
+// The LED event of one direction's traffic since the last beacon.
+std::uint32_t TrafficLedEvent(const CoreAdapter* core, std::uint32_t frames, std::uint32_t some, std::uint32_t busy) {
+  if (frames == 0) return LinkStateLedEvent(core);
+  return frames <= kBusyTrafficFrames ? some : busy;
+}
+
+// The current network beaconed: its beacons are counted, the LED shows the heavier direction
+// of the traffic since the last one (when that changed), and the link monitor waits for the
 // next one.
 void CurrentNetworkHeard(CoreAdapter* core) {
   core->Link.MissedBeacons = 0;
   ++core->Link.BeaconsReceived;
+  HalAdapter* hal = core->Hal;
+  const std::uint32_t sent = TrafficLedEvent(core, hal->tx.dataFrames, kLedEventTx, kLedEventTxHigh);
+  const std::uint32_t received = TrafficLedEvent(core, hal->rx.dataFrames, kLedEventRx, kLedEventRxHigh);
+  const std::uint32_t shown = sent > received ? sent : received;
+  if (shown != core->ShownLedEvent) SetLedPattern(core, shown);
+  hal->tx.dataFrames = 0;
+  hal->rx.dataFrames = 0;
   RestartLinkMonitor(core);
 }
 

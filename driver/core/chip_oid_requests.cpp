@@ -7,6 +7,8 @@
 #include "driver/core/station_seams.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/hal/hal_adapter.h"
+#include "driver/ndis/miniport_context.h"
+#include "driver/ndis/packet_reserved.h"
 #include "driver/ndis/private_oids.h"
 #include "driver/ndis/shell_links.h"
 #include "driver/ndis/status_codes.h"
@@ -34,6 +36,7 @@ constexpr std::uint32_t kIndirectData = 0xC124;
 constexpr std::uint32_t kMacRegisterLast = 0xFFFC;  // a u32 at the offset stays in window 1
 constexpr ULONG kRssiStatisticsBytes = 16;
 constexpr ULONG kSendFrameMax = 2032;
+constexpr ULONG kEthernetHeaderBytes = 14;
 constexpr std::uint32_t kAllowedFilter = 0x0B;  // directed, multicast, broadcast
 constexpr std::uint16_t kSubcommandChannel = 29;
 constexpr std::uint16_t kSubcommandSignal = 31;
@@ -235,6 +238,34 @@ NDIS_STATUS QueryChipOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG le
   }
 }
 
+namespace {
+
+// {u16 length, u16 tag, the 802.3 frame}: the frame goes into one of the chip layer's raw-frame
+// packets and joins the shell's pending sends; its completion posts the tag to the utility.
+ULONG QueueRawFrame(CoreAdapter* core, PVOID buffer, ULONG length, PULONG read) {
+  std::uint16_t frameLength = 0;
+  std::uint16_t tag = 0;
+  if (!InputHalf(buffer, length, 0, &frameLength) || !InputHalf(buffer, length, 2, &tag) ||
+      frameLength < kEthernetHeaderBytes || frameLength > kSendFrameMax || length < 4u + frameLength) {
+    return StatusInvalidData;
+  }
+  MiniportContext* context = core->Os->Container != nullptr ? core->Os->Container->Context : nullptr;
+  if (context == nullptr || Links().QueuePendingSend == nullptr) return StatusFailure;
+  PNDIS_PACKET packet = hal::TakeRawFramePacket(core->Hal);
+  if (packet == nullptr) return StatusFailure;  // all of them are on their way
+  PNDIS_BUFFER frame = packet->Private.Head;
+  std::memcpy(frame->VirtualAddress, static_cast<const std::uint8_t*>(buffer) + 4, frameLength);
+  NdisAdjustBufferLength(frame, frameLength);
+  packet->Private.ValidCounts = FALSE;  // the send path counts the bytes afresh
+  ReservedOf(packet)->Raw.RequestTag = tag;
+  Links().QueuePendingSend(context, packet);
+  hal::ArmTransmitRetry(core->Hal);
+  *read = 4u + frameLength;
+  return StatusSuccess;
+}
+
+}  // namespace
+
 ULONG SetChipOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed) {
   HalAdapter* hal = core->Hal;
   const auto* in = static_cast<const std::uint8_t*>(buffer);
@@ -357,13 +388,8 @@ ULONG SetChipOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PU
       if (buffer == nullptr || length < 1) return StatusInvalidData;
       *read = 1;
       return SetVendorMode(core, hal, in[0]);
-    case OID_HLVN_SEND_FRAME: {
-      std::uint16_t frameLength = 0;
-      if (!InputHalf(buffer, length, 0, &frameLength) || frameLength > kSendFrameMax || length < 4u + frameLength) {
-        return StatusInvalidData;
-      }
-      return StatusFailure;  // no raw-frame packet until the chip layer's transmit ring provides them
-    }
+    case OID_HLVN_SEND_FRAME:
+      return QueueRawFrame(core, buffer, length, read);
     case OID_HLVN_TX_POWER:
       if (!hasWord) return StatusInvalidData;
       core->Config.txPowerLevel = value;

@@ -108,6 +108,7 @@ struct CoreAdapter {
 
   zelnic::core::LinkCounters Link;
   std::uint8_t HighTraffic;
+  std::uint32_t ShownLedEvent;  // the LED event shown last
   std::uint8_t LinkLost;
   std::uint32_t SecondsSinceLinkLoss;
   bool LinkLossTickRunning;

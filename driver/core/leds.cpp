@@ -28,6 +28,7 @@ std::optional<LedWord> WordOf(std::uint32_t event) {
 }  // namespace
 
 void SetLedPattern(CoreAdapter* core, std::uint32_t event) {
+  core->ShownLedEvent = event;
   if (core->Config.ledOffAfterRadioOff == 1 && core->Config.radioOn != 1) event = kLedEventPowerOff;
   const auto word = WordOf(event);
   if (!word) return;

@@ -16,6 +16,7 @@ constexpr std::uint16_t kBusySamplesToBackOff = 5;
 constexpr std::uint16_t kPeriodicProbeTicks = 1200;
 constexpr std::uint16_t kAssociatedLinkLost = 40;
 constexpr std::uint16_t kIbssLinkLost = 20;
+constexpr std::uint32_t kHighTrafficFramesPerMs = 26;
 
 std::uint32_t g_ticks = 0;
 
@@ -51,6 +52,12 @@ bool ChannelBusy(CoreAdapter* core) {
 
 void WatchAssociated(CoreAdapter* core) {
   LinkCounters& link = core->Link;
+  // The chip layer's frame counters run from the current network's last beacon.
+  const std::uint32_t periodMs = core->Timers[kTimerLinkMonitor].Record.PeriodMs;
+  if (periodMs != 0 && (core->Hal->tx.dataFrames / periodMs >= kHighTrafficFramesPerMs ||
+                        core->Hal->rx.dataFrames / periodMs >= kHighTrafficFramesPerMs)) {
+    core->HighTraffic = 1;
+  }
   ++link.MissedBeacons;
   ++link.AssociatedTicks;
   if (link.MissedBeacons % 6 != 0) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/core/testing/core_fixture.h"
+#include "driver/hal/hal_adapter.h"
 
 namespace zelnic::core {
 namespace {
@@ -48,6 +49,32 @@ TEST_F(LinkMonitor, ProbesFollowTheMissedBeaconCount) {
   EXPECT_EQ(probes(), "ddddd" "ddddd");
   ticks(8);  // 12 to 19: the even ones above 10 add a broadcast probe
   EXPECT_EQ(probes(), "ddddd" "ddddd" "b" "d" "db" "d" "db" "d" "b" "d");
+}
+
+// High traffic: either of the chip layer's frame counts reaches 26 frames per millisecond of
+// the monitor's period (150 ms here).
+TEST_F(LinkMonitor, TwentySixFramesPerMillisecondInEitherDirectionIsHighTraffic) {
+  struct Case {
+    const char* name;
+    std::uint32_t sent, received;
+    std::uint8_t high;
+  };
+  const Case cases[] = {
+      {"quiet", 0, 0, 0},
+      {"one frame short, sending", 26 * 150 - 1, 0, 0},
+      {"sending", 26 * 150, 0, 1},
+      {"receiving", 0, 26 * 150, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    h.run([&] {
+      core->HighTraffic = 0;
+      core->Hal->tx.dataFrames = c.sent;
+      core->Hal->rx.dataFrames = c.received;
+    });
+    ticks(1);
+    EXPECT_EQ(core->HighTraffic, c.high);
+  }
 }
 
 TEST_F(LinkMonitor, TheTwentiethMissedBeaconReconnectsAndTheFortiethDropsTheLink) {

@@ -20,6 +20,7 @@ constexpr ShellLinks kDriverLinks = {
     .SetOid = &zelnic::core::SetOid,
     .StopFirmware = &zelnic::hal::StopFirmware,
     .StartTransmit = &zelnic::hal::RunTransmitService,
+    .QueuePendingSend = &QueuePendingSend,
     .ClearControlDevices = &ClearControlDevices,
     .RegisterControlDevice = &RegisterControlDevice,
     .DeregisterControlDevice = &DeregisterControlDevice,

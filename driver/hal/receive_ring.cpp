@@ -87,6 +87,7 @@ void HandUp(HalAdapter* hal, std::uint32_t index, ReceiveRecord* full, ReceiveRe
     PowerSaveFrameReceived(hal);  // beacons keep coming: only traffic keeps the station awake
     FeedSignal(hal, full->SignalDbm);
     hal->rx.bytesReceived += full->Length;
+    ++hal->rx.dataFrames;
   }
   if (CoreOps(core).IsUnicastFromBss(core, full->Frame)) PushReceiveRate(hal, full->RateCode);
   CoreOps(core).Receive(core, full);

@@ -107,15 +107,15 @@ bool ChipOwnsAny(HalAdapter* hal) {
   return owned;
 }
 
-void ArmRetry(HalAdapter* hal) {
+}  // namespace
+
+void ArmTransmitRetry(HalAdapter* hal) {
   OsTimerRecord& timer = hal->timers[kTimerTransmitRetry];
   timer.Callback = [](OsTimerRecord* record) { RunTransmitService(static_cast<HalAdapter*>(record->Context)); };
   timer.PeriodMs = kRetryMs;
   timer.Periodic = 0;
   hal->os->Table->SetTimer(hal->os, &timer);
 }
-
-}  // namespace
 
 void InitTransmitRing(HalAdapter* hal) {
   for (std::uint32_t i = 0; i < kRingEntries; ++i) {
@@ -164,7 +164,10 @@ ULONG HalTransmit(HalAdapter* hal, SendDescriptor* record) {
     if (end > kRingBufferBytes) return StatusInvalidLength;
     length = end;
   }
-  if (!IsManagementType(ChipFrameControl(buffer))) hal->tx.bytesSent += length;
+  if (!IsManagementType(ChipFrameControl(buffer))) {
+    hal->tx.bytesSent += length;
+    ++hal->tx.dataFrames;
+  }
 
   std::uint8_t* d = Descriptor(hal, index);
   SharedHalf(d + kLength) = static_cast<std::uint16_t>(length);
@@ -200,7 +203,7 @@ void RunTransmitService(HalAdapter* hal) {
     if (sent >= kFramesPerPass) {
       // The rest waits for the deferred handler (or the retry timer), to keep each pass short.
       hal->pendingCauses |= kCauseTxDone;
-      ArmRetry(hal);
+      ArmTransmitRetry(hal);
       break;
     }
     if (!room || !SendOneFrame(hal)) {

@@ -33,6 +33,9 @@ struct ShellLinks {
   void (*StopFirmware)(HalAdapter* hal);  // radio off, then the chip stopped
   void (*StartTransmit)(HalAdapter* hal);  // runs the transmit service
 
+  // The shell's pending-send queue, for the driver's own raw frames (may be null).
+  void (*QueuePendingSend)(MiniportContext* context, PNDIS_PACKET packet);
+
   // Control device (all may be null: a driver without one).
   void (*ClearControlDevices)();  // at driver entry: no adapter has a device yet
   void (*RegisterControlDevice)(MiniportContext* context);

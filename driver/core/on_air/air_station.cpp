@@ -2,7 +2,11 @@
 
 #include <cstring>
 
+#include "driver/entry/testing/ioctl_words.h"
 #include "driver/hal/hal_adapter.h"
+#include "driver/ndis/control_device.h"
+#include "driver/ndis/private_oids.h"
+#include "driver/ndis/utility_events.h"
 
 namespace zelnic::core::testing {
 
@@ -48,6 +52,31 @@ ndis::OidResult AirStation::SetWord(NDIS_OID oid, ULONG value) {
 }
 
 ndis::OidResult AirStation::Query(NDIS_OID oid, std::size_t length) { return h.host->query(oid, length); }
+
+std::optional<ndis::NdisHost::DeviceHandle> AirStation::AttachUtility() {
+  auto device = h.host->openDevice(u"HlvnDev0");
+  if (!device) return std::nullopt;
+  HANDLE event = h.host->createEvent();
+  const auto handle = static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(event));
+  if (h.host->deviceIoControl(*device, IOCTL_HLVN_REGISTER_EVENT, zelnic::testing::Words({handle}), 0).status !=
+      STATUS_SUCCESS) {
+    return std::nullopt;
+  }
+  return device;
+}
+
+std::vector<AirStation::UtilityEvent> AirStation::ReadUtilityEventRing(ndis::NdisHost::DeviceHandle device) {
+  using zelnic::testing::WordAt;
+  const auto reply = h.host->deviceIoControl(device, IOCTL_HLVN_QUERY_OID, zelnic::testing::Words({OID_HLVN_EVENT_RING}),
+                                             4 + kUtilityEventReadSize);
+  std::vector<UtilityEvent> events;
+  for (std::uint32_t i = 0; i < WordAt(reply.output, 4); ++i) {
+    const std::size_t record = 8 + i * kUtilityEventRecordSize;
+    const auto payload = reply.output.begin() + static_cast<std::ptrdiff_t>(record + 12);
+    events.push_back({WordAt(reply.output, record + 4), {payload, payload + WordAt(reply.output, record + 8)}});
+  }
+  return events;
+}
 
 std::string AirStation::MediaEvents() {
   std::string events;

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ inline std::string MacText(const simair::MacAddress& mac) {
   std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
   return text;
 }
+
+// One open access point on channel 6.
+inline const std::string kOpenWorld =
+    "ap open\n bssid 02:5a:4c:00:00:01\n ssid \"Zelnet Open\"\n channel 6\n signal -50\n";
 
 // tshark reads the pcaps.
 using simair::testing::Dissect;
@@ -44,6 +49,15 @@ protected:
   std::string MediaEvents();
   simair::AccessPoint& Ap(std::size_t index) { return world->accessPoint(index); }
   simair::MacAddress StationAddress() const { return h.chip.identity().mac; }
+
+  // The utility's side: the control device opened with an event registered (the utility is
+  // attached from then on), and the event ring's unread records, oldest first.
+  struct UtilityEvent {
+    std::uint32_t code;
+    std::vector<std::uint8_t> payload;
+  };
+  std::optional<ndis::NdisHost::DeviceHandle> AttachUtility();
+  std::vector<UtilityEvent> ReadUtilityEventRing(ndis::NdisHost::DeviceHandle device);
 
   void TearDown() override;
 

@@ -16,11 +16,8 @@ namespace zelnic::core::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using zelnic::testing::WordAt;
 using zelnic::testing::Words;
 
-const std::string kOpenWorld =
-    "ap open\n bssid 02:5a:4c:00:00:01\n ssid \"Zelnet Open\"\n channel 6\n signal -50\n";
 const simair::MacAddress kServer{0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
 
 ndis::EthFrame Ethernet(const simair::MacAddress& to, const simair::MacAddress& from, std::uint16_t type,
@@ -168,11 +165,8 @@ TEST_F(DataPath, AnRfc1042FrameOfABridgeTunnelProtocolComesUpAsALengthFrameWithI
 TEST_F(DataPath, AnEapolFrameIsPostedToTheUtilityAsEvent132AndIndicated) {
   StartWorld(kOpenWorld, "");
   port = std::make_unique<simair::DistributionPort>(Ap(0));
-  auto device = h.host->openDevice(u"HlvnDev0");
+  auto device = AttachUtility();
   ASSERT_TRUE(device);
-  HANDLE event = h.host->createEvent();
-  const auto handle = static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(event));
-  ASSERT_EQ(h.host->deviceIoControl(*device, IOCTL_HLVN_REGISTER_EVENT, Words({handle}), 0).status, STATUS_SUCCESS);
   // The utility connects, as it does when it hosts the supplicant.
   const std::string ssid = "Zelnet Open";
   std::vector<std::uint8_t> set = Words({OID_802_11_SSID, static_cast<std::uint32_t>(ssid.size())});
@@ -183,14 +177,8 @@ TEST_F(DataPath, AnEapolFrameIsPostedToTheUtilityAsEvent132AndIndicated) {
   (void)h.host->takeReceived();
   auto readEapol = [&] {
     std::vector<ndis::EthFrame> frames;
-    const auto reply =
-        h.host->deviceIoControl(*device, IOCTL_HLVN_QUERY_OID, Words({OID_HLVN_EVENT_RING}), 4 + kUtilityEventReadSize);
-    for (std::uint32_t i = 0; i < WordAt(reply.output, 4); ++i) {
-      const std::size_t record = 8 + i * kUtilityEventRecordSize;
-      if (WordAt(reply.output, record + 4) != HLVN_EVENT_EAPOL_RECEIVED) continue;
-      const auto at = reply.output.begin() + static_cast<std::ptrdiff_t>(record + 12);
-      frames.emplace_back(at, at + WordAt(reply.output, record + 8));
-    }
+    for (const UtilityEvent& e : ReadUtilityEventRing(*device))
+      if (e.code == HLVN_EVENT_EAPOL_RECEIVED) frames.push_back(e.payload);
     return frames;
   };
   (void)readEapol();
