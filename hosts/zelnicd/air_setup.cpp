@@ -3,11 +3,12 @@
 #include <chrono>
 
 #include "sim/air/ieee80211.h"
+#include "sim/chip/chip_knob_words.h"
 
 namespace zelnicd {
 
 std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::string& pcapPath,
-                                   ndis::Scheduler& scheduler, std::ostream& out) {
+                                   const simchip::ChipKnobs& knobs, ndis::Scheduler& scheduler, std::ostream& out) {
   simair::World world;
   if (!worldPath.empty()) {
     std::string error;
@@ -19,6 +20,15 @@ std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::stri
     world = std::move(*loaded);
   }
   auto air = std::make_unique<AirSetup>();
+  air->chipKnobs = knobs;
+  for (const simair::WorldChipKnob& knob : world.chipKnobs) {
+    std::string error;
+    if (!simchip::SetChipKnob(air->chipKnobs, knob.name, knob.value, error)) {
+      out << "zelnicd: world: " << worldPath << ":" << knob.line << ": " << error << std::endl;
+      return nullptr;
+    }
+    out << "zelnicd: chip knob " << knob.name << (knob.value.empty() ? "" : " " + knob.value) << std::endl;
+  }
   if (!pcapPath.empty()) {
     std::string error;
     air->recorder = simair::PcapRecorder::Create(pcapPath, simair::PcapLinkType::Radiotap, error);

@@ -9,6 +9,7 @@
 #include "platform/ndis/scheduler.h"
 #include "sim/air/air_world.h"
 #include "sim/air/pcap_recorder.h"
+#include "sim/chip/chip_config.h"
 
 namespace zelnicd {
 
@@ -16,11 +17,13 @@ struct AirSetup {
   std::unique_ptr<simair::PcapRecorder> recorder;  // declared first: the world records into it
   std::unique_ptr<simair::AirWorld> world;
   std::string connectSsid;  // the world's 'connect' line, if any
+  simchip::ChipKnobs chipKnobs;  // the daemon's, with the world's 'chip-knob' lines applied
 };
 
-// The air of `worldPath` (an empty air when empty) recorded to `pcapPath` (if given); nothing,
-// after saying why on `out`, when either cannot be used.
+// The air of `worldPath` (an empty air when empty) recorded to `pcapPath` (if given), and the
+// chip's knobs from `knobs` and the world's; nothing, after saying why on `out`, when any of
+// them cannot be used.
 std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::string& pcapPath,
-                                   ndis::Scheduler& scheduler, std::ostream& out);
+                                   const simchip::ChipKnobs& knobs, ndis::Scheduler& scheduler, std::ostream& out);
 
 }  // namespace zelnicd

@@ -60,7 +60,7 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     return 1;
   }
   // Before the chip: the chip is destroyed (and leaves the air) before the air goes.
-  const auto air = BuildAir(options.worldPath, options.pcapPath, scheduler, out);
+  const auto air = BuildAir(options.worldPath, options.pcapPath, options.knobs, scheduler, out);
   if (!air) return 1;
 
   const plat::RegistryStore registry(options.registryRoot);
@@ -70,7 +70,7 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
       << registry.Root() << std::endl;
 
   simchip::SimChip chip;
-  chip.knobs() = options.knobs;
+  chip.knobs() = air->chipKnobs;
   chip.setStepLog([&out](const std::string& line) { out << "zelnicd: chip: " << line << std::endl; });
   struct AirLink {  // the chip leaves the air on every way out
     simchip::SimChip& chip;

@@ -150,12 +150,16 @@ TEST(Zelnicd, AWorldsAccessPointsBeaconIntoThePcapWhileTheAdapterRuns) {
 TEST(Zelnicd, AnUnusableWorldOrPcapStopsBeforeTheDriver) {
   TemporaryDirectory dir;
   std::ofstream(dir.path("bad.world")) << "ap a\n bssid 02:00:00:00:00:01\n ssid x\n channel 15\n";
+  std::ofstream(dir.path("knob.world")) << "chip-knob hold-transmit\nchip-knob command-latency soon\n";
   struct Case {
     std::string world, pcap, line;
   };
   const Case cases[] = {
       {dir.path("none.world"), "", "zelnicd: world: cannot read " + dir.path("none.world") + ": No such file or directory"},
       {dir.path("bad.world"), "", "zelnicd: world: " + dir.path("bad.world") + ":4: channel must be a whole number from 1 to 14"},
+      {dir.path("knob.world"), "",
+       "zelnicd: world: " + dir.path("knob.world") +
+           ":2: chip knob 'command-latency' takes microseconds from 0 to 60000000"},
       {"", dir.path("no/such/dir/air.pcap"),
        "zelnicd: pcap: cannot create " + dir.path("no/such/dir/air.pcap") + ": No such file or directory"},
   };
@@ -165,6 +169,20 @@ TEST(Zelnicd, AnUnusableWorldOrPcapStopsBeforeTheDriver) {
     EXPECT_EQ(run.lines.back(), c.line);
     EXPECT_FALSE(run.has("zelnicd: driver loaded")) << c.line;
   }
+}
+
+// A demonstration of a fault: the world file's knob makes the chip report another address in
+// its hardware specification, and the adapter refuses to start.
+TEST(Zelnicd, AWorldsChipKnobReachesTheChip) {
+  TemporaryDirectory dir;
+  std::ofstream(dir.path("wrong-mac.world")) << "chip-knob report-wrong-mac\n";
+  const DaemonRun run = RunWithAir(dir, dir.path("wrong-mac.world"), "", 1s);
+  EXPECT_TRUE(run.has("zelnicd: chip knob report-wrong-mac"));
+  EXPECT_TRUE(run.has("zelnicd: driver loaded"));
+  EXPECT_TRUE(std::any_of(run.lines.begin(), run.lines.end(), [](const std::string& line) {
+    return line.starts_with("zelnicd: adapter failed to start: status 0x");
+  })) << run.lines.back();
+  EXPECT_NE(run.status, 0);
 }
 
 TEST(AdapterParameters, TheDriversValuesFromTheAdaptersKey) {

@@ -212,6 +212,14 @@ private:
       world_.defaultLossDb = static_cast<int>(*loss);
       return true;
     }
+    if (keyword == "chip-knob") {
+      if (!finishAccessPoint()) return false;
+      if (tokens.size() != 2 && tokens.size() != 3) return fail("'chip-knob' takes a knob's name and maybe its value");
+      if (world_.chipKnobs.size() == WorldLimits::kMaxChipKnobs)
+        return fail("more than " + std::to_string(WorldLimits::kMaxChipKnobs) + " chip knobs");
+      world_.chipKnobs.push_back({tokens[1], tokens.size() == 3 ? tokens[2] : std::string(), static_cast<std::size_t>(line_)});
+      return true;
+    }
     if (keyword == "ap") return startAccessPoint(tokens);
     if (keyword == "at") return change(tokens);
     if (current_) return property(tokens);

@@ -28,6 +28,14 @@ struct WorldChange {
   int signalDbm = 0;
 };
 
+// A fault knob of the simulated chip, for demonstrations: its meaning is the chip's
+// (sim/chip/chip_knob_words.h), which also refuses what does not fit.
+struct WorldChipKnob {
+  std::string name;
+  std::string value;  // empty for an on/off knob
+  std::size_t line = 0;
+};
+
 struct World {
   static constexpr MacAddress kDefaultStation{0x00, 0x1E, 0x4D, 0x2D, 0x17, 0x01};
   MacAddress station = kDefaultStation;  // where the signals are measured
@@ -35,6 +43,7 @@ struct World {
   std::string connectSsid;               // the network the station is to join ('connect'); empty: none
   std::vector<WorldAccessPoint> accessPoints;
   std::vector<WorldChange> changes;      // in the order of the file
+  std::vector<WorldChipKnob> chipKnobs;  // 'chip-knob NAME [VALUE]' lines, in the order of the file
 };
 
 struct WorldLimits {
@@ -43,6 +52,7 @@ struct WorldLimits {
   static constexpr std::size_t kMaxAccessPoints = 64;
   static constexpr std::size_t kMaxChanges = 4096;
   static constexpr std::size_t kMaxVendorElements = 8;
+  static constexpr std::size_t kMaxChipKnobs = 16;
   static constexpr std::int64_t kMaxChangeTimeMicros = 86'400'000'000;  // one day
 };
 

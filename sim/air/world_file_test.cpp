@@ -26,6 +26,11 @@ std::string ErrorOf(const std::string& text) {
 }
 
 const std::string kAp = "ap a\n bssid 02:00:00:00:00:01\n ssid x\n";
+const std::string kSeventeenKnobs = [] {
+  std::string lines;
+  for (int i = 0; i < 17; ++i) lines += "chip-knob hold-transmit\n";
+  return lines;
+}();
 
 TEST(WorldFile, TheExampleWorldsLoad) {
   for (const char* name : {"office.world", "roaming.world", "hidden.world"}) {
@@ -102,6 +107,19 @@ TEST(WorldFile, ValuesAndScriptedChangesAreRead) {
   EXPECT_EQ(world.changes[3].atMicros, 1);
 }
 
+// The chip's knobs are kept by name with their lines; the chip reads their values.
+TEST(WorldFile, ChipKnobsAreKeptInOrderWithTheirLines) {
+  const World world = Parse("chip-knob hold-transmit\n" + kAp + "chip-knob command-latency 5000\n");
+  ASSERT_EQ(world.chipKnobs.size(), 2u);
+  EXPECT_EQ(world.chipKnobs[0].name, "hold-transmit");
+  EXPECT_EQ(world.chipKnobs[0].value, "");
+  EXPECT_EQ(world.chipKnobs[0].line, 1u);
+  EXPECT_EQ(world.chipKnobs[1].name, "command-latency");
+  EXPECT_EQ(world.chipKnobs[1].value, "5000");
+  EXPECT_EQ(world.chipKnobs[1].line, 5u);
+  EXPECT_EQ(world.accessPoints.size(), 1u);  // the knob ended the access point before it
+}
+
 TEST(WorldFile, AnEmptyWorldIsAnEmptyAir) {
   EXPECT_TRUE(Parse("").accessPoints.empty());
   EXPECT_TRUE(Parse("# nothing\n\n   \n").accessPoints.empty());
@@ -118,6 +136,9 @@ TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
       {"station ff:ff:ff:ff:ff:ff\n", "line 1: station must be a unicast address like 00:1e:4d:2d:17:01"},
       {"default-loss 201\n", "line 1: default-loss must be a whole number from 0 to 200"},
       {"default-loss\n", "line 1: 'default-loss' takes 1 value"},
+      {"chip-knob\n", "line 1: 'chip-knob' takes a knob's name and maybe its value"},
+      {"chip-knob a 1 2\n", "line 1: 'chip-knob' takes a knob's name and maybe its value"},
+      {kSeventeenKnobs, "line 17: more than 16 chip knobs"},
       {"ap a\n ssid x\n", "line 1: access point 'a': no bssid"},
       {"ap a\n bssid 02:00:00:00:00:01\nap b\n", "line 1: access point 'a': no ssid"},
       {kAp + " bssid 02:00:00:00:00:02\n", "line 4: 'bssid' given twice for this access point"},
