@@ -1,19 +1,24 @@
 // The control device on Linux: one QUERY's round trip over the socket (request message,
 // executor dispatch at PASSIVE, reply message) and the latency of an event, from the
 // request that makes the driver signal it to the eventfd waking its reader. The driver is a
-// small miniport in the real-time runtime, on a thread of its own, as in zelnicd.
+// small miniport in the real-time runtime, on a thread of its own, as in zelnicd. The anchor,
+// measured in the same run, is the bare transport: one message echoed by another thread over
+// an AF_UNIX SOCK_SEQPACKET pair; the program prints both times as ratios to it.
 #include <benchmark/benchmark.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <future>
 #include <thread>
 
+#include "bench/best_times_reporter.h"
 #include "platform/ndis/control_client.h"
 #include "platform/ndis/control_device_server.h"
 #include "platform/ndis/test_miniport.h"
@@ -153,6 +158,43 @@ void BM_EventLatency(benchmark::State& state) {
 }
 BENCHMARK(BM_EventLatency)->Unit(benchmark::kMicrosecond);
 
+// The anchor: a request-sized message to another thread and its echo, nothing in between.
+void BM_SocketPairEchoAnchor(benchmark::State& state) {
+  int pair[2];
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+    state.SkipWithError("no socket pair");
+    return;
+  }
+  std::thread echo([fd = pair[1]] {
+    std::uint8_t message[64];
+    for (;;) {
+      const ssize_t n = recv(fd, message, sizeof message, 0);
+      if (n <= 0 || send(fd, message, static_cast<std::size_t>(n), MSG_NOSIGNAL) != n) return;
+    }
+  });
+  std::uint8_t request[28] = {};
+  std::uint8_t reply[64];
+  for (auto _ : state) {
+    if (send(pair[0], request, sizeof request, MSG_NOSIGNAL) != sizeof request) break;
+    benchmark::DoNotOptimize(recv(pair[0], reply, sizeof reply, 0));
+  }
+  shutdown(pair[0], SHUT_RDWR);
+  echo.join();
+  close(pair[0]);
+  close(pair[1]);
+}
+BENCHMARK(BM_SocketPairEchoAnchor)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  BestTimesReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\ntime ratio to the bare socket-pair echo (anchor)\n");
+  for (const char* ours : {"BM_QueryRoundTrip", "BM_EventLatency"}) {
+    if (const auto ratio = reporter.ratio(ours, "BM_SocketPairEchoAnchor")) std::printf("%-18s %.1f\n", ours, *ratio);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
