@@ -66,7 +66,8 @@ struct FrameCounters {
   std::uint32_t Received;    // frames the chip layer handed up
   std::uint32_t Indicated;   // frames indicated to NDIS
   std::uint32_t Transmitted; // frames passed to the chip layer
-  std::uint32_t Completed;   // NDIS sends completed
+  std::uint32_t Completed;   // NDIS sends completed as sent
+  std::uint32_t Failed;      // NDIS sends completed as failed
   std::uint32_t FreeRecords; // send records given back
 };
 

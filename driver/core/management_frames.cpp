@@ -127,7 +127,7 @@ void SendComplete(CoreAdapter* core, SendDescriptor* record, ULONG status) {
     record->Frame = nullptr;
   }
   if (record->Packet != nullptr) {
-    ++core->Counters.Completed;
+    ++(status == StatusSuccess ? core->Counters.Completed : core->Counters.Failed);
     Table(core).CompleteSend(core->Os, record, status != StatusSuccess ? 1 : 0);
     return;
   }

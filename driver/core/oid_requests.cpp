@@ -203,8 +203,9 @@ NDIS_STATUS QueryOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length
     case OID_GEN_RCV_OK:
       return Counter64(q, core->Counters.Indicated);
     case OID_GEN_XMIT_ERROR:
+      return AnswerWord(q, core->Counters.Failed, true);
     case OID_GEN_RCV_ERROR:
-      return AnswerWord(q, 0, true);  // no error counters until the data path counts them
+      return AnswerWord(q, 0, true);  // no receive error counter until the data path counts them
     case OID_GEN_DIRECTED_FRAMES_RCV:
       return AnswerWord(q, core->Counters.Indicated, true);
     case OID_802_11_PRIVACY_FILTER:
