@@ -11,7 +11,9 @@
 #include <deque>
 #include <vector>
 
+#include "driver/core/michael.h"
 #include "driver/core/station_seams.h"
+#include "driver/core/tkip_cipher.h"
 #include "driver/core/testing/core_fixture.h"
 #include "driver/core/testing/test_frames.h"
 #include "driver/core/tkip_countermeasures.h"
@@ -294,6 +296,89 @@ TEST_F(ProtectedLoopback, TwoMicFailuresWithinAMinuteStartTheCountermeasures) {
   EXPECT_NE(h.host->set(OID_802_11_SSID, set).status, NDIS_STATUS_SUCCESS);
   h.advance(60s);
   EXPECT_FALSE(TkipCountermeasuresBlockSsid(core));
+}
+
+// The TKIP example MPDU of IEEE 802.11-2012 (M.6.3), sent by its access point with TSC 1:
+// its Michael MIC is the standard's, and the station takes the frame under the pairwise key
+// whose receive Michael key is bytes 16..23.
+TEST_F(ProtectedLoopback, TheStandardsTkipExampleArrivesWithItsMichaelMic) {
+  Associate(Cipher::kTkip);
+  const Address ap = {0x02, 0x03, 0x04, 0x05, 0x06, 0x07};
+  const Address station = {0x02, 0x03, 0x04, 0x05, 0x06, 0x08};
+  h.run([&] { std::copy(ap.begin(), ap.end(), core->Bssid.begin()); });
+  Bytes tk(32);
+  for (std::size_t i = 0; i < tk.size(); ++i) tk[i] = Bytes{0x12, 0x34, 0x56, 0x78, 0x90}[i % 5];
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0xC0000000, tk)).status, NDIS_STATUS_SUCCESS);
+
+  Bytes msdu = {0xaa, 0xaa, 0x03, 0x00, 0x00, 0x00, 0x08, 0x00, 0x45, 0x00, 0x00, 0x54, 0x00, 0x00, 0x40, 0x00,
+                0x40, 0x01, 0xa5, 0x55, 0xc0, 0xa8, 0x0a, 0x02, 0xc0, 0xa8, 0x0a, 0x01, 0x08, 0x00, 0x3a, 0xb0,
+                0x00, 0x00, 0x00, 0x00, 0xcd, 0x4c, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00};
+  for (std::uint8_t b = 0x08; b <= 0x37; ++b) msdu.push_back(b);
+  std::uint8_t mic[8];
+  MichaelMic(tk.data() + 16, station.data(), ap.data(), 0, msdu.data(), static_cast<std::uint32_t>(msdu.size()), mic);
+  EXPECT_EQ(Bytes(mic, mic + 8), (Bytes{0x68, 0x81, 0xa3, 0xf3, 0xd6, 0x48, 0xd0, 0x3c}));
+
+  // The chip layout: body length, frame control (data, FromDS, protected), duration, A1..A3,
+  // sequence control, A4, then IV, MSDU with its MIC, ICV.
+  Bytes frame(32);
+  frame[2] = 0x08;
+  frame[3] = 0x42;
+  frame[4] = 0x2c;
+  std::copy(station.begin(), station.end(), frame.begin() + 6);
+  std::copy(ap.begin(), ap.end(), frame.begin() + 12);
+  std::copy(ap.begin(), ap.end(), frame.begin() + 18);
+  frame[24] = 0xd0;
+  frame[25] = 0x02;
+  frame.resize(32 + 8);
+  frame.insert(frame.end(), msdu.begin(), msdu.end());
+  frame.insert(frame.end(), mic, mic + 8);
+  frame.resize(frame.size() + 4);
+  TkipKeyMixer mixer(tk.data(), ap.data());
+  TkipEncrypt(mixer, 1, 0, frame.data() + 32, static_cast<std::uint32_t>(msdu.size() + 8));
+  frame[0] = static_cast<std::uint8_t>(frame.size() - 32);
+  frame[1] = static_cast<std::uint8_t>((frame.size() - 32) >> 8);
+
+  const auto received = ReceiveAll({frame});
+  ASSERT_EQ(received.size(), 1u);
+  Bytes expected(station.begin(), station.end());
+  expected.insert(expected.end(), ap.begin(), ap.end());
+  expected.insert(expected.end(), msdu.begin() + 6, msdu.end());
+  EXPECT_EQ(received[0], expected);
+  EXPECT_EQ(core->Keys.Entry(0).receiveCounter, 1u);
+}
+
+// The EAPOL watch: an EAPOL-Start sent, or a WPA group-key message received, starts the
+// hold-off; a pairwise message does not.
+TEST_F(ProtectedLoopback, EapolStartsAndGroupKeyMessagesStartTheHoldOff) {
+  Associate(Cipher::kTkip);
+  Bytes start = Ethernet(kApAddress, 0x888E, 4);
+  start[14] = 1;  // version
+  start[15] = 1;  // EAPOL-Start
+  EXPECT_EQ(core->EapolHoldOff, 0);
+  EXPECT_EQ(SendToRing(start).size(), 1u);
+  EXPECT_EQ(core->EapolHoldOff, 1);
+
+  struct Case {
+    std::uint8_t descriptor;
+    std::uint8_t keyInfoLow;
+    std::uint8_t holdOff;
+  } cases[] = {{254, 0x21, 1}, {254, 0x09, 0}, {254, 0x01, 0}, {2, 0x21, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << int(c.descriptor) << " " << int(c.keyInfoLow));
+    Associate(Cipher::kTkip);
+    h.run([&] { core->EapolHoldOff = 0; });
+    Bytes key = Ethernet(kApAddress, 0x888E, 95);
+    key[14] = 1;
+    key[15] = 3;  // EAPOL-Key
+    key[18] = c.descriptor;
+    key[19] = 0x03;
+    key[20] = c.keyInfoLow;
+    const auto frames = SendToRing(key);  // the pairwise key protects it; it comes back to us
+    ASSERT_EQ(frames.size(), 1u);
+    h.run([&] { core->EapolHoldOff = 0; });
+    EXPECT_EQ(ReceiveAll(frames).size(), 1u);
+    EXPECT_EQ(core->EapolHoldOff, c.holdOff);
+  }
 }
 
 // FragAttacks: a fragment in the clear never joins a protected network's frame, and a key

@@ -8,6 +8,7 @@
 
 #include "driver/core/core_adapter.h"
 #include "driver/core/data_ciphers.h"
+#include "driver/core/eapol_key_watch.h"
 #include "driver/core/frame_builders.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/snap.h"
@@ -62,6 +63,10 @@ ULONG DataFrameEncapsulate(CoreAdapter* core, SendDescriptor* record) {
   const std::uint8_t* source = ethernet + 6;
   const auto type = static_cast<std::uint16_t>(ethernet[12] << 8 | ethernet[13]);
   const bool snap = type > kMaxLengthField;
+  if (type == kEtherTypeEapol) {
+    std::uint8_t start[kEthernetHeaderBytes + 4];
+    if (Gather(record, 0, start, sizeof start)) WatchEapolKey(core, start, sizeof start, true);
+  }
   TransmitProtection protection;
   if (!ChooseTransmitProtection(core, destination, type == kEtherTypeEapol, protection)) return StatusFailure;
   const bool protect = protection.cipher != FrameCipher::kNone;

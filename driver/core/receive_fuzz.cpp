@@ -55,7 +55,7 @@ zelnic::testing::DriverHarness& Driver() {
 // earlier input clears the table, so each input installs them afresh.
 void InstallKeys(CoreAdapter* core, bool wpaNone) {
   for (std::uint32_t i = 0; i < 2; ++i) {
-    WepKeyRecord& wep = core->Config.wepKeys[i];
+    zelnic::WepKeyRecord& wep = core->Config.wepKeys[i];
     wep.keyIndex = i;
     wep.keyLength = i == 0 ? 5 : 13;
     for (std::uint32_t b = 0; b < wep.keyLength; ++b) wep.key[b] = static_cast<std::uint8_t>(0x40 + b);

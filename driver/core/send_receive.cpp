@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/core/core_adapter.h"
+#include "driver/core/eapol_key_watch.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/management_receive.h"
 #include "driver/core/station_seams.h"
@@ -114,6 +115,7 @@ ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
 
   bool eapol = false;
   if (!DataFrameDecapsulate(core, record, eapol)) return Drop(core, record);
+  if (eapol) WatchEapolKey(core, record->Frame, record->Length, false);
   if (eapol && UtilityAttached(core)) PostEvent(core, kEventEapolReceived, record->Frame, record->Length);
   ++core->Counters.Indicated;
   const ULONG status = IndicateFrame(core, record);
