@@ -21,6 +21,8 @@ struct Suites {
   std::uint8_t group = 0;
   bool pairwiseCcmp = false;
   bool pairwiseTkip = false;
+  bool akm8021x = false;
+  bool akmPsk = false;
 };
 
 Suites ReadSuites(const std::uint8_t* body, std::uint32_t length, const std::uint8_t* oui) {
@@ -36,11 +38,25 @@ Suites ReadSuites(const std::uint8_t* body, std::uint32_t length, const std::uin
     if (suite[3] == kCipherCcmp) s.pairwiseCcmp = true;
     if (suite[3] == kCipherTkip) s.pairwiseTkip = true;
   }
+  // The key-management list follows; it must lie within the element too.
+  const std::uint32_t akmAt = 6 + 4 * count;
+  if (akmAt + 2 > length) return s;
+  const std::uint32_t akms = body[akmAt] | body[akmAt + 1] << 8;
+  if (akmAt + 2 + 4 * akms > length) return s;
+  for (std::uint32_t i = 0; i < akms; ++i) {
+    const std::uint8_t* suite = body + akmAt + 2 + 4 * i;
+    if (std::memcmp(suite, oui, 3) != 0) continue;
+    if (suite[3] == kAkm8021x) s.akm8021x = true;
+    if (suite[3] == kAkmPsk) s.akmPsk = true;
+  }
   s.valid = s.pairwiseCcmp || s.pairwiseTkip;
   return s;
 }
 
 bool IsPsk(std::uint32_t authMode) { return authMode == 4 || authMode == 7; }
+
+// The access point must offer the key management the authentication mode asks for.
+bool OffersKeyManagement(const Suites& s, std::uint32_t authMode) { return IsPsk(authMode) ? s.akmPsk : s.akm8021x; }
 
 // WEP-40 and WEP-104 are equal, below TKIP, below CCMP; 0 for a suite the station lacks.
 int Strength(std::uint8_t suite) {
@@ -105,7 +121,7 @@ std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32
                                      std::uint32_t encryptionStatus, std::uint8_t* at, ChosenCiphers& chosen) {
   // Body: version (2), group suite, pairwise count and suites.
   const Suites s = ReadSuites(bssElement + 2 + 2, bssElement[1] >= 2 ? bssElement[1] - 2u : 0, kRsnOui);
-  if (!s.valid) return 0;
+  if (!s.valid || !OffersKeyManagement(s, authMode)) return 0;
   const std::uint8_t pairwise = ChoosePairwise(s, encryptionStatus, chosen);
   if (pairwise == 0) return 0;
   std::uint8_t* p = at + 2;
@@ -129,7 +145,7 @@ std::uint32_t BuildStationWpaElement(const std::uint8_t* bssElement, std::uint32
                                      std::uint32_t encryptionStatus, std::uint8_t* at, ChosenCiphers& chosen) {
   // Body: OUI and type (4), version (2), then the suites.
   const Suites s = ReadSuites(bssElement + 2 + 6, bssElement[1] >= 6 ? bssElement[1] - 6u : 0, kWpaOui);
-  if (!s.valid) return 0;
+  if (!s.valid || !OffersKeyManagement(s, authMode)) return 0;
   // WPA's own order of preference: TKIP unless the status asks for CCMP.
   const std::uint8_t pairwise = ChoosePairwise(s, encryptionStatus == 6 || !s.pairwiseTkip ? 6 : 4, chosen);
   if (pairwise == 0) return 0;

@@ -19,7 +19,9 @@ struct ChosenCiphers {
 // Writes the station's element at `at`; its length, 0 when the BSS's element names no
 // cipher the station can use. The pairwise cipher is the one the encryption status asks for
 // (4 TKIP, 6 CCMP), else the strongest offered; a group cipher stronger than it, or unknown,
-// gives no element. The RSN element ends after its PMKID count of 0.
+// gives no element, and so does a BSS without the key management the authentication mode
+// needs (PSK for modes 4 and 7, 802.1X otherwise), or a suite list that runs past its
+// element. The RSN element ends after its PMKID count of 0.
 std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32_t authMode,
                                      std::uint32_t encryptionStatus, std::uint8_t* at, ChosenCiphers& chosen);
 std::uint32_t BuildStationWpaElement(const std::uint8_t* bssElement, std::uint32_t authMode,

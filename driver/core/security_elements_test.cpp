@@ -53,5 +53,25 @@ TEST(SecurityElements, TheGroupCipherIsNeverStrongerThanThePairwiseOne) {
   }
 }
 
+// A suite list that claims more suites than the element holds gives no element: nothing is
+// read past the element's own bytes.
+TEST(SecurityElements, ATruncatedSuiteListGivesNoElement) {
+  std::vector<std::uint8_t> element = RsnElement(4, {4});
+  element.resize(16);  // the element ends inside its key-management list
+  element[1] = 14;
+  std::uint8_t out[64] = {};
+  ChosenCiphers chosen;
+  EXPECT_EQ(BuildStationRsnElement(element.data(), 7, 6, out, chosen), 0u);
+  element = RsnElement(4, {4});
+  element[8] = 2;  // two pairwise suites claimed, one present (the AKM list follows)
+  element.resize(element.size() - 8);
+  element[1] = static_cast<std::uint8_t>(element.size() - 2);
+  EXPECT_EQ(BuildStationRsnElement(element.data(), 7, 6, out, chosen), 0u);
+  // Whole, it offers PSK: 802.1X (mode 6) finds no key management, PSK (mode 7) does.
+  element = RsnElement(4, {4});
+  EXPECT_EQ(BuildStationRsnElement(element.data(), 6, 6, out, chosen), 0u);
+  EXPECT_EQ(BuildStationRsnElement(element.data(), 7, 6, out, chosen), 24u);
+}
+
 }  // namespace
 }  // namespace zelnic::core
