@@ -77,12 +77,16 @@ bool ChooseRsnKey(CoreAdapter* core, const std::uint8_t* destination, bool eapol
   return true;
 }
 
-TkipKeyMixer& TransmitMixer(CoreAdapter* core, std::uint32_t slot, const KeyEntry& entry) {
+// Phase 1 mixes in the transmitter address: the frame's address 2, which the receiver uses.
+TkipKeyMixer& TransmitMixer(CoreAdapter* core, std::uint32_t slot, const KeyEntry& entry,
+                            const std::uint8_t* transmitter) {
   CipherState& c = core->Ciphers;
-  if (!c.TkipTransmit || c.TkipTransmitGeneration != core->Keys.Generation() || c.TkipTransmitSlot != slot) {
-    c.TkipTransmit.emplace(entry.temporalKey, entry.stationAddress);
+  if (!c.TkipTransmit || c.TkipTransmitGeneration != core->Keys.Generation() || c.TkipTransmitSlot != slot ||
+      std::memcmp(c.TkipTransmitter, transmitter, 6) != 0) {
+    c.TkipTransmit.emplace(entry.temporalKey, transmitter);
     c.TkipTransmitGeneration = core->Keys.Generation();
     c.TkipTransmitSlot = slot;
+    std::memcpy(c.TkipTransmitter, transmitter, 6);
   }
   return *c.TkipTransmit;
 }
@@ -106,7 +110,7 @@ bool EncryptFragment(CoreAdapter* core, FrameCipher cipher, std::uint32_t slot, 
       KeyEntry& entry = core->Keys.Entry(slot);
       if ((entry.flags & kKeyValid) == 0) return false;
       entry.transmitCounter = (entry.transmitCounter + 1) & kTkipTscMask;
-      TkipEncrypt(TransmitMixer(core, slot, entry), entry.transmitCounter, slot, body, data);
+      TkipEncrypt(TransmitMixer(core, slot, entry, frame + kAddress2), entry.transmitCounter, slot, body, data);
       return true;
     }
     case FrameCipher::kCcmp: {

@@ -44,6 +44,7 @@ struct CipherState {
   std::optional<TkipKeyMixer> TkipTransmit;
   std::uint32_t TkipTransmitGeneration = 0;
   std::uint32_t TkipTransmitSlot = 0;
+  std::uint8_t TkipTransmitter[6] = {};
   // TKIP MIC failures: 0 idle, 1 a second failure came within the window, 2 the report has
   // gone out and the link is about to be dropped.
   std::uint8_t CountermeasureState = 0;

@@ -210,6 +210,20 @@ TEST_F(ProtectedLoopback, EveryCipherCarriesFramesAndFragmentsBothWays) {
   }
 }
 
+// TKIP mixes the transmitter address into each frame's key: it is the frame's address 2 (the
+// 802.3 source, which a bridge behind the station may set), as the receiver takes it.
+TEST_F(ProtectedLoopback, TkipMixesTheAddressTheFrameIsSentFrom) {
+  Associate(Cipher::kTkip);
+  Bytes bridged = Ethernet(kPeer, 0x0800, 80);
+  const Address behind = {0x02, 0x00, 0x00, 0x00, 0x00, 0x42};
+  std::copy(behind.begin(), behind.end(), bridged.begin() + 6);
+  const auto frames = SendToRing(bridged);
+  ASSERT_EQ(frames.size(), 1u);
+  const auto received = ReceiveAll(frames);
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0], bridged);
+}
+
 TEST_F(ProtectedLoopback, AReplayedFrameIsDropped) {
   for (const Cipher cipher : {Cipher::kTkip, Cipher::kCcmp}) {
     SCOPED_TRACE(int(cipher));
