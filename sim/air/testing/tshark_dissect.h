@@ -8,9 +8,10 @@
 
 namespace simair::testing {
 
+// `options` go to tshark as they are (say, -o settings of the 802.11 decryption).
 inline std::vector<std::string> Dissect(const std::string& pcap, const std::string& filter,
-                                        const std::vector<std::string>& fields) {
-  std::string command = "tshark -n -r '" + pcap + "'";
+                                        const std::vector<std::string>& fields, const std::string& options = "") {
+  std::string command = "tshark -n " + options + " -r '" + pcap + "'";
   if (!filter.empty()) command += " -Y '" + filter + "'";
   command += " -T fields -E separator='|' -e _ws.malformed";
   for (const std::string& field : fields) command += " -e " + field;
