@@ -1,0 +1,133 @@
+// The driver carries the WPA2-PSK key handshake of a simulated access point:
+// the test acts as the host, handing every EAPOL frame the driver indicates to the
+// supplicant's key handler, sending what it answers through the miniport, and setting the
+// keys it returns through OID_802_11_ADD_KEY. The key the adapter table then holds is the
+// one the access point agreed.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ksSupp/keys/key_handshake_fixture.h"
+#include "driver/core/on_air/air_station.h"
+#include "sim/air/psk_key_exchange.h"
+
+namespace zelnic::core::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct KeysCase {
+  const char* name;
+  const char* security;  // the world's word
+  bool rsn;
+  ULONG authMode;   // OID_802_11_AUTHENTICATION_MODE: 7 WPA2-PSK, 4 WPA-PSK
+  ULONG wepStatus;  // encryption status: 6 AES, 4 TKIP
+  std::size_t keyLength;
+};
+
+void PrintTo(const KeysCase& c, std::ostream* os) { *os << c.name; }
+
+// An NDIS_802_11_KEY record: Length, KeyIndex, KeyLength, BSSID, KeyRSC, key material at 32.
+std::vector<std::uint8_t> AddKeyRecord(const keys_test::InstalledKey& key) {
+  std::vector<std::uint8_t> record(32 + key.key.size(), 0);
+  const std::uint32_t header[] = {static_cast<std::uint32_t>(record.size()), key.index,
+                                  static_cast<std::uint32_t>(key.key.size())};
+  std::memcpy(record.data(), header, sizeof header);
+  std::memcpy(record.data() + 12, key.bssid.data(), 6);
+  const std::uint64_t rsc = static_cast<std::uint64_t>(key.rscHigh) << 32 | key.rscLow;
+  std::memcpy(record.data() + 20, &rsc, 8);
+  std::memcpy(record.data() + 32, key.key.data(), key.key.size());
+  return record;
+}
+
+class WpaKeys : public AirStation, public ::testing::WithParamInterface<KeysCase> {
+protected:
+  keys_test::RecordingServices services;
+  RsnKeyHandler rsnHandler{services};
+  WpaKeyHandler wpaHandler{services};
+  std::size_t sentSeen = 0, installedSeen = 0;
+  std::vector<NDIS_STATUS> addKeyStatus;
+
+  KeyHandler& Handler() { return GetParam().rsn ? static_cast<KeyHandler&>(rsnHandler) : wpaHandler; }
+
+  // The host's side: EAPOL frames to the handler, its answers to the miniport, its keys to ADD_KEY.
+  void Host(const simair::MacAddress& bssid) {
+    for (const ndis::EthFrame& frame : h.host->takeReceived()) {
+      if (frame.size() < 14 || frame[12] != 0x88 || frame[13] != 0x8E) continue;
+      const std::vector<std::uint8_t> eapol(frame.begin() + 14, frame.end());
+      if (GetParam().rsn) keys_test::Deliver(rsnHandler, eapol);
+      else keys_test::Deliver(wpaHandler, eapol);
+    }
+    for (; sentSeen < services.sent.size(); ++sentSeen) {
+      ndis::EthFrame frame(bssid.begin(), bssid.end());
+      const simair::MacAddress station = StationAddress();
+      frame.insert(frame.end(), station.begin(), station.end());
+      frame.push_back(0x88);
+      frame.push_back(0x8E);
+      frame.insert(frame.end(), services.sent[sentSeen].begin(), services.sent[sentSeen].end());
+      h.host->send({frame});
+    }
+    for (; installedSeen < services.installed.size(); ++installedSeen)
+      addKeyStatus.push_back(h.host->set(OID_802_11_ADD_KEY, AddKeyRecord(services.installed[installedSeen])).status);
+  }
+};
+
+TEST_P(WpaKeys, TheHandshakeRunsThroughTheDriverAndItsKeysReachTheKeyTable) {
+  const KeysCase& c = GetParam();
+  StartWorld(std::string("ap secure\n bssid 02:5a:4c:00:00:07\n ssid \"") + keys_test::kSsid + "\"\n channel 6\n security " +
+                 c.security + "\n passphrase \"" + keys_test::kPassphrase + "\"\n",
+             std::string("wpa_keys_") + c.name);
+  simair::PskKeyExchange* exchange = world->keyExchange(0);
+  ASSERT_NE(exchange, nullptr);
+  const simair::MacAddress bssid = Ap(0).address();
+  h.run([&] { core->Config.wepStatus = c.wepStatus; });
+  ASSERT_EQ(SetWord(OID_802_11_AUTHENTICATION_MODE, c.authMode).status, NDIS_STATUS_SUCCESS);
+
+  KeyHandler& handler = Handler();
+  services.handler = &handler;
+  services.psk = keys_test::StationPsk();
+  handler.Reset();
+  handler.SetAddresses(bssid.data(), StationAddress().data());
+  const air::Bytes beacon = air::BuildElement(c.rsn ? air::KeyProtocol::Rsn : air::KeyProtocol::Wpa,
+                                              c.rsn ? air::Cipher::Ccmp : air::Cipher::Tkip,
+                                              c.rsn ? air::Cipher::Ccmp : air::Cipher::Tkip);
+  handler.SetAuthenticatorIes(beacon.data(), static_cast<std::uint32_t>(beacon.size()));
+  ASSERT_EQ(SetSsid(keys_test::kSsid).status, NDIS_STATUS_SUCCESS);
+  ASSERT_TRUE(Ap(0).associated(StationAddress()));
+  // The element the driver put in its association request, as the host reads it.
+  air::PskAuthenticator* authenticator = exchange->authenticator(StationAddress());
+  ASSERT_NE(authenticator, nullptr);
+  const air::Bytes& element = authenticator->Config().supplicantElement;
+  ASSERT_FALSE(element.empty());
+  handler.SetSupplicantIes(element.data(), static_cast<std::uint32_t>(element.size()));
+
+  // Up to 4 s: the access point sends message 1 again after 1 s when the first goes unanswered.
+  for (int round = 0; round < 400 && !(exchange->keysInForce(StationAddress()) && handler.HandshakeComplete()); ++round) {
+    Host(bssid);
+    Advance(10ms);
+  }
+  Host(bssid);
+  for (const auto& completion : h.host->takeSendCompletions()) EXPECT_EQ(completion.status, NDIS_STATUS_SUCCESS);
+  ASSERT_TRUE(exchange->keysInForce(StationAddress())) << "frames the access point refused: " << exchange->counters().refusedFrames;
+  ASSERT_TRUE(handler.HandshakeComplete());
+  ASSERT_EQ(addKeyStatus.size(), 2u);  // the pairwise key and the group key
+  for (NDIS_STATUS status : addKeyStatus) EXPECT_EQ(status, NDIS_STATUS_SUCCESS);
+
+  const air::Bytes tk = authenticator->TemporalKey();
+  ASSERT_EQ(tk.size(), c.keyLength);
+  h.run([&] {
+    ASSERT_GE(core->Keys.KeysInstalled(), 1u);
+    const KeyEntry& pairwise = core->Keys.Entry(0);
+    EXPECT_EQ(pairwise.keyLength, 16);
+    EXPECT_EQ(0, std::memcmp(pairwise.temporalKey, tk.data(), 16));
+  });
+  EXPECT_TRUE(Ap(0).associated(StationAddress()));
+}
+
+// WPA-PSK (TKIP) joins the table once the driver decrypts: WPA's group message comes under
+// the new pairwise key.
+INSTANTIATE_TEST_SUITE_P(Networks, WpaKeys, ::testing::Values(KeysCase{"Wpa2Ccmp", "wpa2-psk", true, 7, 6, 16}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace zelnic::core::testing
