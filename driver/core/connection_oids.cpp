@@ -6,6 +6,7 @@
 
 #include "driver/core/bss_table.h"
 #include "driver/core/core_adapter.h"
+#include "driver/core/tkip_countermeasures.h"
 #include "driver/core/elements.h"
 #include "driver/core/frame_builders.h"
 #include "driver/core/frame_tests.h"
@@ -129,6 +130,8 @@ bool MeansDisconnect(const NDIS_802_11_SSID& ssid) {
 }
 
 ULONG SetSsid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed) {
+  // For 60 seconds after the TKIP countermeasures dropped the link, no network is joined.
+  if (TkipCountermeasuresBlockSsid(core)) return StatusFailure;
   // The record must hold its length word and as many bytes as that word says.
   if (buffer == nullptr || length < kSsidHeaderBytes) {
     *needed = sizeof(NDIS_802_11_SSID);

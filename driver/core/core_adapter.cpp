@@ -80,10 +80,6 @@ void FreeTable(CoreAdapter* core, std::uint8_t*& table, std::uint32_t size) {
 
 void ReturnToChipLayer(void* context, ReceiveRecord* record) {
   auto* core = static_cast<CoreAdapter*>(context);
-  if (IsReassembled(core->Reassembly, record)) {
-    ReleaseReassembled(core->Reassembly);  // the core's own buffer: free for the next frame
-    return;
-  }
   HalOps(core->Hal).ReturnReceiveBuffer(core->Hal, record);
 }
 

@@ -10,6 +10,7 @@
 #include "driver/core/config.h"
 #include "driver/core/core_adapter_ops.h"
 #include "driver/core/core_timer.h"
+#include "driver/core/data_ciphers.h"
 #include "driver/core/key_table.h"
 #include "driver/core/management_frames.h"
 #include "driver/core/oid_state.h"
@@ -87,6 +88,7 @@ struct CoreAdapter {
   zelnic::MacAddress StationAddress;
   zelnic::MacAddress Bssid;
   zelnic::core::AdapterKeyTable Keys;  // wiped when the adapter is freed
+  zelnic::core::CipherState Ciphers;   // IV counter, the key of the last received frame, TKIP's state
   zelnic::Ssid CurrentSsid;
   zelnic::Ssid ProbeSsid;
   zelnic::MacAddress ProbeAddress;  // where a directed probe goes; broadcast unless a join set it

@@ -1,11 +1,14 @@
 // Outgoing data: an NDIS 802.3 frame becomes one 802.11 data frame, or all its fragments,
 // built whole in one frame buffer of the management pool (each fragment starting on a
 // 4-byte boundary), which the chip layer copies into its ring instead of the packet's own
-// buffers.
+// buffers. Each fragment leaves room for its cipher around its data; the ring's Encrypt
+// fills it.
 #include <algorithm>
 #include <cstring>
 
 #include "driver/core/core_adapter.h"
+#include "driver/core/data_ciphers.h"
+#include "driver/core/eapol_key_watch.h"
 #include "driver/core/frame_builders.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/snap.h"
@@ -50,21 +53,6 @@ void PutLe16(std::uint8_t* at, std::uint32_t value) {
   at[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-// Whether the cipher in use protects this frame; false in `refused` when the encryption
-// status allows no data at all.
-bool ProtectsFrame(const CoreAdapter* core, bool eapol, bool& refused) {
-  refused = false;
-  switch (core->Config.wepStatus) {
-    case 1: case 2: case 5:
-      return false;
-    case 0: case 4: case 6:
-      return !eapol;  // the handshake goes in the clear until keys exist
-    default:
-      refused = true;  // 3, 7 and unknown values carry no data
-      return false;
-  }
-}
-
 }  // namespace
 
 ULONG DataFrameEncapsulate(CoreAdapter* core, SendDescriptor* record) {
@@ -75,21 +63,26 @@ ULONG DataFrameEncapsulate(CoreAdapter* core, SendDescriptor* record) {
   const std::uint8_t* source = ethernet + 6;
   const auto type = static_cast<std::uint16_t>(ethernet[12] << 8 | ethernet[13]);
   const bool snap = type > kMaxLengthField;
-  bool refused = false;
-  const bool protect = ProtectsFrame(core, type == kEtherTypeEapol, refused);
-  if (refused) return StatusFailure;
+  if (type == kEtherTypeEapol) {
+    std::uint8_t start[kEthernetHeaderBytes + 4];
+    if (Gather(record, 0, start, sizeof start)) WatchEapolKey(core, start, sizeof start, true);
+  }
+  TransmitProtection protection;
+  if (!ChooseTransmitProtection(core, destination, type == kEtherTypeEapol, protection)) return StatusFailure;
+  const bool protect = protection.cipher != FrameCipher::kNone;
 
+  // The MSDU: SNAP header (when the type is an EtherType), the payload, TKIP's Michael MIC.
   const std::uint32_t data = total - kEthernetHeaderBytes;
-  const std::uint32_t body = data + (snap ? kSnapBytes : 0);
-  const std::uint32_t threshold = std::max<std::uint32_t>(core->Config.fragThreshold, kHeaderAndFcs + 4);
-  const std::uint32_t perFragment = threshold - kHeaderAndFcs;
-  const std::uint32_t fragments = body + kHeaderAndFcs > threshold ? (body + perFragment - 1) / perFragment : 1;
+  const std::uint32_t msdu = data + (snap ? kSnapBytes : 0) + protection.msduTrailer;
+  if (msdu > kMaxMsduBytes) return StatusFailure;
+  const std::uint32_t room = protection.headerRoom + protection.trailerRoom;  // per fragment
+  const std::uint32_t threshold = std::max<std::uint32_t>(core->Config.fragThreshold, kHeaderAndFcs + room + 4);
+  const std::uint32_t perFragment = threshold - kHeaderAndFcs - room;
+  const std::uint32_t fragments = msdu + kHeaderAndFcs + room > threshold ? (msdu + perFragment - 1) / perFragment : 1;
   if (fragments > 16) return StatusFailure;  // the fragment number has four bits
-  const std::uint32_t needed = fragments * (kChipHeaderBytes + 3) + body;
+  const std::uint32_t needed = fragments * (kChipHeaderBytes + room + 3) + msdu;
   if (needed > kManagementFrameBytes) return StatusFailure;
 
-  ManagementFrameBuffer* frame = TakeFrameBuffer(core);
-  if (frame == nullptr) return StatusFailure;
   std::uint8_t header[kChipHeaderBytes] = {};
   header[2] = kTypeData;
   header[3] = protect ? kFlagProtected : 0;
@@ -104,39 +97,39 @@ ULONG DataFrameEncapsulate(CoreAdapter* core, SendDescriptor* record) {
     std::memcpy(header + kAddress3, core->Bssid.data(), 6);
   }
   PutLe16(header + 4, IsGroupAddress(destination) ? 0 : kDurationUnicast);
-  const std::uint16_t sequence = NextSequenceNumber(core);
 
-  // The MSDU body as one run: SNAP header (when the type is an EtherType), then the payload.
+  std::uint8_t body[kMaxMsduBytes];
   std::uint32_t at = 0;
-  std::uint32_t sent = 0;  // body bytes placed so far
+  if (snap) {
+    WriteSnap(body, type);
+    at = kSnapBytes;
+  }
+  if (!Gather(record, kEthernetHeaderBytes, body + at, data)) return StatusFailure;
+  at += data;
+  if (protection.msduTrailer != 0) TkipMsduMic(core, protection, header, body, at, body + at);
+
+  ManagementFrameBuffer* frame = TakeFrameBuffer(core);
+  if (frame == nullptr) return StatusFailure;
+  const std::uint16_t sequence = NextSequenceNumber(core);
+  at = 0;
+  std::uint32_t sent = 0;  // MSDU bytes placed so far
   for (std::uint32_t i = 0; i < fragments; ++i) {
     std::uint8_t* f = frame->Buffer + at;
-    const std::uint32_t chunk = std::min(perFragment, body - sent);
+    const std::uint32_t chunk = std::min(perFragment, msdu - sent);
     std::memcpy(f, header, kChipHeaderBytes);
-    PutLe16(f, chunk);
+    PutLe16(f, protection.headerRoom + chunk + protection.trailerRoom);
     PutLe16(f + kSequenceControl, static_cast<std::uint32_t>(sequence) << 4 | i);
     if (i + 1 < fragments) f[3] |= kFlagMoreFragments;
     std::uint8_t* out = f + kChipHeaderBytes;
-    std::uint32_t left = chunk;
-    if (snap && sent < kSnapBytes) {
-      std::uint8_t snapHeader[kSnapBytes];
-      WriteSnap(snapHeader, type);
-      const std::uint32_t take = std::min(left, kSnapBytes - sent);
-      std::memcpy(out, snapHeader + sent, take);
-      out += take;
-      left -= take;
-      sent += take;
-    }
-    const std::uint32_t payloadOffset = kEthernetHeaderBytes + sent - (snap ? kSnapBytes : 0);
-    if (!Gather(record, payloadOffset, out, left)) {
-      ReturnFrameBuffer(core, frame);
-      return StatusFailure;
-    }
-    sent += left;
-    at += kChipHeaderBytes + chunk;
+    std::memset(out, 0, protection.headerRoom);
+    std::memcpy(out + protection.headerRoom, body + sent, chunk);
+    std::memset(out + protection.headerRoom + chunk, 0, protection.trailerRoom);
+    sent += chunk;
+    at += kChipHeaderBytes + room + chunk;
     if (i + 1 < fragments) at = (at + 3) & ~3u;
   }
   frame->Length = at;
+  MarkSendRecord(record, protection);
   frame->SendFlags = record->Flags;
   record->Frame = frame;
   record->Flags |= hal::kSendFrameBuilt;

@@ -28,6 +28,7 @@ void AdapterKeyTable::Clear() {
   Wipe(entries_, sizeof entries_);
   Wipe(defaultKeyIds_, sizeof defaultKeyIds_);
   keysInstalled_ = 0;
+  ++generation_;
 }
 
 KeyRefusal AdapterKeyTable::AddKey(const std::uint8_t* record, std::uint32_t length, const std::uint8_t ownAddress[6],
@@ -83,6 +84,7 @@ KeyRefusal AdapterKeyTable::AddKey(const std::uint8_t* record, std::uint32_t len
     defaultKeyIds_[2] = static_cast<std::uint8_t>(id);
   }
   ++keysInstalled_;
+  ++generation_;
   return KeyRefusal::kNone;
 }
 
@@ -91,6 +93,7 @@ KeyRefusal AdapterKeyTable::RemoveKey(std::uint32_t keyIndex) {
   const std::uint32_t id = keyIndex & 0xFF;
   if (id > 3) return KeyRefusal::kBadKeyId;
   Wipe(&entries_[(keyIndex & kPairwiseBit) != 0 ? 0 : id], sizeof(KeyEntry));
+  ++generation_;
   return KeyRefusal::kNone;
 }
 

@@ -48,7 +48,11 @@ class AdapterKeyTable {
   void Clear();
 
   const KeyEntry& Entry(std::uint32_t slot) const { return entries_[slot & 3]; }
+  // The ciphers move an entry's sequence counters.
+  KeyEntry& Entry(std::uint32_t slot) { return entries_[slot & 3]; }
   std::uint32_t KeysInstalled() const { return keysInstalled_; }
+  // Changes with every install, removal and clearing: what was derived from a key is stale.
+  std::uint32_t Generation() const { return generation_; }
   std::uint8_t TransmitKeyId() const { return defaultKeyIds_[0]; }
   std::uint8_t GroupKeyId() const { return defaultKeyIds_[2]; }
 
@@ -56,6 +60,7 @@ class AdapterKeyTable {
   KeyEntry entries_[4];
   std::uint8_t defaultKeyIds_[4] = {};  // transmit, previous transmit, group, previous group
   std::uint32_t keysInstalled_ = 0;
+  std::uint32_t generation_ = 0;
 };
 
 }  // namespace zelnic::core

@@ -66,9 +66,12 @@ bool AppendSecurity(CoreAdapter* core, std::uint8_t*& at) {
   if (!wpa && !rsn) return true;
   const std::uint8_t* element = FindSecurityElement(bss.Block, bss.BlockLength, rsn);
   if (element == nullptr) return false;
-  const std::uint32_t length =
-      rsn ? BuildStationRsnElement(element, mode, at) : BuildStationWpaElement(element, mode, at);
+  ChosenCiphers chosen;
+  const std::uint32_t status = core->Config.wepStatus;
+  const std::uint32_t length = rsn ? BuildStationRsnElement(element, mode, status, at, chosen)
+                                   : BuildStationWpaElement(element, mode, status, at, chosen);
   if (length == 0) return false;
+  core->Ciphers.GroupCipherStatus = chosen.group;  // group-addressed frames are received under it
   at += length;
   if (wpa && HasCcx(bss.Elements)) at = AppendElement(at, kElementVendor, sizeof kWpaCcxBody, kWpaCcxBody);
   return true;

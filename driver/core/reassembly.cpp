@@ -27,7 +27,8 @@ ReassemblyResult Refuse(ReceiveRecord* record, GiveBackFn giveBack, void* contex
 }
 
 // Fragment 0 starts a frame afresh, whatever was held.
-ReassemblyResult Start(Reassembly& state, ReceiveRecord* record, GiveBackFn giveBack, void* context) {
+ReassemblyResult Start(Reassembly& state, ReceiveRecord* record, std::uint32_t keyTag, GiveBackFn giveBack,
+                       void* context) {
   DiscardReassembly(state);
   const std::uint8_t* frame = record->Frame;
   if (record->Length > kReassemblyBytes) return Refuse(record, giveBack, context);
@@ -35,6 +36,7 @@ ReassemblyResult Start(Reassembly& state, ReceiveRecord* record, GiveBackFn give
   state.Record.Length = record->Length;
   std::memcpy(state.Transmitter, frame + kAddress2, 6);
   state.Sequence = SequenceNumber(frame);
+  state.KeyTag = keyTag;
   state.Expected = 1;
   giveBack(context, record);
   return ReassemblyResult::Pending;
@@ -42,46 +44,42 @@ ReassemblyResult Start(Reassembly& state, ReceiveRecord* record, GiveBackFn give
 
 }  // namespace
 
-ReassemblyResult Reassemble(Reassembly& state, ReceiveRecord*& record, GiveBackFn giveBack, void* context) {
-  // While the last frame is still up with its caller, its buffer is not free.
-  if (state.Delivered) return Refuse(record, giveBack, context);
+ReassemblyResult Reassemble(Reassembly& state, ReceiveRecord*& record, std::uint32_t keyTag, GiveBackFn giveBack,
+                            void* context) {
   const std::uint8_t* frame = record->Frame;
   const auto number = static_cast<std::int16_t>(FragmentNumber(frame));
-  if (number == 0) return Start(state, record, giveBack, context);
+  if (number == 0) return Start(state, record, keyTag, giveBack, context);
 
   // A fragment of no frame held here (another transmitter, another sequence number, or
   // nothing held) goes alone; one out of order, or a ninth, ends the frame it belongs to.
   if (state.Expected == 0 || !SameFrame(state, frame)) return Refuse(record, giveBack, context);
   const std::uint32_t body = record->Length - kChipHeaderBytes;
-  if (number != state.Expected || number >= kMaxFragments || body > kReassemblyBytes - state.Record.Length) {
+  if (number != state.Expected || number >= kMaxFragments || body > kReassemblyBytes - state.Record.Length ||
+      keyTag != state.KeyTag) {
     DiscardReassembly(state);
     return Refuse(record, giveBack, context);
   }
   std::memcpy(state.Buffer + state.Record.Length, frame + kChipHeaderBytes, body);
   state.Record.Length += body;
-  const bool more = (FrameFlags(frame) & kFlagMoreFragments) != 0;
-  giveBack(context, record);
-  if (more) {
+  if ((FrameFlags(frame) & kFlagMoreFragments) != 0) {
+    giveBack(context, record);
     ++state.Expected;
     return ReassemblyResult::Pending;
   }
-  state.Expected = 0;
-  state.Buffer[3] &= static_cast<std::uint8_t>(~kFlagMoreFragments);
-  state.Record.Frame = state.Buffer;
-  state.Record.Capacity = kReassemblyBytes;
-  WriteBodyLength(state.Record);
-  state.Delivered = true;
-  record = &state.Record;
+  // The last fragment's record carries the whole frame up; one too large for it is dropped.
+  const std::uint32_t joined = state.Record.Length;
+  DiscardReassembly(state);
+  if (joined > record->Capacity) return Refuse(record, giveBack, context);
+  std::memcpy(record->Frame, state.Buffer, joined);
+  record->Frame[3] &= static_cast<std::uint8_t>(~kFlagMoreFragments);
+  record->Length = joined;
+  WriteBodyLength(*record);
   return ReassemblyResult::Deliver;
 }
 
-bool IsReassembled(const Reassembly& state, const ReceiveRecord* record) { return record == &state.Record; }
-
-void ReleaseReassembled(Reassembly& state) { state.Delivered = false; }
-
 void DiscardReassembly(Reassembly& state) {
   state.Expected = 0;
-  if (!state.Delivered) state.Record.Length = 0;
+  state.Record.Length = 0;
 }
 
 }  // namespace zelnic::core

@@ -23,6 +23,7 @@ struct Fragment {
   std::uint32_t body;  // bytes, each the fragment's fill value
   std::uint16_t sequence = 7;
   Address sender = kSenderA;
+  std::uint32_t key = 0;  // the key it came under
 };
 
 // Receive records with buffers of their own, as the ring's (2,032 bytes); what comes back
@@ -56,7 +57,7 @@ Outcome Feed(Reassembly& state, Records& records, const std::vector<Fragment>& f
   for (const Fragment& f : fragments) {
     ReceiveRecord* record = records.make(f);
     out.made.push_back(record);
-    out.last = Reassemble(state, record, &Records::GiveBack, &records);
+    out.last = Reassemble(state, record, f.key, &Records::GiveBack, &records);
     if (out.last == ReassemblyResult::Deliver) out.delivered = record;
   }
   return out;
@@ -74,38 +75,46 @@ std::vector<std::pair<int, std::uint32_t>> Runs(const ReceiveRecord* record) {
 
 using Runs_ = std::vector<std::pair<int, std::uint32_t>>;
 
-TEST(Reassembly, FragmentsInOrderBecomeOneFrameInTheReassemblysOwnRecord) {
+// The records that went back: all but a delivering last fragment's.
+std::vector<ReceiveRecord*> GivenBack(const Outcome& out) {
+  std::vector<ReceiveRecord*> made = out.made;
+  if (out.last == ReassemblyResult::Deliver) made.pop_back();
+  return made;
+}
+
+TEST(Reassembly, FragmentsInOrderBecomeOneFrameInTheLastFragmentsRecord) {
   auto state = std::make_unique<Reassembly>();
   Records records;
   const Outcome out = Feed(*state, records, {{0, true, 100}, {1, true, 200}, {2, false, 50}});
   ASSERT_EQ(out.last, ReassemblyResult::Deliver);
-  ASSERT_TRUE(IsReassembled(*state, out.delivered));
+  ASSERT_EQ(out.delivered, out.made.back());  // it keeps its receive packet to go up in
   EXPECT_EQ(out.delivered->Length, kChipHeaderBytes + 350);
   const std::uint8_t* frame = out.delivered->Frame;
   EXPECT_EQ(frame[0] | frame[1] << 8, 350);  // the body-length word follows
   EXPECT_EQ(FrameFlags(frame) & kFlagMoreFragments, 0);
   EXPECT_EQ(0, std::memcmp(frame + kAddress2, kSenderA.data(), 6));
   EXPECT_EQ(Runs(out.delivered), (Runs_{{0x10, 100}, {0x11, 200}, {0x12, 50}}));
-  EXPECT_EQ(records.given, out.made);  // every fragment's record went back at once
+  EXPECT_EQ(records.given, GivenBack(out));  // every other fragment's record went back at once
   EXPECT_EQ(state->Expected, 0);
 }
 
-TEST(Reassembly, FramesUpToTheLargestMsduAreDeliveredAndLargerOnesDropped) {
+TEST(Reassembly, FramesThatFitTheLastReceiveBufferAreDeliveredAndLargerOnesDropped) {
   struct Case {
     std::uint32_t lastBody;
     ReassemblyResult result;
   };
-  // 1,000 + 1,000 + 304 = 2,304 bytes: more than one receive buffer holds.
-  for (const Case c : {Case{304, ReassemblyResult::Deliver}, Case{305, ReassemblyResult::Dropped}}) {
+  // 32 + 1,000 + 1,000 = 2,032 bytes: what one receive buffer holds.
+  for (const Case c : {Case{1000, ReassemblyResult::Deliver}, Case{1001, ReassemblyResult::Dropped}}) {
     SCOPED_TRACE(c.lastBody);
     auto state = std::make_unique<Reassembly>();
     Records records;
-    const Outcome out = Feed(*state, records, {{0, true, 1000}, {1, true, 1000}, {2, false, c.lastBody}});
+    const Outcome out = Feed(*state, records, {{0, true, 1000}, {1, false, c.lastBody}});
     EXPECT_EQ(out.last, c.result);
-    EXPECT_EQ(records.given, out.made);
+    EXPECT_EQ(records.given, GivenBack(out));
+    EXPECT_EQ(state->Expected, 0);
     if (c.result == ReassemblyResult::Deliver) {
-      EXPECT_EQ(out.delivered->Length, kChipHeaderBytes + kMaxMsduBytes);
-      EXPECT_EQ(Runs(out.delivered), (Runs_{{0x10, 1000}, {0x11, 1000}, {0x12, 304}}));
+      EXPECT_EQ(out.delivered->Length, 2032u);
+      EXPECT_EQ(Runs(out.delivered), (Runs_{{0x10, 1000}, {0x11, 1000}}));
     }
   }
 }
@@ -138,7 +147,7 @@ TEST(Reassembly, OnlyFragmentsOfOneFrameAreJoined) {
     Records records;
     const Outcome out = Feed(*state, records, c.fragments);
     EXPECT_EQ(out.last, c.last);
-    EXPECT_EQ(records.given, out.made);
+    EXPECT_EQ(records.given, GivenBack(out));
     if (c.last == ReassemblyResult::Deliver) {
       EXPECT_EQ(Runs(out.delivered), c.delivered);
     }
@@ -155,15 +164,29 @@ TEST(Reassembly, ANinthFragmentEndsTheFrame) {
   EXPECT_EQ(state->Expected, 0);
 }
 
-TEST(Reassembly, TheBufferIsTakenAgainOnlyOnceTheDeliveredFrameCameBack) {
+// Fragments of one frame under different keys are never joined (mixed-key reassembly):
+// the frame ends, and a fragment in the clear cannot continue a protected one.
+TEST(Reassembly, FragmentsUnderAnotherKeyEndTheFrame) {
+  for (const std::uint32_t otherKey : {2u, 0u}) {
+    SCOPED_TRACE(otherKey);
+    auto state = std::make_unique<Reassembly>();
+    Records records;
+    Fragment first{0, true, 10};
+    first.key = 1;
+    Fragment second{1, false, 10};
+    second.key = otherKey;
+    const Outcome out = Feed(*state, records, {first, second});
+    EXPECT_EQ(out.last, ReassemblyResult::Dropped);
+    EXPECT_EQ(records.given, out.made);
+    EXPECT_EQ(state->Expected, 0);
+  }
   auto state = std::make_unique<Reassembly>();
   Records records;
-  ASSERT_EQ(Feed(*state, records, {{0, true, 10}, {1, false, 10}}).last, ReassemblyResult::Deliver);
-  EXPECT_EQ(Feed(*state, records, {{0, true, 10}}).last, ReassemblyResult::Dropped);
-  ReleaseReassembled(*state);
-  const Outcome out = Feed(*state, records, {{0, true, 10, 9}, {1, false, 20, 9}});
-  EXPECT_EQ(out.last, ReassemblyResult::Deliver);
-  EXPECT_EQ(Runs(out.delivered), (Runs_{{0x10, 10}, {0x11, 20}}));
+  Fragment first{0, true, 10};
+  first.key = 3;
+  Fragment second{1, false, 10};
+  second.key = 3;
+  EXPECT_EQ(Feed(*state, records, {first, second}).last, ReassemblyResult::Deliver);
 }
 
 TEST(Reassembly, DiscardForgetsAHeldFrame) {

@@ -1,5 +1,6 @@
 // Whatever the chip layer hands up goes through the core's receive dispatch (management
-// frames into the BSS table, data frames through filtering and reassembly) in any state of
+// frames into the BSS table, data frames through filtering, each cipher's decryption and MIC
+// check, reassembly and decapsulation) in any state of
 // the station, without touching memory outside its buffers and giving every record back
 // exactly once.
 #include <algorithm>
@@ -49,6 +50,27 @@ zelnic::testing::DriverHarness& Driver() {
   return *h;
 }
 
+// The keys every input may be received under: WEP key records 0 (WEP-40) and 1 (WEP-104),
+// a pairwise key and a group key in slot 1 of the adapter key table. A deauthentication in an
+// earlier input clears the table, so each input installs them afresh.
+void InstallKeys(CoreAdapter* core, bool wpaNone) {
+  for (std::uint32_t i = 0; i < 2; ++i) {
+    zelnic::WepKeyRecord& wep = core->Config.wepKeys[i];
+    wep.keyIndex = i;
+    wep.keyLength = i == 0 ? 5 : 13;
+    for (std::uint32_t b = 0; b < wep.keyLength; ++b) wep.key[b] = static_cast<std::uint8_t>(0x40 + b);
+  }
+  std::uint8_t record[64] = {};
+  for (std::uint32_t b = 32; b < 64; ++b) record[b] = static_cast<std::uint8_t>(b * 3);
+  const std::uint32_t words[3] = {64, 0xC0000000, 32};
+  std::memcpy(record, words, sizeof words);
+  core->Keys.Clear();
+  (void)core->Keys.AddKey(record, sizeof record, core->StationAddress.data(), wpaNone);
+  const std::uint32_t group[2] = {64, 0x00000001};
+  std::memcpy(record, group, sizeof group);
+  (void)core->Keys.AddKey(record, sizeof record, core->StationAddress.data(), wpaNone);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -67,6 +89,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     core->DwellPending = (data[1] & 0x20) != 0;
     core->ScanIndex = data[2] % 14;
     core->Bssid = {0x00, 0x0C, 0x41, 0x10, 0x20, data[3]};
+    // Protected frames go through each cipher's decryption: none, WEP, TKIP, CCMP.
+    static constexpr std::uint32_t kStatuses[4] = {1, 0, 4, 6};
+    core->Config.wepStatus = kStatuses[(data[2] >> 4) & 3];
+    core->Config.authMode = (data[2] & 0x40) != 0 ? 5 : 7;
+    core->Ciphers.GroupCipherStatus = (data[2] & 0x80) != 0 ? 4 : 0xFF;
+    InstallKeys(core, core->Config.authMode == 5);
     for (size_t at = 4; at + 2 <= size;) {
       const std::uint32_t wanted = data[at] | data[at + 1] << 8;
       const auto length = static_cast<std::uint32_t>(std::min<size_t>(wanted, size - at - 2));

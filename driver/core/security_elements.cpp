@@ -21,6 +21,8 @@ struct Suites {
   std::uint8_t group = 0;
   bool pairwiseCcmp = false;
   bool pairwiseTkip = false;
+  bool akm8021x = false;
+  bool akmPsk = false;
 };
 
 Suites ReadSuites(const std::uint8_t* body, std::uint32_t length, const std::uint8_t* oui) {
@@ -36,11 +38,56 @@ Suites ReadSuites(const std::uint8_t* body, std::uint32_t length, const std::uin
     if (suite[3] == kCipherCcmp) s.pairwiseCcmp = true;
     if (suite[3] == kCipherTkip) s.pairwiseTkip = true;
   }
+  // The key-management list follows; it must lie within the element too.
+  const std::uint32_t akmAt = 6 + 4 * count;
+  if (akmAt + 2 > length) return s;
+  const std::uint32_t akms = body[akmAt] | body[akmAt + 1] << 8;
+  if (akmAt + 2 + 4 * akms > length) return s;
+  for (std::uint32_t i = 0; i < akms; ++i) {
+    const std::uint8_t* suite = body + akmAt + 2 + 4 * i;
+    if (std::memcmp(suite, oui, 3) != 0) continue;
+    if (suite[3] == kAkm8021x) s.akm8021x = true;
+    if (suite[3] == kAkmPsk) s.akmPsk = true;
+  }
   s.valid = s.pairwiseCcmp || s.pairwiseTkip;
   return s;
 }
 
 bool IsPsk(std::uint32_t authMode) { return authMode == 4 || authMode == 7; }
+
+// The access point must offer the key management the authentication mode asks for.
+bool OffersKeyManagement(const Suites& s, std::uint32_t authMode) { return IsPsk(authMode) ? s.akmPsk : s.akm8021x; }
+
+// WEP-40 and WEP-104 are equal, below TKIP, below CCMP; 0 for a suite the station lacks.
+int Strength(std::uint8_t suite) {
+  switch (suite) {
+    case 1: case 5: return 1;
+    case kCipherTkip: return 2;
+    case kCipherCcmp: return 3;
+    default: return 0;
+  }
+}
+
+std::uint32_t EncryptionStatusOf(std::uint8_t suite) {
+  return suite == kCipherCcmp ? 6 : suite == kCipherTkip ? 4 : 0;
+}
+
+// The pairwise suite for the encryption status (0 when the BSS does not offer it), and the
+// group suite checked against it.
+std::uint8_t ChoosePairwise(const Suites& s, std::uint32_t encryptionStatus, ChosenCiphers& chosen) {
+  std::uint8_t pairwise = 0;
+  if (encryptionStatus == 4) {
+    pairwise = s.pairwiseTkip ? kCipherTkip : 0;
+  } else if (encryptionStatus == 6) {
+    pairwise = s.pairwiseCcmp ? kCipherCcmp : 0;
+  } else {
+    pairwise = s.pairwiseCcmp ? kCipherCcmp : kCipherTkip;
+  }
+  if (pairwise == 0 || Strength(s.group) == 0 || Strength(s.group) > Strength(pairwise)) return 0;
+  chosen.pairwise = EncryptionStatusOf(pairwise);
+  chosen.group = EncryptionStatusOf(s.group);
+  return pairwise;
+}
 
 std::uint8_t* PutSuite(std::uint8_t* at, const std::uint8_t* oui, std::uint8_t type) {
   std::memcpy(at, oui, 3);
@@ -70,16 +117,19 @@ const std::uint8_t* FindSecurityElement(const std::uint8_t* block, std::uint32_t
   return nullptr;
 }
 
-std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32_t authMode, std::uint8_t* at) {
+std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32_t authMode,
+                                     std::uint32_t encryptionStatus, std::uint8_t* at, ChosenCiphers& chosen) {
   // Body: version (2), group suite, pairwise count and suites.
   const Suites s = ReadSuites(bssElement + 2 + 2, bssElement[1] >= 2 ? bssElement[1] - 2u : 0, kRsnOui);
-  if (!s.valid) return 0;
+  if (!s.valid || !OffersKeyManagement(s, authMode)) return 0;
+  const std::uint8_t pairwise = ChoosePairwise(s, encryptionStatus, chosen);
+  if (pairwise == 0) return 0;
   std::uint8_t* p = at + 2;
   *p++ = 1;
   *p++ = 0;
   p = PutSuite(p, kRsnOui, s.group);
   p = PutCount1(p);
-  p = PutSuite(p, kRsnOui, s.pairwiseCcmp ? kCipherCcmp : kCipherTkip);
+  p = PutSuite(p, kRsnOui, pairwise);
   p = PutCount1(p);
   p = PutSuite(p, kRsnOui, IsPsk(authMode) ? kAkmPsk : kAkm8021x);
   *p++ = 0;  // RSN capabilities
@@ -91,17 +141,21 @@ std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32
   return static_cast<std::uint32_t>(p - at);
 }
 
-std::uint32_t BuildStationWpaElement(const std::uint8_t* bssElement, std::uint32_t authMode, std::uint8_t* at) {
+std::uint32_t BuildStationWpaElement(const std::uint8_t* bssElement, std::uint32_t authMode,
+                                     std::uint32_t encryptionStatus, std::uint8_t* at, ChosenCiphers& chosen) {
   // Body: OUI and type (4), version (2), then the suites.
   const Suites s = ReadSuites(bssElement + 2 + 6, bssElement[1] >= 6 ? bssElement[1] - 6u : 0, kWpaOui);
-  if (!s.valid) return 0;
+  if (!s.valid || !OffersKeyManagement(s, authMode)) return 0;
+  // WPA's own order of preference: TKIP unless the status asks for CCMP.
+  const std::uint8_t pairwise = ChoosePairwise(s, encryptionStatus == 6 || !s.pairwiseTkip ? 6 : 4, chosen);
+  if (pairwise == 0) return 0;
   std::uint8_t* p = at + 2;
   p = PutSuite(p, kWpaOui, 1);
   *p++ = 1;
   *p++ = 0;
   p = PutSuite(p, kWpaOui, s.group);
   p = PutCount1(p);
-  p = PutSuite(p, kWpaOui, s.pairwiseTkip ? kCipherTkip : kCipherCcmp);
+  p = PutSuite(p, kWpaOui, pairwise);
   p = PutCount1(p);
   p = PutSuite(p, kWpaOui, IsPsk(authMode) ? kAkmPsk : kAkm8021x);
   at[0] = kElementVendor;

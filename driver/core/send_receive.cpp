@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/core/core_adapter.h"
+#include "driver/core/eapol_key_watch.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/management_receive.h"
 #include "driver/core/station_seams.h"
@@ -17,6 +18,19 @@ constexpr std::uint32_t kEventEapolReceived = 132;
 ULONG Drop(CoreAdapter* core, ReceiveRecord* record) {
   ReturnToChipLayer(core, record);
   return StatusFailure;
+}
+
+// WEP, TKIP and CCMP protect every data frame but the 802.1X exchange.
+bool ProtectedNetwork(const CoreAdapter* core) {
+  const std::uint32_t status = core->Config.wepStatus;
+  return status == 0 || status == 4 || status == 6;
+}
+
+// The key a fragment came under, as reassembly compares them; 0 in the clear.
+std::uint32_t ReceivedKeyTag(const CoreAdapter* core, bool protectedFrame) {
+  if (!protectedFrame) return 0;
+  const ReceivedKey& key = core->Ciphers.Received;
+  return 1 + (static_cast<std::uint32_t>(key.cipher) << 2 | key.slot);
 }
 
 bool UtilityAttached(const CoreAdapter* core) {
@@ -76,7 +90,8 @@ ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
     if (fromBss) core->Link.MissedBeacons = 0;
   }
 
-  if ((FrameFlags(frame) & kFlagProtected) != 0) {
+  const bool protectedFrame = (FrameFlags(frame) & kFlagProtected) != 0;
+  if (protectedFrame) {
     if (CkipHoldsFrames(core)) return Drop(core, record);
     const LONG length = Decrypt(core, frame, record->Length);
     if (length < static_cast<LONG>(kChipHeaderBytes) || static_cast<ULONG>(length) > record->Capacity)
@@ -84,7 +99,10 @@ ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
     record->Length = static_cast<ULONG>(length);
   }
   if (IsFragment(frame)) {
-    switch (Reassemble(core->Reassembly, record, &ReturnToChipLayer, core)) {
+    // A fragment in the clear has no place in a protected network: joined to protected
+    // ones it would smuggle its bytes into a frame that looks protected.
+    if (!protectedFrame && ProtectedNetwork(core)) return Drop(core, record);
+    switch (Reassemble(core->Reassembly, record, ReceivedKeyTag(core, protectedFrame), &ReturnToChipLayer, core)) {
       case ReassemblyResult::Deliver:
         break;
       case ReassemblyResult::Pending:
@@ -97,6 +115,7 @@ ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
 
   bool eapol = false;
   if (!DataFrameDecapsulate(core, record, eapol)) return Drop(core, record);
+  if (eapol) WatchEapolKey(core, record->Frame, record->Length, false);
   if (eapol && UtilityAttached(core)) PostEvent(core, kEventEapolReceived, record->Frame, record->Length);
   ++core->Counters.Indicated;
   const ULONG status = IndicateFrame(core, record);

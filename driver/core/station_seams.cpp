@@ -3,6 +3,8 @@
 #include "driver/core/station_seams.h"
 
 #include "driver/core/core_adapter.h"
+#include "driver/core/data_ciphers.h"
+#include "driver/core/tkip_countermeasures.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"
 
@@ -12,11 +14,18 @@ namespace zelnic::core {
 
 // --- keys and ciphers -------------------------------------------------------------------
 
-ULONG Encrypt(CoreAdapter*, SendDescriptor*, UCHAR*, ULONG) { return StatusFailure; }
-LONG Decrypt(CoreAdapter*, UCHAR*, ULONG) { return -1; }
+// Encrypt, Decrypt and CheckReceiveMic are in data_ciphers.cpp and data_decryption.cpp.
+
 bool CkipHoldsFrames(CoreAdapter*) { return false; }
-bool CheckReceiveMic(CoreAdapter*, ReceiveRecord*) { return false; }
-void ResetTkipState(CoreAdapter*) {}
+
+// Disconnect, link loss, deauthentication: the pairwise and group keys go, and with them
+// the MIC-failure window and any fragments received under them.
+void ResetTkipState(CoreAdapter* core) {
+  TkipForgetMicFailureWindow(core);
+  core->Keys.Clear();
+  core->Ciphers.GroupCipherStatus = 0xFF;
+  KeysChanged(core);
+}
 void ParseBssSecurity(CoreAdapter*, int) {}
 std::uint32_t AppendWpaNoneElement(CoreAdapter*, std::uint8_t*) { return 0; }
 

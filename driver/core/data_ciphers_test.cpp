@@ -1,0 +1,422 @@
+// Protected data frames through the station core, looped back: an 802.3 frame is
+// encapsulated, encrypted in a transmit-ring buffer as the chip layer does it, handed back
+// to Receive fragment by fragment, decrypted, reassembled, checked and decapsulated, and
+// what reaches NDIS is compared with what was sent. Keys come in through
+// OID_802_11_ADD_KEY and OID_802_11_ADD_WEP as NDIS sets them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "driver/core/michael.h"
+#include "driver/core/station_seams.h"
+#include "driver/core/tkip_cipher.h"
+#include "driver/core/testing/core_fixture.h"
+#include "driver/core/testing/test_frames.h"
+#include "driver/core/tkip_countermeasures.h"
+#include "driver/hal/chip_frames.h"
+#include "platform/ndis/ntddndis.h"
+
+namespace zelnic::core::testing {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr Address kStation = {0x02, 0x00, 0x00, 0x00, 0x00, 0x11};
+constexpr Address kPeer = {0x02, 0x00, 0x00, 0x00, 0x00, 0x77};
+constexpr NDIS_STATUS kMediaSpecific = 0x40010012;
+
+// NDIS_802_11_KEY: Length, KeyIndex, KeyLength, BSSID, 2 pad bytes, KeyRSC, key material.
+Bytes KeyRecord(std::uint32_t keyIndex, const Bytes& material, std::uint64_t rsc = 0) {
+  Bytes r(32 + material.size());
+  const std::uint32_t words[3] = {static_cast<std::uint32_t>(r.size()), keyIndex,
+                                  static_cast<std::uint32_t>(material.size())};
+  std::memcpy(r.data(), words, sizeof words);
+  std::copy(kApAddress.begin(), kApAddress.end(), r.begin() + 12);
+  std::memcpy(r.data() + 24, &rsc, 8);
+  std::copy(material.begin(), material.end(), r.begin() + 32);
+  return r;
+}
+
+// A TKIP key whose two Michael keys are equal, so a looped-back frame verifies.
+Bytes TkipKey() {
+  Bytes k(32);
+  for (int i = 0; i < 16; ++i) k[i] = static_cast<std::uint8_t>(0xA0 + i);
+  for (int i = 16; i < 24; ++i) k[i] = k[i + 8] = static_cast<std::uint8_t>(0x30 + i);
+  return k;
+}
+
+Bytes Ethernet(const Address& to, std::uint16_t type, std::size_t payload) {
+  Bytes f(to.begin(), to.end());
+  f.insert(f.end(), kStation.begin(), kStation.end());
+  f.push_back(static_cast<std::uint8_t>(type >> 8));
+  f.push_back(static_cast<std::uint8_t>(type));
+  for (std::size_t i = 0; i < payload; ++i) f.push_back(static_cast<std::uint8_t>(i * 13 + 5));
+  return f;
+}
+
+enum class Cipher { kWep, kTkip, kCcmp };
+
+class ProtectedLoopback : public StartedDriver {
+protected:
+  // An infrastructure association to kApAddress under `cipher`, its keys set as the
+  // supplicant sets them.
+  void Associate(Cipher cipher) {
+    h.run([&] {
+      core->Config.networkMode = 1;
+      core->MlmeState = kMlmeAssociated;
+      core->MediaDisconnected = 0;
+      std::copy(kApAddress.begin(), kApAddress.end(), core->Bssid.begin());
+      std::copy(kStation.begin(), kStation.end(), core->StationAddress.begin());
+      ResetTkipState(core);   // what a disconnect leaves
+      CancelAllTimers(core);  // no link monitor: the association is the test's own, without beacons
+    });
+    Captured().clear();
+    auto& table = *const_cast<OsServiceTable*>(core->Os->Table);
+    table.IndicateReceive = [](OsLayer*, ReceiveIndication* indication) -> ULONG {
+      const auto* data = static_cast<const std::uint8_t*>(indication->Data);
+      Captured().emplace_back(data, data + indication->Length);
+      return 0;
+    };
+    switch (cipher) {
+      case Cipher::kWep: {
+        core->Config.authMode = 0;
+        core->Config.wepStatus = 0;
+        Bytes wep = {28, 0, 0, 0, 0, 0, 0, 0x80, 13, 0, 0, 0};
+        for (int i = 0; i < 13; ++i) wep.push_back(static_cast<std::uint8_t>(0x41 + i));
+        wep.resize(28);
+        ASSERT_EQ(h.host->set(OID_802_11_ADD_WEP, wep).status, NDIS_STATUS_SUCCESS);
+        break;
+      }
+      case Cipher::kTkip:
+        core->Config.authMode = 4;
+        core->Config.wepStatus = 4;
+        ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0xC0000000, TkipKey())).status, NDIS_STATUS_SUCCESS);
+        ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0x20000001, TkipKey(), 0)).status, NDIS_STATUS_SUCCESS);
+        break;
+      case Cipher::kCcmp: {
+        core->Config.authMode = 7;
+        core->Config.wepStatus = 6;
+        Bytes tk(16);
+        for (int i = 0; i < 16; ++i) tk[i] = static_cast<std::uint8_t>(0xC0 + i);
+        ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0xC0000000, tk)).status, NDIS_STATUS_SUCCESS);
+        break;
+      }
+    }
+    (void)h.host->takeStatus();
+  }
+
+  // Encapsulates `ethernet` and encrypts it in a ring-sized buffer; the chip-layout frames,
+  // or nothing when the core refused the frame.
+  std::vector<Bytes> SendToRing(const Bytes& ethernet) {
+    Bytes packet = ethernet;
+    FragmentNode node{{nullptr}, packet.data(), static_cast<ULONG>(packet.size())};
+    SendDescriptor record{};
+    record.Fragments = &node;
+    record.FragmentCount = 1;
+    record.TotalLength = static_cast<ULONG>(packet.size());
+    std::vector<Bytes> frames;
+    h.run([&] {
+      if (DataFrameEncapsulate(core, &record) != 0) return;
+      auto* built = static_cast<ManagementFrameBuffer*>(record.Frame);
+      Bytes ring(hal::kRingBufferBytes);
+      std::memcpy(ring.data(), built->Buffer, built->Length);
+      const ULONG length = built->Length;
+      ReturnFrameBuffer(core, built);
+      // As the chip layer does: only a protected frame goes through the cipher.
+      if ((ring[3] & 0x40) != 0 && CoreOps(core).Encrypt(core, &record, ring.data(), length) != 0) return;
+      for (std::uint32_t at = 0; at + 32 <= length; at = hal::NextChipFrame(at, ring.data() + at))
+        frames.emplace_back(ring.begin() + at, ring.begin() + at + 32 + hal::ChipFrameBody(ring.data() + at));
+    });
+    return frames;
+  }
+
+  // Hands one received chip-layout frame to Receive in a record that has a receive packet.
+  ULONG Receive(const Bytes& frame) {
+    auto& buffer = buffers_.emplace_back(frame);
+    buffer.resize(hal::kRingBufferBytes);
+    auto& record = records_.emplace_back(std::make_unique<ReceiveRecord>());
+    *record = ReceiveRecord{{nullptr}, buffer.data(), static_cast<ULONG>(frame.size()), hal::kRingBufferBytes};
+    record->Packet = reinterpret_cast<PNDIS_PACKET>(record.get());  // only looked at, never used
+    ULONG status = 99;
+    h.run([&] { status = CoreOps(core).Receive(core, record.get()); });
+    return status;
+  }
+
+  // Every frame given back in order; the 802.3 frames that reached NDIS.
+  std::vector<Bytes> ReceiveAll(const std::vector<Bytes>& frames) {
+    Captured().clear();
+    for (const Bytes& f : frames) (void)Receive(f);
+    return Captured();
+  }
+
+  // Two forged TKIP frames (right ICV, wrong Michael) received `gap` apart; both are reported.
+  void FailMichaelTwice(std::chrono::seconds gap) {
+    h.run([&] { core->Keys.Entry(0).michaelTransmitKey[0] ^= 1; });
+    const auto forged = SendToRing(Ethernet(kPeer, 0x0800, 100));
+    const auto forged2 = SendToRing(Ethernet(kPeer, 0x0800, 100));
+    h.run([&] { core->Keys.Entry(0).michaelTransmitKey[0] ^= 1; });
+    EXPECT_TRUE(ReceiveAll({forged[0]}).empty());
+    h.advance(gap);
+    EXPECT_TRUE(ReceiveAll({forged2[0]}).empty());
+    EXPECT_EQ(h.host->takeStatus().size(), 2u);
+  }
+
+  static std::vector<Bytes>& Captured() {
+    static std::vector<Bytes> captured;
+    return captured;
+  }
+
+private:
+  std::deque<Bytes> buffers_;
+  std::vector<std::unique_ptr<ReceiveRecord>> records_;
+};
+
+bool Contains(const Bytes& haystack, const Bytes& needle) {
+  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+}
+
+TEST_F(ProtectedLoopback, EveryCipherCarriesFramesAndFragmentsBothWays) {
+  struct Case {
+    Cipher cipher;
+    std::size_t payload;
+    std::uint32_t threshold;
+    std::size_t fragments;
+  } cases[] = {
+      {Cipher::kWep, 64, 2346, 1},   {Cipher::kWep, 1500, 2346, 1},  {Cipher::kWep, 576, 256, 3},
+      {Cipher::kTkip, 64, 2346, 1},  {Cipher::kTkip, 1500, 2346, 1}, {Cipher::kTkip, 576, 256, 3},
+      {Cipher::kCcmp, 64, 2346, 1},  {Cipher::kCcmp, 1500, 2346, 1}, {Cipher::kCcmp, 576, 256, 3},
+      {Cipher::kTkip, 1500, 256, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << int(c.cipher) << " " << c.payload << " " << c.threshold);
+    Associate(c.cipher);
+    core->Config.fragThreshold = c.threshold;
+    const Bytes sent = Ethernet(kPeer, 0x0800, c.payload);
+    const std::vector<Bytes> frames = SendToRing(sent);
+    ASSERT_EQ(frames.size(), c.fragments);
+    const Bytes plainRun(sent.begin() + 20, sent.begin() + 36);  // payload bytes as sent
+    for (const Bytes& f : frames) {
+      EXPECT_LE(f.size() - 4, c.threshold);  // the whole MPDU with its FCS
+      EXPECT_NE(f[3] & 0x40, 0);             // protected
+      EXPECT_FALSE(Contains(f, plainRun));   // and not in the clear
+    }
+    const auto received = ReceiveAll(frames);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], sent);
+  }
+}
+
+TEST_F(ProtectedLoopback, AReplayedFrameIsDropped) {
+  for (const Cipher cipher : {Cipher::kTkip, Cipher::kCcmp}) {
+    SCOPED_TRACE(int(cipher));
+    Associate(cipher);
+    const auto first = SendToRing(Ethernet(kPeer, 0x0800, 100));
+    const auto second = SendToRing(Ethernet(kPeer, 0x0800, 100));
+    ASSERT_EQ(ReceiveAll({second[0]}).size(), 1u);
+    EXPECT_TRUE(ReceiveAll({second[0]}).empty());  // the same counter again
+    EXPECT_TRUE(ReceiveAll({first[0]}).empty());   // an older one
+  }
+}
+
+TEST_F(ProtectedLoopback, WithoutItsKeyAFrameIsRefusedAndNeverSentInTheClear) {
+  for (const Cipher cipher : {Cipher::kWep, Cipher::kTkip, Cipher::kCcmp}) {
+    SCOPED_TRACE(int(cipher));
+    Associate(cipher);
+    h.run([&] {
+      core->Keys.Clear();
+      for (WepKeyRecord& key : core->Config.wepKeys) key = WepKeyRecord{};
+    });
+    EXPECT_TRUE(SendToRing(Ethernet(kPeer, 0x0800, 100)).empty());
+    // The 802.1X exchange still goes, in the clear.
+    const auto eapol = SendToRing(Ethernet(kPeer, 0x888E, 40));
+    ASSERT_EQ(eapol.size(), 1u);
+    EXPECT_EQ(eapol[0][3] & 0x40, 0);
+  }
+}
+
+TEST_F(ProtectedLoopback, AnEncryptionStatusWithoutACipherCarriesNoData) {
+  Associate(Cipher::kCcmp);
+  for (const std::uint32_t status : {3u, 7u, 9u}) {
+    core->Config.wepStatus = status;
+    EXPECT_TRUE(SendToRing(Ethernet(kPeer, 0x0800, 100)).empty()) << status;
+  }
+}
+
+// A forged TKIP frame (right ICV, wrong Michael) is reported and leaves the receive TSC
+// where it was, so the genuine frame with the next TSC still comes through.
+TEST_F(ProtectedLoopback, AForgedTkipFrameIsReportedAndDoesNotMoveTheTsc) {
+  Associate(Cipher::kTkip);
+  h.run([&] { core->Keys.Entry(0).michaelTransmitKey[0] ^= 1; });
+  const auto forged = SendToRing(Ethernet(kPeer, 0x0800, 100));
+  h.run([&] { core->Keys.Entry(0).michaelTransmitKey[0] ^= 1; });
+  const auto genuine = SendToRing(Ethernet(kPeer, 0x0800, 100));
+  EXPECT_TRUE(ReceiveAll({forged[0]}).empty());
+  EXPECT_EQ(core->Keys.Entry(0).receiveCounter, 0u);
+  const auto status = h.host->takeStatus();
+  ASSERT_EQ(status.size(), 1u);
+  EXPECT_EQ(status[0].status, kMediaSpecific);
+  ASSERT_EQ(status[0].payload.size(), 20u);
+  EXPECT_EQ(status[0].payload[4], 16);  // Length
+  EXPECT_TRUE(std::equal(kApAddress.begin(), kApAddress.end(), status[0].payload.begin() + 8));
+  EXPECT_EQ(status[0].payload[16], 6);  // a pairwise key's failure
+  EXPECT_EQ(ReceiveAll({genuine[0]}).size(), 1u);  // TSC 2 after the forged TSC 1
+  EXPECT_EQ(core->Keys.Entry(0).receiveCounter, 2u);
+}
+
+// Two MIC failures within 60 s: data stops, the supplicant's EAPOL report still goes, 50 ms
+// later the station deauthenticates with reason 14 and refuses SSID sets for 60 s. Failures
+// further apart start nothing.
+TEST_F(ProtectedLoopback, TwoMicFailuresWithinAMinuteStartTheCountermeasures) {
+  using namespace std::chrono_literals;
+  Associate(Cipher::kTkip);
+  FailMichaelTwice(61s);
+  EXPECT_EQ(SendToRing(Ethernet(kPeer, 0x0800, 100)).size(), 1u);  // nothing started
+
+  Associate(Cipher::kTkip);
+  FailMichaelTwice(59s);
+  EXPECT_TRUE(SendToRing(Ethernet(kPeer, 0x0800, 100)).empty());  // data held back
+  ClearQueue();
+  EXPECT_EQ(SendToRing(Ethernet(kApAddress, 0x888E, 99)).size(), 1u);  // the report goes
+  EXPECT_TRUE(SendToRing(Ethernet(kApAddress, 0x888E, 99)).empty());   // nothing after it
+  h.advance(50ms);
+  const auto queued = queuedFrames();
+  ASSERT_FALSE(queued.empty());
+  const Bytes& deauth = queued.back();
+  EXPECT_EQ(deauth[2], 0xC0);
+  EXPECT_EQ(deauth[32], 14);
+  EXPECT_EQ(core->MediaDisconnected, 1);
+  NDIS_802_11_SSID ssid{};
+  ssid.SsidLength = 4;
+  std::memcpy(ssid.Ssid, "Zeln", 4);
+  Bytes set(reinterpret_cast<const std::uint8_t*>(&ssid), reinterpret_cast<const std::uint8_t*>(&ssid) + sizeof ssid);
+  EXPECT_NE(h.host->set(OID_802_11_SSID, set).status, NDIS_STATUS_SUCCESS);
+  h.advance(60s);
+  EXPECT_FALSE(TkipCountermeasuresBlockSsid(core));
+}
+
+// The TKIP example MPDU of IEEE 802.11-2012 (M.6.3), sent by its access point with TSC 1:
+// its Michael MIC is the standard's, and the station takes the frame under the pairwise key
+// whose receive Michael key is bytes 16..23.
+TEST_F(ProtectedLoopback, TheStandardsTkipExampleArrivesWithItsMichaelMic) {
+  Associate(Cipher::kTkip);
+  const Address ap = {0x02, 0x03, 0x04, 0x05, 0x06, 0x07};
+  const Address station = {0x02, 0x03, 0x04, 0x05, 0x06, 0x08};
+  h.run([&] { std::copy(ap.begin(), ap.end(), core->Bssid.begin()); });
+  Bytes tk(32);
+  for (std::size_t i = 0; i < tk.size(); ++i) tk[i] = Bytes{0x12, 0x34, 0x56, 0x78, 0x90}[i % 5];
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0xC0000000, tk)).status, NDIS_STATUS_SUCCESS);
+
+  Bytes msdu = {0xaa, 0xaa, 0x03, 0x00, 0x00, 0x00, 0x08, 0x00, 0x45, 0x00, 0x00, 0x54, 0x00, 0x00, 0x40, 0x00,
+                0x40, 0x01, 0xa5, 0x55, 0xc0, 0xa8, 0x0a, 0x02, 0xc0, 0xa8, 0x0a, 0x01, 0x08, 0x00, 0x3a, 0xb0,
+                0x00, 0x00, 0x00, 0x00, 0xcd, 0x4c, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00};
+  for (std::uint8_t b = 0x08; b <= 0x37; ++b) msdu.push_back(b);
+  std::uint8_t mic[8];
+  MichaelMic(tk.data() + 16, station.data(), ap.data(), 0, msdu.data(), static_cast<std::uint32_t>(msdu.size()), mic);
+  EXPECT_EQ(Bytes(mic, mic + 8), (Bytes{0x68, 0x81, 0xa3, 0xf3, 0xd6, 0x48, 0xd0, 0x3c}));
+
+  // The chip layout: body length, frame control (data, FromDS, protected), duration, A1..A3,
+  // sequence control, A4, then IV, MSDU with its MIC, ICV.
+  Bytes frame(32);
+  frame[2] = 0x08;
+  frame[3] = 0x42;
+  frame[4] = 0x2c;
+  std::copy(station.begin(), station.end(), frame.begin() + 6);
+  std::copy(ap.begin(), ap.end(), frame.begin() + 12);
+  std::copy(ap.begin(), ap.end(), frame.begin() + 18);
+  frame[24] = 0xd0;
+  frame[25] = 0x02;
+  frame.resize(32 + 8);
+  frame.insert(frame.end(), msdu.begin(), msdu.end());
+  frame.insert(frame.end(), mic, mic + 8);
+  frame.resize(frame.size() + 4);
+  TkipKeyMixer mixer(tk.data(), ap.data());
+  TkipEncrypt(mixer, 1, 0, frame.data() + 32, static_cast<std::uint32_t>(msdu.size() + 8));
+  frame[0] = static_cast<std::uint8_t>(frame.size() - 32);
+  frame[1] = static_cast<std::uint8_t>((frame.size() - 32) >> 8);
+
+  const auto received = ReceiveAll({frame});
+  ASSERT_EQ(received.size(), 1u);
+  Bytes expected(station.begin(), station.end());
+  expected.insert(expected.end(), ap.begin(), ap.end());
+  expected.insert(expected.end(), msdu.begin() + 6, msdu.end());
+  EXPECT_EQ(received[0], expected);
+  EXPECT_EQ(core->Keys.Entry(0).receiveCounter, 1u);
+}
+
+// The EAPOL watch: an EAPOL-Start sent, or a WPA group-key message received, starts the
+// hold-off; a pairwise message does not.
+TEST_F(ProtectedLoopback, EapolStartsAndGroupKeyMessagesStartTheHoldOff) {
+  Associate(Cipher::kTkip);
+  Bytes start = Ethernet(kApAddress, 0x888E, 4);
+  start[14] = 1;  // version
+  start[15] = 1;  // EAPOL-Start
+  EXPECT_EQ(core->EapolHoldOff, 0);
+  EXPECT_EQ(SendToRing(start).size(), 1u);
+  EXPECT_EQ(core->EapolHoldOff, 1);
+
+  struct Case {
+    std::uint8_t descriptor;
+    std::uint8_t keyInfoLow;
+    std::uint8_t holdOff;
+  } cases[] = {{254, 0x21, 1}, {254, 0x09, 0}, {254, 0x01, 0}, {2, 0x21, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << int(c.descriptor) << " " << int(c.keyInfoLow));
+    Associate(Cipher::kTkip);
+    h.run([&] { core->EapolHoldOff = 0; });
+    Bytes key = Ethernet(kApAddress, 0x888E, 95);
+    key[14] = 1;
+    key[15] = 3;  // EAPOL-Key
+    key[18] = c.descriptor;
+    key[19] = 0x03;
+    key[20] = c.keyInfoLow;
+    const auto frames = SendToRing(key);  // the pairwise key protects it; it comes back to us
+    ASSERT_EQ(frames.size(), 1u);
+    h.run([&] { core->EapolHoldOff = 0; });
+    EXPECT_EQ(ReceiveAll(frames).size(), 1u);
+    EXPECT_EQ(core->EapolHoldOff, c.holdOff);
+  }
+}
+
+// FragAttacks: a fragment in the clear never joins a protected network's frame, and a key
+// change forgets the fragments received so far.
+TEST_F(ProtectedLoopback, FragmentsInTheClearAndAcrossARekeyAreRefused) {
+  Associate(Cipher::kCcmp);
+  core->Config.fragThreshold = 256;
+  const Bytes sent = Ethernet(kPeer, 0x0800, 600);
+  auto frames = SendToRing(sent);
+  ASSERT_EQ(frames.size(), 3u);
+
+  Bytes clear = frames[1];
+  clear[3] &= static_cast<std::uint8_t>(~0x40);
+  EXPECT_TRUE(ReceiveAll({frames[0], clear}).empty());
+
+  frames = SendToRing(sent);
+  (void)ReceiveAll({frames[0]});
+  Bytes tk(16, 0x5C);
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0xC0000000, tk)).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(core->Reassembly.Expected, 0);
+  EXPECT_TRUE(ReceiveAll({frames[1], frames[2]}).empty());
+}
+
+// Frames shorter than their cipher's header and trailer are dropped before any length is
+// taken from them.
+TEST_F(ProtectedLoopback, ShortProtectedFramesAreDropped) {
+  for (const Cipher cipher : {Cipher::kWep, Cipher::kTkip, Cipher::kCcmp}) {
+    SCOPED_TRACE(int(cipher));
+    Associate(cipher);
+    const Bytes frame = SendToRing(Ethernet(kPeer, 0x0800, 10))[0];
+    for (std::size_t body : {0u, 3u, 7u, 11u, 15u}) {
+      Bytes cut(frame.begin(), frame.begin() + 32 + body);
+      cut[0] = static_cast<std::uint8_t>(body);
+      cut[1] = 0;
+      EXPECT_TRUE(ReceiveAll({cut}).empty()) << body;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zelnic::core::testing

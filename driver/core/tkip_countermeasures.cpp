@@ -1,0 +1,99 @@
+#include "driver/core/tkip_countermeasures.h"
+
+#include <cstring>
+
+#include "driver/core/core_adapter.h"
+#include "driver/core/frame_builders.h"
+#include "driver/core/station_seams.h"
+
+namespace zelnic::core {
+namespace {
+
+constexpr NDIS_STATUS kMediaSpecificIndication = 0x40010012;
+constexpr std::uint32_t kStatusTypeAuthentication = 0;
+constexpr std::uint32_t kRequestLength = 16;
+constexpr std::uint32_t kFlagsPairwiseError = 6;
+constexpr std::uint32_t kFlagsGroupError = 14;
+
+enum : std::uint8_t { kIdle = 0, kSecondFailure = 1, kReportSent = 2 };
+
+void PutLe32(std::uint8_t* at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void WindowEnded(OsTimerRecord* record) { CoreOfTimer(record)->Ciphers.MicWindowArmed = false; }
+
+// State 2: the report had its 50 ms; the link goes and SSID sets wait 60 s. State 0: the
+// 60 s are over.
+void CountermeasureTimer(OsTimerRecord* record) {
+  CoreAdapter* core = CoreOfTimer(record);
+  CipherState& c = core->Ciphers;
+  if (c.CountermeasureState != kReportSent) {
+    c.CountermeasureTimerArmed = false;
+    return;
+  }
+  c.CountermeasureState = kIdle;
+  SendDeauthentication(core, core->Bssid.data(), kReasonMicFailure);
+  core->MlmeState = kMlmeAuthenticated;
+  DisconnectByState(core, true);
+  ArmTimer(core, kTimerTkipCountermeasures, &CountermeasureTimer, kCountermeasureBlockMs, false);
+  c.CountermeasureTimerArmed = true;
+}
+
+// The authentication request of a MIC failure: status type, {Length, BSSID, pad, Flags}.
+void IndicateMicFailure(CoreAdapter* core, std::uint32_t slot) {
+  const KeyEntry& entry = core->Keys.Entry(slot);
+  const std::uint32_t flags = (entry.flags & kKeyPairwise) != 0 ? kFlagsPairwiseError : kFlagsGroupError;
+  std::uint8_t report[20] = {};
+  PutLe32(report, kStatusTypeAuthentication);
+  PutLe32(report + 4, kRequestLength);
+  std::memcpy(report + 8, entry.bssid, 6);
+  PutLe32(report + 16, flags);
+  NDIS_HANDLE handle = core->Head.Container->MiniportAdapterHandle;
+  NdisMIndicateStatus(handle, kMediaSpecificIndication, report, sizeof report);
+  NdisMIndicateStatusComplete(handle);
+  std::uint8_t payload[4];
+  PutLe32(payload, flags);
+  PostEvent(core, kEventMicFailure, payload, sizeof payload);
+}
+
+}  // namespace
+
+void TkipMicFailure(CoreAdapter* core, std::uint32_t slot) {
+  CipherState& c = core->Ciphers;
+  if (c.MicWindowArmed) {
+    CancelTimer(core, kTimerTkipMicFailure);
+    c.MicWindowArmed = false;
+    c.CountermeasureState = kSecondFailure;
+  } else {
+    ArmTimer(core, kTimerTkipMicFailure, &WindowEnded, kMicFailureWindowMs, false);
+    c.MicWindowArmed = true;
+    c.CountermeasureState = kIdle;
+  }
+  IndicateMicFailure(core, slot);
+}
+
+bool TkipCountermeasuresHoldData(const CoreAdapter* core) { return core->Ciphers.CountermeasureState != kIdle; }
+
+bool TkipCountermeasuresLetEapolPass(CoreAdapter* core) {
+  CipherState& c = core->Ciphers;
+  if (c.CountermeasureState == kReportSent) return false;
+  if (c.CountermeasureState == kSecondFailure) {
+    c.CountermeasureState = kReportSent;  // this frame still goes: it carries the report
+    ArmTimer(core, kTimerTkipCountermeasures, &CountermeasureTimer, kCountermeasureReportMs, false);
+    c.CountermeasureTimerArmed = true;
+  }
+  return true;
+}
+
+bool TkipCountermeasuresBlockSsid(const CoreAdapter* core) { return core->Ciphers.CountermeasureTimerArmed; }
+
+void TkipCountermeasuresKeyInstalled(CoreAdapter* core) { core->Ciphers.CountermeasureState = kIdle; }
+
+void TkipForgetMicFailureWindow(CoreAdapter* core) {
+  if (!core->Ciphers.MicWindowArmed) return;
+  CancelTimer(core, kTimerTkipMicFailure);
+  core->Ciphers.MicWindowArmed = false;
+}
+
+}  // namespace zelnic::core
