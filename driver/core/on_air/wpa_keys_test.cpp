@@ -1,11 +1,14 @@
-// The driver carries the WPA2-PSK key handshake of a simulated access point:
+// The driver on WPA2-PSK (CCMP) and WPA-PSK (TKIP) networks of a simulated access point:
 // the test acts as the host, handing every EAPOL frame the driver indicates to the
 // supplicant's key handler, sending what it answers through the miniport, and setting the
 // keys it returns through OID_802_11_ADD_KEY. The key the adapter table then holds is the
-// one the access point agreed.
+// one the access point agreed; data then flows both ways under it (the access point's
+// OpenSSL ciphers against the driver's own), and tshark, given only the pass phrase,
+// decrypts every data frame the driver sent to the bytes the host sent.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 
 #include "ksSupp/keys/key_handshake_fixture.h"
 #include "driver/core/on_air/air_station.h"
@@ -72,7 +75,7 @@ protected:
   }
 };
 
-TEST_P(WpaKeys, TheHandshakeRunsThroughTheDriverAndItsKeysReachTheKeyTable) {
+TEST_P(WpaKeys, HandshakeKeysCarryDataBothWaysAndTsharkDecryptsTheDriversFrames) {
   const KeysCase& c = GetParam();
   StartWorld(std::string("ap secure\n bssid 02:5a:4c:00:00:07\n ssid \"") + keys_test::kSsid + "\"\n channel 6\n security " +
                  c.security + "\n passphrase \"" + keys_test::kPassphrase + "\"\n",
@@ -118,15 +121,60 @@ TEST_P(WpaKeys, TheHandshakeRunsThroughTheDriverAndItsKeysReachTheKeyTable) {
   h.run([&] {
     ASSERT_GE(core->Keys.KeysInstalled(), 1u);
     const KeyEntry& pairwise = core->Keys.Entry(0);
-    EXPECT_EQ(pairwise.keyLength, 16);
+    EXPECT_EQ(pairwise.keyLength, c.keyLength);
     EXPECT_EQ(0, std::memcmp(pairwise.temporalKey, tk.data(), 16));
   });
   EXPECT_TRUE(Ap(0).associated(StationAddress()));
+
+  // Data both ways, payloads as sent.
+  simair::DistributionPort* port = world->distributionPort(0);
+  const simair::MacAddress server{0x02, 0x00, 0x00, 0x00, 0x09, 0x01};
+  std::set<std::string> sentUp;
+  for (std::uint8_t i = 0; i < 3; ++i) {
+    std::vector<std::uint8_t> up(40 + 500 * i, static_cast<std::uint8_t>(0x30 + i));
+    ndis::EthFrame frame(server.begin(), server.end());
+    const simair::MacAddress station = StationAddress();
+    frame.insert(frame.end(), station.begin(), station.end());
+    frame.push_back(0x88);
+    frame.push_back(0xB5);
+    frame.insert(frame.end(), up.begin(), up.end());
+    h.host->send({frame});
+    Advance(20ms);
+    const auto out = port->take();
+    ASSERT_TRUE(out.has_value()) << "refused " << port->refused();
+    EXPECT_EQ(out->payload, up);
+    sentUp.insert(simair::testing::HexOf(up));
+
+    const std::vector<std::uint8_t> down(30 + 400 * i, static_cast<std::uint8_t>(0x60 + i));
+    ASSERT_EQ(port->deliver({station, server, 0x88B5, down}), simair::AccessPoint::DataOutcome::Sent);
+    Advance(20ms);
+    const auto received = h.host->takeReceived();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(std::vector<std::uint8_t>(received[0].begin() + 14, received[0].end()), down);
+  }
+  for (const auto& completion : h.host->takeSendCompletions()) EXPECT_EQ(completion.status, NDIS_STATUS_SUCCESS);
+
+  // tshark decrypts every protected data frame the driver sent, from the pass phrase and
+  // the handshake in the capture.
+  const std::string keys = std::string("-o wlan.enable_decryption:TRUE -o 'uat:80211_keys:\"wpa-pwd\",\"") +
+                           keys_test::kPassphrase + ":" + keys_test::kSsid + "\"'";
+  const auto rows = Dissect(pcapPath, "wlan.sa == " + MacText(StationAddress()) + " && wlan.fc.type == 2 && !eapol",
+                            {"wlan.fc.protected", "data.data"}, keys);
+  std::set<std::string> decrypted;
+  for (const std::string& row : rows) {
+    const auto fields = SplitRow(row);
+    ASSERT_EQ(fields.size(), 3u) << row;
+    EXPECT_EQ(fields[0], "") << "malformed: " << row;
+    EXPECT_EQ(fields[1], "1") << row;
+    decrypted.insert(fields[2]);
+  }
+  EXPECT_EQ(rows.size(), 3u);
+  EXPECT_EQ(decrypted, sentUp);
 }
 
-// WPA-PSK (TKIP) joins the table once the driver decrypts: WPA's group message comes under
-// the new pairwise key.
-INSTANTIATE_TEST_SUITE_P(Networks, WpaKeys, ::testing::Values(KeysCase{"Wpa2Ccmp", "wpa2-psk", true, 7, 6, 16}),
+INSTANTIATE_TEST_SUITE_P(Networks, WpaKeys,
+                         ::testing::Values(KeysCase{"Wpa2Ccmp", "wpa2-psk", true, 7, 6, 16},
+                                           KeysCase{"WpaTkip", "wpa-psk", false, 4, 4, 32}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

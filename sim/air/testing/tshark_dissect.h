@@ -2,6 +2,7 @@
 // tshark as the independent reader of recorded air in tests: the decoded fields of each
 // frame of a pcap, one row per frame, separated by '|'. The first field is always
 // _ws.malformed, which is empty unless tshark found the frame malformed.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -28,6 +29,17 @@ inline std::vector<std::string> Dissect(const std::string& pcap, const std::stri
   }
   pclose(pipe);
   return rows;
+}
+
+// Bytes as tshark prints data fields: lower-case hex digits, no separators.
+inline std::string HexOf(const std::vector<std::uint8_t>& bytes) {
+  std::string hex;
+  char digits[3];
+  for (std::uint8_t b : bytes) {
+    std::snprintf(digits, sizeof digits, "%02x", b);
+    hex += digits;
+  }
+  return hex;
 }
 
 // The fields of one row.

@@ -15,16 +15,6 @@ namespace {
 
 const dot11::Bytes kSnapLocal{0xAA, 0xAA, 0x03, 0x00, 0x00, 0x00, 0x88, 0xB5};  // local experimental type
 
-std::string HexOf(const dot11::Bytes& bytes) {
-  std::string hex;
-  char digits[3];
-  for (std::uint8_t b : bytes) {
-    std::snprintf(digits, sizeof digits, "%02x", b);
-    hex += digits;
-  }
-  return hex;
-}
-
 struct ProtectedAirTshark : ::testing::TestWithParam<Network>, SupplicantOnAir {};
 
 TEST_P(ProtectedAirTshark, DecryptsEveryProtectedDataFrameToWhatWasSent) {
