@@ -151,14 +151,15 @@ TEST_P(DataPlane, RefusesPlaintextWhereKeysAreInForce) {
   EXPECT_EQ(port->refused(), 2u);
 }
 
-TEST_P(DataPlane, DropsReplayedFrames) {
-  if (GetParam().cipher == DataCipher::Wep) GTEST_SKIP() << "WEP has no replay counter";
+TEST_P(DataPlane, DropsReplayedFramesWhereTheCipherCounts) {
   const dot11::Bytes frame = Sealed(Append(kSnapIpv4, {5}));
   TransmitFrame(frame);
   TransmitFrame(frame);
   EXPECT_TRUE(port->take().has_value());
-  EXPECT_FALSE(port->take().has_value());
-  EXPECT_EQ(port->keys().counters().replays, 1u);
+  // WEP carries no counter: the copy is taken like any frame.
+  const bool counted = GetParam().cipher != DataCipher::Wep;
+  EXPECT_EQ(port->take().has_value(), !counted);
+  EXPECT_EQ(port->keys().counters().replays, counted ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, DataPlane,
