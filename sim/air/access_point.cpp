@@ -172,9 +172,41 @@ Transmission AccessPoint::transmitAt(dot11::Bytes frame, std::uint16_t rateHalfM
 
 Transmission AccessPoint::send(dot11::Bytes frame) { return transmitAt(std::move(frame), managementRate()); }
 
+AccessPoint::HookId AccessPoint::addFrameHook(FrameHook hook) {
+  hooks_.emplace_back(nextHookId_, std::move(hook));
+  return nextHookId_++;
+}
+
+void AccessPoint::removeFrameHook(HookId id) {
+  std::erase_if(hooks_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void AccessPoint::setFrameHook(FrameHook hook) {
+  hooks_.clear();
+  addFrameHook(std::move(hook));
+}
+
+AccessPoint::HookId AccessPoint::addStationWatcher(StationWatcher watcher) {
+  watchers_.emplace_back(nextHookId_, std::move(watcher));
+  return nextHookId_++;
+}
+
+void AccessPoint::removeStationWatcher(HookId id) {
+  std::erase_if(watchers_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void AccessPoint::announce(const MacAddress& station, StationEvent event, std::span<const std::uint8_t> elements) {
+  // A watcher may add or remove watchers (or deauthenticate): walk a copy.
+  const auto watchers = watchers_;
+  for (const auto& [id, watcher] : watchers) watcher(station, event, elements);
+}
+
 void AccessPoint::receive(const AirFrame& frame, const Reception& reception) {
   if (!radioOn()) return;
-  if (hook_ && hook_(frame, reception)) return;
+  // A hook may remove hooks (a test tearing down): walk a copy.
+  const auto hooks = hooks_;
+  for (const auto& [id, hook] : hooks)
+    if (hook(frame, reception)) return;
   const dot11::FrameView view(frame.bytes);
   const auto to = view.address1();
   const auto from = view.address2();
@@ -195,6 +227,7 @@ void AccessPoint::receive(const AirFrame& frame, const Reception& reception) {
       powerSave_.forget(found->second.aid);
       found->second.aid = 0;
       found->second.dozing = false;
+      announce(*from, StationEvent::Left);
     }
     return;
   }
@@ -279,6 +312,7 @@ void AccessPoint::answerAssociation(const dot11::FrameView& view, const MacAddre
     // The station's RSN or WPA element, checked as strictly as hostapd does; then the knob.
     if (status == kStatusSuccess) status = CheckAssociationSecurity(config_.security, body.subspan(fixed));
     if (status == kStatusSuccess && config_.join.associationStatus != 0) status = config_.join.associationStatus;
+    if (status == kStatusSuccess && scheduler_.now() < refuseAssociationsUntil_) status = kStatusUnspecified;
   }
   StationState& station = found->second;
   if (status == kStatusSuccess && station.aid == 0) station.aid = freeAid();
@@ -291,8 +325,11 @@ void AccessPoint::answerAssociation(const dot11::FrameView& view, const MacAddre
   const std::span<const std::uint8_t> rates(config_.rates);
   w.element(element::SupportedRates, rates.first(std::min<std::size_t>(rates.size(), 8)));
   if (rates.size() > 8) w.element(element::ExtendedRates, rates.subspan(8));
-  if (status == kStatusSuccess) ++counters_.associations;
   send(w.take());
+  if (status == kStatusSuccess) {
+    ++counters_.associations;
+    announce(from, StationEvent::Associated, body.subspan(fixed));
+  }
 }
 
 std::uint16_t AccessPoint::freeAid() const {
@@ -307,8 +344,10 @@ std::uint16_t AccessPoint::freeAid() const {
 void AccessPoint::forgetStation(const MacAddress& station) {
   const auto found = stations_.find(station);
   if (found == stations_.end()) return;
-  if (found->second.aid != 0) powerSave_.forget(found->second.aid);
+  const bool associated = found->second.aid != 0;
+  if (associated) powerSave_.forget(found->second.aid);
   stations_.erase(found);
+  if (associated) announce(station, StationEvent::Left);
 }
 
 AccessPoint::DataOutcome AccessPoint::sendData(const MacAddress& station, const MacAddress& source, dot11::Bytes body) {
@@ -336,7 +375,16 @@ void AccessPoint::transmitBuffered(const MacAddress& station, std::uint16_t aid,
   dot11::FrameWriter w;
   w.header(FrameType::Data, subtype::Data, flags, station, config_.bssid, frame.source, nextSequence());
   w.raw(frame.body);
-  transmitAt(w.take(), dataRate());
+  dot11::Bytes bytes = w.take();
+  if (protector_) {
+    auto protectedFrame = protector_(station, std::move(bytes));
+    if (!protectedFrame) {
+      ++counters_.dataUnprotected;
+      return;
+    }
+    bytes = std::move(*protectedFrame);
+  }
+  transmitAt(std::move(bytes), dataRate());
   ++counters_.dataSent;
 }
 

@@ -2,12 +2,15 @@
 // A simulated access point (or, with `independent`, a station of an IBSS), written from
 // IEEE 802.11: it beacons at its beacon interval, answers probe requests, answers
 // open-system authentication and association, and keeps frames for stations in power save,
-// announcing them in the TIM. Security shows in the beacon only (privacy bit, RSN and WPA
-// elements); the key handshakes are the authenticator's (authenticator.h), which a later
-// step hooks in through setFrameHook().
+// announcing them in the TIM. Security shows in the beacon (privacy bit, RSN and WPA
+// elements); the data plane (distribution_port.h, frame_keys.h) and the key handshakes
+// (psk_key_exchange.h) attach through the frame hooks, the station watchers and the data
+// protector.
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -63,14 +66,24 @@ struct AccessPointCounters {
   std::uint64_t dataSent = 0;
   std::uint64_t dataBuffered = 0;
   std::uint64_t dataDropped = 0;   // to a station not associated, or its buffer full
+  std::uint64_t dataUnprotected = 0;  // dropped by the data protector (no key for the station)
 };
 
 class AccessPoint final : public Radio {
 public:
   // Sees every frame the access point receives before it does; true means "taken, do
-  // nothing more" (the next step's 4-way handshake, a test's own answers).
+  // nothing more" (the SwiftBond peer, a test's own answers).
   using FrameHook = std::function<bool(const AirFrame&, const Reception&)>;
+  using HookId = std::uint64_t;
   enum class DataOutcome : std::uint8_t { Sent, Buffered, Dropped };
+  enum class StationEvent : std::uint8_t { Associated, Left };
+  // A station associated (with the elements of its request) or left (disassociated,
+  // deauthenticated, forgotten).
+  using StationWatcher =
+      std::function<void(const MacAddress& station, StationEvent event, std::span<const std::uint8_t> elements)>;
+  // Protects a whole data frame on its way to a station (the frame as it goes on the air),
+  // or drops it (nothing).
+  using DataProtector = std::function<std::optional<dot11::Bytes>(const MacAddress& station, dot11::Bytes frame)>;
 
   AccessPoint(ndis::Scheduler& scheduler, Air& air, AccessPointConfig config);
   ~AccessPoint() override;
@@ -92,7 +105,19 @@ public:
   int transmitPowerDbm() const override { return config_.transmitPowerDbm; }
   void receive(const AirFrame& frame, const Reception& reception) override;
 
-  void setFrameHook(FrameHook hook) { hook_ = std::move(hook); }
+  // Hooks run in the order they were added; the first that takes a frame ends it. Whoever
+  // adds one removes it before going away.
+  HookId addFrameHook(FrameHook hook);
+  void removeFrameHook(HookId id);
+  // Replaces every hook with this one (a test that answers for the access point).
+  void setFrameHook(FrameHook hook);
+  HookId addStationWatcher(StationWatcher watcher);
+  void removeStationWatcher(HookId id);
+  // One protector at most; an empty function sends data frames as they are.
+  void setDataProtector(DataProtector protector) { protector_ = std::move(protector); }
+  // Associations are refused (status 1) until the scheduler's clock reaches `until`
+  // (TKIP countermeasures).
+  void refuseAssociationsUntil(ndis::Micros until) { refuseAssociationsUntil_ = until; }
   // Puts a frame of the access point on the air at the management rate (hooks answer
   // through it).
   Transmission send(dot11::Bytes frame);
@@ -135,6 +160,7 @@ private:
   void sendAuthentication(const MacAddress& to, std::uint16_t algorithm, std::uint16_t transaction,
                           std::uint16_t status, const dot11::Bytes& challenge);
   void forgetStation(const MacAddress& station);
+  void announce(const MacAddress& station, StationEvent event, std::span<const std::uint8_t> elements = {});
   std::uint16_t freeAid() const;
   void notePowerManagement(const dot11::FrameView& view, StationState& station, const MacAddress& from);
   void transmitBuffered(const MacAddress& station, std::uint16_t aid, BufferedFrame frame);
@@ -150,7 +176,11 @@ private:
   ndis::EventId beaconTimer_;
   std::uint64_t beaconsSinceStart_ = 0;
   std::uint16_t sequence_ = 0;
-  FrameHook hook_;
+  std::vector<std::pair<HookId, FrameHook>> hooks_;
+  std::vector<std::pair<HookId, StationWatcher>> watchers_;
+  HookId nextHookId_ = 1;
+  DataProtector protector_;
+  ndis::Micros refuseAssociationsUntil_{0};
   std::map<MacAddress, StationState> stations_;
   std::map<MacAddress, dot11::Bytes> challenges_;  // shared key: frame 2's challenge per station
   PowerSaveBuffer powerSave_;

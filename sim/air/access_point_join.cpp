@@ -117,6 +117,7 @@ bool AccessPoint::disassociate(const MacAddress& station, std::uint16_t reason) 
   powerSave_.forget(found->second.aid);
   found->second.aid = 0;
   found->second.dozing = false;
+  announce(station, StationEvent::Left);
   return true;
 }
 

@@ -362,7 +362,7 @@ TEST_F(ApFixture, ARadioSwitchedOffStopsBeaconingAndHearsNothingUntilOnAgain) {
 TEST_F(ApFixture, AFrameHookSeesFramesFirstAndMayTakeThem) {
   Start();
   int seen = 0;
-  ap->setFrameHook([&](const AirFrame& frame, const Reception&) {
+  ap->addFrameHook([&](const AirFrame& frame, const Reception&) {
     ++seen;
     return FrameView(frame.bytes).is(FrameType::Management, subtype::Authentication);
   });

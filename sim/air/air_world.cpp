@@ -1,12 +1,22 @@
 #include "sim/air/air_world.h"
 
+#include "sim/air/psk_key_exchange.h"
+
 namespace simair {
 
 AirWorld::AirWorld(ndis::Scheduler& scheduler, const World& world, PcapRecorder* recorder)
     : scheduler_(scheduler), station_(world.station), medium_(scheduler, world.defaultLossDb) {
   medium_.setRecorder(recorder, station_);
   for (std::size_t i = 0; i < world.accessPoints.size(); ++i) {
-    accessPoints_.push_back(std::make_unique<AccessPoint>(scheduler, medium_, world.accessPoints[i].config));
+    const AccessPointConfig& config = world.accessPoints[i].config;
+    accessPoints_.push_back(std::make_unique<AccessPoint>(scheduler, medium_, config));
+    AccessPoint& ap = *accessPoints_.back();
+    ports_.push_back(config.independent ? nullptr : std::make_unique<DistributionPort>(ap));
+    const bool wpa = config.security == Security::Wpa || config.security == Security::Wpa2 ||
+                     config.security == Security::WpaWpa2;
+    keyExchanges_.push_back(wpa && !config.independent
+                                ? std::make_unique<PskKeyExchange>(scheduler, ap, *ports_.back())
+                                : nullptr);
     setSignal(i, world.accessPoints[i].signalDbm);
     accessPoints_.back()->start();
   }
@@ -26,6 +36,8 @@ AirWorld::AirWorld(ndis::Scheduler& scheduler, const World& world, PcapRecorder*
 
 AirWorld::~AirWorld() {
   for (ndis::EventId change : changes_) scheduler_.cancel(change);
+  keyExchanges_.clear();  // each goes before the port and the access point it uses
+  ports_.clear();
   accessPoints_.clear();  // they leave the medium before it goes
 }
 

@@ -1,18 +1,21 @@
 #pragma once
-// A world file brought to life on a scheduler: the medium, its access points started, the
-// signal of each at the station set as path loss, the scripted changes queued, and every
-// frame on the air recorded when a recorder is given.
+// A world file brought to life on a scheduler: the medium, its access points started (each
+// with its distribution port, the WPA and WPA2 ones with their PSK key exchange), the signal
+// of each at the station set as path loss, the scripted changes queued, and every frame on
+// the air recorded when a recorder is given.
 #include <memory>
 #include <vector>
 
 #include "platform/ndis/scheduler.h"
 #include "sim/air/access_point.h"
+#include "sim/air/distribution_port.h"
 #include "sim/air/medium.h"
 #include "sim/air/world_file.h"
 
 namespace simair {
 
 class PcapRecorder;
+class PskKeyExchange;
 
 class AirWorld {
 public:
@@ -27,6 +30,10 @@ public:
   const MacAddress& station() const { return station_; }
   std::size_t size() const { return accessPoints_.size(); }
   AccessPoint& accessPoint(std::size_t index) { return *accessPoints_.at(index); }
+  // Null for an IBSS peer.
+  DistributionPort* distributionPort(std::size_t index) { return ports_.at(index).get(); }
+  // Null unless the access point's security is one of the WPA kinds.
+  PskKeyExchange* keyExchange(std::size_t index) { return keyExchanges_.at(index).get(); }
 
 private:
   void setSignal(std::size_t index, int signalDbm);
@@ -35,6 +42,8 @@ private:
   MacAddress station_;
   Medium medium_;
   std::vector<std::unique_ptr<AccessPoint>> accessPoints_;
+  std::vector<std::unique_ptr<DistributionPort>> ports_;
+  std::vector<std::unique_ptr<PskKeyExchange>> keyExchanges_;
   std::vector<ndis::EventId> changes_;
 };
 

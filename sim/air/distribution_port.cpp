@@ -12,6 +12,12 @@ constexpr std::uint8_t kRfc1042[6] = {0xAA, 0xAA, 0x03, 0x00, 0x00, 0x00};
 constexpr std::uint8_t kTunnel[6] = {0xAA, 0xAA, 0x03, 0x00, 0x00, 0xF8};
 constexpr std::size_t kMaxMsdu = 2304;
 
+// An MSDU body that is RFC 1042 SNAP with the EAPOL type.
+bool IsEapolBody(std::span<const std::uint8_t> body) {
+  return body.size() >= 8 && std::equal(kRfc1042, kRfc1042 + 6, body.begin()) && body[6] == (kEapolType >> 8) &&
+         body[7] == (kEapolType & 0xFF);
+}
+
 bool Tunnelled(std::uint16_t type) { return type == 0x80F3 || type == 0x8137; }
 
 }  // namespace
@@ -28,8 +34,21 @@ dot11::Bytes EncapsulateBody(const EthernetFrame& frame) {
   return body;
 }
 
-DistributionPort::DistributionPort(AccessPoint& ap) : ap_(ap) {
-  ap_.setFrameHook([this](const AirFrame& frame, const Reception&) { return onFrame(frame); });
+DistributionPort::DistributionPort(AccessPoint& ap)
+    : ap_(ap), keys_(ap.config().wepKeys, ap.config().wepKeyIndex) {
+  hook_ = ap_.addFrameHook([this](const AirFrame& frame, const Reception&) { return onFrame(frame); });
+  watcher_ = ap_.addStationWatcher([this](const MacAddress& station, AccessPoint::StationEvent event, auto) {
+    // A (re)connection starts afresh: no half-joined frame, no key of the old association.
+    partial_.erase(station);
+    if (event == AccessPoint::StationEvent::Left || ap_.config().security != Security::Wep) keys_.forget(station);
+  });
+  ap_.setDataProtector([this](const MacAddress& station, dot11::Bytes frame) { return protect(station, std::move(frame)); });
+}
+
+DistributionPort::~DistributionPort() {
+  ap_.removeFrameHook(hook_);
+  ap_.removeStationWatcher(watcher_);
+  ap_.setDataProtector({});
 }
 
 std::optional<EthernetFrame> DistributionPort::take() {
@@ -43,6 +62,18 @@ AccessPoint::DataOutcome DistributionPort::deliver(const EthernetFrame& frame) {
   return ap_.sendData(frame.destination, frame.source, EncapsulateBody(frame));
 }
 
+AccessPoint::DataOutcome DistributionPort::sendEapol(const MacAddress& station, std::span<const std::uint8_t> eapol) {
+  return deliver(EthernetFrame{station, ap_.address(), kEapolType, dot11::Bytes(eapol.begin(), eapol.end())});
+}
+
+std::optional<dot11::Bytes> DistributionPort::protect(const MacAddress& station, dot11::Bytes frame) {
+  if (!protectedNetwork()) return frame;
+  if (keys_.protects(station)) return keys_.seal(station, std::move(frame));
+  // Before the 4-way handshake has keys only its own frames go, in the clear.
+  if (frame.size() >= kHeader && IsEapolBody(std::span(frame).subspan(kHeader))) return frame;
+  return std::nullopt;
+}
+
 // Always false: the access point itself still sees the frame (power management).
 bool DistributionPort::onFrame(const AirFrame& frame) {
   const dot11::FrameView view(frame.bytes);
@@ -52,43 +83,71 @@ bool DistributionPort::onFrame(const AirFrame& frame) {
   const auto from = view.address2();
   const auto destination = view.address3();
   if (frame.bytes.size() < kHeader || !to || !from || !destination || *to != ap_.address()) return false;
-  if ((flags & (dot11::flag::ToDs | dot11::flag::FromDs)) != dot11::flag::ToDs || !ap_.associated(*from) ||
-      (flags & dot11::flag::Protected) != 0) {
+  if ((flags & (dot11::flag::ToDs | dot11::flag::FromDs)) != dot11::flag::ToDs || !ap_.associated(*from)) {
     ++refused_;
     return false;
   }
-  const std::uint16_t control = static_cast<std::uint16_t>(frame.bytes[22] | frame.bytes[23] << 8);
+  if ((flags & dot11::flag::Protected) == 0) {
+    // In the clear where keys are in force only an unfragmented EAPOL frame is taken.
+    const bool whole = (flags & dot11::flag::MoreFragments) == 0 && (frame.bytes[22] & 0x0F) == 0;
+    if (protectedNetwork() && !(whole && IsEapolBody(std::span(frame.bytes).subspan(kHeader)))) {
+      ++refused_;
+      return false;
+    }
+    mpdu(*from, *destination, frame.bytes, kHeader, DataCipher::None, 0);
+    return false;
+  }
+  Refusal why = Refusal::None;
+  auto opened = keys_.open(*from, frame.bytes, why);
+  if (!opened) {
+    ++refused_;
+    return false;
+  }
+  mpdu(*from, *destination, opened->frame, kHeader, opened->cipher, opened->keyGeneration);
+  return false;
+}
+
+void DistributionPort::mpdu(const MacAddress& from, const MacAddress& destination, std::span<const std::uint8_t> frame,
+                            std::size_t headerLength, DataCipher cipher, std::uint32_t keyGeneration) {
+  const std::uint16_t control = static_cast<std::uint16_t>(frame[22] | frame[23] << 8);
   const auto sequence = static_cast<std::uint16_t>(control >> 4);
   const auto fragment = static_cast<std::uint8_t>(control & 0x0F);
-  const bool more = (flags & dot11::flag::MoreFragments) != 0;
-  const auto body = std::span(frame.bytes).subspan(kHeader);
+  const bool more = (frame[1] & dot11::flag::MoreFragments) != 0;
+  const auto body = frame.subspan(headerLength);
 
   if (fragment == 0 && !more) {
-    partial_.erase(*from);
-    msdu(*from, *destination, dot11::Bytes(body.begin(), body.end()));
-    return false;
+    partial_.erase(from);
+    msdu(from, destination, Partial{sequence, 1, cipher, keyGeneration, 0, dot11::Bytes(body.begin(), body.end())});
+    return;
   }
-  Partial& partial = partial_[*from];
+  Partial& partial = partial_[from];
   if (fragment == 0) {
-    partial = Partial{sequence, 1, dot11::Bytes(body.begin(), body.end())};
+    partial = Partial{sequence, 1, cipher, keyGeneration, 0, dot11::Bytes(body.begin(), body.end())};
   } else if (partial.nextFragment != fragment || partial.sequence != sequence ||
-             partial.body.size() + body.size() > kMaxMsdu) {
-    partial_.erase(*from);  // a fragment out of order ends the frame
+             partial.body.size() + body.size() > kMaxMsdu || partial.cipher != cipher ||
+             partial.keyGeneration != keyGeneration) {
+    // Out of order, or under another key than the fragments before it: the frame ends.
+    partial_.erase(from);
     ++refused_;
-    return false;
+    return;
   } else {
     partial.body.insert(partial.body.end(), body.begin(), body.end());
     ++partial.nextFragment;
   }
   if (!more) {
-    const dot11::Bytes joined = std::move(partial.body);
-    partial_.erase(*from);
-    msdu(*from, *destination, joined);
+    Partial joined = std::move(partial);
+    partial_.erase(from);
+    msdu(from, destination, std::move(joined));
   }
-  return false;
 }
 
-void DistributionPort::msdu(const MacAddress& from, const MacAddress& to, const dot11::Bytes& body) {
+void DistributionPort::msdu(const MacAddress& from, const MacAddress& to, Partial joined) {
+  dot11::Bytes& body = joined.body;
+  // TKIP: Michael of the whole MSDU, before anything of it is used.
+  if (!keys_.finishMsdu(from, joined.cipher, to, from, joined.priority, body)) {
+    ++refused_;
+    return;
+  }
   EthernetFrame frame;
   frame.destination = to;
   frame.source = from;
@@ -101,9 +160,18 @@ void DistributionPort::msdu(const MacAddress& from, const MacAddress& to, const 
     frame.typeOrLength = static_cast<std::uint16_t>(body.size());
     frame.payload = body;
   }
+  if (snap && frame.typeOrLength == kEapolType) {
+    if (eapolHandler_) eapolHandler_(from, frame.payload);
+    return;
+  }
   // Between two stations of this access point the frame stays on the air.
   if (ap_.associated(to)) {
     ap_.sendData(to, from, body);
+    return;
+  }
+  // Nobody may be reading the wired side (zelnicd's world): it holds a bounded number.
+  if (outbound_.size() >= kMaxWaiting) {
+    ++overflowed_;
     return;
   }
   outbound_.push_back(std::move(frame));

@@ -1,16 +1,18 @@
 #pragma once
 // The access point's distribution port: data frames its associated stations send toward
-// the distribution system come out here as 802.3 frames (SNAP stripped, fragments joined),
-// frames between two of its stations are bridged on the air, and 802.3 frames written into
-// the port go to the station they name. Tests read and write the port as the wired side of
-// the network would. Protected frames are not read here (the ciphers of the data plane are
-// another piece's).
+// the distribution system come out here as 802.3 frames (decrypted, SNAP stripped,
+// fragments joined), frames between two of its stations are bridged on the air, and 802.3
+// frames written into the port go to the station they name, protected with the station's
+// key. EAPOL frames go to the key exchange (setEapolHandler) instead of the wired side.
+// Tests read and write the port as the wired side of the network would.
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 
 #include "sim/air/access_point.h"
+#include "sim/air/frame_keys.h"
 
 namespace simair {
 
@@ -21,10 +23,16 @@ struct EthernetFrame {
   dot11::Bytes payload;            // after the 14-byte header
 };
 
+inline constexpr std::uint16_t kEapolType = 0x888E;
+
 class DistributionPort {
 public:
-  // Takes the access point's frame hook.
+  using EapolHandler = std::function<void(const MacAddress& station, std::span<const std::uint8_t> eapol)>;
+
+  // Adds a frame hook, a station watcher and the data protector to the access point; the
+  // destructor takes them away.
   explicit DistributionPort(AccessPoint& ap);
+  ~DistributionPort();
   DistributionPort(const DistributionPort&) = delete;
   DistributionPort& operator=(const DistributionPort&) = delete;
 
@@ -33,22 +41,46 @@ public:
   std::size_t waiting() const { return outbound_.size(); }
   // A frame from the distribution system to one of the access point's stations.
   AccessPoint::DataOutcome deliver(const EthernetFrame& frame);
-  // Frames not taken: malformed, protected, or fragments that did not join.
+  // Frames not taken: malformed, undecryptable, in the clear where keys are in force, or
+  // fragments that did not join.
   std::uint64_t refused() const { return refused_; }
+  // Frames for the wired side dropped because kMaxWaiting were not taken yet.
+  std::uint64_t overflowed() const { return overflowed_; }
+  static constexpr std::size_t kMaxWaiting = 1024;
+
+  // EAPOL frames (from the 802.1X header on) from stations; without a handler they are
+  // dropped. sendEapol sends one to a station (in the clear until it has a pairwise key).
+  void setEapolHandler(EapolHandler handler) { eapolHandler_ = std::move(handler); }
+  AccessPoint::DataOutcome sendEapol(const MacAddress& station, std::span<const std::uint8_t> eapol);
+
+  FrameKeys& keys() { return keys_; }
+  const FrameKeys& keys() const { return keys_; }
 
 private:
   struct Partial {
     std::uint16_t sequence = 0;
     std::uint8_t nextFragment = 0;
+    DataCipher cipher = DataCipher::None;
+    std::uint32_t keyGeneration = 0;
+    std::uint8_t priority = 0;
     dot11::Bytes body;
   };
   bool onFrame(const AirFrame& frame);
-  void msdu(const MacAddress& from, const MacAddress& to, const dot11::Bytes& body);
+  void mpdu(const MacAddress& from, const MacAddress& destination, std::span<const std::uint8_t> frame,
+            std::size_t headerLength, DataCipher cipher, std::uint32_t keyGeneration);
+  void msdu(const MacAddress& from, const MacAddress& to, Partial joined);
+  std::optional<dot11::Bytes> protect(const MacAddress& station, dot11::Bytes frame);
+  bool protectedNetwork() const { return ap_.config().security != Security::Open; }
 
   AccessPoint& ap_;
+  FrameKeys keys_;
+  AccessPoint::HookId hook_;
+  AccessPoint::HookId watcher_;
+  EapolHandler eapolHandler_;
   std::deque<EthernetFrame> outbound_;
   std::map<MacAddress, Partial> partial_;
   std::uint64_t refused_ = 0;
+  std::uint64_t overflowed_ = 0;
 };
 
 // The frame body for an 802.3 frame: RFC 1042 (bridge tunnel for 0x80F3 and 0x8137) SNAP

@@ -19,8 +19,8 @@ bool IsSwiftBondRequestTo(const AirFrame& frame, const MacAddress& bssid) {
 
 }  // namespace
 
-void AttachSwiftBondResponder(AccessPoint& ap, SwiftBondResponder& responder) {
-  ap.setFrameHook([&ap, &responder](const AirFrame& frame, const Reception&) {
+AccessPoint::HookId AttachSwiftBondResponder(AccessPoint& ap, SwiftBondResponder& responder) {
+  return ap.addFrameHook([&ap, &responder](const AirFrame& frame, const Reception&) {
     const MacAddress bssid = ap.address();
     if (!IsSwiftBondRequestTo(frame, bssid)) return false;
     MacAddress station;

@@ -7,8 +7,8 @@
 
 namespace simair {
 
-// Installs the access point's frame hook (replacing any other); the responder must outlive
-// the access point's use of it.
-void AttachSwiftBondResponder(AccessPoint& ap, SwiftBondResponder& responder);
+// Adds a frame hook to the access point (removeFrameHook with the id ends it); the responder
+// must outlive the hook.
+AccessPoint::HookId AttachSwiftBondResponder(AccessPoint& ap, SwiftBondResponder& responder);
 
 }  // namespace simair

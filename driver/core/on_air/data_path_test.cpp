@@ -34,12 +34,12 @@ class DataPath : public AirStation {
 protected:
   void Connect(const std::string& pcap) {
     StartWorld(kOpenWorld, pcap);
-    port = std::make_unique<simair::DistributionPort>(Ap(0));
+    port = world->distributionPort(0);
     ASSERT_EQ(SetSsid("Zelnet Open").status, NDIS_STATUS_SUCCESS);
     ASSERT_EQ(MediaEvents(), "C");
     (void)h.host->takeReceived();
   }
-  std::unique_ptr<simair::DistributionPort> port;
+  simair::DistributionPort* port = nullptr;  // the world's, of access point 0
 };
 
 struct SendCase {
@@ -164,7 +164,7 @@ TEST_F(DataPath, AnRfc1042FrameOfABridgeTunnelProtocolComesUpAsALengthFrameWithI
 
 TEST_F(DataPath, AnEapolFrameIsPostedToTheUtilityAsEvent132AndIndicated) {
   StartWorld(kOpenWorld, "");
-  port = std::make_unique<simair::DistributionPort>(Ap(0));
+  port = world->distributionPort(0);
   auto device = AttachUtility();
   ASSERT_TRUE(device);
   // The utility connects, as it does when it hosts the supplicant.
@@ -199,7 +199,7 @@ TEST_F(DataPath, AProtectedFrameTheCipherCannotEncryptIsNeverSentAndCompletesAsF
   StartWorld("ap wep\n bssid 02:5a:4c:00:00:02\n ssid \"Workshop\"\n channel 6\n security wep\n"
              " wep-key 1 0102030405\n",
              "data_no_key");
-  port = std::make_unique<simair::DistributionPort>(Ap(0));
+  port = world->distributionPort(0);
   h.run([&] { core->Config.wepStatus = 0; });  // WEP, and no key installed for the cipher
   ASSERT_EQ(SetSsid("Workshop").status, NDIS_STATUS_SUCCESS);
   ASSERT_EQ(MediaEvents(), "C");

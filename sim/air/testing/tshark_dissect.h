@@ -2,15 +2,17 @@
 // tshark as the independent reader of recorded air in tests: the decoded fields of each
 // frame of a pcap, one row per frame, separated by '|'. The first field is always
 // _ws.malformed, which is empty unless tshark found the frame malformed.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace simair::testing {
 
+// `options` go to tshark as they are (say, -o settings of the 802.11 decryption).
 inline std::vector<std::string> Dissect(const std::string& pcap, const std::string& filter,
-                                        const std::vector<std::string>& fields) {
-  std::string command = "tshark -n -r '" + pcap + "'";
+                                        const std::vector<std::string>& fields, const std::string& options = "") {
+  std::string command = "tshark -n " + options + " -r '" + pcap + "'";
   if (!filter.empty()) command += " -Y '" + filter + "'";
   command += " -T fields -E separator='|' -e _ws.malformed";
   for (const std::string& field : fields) command += " -e " + field;
@@ -27,6 +29,17 @@ inline std::vector<std::string> Dissect(const std::string& pcap, const std::stri
   }
   pclose(pipe);
   return rows;
+}
+
+// Bytes as tshark prints data fields: lower-case hex digits, no separators.
+inline std::string HexOf(const std::vector<std::uint8_t>& bytes) {
+  std::string hex;
+  char digits[3];
+  for (std::uint8_t b : bytes) {
+    std::snprintf(digits, sizeof digits, "%02x", b);
+    hex += digits;
+  }
+  return hex;
 }
 
 // The fields of one row.

@@ -1,0 +1,91 @@
+#pragma once
+// The access point's keys for data frames and what it keeps per key: the WEP keys of the
+// configuration, each station's pairwise key (TKIP or CCMP, from the 4-way handshake) with
+// its transmit counter and the last counter received, and the group key. It seals whole
+// frames on their way to a station and opens protected MPDUs from one; the ciphers are
+// OpenSSL's (wep_protection.h, tkip_protection.h, ccmp_protection.h).
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "sim/air/frame_protection.h"
+#include "sim/air/ieee80211.h"
+#include "sim/air/secret.h"
+
+namespace simair {
+
+enum class DataCipher : std::uint8_t { None, Wep, Tkip, Ccmp };
+// Which TKIP Michael key protects what is sent: the authenticator's (the access point) or
+// the supplicant's (a test's station, which keeps its keys in a FrameKeys of its own).
+enum class KeyRole : std::uint8_t { Authenticator, Supplicant };
+
+struct FrameKeysCounters {
+  std::uint64_t sealed = 0;
+  std::uint64_t opened = 0;
+  std::uint64_t noKey = 0;             // protected frame from a station without a key, or a key id not set
+  std::uint64_t malformed = 0;         // too short, no Extended IV
+  std::uint64_t replays = 0;
+  std::uint64_t integrityFailures = 0;  // ICV or CCMP MIC
+  std::uint64_t michaelFailures = 0;    // TKIP: the MSDU's Michael
+};
+
+class FrameKeys {
+public:
+  FrameKeys(const std::vector<Secret>& wepKeys, std::uint8_t wepTransmitIndex, KeyRole role = KeyRole::Authenticator);
+  ~FrameKeys();
+  FrameKeys(const FrameKeys&) = delete;
+  FrameKeys& operator=(const FrameKeys&) = delete;
+
+  // TKIP: 32 bytes (TK, then the Michael keys toward the station and from it); CCMP: 16.
+  // A new key starts both counters afresh (a rekey).
+  void setPairwise(const MacAddress& station, DataCipher cipher, std::span<const std::uint8_t> key);
+  void forget(const MacAddress& station);
+  // True when frames with this station travel protected (a pairwise key, or WEP).
+  bool protects(const MacAddress& station) const;
+  // A number that changes with every key the station's frames are opened under.
+  std::uint32_t keyGeneration(const MacAddress& station) const;
+
+  // The frame (data header and body) protected for the station (the peer); nothing without
+  // a key. TKIP appends Michael over the MSDU first.
+  std::optional<dot11::Bytes> seal(const MacAddress& station, dot11::Bytes frame);
+
+  struct Opened {
+    dot11::Bytes frame;  // the MAC header (Protected cleared) and the data
+    DataCipher cipher = DataCipher::None;
+    std::uint32_t keyGeneration = 0;
+  };
+  // One protected MPDU from the station, decrypted; nothing when refused (counted, with
+  // `why`). TKIP's Michael stays on the data until finishMsdu.
+  std::optional<Opened> open(const MacAddress& station, std::span<const std::uint8_t> frame, Refusal& why);
+  // TKIP: checks and strips the Michael of the reassembled MSDU and then commits the TSC
+  // of its last fragment; false (counted) when it does not verify. Other ciphers: true.
+  bool finishMsdu(const MacAddress& station, DataCipher cipher, const MacAddress& destination,
+                  const MacAddress& source, std::uint8_t priority, dot11::Bytes& msdu);
+
+  const FrameKeysCounters& counters() const { return counters_; }
+
+private:
+  struct Pairwise {
+    DataCipher cipher = DataCipher::None;
+    dot11::Bytes key;
+    std::uint64_t transmitCounter = 0;
+    std::optional<std::uint64_t> lastReceived;  // committed
+    std::optional<std::uint64_t> pendingTkip;   // TSC of the MSDU in progress (TKIP)
+    std::uint32_t generation = 0;
+  };
+
+  std::size_t transmitMichaelOffset() const { return role_ == KeyRole::Authenticator ? 16 : 24; }
+  std::size_t receiveMichaelOffset() const { return role_ == KeyRole::Authenticator ? 24 : 16; }
+
+  KeyRole role_;
+  std::vector<dot11::Bytes> wepKeys_;
+  std::uint8_t wepTransmitIndex_;
+  std::uint32_t wepIv_ = 0;
+  std::uint32_t nextGeneration_ = 1;
+  std::map<MacAddress, Pairwise> pairwise_;
+  FrameKeysCounters counters_;
+};
+
+}  // namespace simair

@@ -1,0 +1,197 @@
+#include "sim/air/psk_key_exchange.h"
+
+#include <stdexcept>
+
+namespace simair {
+namespace {
+
+using air::Cipher;
+using air::KeyProtocol;
+
+constexpr std::uint16_t kReasonMicFailure = 14, kReasonFourWayTimeout = 15, kReasonGroupTimeout = 16;
+constexpr std::uint16_t kKeyInfoPairwise = 0x0008, kKeyInfoError = 0x0400;
+constexpr auto kMicFailureWindow = std::chrono::seconds(60);
+constexpr auto kCountermeasuresFor = std::chrono::seconds(60);
+
+DataCipher DataCipherOf(Cipher cipher) { return cipher == Cipher::Ccmp ? DataCipher::Ccmp : DataCipher::Tkip; }
+
+// The RSN element (id 48) or the WPA vendor element (00:50:F2 type 1), header included.
+std::optional<air::Bytes> SecurityElement(std::span<const std::uint8_t> elements, bool rsn) {
+  std::size_t at = 0;
+  while (at + 2 <= elements.size()) {
+    const std::size_t length = elements[at + 1];
+    if (at + 2 + length > elements.size()) break;
+    const auto body = elements.subspan(at + 2, length);
+    const bool wpa = elements[at] == dot11::element::Vendor && length >= 4 && body[0] == 0x00 && body[1] == 0x50 &&
+                     body[2] == 0xF2 && body[3] == 0x01;
+    if ((rsn && elements[at] == dot11::element::Rsn) || (!rsn && wpa))
+      return air::Bytes(elements.begin() + static_cast<std::ptrdiff_t>(at),
+                        elements.begin() + static_cast<std::ptrdiff_t>(at + 2 + length));
+    at += 2 + length;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+PskKeyExchange::PskKeyExchange(ndis::Scheduler& scheduler, AccessPoint& ap, DistributionPort& port,
+                               KeyExchangeTiming timing)
+    : scheduler_(scheduler), ap_(ap), port_(port), timing_(timing) {
+  const Security security = ap.config().security;
+  if (security != Security::Wpa && security != Security::Wpa2 && security != Security::WpaWpa2)
+    throw std::invalid_argument("the key exchange needs a WPA or WPA2 access point");
+  if (ap.config().passphrase.empty()) throw std::invalid_argument("the key exchange needs a pass phrase");
+  pmk_ = air::PskFromPassphrase(ap.config().passphrase.reveal(), ap.config().ssid);
+  watcher_ = ap_.addStationWatcher([this](const MacAddress& station, AccessPoint::StationEvent event,
+                                          std::span<const std::uint8_t> elements) {
+    if (event == AccessPoint::StationEvent::Associated) associated(station, elements);
+    else left(station);
+  });
+  port_.setEapolHandler([this](const MacAddress& station, std::span<const std::uint8_t> eapol) { receive(station, eapol); });
+}
+
+PskKeyExchange::~PskKeyExchange() {
+  for (auto& [station, session] : sessions_) scheduler_.cancel(session.timer);
+  ap_.removeStationWatcher(watcher_);
+  port_.setEapolHandler({});
+  air::Wipe(pmk_);
+}
+
+void PskKeyExchange::associated(const MacAddress& station, std::span<const std::uint8_t> elements) {
+  left(station);
+  const Security security = ap_.config().security;
+  // A WPA+WPA2 access point speaks the protocol of the element the station chose.
+  const auto rsnElement = SecurityElement(elements, true);
+  const bool rsn = security == Security::Wpa2 || (security == Security::WpaWpa2 && rsnElement);
+  air::AuthenticatorConfig config;
+  config.protocol = rsn ? KeyProtocol::Rsn : KeyProtocol::Wpa;
+  config.pairwise = rsn ? Cipher::Ccmp : Cipher::Tkip;
+  config.group = security == Security::Wpa2 ? Cipher::Ccmp : Cipher::Tkip;
+  config.authenticatorAddress = ap_.address();
+  config.supplicantAddress = station;
+  config.pmk = pmk_;
+  config.pmkidInMessage1 = rsn;
+  if (auto element = SecurityElement(elements, rsn)) config.supplicantElement = std::move(*element);
+  Session& session = sessions_[station];
+  session.authenticator = std::make_unique<air::PskAuthenticator>(std::move(config));
+  send(station, session, session.authenticator->StartHandshake(), true);
+}
+
+void PskKeyExchange::left(const MacAddress& station) {
+  const auto found = sessions_.find(station);
+  if (found == sessions_.end()) return;
+  scheduler_.cancel(found->second.timer);
+  sessions_.erase(found);
+  port_.keys().forget(station);
+}
+
+void PskKeyExchange::send(const MacAddress& station, Session& session, const air::Bytes& frame, bool fresh) {
+  scheduler_.cancel(session.timer);
+  if (fresh) session.sends = 0;
+  ++session.sends;
+  port_.sendEapol(station, frame);
+  session.timer = scheduler_.after(timing_.retransmitAfter, ndis::EventKind::Air, "simair.eapol-retransmit",
+                                   [this, station] { timeout(station); });
+}
+
+void PskKeyExchange::timeout(const MacAddress& station) {
+  const auto found = sessions_.find(station);
+  if (found == sessions_.end()) return;
+  Session& session = found->second;
+  session.timer = {};
+  if (session.sends >= timing_.attempts) {
+    ++counters_.timeouts;
+    const bool pairwise = !session.authenticator->PairwiseComplete();
+    ap_.deauthenticate(station, pairwise ? kReasonFourWayTimeout : kReasonGroupTimeout);  // the watcher forgets it
+    return;
+  }
+  ++counters_.retransmissions;
+  send(station, session, session.authenticator->Retransmit(), false);
+}
+
+void PskKeyExchange::receive(const MacAddress& station, std::span<const std::uint8_t> eapol) {
+  const auto found = sessions_.find(station);
+  if (found == sessions_.end()) return;
+  Session& session = found->second;
+  air::PskAuthenticator& authenticator = *session.authenticator;
+  const bool pairwiseBefore = authenticator.PairwiseComplete(), groupBefore = authenticator.GroupComplete();
+  const std::size_t requestsBefore = authenticator.Requests().size();
+  const auto answer = authenticator.Receive(eapol.data(), eapol.size());
+  if (!authenticator.LastError().empty()) ++counters_.refusedFrames;
+  int micFailures = 0;
+  bool rekeyRequested = false;
+  for (std::size_t i = requestsBefore; i < authenticator.Requests().size(); ++i) {
+    const std::uint16_t info = authenticator.Requests()[i];
+    if ((info & kKeyInfoError) != 0) ++micFailures;
+    else if ((info & kKeyInfoPairwise) != 0) rekeyRequested = true;  // the station asks for a new PTK
+  }
+  for (int i = 0; i < micFailures; ++i) {
+    micFailureReported();
+    if (!sessions_.contains(station)) return;  // countermeasures ended the association
+  }
+  if (!pairwiseBefore && authenticator.PairwiseComplete()) {
+    ++counters_.handshakes;
+    installKeys(station, session);
+  }
+  if (!groupBefore && authenticator.GroupComplete() && authenticator.PairwiseComplete() &&
+      authenticator.Config().protocol == KeyProtocol::Wpa)
+    ++counters_.groupHandshakes;
+  if (rekeyRequested && session.keysInForce) {
+    send(station, session, authenticator.StartHandshake(), true);
+  } else if (answer) {
+    send(station, session, *answer, true);
+  } else if (authenticator.LastError().empty() && authenticator.PairwiseComplete() && authenticator.GroupComplete()) {
+    scheduler_.cancel(session.timer);  // nothing more is awaited
+    session.timer = {};
+  }
+}
+
+void PskKeyExchange::installKeys(const MacAddress& station, Session& session) {
+  air::Bytes tk = session.authenticator->TemporalKey();
+  port_.keys().setPairwise(station, DataCipherOf(session.authenticator->Config().pairwise), tk);
+  air::Wipe(tk);
+  session.keysInForce = true;
+}
+
+bool PskKeyExchange::rekeyPairwise(const MacAddress& station) {
+  const auto found = sessions_.find(station);
+  if (found == sessions_.end() || !found->second.keysInForce) return false;
+  send(station, found->second, found->second.authenticator->StartHandshake(), true);
+  return true;
+}
+
+void PskKeyExchange::rekeyGroup() {
+  for (auto& [station, session] : sessions_)
+    if (session.keysInForce && session.authenticator->GroupComplete())
+      send(station, session, session.authenticator->StartGroupRekey(true), true);
+}
+
+air::PskAuthenticator* PskKeyExchange::authenticator(const MacAddress& station) {
+  const auto found = sessions_.find(station);
+  return found == sessions_.end() ? nullptr : found->second.authenticator.get();
+}
+
+bool PskKeyExchange::keysInForce(const MacAddress& station) const {
+  const auto found = sessions_.find(station);
+  return found != sessions_.end() && found->second.keysInForce;
+}
+
+bool PskKeyExchange::countermeasuresActive() const { return scheduler_.now() < countermeasuresUntil_; }
+
+void PskKeyExchange::micFailureReported() {
+  ++counters_.micFailureReports;
+  const ndis::Micros now = scheduler_.now();
+  const bool second = lastMicFailure_ && now - *lastMicFailure_ <= kMicFailureWindow;
+  lastMicFailure_ = now;
+  if (!second) return;
+  // Two failures within 60 s: every station goes, and none may come back for 60 s.
+  ++counters_.countermeasures;
+  lastMicFailure_.reset();
+  countermeasuresUntil_ = now + kCountermeasuresFor;
+  ap_.refuseAssociationsUntil(countermeasuresUntil_);
+  std::vector<MacAddress> stations;
+  for (const auto& [station, session] : sessions_) stations.push_back(station);
+  for (const MacAddress& station : stations) ap_.deauthenticate(station, kReasonMicFailure);
+}
+
+}  // namespace simair

@@ -1,0 +1,109 @@
+// The access point's PSK key exchange on the simulated air against the supplicant's key
+// handlers (supplicant_on_air.h): keys agreed and carrying data, lost and unanswered
+// messages, rekeys, and the countermeasures after Michael MIC failure reports.
+#include "sim/air/with_supplicant/supplicant_on_air.h"
+
+namespace simair::testing {
+namespace {
+
+struct KeyExchangeOnAir : ::testing::TestWithParam<Network>, SupplicantOnAir {
+  void SetUp() override { Start(GetParam()); }
+};
+
+TEST_P(KeyExchangeOnAir, HandshakeAgreesOnKeysThatCarryData) {
+  Connect();
+  air::PskAuthenticator* authenticator = exchange->authenticator(kSta);
+  ASSERT_NE(authenticator, nullptr);
+  ASSERT_GE(sta->services.installed.size(), 2u);
+  const auto& pairwise = sta->services.installed[0];
+  EXPECT_EQ(pairwise.index, kPairwiseKeyIndex);
+  EXPECT_EQ(pairwise.key, authenticator->TemporalKey());
+  EXPECT_EQ(sta->services.installed[1].key, authenticator->Gtk());
+  if (GetParam().protocol == KeyProtocol::Rsn) {
+    // Message 1 names the PMKSA: its Key Data is the PMKID KDE.
+    const air::Bytes pmkid = air::Pmkid(keys_test::AccessPointPsk(), kAp.data(), kSta.data());
+    const dot11::Bytes& message1 = sta->eapolHeard.at(0);
+    const dot11::Bytes kde = Append({0xDD, 0x14, 0x00, 0x0F, 0xAC, 0x04}, pmkid);
+    ASSERT_GE(message1.size(), 99u + kde.size());
+    EXPECT_EQ(dot11::Bytes(message1.begin() + 99, message1.begin() + 99 + static_cast<std::ptrdiff_t>(kde.size())), kde);
+  }
+  ExpectDataBothWays(1);
+}
+
+TEST_P(KeyExchangeOnAir, LostMessagesAreSentAgainAndSilenceEndsTheAssociation) {
+  // The first message 1 is lost: the next, a second later, completes the handshake.
+  medium.dropNext(1, FrameMatch{dot11::FrameType::Data, std::nullopt, kAp, kSta});
+  Associate();
+  Pump(500ms);
+  EXPECT_FALSE(exchange->keysInForce(kSta));
+  Pump(700ms);
+  EXPECT_TRUE(exchange->keysInForce(kSta));
+  EXPECT_EQ(exchange->counters().retransmissions, 1u);
+  ExpectDataBothWays(2);
+
+  // A station that never answers is deauthenticated after the fourth message 1.
+  radio.on = false;
+  sta->heardSeen = radio.heard.size();
+  ASSERT_TRUE(exchange->rekeyPairwise(kSta));
+  Pump(3500ms);
+  EXPECT_TRUE(ap->associated(kSta));
+  Pump(1000ms);
+  EXPECT_FALSE(ap->associated(kSta));
+  EXPECT_EQ(exchange->counters().timeouts, 1u);
+  EXPECT_FALSE(exchange->keysInForce(kSta));
+}
+
+TEST_P(KeyExchangeOnAir, RekeysReplaceTheKeysInForce) {
+  Connect();
+  const air::Bytes firstTk = exchange->authenticator(kSta)->TemporalKey();
+  const std::size_t installed = sta->services.installed.size();
+  exchange->rekeyGroup();
+  Pump(20ms);
+  ASSERT_EQ(sta->services.installed.size(), installed + 1);
+  EXPECT_EQ(sta->services.installed.back().key, exchange->authenticator(kSta)->Gtk());
+  ExpectDataBothWays(3);
+
+  ASSERT_TRUE(exchange->rekeyPairwise(kSta));
+  Pump(50ms);
+  ASSERT_TRUE(exchange->keysInForce(kSta));
+  EXPECT_NE(exchange->authenticator(kSta)->TemporalKey(), firstTk);
+  EXPECT_EQ(sta->keys.keyGeneration(kAp), 2u);
+  ExpectDataBothWays(4);
+}
+
+TEST_P(KeyExchangeOnAir, TwoMichaelFailureReportsWithinAMinuteStartTheCountermeasures) {
+  Connect();
+  const auto report = [this] {
+    if (sta->rsn) sta->rsnHandler.RsnAuthIndication(4, kAp.data());
+    else sta->wpaHandler.WpaAuthIndication(4, kAp.data());
+    SendAnswers(true);
+    Pump(5ms);
+  };
+  report();
+  Pump(61s);  // the first report has aged out of the window
+  report();
+  EXPECT_EQ(exchange->counters().micFailureReports, 2u);
+  EXPECT_TRUE(sta->deauthentications.empty());
+  Pump(30s);
+  report();
+  EXPECT_EQ(sta->deauthentications, (std::vector<std::uint16_t>{14}));
+  EXPECT_FALSE(ap->associated(kSta));
+  EXPECT_TRUE(exchange->countermeasuresActive());
+
+  // Associations are refused for 60 s, then taken again.
+  Associate();
+  EXPECT_EQ(sta->associationStatuses, (std::vector<std::uint16_t>{1}));
+  Pump(60s);
+  Connect();
+  ExpectDataBothWays(5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Networks, KeyExchangeOnAir,
+                         ::testing::Values(Network{"Wpa2Ccmp", Security::Wpa2, KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp},
+                                           Network{"WpaTkip", Security::Wpa, KeyProtocol::Wpa, Cipher::Tkip, Cipher::Tkip},
+                                           Network{"MixedChoosingRsn", Security::WpaWpa2, KeyProtocol::Rsn, Cipher::Ccmp,
+                                                   Cipher::Tkip}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace simair::testing
