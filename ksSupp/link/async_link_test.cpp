@@ -1,8 +1,10 @@
 // The asynchronous link: the host runs KSSTK_LINK_Thread on a thread of its own and calls
 // the link from others. WPA2-PSK against the simulated access point (the answers come back
-// from inside the callback, on the link thread), an identity set once that every later
-// authentication uses, the bounded event queue, and the refusals of a second thread and of
-// the synchronous link's polling step. Built under ThreadSanitizer by the tsan preset.
+// from inside the callback, on the link thread), the bounded event queue, and the refusals
+// of a second thread and of the synchronous link's polling step; an authentication event
+// before any network is ignored. The identity across reauthentications is tested against
+// hostapd (tests/peers/async_link_peer_test.cpp). Also built under ThreadSanitizer (preset
+// tsan, program link_thread_tests).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -201,6 +203,9 @@ TEST_F(AsyncLinkTest, TheRefusalsOfAnAsynchronousLink) {
   EXPECT_EQ(KSSTK_LINK_Process(host.link, &wait), 0);
   EXPECT_EQ(wait, 60000u) << "a defined wait, the step refused";
   EXPECT_EQ(KSSTK_LINK_Thread(host.link), -1) << "a second link thread";
+  // No network recorded yet: an authentication event has nothing to match and is ignored.
+  KSSTK_AUTHENTICATION_EVENT event{16, {}, {}, KSSTK_AUTH_REQUEST_PAIRWISE_ERROR};
+  EXPECT_EQ(KSSTK_LINK_ReceiveAuthenticationEvent(host.link, &event), 0);
   EXPECT_EQ(KSSTK_LINK_SetCallbackA(host.link, nullptr, 0), 0);
 }
 

@@ -1,6 +1,6 @@
 // A host that runs EAP methods directly through the EAP-method handle's exports against
 // hostapd's EAP server: EAP-MD5 with the password asked of the host (message code 2),
-// MS-CHAP-V2 inside PEAP with the identity's password, and
+// MS-CHAP-V2 inside PEAP with the identity's password or the host's (code 2), and
 // EAP-TLS with the client certificate from the user's store, the server's chain judged by
 // the host (message code 5) and a key block equal to the one hostapd logs.
 #include <ksstk.h>
@@ -89,6 +89,20 @@ class EapMethodHandlePeerTest : public HostapdTest {
     ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
   }
 
+  // After the server's success: the method is complete (no notice) and its key block is the
+  // one hostapd logs under label; then it is terminated.
+  void ExpectCompletedWithKeys(const std::string& label) {
+    KSSTK_EAP_METHOD_AuthenticationSuccess(method_);
+    host_.statuses.clear();
+    KSSTK_EAP_METHOD_VerifyCompletion(method_);
+    EXPECT_TRUE(host_.statuses.empty()) << "completed";
+    KSSTK_BLOB keys{};
+    EXPECT_EQ(KSSTK_EAP_METHOD_GetKeys(method_, &keys), 0);
+    EXPECT_EQ(std::vector<std::uint8_t>(keys.Data, keys.Data + keys.Length), LoggedKey(hostapd().Log(), label));
+    KSSTK_Free(keys.Data);
+    KSSTK_EAP_METHOD_Terminate(method_);
+  }
+
   capi::testing::ScopedCertRoot root_;
   bool initialized_ = false;
   KSSTK_CONTEXT context_ = nullptr;
@@ -123,22 +137,14 @@ TEST_F(EapMethodHandlePeerTest, TlsKeysEqualHostapds) {
   const EapTranscript transcript = Converse("alice", responder);
   ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
   EXPECT_EQ(std::count(host_.codes.begin(), host_.codes.end(), KSSTK_MSG_EAP_VALIDATE_SERVER_CERT), 1);
-  KSSTK_EAP_METHOD_AuthenticationSuccess(method_);
-  host_.statuses.clear();
-  KSSTK_EAP_METHOD_VerifyCompletion(method_);
-  EXPECT_TRUE(host_.statuses.empty()) << "completed";
-  KSSTK_BLOB keys{};
-  ASSERT_EQ(KSSTK_EAP_METHOD_GetKeys(method_, &keys), 0);
-  EXPECT_EQ(std::vector<std::uint8_t>(keys.Data, keys.Data + keys.Length),
-            LoggedKey(hostapd().Log(), "EAP-TLS: Derived key"));
-  KSSTK_Free(keys.Data);
-  KSSTK_EAP_METHOD_Terminate(method_);
+  ExpectCompletedWithKeys("EAP-TLS: Derived key");
 }
 
 
-// MS-CHAP-V2 inside PEAP with the password the identity holds: the host judges the server's
-// chain (code 5) and is asked nothing else; the key block is the one hostapd logs.
-TEST_F(EapMethodHandlePeerTest, PeapMsChapV2WithTheIdentitysPassword) {
+// MS-CHAP-V2 inside PEAP, with the password the identity holds or, without one, the
+// password the host gives to message code 2: the host judges the server's chain (code 5)
+// and is asked nothing else; the key block is the one hostapd logs.
+TEST_F(EapMethodHandlePeerTest, PeapMsChapV2WithThePasswordOfTheIdentityOrOfTheHost) {
   const Certificates& certs = UserCertificates();
   StartHostapd({.eapUsers = {"\"ms\" PEAP", "\"ms\" MSCHAPV2 \"ms secret\" [2]"},
                 .extraConfig = {"ca_cert=" + dir().Write("ca.pem", Pem(certs.ca, false)),
@@ -147,32 +153,37 @@ TEST_F(EapMethodHandlePeerTest, PeapMsChapV2WithTheIdentitysPassword) {
                 .logKeys = true});
   ASSERT_EQ(KSSTK_CreateContext(&context_), 0);
   KSSTK_CONTEXT_Initialize(context_);
-  ASSERT_EQ(KSSTK_CONTEXT_CreateEapMethodA(context_, 25, &method_), 0);
-  KSSTK_EAP_METHOD_SetCallbackA(method_, Callback, reinterpret_cast<uintptr_t>(&host_));
-  KSSTK_IDENTITY identity = nullptr;
-  ASSERT_EQ(KSSTK_CONTEXT_CreateIdentity(context_, &identity), 0);
-  KSSTK_IDENTITY_SetUserNameA(identity, "ms");
-  KSSTK_IDENTITY_SetPasswordA(identity, "ms secret");
-  const std::uint32_t peap = 25, msChapV2 = 26;
-  KSSTK_IDENTITY_SetEapTypes(identity, &peap, 1);
-  KSSTK_IDENTITY_SetPeapInnerEapTypes(identity, &msChapV2, 1);
-  KSSTK_IDENTITY_Initialize(identity);
-  KSSTK_EAP_METHOD_SetIdentity(method_, identity);
-  KSSTK_Release(identity);
-  ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
-  HandleResponder responder(method_, host_);
-  const EapTranscript transcript = Converse("ms", responder);
-  ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
-  EXPECT_EQ(host_.codes, (std::vector<std::uint32_t>{KSSTK_MSG_EAP_VALIDATE_SERVER_CERT}));
-  KSSTK_EAP_METHOD_AuthenticationSuccess(method_);
-  KSSTK_EAP_METHOD_VerifyCompletion(method_);
-  EXPECT_TRUE(host_.statuses.empty()) << "completed";
-  KSSTK_BLOB keys{};
-  ASSERT_EQ(KSSTK_EAP_METHOD_GetKeys(method_, &keys), 0);
-  EXPECT_EQ(std::vector<std::uint8_t>(keys.Data, keys.Data + keys.Length),
-            LoggedKey(hostapd().Log(), "EAP-PEAP: Derived key"));
-  KSSTK_Free(keys.Data);
-  KSSTK_EAP_METHOD_Terminate(method_);
+  struct Case {
+    const char* identityPassword;
+    std::vector<std::uint32_t> codes;
+  };
+  for (const Case& c : {Case{"ms secret", {KSSTK_MSG_EAP_VALIDATE_SERVER_CERT}},
+                        Case{nullptr, {KSSTK_MSG_EAP_VALIDATE_SERVER_CERT, KSSTK_MSG_EAP_GET_PASSWORD}}}) {
+    SCOPED_TRACE(c.identityPassword != nullptr ? "identity's password" : "host's password");
+    host_ = Host{};
+    host_.password = "ms secret";
+    if (method_ != nullptr) KSSTK_Release(method_);
+    ASSERT_EQ(KSSTK_CONTEXT_CreateEapMethodA(context_, 25, &method_), 0);
+    KSSTK_EAP_METHOD_SetCallbackA(method_, Callback, reinterpret_cast<uintptr_t>(&host_));
+    KSSTK_IDENTITY identity = nullptr;
+    ASSERT_EQ(KSSTK_CONTEXT_CreateIdentity(context_, &identity), 0);
+    KSSTK_IDENTITY_SetUserNameA(identity, "ms");
+    if (c.identityPassword != nullptr) KSSTK_IDENTITY_SetPasswordA(identity, c.identityPassword);
+    const std::uint32_t peap = 25, msChapV2 = 26;
+    KSSTK_IDENTITY_SetEapTypes(identity, &peap, 1);
+    KSSTK_IDENTITY_SetPeapInnerEapTypes(identity, &msChapV2, 1);
+    KSSTK_IDENTITY_Initialize(identity);
+    KSSTK_EAP_METHOD_SetIdentity(method_, identity);
+    KSSTK_Release(identity);
+    ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
+    HandleResponder responder(method_, host_);
+    const EapTranscript transcript = Converse("ms", responder);
+    ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
+    std::vector<std::uint32_t> codes = host_.codes;
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());  // asked again per hash
+    EXPECT_EQ(codes, c.codes);
+    ExpectCompletedWithKeys("EAP-PEAP: Derived key");
+  }
 }
 
 }  // namespace
