@@ -2,7 +2,8 @@
 // hostapd's EAP server: EAP-MD5 with the password asked of the host (message code 2),
 // MS-CHAP-V2 inside PEAP with the identity's password or the host's (code 2), and
 // EAP-TLS with the client certificate from the user's store, the server's chain judged by
-// the host (message code 5) and a key block equal to the one hostapd logs.
+// the host (message code 5) and a key block equal to the one hostapd logs; a chain question
+// the host leaves unanswered is judged by the library, never trusted by silence.
 #include <ksstk.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@ struct Host {
   std::vector<std::uint32_t> codes;
   std::vector<std::uint32_t> statuses;
   std::string password;
+  bool judgeChain = true;  // answers code 5 with "trusted"; else leaves it unanswered
 };
 
 uint32_t KSSTK_CALL Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
@@ -36,7 +38,8 @@ uint32_t KSSTK_CALL Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
       KSSTK_AllocStringA(host.password.c_str(), &reinterpret_cast<KSSTK_GET_PASSWORD_MESSAGE*>(message)->Password.A);
       break;
     case KSSTK_MSG_EAP_VALIDATE_SERVER_CERT:
-      reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message)->Verdict = KSSTK_CHAIN_TRUSTED;
+      if (host.judgeChain)
+        reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message)->Verdict = KSSTK_CHAIN_TRUSTED;
       break;
   }
   return 0;
@@ -140,6 +143,32 @@ TEST_F(EapMethodHandlePeerTest, TlsKeysEqualHostapds) {
   ExpectCompletedWithKeys("EAP-TLS: Derived key");
 }
 
+
+// A host that leaves the chain question unanswered does not make the chain trusted: the
+// library judges it, and the authentication fails until hostapd's CA is a trusted root.
+TEST_F(EapMethodHandlePeerTest, AnUnansweredChainQuestionIsTheLibrarysJudgement) {
+  const Certificates& certs = UserCertificates();
+  AddToStore("MY", certs.client, true);
+  StartHostapd({.eapUsers = {"\"alice\" TLS"},
+                .extraConfig = {"ca_cert=" + dir().Write("ca.pem", Pem(certs.ca, false)),
+                                "server_cert=" + dir().Write("server.pem", Pem(certs.server, false)),
+                                "private_key=" + dir().Write("server.key", Pem(certs.server, true))}});
+  for (const bool caTrusted : {false, true}) {
+    SCOPED_TRACE(caTrusted ? "CA among the trusted roots" : "CA unknown");
+    if (caTrusted) AddToStore("ROOT", certs.ca, false);
+    if (method_ != nullptr) KSSTK_Release(method_);
+    if (context_ != nullptr) KSSTK_Release(context_);
+    method_ = nullptr;
+    context_ = nullptr;
+    host_ = Host{};
+    host_.judgeChain = false;
+    Make(13, "alice", nullptr, &certs.client);
+    HandleResponder responder(method_, host_);
+    const EapTranscript transcript = Converse("alice", responder);
+    EXPECT_EQ(transcript.outcome == EapOutcome::kSuccess, caTrusted) << Describe(transcript);
+    EXPECT_EQ(std::count(host_.codes.begin(), host_.codes.end(), KSSTK_MSG_EAP_VALIDATE_SERVER_CERT), 1);
+  }
+}
 
 // MS-CHAP-V2 inside PEAP, with the password the identity holds or, without one, the
 // password the host gives to message code 2: the host judges the server's chain (code 5)
