@@ -56,12 +56,18 @@ class AsyncHost {
     host->changed_.notify_all();
     return 0;
   }
-  // Waits (real time, bounded) until the status was reported.
-  bool AwaitStatus(std::uint32_t status) {
+  // Waits (real time, bounded) until done holds after a message.
+  bool Await(const std::function<bool()>& done) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, 20s, [&] {
-      return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
-    });
+    return changed_.wait_for(lock, 20s, done);
+  }
+  // Waits until the status was reported `times` times.
+  bool AwaitStatus(std::uint32_t status, std::size_t times = 1) {
+    return Await([&] { return static_cast<std::size_t>(std::count(statuses.begin(), statuses.end(), status)) >= times; });
+  }
+  std::size_t CountOfStatus(std::uint32_t status) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<std::size_t>(std::count(statuses.begin(), statuses.end(), status));
   }
   std::size_t CountOf(std::uint32_t code) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -190,9 +196,12 @@ TEST_F(AsyncLinkTest, AuthenticationEventsAreQueuedOneRequestEach) {
     release = true;
   }
   gate.notify_all();
-  // The events are applied on the next pass; wait for the requests (bounded, real time).
-  for (int i = 0; i < 200 && requests < 16; ++i) std::this_thread::sleep_for(10ms);
-  std::this_thread::sleep_for(50ms);
+  // The events are applied on the next pass, all of them; a port-down afterwards runs on a
+  // later pass, so once it is reported every request of the events has been sent.
+  ASSERT_TRUE(host.Await([&] { return requests >= 16; })) << requests;
+  const std::size_t idle = host.CountOfStatus(KSSTK_LINK_STATUS_IDLE);
+  KSSTK_LINK_PortDown(host.link);
+  ASSERT_TRUE(host.AwaitStatus(KSSTK_LINK_STATUS_IDLE, idle + 1));
   EXPECT_EQ(requests, 16u) << "one request per queued event, 16 at most";
 }
 
