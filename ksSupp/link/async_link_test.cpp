@@ -1,8 +1,10 @@
 // The asynchronous link: the host runs KSSTK_LINK_Thread on a thread of its own and calls
 // the link from others. WPA2-PSK against the simulated access point (the answers come back
-// from inside the callback, on the link thread), an identity set once that every later
-// authentication uses, the bounded event queue, and the refusals of a second thread and of
-// the synchronous link's polling step. Built under ThreadSanitizer by the tsan preset.
+// from inside the callback, on the link thread), the bounded event queue, and the refusals
+// of a second thread and of the synchronous link's polling step; an authentication event
+// before any network is ignored. The identity across reauthentications is tested against
+// hostapd (tests/peers/async_link_peer_test.cpp). Also built under ThreadSanitizer (preset
+// tsan, program link_thread_tests).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -39,9 +41,14 @@ class AsyncHost {
     thread_ = std::thread([this] { threadResult = KSSTK_LINK_Thread(link); });
   }
   ~AsyncHost() {
+    Stop();
+    KSSTK_Release(link);
+  }
+  // Terminates the link and waits until its thread has returned.
+  void Stop() {
+    if (!thread_.joinable()) return;
     KSSTK_LINK_Terminate(link);
     thread_.join();
-    KSSTK_Release(link);
   }
 
   static uint32_t KSSTK_CALL Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
@@ -54,12 +61,18 @@ class AsyncHost {
     host->changed_.notify_all();
     return 0;
   }
-  // Waits (real time, bounded) until the status was reported.
-  bool AwaitStatus(std::uint32_t status) {
+  // Waits (real time, bounded) until done holds after a message.
+  bool Await(const std::function<bool()>& done) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, 20s, [&] {
-      return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
-    });
+    return changed_.wait_for(lock, 20s, done);
+  }
+  // Waits until the status was reported `times` times.
+  bool AwaitStatus(std::uint32_t status, std::size_t times = 1) {
+    return Await([&] { return static_cast<std::size_t>(std::count(statuses.begin(), statuses.end(), status)) >= times; });
+  }
+  std::size_t CountOfStatus(std::uint32_t status) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<std::size_t>(std::count(statuses.begin(), statuses.end(), status));
   }
   std::size_t CountOf(std::uint32_t code) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -75,6 +88,33 @@ class AsyncHost {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::thread thread_;
+};
+
+// Holds the link thread inside a callback while the host records its requests, so that they
+// all meet in the thread's next pass.
+class ThreadHold {
+ public:
+  // On the link thread: blocks until Release.
+  void Block() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    held_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return released_; });
+  }
+  bool AwaitHeld() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, 20s, [&] { return held_; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool held_ = false, released_ = false;
 };
 
 // The access point's answer to a frame the link sends, handed back to the link (from inside
@@ -156,20 +196,14 @@ TEST_F(AsyncLinkTest, Wpa2PersonalFromSeveralHostThreads) {
 // for another access point is ignored.
 TEST_F(AsyncLinkTest, AuthenticationEventsAreQueuedOneRequestEach) {
   air::PskAuthenticator ap(AccessPoint());
-  std::mutex gateMutex;
-  std::condition_variable gate;
-  bool release = false;
+  ThreadHold hold;
   std::atomic<std::size_t> requests{0};
   AsyncHost host(context_, [&](KSSTK_CALLBACK_MESSAGE* message) {
     if (message->Code == KSSTK_MSG_SEND_EAPOL) {
       AnswerFrom(ap, message);
       requests = ap.Requests().size();
     }
-    if (message->Code == KSSTK_MSG_LINK_UP) {
-      // Hold the link thread while the host queues its events.
-      std::unique_lock<std::mutex> lock(gateMutex);
-      gate.wait(lock, [&] { return release; });
-    }
+    if (message->Code == KSSTK_MSG_LINK_UP) hold.Block();  // while the host queues its events
   });
   Personal().SetOn(host.link);
   KSSTK_LINK_PortUp(host.link);
@@ -183,15 +217,37 @@ TEST_F(AsyncLinkTest, AuthenticationEventsAreQueuedOneRequestEach) {
   KSSTK_AUTHENTICATION_EVENT other = event;
   other.Bssid[5] ^= 1;
   KSSTK_LINK_ReceiveAuthenticationEvent(host.link, &other);
-  {
-    std::lock_guard<std::mutex> lock(gateMutex);
-    release = true;
-  }
-  gate.notify_all();
-  // The events are applied on the next pass; wait for the requests (bounded, real time).
-  for (int i = 0; i < 200 && requests < 16; ++i) std::this_thread::sleep_for(10ms);
-  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(hold.AwaitHeld());
+  hold.Release();
+  // The events are applied on the next pass, all of them; a port-down afterwards runs on a
+  // later pass, so once it is reported every request of the events has been sent.
+  ASSERT_TRUE(host.Await([&] { return requests >= 16; })) << requests;
+  const std::size_t idle = host.CountOfStatus(KSSTK_LINK_STATUS_IDLE);
+  KSSTK_LINK_PortDown(host.link);
+  ASSERT_TRUE(host.AwaitStatus(KSSTK_LINK_STATUS_IDLE, idle + 1));
   EXPECT_EQ(requests, 16u) << "one request per queued event, 16 at most";
+}
+
+// Terminate ends the thread at its next wake-up: the requests recorded with it (a port-up
+// and a queued frame) are never applied, and the link frees the frame when it goes.
+TEST_F(AsyncLinkTest, TerminateLeavesPendingRequestsUnapplied) {
+  air::PskAuthenticator ap(AccessPoint());
+  ThreadHold hold;
+  std::atomic<bool> first{true};
+  AsyncHost host(context_, [&](KSSTK_CALLBACK_MESSAGE* message) {
+    if (message->Code == KSSTK_MSG_LINK_STATUS && first.exchange(false)) hold.Block();
+  });
+  ASSERT_TRUE(hold.AwaitHeld()) << "the link thread is in its first pass";
+  Personal().SetOn(host.link);
+  KSSTK_LINK_PortUp(host.link);
+  const Bytes message1 = ap.StartHandshake();
+  KSSTK_LINK_ReceiveEapol(host.link, message1.data(), static_cast<uint32_t>(message1.size()));
+  KSSTK_LINK_Terminate(host.link);
+  hold.Release();
+  host.Stop();
+  EXPECT_EQ(host.threadResult, 0);
+  EXPECT_EQ(host.statuses, (std::vector<std::uint32_t>{KSSTK_LINK_STATUS_IDLE})) << "no port-up";
+  EXPECT_EQ(host.CountOf(KSSTK_MSG_SEND_EAPOL), 0u) << "the frame was not processed";
 }
 
 TEST_F(AsyncLinkTest, TheRefusalsOfAnAsynchronousLink) {
@@ -201,6 +257,9 @@ TEST_F(AsyncLinkTest, TheRefusalsOfAnAsynchronousLink) {
   EXPECT_EQ(KSSTK_LINK_Process(host.link, &wait), 0);
   EXPECT_EQ(wait, 60000u) << "a defined wait, the step refused";
   EXPECT_EQ(KSSTK_LINK_Thread(host.link), -1) << "a second link thread";
+  // No network recorded yet: an authentication event has nothing to match and is ignored.
+  KSSTK_AUTHENTICATION_EVENT event{16, {}, {}, KSSTK_AUTH_REQUEST_PAIRWISE_ERROR};
+  EXPECT_EQ(KSSTK_LINK_ReceiveAuthenticationEvent(host.link, &event), 0);
   EXPECT_EQ(KSSTK_LINK_SetCallbackA(host.link, nullptr, 0), 0);
 }
 

@@ -1,8 +1,9 @@
 // A host that runs EAP methods directly through the EAP-method handle's exports against
 // hostapd's EAP server: EAP-MD5 with the password asked of the host (message code 2),
-// MS-CHAP-V2 inside PEAP with the identity's password, and
+// MS-CHAP-V2 inside PEAP with the identity's password or the host's (code 2), and
 // EAP-TLS with the client certificate from the user's store, the server's chain judged by
-// the host (message code 5) and a key block equal to the one hostapd logs.
+// the host (message code 5) and a key block equal to the one hostapd logs; a chain question
+// the host leaves unanswered is judged by the library, never trusted by silence.
 #include <ksstk.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@ struct Host {
   std::vector<std::uint32_t> codes;
   std::vector<std::uint32_t> statuses;
   std::string password;
+  bool judgeChain = true;  // answers code 5 with "trusted"; else leaves it unanswered
 };
 
 uint32_t KSSTK_CALL Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
@@ -36,7 +38,8 @@ uint32_t KSSTK_CALL Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
       KSSTK_AllocStringA(host.password.c_str(), &reinterpret_cast<KSSTK_GET_PASSWORD_MESSAGE*>(message)->Password.A);
       break;
     case KSSTK_MSG_EAP_VALIDATE_SERVER_CERT:
-      reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message)->Verdict = KSSTK_CHAIN_TRUSTED;
+      if (host.judgeChain)
+        reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message)->Verdict = KSSTK_CHAIN_TRUSTED;
       break;
   }
   return 0;
@@ -89,6 +92,20 @@ class EapMethodHandlePeerTest : public HostapdTest {
     ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
   }
 
+  // After the server's success: the method is complete (no notice) and its key block is the
+  // one hostapd logs under label; then it is terminated.
+  void ExpectCompletedWithKeys(const std::string& label) {
+    KSSTK_EAP_METHOD_AuthenticationSuccess(method_);
+    host_.statuses.clear();
+    KSSTK_EAP_METHOD_VerifyCompletion(method_);
+    EXPECT_TRUE(host_.statuses.empty()) << "completed";
+    KSSTK_BLOB keys{};
+    EXPECT_EQ(KSSTK_EAP_METHOD_GetKeys(method_, &keys), 0);
+    EXPECT_EQ(std::vector<std::uint8_t>(keys.Data, keys.Data + keys.Length), LoggedKey(hostapd().Log(), label));
+    KSSTK_Free(keys.Data);
+    KSSTK_EAP_METHOD_Terminate(method_);
+  }
+
   capi::testing::ScopedCertRoot root_;
   bool initialized_ = false;
   KSSTK_CONTEXT context_ = nullptr;
@@ -123,22 +140,40 @@ TEST_F(EapMethodHandlePeerTest, TlsKeysEqualHostapds) {
   const EapTranscript transcript = Converse("alice", responder);
   ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
   EXPECT_EQ(std::count(host_.codes.begin(), host_.codes.end(), KSSTK_MSG_EAP_VALIDATE_SERVER_CERT), 1);
-  KSSTK_EAP_METHOD_AuthenticationSuccess(method_);
-  host_.statuses.clear();
-  KSSTK_EAP_METHOD_VerifyCompletion(method_);
-  EXPECT_TRUE(host_.statuses.empty()) << "completed";
-  KSSTK_BLOB keys{};
-  ASSERT_EQ(KSSTK_EAP_METHOD_GetKeys(method_, &keys), 0);
-  EXPECT_EQ(std::vector<std::uint8_t>(keys.Data, keys.Data + keys.Length),
-            LoggedKey(hostapd().Log(), "EAP-TLS: Derived key"));
-  KSSTK_Free(keys.Data);
-  KSSTK_EAP_METHOD_Terminate(method_);
+  ExpectCompletedWithKeys("EAP-TLS: Derived key");
 }
 
 
-// MS-CHAP-V2 inside PEAP with the password the identity holds: the host judges the server's
-// chain (code 5) and is asked nothing else; the key block is the one hostapd logs.
-TEST_F(EapMethodHandlePeerTest, PeapMsChapV2WithTheIdentitysPassword) {
+// A host that leaves the chain question unanswered does not make the chain trusted: the
+// library judges it, and the authentication fails until hostapd's CA is a trusted root.
+TEST_F(EapMethodHandlePeerTest, AnUnansweredChainQuestionIsTheLibrarysJudgement) {
+  const Certificates& certs = UserCertificates();
+  AddToStore("MY", certs.client, true);
+  StartHostapd({.eapUsers = {"\"alice\" TLS"},
+                .extraConfig = {"ca_cert=" + dir().Write("ca.pem", Pem(certs.ca, false)),
+                                "server_cert=" + dir().Write("server.pem", Pem(certs.server, false)),
+                                "private_key=" + dir().Write("server.key", Pem(certs.server, true))}});
+  for (const bool caTrusted : {false, true}) {
+    SCOPED_TRACE(caTrusted ? "CA among the trusted roots" : "CA unknown");
+    if (caTrusted) AddToStore("ROOT", certs.ca, false);
+    if (method_ != nullptr) KSSTK_Release(method_);
+    if (context_ != nullptr) KSSTK_Release(context_);
+    method_ = nullptr;
+    context_ = nullptr;
+    host_ = Host{};
+    host_.judgeChain = false;
+    Make(13, "alice", nullptr, &certs.client);
+    HandleResponder responder(method_, host_);
+    const EapTranscript transcript = Converse("alice", responder);
+    EXPECT_EQ(transcript.outcome == EapOutcome::kSuccess, caTrusted) << Describe(transcript);
+    EXPECT_EQ(std::count(host_.codes.begin(), host_.codes.end(), KSSTK_MSG_EAP_VALIDATE_SERVER_CERT), 1);
+  }
+}
+
+// MS-CHAP-V2 inside PEAP, with the password the identity holds or, without one, the
+// password the host gives to message code 2: the host judges the server's chain (code 5)
+// and is asked nothing else; the key block is the one hostapd logs.
+TEST_F(EapMethodHandlePeerTest, PeapMsChapV2WithThePasswordOfTheIdentityOrOfTheHost) {
   const Certificates& certs = UserCertificates();
   StartHostapd({.eapUsers = {"\"ms\" PEAP", "\"ms\" MSCHAPV2 \"ms secret\" [2]"},
                 .extraConfig = {"ca_cert=" + dir().Write("ca.pem", Pem(certs.ca, false)),
@@ -147,32 +182,37 @@ TEST_F(EapMethodHandlePeerTest, PeapMsChapV2WithTheIdentitysPassword) {
                 .logKeys = true});
   ASSERT_EQ(KSSTK_CreateContext(&context_), 0);
   KSSTK_CONTEXT_Initialize(context_);
-  ASSERT_EQ(KSSTK_CONTEXT_CreateEapMethodA(context_, 25, &method_), 0);
-  KSSTK_EAP_METHOD_SetCallbackA(method_, Callback, reinterpret_cast<uintptr_t>(&host_));
-  KSSTK_IDENTITY identity = nullptr;
-  ASSERT_EQ(KSSTK_CONTEXT_CreateIdentity(context_, &identity), 0);
-  KSSTK_IDENTITY_SetUserNameA(identity, "ms");
-  KSSTK_IDENTITY_SetPasswordA(identity, "ms secret");
-  const std::uint32_t peap = 25, msChapV2 = 26;
-  KSSTK_IDENTITY_SetEapTypes(identity, &peap, 1);
-  KSSTK_IDENTITY_SetPeapInnerEapTypes(identity, &msChapV2, 1);
-  KSSTK_IDENTITY_Initialize(identity);
-  KSSTK_EAP_METHOD_SetIdentity(method_, identity);
-  KSSTK_Release(identity);
-  ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
-  HandleResponder responder(method_, host_);
-  const EapTranscript transcript = Converse("ms", responder);
-  ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
-  EXPECT_EQ(host_.codes, (std::vector<std::uint32_t>{KSSTK_MSG_EAP_VALIDATE_SERVER_CERT}));
-  KSSTK_EAP_METHOD_AuthenticationSuccess(method_);
-  KSSTK_EAP_METHOD_VerifyCompletion(method_);
-  EXPECT_TRUE(host_.statuses.empty()) << "completed";
-  KSSTK_BLOB keys{};
-  ASSERT_EQ(KSSTK_EAP_METHOD_GetKeys(method_, &keys), 0);
-  EXPECT_EQ(std::vector<std::uint8_t>(keys.Data, keys.Data + keys.Length),
-            LoggedKey(hostapd().Log(), "EAP-PEAP: Derived key"));
-  KSSTK_Free(keys.Data);
-  KSSTK_EAP_METHOD_Terminate(method_);
+  struct Case {
+    const char* identityPassword;
+    std::vector<std::uint32_t> codes;
+  };
+  for (const Case& c : {Case{"ms secret", {KSSTK_MSG_EAP_VALIDATE_SERVER_CERT}},
+                        Case{nullptr, {KSSTK_MSG_EAP_VALIDATE_SERVER_CERT, KSSTK_MSG_EAP_GET_PASSWORD}}}) {
+    SCOPED_TRACE(c.identityPassword != nullptr ? "identity's password" : "host's password");
+    host_ = Host{};
+    host_.password = "ms secret";
+    if (method_ != nullptr) KSSTK_Release(method_);
+    ASSERT_EQ(KSSTK_CONTEXT_CreateEapMethodA(context_, 25, &method_), 0);
+    KSSTK_EAP_METHOD_SetCallbackA(method_, Callback, reinterpret_cast<uintptr_t>(&host_));
+    KSSTK_IDENTITY identity = nullptr;
+    ASSERT_EQ(KSSTK_CONTEXT_CreateIdentity(context_, &identity), 0);
+    KSSTK_IDENTITY_SetUserNameA(identity, "ms");
+    if (c.identityPassword != nullptr) KSSTK_IDENTITY_SetPasswordA(identity, c.identityPassword);
+    const std::uint32_t peap = 25, msChapV2 = 26;
+    KSSTK_IDENTITY_SetEapTypes(identity, &peap, 1);
+    KSSTK_IDENTITY_SetPeapInnerEapTypes(identity, &msChapV2, 1);
+    KSSTK_IDENTITY_Initialize(identity);
+    KSSTK_EAP_METHOD_SetIdentity(method_, identity);
+    KSSTK_Release(identity);
+    ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
+    HandleResponder responder(method_, host_);
+    const EapTranscript transcript = Converse("ms", responder);
+    ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
+    std::vector<std::uint32_t> codes = host_.codes;
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());  // asked again per hash
+    EXPECT_EQ(codes, c.codes);
+    ExpectCompletedWithKeys("EAP-PEAP: Derived key");
+  }
 }
 
 }  // namespace

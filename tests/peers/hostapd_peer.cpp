@@ -1,9 +1,13 @@
 #include "tests/peers/hostapd_peer.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -13,6 +17,7 @@ HostapdPeer::HostapdPeer(NetworkNamespace& space, const std::string& interface,
                          const ScratchDir& dir, const HostapdOptions& options)
     : interface_(interface),
       controlDir_(dir.File("hostapd-ctrl")),
+      clientSocket_(dir.File("hostapd-client")),
       logPath_(dir.File("hostapd.log")) {
   std::string users;
   for (const auto& line : options.eapUsers) users += line + "\n";
@@ -66,6 +71,37 @@ std::string HostapdPeer::Cli(const std::vector<std::string>& arguments) {
   std::string output;
   RunProgram(argv, &output);
   return output;
+}
+
+std::string HostapdPeer::Request(const std::string& command) {
+  // A socket bound to a path: hostapd answers to the sender's address, and a path reaches
+  // across the network namespace where an abstract address would not.
+  const auto addressOf = [](const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) throw std::runtime_error("socket path too long: " + path);
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return address;
+  };
+  const sockaddr_un client = addressOf(clientSocket_);
+  const sockaddr_un server = addressOf(controlDir_ + "/" + interface_);
+  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error("no control socket");
+  unlink(clientSocket_.c_str());
+  std::string answer;
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&client), sizeof client) == 0 &&
+      sendto(fd, command.data(), command.size(), 0, reinterpret_cast<const sockaddr*>(&server),
+             sizeof server) == static_cast<ssize_t>(command.size())) {
+    pollfd ready{fd, POLLIN, 0};
+    char buffer[4096];
+    if (poll(&ready, 1, 5000) == 1) {
+      const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+      if (got > 0) answer.assign(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  close(fd);
+  unlink(clientSocket_.c_str());
+  return answer;
 }
 
 void HostapdPeer::Deauthenticate(const MacAddress& station) {

@@ -35,6 +35,10 @@ class HostapdPeer {
   void Deauthenticate(const MacAddress& station);
   // hostapd_cli with the given arguments on this hostapd's control socket; its output.
   std::string Cli(const std::vector<std::string>& arguments);
+  // One command of hostapd's control interface that hostapd_cli does not offer (e.g.
+  // "EAPOL_REAUTH <station>"), sent on the control socket; hostapd's answer, or "" when none
+  // came within 5 s.
+  std::string Request(const std::string& command);
   // hostapd's debug log so far.
   std::string Log() const { return ReadTextFile(logPath_); }
   ChildProcess& process() { return process_; }
@@ -42,6 +46,7 @@ class HostapdPeer {
  private:
   std::string interface_;
   std::string controlDir_;
+  std::string clientSocket_;
   std::string logPath_;
   ChildProcess process_;
 };
