@@ -41,8 +41,11 @@ void SignAsHost(const Host& host, KSSTK_PRIVATE_KEY_OPERATION_MESSAGE& request) 
   if (context != nullptr && EVP_PKEY_sign_init(context) == 1 &&
       EVP_PKEY_CTX_set_rsa_padding(context, RSA_PKCS1_PADDING) == 1 &&
       EVP_PKEY_sign(context, nullptr, &length, request.Digest, request.DigestLength) == 1) {
-    request.Answer = static_cast<uint8_t*>(KSSTK_Alloc(static_cast<uint32_t>(length)));
-    if (EVP_PKEY_sign(context, request.Answer, &length, request.Digest, request.DigestLength) == 1) {
+    void* answer = nullptr;
+    KSSTK_Alloc(static_cast<uint32_t>(length), &answer);
+    request.Answer = static_cast<uint8_t*>(answer);
+    if (request.Answer != nullptr &&
+        EVP_PKEY_sign(context, request.Answer, &length, request.Digest, request.DigestLength) == 1) {
       request.AnswerLength = static_cast<uint32_t>(length);
     }
   }
@@ -184,7 +187,9 @@ TEST_F(EapMethodHandlePeerTest, TlsSignedByTheHostOrRefused) {
                {Host::Signing::kRefused, EapOutcome::kGaveUp}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.signing));
-    host_ = Host{.signing = c.signing, .key = certs.client.key.get()};
+    host_ = Host{};
+    host_.signing = c.signing;
+    host_.key = certs.client.key.get();
     if (method_ != nullptr) KSSTK_Release(method_);
     if (context_ != nullptr) KSSTK_Release(context_);
     Make(13, "alice", nullptr, &certs.client);
