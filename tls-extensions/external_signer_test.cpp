@@ -58,6 +58,11 @@ struct StoreSigner {
 
 int AcceptAny(int, X509_STORE_CTX*) { return 1; }
 
+int g_alertSent = 0;  // the last alert description the client sent
+void RecordAlert(const SSL*, int where, int value) {
+  if ((where & SSL_CB_WRITE_ALERT) != 0) g_alertSent = value & 0xFF;
+}
+
 class ExternalSigner : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -136,13 +141,17 @@ TEST_F(ExternalSigner, SignsTheCertificateVerifyOutsideTheEngine) {
   }
 }
 
-// A refusing signer fails the handshake; the server never authenticates us.
+// A refusing signer fails the handshake with internal_error (80; the older engine sent
+// handshake_failure, 40); the server never authenticates us.
 TEST_F(ExternalSigner, RefusalFailsTheHandshake) {
   Start(TLS1_2_VERSION);
   signer_.refuse = true;
   ASSERT_TRUE(TlsUseExternalSigner(clientSsl_.get(), StoreSigner::Sign, &signer_));
+  g_alertSent = 0;
+  SSL_set_info_callback(clientSsl_.get(), RecordAlert);
   EXPECT_FALSE(Handshake());
   EXPECT_EQ(signer_.calls, 1);
+  EXPECT_EQ(g_alertSent, SSL_AD_INTERNAL_ERROR);
   EXPECT_NE(SSL_get_state(serverSsl_.get()), TLS_ST_OK);
   ERR_clear_error();
 }
