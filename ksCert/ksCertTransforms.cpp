@@ -1,9 +1,11 @@
 // The private-key transforms of ksCertImpl: the RSA signature of the TLS 1.0 handshake hash
-// (MD5 and SHA-1 together, signed without a DigestInfo), the DSA signature of a SHA-1 value,
+// (MD5 and SHA-1 together, signed without a DigestInfo) or of a DigestInfo (TLS 1.2), the DSA signature of a SHA-1 value,
 // and RSA decryption. The key never leaves the certificate-store services' provider.
 #include <dcf/dcfWipe.h>
 #include <openssl/evp.h>
+#include <openssl/err.h>
 #include <openssl/rsa.h>
+#include <openssl/x509.h>
 
 #include <algorithm>
 #include <memory>
@@ -47,6 +49,16 @@ bool HandOver(WipedBytes& result, std::size_t length, std::uint8_t* output, std:
   return true;
 }
 
+// Whether the input is exactly one DER DigestInfo (what TLS 1.2 signs with RSA).
+bool IsDigestInfo(const std::uint8_t* input, std::uint32_t length) {
+  const unsigned char* cursor = input;
+  X509_SIG* info = d2i_X509_SIG(nullptr, &cursor, static_cast<long>(length));
+  const bool whole = info != nullptr && cursor == input + length;
+  X509_SIG_free(info);
+  ERR_clear_error();
+  return whole;
+}
+
 enum class Operation { Sign, Decrypt };
 
 // Runs one sign or decrypt with the certificate's key of the given type over the input.
@@ -80,9 +92,9 @@ bool RunWithKey(capi::PCCERT_CONTEXT context, int keyType, Operation operation, 
 bool ksCertImpl::SignRsa(const std::uint8_t* input, std::uint32_t inputLength, std::uint8_t* output,
                          std::uint32_t outputSize, std::uint32_t* outputLength) const {
   *outputLength = 0;
-  if (inputLength != kMd5Sha1Size) return false;
-  // PKCS #1 type 1 padding over the raw 36 bytes, no DigestInfo: the signature comes out
-  // big-endian, as the peer reads it.
+  if (inputLength != kMd5Sha1Size && !IsDigestInfo(input, inputLength)) return false;
+  // PKCS #1 type 1 padding over the raw input (the 36 bytes have no DigestInfo, TLS 1.2's
+  // digest comes inside its own): the signature comes out big-endian, as the peer reads it.
   return RunWithKey(context_.get(), EVP_PKEY_RSA, Operation::Sign, RSA_PKCS1_PADDING, input, inputLength, output,
                     outputSize, outputLength);
 }

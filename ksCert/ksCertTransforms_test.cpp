@@ -123,6 +123,40 @@ TEST_F(CertTransforms, RsaSignatureOfTheHandshakeHashIsRawPkcs1ThatOpensslVerifi
   EXPECT_EQ(again, signature);
 }
 
+// TLS 1.2 hands the transform the DigestInfo of its digest: the signature is the ordinary
+// PKCS #1 v1.5 signature of the message with that digest.
+TEST_F(CertTransforms, RsaSignatureOfADigestInfoVerifiesAsTheMessagesSignature) {
+  const TestCertificate alice = MakeCertificate("alice", {.rsa = true});
+  Ref<ksCert> cert = Personal(alice);
+  const std::string message = "handshake messages";
+  // SEQUENCE { SEQUENCE { OID sha256, NULL }, OCTET STRING (32) }, then the digest.
+  Bytes info = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65,
+                0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
+  Bytes digest(32);
+  unsigned int digestLength = 0;
+  ASSERT_EQ(EVP_Digest(message.data(), message.size(), digest.data(), &digestLength, EVP_sha256(), nullptr), 1);
+  info.insert(info.end(), digest.begin(), digest.end());
+  Bytes signature(256);
+  std::uint32_t length = 0;
+  VARIANT_BOOL done = VARIANT_FALSE;
+  ASSERT_EQ(cert->ApplyTransformEx(KS_CERT_TRANSFORM_RSA_SIGN, info.data(), static_cast<std::uint32_t>(info.size()),
+                                   signature.data(), 256, nullptr, &length, &done),
+            S_OK);
+  EXPECT_EQ(done, VARIANT_TRUE);
+  EVP_MD_CTX* verify = EVP_MD_CTX_new();
+  ASSERT_EQ(EVP_DigestVerifyInit(verify, nullptr, EVP_sha256(), nullptr, alice.key.get()), 1);
+  EXPECT_EQ(EVP_DigestVerify(verify, signature.data(), length,
+                             reinterpret_cast<const unsigned char*>(message.data()), message.size()),
+            1);
+  EVP_MD_CTX_free(verify);
+
+  // A DigestInfo followed by anything is not one.
+  info.push_back(0);
+  EXPECT_EQ(cert->ApplyTransform(KS_CERT_TRANSFORM_RSA_SIGN, info.data(), static_cast<std::uint32_t>(info.size()),
+                                 signature.data(), 256, &length, &done),
+            S_FALSE);
+}
+
 TEST_F(CertTransforms, RefusedTransformsClearTheOutput) {
   const TestCertificate alice = MakeCertificate("alice", {.rsa = true});
   Ref<ksCert> cert = Personal(alice);

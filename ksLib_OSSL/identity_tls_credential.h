@@ -6,6 +6,7 @@
 #include <dcf/RefCounted.h>
 #include <dcf/dcfComPtr.h>
 
+#include "inc/ksCertUtility.h"
 #include "ksLib_OSSL/tls_context.h"
 
 class IdentityTlsCredential : public RefCounted {
@@ -20,4 +21,5 @@ public:
   bool hasHash = false;
   std::uint8_t hash[20] = {};
   dcfComPtr<TlsContext> context;  // null unless the status is kReady
+  dcfComPtr<ksCert> certificate;  // the client certificate, whose key signs; may be null
 };

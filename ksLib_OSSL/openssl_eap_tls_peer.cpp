@@ -9,6 +9,7 @@
 #include <dcf/dcfEapHeader.h>
 
 #include "ksLib_OSSL/tls_prf.h"
+#include "tls-extensions/external_signer.h"
 
 namespace {
 
@@ -65,7 +66,24 @@ std::uint32_t OpenSslEapTlsPeer::CreateConnection() {
   auto* made = new (std::nothrow) TlsConnection(*context_, *this);
   if (made == nullptr) return TlsContext::kOutOfMemory;
   connection_.reset(made);
-  return static_cast<std::uint32_t>(connection_->Open(resumptionTimeout_, &chainVerdictHook_));
+  const std::int32_t opened = connection_->Open(resumptionTimeout_, &chainVerdictHook_);
+  // Without the client's RSA certificate, or with its key in the context, there is nothing
+  // for the signer to do.
+  if (opened == 0 && signer_ != nullptr) TlsUseExternalSigner(connection_->ssl(), SignThroughHost, this);
+  return static_cast<std::uint32_t>(opened);
+}
+
+int OpenSslEapTlsPeer::SignThroughHost(void* peer, const std::uint8_t* input,
+                                       std::uint32_t inputLength, std::uint32_t keySize,
+                                       std::uint8_t* out, std::uint32_t capacity,
+                                       std::uint32_t* outLength) noexcept {
+  constexpr char kRsa = 'r';
+  const auto& self = *static_cast<const OpenSslEapTlsPeer*>(peer);
+  *outLength = 0;
+  return self.signer_(self.signerArgument_, kRsa, keySize, input, inputLength, 0, 0, out, capacity,
+                      outLength) == 0
+             ? 0
+             : -1;
 }
 
 std::uint32_t OpenSslEapTlsPeer::SetExternalSigner(ExternalSigner signer, void* argument) {

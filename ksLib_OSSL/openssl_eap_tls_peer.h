@@ -36,10 +36,10 @@ public:
   std::uint32_t SetMaxMessageSize(std::uint32_t bytes) override;
   std::uint32_t SetPeapVersionRange(std::uint32_t lowest, std::uint32_t highest) override;
   std::uint32_t SetSessionResumptionTimeout(std::uint32_t seconds) override;
-  // Kept, never called: OpenSSL 3 has no hook for an outside CertificateVerify signer, so the
-  // context holds the client key itself.
+  // The signer of the client's CertificateVerify, for the next connection: when the context
+  // has the client's RSA certificate without its key, the connection signs through it.
   std::uint32_t SetExternalSigner(ExternalSigner signer, void* argument) override;
-  // Makes the connection with the stored hook; 0, 2 or 29.
+  // Makes the connection with the stored hook and signer; 0, 2 or 29.
   std::uint32_t CreateConnection() override;
   // The host's judge of the server's chain; installed at once on an existing connection.
   std::uint32_t SetChainVerifyHook(ChainVerifyHook hook, void* argument) override;
@@ -81,6 +81,11 @@ public:
   std::uint32_t responseState() const { return responseState_; }
 
 private:
+  // The engine's signing request, handed to the stored signer as an RSA request.
+  static int SignThroughHost(void* peer, const std::uint8_t* input, std::uint32_t inputLength,
+                             std::uint32_t keySize, std::uint8_t* out, std::uint32_t capacity,
+                             std::uint32_t* outLength) noexcept;
+
   enum ResponseState : std::uint32_t {
     kNotStarted = 0,
     kWaitingForServer = 1,

@@ -12,6 +12,7 @@
 #include "ksLib_OSSL/openssl_eap_tls_peer.h"
 #include "ksLib_OSSL/tls_connection.h"
 #include "tls-extensions/engine_hooks.h"
+#include "tls-extensions/external_signer.h"
 
 namespace {
 
@@ -74,7 +75,10 @@ std::int32_t TlsContext::Create(TlsConfig* config, TlsContext** context) {
   auto* made = new (std::nothrow) TlsContext(config);
   if (made == nullptr) return kOutOfMemory;
   ERR_clear_error();
-  made->context_ = SSL_CTX_new(TLS_client_method());
+  // In the engine's library context, where the client's key can be a placeholder that signs
+  // outside the engine.
+  OSSL_LIB_CTX* library = TlsEngineLibraryContext();
+  made->context_ = library != nullptr ? SSL_CTX_new_ex(library, nullptr, TLS_client_method()) : nullptr;
   if (made->context_ == nullptr) {
     const unsigned long error = ERR_get_error();
     ERR_clear_error();

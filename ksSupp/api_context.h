@@ -45,12 +45,15 @@ public:
   std::int32_t ValidateServerChain(const CertList& list, CertList** chain);
 
   // The TLS credential of an identity: location 0 none, 1 the current user's "my" store, 2
-  // the local machine's; hash the certificate's SHA-1 or null. One reference for the caller.
-  // Its status is 0 with a client context (with the certificate, its chain and its key when
-  // a location was given), 0xC000 when the certificate is not there, 0x7000 when the
-  // context, the chain or the key could not be had. Failures of the certificate library are
-  // thrown as dcfRunTimeException.
-  IdentityTlsCredential* CreateTlsContext(std::uint32_t location, const std::uint8_t* hash);
+  // the local machine's; hash the certificate's SHA-1 or null; or the certificate as an
+  // object (its hash is recorded, its chain built over the location's stores, the current
+  // user's for location 0). One reference for the caller. Its status is 0 with a client
+  // context (with the certificate and its chain when one was named; the key stays in the
+  // store and signs through the external signer), 0xC000 when the certificate is not there,
+  // 0x7000 when the context or the chain could not be had. Failures of the certificate
+  // library are thrown as dcfRunTimeException.
+  IdentityTlsCredential* CreateTlsContext(std::uint32_t location, const std::uint8_t* hash,
+                                          ksCert* certificate = nullptr);
 
 private:
   ApiContext();
@@ -58,7 +61,7 @@ private:
 
   // The body of CreateTlsContext: the credential's status, hash and context.
   void FillCredential(IdentityTlsCredential& credential, std::uint32_t location,
-                      const std::uint8_t* hash);
+                      const std::uint8_t* hash, ksCert* certificate);
 
   // Released in the reverse order: TLS configuration, chain engine, certificate utility,
   // then the ids.

@@ -7,6 +7,7 @@
 
 #include "ksLib_OSSL/identity_tls_credential.h"
 #include "ksLib_OSSL/openssl_eap_tls_peer.h"
+#include "ksSupp/cert_utility_calls.h"
 #include "ksSupp/eap/eap_method.h"
 #include "ksSupp/eap/ms_chap.h"
 #include <dcf/dcfEapHeader.h>
@@ -197,12 +198,21 @@ std::uint32_t IdentityMethodHost::MakeTlsPeer(IdentityTlsCredential& credential,
   return 0;
 }
 
-// The credential does not carry the client certificate's object yet, so only the owner can
-// sign.
-int IdentityMethodHost::SignLocally(IdentityTlsCredential&, char, const std::uint8_t*,
-                                    std::uint32_t, std::uint8_t*, std::uint32_t,
-                                    std::uint32_t*) {
-  return -1;
+// The certificate's private-key transform: the key stays in the certificate store.
+int IdentityMethodHost::SignLocally(IdentityTlsCredential& credential, char selector,
+                                    const std::uint8_t* digest, std::uint32_t digestLength,
+                                    std::uint8_t* out, std::uint32_t capacity,
+                                    std::uint32_t* outLength) {
+  if (!credential.certificate) return -1;
+  std::uint32_t length = 0;
+  VARIANT_BOOL done = VARIANT_FALSE;
+  const HRESULT result = credential.certificate->ApplyTransformEx(
+      selector == 't' ? KS_CERT_TRANSFORM_SIGN_DSA : KS_CERT_TRANSFORM_RSA_SIGN, digest,
+      digestLength, out, capacity, nullptr, &length, &done);
+  CheckCertUtility(result, "error return from ApplyTransformEx call in certificate utility object",
+                   __LINE__);
+  *outLength = length;
+  return result == S_OK && done == VARIANT_TRUE ? 0 : -1;
 }
 
 std::uint32_t IdentityMethodHost::VerifyServerChain(void* argument,

@@ -1,10 +1,14 @@
 // The TLS credentials of an identity: a client context on the supplicant context's TLS
-// configuration, with the user's certificate, its chain and its private key when the
-// identity names one by store location and SHA-1 hash.
+// configuration, with the user's certificate and its chain when the identity names one (by
+// store location and SHA-1 hash, or as a certificate object). The certificate's key stays
+// where it is kept: the connection's external signer asks the host or the store to sign.
 #include <dcf/dcfComPtr.h>
 #include <dcf/dcfWipe.h>
 
 #include <cstring>
+
+#include <openssl/err.h>
+#include <openssl/x509.h>
 
 #include "ksLib_OSSL/tls_context.h"
 #include "ksSupp/api_context.h"
@@ -113,44 +117,72 @@ dcfComPtr<ksCertChain> BuildUserChain(ksCertUtility& utility, std::uint32_t loca
   return chain;
 }
 
-// Loads the user's certificate, its chain and its key into the context; a credential
-// status (0 when loaded).
-std::uint32_t LoadUserCertificate(ksCertUtility& utility, std::uint32_t location,
-                                  const std::uint8_t* hash, TlsContext& context) {
-  dcfComPtr<ksCert> cert = FindUserCertificate(utility, location, hash);
-  if (!cert) return IdentityTlsCredential::kCertificateNotFound;
-  dcfComPtr<ksCertChain> chain = BuildUserChain(utility, location, *cert);
+// Whether the certificate's key is RSA: the external signer signs with such keys while they
+// stay in the store.
+bool HasRsaKey(const dcfByteArray& der) {
+  const unsigned char* cursor = der.Data();
+  X509* certificate = d2i_X509(nullptr, &cursor, static_cast<long>(der.Length()));
+  const bool rsa = certificate != nullptr && X509_get0_pubkey(certificate) != nullptr &&
+                   EVP_PKEY_is_a(X509_get0_pubkey(certificate), "RSA");
+  X509_free(certificate);
+  ERR_clear_error();
+  return rsa;
+}
+
+// Loads the certificate and its chain into the context; a credential status (0 when
+// loaded). An RSA key stays in the store: the connection signs through the external signer.
+// Other keys (the signer has no placeholder for them) are given to the engine from the
+// location's store, where they are kept beside the certificate.
+std::uint32_t LoadCertificate(ksCertUtility& utility, std::uint32_t location, ksCert& cert,
+                              const std::uint8_t hash[20], TlsContext& context) {
+  const std::uint32_t stores = location == kLocalMachineMy ? kLocalMachineMy : kCurrentUserMy;
+  dcfComPtr<ksCertChain> chain = BuildUserChain(utility, stores, cert);
   if (!chain) return IdentityTlsCredential::kContextFailed;
   std::int32_t count = 0;
   CheckCertUtility(chain->get_NumCerts(&count),
                    "error return from get_NumCerts call in certificate utility object", __LINE__);
+  bool rsa = false;
   for (std::int32_t i = 0; i < count; ++i) {
     dcfComPtr<ksCert> member = ChainCertificate(*chain, i);
     dcfByteArray der;
     if (member) ExportCertificateDer(*member, der);
     if (der.Empty()) break;
     if (i == 0) {
+      rsa = HasRsaKey(der);
       context.UseCertificateDer(TlsContext::kDer, der.Data(), der.Length());
     } else {
       context.AddChainCertificateDer(TlsContext::kDer, der.Data(), der.Length());
     }
   }
-  // The engine signs the CertificateVerify itself (OpenSSL 3 has no external signer), so
-  // the key kept with the certificate in its store goes into the context.
-  return LoadUserPrivateKey(location == kCurrentUserMy ? UserKeyLocation::kCurrentUser
-                                                       : UserKeyLocation::kLocalMachine,
+  if (count <= 0) return IdentityTlsCredential::kContextFailed;
+  if (rsa) return 0;
+  return LoadUserPrivateKey(stores == kCurrentUserMy ? UserKeyLocation::kCurrentUser
+                                                     : UserKeyLocation::kLocalMachine,
                             hash, context)
              ? 0
              : IdentityTlsCredential::kContextFailed;
 }
 
+// The certificate object's SHA-1 hash.
+void CertificateHash(ksCert& cert, std::uint8_t hash[20]) {
+  std::uint32_t length = 0;
+  const HRESULT result = cert.get_Hash(hash, 20, &length);
+  CheckCertUtility(result, "error return from get_Hash call in certificate utility object",
+                   __LINE__);
+  if (result != S_OK || length != 20) {
+    CheckCertUtility(E_FAIL, "error return from get_Hash call in certificate utility object",
+                     __LINE__);
+  }
+}
+
 }  // namespace
 
 IdentityTlsCredential* ApiContext::CreateTlsContext(std::uint32_t location,
-                                                    const std::uint8_t* hash) {
+                                                    const std::uint8_t* hash,
+                                                    ksCert* certificate) {
   auto* credential = new IdentityTlsCredential();
   try {
-    FillCredential(*credential, location, hash);
+    FillCredential(*credential, location, hash, certificate);
   } catch (...) {
     credential->Release();
     throw;
@@ -159,8 +191,15 @@ IdentityTlsCredential* ApiContext::CreateTlsContext(std::uint32_t location,
 }
 
 void ApiContext::FillCredential(IdentityTlsCredential& credential, std::uint32_t location,
-                                const std::uint8_t* hash) {
-  if (location != 0 && hash != nullptr) {
+                                const std::uint8_t* hash, ksCert* given) {
+  // The certificate: the object given, else the one the location's "my" store holds.
+  dcfComPtr<ksCert> certificate;
+  if (given != nullptr) {
+    given->AddRef();
+    certificate.Attach(given);
+    CertificateHash(*certificate, credential.hash);
+    credential.hasHash = true;
+  } else if (location != 0 && hash != nullptr) {
     credential.hasHash = true;
     std::memcpy(credential.hash, hash, sizeof credential.hash);
   }
@@ -171,12 +210,21 @@ void ApiContext::FillCredential(IdentityTlsCredential& credential, std::uint32_t
   }
   dcfComPtr<TlsContext> context;
   context.Attach(made);
-  if (location != 0) {
-    const std::uint32_t loaded = LoadUserCertificate(*certUtility_, location, hash, *context);
+  if (!certificate && location != 0) {
+    certificate = FindUserCertificate(*certUtility_, location, hash);
+    if (!certificate) {
+      credential.status = IdentityTlsCredential::kCertificateNotFound;
+      return;
+    }
+  }
+  if (certificate) {
+    const std::uint32_t loaded =
+        LoadCertificate(*certUtility_, location, *certificate, credential.hash, *context);
     if (loaded != 0) {
       credential.status = loaded;
       return;
     }
+    credential.certificate = certificate;
   }
   if (context->SetVerifyPeer(true) != 0 || context->ApplyConfiguration() != 0) {
     credential.status = IdentityTlsCredential::kContextFailed;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -48,6 +49,21 @@ std::array<std::uint8_t, 20> HashOf(const TestCertificate& cert) {
 
 std::uint32_t Trust(void*, const DerCertificate*, std::uint32_t) { return 0; }
 
+// Signs as the method host does when its owner leaves it to the library: through the
+// certificate's private-key transform, the key staying in the store.
+int SignInStore(void* argument, char, std::uint32_t, const std::uint8_t* digest,
+                std::uint32_t digestLength, std::uint32_t, std::uint32_t, std::uint8_t* out,
+                std::uint32_t capacity, std::uint32_t* outLength) {
+  auto* certificate = static_cast<ksCert*>(argument);
+  VARIANT_BOOL done = VARIANT_FALSE;
+  if (certificate == nullptr) return -1;
+  return certificate->ApplyTransformEx(KS_CERT_TRANSFORM_RSA_SIGN, digest, digestLength, out,
+                                       capacity, nullptr, outLength, &done) == S_OK &&
+                 done == VARIANT_TRUE
+             ? 0
+             : -1;
+}
+
 class UserTlsCredential : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -60,10 +76,11 @@ class UserTlsCredential : public ::testing::Test {
 
   // Whether a server that asks for a client certificate from the user's CA accepts the
   // credential's context (it must offer the certificate and sign with its key).
-  static bool ServerAcceptsUs(TlsContext& context, bool askForCertificate) {
+  static bool ServerAcceptsUs(IdentityTlsCredential& credential, bool askForCertificate) {
     OpenSslEapTlsPeer* peer = nullptr;
-    if (context.CreatePeer(&peer) != 0) return false;
+    if (credential.context->CreatePeer(&peer) != 0) return false;
     peer->EnableEapType("TLS");
+    peer->SetExternalSigner(SignInStore, credential.certificate.Get());
     peer->CreateConnection();
     peer->SetChainVerifyHook(Trust, nullptr);
     EapTlsTestServer server(Certs().server,
@@ -81,6 +98,23 @@ class UserTlsCredential : public ::testing::Test {
     });
     peer->Release();
     return conversation.verdict == EapTlsTestServer::Verdict::kSuccess;
+  }
+
+  // The certificate with the hash from the current user's "my" store, as an object.
+  dcfComPtr<ksCert> UserCertificateObject(const std::uint8_t* hash) {
+    plat::BSTR name = plat::SysAllocString(u"my");
+    plat::BSTR location = plat::SysAllocString(kCertLocationCurrentUser);
+    ksCertStore* store = nullptr;
+    context_->CertUtility()->OpenCertStore(name, nullptr, location, &store);
+    plat::SysFreeString(name);
+    plat::SysFreeString(location);
+    dcfComPtr<ksCert> found;
+    if (store == nullptr) return found;
+    ksCert* cert = nullptr;
+    store->GetCertByHash(hash, 20, &cert);
+    found.Attach(cert);
+    store->Release();
+    return found;
   }
 
   capi::testing::ScopedCertRoot root_;
@@ -102,25 +136,36 @@ TEST_F(UserTlsCredential, BuiltFromTheUsersStore) {
     const char* name;
     std::uint32_t location;
     const std::uint8_t* hash;
+    bool asObject;  // the certificate given as an object rather than found by its hash
     std::uint32_t status;
+    bool accepted;  // by a server that asks for the user's certificate when there is one
   };
+  // The key never enters the context: the store signs, so a certificate whose key is not
+  // there gives a credential the server refuses at CertificateVerify.
   const Case cases[] = {
-      {"the user's certificate with its key", 1, user.data(), 0},
-      {"no certificate", 0, nullptr, 0},
-      {"not in the machine's store", 2, user.data(), 0xC000},
-      {"a certificate without its key", 1, bob.data(), 0x7000},
-      {"an unknown location", 3, user.data(), 0xC000},
+      {"the user's certificate with its key", 1, user.data(), false, 0, true},
+      {"the user's certificate as an object", 0, user.data(), true, 0, true},
+      {"no certificate", 0, nullptr, false, 0, true},
+      {"not in the machine's store", 2, user.data(), false, 0xC000, false},
+      {"a certificate without its key", 1, bob.data(), false, 0, false},
+      {"an unknown location", 3, user.data(), false, 0xC000, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    IdentityTlsCredential* credential = context_->CreateTlsContext(c.location, c.hash);
+    dcfComPtr<ksCert> object;
+    if (c.asObject) object = UserCertificateObject(c.hash);
+    IdentityTlsCredential* credential =
+        context_->CreateTlsContext(c.location, c.asObject ? nullptr : c.hash, object.Get());
     ASSERT_NE(credential, nullptr);
     EXPECT_EQ(credential->status, c.status);
     EXPECT_EQ(credential->hasHash, c.hash != nullptr);
+    if (c.hash != nullptr) {
+      EXPECT_EQ(std::memcmp(credential->hash, c.hash, 20), 0);
+    }
     if (c.status == 0) {
       ASSERT_TRUE(credential->context);
       EXPECT_FALSE(credential->context->CipherList().empty());
-      EXPECT_EQ(ServerAcceptsUs(*credential->context, c.location != 0), true);
+      EXPECT_EQ(ServerAcceptsUs(*credential, c.hash != nullptr), c.accepted);
     } else {
       EXPECT_FALSE(credential->context);
     }

@@ -8,6 +8,7 @@
 #include <openssl/err.h>
 
 #include "platform/cryptoapi/test_certificates.h"
+#include "tls-extensions/test_handshake.h"
 
 namespace {
 
@@ -40,26 +41,7 @@ class HandshakeTest : public ::testing::Test {
   // Runs the handshake to its end; true when both sides finished.
   bool Handshake() {
     serverSsl_.reset(SSL_new(server_.get()));
-    BIO* clientBio = nullptr;
-    BIO* serverBio = nullptr;
-    if (BIO_new_bio_pair(&clientBio, 0, &serverBio, 0) != 1) return false;
-    SSL_set_bio(clientSsl_.get(), clientBio, clientBio);
-    SSL_set_bio(serverSsl_.get(), serverBio, serverBio);
-    bool clientDone = false;
-    bool serverDone = false;
-    for (int round = 0; round < 20 && !(clientDone && serverDone); ++round) {
-      if (!clientDone) {
-        const int r = SSL_connect(clientSsl_.get());
-        if (r == 1) clientDone = true;
-        else if (SSL_get_error(clientSsl_.get(), r) != SSL_ERROR_WANT_READ) return false;
-      }
-      if (!serverDone) {
-        const int r = SSL_accept(serverSsl_.get());
-        if (r == 1) serverDone = true;
-        else if (SSL_get_error(serverSsl_.get(), r) != SSL_ERROR_WANT_READ) return false;
-      }
-    }
-    return clientDone && serverDone;
+    return tlsext_testing::RunHandshake(clientSsl_.get(), serverSsl_.get());
   }
 
   void NewClient() { clientSsl_.reset(SSL_new(client_.get())); }

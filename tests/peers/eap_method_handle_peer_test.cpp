@@ -3,7 +3,10 @@
 // MS-CHAP-V2 inside PEAP with the identity's password or the host's (code 2), and
 // EAP-TLS with the client certificate from the user's store, the server's chain judged by
 // the host (message code 5) and a key block equal to the one hostapd logs; a chain question
-// the host leaves unanswered is judged by the library, never trusted by silence.
+// the host leaves unanswered is judged by the library, never trusted by silence. The client key
+// never enters the TLS engine: the CertificateVerify is signed by the store (the host
+// leaving the signing request, code 6, unanswered) or by the host itself, also with
+// FreeRADIUS as the authentication server; a host that refuses to sign fails the handshake.
 #include <ksstk.h>
 
 #include <algorithm>
@@ -11,7 +14,10 @@
 #include <string>
 #include <vector>
 
+#include <openssl/rsa.h>
+
 #include "platform/cryptoapi/scoped_cert_root.h"
+#include "tests/peers/freeradius_peer.h"
 #include "tests/peers/hostapd_fixture.h"
 #include "tests/peers/pem_text.h"
 #include "tests/peers/user_certificates.h"
@@ -21,11 +27,32 @@ namespace {
 
 // The host's side of the handle: answers the questions and records the codes.
 struct Host {
+  enum class Signing { kLeftToTheStore, kByTheHost, kRefused };
   std::vector<std::uint32_t> codes;
   std::vector<std::uint32_t> statuses;
   std::string password;
   bool judgeChain = true;  // answers code 5 with "trusted"; else leaves it unanswered
+  Signing signing = Signing::kLeftToTheStore;
+  EVP_PKEY* key = nullptr;  // the host's copy of the user's key, for kByTheHost
 };
+
+// The host's own signature: PKCS #1 v1.5 over the bytes it was given.
+void SignAsHost(const Host& host, KSSTK_PRIVATE_KEY_OPERATION_MESSAGE& request) {
+  EVP_PKEY_CTX* context = EVP_PKEY_CTX_new_from_pkey(nullptr, host.key, nullptr);
+  std::size_t length = 0;
+  if (context != nullptr && EVP_PKEY_sign_init(context) == 1 &&
+      EVP_PKEY_CTX_set_rsa_padding(context, RSA_PKCS1_PADDING) == 1 &&
+      EVP_PKEY_sign(context, nullptr, &length, request.Digest, request.DigestLength) == 1) {
+    void* answer = nullptr;
+    KSSTK_Alloc(static_cast<uint32_t>(length), &answer);
+    request.Answer = static_cast<uint8_t*>(answer);
+    if (request.Answer != nullptr &&
+        EVP_PKEY_sign(context, request.Answer, &length, request.Digest, request.DigestLength) == 1) {
+      request.AnswerLength = static_cast<uint32_t>(length);
+    }
+  }
+  EVP_PKEY_CTX_free(context);
+}
 
 uint32_t KSSTK_CALL Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
   Host& host = *reinterpret_cast<Host*>(user);
@@ -41,6 +68,12 @@ uint32_t KSSTK_CALL Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
       if (host.judgeChain)
         reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message)->Verdict = KSSTK_CHAIN_TRUSTED;
       break;
+    case KSSTK_MSG_EAP_SIGN: {
+      auto& request = *reinterpret_cast<KSSTK_PRIVATE_KEY_OPERATION_MESSAGE*>(message);
+      if (host.signing == Host::Signing::kRefused) request.Failed = 1;
+      if (host.signing == Host::Signing::kByTheHost) SignAsHost(host, request);
+      break;
+    }
   }
   return 0;
 }
@@ -140,6 +173,8 @@ TEST_F(EapMethodHandlePeerTest, TlsKeysEqualHostapds) {
   const EapTranscript transcript = Converse("alice", responder);
   ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
   EXPECT_EQ(std::count(host_.codes.begin(), host_.codes.end(), KSSTK_MSG_EAP_VALIDATE_SERVER_CERT), 1);
+  EXPECT_EQ(std::count(host_.codes.begin(), host_.codes.end(), KSSTK_MSG_EAP_SIGN), 1)
+      << "the store signed";
   ExpectCompletedWithKeys("EAP-TLS: Derived key");
 }
 
@@ -168,6 +203,54 @@ TEST_F(EapMethodHandlePeerTest, AnUnansweredChainQuestionIsTheLibrarysJudgement)
     EXPECT_EQ(transcript.outcome == EapOutcome::kSuccess, caTrusted) << Describe(transcript);
     EXPECT_EQ(std::count(host_.codes.begin(), host_.codes.end(), KSSTK_MSG_EAP_VALIDATE_SERVER_CERT), 1);
   }
+}
+
+// The store holds the user's certificate without its key; the host signs, or refuses to.
+TEST_F(EapMethodHandlePeerTest, TlsSignedByTheHostOrRefused) {
+  const Certificates& certs = UserCertificates();
+  AddToStore("ROOT", certs.ca, false);
+  AddToStore("MY", certs.client, false);
+  StartHostapd({.eapUsers = {"\"alice\" TLS"},
+                .extraConfig = {"ca_cert=" + dir().Write("ca.pem", Pem(certs.ca, false)),
+                                "server_cert=" + dir().Write("server.pem", Pem(certs.server, false)),
+                                "private_key=" + dir().Write("server.key", Pem(certs.server, true))}});
+  const struct {
+    Host::Signing signing;
+    EapOutcome outcome;
+  } cases[] = {{Host::Signing::kByTheHost, EapOutcome::kSuccess},
+               {Host::Signing::kRefused, EapOutcome::kGaveUp}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.signing));
+    host_ = Host{};
+    host_.signing = c.signing;
+    host_.key = certs.client.key.get();
+    if (method_ != nullptr) KSSTK_Release(method_);
+    if (context_ != nullptr) KSSTK_Release(context_);
+    Make(13, "alice", nullptr, &certs.client);
+    HandleResponder responder(method_, host_);
+    const EapTranscript transcript = Converse("alice", responder);
+    EXPECT_EQ(transcript.outcome, c.outcome) << Describe(transcript);
+    EXPECT_EQ(std::count(host_.codes.begin(), host_.codes.end(), KSSTK_MSG_EAP_SIGN), 1);
+    if (c.outcome != EapOutcome::kSuccess) {
+      EXPECT_FALSE(host_.statuses.empty()) << "the method reported its failure";
+    }
+  }
+}
+
+// FreeRADIUS as the authentication server: the certificate's key signs in the store.
+TEST_F(EapMethodHandlePeerTest, TlsWithTheKeyInTheStoreAgainstFreeRadius) {
+  const Certificates& certs = UserCertificates();
+  AddToStore("ROOT", certs.ca, false);
+  AddToStore("MY", certs.client, true);
+  FreeRadiusPeer radius(space(), dir(),
+                        FreeRadiusOptions{{}, Pem(certs.ca, false), Pem(certs.server, false),
+                                          Pem(certs.server, true)});
+  StartHostapd({.extraConfig = FreeRadiusPeer::HostapdConfig()});
+  Make(13, "alice", nullptr, &certs.client);
+  HandleResponder responder(method_, host_);
+  const EapTranscript transcript = Converse("alice", responder);
+  EXPECT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript) << radius.Log();
+  EXPECT_EQ(std::count(host_.codes.begin(), host_.codes.end(), KSSTK_MSG_EAP_SIGN), 1);
 }
 
 // MS-CHAP-V2 inside PEAP, with the password the identity holds or, without one, the
