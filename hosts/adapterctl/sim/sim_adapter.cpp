@@ -392,7 +392,10 @@ int SimAdapter::SetSBSetupRequest(void*, const HLVN_SWIFTBOND_SETUP_REQ* record)
   if (!record) return 1;
   std::lock_guard lock(mutex_);
   using std::chrono::milliseconds;
-  if (!scenario_.swiftBondSucceeds) {
+  constexpr uint16_t kActionStart = 1;
+  if (record->Action != kActionStart) return 0;  // as the driver: only a start runs an exchange
+  // Unassociated, the driver's exchange sends nothing and its step timer fails it.
+  if (!scenario_.swiftBondSucceeds || !CurrentLink()) {
     notifier_.Post(HLVN_EVENT_SWIFTBOND_STEP, 0, {}, milliseconds(200));
     notifier_.Post(HLVN_EVENT_SWIFTBOND_FAILED, 0, {}, milliseconds(1000));
     return 0;
