@@ -90,7 +90,7 @@ PROFILE_ENTRY FinalAutoLinkProfile(std::string_view ssid, std::string_view pin) 
   p.authMode = kAuthWpaPsk;
   p.encryption = 2;  // TKIP
   const size_t length = std::min(pin.size(), sizeof p.wpa.passphrase);
-  std::memcpy(p.wpa.passphrase, pin.data(), length);
+  if (length > 0) std::memcpy(p.wpa.passphrase, pin.data(), length);
   p.wpa.passphraseLength = static_cast<uint32_t>(length);
   return p;
 }
@@ -122,7 +122,7 @@ HLVN_SWIFTBOND_SEC_INFO MakeSwiftBondSecurity(uint8_t flags, std::string_view pi
   HLVN_SWIFTBOND_SEC_INFO r{};
   r.Length = sizeof r;
   r.Flags = flags;
-  std::memcpy(r.Pin, pin.data(), std::min(pin.size(), sizeof r.Pin));
+  if (!pin.empty()) std::memcpy(r.Pin, pin.data(), std::min(pin.size(), sizeof r.Pin));
   for (size_t i = 0; i < sizeof r.SecurityBlock; ++i)
     r.SecurityBlock[i] = kSecurityBlockSeed[i % (sizeof kSecurityBlockSeed - 1)];
   r.SecurityWord = address.dhcp ? 2 : 1;
