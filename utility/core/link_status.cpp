@@ -43,4 +43,17 @@ TrayState QueryLinkStatus(IAdapterControl& lib, void* adapter, uint32_t connecte
   return connected ? kTrayConnected : kTrayNoConnection;
 }
 
+TrayState QueryLinkStatus(IAdapterControl& lib, void* adapter, uint32_t connected,
+                          LINK_STATUS& link, std::recursive_mutex& stateMutex) {
+  LINK_STATUS fresh;
+  {
+    std::lock_guard lock(stateMutex);
+    fresh = link;  // the region and channel range are kept from it
+  }
+  const TrayState tray = QueryLinkStatus(lib, adapter, connected, fresh);
+  std::lock_guard lock(stateMutex);
+  link = fresh;
+  return tray;
+}
+
 }  // namespace zelcon

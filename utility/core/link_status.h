@@ -1,6 +1,7 @@
 #pragma once
 // LINK_STATUS: what the pages show of the link, refreshed from the adapter.
 #include <cstdint>
+#include <mutex>
 
 #include "hosts/adapterctl/adapter_control.h"
 
@@ -29,5 +30,10 @@ enum TrayState : int { kTrayUnplugged = 0, kTrayConnected = 1, kTrayNoConnection
 // state to show. Without an adapter only the region fields survive.
 TrayState QueryLinkStatus(IAdapterControl& lib, void* adapter, uint32_t connected,
                           LINK_STATUS& link);
+
+// The same for a link status other threads read under `stateMutex`: the adapter is queried
+// into a copy with the lock released, and the copy is stored under it.
+TrayState QueryLinkStatus(IAdapterControl& lib, void* adapter, uint32_t connected,
+                          LINK_STATUS& link, std::recursive_mutex& stateMutex);
 
 }  // namespace zelcon

@@ -68,14 +68,7 @@ void ApplySecurity(ConnectContext& ctx, const PROFILE_ENTRY& p) {
     case 1: {
       ctx.lib.SetWepStatus(h, 0);
       if (auth != kAuthOpen && auth != kAuthShared && auth != kAuthAuto) break;
-      for (uint32_t i = 1; i <= 4; ++i) {
-        const WEP_KEY_ENTRY& k = p.wepKeys[i - 1];
-        ctx.lib.SetWepKey(h, i, k.key, std::min<uint32_t>(k.length, 32), p.txKeyIndex == i);
-      }
-      if (p.txKeyIndex >= 1 && p.txKeyIndex <= 4) {
-        const WEP_KEY_ENTRY& k = p.wepKeys[p.txKeyIndex - 1];
-        ctx.lib.SetWepKey(h, p.txKeyIndex, k.key, std::min<uint32_t>(k.length, 32), 1);
-      }
+      SetWepKeys(ctx.lib, h, p);
       break;
     }
     default: break;
@@ -94,6 +87,17 @@ void ApplyRadio(ConnectContext& ctx, const PROFILE_ENTRY& p) {
 }
 
 }  // namespace
+
+void SetWepKeys(IAdapterControl& lib, void* adapter, const PROFILE_ENTRY& p) {
+  for (uint32_t i = 1; i <= 4; ++i) {
+    const WEP_KEY_ENTRY& k = p.wepKeys[i - 1];
+    lib.SetWepKey(adapter, i, k.key, std::min<uint32_t>(k.length, 32), p.txKeyIndex == i);
+  }
+  if (p.txKeyIndex >= 1 && p.txKeyIndex <= 4) {
+    const WEP_KEY_ENTRY& k = p.wepKeys[p.txKeyIndex - 1];
+    lib.SetWepKey(adapter, p.txKeyIndex, k.key, std::min<uint32_t>(k.length, 32), 1);
+  }
+}
 
 uint32_t AdapterAuthMode(const PROFILE_ENTRY& p) {
   bool wep = p.encryption == 1;
@@ -119,9 +123,13 @@ int ApplyProfileSettings(ConnectContext& ctx, const PROFILE_ENTRY& profile, int 
 }
 
 int ApplyProfile(ConnectContext& ctx, ProfileId id) {
-  const PROFILE_ENTRY* stored = ctx.profiles.Find(id);
-  if (!ctx.adapter || !ctx.radio || !stored) return 1;
-  PROFILE_ENTRY p = *stored;  // the list may be reordered below
+  PROFILE_ENTRY p;  // a copy: the list may change while the adapter is set up
+  {
+    auto lock = ctx.LockState();
+    const PROFILE_ENTRY* stored = ctx.profiles.Find(id);
+    if (!ctx.adapter || !ctx.radio || !stored) return 1;
+    p = *stored;
+  }
   void* h = ctx.adapter;
   std::string_view ssid = ProfileSsid(p);
   bool any = FieldText(p.ssid) == kAnySsid;
@@ -155,9 +163,17 @@ int ApplyProfile(ConnectContext& ctx, ProfileId id) {
     if (result == 0) {
       ApplyProfileSettings(ctx, p, kApplyRadio);
     } else {
-      TrayState tray = QueryLinkStatus(ctx.lib, h, ctx.lib.GetConnectStatus(h), ctx.link);
+      const uint32_t connected = static_cast<uint32_t>(ctx.lib.GetConnectStatus(h));
+      const TrayState tray = ctx.stateMutex
+                                 ? QueryLinkStatus(ctx.lib, h, connected, ctx.link, *ctx.stateMutex)
+                                 : QueryLinkStatus(ctx.lib, h, connected, ctx.link);
       if (ctx.onLinkStatus) ctx.onLinkStatus(tray);
-      if (ctx.link.connected || ctx.link.adHocUp) ApplyProfileSettings(ctx, p, kApplyRadio);
+      bool up;
+      {
+        auto lock = ctx.LockState();
+        up = ctx.link.connected || ctx.link.adHocUp;
+      }
+      if (up) ApplyProfileSettings(ctx, p, kApplyRadio);
     }
   }
   WipeProfile(p);
@@ -195,22 +211,27 @@ int ConnectAnySsid(ConnectContext& ctx) {
 }
 
 void MakeProfileCurrent(ConnectContext& ctx, ProfileId id) {
-  ctx.profiles.SetCurrent(id);
-  PROFILE_ENTRY* p = ctx.profiles.Find(id);
-  if (!p) {
-    ctx.lib.SetProfileInUse(ctx.adapter, " ", 1);
-    return;
+  std::string name = " ";  // no profile in use
+  {
+    auto lock = ctx.LockState();
+    ctx.profiles.SetCurrent(id);
+    if (PROFILE_ENTRY* p = ctx.profiles.Find(id)) {
+      p->prefer = 1;
+      name = std::string(FieldText(p->name));
+      ctx.profiles.MoveToFrontOfGroup(id);
+    }
   }
-  p->prefer = 1;
-  std::string name(FieldText(p->name));
   ctx.lib.SetProfileInUse(ctx.adapter, name.c_str(), static_cast<uint32_t>(name.size()));
-  ctx.profiles.MoveToFrontOfGroup(id);
 }
 
 void PickProfileInUse(ConnectContext& ctx) {
   char name[40] = {};
   if (ctx.lib.QueryProfileInUse(ctx.adapter, name, sizeof name) != 0) return;
-  ProfileId id = ctx.profiles.FindByName(FieldText(name));
+  ProfileId id;
+  {
+    auto lock = ctx.LockState();
+    id = ctx.profiles.FindByName(FieldText(name));
+  }
   if (id != kNoProfile) MakeProfileCurrent(ctx, id);
 }
 

@@ -3,8 +3,13 @@
 // The order of the adapter calls is part of the behaviour. The caller hands in the state the
 // steps read and change: the adapter, the radio switch, the profile list with the profile in
 // use, and the link status.
+//
+// When the list and the link status are shared between threads, the caller hands in their
+// lock too: it is taken only to read and write them, never across an adapter call (a connect
+// takes seconds, and the adapter's notifications may wait for the thread that holds it).
 #include <cstdint>
 #include <functional>
+#include <mutex>
 
 #include "hosts/adapterctl/adapter_control.h"
 #include "utility/core/link_status.h"
@@ -20,6 +25,12 @@ struct ConnectContext {
   LINK_STATUS& link;
   // Told the tray state after the link status was refreshed (optional).
   std::function<void(TrayState)> onLinkStatus;
+  // Guards `profiles` and `link` (optional: none when one thread owns them).
+  std::recursive_mutex* stateMutex = nullptr;
+
+  std::unique_lock<std::recursive_mutex> LockState() const {
+    return stateMutex ? std::unique_lock(*stateMutex) : std::unique_lock<std::recursive_mutex>();
+  }
 };
 
 enum ApplyFlags : int { kApplySecurity = 1, kApplyRadio = 4 };
@@ -37,6 +48,10 @@ void MakeProfileCurrent(ConnectContext& ctx, ProfileId profile);
 // At opening, when the adapter is associated: the profile the adapter reports in use
 // becomes current (the first of exactly that name); no match changes nothing.
 void PickProfileInUse(ConnectContext& ctx);
+
+// The four static keys in order, each marked when it is the transmit key, then the transmit
+// key once more as such.
+void SetWepKeys(IAdapterControl& lib, void* adapter, const PROFILE_ENTRY& profile);
 
 // The adapter's authentication code for a profile's code, as ApplyProfileSettings sets it.
 uint32_t AdapterAuthMode(const PROFILE_ENTRY& profile);

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
 #include "hosts/adapterctl/testing/recording_adapter_control.h"
 #include "platform/win32/tick_count.h"
 
@@ -319,6 +324,55 @@ TEST(LinkStatus, FrequencyModeAndRegionFollowTheRules) {
   EXPECT_EQ(QueryLinkStatus(lib, nullptr, 1, link), kTrayUnplugged);
   EXPECT_EQ(link.connected, 0u);
   EXPECT_EQ(link.regionCode, 0x31u);
+}
+
+// An adapter whose calls note whether the state lock was free: another thread tries it.
+struct LockWatchingAdapter : RecordingAdapterControl {
+  std::recursive_mutex* state = nullptr;
+  std::atomic<int> heldDuringCalls{0};
+  void Check() {
+    std::thread([this] {
+      if (state->try_lock()) {
+        state->unlock();
+      } else {
+        ++heldDuringCalls;
+      }
+    }).join();
+  }
+  int SsidScan(void* h, const ZELCON_SSID_SCAN* r) override {
+    Check();
+    return RecordingAdapterControl::SsidScan(h, r);
+  }
+  int SetSsid(void* h, const char* ssid, uint32_t length, uint32_t hidden) override {
+    Check();
+    return RecordingAdapterControl::SetSsid(h, ssid, length, hidden);
+  }
+  int SetProfileInUse(void* h, const char* name, uint32_t length) override {
+    Check();
+    return RecordingAdapterControl::SetProfileInUse(h, name, length);
+  }
+  int QueryBssid(void* h, uint8_t* buffer, uint32_t size) override {
+    Check();
+    return RecordingAdapterControl::QueryBssid(h, buffer, size);
+  }
+};
+
+TEST(ConnectUnderTheStateLock, NoAdapterCallRunsWithTheLockHeld) {
+  std::recursive_mutex state;
+  LockWatchingAdapter lib;
+  lib.state = &state;
+  ProfileList profiles;
+  LINK_STATUS link{};
+  const ProfileId id = profiles.Append(Infrastructure("office", kAuthOpen, 0));
+  ConnectContext ctx{lib, RecordingAdapterControl::kHandle, 1, profiles, link, nullptr, &state};
+  lib.SetResult("SetSsid", 1);  // refused: the link status is refreshed too
+  lib.SetBytes("QueryBssid", {0, 0x11, 0x22, 0x33, 0x44, 0x55});
+  EXPECT_EQ(ApplyProfile(ctx, id), 1);
+  const std::vector<std::string> calls = lib.CallTexts();
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "SetProfileInUse(\"office\", 6)"), calls.end());
+  EXPECT_EQ(lib.heldDuringCalls.load(), 0);
+  EXPECT_EQ(link.bssid[1], 0x11);  // the refreshed status was stored
+  EXPECT_EQ(profiles.Current(), id);
 }
 
 }  // namespace

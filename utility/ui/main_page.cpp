@@ -12,6 +12,7 @@
 #include "platform/gui/platform.h"
 #include "platform/gui/base/clock.h"
 #include "utility/core/profile_entry.h"
+#include "utility/ui/adapter_ip_entry.h"
 #include "utility/ui/app_messages.h"
 #include "utility/ui/text_progress_ctrl.h"
 #include "utility/ui/zelcon_app.h"
@@ -47,17 +48,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The adapter's entry in the IP helper's list: the first whose hardware address is the MAC.
-std::optional<zfw::IpAdapterInfo> AdapterEntry(IAdapterControl& lib, void* adapter) {
-  uint8_t mac[6] = {};
-  if (!zfw::platform().ipHelper || lib.GetMacAddress(adapter, mac, sizeof mac) != 0) return std::nullopt;
-  for (const zfw::IpAdapterInfo& info : zfw::platform().ipHelper->adapters()) {
-    if (info.address.size() == 6 && std::equal(info.address.begin(), info.address.end(), mac))
-      return info;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 CMainPage::CMainPage() : CZelconPage(101, "Network Status") {
@@ -85,13 +75,19 @@ void CMainPage::buildControls(zfw::ControlBuilder& b) {
       .row();
   b.beginGroup(IDC_CHANNEL_GROUP, kChannelPerformance)
       .text(IDC_TX_RATE, kTxRateCaption).text(IDC_TX_TOP, "").text(IDC_TX_MIDDLE, "").row()
-      .text(IDC_RX_RATE, kRxRateCaption).text(IDC_RX_TOP, "").text(IDC_RX_MIDDLE, "")
+      .custom(IDC_TX_CHART, new CGraphCtrl).row()
+      .text(IDC_RX_RATE, kRxRateCaption).text(IDC_RX_TOP, "").text(IDC_RX_MIDDLE, "").row()
+      .custom(IDC_RX_CHART, new CGraphCtrl)
       .endGroup();
 }
 
 bool CMainPage::onInitDialog() {
   const bool result = CZelconPage::onInitDialog();
   progressBar(IDC_SIGNAL).setRange(0, kSignalBarTop);
+  for (int id : {IDC_TX_CHART, IDC_RX_CHART}) {
+    if (CGraphCtrl* chart = Chart(id)) chart->SetRange(1, 1000);
+  }
+  setTimer(kChartTimer, 1000);
   return result;
 }
 
@@ -113,6 +109,18 @@ bool CMainPage::onKillActive() {
 
 void CMainPage::onTimer(int id) {
   if (id == kRefreshTimer) RefreshLinkStatus();
+  if (id == kChartTimer) {
+    for (int chart : {IDC_TX_CHART, IDC_RX_CHART}) {
+      if (CGraphCtrl* c = Chart(chart)) c->Step();
+    }
+  }
+}
+
+CGraphCtrl* CMainPage::Chart(int id) const { return dynamic_cast<CGraphCtrl*>(item(id)); }
+
+void CMainPage::AddToCharts(uint64_t txBps, uint64_t rxBps) {
+  if (CGraphCtrl* tx = Chart(IDC_TX_CHART)) tx->AddValue(txBps == 0 ? 1 : txBps);
+  if (CGraphCtrl* rx = Chart(IDC_RX_CHART)) rx->AddValue(rxBps == 0 ? 1 : rxBps);
 }
 
 void CMainPage::OnRadioStateChanged(int radioOn) { m_radioOff = radioOn == 0; }
@@ -247,6 +255,7 @@ void CMainPage::RefreshLinkStatus() {
   if (itemText(IDC_STATUS) != kConnected) {
     setItemText(IDC_TX_RATE, kTxRateCaption);
     setItemText(IDC_RX_RATE, kRxRateCaption);
+    AddToCharts(1, 1);
     progressBar(IDC_SIGNAL).setPos(0);
     m_throughput.ClearBase();
     return;
@@ -267,7 +276,7 @@ void CMainPage::RefreshLinkStatus() {
 }
 
 void CMainPage::RefreshThroughput(void* adapter) {
-  const std::optional<zfw::IpAdapterInfo> entry = AdapterEntry(m_sheet->Library(), adapter);
+  const std::optional<zfw::IpAdapterInfo> entry = AdapterIpEntry(m_sheet->Library(), adapter);
   if (!entry) return;
   const std::optional<zfw::IfRow> row = zfw::platform().ipHelper->ifEntry(entry->index);
   if (!row || row->type != zfw::IF_TYPE_ETHERNET_CSMACD || row->physAddress != entry->address) return;
@@ -276,6 +285,9 @@ void CMainPage::RefreshThroughput(void* adapter) {
   if (!rates) return;
   ShowScale(IDC_TX_TOP, IDC_TX_MIDDLE, m_throughput.TxTop());
   ShowScale(IDC_RX_TOP, IDC_RX_MIDDLE, m_throughput.RxTop());
+  if (CGraphCtrl* tx = Chart(IDC_TX_CHART)) tx->SetRange(1, m_throughput.TxTop());
+  if (CGraphCtrl* rx = Chart(IDC_RX_CHART)) rx->SetRange(1, m_throughput.RxTop());
+  AddToCharts(rates->txBps, rates->rxBps);
   setItemText(IDC_TX_RATE, std::string(kTxRateCaption) + " " + RateText(rates->txBps));
   setItemText(IDC_RX_RATE, std::string(kRxRateCaption) + " " + RateText(rates->rxBps));
 }
@@ -286,10 +298,9 @@ void CMainPage::ShowScale(int topId, int middleId, uint64_t top) {
 }
 
 void CMainPage::RefreshIpInfo(void* adapter) {
-  const std::optional<zfw::IpAdapterInfo> entry = AdapterEntry(m_sheet->Library(), adapter);
+  const std::optional<zfw::IpAdapterInfo> entry = AdapterIpEntry(m_sheet->Library(), adapter);
   if (!entry) return;
-  bool dhcp = entry->dhcpEnabled;
-  if (m_app && m_app->m_osVersion == kOsWin9x) dhcp = m_sheet->Library().QueryDhcp9x(adapter) != 0;
+  const bool dhcp = AdapterUsesDhcp(m_sheet->Library(), adapter, *entry, m_app ? m_app->m_osVersion : kOsNt5);
   setItemText(IDC_DHCP, dhcp ? "Enable" : "Disable");
   setItemText(IDC_IP_ADDRESS, entry->ipAddress);
   setItemText(IDC_SUBNET_MASK, entry->ipMask);
@@ -372,6 +383,10 @@ intptr_t CMainPage::onAppMessage(uint32_t code, const zfw::AppParam& param) {
     case APPMSG_STATUS_TEXT:
       ClearTexts();
       setItemText(IDC_STATUS, param.text);
+      break;
+    case ZELCON_NOTIFY_CONNECTION_TEXT:
+      // Zero Configuration runs the connection then; the library's text is not ours to show.
+      if (m_sheet && !m_sheet->m_zeroConfigOwns) setItemText(IDC_STATUS, param.text);
       break;
     case HLVN_EVENT_SECURITY_OID:
       ResyncSecurity();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "utility/ui/graph_ctrl.h"
 #include "utility/ui/link_sample_rings.h"
 #include "utility/ui/throughput_meter.h"
 #include "utility/ui/zelcon_page.h"
@@ -35,10 +36,14 @@ public:
     IDC_RX_TOP = 1088,
     IDC_TX_MIDDLE = 1089,
     IDC_RX_MIDDLE = 1090,
+    IDC_TX_CHART = 5001,  // the charts, where the dialog had 1025 and 1026
+    IDC_RX_CHART = 5002,
   };
   // The band icon by the link's radio: not connected, 802.11b, 802.11a, any other.
   enum : int { IDI_BAND_NONE = 136, IDI_BAND_B = 157, IDI_BAND_A = 160, IDI_BAND_OTHER = 140 };
   static constexpr int kRefreshTimer = 0x1000;
+  // The charts scroll once a second from the page's creation, shown or not.
+  static constexpr int kChartTimer = 0x1001;
 
   CMainPage();
   // Shows the link as the sheet holds it.
@@ -49,6 +54,7 @@ public:
   void OnSelectProfile();
   void OnRadioStateChanged(int radioOn) override;
   int bandIcon() const { return m_bandIcon; }
+  CGraphCtrl* Chart(int id) const;
 
 protected:
   void buildControls(zfw::ControlBuilder& builder) override;
@@ -65,6 +71,8 @@ private:
   void RefreshThroughput(void* adapter);
   void RefreshIpInfo(void* adapter);
   void ShowScale(int topId, int middleId, uint64_t top);
+  // Both charts get the rates (1 for none).
+  void AddToCharts(uint64_t txBps, uint64_t rxBps);
   // Windows set a security value of the adapter itself: put back the selected profile's.
   void ResyncSecurity();
 

@@ -120,6 +120,10 @@ TEST_F(ZelconMainPage, ShowsTheLinkAndRefreshesSignalSpeedAndThroughputEverySeco
     EXPECT_EQ(Page().progressBar(CMainPage::IDC_SIGNAL).pos(), 26);
     EXPECT_EQ(Text(CMainPage::IDC_LINK_SPEED), s.speedText);
   }
+  // The charts scale with the rates: the transmit top is 12 Kbps.
+  EXPECT_EQ(Page().Chart(CMainPage::IDC_TX_CHART)->RangeSize(), 12'000u);
+  EXPECT_EQ(Page().Chart(CMainPage::IDC_RX_CHART)->RangeSize(), 1'200'000u);
+  EXPECT_TRUE(fake.timers.isRunning(Page(), CMainPage::kChartTimer));
   EXPECT_FALSE(zfw::testing::saveScreenshot(Sheet(), "zelcon_main_page").empty());
 }
 
@@ -131,6 +135,12 @@ TEST_F(ZelconMainPage, WithoutALinkTheStatusSaysWhy) {
   Tick();
   EXPECT_EQ(Text(CMainPage::IDC_TX_RATE), "Current Tx Rate:");
   EXPECT_EQ(Page().progressBar(CMainPage::IDC_SIGNAL).pos(), 0);
+  // Without a link both charts run along the bottom.
+  Tick();
+  for (int id : {CMainPage::IDC_TX_CHART, CMainPage::IDC_RX_CHART}) {
+    const QImage& chart = Page().Chart(id)->Bitmap();
+    EXPECT_EQ(chart.pixel(chart.width() - 12, chart.height() - 1), CGraphCtrl::kLine) << id;
+  }
 
   ASSERT_TRUE(zfw::testing::click(sheet, IDC_RADIO_OFF));
   EXPECT_EQ(Text(CMainPage::IDC_STATUS), "No Radio");
@@ -155,6 +165,16 @@ TEST_F(ZelconMainPage, ChoosingAProfileConnectsWithIt) {
   EXPECT_EQ(Text(CMainPage::IDC_STATUS), "Scanning for home");
   EXPECT_EQ(sheet.m_busy.load(), 0);
   EXPECT_TRUE(Page().isWindowEnabled());
+}
+
+TEST_F(ZelconMainPage, TheLibrarysConnectionTextIsTheStatusUnlessZeroConfigurationOwnsTheAdapter) {
+  CZelconSheet& sheet = *Start();
+  zfw::sendAppMessage(Page(), ZELCON_NOTIFY_CONNECTION_TEXT, zfw::AppParam{0, "Authenticating..."});
+  EXPECT_EQ(Text(CMainPage::IDC_STATUS), "Authenticating...");
+  sheet.m_zeroConfigOwns = 1;
+  zfw::sendAppMessage(Page(), ZELCON_NOTIFY_CONNECTION_TEXT, zfw::AppParam{0, "Authenticated"});
+  EXPECT_EQ(Text(CMainPage::IDC_STATUS), "Authenticating...");
+  sheet.m_zeroConfigOwns = 0;
 }
 
 TEST_F(ZelconMainPage, WindowsChangingTheSecurityPutsBackTheSelectedProfiles) {

@@ -13,6 +13,7 @@
 #include "utility/core/network_security.h"
 #include "utility/core/profile_connect.h"
 #include "utility/core/scan_records.h"
+#include "utility/ui/advanced_filter_dlg.h"
 #include "utility/ui/app_messages.h"
 #include "utility/ui/profile_wizard.h"
 #include "utility/ui/zelcon_app.h"
@@ -48,6 +49,7 @@ zelcon::NetworkSecurity SecurityOf(IAdapterControl& lib, void* adapter, const ui
 CSiteSurvey::CSiteSurvey() : CZelconPage(103, "Site Survey") {
   on(zfw::BN_CLICKED, IDC_REFRESH, &CSiteSurvey::OnRefresh);
   on(zfw::BN_CLICKED, IDC_ASSOCIATE, &CSiteSurvey::OnAssociate);
+  on(zfw::BN_CLICKED, IDC_FILTER, &CSiteSurvey::OnFilter);
   for (int id : {IDC_SHOW_PEER, IDC_SHOW_B, IDC_SHOW_G, IDC_SHOW_A})
     on(zfw::BN_CLICKED, id, &CSiteSurvey::OnDisplaySwitch);
   on(zfw::NM_CLICK, IDC_NETWORK_LIST, &CSiteSurvey::OnListClick);
@@ -103,6 +105,12 @@ bool CSiteSurvey::ConfigureNetwork(PROFILE_ENTRY& profile) {
   wizard.ScatterProfile(profile);
   wizard.SetConfigureTarget(&profile);
   return wizard.doModal() == zfw::IDOK;
+}
+
+// The filter takes effect at the next Refresh.
+void CSiteSurvey::OnFilter() {
+  CAdvancedFilterDlg dialog(m_filter, this);
+  dialog.doModal();
 }
 
 void CSiteSurvey::OnDisplaySwitch() {
@@ -292,12 +300,16 @@ void CSiteSurvey::OnAssociate() {
   bool keep = !isNew;
   bool makeCurrent = result == 0;
   if (isNew && (result == 1 || result == kAlreadyOnNetwork)) {
-    auto lock = m_sheet->LockState();
-    const zelcon::LINK_STATUS& link = m_sheet->Link();
-    const PROFILE_ENTRY* p = m_sheet->Profiles().Find(id);
-    const bool up = link.connected || link.adHocUp;
-    const bool onIt = p && zelcon::FieldText(p->ssid) == zelcon::FieldText(link.ssid) &&
-                      p->networkType == link.networkMode;
+    bool up;
+    bool onIt;
+    {
+      auto lock = m_sheet->LockState();
+      const zelcon::LINK_STATUS& link = m_sheet->Link();
+      const PROFILE_ENTRY* p = m_sheet->Profiles().Find(id);
+      up = link.connected || link.adHocUp;
+      onIt = p && zelcon::FieldText(p->ssid) == zelcon::FieldText(link.ssid) &&
+             p->networkType == link.networkMode;
+    }
     keep = up && onIt;
     makeCurrent = keep;
     if (!up && !onIt) m_sheet->MakeProfileCurrent(zelcon::kNoProfile);

@@ -42,6 +42,8 @@ public:
   void OnRefresh();
   void Refill();
   void OnAssociate();
+  // Runs the "Advanced Filter" dialog on the scan filter.
+  void OnFilter();
   ScanFilter& Filter() { return m_filter; }
 
 protected:

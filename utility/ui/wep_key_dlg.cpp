@@ -5,6 +5,7 @@
 
 #include "platform/gui/base/string_table.h"
 #include "platform/gui/message_box.h"
+#include "utility/ui/hex_digit.h"
 #include "utility/ui/wipe_string.h"
 
 namespace {
@@ -18,13 +19,6 @@ enum : int {
   IDS_WEP_104_ASCII = 62010,
   IDS_WEP_BAD_TX_KEY = 62011,
 };
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 std::string AsciiToHex(const std::string& text) {
   static const char kDigits[] = "0123456789ABCDEF";

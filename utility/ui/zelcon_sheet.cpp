@@ -22,6 +22,7 @@
 #include "utility/ui/admin_tool.h"
 #include "utility/ui/advanced_page.h"
 #include "utility/ui/app_messages.h"
+#include "utility/ui/auto_link_dlg.h"
 #include "utility/ui/debug_stats_page.h"
 #include "utility/ui/debug_win.h"
 #include "utility/ui/main_page.h"
@@ -56,14 +57,24 @@ std::vector<std::pair<zelcon::ProfileId, uint32_t>> ListShape(const zelcon::Prof
 
 }  // namespace
 
+// The lock is held only while the list or the link status is read or written: never across
+// an adapter call, a send to the GUI thread or a message box.
 template <class Change>
 auto CZelconSheet::ChangeProfiles(Change change) {
-  auto lock = LockState();
-  const auto before = ListShape(m_profiles);
+  std::vector<std::pair<zelcon::ProfileId, uint32_t>> before;
+  {
+    auto lock = LockState();
+    before = ListShape(m_profiles);
+  }
   zelcon::ConnectContext ctx{m_lib, m_adapter.load(), m_radio.load(), m_profiles, m_link,
-                             [this](zelcon::TrayState tray) { SetTrayState(tray); }};
+                             [this](zelcon::TrayState tray) { SetTrayState(tray); }, &m_stateMutex};
   auto result = change(ctx);
-  if (ListShape(m_profiles) != before) SaveProfiles();
+  bool moved;
+  {
+    auto lock = LockState();
+    moved = ListShape(m_profiles) != before;
+  }
+  if (moved) SaveProfiles();
   return result;
 }
 
@@ -351,13 +362,8 @@ void CZelconSheet::StopWorker() {
 }
 
 void CZelconSheet::QueryLinkStatus(int connected) {
-  zelcon::TrayState tray;
-  {
-    auto lock = LockState();
-    tray = zelcon::QueryLinkStatus(m_lib, m_adapter.load(), static_cast<uint32_t>(connected),
-                                   m_link);
-  }
-  SetTrayState(tray);
+  SetTrayState(zelcon::QueryLinkStatus(m_lib, m_adapter.load(), static_cast<uint32_t>(connected),
+                                       m_link, m_stateMutex));
 }
 
 void CZelconSheet::UpdateRadioUi() {
@@ -447,17 +453,26 @@ void CZelconSheet::MakeProfileCurrent(zelcon::ProfileId profile) {
 
 void CZelconSheet::PlaceAutoLinkProfile(const PROFILE_ENTRY& profile, int makeCurrent) {
   ChangeProfiles([&](zelcon::ConnectContext& ctx) {
-    const zelcon::ProfileId placed = ctx.profiles.PlaceReplacing(profile);
+    zelcon::ProfileId placed;
+    {
+      auto lock = ctx.LockState();
+      placed = ctx.profiles.PlaceReplacing(profile);
+    }
     if (makeCurrent) zelcon::MakeProfileCurrent(ctx, placed);
     return 0;
   });
 }
 
 bool CZelconSheet::SaveProfiles() {
-  auto lock = LockState();
   const std::string& path = m_app.m_profilePath;
   if (path.empty()) return false;
-  switch (zelcon::SaveProfiles(m_profiles, path, m_profileFileState)) {
+  zelcon::ProfileSaveResult result;
+  {
+    auto lock = LockState();
+    result = zelcon::SaveProfiles(m_profiles, path, m_profileFileState);
+  }
+  // Told with the lock released: a message box must not hold up the worker.
+  switch (result) {
     case zelcon::ProfileSaveResult::kSaved:
       return true;
     case zelcon::ProfileSaveResult::kSavedAfterBackup:
@@ -487,8 +502,10 @@ void CZelconSheet::TellProfileFileProblem(const std::string& text) {
 bool CZelconSheet::ImportProfiles(const std::string& path) {
   // The file is read before the lock is taken: the worker never waits for the disk.
   zelcon::ProfileReadResult read = zelcon::ReadProfileFile(path);
-  auto lock = LockState();
-  zelcon::AppendImported(m_profiles, read);
+  {
+    auto lock = LockState();
+    zelcon::AppendImported(m_profiles, read);
+  }
   SaveProfiles();
   return read.complete;
 }
@@ -560,11 +577,49 @@ void CZelconSheet::ForwardToActivePage(uint32_t code, const zfw::AppParam& param
 }
 
 void CZelconSheet::RunAutoLink() {
-  // Searching for Auto Link access points comes with the Auto Link dialog; until then the
-  // search finds none and the worker hears so at once.
   m_autoLinkRunning = 1;
-  m_autoLinkCommand = AUTOLINK_NOTHING;
-  m_commandEvent.set();
+  uint32_t command = AUTOLINK_NOTHING;
+  CAutoLinkDlg dialog(*this, this);
+  if (dialog.FindAccessPoints() > 0) {
+    const bool wasVisible = isVisible();
+    hide();
+    m_autoLinkDlg = &dialog;
+    const int result = dialog.doModal();
+    m_autoLinkDlg = nullptr;
+    m_lib.Initialize(handle());
+    void* adapter = m_adapter.load();
+    bool showSheet = false;
+    if (!adapter) {
+      command = AUTOLINK_CONNECTED;  // the adapter went: nothing to connect with
+    } else if (result == zfw::IDOK) {
+      if (m_lib.GetConnectStatus(adapter) != 0) {
+        QueryLinkStatus(1);
+        PlaceAutoLinkProfile(dialog.Profile(), 1);
+        showSheet = true;
+        command = AUTOLINK_CONNECTED;
+      } else {
+        QueryLinkStatus(0);
+      }
+    } else {
+      QueryLinkStatus(0);
+      if (dialog.ProfileReady()) {
+        PlaceAutoLinkProfile(dialog.Profile(), 0);
+        showSheet = true;
+        command = AUTOLINK_PROFILE_READY;
+      }
+    }
+    m_autoLinkCommand = command;
+    m_commandEvent.set();
+    ReselectCurrentPage();
+    if (wasVisible || showSheet) {
+      show();
+      ShowFirstPage();
+    }
+  } else {
+    m_autoLinkCommand = command;
+    m_commandEvent.set();
+  }
+  m_lib.Initialize(handle());
   m_autoLinkRunning = 0;
 }
 
@@ -610,6 +665,7 @@ void CZelconSheet::OnDeviceChange(const zfw::DeviceChange& change) {
         m_commandEvent.set();
       }
       if (OpenAdapterSession(0) == 1) m_arrivalHandled = true;
+      if (m_autoLinkDlg) m_autoLinkDlg->OnAdapterRemoved();
       return;
     case zfw::DBT_DEVNODES_CHANGED:
       if (m_app.m_osVersion != kOsWin9x) return;

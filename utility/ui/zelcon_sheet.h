@@ -7,7 +7,8 @@
 // Configuration on systems that have it, hiding to the tray, exit and the session end.
 //
 // Threads: the GUI thread and the worker. The profile list and the link status are guarded
-// by one lock (LockState); the scalar flags are atomic. The worker reaches the GUI thread only
+// by one lock (LockState), held only to read and write them: never across an adapter call, a
+// send to the GUI thread or a message box. The scalar flags are atomic. The worker reaches the GUI thread only
 // by sends that give up once the stop event is set, and the adapter is closed only after the
 // worker has ended.
 #include <atomic>
@@ -32,6 +33,7 @@ struct DeviceChange;
 }
 
 class CAboutPage;
+class CAutoLinkDlg;
 class CAdminTool;
 class CAdvancedPage;
 class CDebugWin;
@@ -91,7 +93,9 @@ public:
   void RestoreFromTray();
   void OnTrayExit();
   void PollZeroConfig();
-  // Auto Link on the GUI thread, asked for by the worker.
+  // Auto Link on the GUI thread, asked for by the worker: finds the access points that offer
+  // it, runs the dialog when there are some, places its profile and hands the worker the
+  // outcome (AUTOLINK_*).
   void RunAutoLink();
   // The worker's Auto Configuration pass over the prefer list; 0 when the adapter was found gone.
   int TryPreferredProfiles();
@@ -99,6 +103,7 @@ public:
   void PlaceAutoLinkProfile(const PROFILE_ENTRY& profile, int makeCurrent);
 
   IAdapterControl& Library() { return m_lib; }
+  CZelconApp& App() { return m_app; }
   void* Adapter() const { return m_adapter.load(); }
   CMainPage* MainPage() { return m_mainPage.get(); }
   CProfileManager* ProfileManager() { return m_profileManager.get(); }
@@ -174,6 +179,7 @@ private:
   std::unique_ptr<CTestPage> m_testPage;
   std::unique_ptr<CAboutPage> m_aboutPage;
   std::unique_ptr<CReadmePage> m_readmePage;
+  CAutoLinkDlg* m_autoLinkDlg = nullptr;  // while RunAutoLink runs it
 
   zfw::Event m_stopEvent{zfw::Event::Reset::Manual};
   zfw::Event m_commandEvent{zfw::Event::Reset::Auto};

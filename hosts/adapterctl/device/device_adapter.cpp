@@ -289,6 +289,20 @@ int DeviceAdapter::QueryBssid(void*, uint8_t* buffer, uint32_t size) {
   return 0;
 }
 
+// The SwiftBond records cross the device as they are: the driver reads the same layouts.
+int DeviceAdapter::SetSBSecurityInfo(void*, const HLVN_SWIFTBOND_SEC_INFO* r) {
+  if (r == nullptr) return 1;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(r);
+  return Set(OID_HLVN_SWIFTBOND_SECURITY, std::vector<uint8_t>(bytes, bytes + sizeof *r));
+}
+int DeviceAdapter::SetSBSetupRequest(void*, const HLVN_SWIFTBOND_SETUP_REQ* r) {
+  if (r == nullptr) return 1;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(r);
+  return Set(OID_HLVN_SWIFTBOND_SETUP, std::vector<uint8_t>(bytes, bytes + sizeof *r));
+}
+int DeviceAdapter::QuerySwiftBondAPInfo(void*, HLVN_SWIFTBOND_AP_INFO* r) {
+  return QueryRecord(OID_HLVN_SWIFTBOND_AP_INFO, r, sizeof *r);
+}
 int DeviceAdapter::SetDisassociate(void*) { return Set(kOidDisassociate, {}); }
 int DeviceAdapter::QueryAuthMode(void*, uint32_t& v) { return QueryWord(kOidAuthenticationMode, v); }
 int DeviceAdapter::SetAuthMode(void*, uint32_t v) { return SetWord(kOidAuthenticationMode, v); }

@@ -58,6 +58,9 @@ public:
   int QueryChannel(void* handle, uint32_t& value) override;
   int QuerySsid(void* handle, char* buffer, uint32_t size) override;
   int QueryBssid(void* handle, uint8_t* buffer, uint32_t size) override;
+  int SetSBSecurityInfo(void* handle, const HLVN_SWIFTBOND_SEC_INFO* record) override;
+  int SetSBSetupRequest(void* handle, const HLVN_SWIFTBOND_SETUP_REQ* record) override;
+  int QuerySwiftBondAPInfo(void* handle, HLVN_SWIFTBOND_AP_INFO* record) override;
   int SetDisassociate(void* handle) override;
   int QueryAuthMode(void* handle, uint32_t& value) override;
   int SetAuthMode(void* handle, uint32_t value) override;

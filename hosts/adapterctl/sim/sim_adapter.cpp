@@ -392,11 +392,16 @@ int SimAdapter::SetSBSetupRequest(void*, const HLVN_SWIFTBOND_SETUP_REQ* record)
   if (!record) return 1;
   std::lock_guard lock(mutex_);
   using std::chrono::milliseconds;
-  if (!scenario_.swiftBondSucceeds) {
+  constexpr uint16_t kActionStart = 1;
+  if (record->Action != kActionStart) return 0;  // as the driver: only a start runs an exchange
+  // Unassociated, the driver's exchange sends nothing and its step timer fails it.
+  const Link* up = CurrentLink();
+  if (!scenario_.swiftBondSucceeds || !up) {
     notifier_.Post(HLVN_EVENT_SWIFTBOND_STEP, 0, {}, milliseconds(200));
     notifier_.Post(HLVN_EVENT_SWIFTBOND_FAILED, 0, {}, milliseconds(1000));
     return 0;
   }
+  swiftBondApSsid_ = up->ssid;  // the access point's answer, kept after the adapter leaves it
   for (uint32_t step = 0; step <= 7; ++step)
     notifier_.Post(HLVN_EVENT_SWIFTBOND_STEP + step, 0, {}, milliseconds(200 * (step + 1)));
   return 0;
@@ -406,10 +411,9 @@ int SimAdapter::QuerySwiftBondAPInfo(void*, HLVN_SWIFTBOND_AP_INFO* record) {
   if (!record) return 1;
   std::lock_guard lock(mutex_);
   *record = {};
-  if (const Link* up = CurrentLink()) {
-    record->SsidLength = static_cast<uint32_t>(up->ssid.size());
-    std::memcpy(record->Ssid, up->ssid.data(), up->ssid.size());
-  }
+  const size_t length = std::min(swiftBondApSsid_.size(), sizeof record->Ssid);
+  record->SsidLength = static_cast<uint32_t>(length);
+  std::memcpy(record->Ssid, swiftBondApSsid_.data(), length);
   return 0;
 }
 

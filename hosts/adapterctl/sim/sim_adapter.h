@@ -133,6 +133,7 @@ private:
   int Get(const std::string& name, uint32_t& value);
   int Put(const std::string& name, uint32_t value);
   const Link* CurrentLink();  // the association in force, or null (lock held)
+  std::string swiftBondApSsid_;  // of the access point the last exchange ran with
   void DropLink(bool notify);  // lock held
   const SimBss* FindNetwork(std::string_view ssid, bool infrastructure) const;
 

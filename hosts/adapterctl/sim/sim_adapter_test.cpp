@@ -136,6 +136,24 @@ TEST_F(SimFixture, ProfileInUseSurvivesARestartThroughTheRegistry) {
   EXPECT_STREQ(name, "Office");
 }
 
+TEST_F(SimFixture, SwiftBondRunsOnAStartWhileAssociatedAndKeepsTheAccessPointsAnswer) {
+  HLVN_SWIFTBOND_SETUP_REQ start{8, 0x01, 1, 1, 0};
+  HLVN_SWIFTBOND_SETUP_REQ stop{8, 0x01, 2, 1, 0};
+  ASSERT_EQ(sim.SetSBSetupRequest(h, &start), 0);  // not associated: the exchange fails
+  EXPECT_EQ(NextCode(), uint32_t(HLVN_EVENT_SWIFTBOND_STEP));
+  EXPECT_EQ(NextCode(), uint32_t(HLVN_EVENT_SWIFTBOND_FAILED));
+
+  ASSERT_EQ(sim.SetSsid(h, "Cafe", 4, 0), 0);
+  EXPECT_EQ(NextCode(), uint32_t(HLVN_EVENT_ASSOCIATED));
+  ASSERT_EQ(sim.SetSBSetupRequest(h, &stop), 0);  // nothing runs
+  ASSERT_EQ(sim.SetSBSetupRequest(h, &start), 0);
+  for (uint32_t step = 0; step <= 7; ++step) EXPECT_EQ(NextCode(), HLVN_EVENT_SWIFTBOND_STEP + step);
+  sim.SetSsid(h, "\x01\x01", 2, 0);  // the utility leaves the access point
+  HLVN_SWIFTBOND_AP_INFO info{};
+  ASSERT_EQ(sim.QuerySwiftBondAPInfo(h, &info), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(info.Ssid), info.SsidLength), "Cafe");
+}
+
 TEST_F(SimFixture, UnplugNotifiesRemovalAndLeavesNoAdapter) {
   sim.Unplug();
   EXPECT_EQ(NextCode(), uint32_t(HLVN_EVENT_ADAPTER_REMOVED));

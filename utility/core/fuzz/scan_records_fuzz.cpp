@@ -4,12 +4,18 @@
 #include <cstdint>
 #include <span>
 
+#include "utility/core/auto_link.h"
 #include "utility/core/network_security.h"
 #include "utility/core/scan_records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> bytes(data, size);
   for (const SCAN_LIST_ENTRY& e : zelcon::ParseScanList(bytes)) (void)zelcon::ScanEntrySsid(e);
+  zelcon::ProfileList profiles;
+  profiles.Append(PROFILE_ENTRY{});
+  for (const zelcon::AutoLinkAccessPoint& ap : zelcon::FindAutoLinkAccessPoints(bytes, profiles)) {
+    if (ap.ssid.size() > 32 || ap.signal < 0 || ap.signal > 40) __builtin_trap();
+  }
   uint32_t reported = size >= 4 ? static_cast<uint32_t>(size - data[0] % 4) : 0;
   for (const zelcon::ExtendedScanEntry& e : zelcon::ParseExtendedScanList(bytes, reported)) {
     size_t total = 0;
