@@ -375,7 +375,7 @@ bool CcxAddUtilityApRecord(CoreAdapter* core, const std::uint8_t* record, std::u
 
 void CcxSendApList(CoreAdapter* core) {
   if (core->MlmeState != kMlmeAssociated) return;
-  const bool wep = core->Station.EncryptionStatus == kEncryptionWep;
+  const bool wep = core->Config.wepStatus == kEncryptionWep;
   for (CcxApRecord& r : core->Ccx.apRecords) {
     if (r.type == 0) continue;
     std::uint8_t body[kApListBodyBytes] = {};

@@ -64,6 +64,8 @@ CcxAccessPoint::CcxAccessPoint(ndis::Scheduler& scheduler, AccessPoint& ap) : sc
   ap_.setFrameHook([this](const AirFrame& frame, const Reception&) { return take(frame); });
 }
 
+CcxAccessPoint::~CcxAccessPoint() { ap_.setFrameHook({}); }
+
 bool CcxAccessPoint::requestMeasurements(const MacAddress& station, std::uint16_t dialogToken,
                                          std::uint8_t activationDelay, std::uint8_t offset,
                                          const std::vector<CcxMeasurementAsk>& asks, const MacAddress& destination) {
@@ -112,6 +114,7 @@ bool CcxAccessPoint::take(const AirFrame& frame) {
   if (length < kIappHeaderBytes || std::memcmp(body, kIappSnap, sizeof kIappSnap) != 0) return false;
   if (body[10] == 0x32 && body[11] == 0x81) readReport(from, body, length);
   if (body[10] == 0x30 && body[11] == 0x00) readAdjacent(from, body, length);
+  if (body[10] == 0x40 && body[11] == 0x8E) readApList(from, body, length);
   return true;  // IAPP frames end here: they are the access point's own
 }
 
@@ -164,6 +167,18 @@ void CcxAccessPoint::readAdjacent(const MacAddress& station, const std::uint8_t*
     adjacent_.push_back(std::move(report));
     at += 4 + elementLength;
   }
+}
+
+void CcxAccessPoint::readApList(const MacAddress& station, const std::uint8_t* body, std::size_t length) {
+  // IAPP length 40: the header and one 24-byte record {0, type, BSSID, SSID[16]}.
+  constexpr std::size_t kListBytes = kIappHeaderBytes + 24;
+  if (length != kListBytes || Big16(body + 8) != kListBytes - 8) return;
+  CcxApListRecord record;
+  record.station = station;
+  record.type = body[25];
+  std::memcpy(record.bssid.data(), body + 26, 6);
+  std::memcpy(record.ssid.data(), body + 32, 16);
+  apLists_.push_back(record);
 }
 
 }  // namespace simair

@@ -65,10 +65,20 @@ struct CcxAdjacentReport {
   std::uint16_t seconds = 0;
 };
 
+// One record of an adjacent-AP list frame (type 0x40) a station sent.
+struct CcxApListRecord {
+  MacAddress station{};
+  std::uint8_t type = 0;
+  MacAddress bssid{};
+  std::array<std::uint8_t, 16> ssid{};
+};
+
 class CcxAccessPoint {
  public:
-  // Installs the access point's frame hook (replacing any other).
+  // Installs the access point's frame hook (replacing any other); removes it when it goes,
+  // so it must go before the access point.
   CcxAccessPoint(ndis::Scheduler& scheduler, AccessPoint& ap);
+  ~CcxAccessPoint();
   CcxAccessPoint(const CcxAccessPoint&) = delete;
   CcxAccessPoint& operator=(const CcxAccessPoint&) = delete;
 
@@ -79,6 +89,7 @@ class CcxAccessPoint {
 
   const std::vector<CcxReceivedReport>& reports() const { return reports_; }
   const std::vector<CcxAdjacentReport>& adjacentReports() const { return adjacent_; }
+  const std::vector<CcxApListRecord>& apLists() const { return apLists_; }
   // Reassociation requests seen, and whether each carried a CCKM element (ID 156).
   const std::vector<bool>& reassociationsWithCckm() const { return reassociations_; }
 
@@ -86,11 +97,13 @@ class CcxAccessPoint {
   bool take(const AirFrame& frame);
   void readReport(const MacAddress& station, const std::uint8_t* body, std::size_t length);
   void readAdjacent(const MacAddress& station, const std::uint8_t* body, std::size_t length);
+  void readApList(const MacAddress& station, const std::uint8_t* body, std::size_t length);
 
   ndis::Scheduler& scheduler_;
   AccessPoint& ap_;
   std::vector<CcxReceivedReport> reports_;
   std::vector<CcxAdjacentReport> adjacent_;
+  std::vector<CcxApListRecord> apLists_;
   std::vector<bool> reassociations_;
 };
 
