@@ -344,19 +344,6 @@ void CcxProcessBeaconElements(CoreAdapter* core, int index) {
 
 // --- adjacent-AP records and the roam report --------------------------------------------
 
-void CcxAddApRecord(CoreAdapter* core, std::uint16_t type) {
-  CcxApRecord record;
-  record.type = type;
-  std::memcpy(record.bssid, core->Bssid.data(), 6);
-  std::memcpy(record.ssid, core->CurrentSsid.bytes, std::min<std::uint32_t>(core->CurrentSsid.length, 16));
-  CcxApRecord* free = nullptr;
-  for (CcxApRecord& r : core->Ccx.apRecords) {
-    if (r.type != 0 && std::memcmp(&r, &record, sizeof r) == 0) return;
-    if (r.type == 0 && free == nullptr) free = &r;
-  }
-  if (free != nullptr) *free = record;
-}
-
 bool CcxAddUtilityApRecord(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length) {
   if (record == nullptr || length < 24) return false;
   CcxApRecord r;

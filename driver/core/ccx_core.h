@@ -79,9 +79,8 @@ void CcxReceiveIapp(CoreAdapter* core, const std::uint8_t* body, std::uint32_t l
 // The CCX elements of a beacon or probe response of BSS `index`.
 void CcxProcessBeaconElements(CoreAdapter* core, int index);
 
-// Adjacent-AP records: the current network under `type` (first free entry, unless present);
-// a utility record {u16 0, u16 type, BSSID, SSID[16]}.
-void CcxAddApRecord(CoreAdapter* core, std::uint16_t type);
+// Adjacent-AP records: a utility record {u16 0, u16 type, BSSID, SSID[16]} goes into the
+// first free entry unless an identical one is listed; false for a record of type 0.
 bool CcxAddUtilityApRecord(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length);
 // One adjacent-AP list frame per record (associated only); a record whose frame cannot be
 // built stays listed.
