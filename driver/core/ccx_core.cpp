@@ -163,9 +163,18 @@ void RunMeasurement(CoreAdapter* core) {
   StartOnChannel(core);
 }
 
+bool KnownType(std::uint8_t type) {
+  return type >= static_cast<std::uint8_t>(MeasurementType::ChannelLoad) &&
+         type <= static_cast<std::uint8_t>(MeasurementType::Beacon);
+}
+
 void NextMeasurement(CoreAdapter* core) {
   CcxMeasurementSet& set = core->Ccx.set;
-  if (!TakeQueued(core, set.current)) {
+  bool taken = false;
+  // A type the station does not measure is passed over.
+  while ((taken = TakeQueued(core, set.current)) && !KnownType(set.current.type)) {
+  }
+  if (!taken) {
     EndSet(core);
     return;
   }
