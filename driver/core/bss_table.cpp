@@ -1,8 +1,11 @@
 #include "driver/core/bss_table.h"
 
+#include "driver/core/ccx_core.h"
+
 #include <cstring>
 
 #include "driver/core/bss_parse.h"
+#include "driver/core/ccx_core.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/leds.h"
@@ -115,6 +118,7 @@ void ProcessBeacon(CoreAdapter* core, const ReceiveRecord* record, bool probeRes
   KeepTimestamp(bss, frame + kChipHeaderBytes, probeResponse);
   bss.BlockLength = CopyElements(bss.Block, frame + kChipHeaderBytes, record->Length - kChipHeaderBytes);
   ParseBssSecurity(core, index);
+  CcxProcessBeaconElements(core, index);
   if (scanning) return;
 
   switch (core->MlmeState) {

@@ -15,7 +15,7 @@ constexpr std::uint32_t kRequestElementBytes = 12;
 std::uint16_t BigEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
 
 bool IsIapp(const std::uint8_t* body, std::uint32_t length) {
-  return length >= kHeaderBytes && std::memcmp(body, kIappSnap, sizeof kIappSnap) == 0;
+  return length >= kHeaderBytes && IsIappFrame(body, length);
 }
 
 bool AllZero(const std::uint8_t* p, std::uint32_t n) {
@@ -23,6 +23,10 @@ bool AllZero(const std::uint8_t* p, std::uint32_t n) {
 }
 
 }  // namespace
+
+bool IsIappFrame(const std::uint8_t* body, std::uint32_t length) {
+  return body != nullptr && length >= sizeof kIappSnap && std::memcmp(body, kIappSnap, sizeof kIappSnap) == 0;
+}
 
 IappRefusal ParseMeasurementRequest(const std::uint8_t* body, std::uint32_t length, CcxRequestSet& out) {
   out = CcxRequestSet{};

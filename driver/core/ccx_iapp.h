@@ -50,6 +50,9 @@ enum class IappRefusal {
   AddressedElsewhere,  // requests come with both addresses zero
 };
 
+// The body starts with the IAPP SNAP header.
+bool IsIappFrame(const std::uint8_t* body, std::uint32_t length);
+
 // A type 0x32 subtype 1 frame: its header and every element 38 of length 8 or more that
 // lies wholly within the frame (type 4 skipped); elements beyond the pool are dropped.
 IappRefusal ParseMeasurementRequest(const std::uint8_t* body, std::uint32_t length, CcxRequestSet& out);

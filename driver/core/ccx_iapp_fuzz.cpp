@@ -8,6 +8,7 @@
 #include "driver/core/ccx_beacon_elements.h"
 #include "driver/core/ccx_iapp.h"
 #include "driver/core/ccx_measurement_queue.h"
+#include "driver/core/ccx_report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::uint8_t> body(data, data + size);  // exactly the frame: reads beyond it are caught
@@ -28,6 +29,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (aps[i].ssidLength > 32) __builtin_trap();
   if (const auto level = zelnic::core::CappedTxPowerLevel(body.data(), length, 4); level && (*level < 1 || *level > 3))
     __builtin_trap();
+  // The same bytes as a BSS's elements in a beacon report: copied only within the block, and
+  // the report stays within its frame.
+  const std::uint8_t address[6] = {};
+  const std::uint8_t timestamp[8] = {};
+  zelnic::core::BeaconReportSource bss;
+  bss.rssiDbm = -50;
+  bss.bssid = address;
+  bss.timestamp = timestamp;
+  bss.elements = body.data();
+  bss.elementsLength = length;
+  zelnic::core::CcxReportBody report;
+  report.Start(address, address, 1);
+  const zelnic::core::CcxMeasurementRequest beacon{1, 0, 3, 6, 2, 50};
+  while (report.AddBeacon(beacon, bss)) {
+    if (report.Length() >= zelnic::core::kReportBodyLimit) __builtin_trap();
+  }
   (void)zelnic::core::CcxVersion(body.data(), length);
   (void)zelnic::core::ReadAironet(body.data(), length);
   return 0;

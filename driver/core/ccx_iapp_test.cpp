@@ -157,6 +157,53 @@ TEST(CcxReport, StopsNearTheFrameLimit) {
   EXPECT_FALSE(body.AddNoiseHistogram(load, rpi));
 }
 
+TEST(CcxReport, ABeaconElementCopiesTheBasicAndShortVendorElementsOfTheBss) {
+  const std::uint8_t address[6] = {};
+  const std::uint8_t bssid[6] = {2, 0, 0, 0, 0, 7};
+  const std::uint8_t timestamp[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  // SSID, an empty TIM-like element 5, ERP (42: left out), a vendor element of 6 bytes and
+  // one of 7 (left out), then one that runs past the block (the walk stops).
+  const Bytes elements = {0, 3, 'a', 'b', 'c', 5, 0, 42, 1, 0, 221, 6, 0, 0x40, 0x96, 1, 1, 0,
+                          221, 7, 0, 0x40, 0x96, 3, 4, 0, 0, 1, 9, 1};
+  BeaconReportSource bss;
+  bss.channel = 11;
+  bss.phyType = 6;
+  bss.rssiDbm = -60;
+  bss.bssid = bssid;
+  bss.parentTsf = 0x11223344;
+  bss.timestamp = timestamp;
+  bss.beaconInterval = 100;
+  bss.capability = 0x0401;
+  bss.elements = elements.data();
+  bss.elementsLength = static_cast<std::uint32_t>(elements.size());
+  CcxReportBody body;
+  body.Start(address, address, 1);
+  const CcxMeasurementRequest beacon{5, 0, 3, 0, 2, 50};
+  ASSERT_TRUE(body.AddBeacon(beacon, bss));
+  const Bytes copied = {0, 3, 'a', 'b', 'c', 5, 0, 221, 6, 0, 0x40, 0x96, 1, 1, 0};
+  ASSERT_EQ(body.Length(), 26u + 4 + 32 + copied.size());
+  const std::uint8_t* e = body.Bytes() + 26;
+  EXPECT_EQ(Bytes(e, e + 12), (Bytes{39, 0, static_cast<std::uint8_t>(32 + copied.size()), 0, 5, 0, 0, 3, 11, 0, 50, 0}));
+  EXPECT_EQ(e[12], 6);
+  EXPECT_EQ(static_cast<std::int8_t>(e[13]), -40);  // dBm + 20
+  EXPECT_EQ(Bytes(e + 14, e + 20), Bytes(bssid, bssid + 6));
+  EXPECT_EQ(Bytes(e + 20, e + 24), (Bytes{0x44, 0x33, 0x22, 0x11}));
+  EXPECT_EQ(Bytes(e + 24, e + 32), Bytes(timestamp, timestamp + 8));
+  EXPECT_EQ(Bytes(e + 32, e + 36), (Bytes{100, 0, 0x01, 0x04}));
+  EXPECT_EQ(Bytes(e + 36, e + 36 + copied.size()), copied);
+  // A BSS heard below -90 dBm is left out; the report does not grow.
+  bss.rssiDbm = -91;
+  const std::uint32_t before = body.Length();
+  EXPECT_TRUE(body.AddBeacon(beacon, bss));
+  EXPECT_EQ(body.Length(), before);
+  // Near the frame limit the element is refused whole.
+  bss.rssiDbm = -60;
+  while (body.AddBeacon(beacon, bss)) {
+  }
+  EXPECT_LT(body.Length(), kReportBodyLimit);
+  EXPECT_GT(body.Length() + 4 + 32 + copied.size(), kReportBodyLimit - 1);
+}
+
 Bytes ApElement(std::uint8_t last, const std::string& ssid) {
   Bytes e = {0x00, 0x9B, 0, static_cast<std::uint8_t>(ssid.size() + 16), 0x00, 0x40, 0x96, 0x00,
              0, 0x40, 0x96, 0, 0, last, 0, 6, 0, static_cast<std::uint8_t>(ssid.size())};

@@ -11,6 +11,20 @@ namespace zelnic::core {
 constexpr std::uint32_t kReportBodyLimit = 1400;
 constexpr unsigned kMaxFinishedReports = 10;
 
+// What a beacon report says of one BSS.
+struct BeaconReportSource {
+  std::uint8_t channel = 0;
+  std::uint8_t phyType = 0;  // 2: no OFDM rate, else 6
+  std::int32_t rssiDbm = 0;
+  const std::uint8_t* bssid = nullptr;
+  std::uint32_t parentTsf = 0;  // the chip's time when the measurement began
+  const std::uint8_t* timestamp = nullptr;  // 8 bytes
+  std::uint16_t beaconInterval = 0;
+  std::uint16_t capability = 0;
+  const std::uint8_t* elements = nullptr;
+  std::uint32_t elementsLength = 0;
+};
+
 class CcxReportBody {
  public:
   // Starts a body: SNAP, IAPP header to `bssid` from `station`, the dialog token.
@@ -20,6 +34,10 @@ class CcxReportBody {
   bool AddChannelLoad(const CcxMeasurementRequest& r, std::uint32_t firmwareLoad);
   // A noise-histogram element of eight firmware values; refused beyond 1380 bytes.
   bool AddNoiseHistogram(const CcxMeasurementRequest& r, const std::uint32_t (&firmwareRpi)[8]);
+  // One beacon-report element for a BSS the station heard; its elements 0..6 and vendor
+  // elements of length 6 are copied. A BSS heard below -90 dBm is left out; refused (false)
+  // when the element would end at 1400 bytes or beyond.
+  bool AddBeacon(const CcxMeasurementRequest& r, const BeaconReportSource& bss);
   // Sets the IAPP length; the body's length.
   std::uint32_t Finish();
   const std::uint8_t* Bytes() const { return bytes_; }

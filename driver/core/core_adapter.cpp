@@ -90,6 +90,7 @@ CoreAdapter* CreateCoreAdapter(ULONG* status, AdapterContainer* container) {
   if (*status != StatusSuccess) return nullptr;
   auto* core = new (memory) CoreAdapter{};
   core->SwiftBond.link.core = core;
+  core->Ccx.cckmLink.core = core;
   core->Os = os;
   core->Head.Container = container;
   container->Core = core;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "driver/core/bss_elements.h"
+#include "driver/core/ccx_core.h"
 #include "driver/core/config.h"
 #include "driver/core/core_adapter_ops.h"
 #include "driver/core/core_timer.h"
@@ -142,6 +143,7 @@ struct CoreAdapter {
   zelnic::core::StationState Station;  // MAC and station management
   zelnic::core::OidState Oid;  // the OID layer's own values
   zelnic::core::SwiftBondCore SwiftBond;  // the one-touch exchange with a cooperating access point
+  zelnic::core::CcxCore Ccx;  // radio measurement, AP reports, CCKM
 };
 
 namespace zelnic::core {

@@ -3,6 +3,7 @@
 // the payload from the addresses the DS bits name, and the record's start moves to it.
 #include <cstring>
 
+#include "driver/core/ccx_core.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/snap.h"
@@ -20,12 +21,18 @@ constexpr std::uint8_t kFlagFromDs = 0x02;
 
 }  // namespace
 
-bool DataFrameDecapsulate(CoreAdapter*, ReceiveRecord* record, bool& eapol) {
+bool DataFrameDecapsulate(CoreAdapter* core, ReceiveRecord* record, bool& eapol) {
   eapol = false;
   if (record->Length < kChipHeaderBytes || record->Length > record->Capacity) return false;
   std::uint8_t* frame = record->Frame;
   const std::uint32_t body = record->Length - kChipHeaderBytes;
   const std::uint8_t* llc = frame + kChipHeaderBytes;
+
+  // IAPP frames of a CCX access point are the station core's own: not indicated.
+  if (IsIappFrame(llc, body)) {
+    CcxReceiveIapp(core, llc, body);
+    return false;
+  }
 
   std::uint32_t stripped = 0;
   std::uint16_t typeOrLength = static_cast<std::uint16_t>(body);

@@ -2,6 +2,7 @@
 // makes it associated.
 #include <cstring>
 
+#include "driver/core/ccx_core.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/elements.h"
 #include "driver/core/frame_builders.h"
@@ -118,6 +119,7 @@ ULONG SendRequest(CoreAdapter* core, const std::uint8_t* bssid, bool reassociati
     return StatusFailure;
   }
   if (HasCcx(bss)) at = AppendElement(at, kElementVendor, sizeof kCcxVersionBody, kCcxVersionBody);
+  if (reassociation) at = CcxAppendCckmElement(core, at);
   if (MakerAsksForItsElement(bss)) {
     const std::uint32_t size = 2u + bss.Maker[1];
     if (size <= kMakerSlotBytes) {
@@ -152,6 +154,11 @@ ULONG SendAssociationRequest(CoreAdapter* core, const std::uint8_t* bssid) {
 ULONG SendReassociationRequest(CoreAdapter* core, const std::uint8_t* bssid) {
   if (bssid == nullptr) return StatusBadArgument;
   if (core->MlmeState != kMlmeAuthenticated) return StatusFailure;
+  if (CcxCckmWanted(core)) {
+    // The host's CCKM element first: the request goes out when it comes, or after 500 ms.
+    CcxRequestCckm(core, bssid);
+    return StatusSuccess;
+  }
   return SendRequest(core, bssid, true);
 }
 
@@ -187,6 +194,8 @@ ULONG HandleAssocResponse(CoreAdapter* core, const std::uint8_t* frame, std::uin
     hal::SendCmd0114(core->Hal, (core->Capability & kCapabilityShortSlot) != 0 ? 1 : 0);
 
   CancelTimer(core, kTimerLinkMonitor);
+  const bool networkEap = core->Oid.ccxNetworkEap == 1 || core->Oid.ccxNetworkEap == 3;
+  if (!networkEap && (core->Config.authMode == 0 || core->Config.authMode == 8)) CcxRoamed(core);
   if (core->Config.signalThreshold != kSignalCheckOff) StartRoamCheck(core);
   RestartLinkMonitor(core);
   return StatusSuccess;

@@ -1,6 +1,7 @@
 #include "driver/core/oid_requests.h"
 
 #include "driver/core/chip_oid_requests.h"
+#include "driver/core/ccx_oids.h"
 #include "driver/core/connection_oids.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/oid_answers.h"
@@ -288,6 +289,7 @@ ULONG SetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG
   *read = 0;
   *needed = 0;
   if (ULONG status; SetConnectionOid(core, oid, buffer, length, read, needed, status)) return status;
+  if (ULONG status; SetCcxOid(core, oid, buffer, length, read, status)) return status;
   const auto* in = static_cast<const std::uint8_t*>(buffer);
   std::uint32_t value = 0;
   const bool hasWord = InputWord(buffer, length, 0, &value);

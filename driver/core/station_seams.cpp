@@ -35,9 +35,4 @@ void TellPowerSaveMoreData(CoreAdapter* core, bool moreData) {
   if (core->Hal != nullptr) hal::PowerSaveEvent(core->Hal, moreData ? 2 : 3);  // traffic indicated, or none
 }
 
-// --- CCX and SwiftBond ------------------------------------------------------------------
-
-void FirmwareEvent(CoreAdapter*) {}
-void ClearCcxMeasurements(CoreAdapter*) {}
-
 }  // namespace zelnic::core

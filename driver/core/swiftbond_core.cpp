@@ -2,21 +2,16 @@
 
 #include <cstring>
 
+#include "driver/core/bss_data_frames.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/core_timer.h"
-#include "driver/core/frame_builders.h"
 #include "driver/core/frame_tests.h"
-#include "driver/core/little_endian.h"
-#include "driver/core/management_frames.h"
 #include "driver/core/station_seams.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/ndis/status_codes.h"
 
 namespace zelnic::core {
 namespace {
-
-constexpr std::uint8_t kDataFrameControl = 0x08;
-constexpr std::uint8_t kToDs = 0x01;
 
 void SwiftBondTimerFired(OsTimerRecord* record) {
   CoreAdapter* core = CoreOfTimer(record);
@@ -28,18 +23,7 @@ void SwiftBondTimerFired(OsTimerRecord* record) {
 bool SwiftBondCoreLink::Associated() { return core->MlmeState == kMlmeAssociated; }
 
 bool SwiftBondCoreLink::SendBody(const std::uint8_t* body, std::uint32_t length) {
-  if (length + kChipHeaderBytes > kManagementFrameBytes) return false;
-  ManagementFrameBuffer* frame = TakeFrameBuffer(core);
-  if (frame == nullptr) return false;
-  std::uint8_t* f = frame->Buffer;
-  BuildHeader(core, f, core->Bssid.data(), 0);
-  f[2] = kDataFrameControl;
-  f[3] = kToDs;
-  std::memcpy(f + kChipHeaderBytes, body, length);
-  Put16(f, length);
-  frame->Length = kChipHeaderBytes + length;
-  QueueManagementFrame(core, frame);
-  return true;
+  return SendDataToBss(core, body, length);
 }
 
 void SwiftBondCoreLink::ArmTimer(std::uint32_t ms) {

@@ -126,6 +126,7 @@ void AccessPoint::appendBssElements(dot11::FrameWriter& w, bool withTim) {
   if (config_.security == Security::Wpa || config_.security == Security::WpaWpa2)
     w.raw(air::BuildElement(KeyProtocol::Wpa, Cipher::Tkip, Cipher::Tkip));
   for (const auto& vendor : config_.vendorElements) w.element(element::Vendor, vendor);
+  for (const auto& extra : config_.extraElements) w.raw(extra);
 }
 
 dot11::Bytes AccessPoint::buildBeacon() {

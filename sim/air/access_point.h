@@ -53,6 +53,7 @@ struct AccessPointConfig {
   std::vector<Secret> wepKeys;         // WEP: up to 4 keys of 5 or 13 bytes
   std::uint8_t wepKeyIndex = 0;        // 0..3
   std::vector<dot11::Bytes> vendorElements;  // bodies of vendor elements, OUI first
+  std::vector<dot11::Bytes> extraElements;   // whole elements (ID, length, body), after the vendor ones
   int transmitPowerDbm = 15;
   bool independent = false;            // an IBSS peer: IBSS capability and parameter set, no TIM, no association
   JoinKnobs join;

@@ -12,6 +12,8 @@
 #include <set>
 #include <sstream>
 
+#include "sim/air/ccx_access_point.h"
+
 namespace simair {
 namespace {
 
@@ -320,6 +322,19 @@ private:
       if (!body) return false;
       if (body->size() < 3 || body->size() > 255) return fail("vendor element has 3 to 255 bytes (OUI first)");
       config.vendorElements.push_back(std::move(*body));
+    } else if (keyword == "ccx") {
+      if (!arguments(tokens, 1)) return false;
+      const auto version = number(tokens[1], 1, 255, "ccx (version)");
+      if (!version) return false;
+      CcxBeaconOptions options;
+      options.ccxVersion = static_cast<std::uint8_t>(*version);
+      config.vendorElements.push_back(CcxPresenceBody());
+      for (auto& element : CcxBeaconElements(options)) config.extraElements.push_back(std::move(element));
+    } else if (keyword == "ccx-ap-power") {
+      if (!arguments(tokens, 1)) return false;
+      const auto power = number(tokens[1], 0, 30, "ccx-ap-power (dBm)");
+      if (!power) return false;
+      config.extraElements.push_back(CcxApPowerElement(static_cast<std::uint8_t>(*power)));
     } else if (keyword == "signal") {
       if (!arguments(tokens, 1)) return false;
       const auto signal = number(tokens[1], -120, 0, "signal (dBm)");

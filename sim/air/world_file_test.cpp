@@ -76,7 +76,7 @@ TEST(WorldFile, ValuesAndScriptedChangesAreRead) {
       "  ssid \"say \\\"hi\\\" \\\\ there\"\n"
       "  hidden\n  ibss\n  channel 14\n  beacon-interval 65535\n  dtim 255\n"
       "  rates 54b 1\n  power -10\n  signal -120\n"
-      "  vendor 0050f2\n  vendor 00:40:96:00\n"
+      "  vendor 0050f2\n  vendor 00:40:96:00\n  ccx 4\n  ccx-ap-power 7\n"
       "at 30 \"a b\" signal 0\n"
       "at 2.5s \"a b\" off\n"
       "at 1500ms \"a b\" on\n"
@@ -95,7 +95,12 @@ TEST(WorldFile, ValuesAndScriptedChangesAreRead) {
   EXPECT_EQ(config.rates, (std::vector<std::uint8_t>{0x80 | 108, 2}));
   EXPECT_EQ(config.transmitPowerDbm, -10);
   EXPECT_EQ(world.accessPoints[0].signalDbm, -120);
-  EXPECT_EQ(config.vendorElements.size(), 2u);
+  EXPECT_EQ(config.vendorElements.size(), 3u);  // and the CCX presence element
+  // The Aironet and CCX version elements, then the AP transmit power of 7 dBm.
+  ASSERT_EQ(config.extraElements.size(), 3u);
+  EXPECT_EQ(config.extraElements[0][0], 133);
+  EXPECT_EQ(config.extraElements[1], (dot11::Bytes{221, 5, 0x00, 0x40, 0x96, 0x03, 4}));
+  EXPECT_EQ(config.extraElements[2], (dot11::Bytes{150, 6, 0x00, 0x40, 0x96, 0x00, 7, 0}));
   ASSERT_EQ(world.changes.size(), 4u);
   EXPECT_EQ(world.changes[0].atMicros, 30'000'000);
   EXPECT_EQ(world.changes[0].kind, WorldChange::Kind::Signal);
@@ -172,6 +177,8 @@ TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
       {kAp + " vendor 0050\n", "line 4: vendor element has 3 to 255 bytes (OUI first)"},
       {kAp + " signal 1\n", "line 4: signal (dBm) must be a whole number from -120 to 0"},
       {kAp + " power 31\n", "line 4: power (dBm) must be a whole number from -10 to 30"},
+      {kAp + " ccx 0\n", "line 4: ccx (version) must be a whole number from 1 to 255"},
+      {kAp + " ccx-ap-power 31\n", "line 4: ccx-ap-power (dBm) must be a whole number from 0 to 30"},
       {kAp + " hidden yes\n", "line 4: 'hidden' takes 0 values"},
       {kAp + " ssid \"open\n", "line 4: quotes not closed"},
       {kAp + " ssid \"a\"b\n", "line 4: a space must follow closing quotes"},

@@ -124,6 +124,7 @@ void SimChip::receive(const simair::AirFrame& frame, const simair::Reception& re
     return;
   }
   const std::span<const std::uint8_t> air(frame.bytes);
+  if (frame.channel == channel()) measurement_.heard(frame, reception);
   if (frame.channel != channel() || !passesFilter(air)) {
     ++rings_.filtered;
     return;

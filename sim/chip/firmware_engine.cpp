@@ -133,17 +133,6 @@ std::optional<std::vector<std::uint8_t>> FirmwareEngine::execute(
     case command::kSetRts:
       settings_.rtsThreshold = Get(record, 8, 4);
       break;
-    case command::kMeasureLoad:
-      Put(response, 10, 4, 0);  // channel load: the medium fills it in once there is one
-      break;
-    case command::kMeasureHistogram:
-      Put(response, 8, 2, 0);
-      for (std::size_t at = 12; at < 44; at += 4) Put(response, at, 4, 0);
-      break;
-    case command::kMeasureFrames:
-      Put(response, 8, 2, 0);
-      Put(response, 12, 4, 0);
-      break;
     case command::kSetLedPattern:
       settings_.ledPattern = Get(record, 8, 4);
       break;

@@ -257,6 +257,7 @@ void SimChip::commandKick() {
     commandInChip_ = false;
     auto response = firmware_.execute(record);
     if (!response) return;
+    measurement_.answer(code, record, *response, bus_->scheduler().now().count());
     commandApplied(code);
     if (!bus_->dmaWrite(physical, *response)) {
       fault("command buffer gone before its response");

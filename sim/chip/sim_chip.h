@@ -16,6 +16,7 @@
 #include "platform/ndis/device.h"
 #include "sim/chip/boot_rom.h"
 #include "sim/chip/chip_config.h"
+#include "sim/chip/channel_measurement.h"
 #include "sim/chip/firmware_engine.h"
 #include "sim/air/radio.h"
 
@@ -163,6 +164,7 @@ private:
 
   BootRom bootRom_;
   FirmwareEngine firmware_;
+  ChannelMeasurement measurement_;
   // A mailbox answer that waits for the host's k-th status read (knob).
   std::optional<std::uint32_t> answerOnPoll_;
   unsigned pollsLeft_ = 0;

@@ -1,0 +1,326 @@
+// CCX radio measurement and the reports after a roam, through the whole driver: a CCX access
+// point of the simulated air asks the associated station for measurements with IAPP frames,
+// the chip measures what the air carries, and the access point checks the reports it gets.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "driver/core/mlme.h"
+#include "driver/core/on_air/air_station.h"
+#include "driver/entry/testing/ioctl_words.h"
+#include "driver/ndis/control_device.h"
+#include "driver/ndis/private_oids.h"
+#include "driver/ndis/status_codes.h"
+#include "driver/core/station_state.h"
+#include "sim/air/ccx_access_point.h"
+
+namespace zelnic::core::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kCcxAp = "ap ccx\n bssid 02:40:96:00:00:01\n ssid CcxNet\n channel 6\n signal -50\n ccx 4\n";
+const std::string kNeighbour = "ap other\n bssid 02:40:96:00:00:02\n ssid Other\n channel 6\n signal -60\n";
+
+class CcxMeasurement : public AirStation {
+ protected:
+  void TearDown() override {
+    ccx.reset();  // before the access point it hooks into
+    AirStation::TearDown();
+  }
+  void Connect() {
+    ccx = std::make_unique<simair::CcxAccessPoint>(h.scheduler, Ap(0));
+    ASSERT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
+    ASSERT_EQ(core->MlmeState, kMlmeAssociated);
+  }
+  // Sends the request now; the time it went out.
+  std::int64_t Ask(std::uint16_t dialog, const std::vector<simair::CcxMeasurementAsk>& asks,
+                   std::uint8_t activationDelay = 0) {
+    std::int64_t at = 0;
+    h.run([&] {
+      at = h.scheduler.now().count();
+      EXPECT_TRUE(ccx->requestMeasurements(StationAddress(), dialog, activationDelay, 0, asks));
+    });
+    return at;
+  }
+  std::unique_ptr<simair::CcxAccessPoint> ccx;
+};
+
+TEST_F(CcxMeasurement, AChannelLoadRequestOnTheCurrentChannelIsAnsweredAfterItsDuration) {
+  StartWorld(kCcxAp, "ccx_load");
+  Connect();
+  const std::int64_t asked = Ask(0x1234, {{7, 0, 1, 6, 0, 200}});
+  Advance(300ms);
+  ASSERT_EQ(ccx->reports().size(), 1u);
+  const auto& report = ccx->reports()[0];
+  EXPECT_TRUE(report.wellFormed);
+  EXPECT_EQ(report.dialogToken, 0x1234);
+  // 200 TU are 204 ms; the frames cross the air in well under 10 ms more.
+  EXPECT_GE(report.atMicros - asked, 204'000);
+  EXPECT_LT(report.atMicros - asked, 215'000);
+  ASSERT_EQ(report.elements.size(), 1u);
+  const auto& e = report.elements[0];
+  EXPECT_EQ(e.token, 7);
+  EXPECT_EQ(e.type, 1);
+  EXPECT_EQ(e.channel, 6);
+  EXPECT_EQ(e.durationTu, 200);
+  ASSERT_EQ(e.fields.size(), 1u);
+  // Two beacons of about 1 ms at 1 Mbit/s in 204 ms: a load of a few 255ths, not zero.
+  EXPECT_GT(e.fields[0], 0);
+  EXPECT_LT(e.fields[0], 10);
+  // tshark reads the request and the report as LLC/SNAP with Cisco's OUI.
+  const auto rows = Dissect(pcapPath, "llc.oui == 0x004096", {"wlan.fc.ds"});
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(SplitRow(rows[0])[1], "0x02") << rows[0];  // from the distribution system
+  EXPECT_EQ(SplitRow(rows[1])[1], "0x01") << rows[1];  // to it
+}
+
+TEST_F(CcxMeasurement, ANoiseHistogramCountsTheAirtimeOfEachPowerRange) {
+  StartWorld(kCcxAp + kNeighbour);
+  Connect();
+  Ask(2, {{1, 0, 2, 6, 0, 100}, {2, 0, 1, 6, 0, 100}});
+  Advance(400ms);
+  ASSERT_EQ(ccx->reports().size(), 1u);
+  const auto& report = ccx->reports()[0];
+  EXPECT_TRUE(report.wellFormed);
+  ASSERT_EQ(report.elements.size(), 2u);  // both results share one report
+  const auto& histogram = report.elements[0];
+  EXPECT_EQ(histogram.type, 2);
+  ASSERT_EQ(histogram.fields.size(), 8u);
+  // The access point's beacons come in at -50 dBm (range 7), the neighbour's at -60 (range 6);
+  // the quiet rest is below the lowest range.
+  EXPECT_GT(histogram.fields[7], 0);
+  EXPECT_GT(histogram.fields[6], 0);
+  EXPECT_GT(histogram.fields[0], 240);
+  for (int range = 1; range <= 5; ++range) EXPECT_EQ(histogram.fields[range], 0) << range;
+  EXPECT_EQ(report.elements[1].type, 1);
+}
+
+TEST_F(CcxMeasurement, ABeaconTableRequestReportsEveryAccessPointOfTheChannelAtOnce) {
+  StartWorld(kCcxAp + kNeighbour);
+  Connect();
+  Advance(300ms);  // both access points beaconed into the table
+  const std::int64_t asked = Ask(3, {{5, 0, 3, 6, 2, 50}});
+  Advance(50ms);
+  ASSERT_EQ(ccx->reports().size(), 1u);
+  const auto& report = ccx->reports()[0];
+  EXPECT_TRUE(report.wellFormed);
+  EXPECT_LT(report.atMicros - asked, 10'000);  // from the table: no measuring time
+  ASSERT_EQ(report.elements.size(), 2u);
+  std::vector<std::uint8_t> lastBssidBytes;
+  for (const auto& e : report.elements) {
+    EXPECT_EQ(e.type, 3);
+    EXPECT_EQ(e.channel, 6);
+    ASSERT_GE(e.fields.size(), 24u);
+    EXPECT_EQ(e.fields[0], 6);  // OFDM rates offered
+    lastBssidBytes.push_back(e.fields[2 + 5]);
+    // The copied elements start with the SSID element.
+    ASSERT_GE(e.fields.size(), 26u);
+    EXPECT_EQ(e.fields[24], 0);
+  }
+  std::sort(lastBssidBytes.begin(), lastBssidBytes.end());
+  EXPECT_EQ(lastBssidBytes, (std::vector<std::uint8_t>{1, 2}));
+  // The RSSI byte is dBm + 20: -50 dBm is 226 as a byte (-30).
+  const auto& own = report.elements[0].fields[7] == 1 ? report.elements[0] : report.elements[1];
+  EXPECT_EQ(static_cast<std::int8_t>(own.fields[1]), -30);
+}
+
+struct IgnoredCase {
+  const char* name;
+  std::vector<simair::CcxMeasurementAsk> asks;
+  simair::MacAddress destination;
+};
+
+class CcxIgnored : public CcxMeasurement, public ::testing::WithParamInterface<IgnoredCase> {};
+
+TEST_P(CcxIgnored, NothingIsAnswered) {
+  StartWorld(kCcxAp);
+  Connect();
+  const IgnoredCase& c = GetParam();
+  h.run([&] { ccx->requestMeasurements(StationAddress(), 9, 0, 0, c.asks, c.destination); });
+  Advance(1s);
+  EXPECT_TRUE(ccx->reports().empty());
+  EXPECT_EQ(h.chip.firmware().settings().channel, 6);  // the station stayed on its channel
+  EXPECT_EQ(core->MlmeState, kMlmeAssociated);
+}
+
+const IgnoredCase kIgnoredCases[] = {
+    {"addressed", {{1, 0, 1, 6, 0, 100}}, {0x02, 0, 0, 0, 0, 1}},
+    {"long and off the channel", {{1, 0, 1, 11, 0, 250}}, {}},
+    {"only skipped types", {{1, 0, 4, 6, 0, 100}}, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, CcxIgnored, ::testing::ValuesIn(kIgnoredCases),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST_F(CcxMeasurement, AShortMeasurementOffTheChannelSwitchesThereAndBack) {
+  StartWorld(kCcxAp + "ap far\n bssid 02:40:96:00:00:0b\n ssid Far\n channel 11\n signal -40\n");
+  Connect();
+  Ask(4, {{1, 0, 1, 11, 0, 100}});
+  Advance(60ms);
+  EXPECT_EQ(h.chip.firmware().settings().channel, 11);
+  Advance(200ms);
+  EXPECT_EQ(h.chip.firmware().settings().channel, 6);
+  ASSERT_EQ(ccx->reports().size(), 1u);
+  ASSERT_EQ(ccx->reports()[0].elements.size(), 1u);
+  EXPECT_EQ(ccx->reports()[0].elements[0].channel, 11);
+  EXPECT_GT(ccx->reports()[0].elements[0].fields[0], 0);  // the far access point's beacon
+  EXPECT_EQ(core->MlmeState, kMlmeAssociated);
+}
+
+TEST_F(CcxMeasurement, AnActivationDelayWaitsABeaconIntervalFirst) {
+  StartWorld(kCcxAp);
+  Connect();
+  const std::int64_t asked = Ask(5, {{1, 0, 1, 6, 0, 100}}, 1);
+  Advance(300ms);
+  ASSERT_EQ(ccx->reports().size(), 1u);
+  // 90 ms (beacon interval less 10) before the 102 ms measurement.
+  EXPECT_GE(ccx->reports()[0].atMicros - asked, 192'000);
+  EXPECT_LT(ccx->reports()[0].atMicros - asked, 205'000);
+}
+
+}  // namespace
+}  // namespace zelnic::core::testing
+
+namespace zelnic::core::testing {
+namespace {
+
+// After a roam between two CCX access points of one SSID, the new one hears about the old.
+TEST_F(CcxMeasurement, ARoamToAnotherCcxAccessPointReportsThePreviousOne) {
+  const std::string a = "ap a\n bssid 02:40:96:00:00:0a\n ssid CcxNet\n channel 6\n signal -50\n ccx 4\n";
+  const std::string b = "ap b\n bssid 02:40:96:00:00:0b\n ssid CcxNet\n channel 1\n signal -90\n ccx 4\n";
+  StartWorld(a + b + "at 2s a signal -80\nat 2s b signal -45\n");
+  ccx = std::make_unique<simair::CcxAccessPoint>(h.scheduler, Ap(1));
+  const simair::CcxAccessPoint& newAp = *ccx;
+  h.run([&] { core->Config.signalThreshold = -70; });
+  ASSERT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
+  ASSERT_EQ(core->Bssid, Ap(0).config().bssid);
+  Advance(32s);
+  ASSERT_EQ(core->Bssid, Ap(1).config().bssid);
+  ASSERT_EQ(newAp.adjacentReports().size(), 1u);
+  const auto& report = newAp.adjacentReports()[0];
+  EXPECT_EQ(report.station, StationAddress());
+  EXPECT_EQ(report.previousBssid, Ap(0).config().bssid);
+  EXPECT_EQ(report.channel, 6);
+  EXPECT_EQ(std::string(report.ssid.begin(), report.ssid.end()), "CcxNet");
+}
+
+}  // namespace
+}  // namespace zelnic::core::testing
+
+namespace zelnic::core::testing {
+namespace {
+
+struct CckmCase {
+  const char* name;
+  bool hostAnswers;     // the host gives an element before the wait ends
+  bool carriesElement;  // what the reassociation request carries
+  std::chrono::milliseconds sentAfter;
+};
+
+class Cckm : public CcxMeasurement, public ::testing::WithParamInterface<CckmCase> {};
+
+// The station asks the host for a CCKM element before reassociating to an access point that
+// offers CCKM, and goes on with the element or, after 500 ms, without it.
+TEST_P(Cckm, TheReassociationWaitsForTheHostsElementAtMost500Ms) {
+  const CckmCase& c = GetParam();
+  StartWorld(kCcxAp);
+  Connect();
+  ASSERT_EQ(SetWord(OID_HLVN_CCX_FLAGS, 4).status, NDIS_STATUS_SUCCESS);
+  const auto bssid = Ap(0).config().bssid;
+  // The access point offers CCKM: an RSN element with the CCKM AKM (00-40-96-00).
+  const std::uint8_t rsn[] = {48, 20, 1, 0, 0x00, 0x0F, 0xAC, 4, 1, 0, 0x00, 0x0F, 0xAC, 4,
+                              1, 0, 0x00, 0x40, 0x96, 0x00, 0, 0};
+  h.run([&] {
+    BssRecord& bss = core->Station.CurrentBss;
+    std::memcpy(bss.Block + bss.BlockLength, rsn, sizeof rsn);
+    bss.BlockLength += sizeof rsn;
+    core->MlmeState = kMlmeAuthenticated;
+    EXPECT_EQ(SendReassociationRequest(core, bssid.data()), StatusSuccess);
+  });
+  const auto statuses = h.host->takeStatus();
+  const auto request = std::find_if(statuses.begin(), statuses.end(), [](const auto& s) {
+    return s.status == NDIS_STATUS_HLVN_CCKM_REQUEST;
+  });
+  ASSERT_NE(request, statuses.end());
+  ASSERT_EQ(request->payload.size(), 14u);  // the target's timestamp, its BSSID
+  EXPECT_TRUE(std::equal(bssid.begin(), bssid.end(), request->payload.begin() + 8));
+  EXPECT_TRUE(ccx->reassociationsWithCckm().empty());
+  if (c.hostAnswers) {
+    Advance(100ms);
+    const std::vector<std::uint8_t> record = {1, 0, 0, 0, 8, 0, 0, 0, 156, 6, 0x00, 0x40, 0x96, 0x00, 1, 2};
+    ASSERT_EQ(h.host->set(OID_HLVN_CCX_CCKM_ELEMENT, record).status, NDIS_STATUS_SUCCESS);
+  } else {
+    Advance(c.sentAfter - 5ms);
+    EXPECT_TRUE(ccx->reassociationsWithCckm().empty());
+  }
+  Advance(10ms);
+  ASSERT_EQ(ccx->reassociationsWithCckm().size(), 1u);
+  EXPECT_EQ(ccx->reassociationsWithCckm()[0], c.carriesElement);
+  Advance(100ms);
+  EXPECT_EQ(core->MlmeState, kMlmeAssociated);
+}
+
+const CckmCase kCckmCases[] = {
+    {"the host's element", true, true, 100ms},
+    {"the wait ends", false, false, 500ms},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, Cckm, ::testing::ValuesIn(kCckmCases),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+}  // namespace
+}  // namespace zelnic::core::testing
+
+namespace zelnic::core::testing {
+namespace {
+
+// The utility's CCX settings go through the control device: the CCX flags, and an access
+// point it reports, which the station sends to its access point as an adjacent-AP list.
+TEST_F(CcxMeasurement, TheUtilitysCcxOidsAnswerThroughTheControlDevice) {
+  StartWorld(kCcxAp);
+  Connect();
+  auto device = h.host->openDevice(u"HlvnDev0");
+  ASSERT_TRUE(device);
+  auto set = [&](ULONG oid, std::vector<std::uint8_t> data) {
+    std::vector<std::uint8_t> in(4);
+    std::memcpy(in.data(), &oid, 4);
+    in.insert(in.end(), data.begin(), data.end());
+    const auto reply = h.host->deviceIoControl(*device, IOCTL_HLVN_SET_OID, in, 4);
+    EXPECT_EQ(reply.status, STATUS_SUCCESS);
+    return zelnic::testing::WordAt(reply.output, 0);
+  };
+  EXPECT_EQ(set(OID_HLVN_CCX_FLAGS, {4, 0, 0, 0}), static_cast<ULONG>(NDIS_STATUS_SUCCESS));
+  EXPECT_EQ(core->CcxWord, 4u);
+  // A reported access point: the station leaves its network first.
+  std::vector<std::uint8_t> record(24, 0);
+  record[2] = 3;  // the record's type
+  const std::uint8_t reported[6] = {0x02, 0x40, 0x96, 0x00, 0x00, 0x77};
+  std::memcpy(record.data() + 4, reported, 6);
+  std::memcpy(record.data() + 10, "Lost", 4);
+  EXPECT_EQ(set(OID_HLVN_CCX_AP_LIST, record), static_cast<ULONG>(NDIS_STATUS_SUCCESS));
+  EXPECT_NE(core->MlmeState, kMlmeAssociated);
+  EXPECT_EQ(set(OID_HLVN_CCX_AP_LIST, std::vector<std::uint8_t>(23, 0)),
+            static_cast<ULONG>(NDIS_STATUS_BUFFER_TOO_SHORT));
+  // With the utility attached, the connection is its own to make.
+  EXPECT_EQ(set(OID_802_11_SSID, {6, 0, 0, 0, 'C', 'c', 'x', 'N', 'e', 't'}), static_cast<ULONG>(NDIS_STATUS_SUCCESS));
+  Advance(3s);
+  ASSERT_EQ(core->MlmeState, kMlmeAssociated);
+  EXPECT_EQ(set(OID_HLVN_CCX_SEND_AP_REPORT, {0, 0, 0, 0}), static_cast<ULONG>(NDIS_STATUS_SUCCESS));
+  Advance(20ms);
+  ASSERT_EQ(ccx->apLists().size(), 1u);
+  EXPECT_EQ(ccx->apLists()[0].type, 3);
+  EXPECT_TRUE(std::equal(reported, reported + 6, ccx->apLists()[0].bssid.begin()));
+  EXPECT_EQ(std::memcmp(ccx->apLists()[0].ssid.data(), "Lost", 4), 0);
+  // Sent once: the record is gone from the list.
+  EXPECT_EQ(set(OID_HLVN_CCX_SEND_AP_REPORT, {0, 0, 0, 0}), static_cast<ULONG>(NDIS_STATUS_SUCCESS));
+  Advance(20ms);
+  EXPECT_EQ(ccx->apLists().size(), 1u);
+  h.host->closeDevice(*device);
+  MediaEvents();
+}
+
+}  // namespace
+}  // namespace zelnic::core::testing
