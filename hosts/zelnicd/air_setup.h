@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "platform/ndis/scheduler.h"
 #include "sim/air/air_world.h"
@@ -16,6 +17,7 @@ struct AirSetup {
   std::unique_ptr<simair::PcapRecorder> recorder;  // declared first: the world records into it
   std::unique_ptr<simair::AirWorld> world;
   std::string connectSsid;  // the world's 'connect' line, if any
+  std::vector<std::string> accessPointNames;  // in the world's order
 };
 
 // The air of `worldPath` (an empty air when empty) recorded to `pcapPath` (if given); nothing,
