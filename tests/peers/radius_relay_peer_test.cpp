@@ -6,7 +6,6 @@
 // retransmission on the virtual clock fetches the server's genuine answer.
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,12 +14,11 @@
 #include "ksSupp/eap/fake_eap_method_host.h"
 #include "ksSupp/eap/ms_chap.h"
 #include "ksSupp/eap_type_list.h"
-#include "sim/air/eap_relay.h"
 #include "sim/air/enterprise_handshake.h"
-#include "sim/air/radius_socket.h"
 #include "tests/peers/eap_session_responder.h"
 #include "tests/peers/freeradius_peer.h"
 #include "tests/peers/radius_pki.h"
+#include "tests/peers/relayed_authentication.h"
 #include "tests/peers/tls_peer_pki.h"
 
 namespace peers {
@@ -30,9 +28,6 @@ constexpr char kPassword[] = "radius secret";
 constexpr std::uint32_t kTls = 13;
 constexpr std::uint32_t kPeap = 25;
 constexpr std::uint32_t kMsChapV2 = 26;
-constexpr std::uint8_t kEapRequest = 1;
-constexpr std::uint8_t kEapSuccess = 3;
-constexpr std::uint8_t kEapFailure = 4;
 
 struct RelayCase {
   const char* name;
@@ -74,24 +69,6 @@ class RadiusRelayTest : public ::testing::TestWithParam<RelayCase> {
   std::unique_ptr<simair::RadiusSocket> socket_;
 };
 
-// The station's side of 802.1X: its identity, then every request into the EAP session.
-EapOutcome StationAnswers(const Bytes& frame, EapResponder& responder, Bytes& reply) {
-  const Bytes eap(frame.begin() + 4, frame.end());
-  if (eap[0] == kEapSuccess) return EapOutcome::kSuccess;
-  if (eap[0] == kEapFailure) return EapOutcome::kFailure;
-  std::optional<Bytes> response;
-  if (eap[0] == kEapRequest && eap.size() >= 5 && eap[4] == 1) {
-    response = Bytes{2, eap[1], 0, 10, 1, 'a', 'l', 'i', 'c', 'e'};
-  } else {
-    response = responder.OnRequest(eap);
-  }
-  if (!response) return EapOutcome::kGaveUp;
-  reply = {2, 0, static_cast<std::uint8_t>(response->size() >> 8),
-           static_cast<std::uint8_t>(response->size())};
-  reply.insert(reply.end(), response->begin(), response->end());
-  return EapOutcome::kTimeout;  // the conversation goes on
-}
-
 TEST_P(RadiusRelayTest, StationAuthenticatesThroughTheAccessPoint) {
   const RelayCase& c = GetParam();
   TlsContext* context = MakePlainClientContext();
@@ -104,45 +81,10 @@ TEST_P(RadiusRelayTest, StationAuthenticatesThroughTheAccessPoint) {
   EapSession session(&allowed, &host);
   EapSessionResponder responder(session);
 
-  ndis::Scheduler scheduler;  // virtual time: retransmissions happen when the test says
-  simair::RadiusClient client({simair::Secret(FreeRadiusPeer::kSecret)});
-  std::deque<Bytes> toStation;
-  Bytes pmk;
-  simair::EapRelay relay(
-      scheduler, client,
-      {.accessPoint = {0x02, 0x5a, 0x4c, 0x00, 0x00, 0x05},
-       .station = {0x00, 0x1e, 0x4d, 0x2d, 0x17, 0x01},
-       .ssid = "Zelnet Corp"},
-      {[&](const simair::RadiusBytes& frame) { toStation.push_back(frame); },
-       [&](std::span<const std::uint8_t> datagram) { socket_->Send(datagram); },
-       [&](std::span<const std::uint8_t> key) { pmk.assign(key.begin(), key.end()); }});
-
-  relay.Start();
-  bool tamper = c.tamperFirstReply;
-  EapOutcome outcome = EapOutcome::kTimeout;
-  while (outcome == EapOutcome::kTimeout) {
-    if (!toStation.empty()) {
-      Bytes reply;
-      outcome = StationAnswers(toStation.front(), responder, reply);
-      toStation.pop_front();
-      if (!reply.empty()) relay.ReceiveEapol(reply);
-      continue;
-    }
-    // The wait guards against a hung server; a working one answers at once.
-    std::optional<Bytes> datagram = socket_->Receive(std::chrono::seconds(10));
-    ASSERT_TRUE(datagram) << "FreeRADIUS did not answer; relay: " << relay.LastError();
-    if (tamper) {
-      tamper = false;
-      (*datagram)[4] ^= 0x01;  // the Response Authenticator
-      relay.ReceiveRadius(*datagram);
-      EXPECT_EQ(relay.LastError(), "bad Response Authenticator");
-      EXPECT_TRUE(toStation.empty()) << "a tampered reply reached the station";
-      scheduler.runFor(std::chrono::seconds(3));  // the retransmission timer
-      EXPECT_EQ(relay.Retransmissions(), 1);
-      continue;
-    }
-    relay.ReceiveRadius(*datagram);
-  }
+  RelayedAuthentication relayed(*socket_, FreeRadiusPeer::kSecret);
+  simair::EapRelay& relay = relayed.relay;
+  const Bytes& pmk = relayed.pmk;
+  const EapOutcome outcome = relayed.Run(responder, "alice", c.tamperFirstReply);
   EXPECT_EQ(outcome, c.outcome) << "relay: " << relay.LastError() << std::hex << " status "
                                 << responder.lastStatus();
   if (c.outcome == EapOutcome::kSuccess) {
