@@ -46,6 +46,7 @@ std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::stri
   }
   air->world = std::make_unique<simair::AirWorld>(scheduler, world, air->recorder.get());
   air->connectSsid = world.connectSsid;
+  for (const auto& ap : world.accessPoints) air->accessPointNames.push_back(ap.name);
   if (!worldPath.empty())
     out << "zelnicd: world " << worldPath << ": " << world.accessPoints.size() << " access points" << std::endl;
   for (const simair::WorldAccessPoint& ap : world.accessPoints) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "platform/ndis/scheduler.h"
 #include "sim/air/air_world.h"
@@ -18,6 +19,7 @@ struct AirSetup {
   std::unique_ptr<simair::AirWorld> world;
   std::string connectSsid;  // the world's 'connect' line, if any
   simchip::ChipKnobs chipKnobs;  // the daemon's, with the world's 'chip-knob' lines applied
+  std::vector<std::string> accessPointNames;  // in the world's order
 };
 
 // The air of `worldPath` (an empty air when empty) recorded to `pcapPath` (if given), and the

@@ -102,7 +102,13 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   const std::string& ssid = !options.connectSsid.empty() ? options.connectSsid : air->connectSsid;
   const bool connected = ssid.empty() || ConnectToSsid(*host, ssid, out);
 
-  while (!options.once && !stop) scheduler.runUntil([&] { return stop.load(); }, std::chrono::hours(1));
+  TapServing taps;
+  const bool tapsServed = ServeTaps(options.tap, options.accessPointTap, *host, *air, scheduler, out, taps);
+  while (tapsServed && !options.once && !stop) {
+    scheduler.runUntil([&] { return stop.load() || taps.work(); }, std::chrono::hours(1));
+    taps.pump();
+  }
+  taps = {};  // closed before the adapter halts
 
   out << "zelnicd: halting" << std::endl;
   host->halt();
@@ -112,7 +118,7 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     return 1;
   }
   out << "zelnicd: adapter halted" << std::endl;
-  if (!connected) return 1;
+  if (!connected || !tapsServed) return 1;
   if (air->recorder) {
     out << "zelnicd: " << air->recorder->framesRecorded() << " frames recorded to " << options.pcapPath << std::endl;
     if (!air->recorder->healthy()) {

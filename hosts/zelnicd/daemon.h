@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "hosts/zelnicd/tap_serving.h"
 #include "platform/ndis/host.h"
 #include "sim/chip/chip_config.h"
 
@@ -20,6 +21,8 @@ struct Options {
   std::string worldPath;      // the simulated air's access points (sim/air/README.md); none: an empty air
   std::string pcapPath;       // where every frame of the air is recorded (radiotap), if anywhere
   std::string connectSsid;    // the network to join once started (--connect); none: stay idle
+  std::string tap;            // the TAP the adapter is bound to (--tap); none: no Linux traffic
+  std::optional<AccessPointTap> accessPointTap;  // an access point's wired side (--ap-tap)
 };
 
 // Runs until the start failed, or (without `once`) until `stop` becomes true; then halts.

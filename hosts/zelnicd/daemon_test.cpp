@@ -45,7 +45,7 @@ DaemonRun RunOnce(const TemporaryDirectory& dir, simchip::ChipKnobs knobs = {}) 
   ndis::Scheduler scheduler;
   std::ostringstream out;
   std::atomic<bool> stop{false};
-  Options options{true, dir.path("run"), dir.path("registry"), knobs, "", "", "", ""};
+  Options options{true, dir.path("run"), dir.path("registry"), knobs, "", "", "", "", "", {}};
   DaemonRun run;
   run.status = RunDaemon(options, &DriverEntry, out, stop, scheduler);
   std::istringstream lines(out.str());
@@ -92,7 +92,7 @@ DaemonRun RunWithAir(const TemporaryDirectory& dir, const std::string& world, co
   std::ostringstream out;
   std::atomic<bool> stop{false};
   scheduler.after(duration, ndis::EventKind::Host, "stop", [&stop] { stop = true; });
-  Options options{false, dir.path("run"), dir.path("registry"), {}, "", world, pcap, ""};
+  Options options{false, dir.path("run"), dir.path("registry"), {}, "", world, pcap, "", "", {}};
   DaemonRun run;
   run.status = RunDaemon(options, &DriverEntry, out, stop, scheduler);
   std::istringstream lines(out.str());

@@ -35,6 +35,7 @@ const char* SecurityName(Security security) {
     case Security::Wpa: return "wpa-psk";
     case Security::Wpa2: return "wpa2-psk";
     case Security::WpaWpa2: return "wpa-wpa2-psk";
+    case Security::Wpa2Enterprise: return "wpa2-enterprise";
   }
   return "?";
 }
@@ -122,6 +123,8 @@ void AccessPoint::appendBssElements(dot11::FrameWriter& w, bool withTim) {
   using air::Cipher;
   using air::KeyProtocol;
   if (config_.security == Security::Wpa2) w.raw(air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp));
+  if (config_.security == Security::Wpa2Enterprise)
+    w.raw(air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp, air::Akm::Ieee8021X));
   if (config_.security == Security::WpaWpa2) w.raw(air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Tkip));
   if (config_.security == Security::Wpa || config_.security == Security::WpaWpa2)
     w.raw(air::BuildElement(KeyProtocol::Wpa, Cipher::Tkip, Cipher::Tkip));

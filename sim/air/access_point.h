@@ -22,7 +22,7 @@
 
 namespace simair {
 
-enum class Security : std::uint8_t { Open, Wep, Wpa, Wpa2, WpaWpa2 };
+enum class Security : std::uint8_t { Open, Wep, Wpa, Wpa2, WpaWpa2, Wpa2Enterprise };
 // The world file's names: "open", "wep", "wpa-psk", "wpa2-psk", "wpa-wpa2-psk".
 const char* SecurityName(Security security);
 
@@ -40,6 +40,13 @@ struct JoinKnobs {
   bool silentAssociation = false;          // association requests go unanswered
 };
 
+// The RADIUS server a WPA2-Enterprise access point relays 802.1X to.
+struct RadiusServer {
+  std::string address = "127.0.0.1";  // IPv4
+  std::uint16_t port = 1812;
+  Secret secret;
+};
+
 struct AccessPointConfig {
   MacAddress bssid{};
   std::string ssid;                    // 0..32 bytes
@@ -52,6 +59,7 @@ struct AccessPointConfig {
   Secret passphrase;                   // WPA/WPA2-PSK (for the authenticator, later)
   std::vector<Secret> wepKeys;         // WEP: up to 4 keys of 5 or 13 bytes
   std::uint8_t wepKeyIndex = 0;        // 0..3
+  RadiusServer radius;                 // WPA2-Enterprise
   std::vector<dot11::Bytes> vendorElements;  // bodies of vendor elements, OUI first
   std::vector<dot11::Bytes> extraElements;   // whole elements (ID, length, body), after the vendor ones
   int transmitPowerDbm = 15;

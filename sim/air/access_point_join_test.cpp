@@ -58,6 +58,12 @@ TEST(AssociationSecurity, ElementsAreCheckedAsStrictlyAsHostapd) {
       {"WPA on a WPA2-only network", Security::Wpa2, wpa, kStatusInvalidElement},
       {"RSN with the TKIP group of a mixed network", Security::WpaWpa2, Rsn(pmkidCountZero, 2), 0},
       {"an element running past the request", Security::Wpa2, {48, 40, 1, 0}, kStatusInvalidElement},
+      {"802.1X key management on an enterprise network", Security::Wpa2Enterprise,
+       [] { Bytes e = Rsn({}); e.back() = 1; return e; }(), 0},
+      {"PSK key management on an enterprise network", Security::Wpa2Enterprise, Rsn({}), kStatusInvalidAkmp},
+      {"802.1X key management on a PSK network", Security::Wpa2,
+       [] { Bytes e = Rsn({}); e.back() = 1; return e; }(), kStatusInvalidAkmp},
+      {"WPA on an enterprise network", Security::Wpa2Enterprise, wpa, kStatusInvalidElement},
   };
   for (const ElementCase& c : cases) EXPECT_EQ(CheckAssociationSecurity(c.security, c.elements), c.status) << c.name;
 }

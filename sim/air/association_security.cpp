@@ -10,12 +10,13 @@ constexpr std::uint8_t kElementRsn = 48;
 constexpr std::uint8_t kElementVendor = 221;
 constexpr std::uint8_t kRsnOui[3] = {0x00, 0x0F, 0xAC};
 constexpr std::uint8_t kWpaOui[3] = {0x00, 0x50, 0xF2};
-constexpr std::uint8_t kTkip = 2, kCcmp = 4, kPsk = 2;
+constexpr std::uint8_t kTkip = 2, kCcmp = 4, kIeee8021X = 1, kPsk = 2;
 
 // The access point's own choices, as its beacon announces them.
 struct Offer {
   std::uint8_t group;
   std::uint8_t pairwise;
+  std::uint8_t akm = kPsk;
 };
 
 std::uint16_t Read16(std::span<const std::uint8_t> b, std::size_t at) {
@@ -74,7 +75,7 @@ std::uint16_t CheckSuites(std::span<const std::uint8_t> body, const std::uint8_t
   // The station chooses one pairwise cipher and one key management, the network's.
   if (!suites->pairwise.empty() && (suites->pairwise.size() != 4 || !SuiteIs(suites->pairwise, oui, offer.pairwise)))
     return kStatusInvalidPairwiseCipher;
-  if (!suites->akms.empty() && (suites->akms.size() != 4 || !SuiteIs(suites->akms, oui, kPsk)))
+  if (!suites->akms.empty() && (suites->akms.size() != 4 || !SuiteIs(suites->akms, oui, offer.akm)))
     return kStatusInvalidAkmp;
   return 0;
 }
@@ -121,10 +122,11 @@ std::uint16_t CheckAssociationSecurity(Security security, std::span<const std::u
   const Found found = FindElements(elements);
   if (found.malformed) return kStatusInvalidElement;
   // WPA2 networks: CCMP pairwise with a CCMP group, or a TKIP group beside WPA.
-  const Offer rsnOffer{security == Security::WpaWpa2 ? kTkip : kCcmp, kCcmp};
+  const Offer rsnOffer{security == Security::WpaWpa2 ? kTkip : kCcmp, kCcmp,
+                       security == Security::Wpa2Enterprise ? kIeee8021X : kPsk};
   const Offer wpaOffer{kTkip, kTkip};
   if (security != Security::Wpa && found.rsn) return CheckRsn(*found.rsn, rsnOffer);
-  if (security != Security::Wpa2 && found.wpa) return CheckWpa(*found.wpa, wpaOffer);
+  if (security != Security::Wpa2 && security != Security::Wpa2Enterprise && found.wpa) return CheckWpa(*found.wpa, wpaOffer);
   return kStatusInvalidElement;
 }
 

@@ -1,5 +1,6 @@
 #include "sim/air/world_file.h"
 
+#include <arpa/inet.h>
 #include <openssl/crypto.h>
 
 #include <algorithm>
@@ -228,7 +229,8 @@ private:
     static const std::set<std::string> kProperties{"bssid", "ssid", "hidden", "channel", "beacon-interval", "dtim",
                                                    "rates", "security", "passphrase", "wep-key", "wep-tx-key",
                                                    "vendor", "signal", "power", "ibss", "auth", "auth-status",
-                                                   "assoc-status", "silent-auth", "silent-assoc"};
+                                                   "assoc-status", "silent-auth", "silent-assoc", "radius-server",
+                                                   "radius-port", "radius-secret"};
     if (kProperties.contains(keyword)) return fail("'" + keyword + "' outside an access point (start one with 'ap NAME')");
     return fail("unknown keyword '" + keyword + "'");
   }
@@ -296,9 +298,10 @@ private:
       return rates(tokens, config);
     } else if (keyword == "security") {
       if (!arguments(tokens, 1)) return false;
-      constexpr Security kAll[] = {Security::Open, Security::Wep, Security::Wpa, Security::Wpa2, Security::WpaWpa2};
+      constexpr Security kAll[] = {Security::Open, Security::Wep, Security::Wpa, Security::Wpa2, Security::WpaWpa2,
+                                   Security::Wpa2Enterprise};
       const auto found = std::find_if(std::begin(kAll), std::end(kAll), [&](Security s) { return tokens[1] == SecurityName(s); });
-      if (found == std::end(kAll)) return fail("security must be open, wep, wpa-psk, wpa2-psk or wpa-wpa2-psk");
+      if (found == std::end(kAll)) return fail("security must be open, wep, wpa-psk, wpa2-psk, wpa-wpa2-psk or wpa2-enterprise");
       config.security = *found;
     } else if (keyword == "passphrase") {
       if (!arguments(tokens, 1)) return false;
@@ -307,6 +310,20 @@ private:
           !std::all_of(phrase.begin(), phrase.end(), [](char c) { return c >= 0x20 && c <= 0x7E; }))
         return fail("passphrase must be 8 to 63 printable ASCII characters");
       config.passphrase = Secret(phrase);
+    } else if (keyword == "radius-server") {
+      if (!arguments(tokens, 1)) return false;
+      in_addr parsed{};
+      if (inet_pton(AF_INET, tokens[1].c_str(), &parsed) != 1) return fail("radius-server must be an IPv4 address");
+      config.radius.address = tokens[1];
+    } else if (keyword == "radius-port") {
+      if (!arguments(tokens, 1)) return false;
+      const auto port = number(tokens[1], 1, 65535, "radius-port");
+      if (!port) return false;
+      config.radius.port = static_cast<std::uint16_t>(*port);
+    } else if (keyword == "radius-secret") {
+      if (!arguments(tokens, 1)) return false;
+      if (tokens[1].empty() || tokens[1].size() > 128) return fail("radius-secret must have 1 to 128 characters");
+      config.radius.secret = Secret(tokens[1]);
     } else if (keyword == "wep-key") {
       return wepKey(tokens, config);
     } else if (keyword == "wep-tx-key") {
@@ -446,6 +463,10 @@ private:
     if (wpa && config.passphrase.empty())
       return failAt("security " + std::string(SecurityName(config.security)) + " needs a passphrase");
     if (!wpa && !config.passphrase.empty()) return failAt("a passphrase needs security wpa-psk, wpa2-psk or wpa-wpa2-psk");
+    const bool enterprise = config.security == Security::Wpa2Enterprise;
+    if (enterprise && config.radius.secret.empty()) return failAt("security wpa2-enterprise needs a radius-secret");
+    if (!enterprise && (given_.contains("radius-server") || given_.contains("radius-port") || given_.contains("radius-secret")))
+      return failAt("radius-server, radius-port and radius-secret need security wpa2-enterprise");
     const bool wep = config.security == Security::Wep;
     if (!wep && (!config.wepKeys.empty() || given_.contains("wep-tx-key"))) return failAt("WEP keys need security wep");
     if (wep && (config.wepKeys.size() <= config.wepKeyIndex || config.wepKeys[config.wepKeyIndex].empty()))

@@ -33,7 +33,7 @@ const std::string kSeventeenKnobs = [] {
 }();
 
 TEST(WorldFile, TheExampleWorldsLoad) {
-  for (const char* name : {"office.world", "roaming.world", "hidden.world"}) {
+  for (const char* name : {"office.world", "roaming.world", "hidden.world", "demo.world"}) {
     std::string error;
     EXPECT_TRUE(LoadWorldFile(kWorlds + "/" + name, error)) << error;
   }
@@ -163,7 +163,12 @@ TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
       {kAp + " rates 1b 3\n", "line 4: rate '3' is not one of 1 2 5.5 11 6 9 12 18 24 36 48 54 (b: basic)"},
       {kAp + " rates 1b 1\n", "line 4: rate '1' given twice"},
       {kAp + " rates\n", "line 4: rates takes 1 to 12 rates"},
-      {kAp + " security wpa3\n", "line 4: security must be open, wep, wpa-psk, wpa2-psk or wpa-wpa2-psk"},
+      {kAp + " security wpa3\n", "line 4: security must be open, wep, wpa-psk, wpa2-psk, wpa-wpa2-psk or wpa2-enterprise"},
+      {kAp + " security wpa2-enterprise\n", "line 1: access point 'a': security wpa2-enterprise needs a radius-secret"},
+      {kAp + " radius-port 1812\n", "line 1: access point 'a': radius-server, radius-port and radius-secret need security wpa2-enterprise"},
+      {kAp + " radius-server localhost\n", "line 4: radius-server must be an IPv4 address"},
+      {kAp + " radius-port 0\n", "line 4: radius-port must be a whole number from 1 to 65535"},
+      {kAp + " radius-secret \"\"\n", "line 4: radius-secret must have 1 to 128 characters"},
       {kAp + " security wpa2-psk\n", "line 1: access point 'a': security wpa2-psk needs a passphrase"},
       {kAp + " passphrase \"long enough\"\n", "line 1: access point 'a': a passphrase needs security wpa-psk, wpa2-psk or wpa-wpa2-psk"},
       {kAp + " security wep\n", "line 1: access point 'a': security wep needs the key of wep-tx-key (default 1)"},
@@ -202,6 +207,21 @@ TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
       {"ap 012345678901234567890123456789012\n", "line 1: an access point's name has 1 to 32 characters"},
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.text), c.error) << c.text;
+}
+
+TEST(WorldFile, TheDemoHasEveryKindOfNetworkAndTwoEnterpriseAccessPoints) {
+  std::string error;
+  const auto world = LoadWorldFile(kWorlds + "/demo.world", error);
+  ASSERT_TRUE(world) << error;
+  std::vector<Security> kinds;
+  for (const WorldAccessPoint& ap : world->accessPoints) kinds.push_back(ap.config.security);
+  EXPECT_EQ(kinds, (std::vector<Security>{Security::Open, Security::Wep, Security::Wpa2, Security::Wpa,
+                                          Security::Wpa2Enterprise, Security::Wpa2Enterprise}));
+  const AccessPointConfig& east = world->accessPoints[4].config;
+  EXPECT_EQ(east.ssid, world->accessPoints[5].config.ssid);
+  EXPECT_EQ(east.radius.address, "127.0.0.1");
+  EXPECT_EQ(east.radius.port, 1812);
+  EXPECT_EQ(east.radius.secret.reveal(), "zelnic-demo-radius");
 }
 
 TEST(WorldFile, TooManyAccessPointsOrAFileTooLargeAreRefused) {

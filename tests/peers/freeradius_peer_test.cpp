@@ -13,28 +13,14 @@
 #include "tests/peers/eap_session_responder.h"
 #include "tests/peers/freeradius_peer.h"
 #include "tests/peers/hostapd_fixture.h"
+#include "tests/peers/radius_pki.h"
 #include "tests/peers/tls_peer_pki.h"
 
 namespace peers {
 namespace {
 
-using capi::testing::MakeCertificate;
-using capi::testing::TestCertificate;
 
-struct RadiusPki {
-  TestCertificate ca = MakeCertificate("Radius Test CA", {.isCa = true, .rsa = true, .rsaBits = 2048});
-  TestCertificate server = MakeCertificate(
-      "radius.example", {.issuer = &ca, .serial = 2, .rsa = true, .rsaBits = 2048,
-                         .extendedKeyUsage = "serverAuth"});
-  TestCertificate client = MakeCertificate(
-      "alice", {.issuer = &ca, .serial = 3, .rsa = true, .rsaBits = 2048,
-                .extendedKeyUsage = "clientAuth"});
-};
-
-const RadiusPki& Pki() {
-  static const RadiusPki* const pki = new RadiusPki;
-  return *pki;
-}
+const RadiusPki& Pki() { return RadiusPki::Get(); }
 
 constexpr char kPassword[] = "radius secret";
 
@@ -91,25 +77,9 @@ TEST_P(FreeRadiusTest, Authenticates) {
                                     Pem(Pki().server, true)});
   StartHostapd({.extraConfig = FreeRadiusPeer::HostapdConfig(), .logKeys = true});
   TlsContext* context = MakePlainClientContext();
-  ASSERT_NE(context, nullptr);
-  if (c.outerType == kTls) {  // the user's certificate and key in the context
-    const TestCertificate& client = Pki().client;
-    ASSERT_EQ(context->UseCertificateDer(TlsContext::kDer, client.der.data(),
-                                         static_cast<std::uint32_t>(client.der.size())),
-              0);
-    const Bytes key = client.Pkcs8();
-    ASSERT_EQ(context->UsePrivateKeyDer(key.data(), static_cast<std::uint32_t>(key.size())), 0);
-  }
-
   FakeEapMethodHost host;
-  host.userName = "alice";
-  host.windowsUserName = "alice";
-  host.password = c.password;
-  host.hasIdentityPassword = true;
-  host.ntHash.emplace();
-  ASSERT_TRUE(NtPasswordHashOfUtf8(c.password.c_str(), host.ntHash->data()));
-  host.tlsContext = context;
-  host.peapHighestVersion = 0;
+  ConfigureAlice(c.outerType, c.password, context, host);
+  if (HasFatalFailure()) return;
   host.ttlsInnerProtocol = c.ttlsInner;
   host.peapTypes.types.Append(&c.innerType, 1);
   host.ttlsTypes.types.Append(&c.innerType, 1);

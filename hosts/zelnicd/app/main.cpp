@@ -4,6 +4,9 @@
 //   --world FILE       the simulated air's access points (sim/air/README.md)
 //   --pcap FILE        record every frame of the simulated air (radiotap)
 //   --connect SSID     join that network once started (with --once: then halt)
+//   --tap NAME         bind the adapter to the TAP interface NAME (Linux traffic; root)
+//   --ap-tap AP:NAME[:NETNS]  wire access point AP's distribution port to TAP NAME, made in
+//                      the network namespace at the path NETNS when given (root)
 // ZELNIC_RUN_DIR (default /run/zelnic; $XDG_RUNTIME_DIR/zelnic for a user other than root) is
 // where the control device's sockets live; ZELNIC_GROUP names their group.
 #include <pthread.h>
@@ -32,8 +35,14 @@ int main(int argc, char** argv) {
       options.pcapPath = argv[++i];
     } else if (std::strcmp(argv[i], "--connect") == 0 && hasValue) {
       options.connectSsid = argv[++i];
+    } else if (std::strcmp(argv[i], "--tap") == 0 && hasValue) {
+      options.tap = argv[++i];
+    } else if (std::strcmp(argv[i], "--ap-tap") == 0 && hasValue &&
+               (options.accessPointTap = zelnicd::ParseAccessPointTap(argv[i + 1]))) {
+      ++i;
     } else {
-      std::cerr << "usage: zelnicd [--once] [--world FILE] [--pcap FILE] [--connect SSID]\n";
+      std::cerr << "usage: zelnicd [--once] [--world FILE] [--pcap FILE] [--connect SSID] [--tap NAME]"
+                   " [--ap-tap AP:NAME[:NETNS]]\n";
       return 2;
     }
   }

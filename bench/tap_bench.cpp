@@ -1,0 +1,60 @@
+// TCP throughput through the TAP path (the adapter's TAP, zelnicd's driver, the simulated air
+// in real time, the access point's distribution port, its TAP) beside its anchor measured in
+// the same run: the same transfer between the same two network namespaces through two TAPs
+// joined by a plain copy of frames, no driver. Root only; the ratio is printed at the end.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "bench/best_times_reporter.h"
+#include "tests/linux_traffic/tap_paths.h"
+
+namespace {
+
+constexpr std::size_t kBytes = 4 << 20;
+
+void Transfer(benchmark::State& state, linux_traffic::TapPath& path) {
+  for (auto _ : state) {
+    const linux_traffic::Transfer t = linux_traffic::TcpTransfer(path, kBytes);
+    if (!t.intact) {
+      state.SkipWithError("the transfer did not arrive intact");
+      return;
+    }
+    state.SetIterationTime(t.elapsed.count());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBytes));
+}
+
+void BM_TcpThroughDriverTap(benchmark::State& state) {
+  linux_traffic::DriverTapPath path(ZELNICD_PROGRAM, std::string(WORLDS_DIR) + "/demo.world",
+                                    "Zelnet Guest", "guest");
+  Transfer(state, path);
+  path.Stop();
+}
+
+void BM_TcpThroughRawTapPair(benchmark::State& state) {
+  linux_traffic::RawTapPath path;
+  Transfer(state, path);
+}
+
+BENCHMARK(BM_TcpThroughDriverTap)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TcpThroughRawTapPair)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  BestTimesReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const auto driver = reporter.best("BM_TcpThroughDriverTap/iterations:3/manual_time");
+  const auto raw = reporter.best("BM_TcpThroughRawTapPair/iterations:3/manual_time");
+  if (driver && raw) {
+    const double mib = static_cast<double>(kBytes) / (1 << 20);
+    std::printf("\nTCP through the driver's TAP path: %.1f MiB/s; raw TAP-to-TAP: %.1f MiB/s; "
+                "the driver path takes %.1fx the raw path's time\n",
+                mib / (*driver / 1000), mib / (*raw / 1000), *driver / *raw);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
