@@ -1,6 +1,7 @@
 #pragma once
 // AES-128 encryption of single blocks (FIPS-197): all that CCM needs. The key is expanded
-// once per frame into an object that wipes itself.
+// once per frame into an object that wipes itself. Rounds use the four 1 KiB T-tables
+// (SubBytes, ShiftRows and MixColumns as table look-ups on 32-bit columns).
 #include <cstdint>
 
 namespace zelnic::core {
@@ -12,7 +13,7 @@ class Aes128 {
   void EncryptBlock(const std::uint8_t in[16], std::uint8_t out[16]) const;
 
  private:
-  std::uint8_t roundKeys_[11][16];
+  std::uint32_t roundKeys_[44];  // big-endian columns
 };
 
 }  // namespace zelnic::core
