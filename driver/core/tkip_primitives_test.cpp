@@ -15,15 +15,8 @@ using crypto_test::Hex;
 namespace {
 
 TEST(Michael, FollowsTheAnnexChainWhereEachMicKeysTheNext) {
-  struct Step {
-    const char* message;
-    const char* mic;
-  };
-  const Step kChain[] = {{"", "82925c1ca1d130b8"},     {"M", "434721ca40639b3f"},
-                         {"Mi", "e8f9becae97e5d29"},   {"Mic", "90038fc6cf13c1db"},
-                         {"Mich", "d55e100510128986"}, {"Michael", "0a942b124ecaa546"}};
   std::uint8_t key[8] = {};
-  for (const Step& step : kChain) {
+  for (const auto& step : crypto_test::kMichaelAnnexChain) {
     std::uint8_t mic[8];
     Michael michael(key);
     michael.Update(reinterpret_cast<const std::uint8_t*>(step.message),

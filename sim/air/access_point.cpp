@@ -185,11 +185,6 @@ void AccessPoint::removeFrameHook(HookId id) {
   std::erase_if(hooks_, [id](const auto& entry) { return entry.first == id; });
 }
 
-void AccessPoint::setFrameHook(FrameHook hook) {
-  hooks_.clear();
-  addFrameHook(std::move(hook));
-}
-
 AccessPoint::HookId AccessPoint::addStationWatcher(StationWatcher watcher) {
   watchers_.emplace_back(nextHookId_, std::move(watcher));
   return nextHookId_++;

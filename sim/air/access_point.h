@@ -118,8 +118,6 @@ public:
   // adds one removes it before going away.
   HookId addFrameHook(FrameHook hook);
   void removeFrameHook(HookId id);
-  // Replaces every hook with this one (a test that answers for the access point).
-  void setFrameHook(FrameHook hook);
   HookId addStationWatcher(StationWatcher watcher);
   void removeStationWatcher(HookId id);
   // One protector at most; an empty function sends data frames as they are.

@@ -32,16 +32,8 @@ TEST(AccessPointCiphers, Crc32OfTheCheckString) {
 }
 
 TEST(AccessPointCiphers, MichaelFollowsTheAnnexChain) {
-  struct Step {
-    const char* message;
-    const char* mic;
-  };
-  const Step kChain[] = {{"", "82925c1ca1d130b8"},     {"M", "434721ca40639b3f"},
-                         {"Mi", "e8f9becae97e5d29"},   {"Mic", "90038fc6cf13c1db"},
-                         {"Mich", "d55e100510128986"}, {"Michael", "0a942b124ecaa546"}};
-  // Each step's key is the MIC of the step before, starting from zero.
   std::array<std::uint8_t, 8> key{};
-  for (const Step& step : kChain) {
+  for (const auto& step : crypto_test::kMichaelAnnexChain) {
     const std::string m = step.message;
     key = MichaelOf(key, {reinterpret_cast<const std::uint8_t*>(m.data()), m.size()});
     EXPECT_EQ(Hex(key.data(), key.size()), step.mic) << '"' << m << '"';

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -78,6 +79,12 @@ FreeRadiusPeer::FreeRadiusPeer(NetworkNamespace& space, const ScratchDir& dir,
 std::vector<std::string> FreeRadiusPeer::HostapdConfig() {
   return {"eap_server=0", "own_ip_addr=127.0.0.1", "auth_server_addr=127.0.0.1",
           "auth_server_port=1812", std::string("auth_server_shared_secret=") + kSecret};
+}
+
+void FreeRadiusPeer::PrintLogEnd() const {
+  const std::string log = Log();
+  const std::size_t keep = 8000;
+  std::printf("---- freeradius log (end) ----\n%s\n", log.size() > keep ? log.substr(log.size() - keep).c_str() : log.c_str());
 }
 
 }  // namespace peers

@@ -30,6 +30,8 @@ class FreeRadiusPeer {
   // hostapd.conf lines that make hostapd relay to this server instead of its own EAP server.
   static std::vector<std::string> HostapdConfig();
   std::string Log() const { return ReadTextFile(logPath_); }
+  // The end of the log on standard output: what a failed test shows of the server.
+  void PrintLogEnd() const;
 
  private:
   std::string logPath_;

@@ -54,12 +54,7 @@ void PrintTo(const RadiusCase& c, std::ostream* os) { *os << c.name; }
 class FreeRadiusTest : public HostapdTest, public ::testing::WithParamInterface<RadiusCase> {
  protected:
   void TearDown() override {
-    if (HasFailure() && radius_) {
-      const std::string log = radius_->Log();
-      const size_t keep = 8000;
-      std::printf("---- freeradius log (end) ----\n%s\n",
-                  log.size() > keep ? log.substr(log.size() - keep).c_str() : log.c_str());
-    }
+    if (HasFailure() && radius_) radius_->PrintLogEnd();
     HostapdTest::TearDown();
   }
   std::optional<FreeRadiusPeer> radius_;

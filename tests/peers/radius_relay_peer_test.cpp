@@ -55,12 +55,7 @@ class RadiusRelayTest : public ::testing::TestWithParam<RelayCase> {
         [] { return std::make_unique<simair::RadiusSocket>("127.0.0.1", 1812); });
   }
   void TearDown() override {
-    if (HasFailure() && radius_) {
-      const std::string log = radius_->Log();
-      const size_t keep = 8000;
-      std::printf("---- freeradius log (end) ----\n%s\n",
-                  log.size() > keep ? log.substr(log.size() - keep).c_str() : log.c_str());
-    }
+    if (HasFailure() && radius_) radius_->PrintLogEnd();
   }
 
   ScratchDir dir_;

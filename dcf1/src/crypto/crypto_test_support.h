@@ -1,5 +1,6 @@
 #pragma once
-// Small helpers of the crypto tests: hex text and reproducible pseudo-random bytes.
+// Small helpers of the crypto tests: hex text, reproducible pseudo-random bytes, known answers
+// shared by independent implementations.
 #include <cstddef>
 #include <cstdint>
 #include <random>
@@ -39,6 +40,16 @@ inline std::string Hex(const std::uint8_t* data, std::size_t length) {
 inline std::string Hex(const std::vector<std::uint8_t>& data) { return Hex(data.data(), data.size()); }
 
 inline std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+// Michael's annex chain (IEEE 802.11i): each step's key is the MIC of the step before,
+// starting from eight zero bytes.
+struct MichaelChainStep {
+  const char* message;
+  const char* mic;
+};
+inline constexpr MichaelChainStep kMichaelAnnexChain[] = {
+    {"", "82925c1ca1d130b8"},   {"M", "434721ca40639b3f"},    {"Mi", "e8f9becae97e5d29"},
+    {"Mic", "90038fc6cf13c1db"}, {"Mich", "d55e100510128986"}, {"Michael", "0a942b124ecaa546"}};
 
 // A fixed seed keeps a failure reproducible.
 inline std::vector<std::uint8_t> RandomBytes(std::mt19937& rng, std::size_t length) {

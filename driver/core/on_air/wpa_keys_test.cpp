@@ -11,6 +11,7 @@
 #include <cstring>
 #include <set>
 
+#include "dcf1/src/crypto/crypto_test_support.h"
 #include "ksSupp/keys/key_handshake_fixture.h"
 #include "driver/core/on_air/air_station.h"
 #include "sim/air/psk_key_exchange.h"
@@ -166,7 +167,7 @@ TEST_P(WpaKeys, HandshakeKeysCarryDataBothWaysAndTsharkDecryptsTheDriversFrames)
     const auto out = port->take();
     ASSERT_TRUE(out.has_value()) << "refused " << port->refused();
     EXPECT_EQ(out->payload, up);
-    sentUp.insert(simair::testing::HexOf(up));
+    sentUp.insert(crypto_test::Hex(up));
 
     const std::vector<std::uint8_t> down(30 + 400 * i, static_cast<std::uint8_t>(0x60 + i));
     ASSERT_EQ(port->deliver({station, server, 0x88B5, down}), simair::AccessPoint::DataOutcome::Sent);

@@ -31,17 +31,6 @@ inline std::vector<std::string> Dissect(const std::string& pcap, const std::stri
   return rows;
 }
 
-// Bytes as tshark prints data fields: lower-case hex digits, no separators.
-inline std::string HexOf(const std::vector<std::uint8_t>& bytes) {
-  std::string hex;
-  char digits[3];
-  for (std::uint8_t b : bytes) {
-    std::snprintf(digits, sizeof digits, "%02x", b);
-    hex += digits;
-  }
-  return hex;
-}
-
 // The fields of one row.
 inline std::vector<std::string> SplitRow(const std::string& row) {
   std::vector<std::string> parts;

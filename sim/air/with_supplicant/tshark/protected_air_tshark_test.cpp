@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 
+#include "dcf1/src/crypto/crypto_test_support.h"
 #include "sim/air/testing/tshark_dissect.h"
 #include "sim/air/with_supplicant/supplicant_on_air.h"
 
@@ -30,8 +31,8 @@ TEST_P(ProtectedAirTshark, DecryptsEveryProtectedDataFrameToWhatWasSent) {
     SendData(Append(kSnapLocal, up), true);
     ASSERT_EQ(port->deliver({kSta, kWired, 0x88B5, down}), AccessPoint::DataOutcome::Sent);
     Pump(5ms);
-    sent.insert(HexOf(up));
-    sent.insert(HexOf(down));
+    sent.insert(crypto_test::Hex(up));
+    sent.insert(crypto_test::Hex(down));
   }
   ASSERT_EQ(port->waiting(), 3u);
   medium.setRecorder(nullptr);
