@@ -48,8 +48,7 @@ std::vector<AutoLinkAccessPoint> FindAutoLinkAccessPoints(std::span<const uint8_
     }
     AutoLinkAccessPoint ap;
     ap.ssid = std::string(*ssid);
-    // RSSI -96 dBm and weaker count as no signal.
-    ap.signal = std::clamp<int32_t>(e.Rssi + 96, 0, kMaxSignal);
+    ap.signal = SignalAboveNoiseFloor(e.Rssi, kMaxSignal);
     ap.apClass = *apClass;
     ap.flags = e.Vendor[7];
     auto at = std::find_if(found.begin(), found.end(),

@@ -76,15 +76,18 @@ TEST(AutoLink, OffersAccessPointsStrongestFirstInScanOrderAmongEquals) {
       {"Peer", -30, Offer(0x01), 0},           // ad hoc: no access point
       {"Faint", -120, Offer(0x01)},            // below -96 dBm: no signal
       {"Loud", -20, Offer(0x01)},              // above the scale
+      {"Top", INT32_MAX, Offer(0x01)},         // whatever the adapter reports: no overflow
+      {"Bottom", INT32_MIN, Offer(0x01)},
       {std::string(33, 'x'), -20, Offer(0x01)},  // SSID too long
   });
   const std::vector<AutoLinkAccessPoint> found = FindAutoLinkAccessPoints(list, profiles);
   std::vector<std::string> names;
   for (const AutoLinkAccessPoint& ap : found) names.push_back(ap.ssid + ":" + std::to_string(ap.signal));
-  EXPECT_EQ(names, (std::vector<std::string>{"Loud:40", "Hall:36", "First:30", "Second:30", "Faint:0"}));
-  EXPECT_EQ(found[1].apClass, 1);
-  EXPECT_EQ(found[3].apClass, 2);
-  EXPECT_EQ(found[3].flags, 0x04);
+  EXPECT_EQ(names, (std::vector<std::string>{"Loud:40", "Top:40", "Hall:36", "First:30", "Second:30",
+                                             "Faint:0", "Bottom:0"}));
+  EXPECT_EQ(found[2].apClass, 1);
+  EXPECT_EQ(found[4].apClass, 2);
+  EXPECT_EQ(found[4].flags, 0x04);
 }
 
 TEST(AutoLink, TheComboTextCarriesTheSignalAndGivesBackTheSsid) {

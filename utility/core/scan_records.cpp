@@ -40,6 +40,10 @@ std::vector<SCAN_LIST_ENTRY> ParseScanList(std::span<const uint8_t> buffer) {
   return entries;
 }
 
+int32_t SignalAboveNoiseFloor(int32_t rssiDbm, int32_t most) {
+  return static_cast<int32_t>(std::clamp<int64_t>(int64_t{rssiDbm} + 96, 0, most));
+}
+
 std::optional<std::string_view> ScanEntrySsid(const SCAN_LIST_ENTRY& entry) {
   if (entry.SsidLength > 32) return std::nullopt;
   return std::string_view(reinterpret_cast<const char*>(entry.Ssid), entry.SsidLength);

@@ -22,6 +22,10 @@ std::vector<SCAN_LIST_ENTRY> ParseScanList(std::span<const uint8_t> buffer);
 // An entry's SSID, or nothing when its length exceeds 32 (every reader skips such entries).
 std::optional<std::string_view> ScanEntrySsid(const SCAN_LIST_ENTRY& entry);
 
+// A signal strength from an RSSI in dBm: 0 at -96 dBm and below, at most `most`. Any RSSI the
+// adapter reports is taken (the sum is formed wide enough for all of them).
+int32_t SignalAboveNoiseFloor(int32_t rssiDbm, int32_t most);
+
 // One entry of the extended list (ZelconQueryScanListLength): its head and its elements
 // after the 12 bytes of fixed beacon fields (empty when IELength is 12 or less).
 struct ExtendedScanEntry {

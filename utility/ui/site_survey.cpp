@@ -212,7 +212,7 @@ void CSiteSurvey::Refill() {
     list.setItemText(row, 2, e.Privacy ? "Enable" : "Disable");
     list.setItemText(row, 3, std::to_string(channel));
     // RSSI -96 dBm and weaker show 0 per cent.
-    const int32_t strength = std::clamp<int32_t>(e.Rssi + 96, 0, 40);
+    const int32_t strength = zelcon::SignalAboveNoiseFloor(e.Rssi, 40);
     list.setItemText(row, 4, std::to_string(strength * 100 / 40) + "%");
     list.setItemText(row, 5, adHoc ? "Ad-Hoc" : "Infrastructure");
     list.setItemData(row, index);
