@@ -10,6 +10,7 @@ namespace zelnic::core {
 
 inline constexpr std::uint32_t kCcxSlotBytes = 260;
 inline constexpr std::uint32_t kMakerSlotBytes = 33;
+inline constexpr std::uint32_t kSecurityElementSlotBytes = 64;
 
 // The parsed fields of a beacon or probe response.
 struct BssElements {
@@ -42,6 +43,9 @@ struct BssRecord {
   std::uint32_t BlockLength;
   std::uint8_t BeaconTimestamp[8];
   std::uint8_t ProbeResponseTimestamp[8];
+  // The BSS's WPA and RSN elements as heard last, each cut to its slot; zero when absent.
+  std::uint8_t WpaElement[kSecurityElementSlotBytes];
+  std::uint8_t RsnElement[kSecurityElementSlotBytes];
 };
 
 inline constexpr std::uint32_t kMaxBss = 255;

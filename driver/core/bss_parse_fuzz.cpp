@@ -8,6 +8,7 @@
 #include "driver/core/bss_parse.h"
 #include "driver/core/channels.h"
 #include "driver/core/core_adapter.h"
+#include "driver/core/security_elements.h"
 #include "driver/hal/hal_adapter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -40,6 +41,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       0) {
     if (entry.Ssid.SsidLength > 32 || elements.SsidLength > 32) __builtin_trap();
     (void)zelnic::core::IsCurrentNetwork(core, entry);
+  }
+  // The security elements the station keeps of the frame, and its own elements built from them.
+  if (frame.size() >= 32) {
+    std::uint8_t wpa[64];
+    std::uint8_t rsn[64];
+    zelnic::core::ExtractSecurityElements(frame.data() + 32, static_cast<std::uint32_t>(frame.size() - 32), wpa, rsn);
+    zelnic::core::TargetPmkids pmkids;
+    pmkids.count = data[7] % (zelnic::core::TargetPmkids::kMax + 1);
+    std::uint8_t out[512];
+    zelnic::core::ChosenCiphers chosen;
+    const std::uint32_t authMode = 3 + data[6] % 5;
+    const std::uint32_t status = (data[6] & 0x80) != 0 ? 6 : 4;
+    if (rsn[0] != 0 && zelnic::core::BuildStationRsnElement(rsn, authMode, status, out, chosen, pmkids) > 257)
+      __builtin_trap();
+    if (wpa[0] != 0 && zelnic::core::BuildStationWpaElement(wpa, authMode, status, out, chosen) > 257)
+      __builtin_trap();
   }
   return 0;
 }

@@ -39,6 +39,9 @@ struct CipherState {
   // The cipher of the current network's group key as an encryption status (0 WEP, 4 TKIP,
   // 6 AES), chosen with the association; 0xFF while none was chosen (the pairwise cipher's).
   std::uint32_t GroupCipherStatus = 0xFF;
+  // REMOVE_WEP with its transmit bit took the transmit key away: no other WEP key sends
+  // until a key is made the transmit key again.
+  bool WepTransmitKeyRemoved = false;
   ReceivedKey Received{};
   // TKIP's phase-1 result of the transmit key, kept while the key and the TSC's upper 32 bits stay.
   std::optional<TkipKeyMixer> TkipTransmit;

@@ -17,6 +17,7 @@
 #include "driver/core/testing/core_fixture.h"
 #include "driver/core/testing/test_frames.h"
 #include "driver/core/tkip_countermeasures.h"
+#include "driver/core/wep_cipher.h"
 #include "driver/hal/chip_frames.h"
 #include "platform/ndis/ntddndis.h"
 
@@ -429,6 +430,65 @@ TEST_F(ProtectedLoopback, ShortProtectedFramesAreDropped) {
       cut[1] = 0;
       EXPECT_TRUE(ReceiveAll({cut}).empty()) << body;
     }
+  }
+}
+
+// NDIS_802_11_WEP {Length, KeyIndex, KeyLength, key}.
+Bytes WepRecord(std::uint32_t keyIndex, std::uint8_t fill) {
+  Bytes r(12 + 5, fill);
+  const std::uint32_t words[3] = {static_cast<std::uint32_t>(r.size()), keyIndex, 5};
+  std::memcpy(r.data(), words, sizeof words);
+  return r;
+}
+
+// REMOVE_WEP with its transmit bit takes the transmit key away: the other stored keys still
+// decrypt but none of them sends until a transmit key is set again.
+TEST_F(ProtectedLoopback, RemovingTheWepTransmitKeyStopsSending) {
+  Associate(Cipher::kWep);
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_WEP, WepRecord(2, 0x55)).status, NDIS_STATUS_SUCCESS);
+  ASSERT_EQ(SendToRing(Ethernet(kPeer, 0x0800, 100)).size(), 1u);
+
+  ASSERT_EQ(h.host->set(OID_802_11_REMOVE_WEP, Bytes{0, 0, 0, 0x80}).status, NDIS_STATUS_SUCCESS);
+  EXPECT_TRUE(SendToRing(Ethernet(kPeer, 0x0800, 100)).empty());
+
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_WEP, WepRecord(0x80000001, 0x66)).status, NDIS_STATUS_SUCCESS);
+  const auto frames = SendToRing(Ethernet(kPeer, 0x0800, 100));
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0][32 + 3] >> 6, 1);  // the IV's key id: the new transmit key
+}
+
+// Group frames under a WEP group key (its cipher chosen with the association) beside TKIP or
+// CCMP pairwise keys are decrypted with that key.
+TEST_F(ProtectedLoopback, AWepGroupKeyBesideRsnPairwiseKeysDecryptsGroupFrames) {
+  for (const Cipher cipher : {Cipher::kTkip, Cipher::kCcmp}) {
+    SCOPED_TRACE(int(cipher));
+    Associate(cipher);
+    h.run([&] { core->Ciphers.GroupCipherStatus = 0; });
+    const Bytes groupKey = {0x0A, 0x0B, 0x0C, 0x0D, 0x0E};
+    ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0x00000002, groupKey)).status, NDIS_STATUS_SUCCESS);
+
+    // FromDS, protected, to the broadcast address from kPeer behind the access point.
+    const Address broadcast = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+    Bytes frame(32);
+    frame[2] = 0x08;
+    frame[3] = 0x42;
+    std::copy(broadcast.begin(), broadcast.end(), frame.begin() + 6);
+    std::copy(kApAddress.begin(), kApAddress.end(), frame.begin() + 12);
+    std::copy(kPeer.begin(), kPeer.end(), frame.begin() + 18);
+    const Bytes msdu = {0xaa, 0xaa, 0x03, 0x00, 0x00, 0x00, 0x08, 0x00, 1, 2, 3, 4, 5, 6, 7, 8};
+    frame.resize(32 + 4);
+    frame.insert(frame.end(), msdu.begin(), msdu.end());
+    frame.resize(frame.size() + 4);
+    ASSERT_TRUE(WepEncrypt(frame.data() + 32, static_cast<std::uint32_t>(msdu.size()), 0x010203, 2, groupKey.data(),
+                           static_cast<std::uint32_t>(groupKey.size())));
+    frame[0] = static_cast<std::uint8_t>(frame.size() - 32);
+
+    const auto received = ReceiveAll({frame});
+    ASSERT_EQ(received.size(), 1u);
+    Bytes expected(broadcast.begin(), broadcast.end());
+    expected.insert(expected.end(), kPeer.begin(), kPeer.end());
+    expected.insert(expected.end(), msdu.begin() + 6, msdu.end());
+    EXPECT_EQ(received[0], expected);
   }
 }
 

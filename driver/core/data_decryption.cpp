@@ -84,10 +84,11 @@ LONG Decrypt(CoreAdapter* core, UCHAR* frame, ULONG length) {
   if (length < kChipHeaderBytes) return -1;
   const std::uint32_t body = length - kChipHeaderBytes;
   // A group-addressed frame comes under the group key's cipher, which may be weaker than the
-  // pairwise one (TKIP group keys beside CCMP pairwise keys).
+  // pairwise one (TKIP group keys beside CCMP pairwise keys, WEP group keys beside either).
   std::uint32_t status = core->Config.wepStatus;
   const std::uint32_t group = core->Ciphers.GroupCipherStatus;
-  if (IsGroupAddress(frame + kAddress1) && (status == 4 || status == 6) && (group == 4 || group == 6)) status = group;
+  if (IsGroupAddress(frame + kAddress1) && (status == 4 || status == 6) && (group == 0 || group == 4 || group == 6))
+    status = group;
   switch (status) {
     case 0:
       return DecryptWep(core, frame, body);

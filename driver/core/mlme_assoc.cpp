@@ -58,6 +58,22 @@ std::uint8_t* AppendRates(CoreAdapter* core, std::uint8_t* at, bool bOnly) {
   return at;
 }
 
+// The PMKIDs both PMKID tables (the list set last and the entries dropped from it) hold for
+// `bssid`, each once.
+TargetPmkids PmkidsFor(const CoreAdapter* core, const std::uint8_t* bssid) {
+  TargetPmkids found;
+  const auto take = [&](const PmkidEntry& entry) {
+    if (found.count == TargetPmkids::kMax || std::memcmp(entry.bssid, bssid, 6) != 0) return;
+    for (std::uint32_t i = 0; i < found.count; ++i)
+      if (std::memcmp(found.pmkids[i], entry.pmkid, 16) == 0) return;
+    std::memcpy(found.pmkids[found.count++], entry.pmkid, 16);
+  };
+  const OidState& oid = core->Oid;
+  for (std::uint32_t i = 0; i < oid.pmkidCount && i < kPmkidEntries; ++i) take(oid.pmkids[i]);
+  for (const PmkidEntry& entry : oid.pmkidHistory) take(entry);
+  return found;
+}
+
 // The WPA or RSN element the authentication mode needs; false when the BSS lacks its own.
 bool AppendSecurity(CoreAdapter* core, std::uint8_t*& at) {
   const std::uint32_t mode = core->Config.authMode;
@@ -65,11 +81,12 @@ bool AppendSecurity(CoreAdapter* core, std::uint8_t*& at) {
   const bool wpa = mode == 3 || mode == 4;
   const bool rsn = mode == 6 || mode == 7;
   if (!wpa && !rsn) return true;
-  const std::uint8_t* element = FindSecurityElement(bss.Block, bss.BlockLength, rsn);
-  if (element == nullptr) return false;
+  const std::uint8_t* element = rsn ? bss.RsnElement : bss.WpaElement;
+  if (element[0] == 0) return false;
   ChosenCiphers chosen;
   const std::uint32_t status = core->Config.wepStatus;
-  const std::uint32_t length = rsn ? BuildStationRsnElement(element, mode, status, at, chosen)
+  const std::uint32_t length = rsn ? BuildStationRsnElement(element, mode, status, at, chosen,
+                                                            PmkidsFor(core, bss.Elements.Bssid))
                                    : BuildStationWpaElement(element, mode, status, at, chosen);
   if (length == 0) return false;
   core->Ciphers.GroupCipherStatus = chosen.group;  // group-addressed frames are received under it

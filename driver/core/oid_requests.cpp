@@ -147,6 +147,7 @@ ULONG AddWep(CoreAdapter* core, const std::uint8_t* buffer, ULONG length, PULONG
   record.keyIndex = index;
   record.keyLength = keyLength;
   NdisMoveMemory(record.key, buffer + 12, keyLength);
+  core->Ciphers.WepTransmitKeyRemoved = false;
   *read = 12 + keyLength;
   return StatusSuccess;
 }
@@ -171,14 +172,20 @@ ULONG AddKey(CoreAdapter* core, const std::uint8_t* buffer, ULONG length, PULONG
     record.keyIndex = (index & 0x80000000u) | id;
     record.keyLength = keyLength;
     NdisMoveMemory(record.key, buffer + zelnic::core::kAddKeyFixedBytes, keyLength);
+    if ((index & 0x80000000u) != 0) core->Ciphers.WepTransmitKeyRemoved = false;
   }
   *read = length;
   return StatusSuccess;
 }
 
+// With bit 31 the transmit key goes: no other stored key takes its place for sending.
 ULONG RemoveWep(CoreAdapter* core, std::uint32_t index) {
   if ((index & 0x7FFFFFFF) > 3) return StatusInvalidData;
   NdisZeroMemory(&core->Config.wepKeys[index & 0x7FFFFFFF], sizeof(WepKeyRecord));  // the key is wiped
+  if ((index & 0x80000000u) != 0) {
+    for (WepKeyRecord& record : core->Config.wepKeys) record.keyIndex &= 0x7FFFFFFF;
+    core->Ciphers.WepTransmitKeyRemoved = true;
+  }
   return StatusSuccess;
 }
 

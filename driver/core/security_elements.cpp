@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "driver/core/bss_elements.h"
 #include "driver/core/elements.h"
 
 namespace zelnic::core {
@@ -51,6 +52,25 @@ Suites ReadSuites(const std::uint8_t* body, std::uint32_t length, const std::uin
   }
   s.valid = s.pairwiseCcmp || s.pairwiseTkip;
   return s;
+}
+
+// The body bytes of an element as its slot holds them: a long element was cut to the slot.
+std::uint32_t KeptBodyLength(const std::uint8_t* element) {
+  return element[1] < kSecurityElementSlotBytes - 2 ? element[1] : kSecurityElementSlotBytes - 2;
+}
+
+bool IsRsnElement(const std::uint8_t* e, std::uint32_t size) {
+  return e[0] == kElementRsn && size >= 2 + 20 && e[2] == 1 && e[3] == 0;
+}
+
+bool IsWpaElement(const std::uint8_t* e, std::uint32_t size) {
+  return e[0] == kElementVendor && size > 2 + 21 && std::memcmp(e + 2, kWpaOui, 3) == 0 && e[5] == 1 && e[6] == 1 &&
+         e[7] == 0;
+}
+
+void KeepInSlot(const std::uint8_t* e, std::uint32_t size, std::uint8_t (&slot)[kSecurityElementSlotBytes]) {
+  if (slot[0] != 0) return;  // the first one counts
+  std::memcpy(slot, e, size < sizeof slot ? size : sizeof slot);
 }
 
 bool IsPsk(std::uint32_t authMode) { return authMode == 4 || authMode == 7; }
@@ -117,10 +137,26 @@ const std::uint8_t* FindSecurityElement(const std::uint8_t* block, std::uint32_t
   return nullptr;
 }
 
+void ExtractSecurityElements(const std::uint8_t* block, std::uint32_t length, std::uint8_t (&wpa)[64],
+                             std::uint8_t (&rsn)[64]) {
+  std::memset(wpa, 0, sizeof wpa);
+  std::memset(rsn, 0, sizeof rsn);
+  for (std::uint32_t at = kFixedFieldBytes; at + 2 <= length;) {
+    const std::uint8_t* e = block + at;
+    const std::uint32_t size = 2u + e[1];
+    if (size > length - at) return;  // runs past the block
+    if (IsRsnElement(e, size)) KeepInSlot(e, size, rsn);
+    if (IsWpaElement(e, size)) KeepInSlot(e, size, wpa);
+    at += size;
+  }
+}
+
 std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32_t authMode,
-                                     std::uint32_t encryptionStatus, std::uint8_t* at, ChosenCiphers& chosen) {
+                                     std::uint32_t encryptionStatus, std::uint8_t* at, ChosenCiphers& chosen,
+                                     const TargetPmkids& pmkids) {
   // Body: version (2), group suite, pairwise count and suites.
-  const Suites s = ReadSuites(bssElement + 2 + 2, bssElement[1] >= 2 ? bssElement[1] - 2u : 0, kRsnOui);
+  const std::uint32_t body = KeptBodyLength(bssElement);
+  const Suites s = ReadSuites(bssElement + 2 + 2, body >= 2 ? body - 2 : 0, kRsnOui);
   if (!s.valid || !OffersKeyManagement(s, authMode)) return 0;
   const std::uint8_t pairwise = ChoosePairwise(s, encryptionStatus, chosen);
   if (pairwise == 0) return 0;
@@ -134,8 +170,10 @@ std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32
   p = PutSuite(p, kRsnOui, IsPsk(authMode) ? kAkmPsk : kAkm8021x);
   *p++ = 0;  // RSN capabilities
   *p++ = 0;
-  *p++ = 0;  // PMKID count 0, and nothing after it
+  const std::uint32_t count = pmkids.count < TargetPmkids::kMax ? pmkids.count : TargetPmkids::kMax;
+  *p++ = static_cast<std::uint8_t>(count);
   *p++ = 0;
+  for (std::uint32_t i = 0; i < count; ++i, p += 16) std::memcpy(p, pmkids.pmkids[i], 16);
   at[0] = kElementRsn;
   at[1] = static_cast<std::uint8_t>(p - at - 2);
   return static_cast<std::uint32_t>(p - at);
@@ -144,7 +182,8 @@ std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32
 std::uint32_t BuildStationWpaElement(const std::uint8_t* bssElement, std::uint32_t authMode,
                                      std::uint32_t encryptionStatus, std::uint8_t* at, ChosenCiphers& chosen) {
   // Body: OUI and type (4), version (2), then the suites.
-  const Suites s = ReadSuites(bssElement + 2 + 6, bssElement[1] >= 6 ? bssElement[1] - 6u : 0, kWpaOui);
+  const std::uint32_t body = KeptBodyLength(bssElement);
+  const Suites s = ReadSuites(bssElement + 2 + 6, body >= 6 ? body - 6 : 0, kWpaOui);
   if (!s.valid || !OffersKeyManagement(s, authMode)) return 0;
   // WPA's own order of preference: TKIP unless the status asks for CCMP.
   const std::uint8_t pairwise = ChoosePairwise(s, encryptionStatus == 6 || !s.pairwiseTkip ? 6 : 4, chosen);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace zelnic::core {
@@ -71,6 +73,98 @@ TEST(SecurityElements, ATruncatedSuiteListGivesNoElement) {
   element = RsnElement(4, {4});
   EXPECT_EQ(BuildStationRsnElement(element.data(), 6, 6, out, chosen), 0u);
   EXPECT_EQ(BuildStationRsnElement(element.data(), 7, 6, out, chosen), 24u);
+}
+
+// A WPA element of the access point: OUI 00:50:F2 type 1, version 1, TKIP group and pairwise, PSK.
+std::vector<std::uint8_t> WpaElement() {
+  std::vector<std::uint8_t> e = {221, 0, 0x00, 0x50, 0xF2, 1, 1, 0, 0x00, 0x50, 0xF2, 2, 1, 0,
+                                 0x00, 0x50, 0xF2, 2, 1, 0, 0x00, 0x50, 0xF2, 2};
+  e[1] = static_cast<std::uint8_t>(e.size() - 2);
+  return e;
+}
+
+// An element block: 12 fixed bytes, then the elements.
+std::vector<std::uint8_t> Block(const std::vector<std::vector<std::uint8_t>>& elements) {
+  std::vector<std::uint8_t> block(12);
+  for (const auto& e : elements) block.insert(block.end(), e.begin(), e.end());
+  return block;
+}
+
+TEST(SecurityElements, TheWpaAndRsnElementsAreExtractedIntoTheirSlots) {
+  const auto rsn = RsnElement(4, {4});
+  const auto wpa = WpaElement();
+  auto shortRsn = rsn;  // length 18: below the shortest RSN element kept
+  shortRsn.resize(20);
+  shortRsn[1] = 18;
+  auto rsnVersion2 = rsn;
+  rsnVersion2[2] = 2;
+  auto wpaType2 = wpa;
+  wpaType2[5] = 2;
+  const std::vector<std::uint8_t> hiddenSsid = {0, 0};
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> block;
+    bool rsnKept;
+    bool wpaKept;
+  } cases[] = {
+      {"both, behind a hidden network's empty SSID", Block({hiddenSsid, wpa, rsn}), true, true},
+      {"an RSN element too short", Block({shortRsn}), false, false},
+      {"an RSN element of another version", Block({rsnVersion2}), false, false},
+      {"a vendor element of another type", Block({wpaType2}), false, false},
+      {"the first of two RSN elements", Block({rsn, rsnVersion2}), true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::uint8_t wpaSlot[64];
+    std::uint8_t rsnSlot[64];
+    std::memset(wpaSlot, 0xEE, sizeof wpaSlot);  // whatever the last beacon left
+    std::memset(rsnSlot, 0xEE, sizeof rsnSlot);
+    ExtractSecurityElements(c.block.data(), static_cast<std::uint32_t>(c.block.size()), wpaSlot, rsnSlot);
+    std::vector<std::uint8_t> rsnWanted(64), wpaWanted(64);
+    if (c.rsnKept) std::copy(rsn.begin(), rsn.end(), rsnWanted.begin());
+    if (c.wpaKept) std::copy(wpa.begin(), wpa.end(), wpaWanted.begin());
+    EXPECT_EQ(std::vector<std::uint8_t>(rsnSlot, rsnSlot + 64), rsnWanted);
+    EXPECT_EQ(std::vector<std::uint8_t>(wpaSlot, wpaSlot + 64), wpaWanted);
+  }
+}
+
+// An element longer than its slot is cut to 64 bytes and read only within them: suites that
+// lie inside still make the element, a key-management list beyond the cut gives none.
+TEST(SecurityElements, AnElementLongerThanItsSlotIsReadWithinTheBytesKept) {
+  const auto manyPairwise = [](std::size_t count) {
+    std::vector<std::uint8_t> pairwise(count, 4);
+    return RsnElement(4, pairwise);
+  };
+  for (const auto& [count, built] : {std::pair<std::size_t, std::uint32_t>{13, 0}, {1, 24}}) {
+    auto element = manyPairwise(count);
+    element.resize(element.size() + 60, 0xDD);  // a long tail: the element no longer fits
+    element[1] = static_cast<std::uint8_t>(element.size() - 2);
+    const auto block = Block({element});
+    std::uint8_t wpaSlot[64];
+    std::uint8_t rsnSlot[64];
+    ExtractSecurityElements(block.data(), static_cast<std::uint32_t>(block.size()), wpaSlot, rsnSlot);
+    ASSERT_TRUE(std::equal(rsnSlot, rsnSlot + 64, element.begin()));
+    std::uint8_t out[64] = {};
+    ChosenCiphers chosen;
+    EXPECT_EQ(BuildStationRsnElement(rsnSlot, 7, 6, out, chosen), built) << count;
+  }
+}
+
+// The RSN element carries the PMKIDs cached for its target, after its count.
+TEST(SecurityElements, TheRsnElementCarriesTheTargetsPmkids) {
+  const auto element = RsnElement(4, {4});
+  TargetPmkids pmkids;
+  pmkids.count = 2;
+  std::memset(pmkids.pmkids[0], 0x11, 16);
+  std::memset(pmkids.pmkids[1], 0x22, 16);
+  std::uint8_t out[128] = {};
+  ChosenCiphers chosen;
+  ASSERT_EQ(BuildStationRsnElement(element.data(), 7, 6, out, chosen, pmkids), 24u + 32u);
+  EXPECT_EQ(out[1], 22 + 32);
+  EXPECT_EQ(out[22], 2);  // PMKID count
+  EXPECT_EQ(out[23], 0);
+  EXPECT_EQ(out[24], 0x11);
+  EXPECT_EQ(out[24 + 16 + 15], 0x22);
 }
 
 }  // namespace

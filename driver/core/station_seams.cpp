@@ -4,6 +4,7 @@
 
 #include "driver/core/core_adapter.h"
 #include "driver/core/data_ciphers.h"
+#include "driver/core/security_elements.h"
 #include "driver/core/tkip_countermeasures.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"
@@ -26,7 +27,12 @@ void ResetTkipState(CoreAdapter* core) {
   core->Ciphers.GroupCipherStatus = 0xFF;
   KeysChanged(core);
 }
-void ParseBssSecurity(CoreAdapter*, int) {}
+// The WPA and RSN elements of a BSS's saved element block go to their slots.
+void ParseBssSecurity(CoreAdapter* core, int bssIndex) {
+  BssRecord& bss = core->Bss[bssIndex];
+  const std::uint32_t length = bss.BlockLength < sizeof bss.Block ? bss.BlockLength : sizeof bss.Block;
+  ExtractSecurityElements(bss.Block, length, bss.WpaElement, bss.RsnElement);
+}
 std::uint32_t AppendWpaNoneElement(CoreAdapter*, std::uint8_t*) { return 0; }
 
 // --- chip layer's power saving ----------------------------------------------------------

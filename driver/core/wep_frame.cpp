@@ -11,6 +11,7 @@ constexpr std::uint32_t kTransmitKeyBit = 0x80000000u;
 }  // namespace
 
 bool TransmitWepKey(const CoreAdapter* core, std::uint32_t& index, const std::uint8_t*& key, std::uint32_t& length) {
+  if (core->Ciphers.WepTransmitKeyRemoved) return false;
   const WepKeyRecord* chosen = nullptr;
   for (const WepKeyRecord& record : core->Config.wepKeys) {
     if (record.keyLength == 0 || record.keyLength > kWepMaxKeyBytes) continue;

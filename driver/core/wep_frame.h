@@ -9,7 +9,8 @@ struct CoreAdapter;
 
 namespace zelnic::core {
 
-// The configured transmit key's index (0..3) and bytes; false when no key is configured.
+// The configured transmit key's index (0..3) and bytes; false when no key is configured or
+// the transmit key was removed.
 bool TransmitWepKey(const CoreAdapter* core, std::uint32_t& index, const std::uint8_t*& key, std::uint32_t& length);
 
 }  // namespace zelnic::core

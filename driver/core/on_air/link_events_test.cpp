@@ -132,6 +132,40 @@ TEST_F(LinkEvents, TheRsnElementOfAWpa2AssociationEndsAfterItsPmkidCountOfZero) 
   EXPECT_NE(f[7].find(",22"), std::string::npos) << f[7];
 }
 
+// The PMKIDs cached for the access point (in the list set last, or dropped from it by a later
+// set) go into its RSN element; those of other access points stay out.
+TEST_F(LinkEvents, TheRsnElementCarriesThePmkidsCachedForItsAccessPoint) {
+  StartWorld(kA + " security wpa2-psk\n passphrase \"zelnet passphrase\"\n", "connect_wpa2_pmkid");
+  h.run([&] { core->Config.wepStatus = 6; });
+  ASSERT_EQ(SetWord(OID_802_11_AUTHENTICATION_MODE, 7).status, NDIS_STATUS_SUCCESS);
+  const auto bssid = Ap(0).config().bssid;
+  // NDIS_802_11_PMKID {Length, BSSIDInfoCount, {BSSID, PMKID}...}
+  const auto pmkidList = [&](std::initializer_list<std::pair<std::uint8_t, std::uint8_t>> entries) {
+    std::vector<std::uint8_t> list(8);
+    for (const auto& [last, fill] : entries) {
+      list.insert(list.end(), bssid.begin(), bssid.end());
+      list[list.size() - 1] = last;
+      list.insert(list.end(), 16, fill);
+    }
+    list[0] = static_cast<std::uint8_t>(list.size());
+    list[4] = static_cast<std::uint8_t>(entries.size());
+    return list;
+  };
+  const std::uint8_t own = bssid[5];
+  ASSERT_EQ(h.host->set(OID_802_11_PMKID, pmkidList({{own, 0x11}})).status, NDIS_STATUS_SUCCESS);
+  ASSERT_EQ(h.host->set(OID_802_11_PMKID, pmkidList({{static_cast<std::uint8_t>(own ^ 1), 0x33}, {own, 0x22}})).status,
+            NDIS_STATUS_SUCCESS);
+  Connect();
+  EXPECT_TRUE(Ap(0).associated(StationAddress()));  // an unknown PMKID only means a full handshake
+  const auto rows = Dissect(pcapPath, "wlan.fc.type_subtype == 0", {"wlan.rsn.pmkid.count", "wlan.pmkid.akms"});
+  ASSERT_EQ(rows.size(), 1u);
+  auto f = SplitRow(rows[0]);  // the frame's own column first
+  ASSERT_EQ(f.size(), 3u) << rows[0];
+  std::erase(f[2], ':');
+  EXPECT_EQ(f[1], "2");
+  EXPECT_EQ(f[2], "22222222222222222222222222222222,11111111111111111111111111111111");
+}
+
 TEST_F(LinkEvents, IbssJoinsAPeerMergesIntoAnotherBssidOfItAndStartsItsOwnWhenNoneIsThere) {
   StartWorld("ap peer\n bssid 02:00:00:00:00:0c\n ssid adhoc\n ibss\n channel 3\n rates 1b 2b 5.5b 11b\n"
              "ap later\n bssid 02:00:00:00:00:0d\n ssid adhoc\n ibss\n channel 3\n rates 1b 2b 5.5b 11b\n"
