@@ -182,12 +182,12 @@ bool CkipCmicMatches(const std::uint8_t key[16], const std::uint8_t destination[
 }
 
 void CkipEncrypt(std::uint8_t* body, std::uint32_t length, std::uint32_t iv, std::uint32_t keyId,
-                 const CkipKeyRecord& key, bool permute) {
+                 const CkipKeyRecord& key, bool permute, std::uint32_t direction) {
   WepPutHeader(body, iv, keyId);
   std::uint8_t* data = body + kWepHeaderBytes;
   WepAppendIcv(data, length);
   std::uint8_t seed[16];
-  FrameSeed(seed, key, permute, 1, body);
+  FrameSeed(seed, key, permute, direction, body);
   Rc4Frame(seed, data, length + kWepIcvBytes);
   Wipe(seed, sizeof seed);
 }

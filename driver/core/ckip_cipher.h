@@ -62,9 +62,10 @@ bool CkipCmicMatches(const std::uint8_t key[16], const std::uint8_t destination[
 
 // Encrypts `length` data bytes at `body + 4` in place (IV, key id and the appended ICV as
 // WEP lays them out; the caller leaves 4 bytes of room after the data). With `permute` the
-// RC4 key is the permuted key, else the 16 key bytes as they stand.
+// RC4 key is the permuted key for the frame's ToDS/FromDS bits `direction` (1 from a station),
+// else IV and the first 13 key bytes.
 void CkipEncrypt(std::uint8_t* body, std::uint32_t length, std::uint32_t iv, std::uint32_t keyId,
-                 const CkipKeyRecord& key, bool permute);
+                 const CkipKeyRecord& key, bool permute, std::uint32_t direction);
 
 enum class CkipRefusal { kNone, kTooShort, kNoKey, kIcvMismatch };
 

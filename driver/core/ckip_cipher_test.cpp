@@ -135,7 +135,7 @@ TEST(CkipCipher, EncryptThenDecryptWithAndWithoutPermutation) {
     const auto length = static_cast<std::uint32_t>(plain.size());
     std::vector<std::uint8_t> frame(4 + length + 4);
     std::memcpy(frame.data() + 4, plain.data(), length);
-    CkipEncrypt(frame.data(), length, 0x123456, 2, key, permute);
+    CkipEncrypt(frame.data(), length, 0x123456, 2, key, permute, 1);
     EXPECT_EQ(Hex(frame.data(), 4), "12345680");
     EXPECT_NE(std::memcmp(frame.data() + 4, plain.data(), length), 0);
 
@@ -164,8 +164,8 @@ TEST(CkipCipher, EncryptThenDecryptWithAndWithoutPermutation) {
 TEST(CkipCipher, WithoutPermutationEachIvGivesItsOwnKeystream) {
   const CkipKeyRecord key = Installed(kKey);
   std::vector<std::uint8_t> a(4 + 16 + 4, 0), b(4 + 16 + 4, 0);
-  CkipEncrypt(a.data(), 16, 1, 0, key, false);
-  CkipEncrypt(b.data(), 16, 2, 0, key, false);
+  CkipEncrypt(a.data(), 16, 1, 0, key, false, 1);
+  CkipEncrypt(b.data(), 16, 2, 0, key, false, 1);
   EXPECT_NE(std::memcmp(a.data() + 4, b.data() + 4, 16), 0);
 }
 
