@@ -84,6 +84,7 @@ void ResetLinkState(CoreAdapter* core) {
   CancelTimer(core, kTimerEapolHoldOff);
   core->EapolHoldOff = 0;
   ClearCcxMeasurements(core);
+  ResetCkipKeys(core);
   std::memcpy(core->Station.RetryBytes, kRetryBytes, sizeof kRetryBytes);
   if (FirmwareTakesCommands(core)) hal::SendCmd0115(core->Hal, 1, core->Station.RetryBytes);
   PostEvent(core, kEventDisconnected, nullptr, 0);

@@ -8,6 +8,7 @@
 
 #include "driver/core/bss_elements.h"
 #include "driver/core/ccx_core.h"
+#include "driver/core/ckip_data_path.h"
 #include "driver/core/config.h"
 #include "driver/core/core_adapter_ops.h"
 #include "driver/core/core_timer.h"
@@ -90,6 +91,7 @@ struct CoreAdapter {
   zelnic::MacAddress StationAddress;
   zelnic::MacAddress Bssid;
   zelnic::core::AdapterKeyTable Keys;  // wiped when the adapter is freed
+  zelnic::core::CkipState Ckip;        // CKIP's key records and key ids
   zelnic::core::CipherState Ciphers;   // IV counter, the key of the last received frame, TKIP's state
   zelnic::Ssid CurrentSsid;
   zelnic::Ssid ProbeSsid;

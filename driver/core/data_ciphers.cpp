@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "driver/core/ccmp_cipher.h"
+#include "driver/core/ckip_data_path.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/michael.h"
@@ -21,8 +22,8 @@
 namespace zelnic::core {
 namespace {
 
-constexpr ULONG kSendCipherShift = 16;  // the send record's bits 16..17: cipher, 18..19: slot
-constexpr ULONG kSendProtectionMask = 0xFu << kSendCipherShift;
+constexpr ULONG kSendCipherShift = 16;  // the send record's bits 16..18: cipher, 19..20: slot
+constexpr ULONG kSendProtectionMask = 0x1Fu << kSendCipherShift;
 constexpr std::uint32_t kNoSlot = 5;
 constexpr std::uint32_t kMacHeaderBytes = 30;  // frame control through address 4
 
@@ -120,6 +121,8 @@ bool EncryptFragment(CoreAdapter* core, FrameCipher cipher, std::uint32_t slot, 
       return CcmpEncrypt(entry.keyMaterial, frame + 2, kMacHeaderBytes, entry.transmitCounter, slot, body, data) ==
              CcmpRefusal::kNone;
     }
+    case FrameCipher::kCkip:
+      return CkipEncryptFragment(core, slot, frame, data);
     case FrameCipher::kNone:
       break;
   }
@@ -130,6 +133,7 @@ bool EncryptFragment(CoreAdapter* core, FrameCipher cipher, std::uint32_t slot, 
 
 bool ChooseTransmitProtection(CoreAdapter* core, const std::uint8_t* destination, bool eapol, TransmitProtection& out) {
   out = TransmitProtection{};
+  if (CkipEncrypts(core)) return ChooseCkipProtection(core, eapol, out);
   switch (core->Config.wepStatus) {
     case 1: case 2: case 5:
       return true;
@@ -160,7 +164,7 @@ bool ChooseTransmitProtection(CoreAdapter* core, const std::uint8_t* destination
 
 void MarkSendRecord(SendDescriptor* record, const TransmitProtection& protection) {
   record->Flags &= ~kSendProtectionMask;
-  record->Flags |= (static_cast<ULONG>(protection.cipher) | (protection.slot & 3) << 2) << kSendCipherShift;
+  record->Flags |= (static_cast<ULONG>(protection.cipher) | (protection.slot & 3) << 3) << kSendCipherShift;
 }
 
 void TkipMsduMic(CoreAdapter* core, const TransmitProtection& protection, const std::uint8_t* header,
@@ -177,12 +181,12 @@ void KeysChanged(CoreAdapter* core) {
 }
 
 ULONG Encrypt(CoreAdapter* core, SendDescriptor* record, UCHAR* buffer, ULONG length) {
-  const auto cipher = static_cast<FrameCipher>((record->Flags >> kSendCipherShift) & 3);
-  const std::uint32_t slot = (record->Flags >> (kSendCipherShift + 2)) & 3;
+  const auto cipher = static_cast<FrameCipher>((record->Flags >> kSendCipherShift) & 7);
+  const std::uint32_t slot = (record->Flags >> (kSendCipherShift + 3)) & 3;
   if (cipher == FrameCipher::kNone) return StatusFailure;  // protected without a key: not sent
   TransmitProtection room;
   room.cipher = cipher;
-  room.headerRoom = cipher == FrameCipher::kWep ? kWepHeaderBytes : 8;
+  room.headerRoom = cipher == FrameCipher::kWep || cipher == FrameCipher::kCkip ? kWepHeaderBytes : 8;
   room.trailerRoom = cipher == FrameCipher::kCcmp ? kCcmpMicBytes : 4;
   for (std::uint32_t at = 0; at + kChipHeaderBytes <= length; at = hal::NextChipFrame(at, buffer + at)) {
     std::uint8_t* frame = buffer + at;

@@ -14,7 +14,7 @@ struct ReceiveRecord;
 
 namespace zelnic::core {
 
-enum class FrameCipher : std::uint8_t { kNone, kWep, kTkip, kCcmp };
+enum class FrameCipher : std::uint8_t { kNone, kWep, kTkip, kCcmp, kCkip };
 
 // What encapsulation leaves around each fragment's data for the cipher, and what it appends
 // to the MSDU before fragmenting it (TKIP's Michael MIC).

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "driver/core/ccx_core.h"
+#include "driver/core/ckip_data_path.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/snap.h"
@@ -36,7 +37,12 @@ bool DataFrameDecapsulate(CoreAdapter* core, ReceiveRecord* record, bool& eapol)
 
   std::uint32_t stripped = 0;
   std::uint16_t typeOrLength = static_cast<std::uint16_t>(body);
-  if (body >= kSnapBytes) {
+  if (body >= kCkipHeaderWithTypeBytes && std::memcmp(llc, kCkipSnap, kCkipSnapBytes) == 0) {
+    // CKIP: SNAP, CMIC and SEQ (checked already), then the EtherType.
+    stripped = kCkipHeaderWithTypeBytes;
+    typeOrLength = static_cast<std::uint16_t>(llc[kCkipHeaderBytes] << 8 | llc[kCkipHeaderBytes + 1]);
+    eapol = typeOrLength == kEtherTypeEapol;
+  } else if (body >= kSnapBytes) {
     const auto type = static_cast<std::uint16_t>(llc[6] << 8 | llc[7]);
     const bool rfc1042 = std::memcmp(llc, kRfc1042, 6) == 0;
     const bool tunnel = std::memcmp(llc, kBridgeTunnel, 6) == 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "driver/core/ccmp_cipher.h"
+#include "driver/core/ckip_data_path.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/data_ciphers.h"
 #include "driver/core/frame_tests.h"
@@ -83,6 +84,7 @@ LONG Decrypt(CoreAdapter* core, UCHAR* frame, ULONG length) {
   core->Ciphers.Received = ReceivedKey{};
   if (length < kChipHeaderBytes) return -1;
   const std::uint32_t body = length - kChipHeaderBytes;
+  if (CkipEncrypts(core)) return CkipDecryptFrame(core, frame, body);
   // A group-addressed frame comes under the group key's cipher, which may be weaker than the
   // pairwise one (TKIP group keys beside CCMP pairwise keys, WEP group keys beside either).
   std::uint32_t status = core->Config.wepStatus;
@@ -105,6 +107,7 @@ LONG Decrypt(CoreAdapter* core, UCHAR* frame, ULONG length) {
 // moves the receive TSC, so a forged frame never advances it.
 bool CheckReceiveMic(CoreAdapter* core, ReceiveRecord* record) {
   const ReceivedKey received = core->Ciphers.Received;
+  if (CkipCmicApplies(core, received.cipher)) return CheckCkipCmic(core, record);
   if (received.cipher != FrameCipher::kTkip) return received.cipher != FrameCipher::kNone;
   if (record->Length < kChipHeaderBytes + kMichaelBytes) return false;
   std::uint8_t* frame = record->Frame;

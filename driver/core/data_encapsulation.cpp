@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "driver/core/ckip_data_path.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/data_ciphers.h"
 #include "driver/core/eapol_key_watch.h"
@@ -71,9 +72,12 @@ ULONG DataFrameEncapsulate(CoreAdapter* core, SendDescriptor* record) {
   if (!ChooseTransmitProtection(core, destination, type == kEtherTypeEapol, protection)) return StatusFailure;
   const bool protect = protection.cipher != FrameCipher::kNone;
 
-  // The MSDU: SNAP header (when the type is an EtherType), the payload, TKIP's Michael MIC.
+  // The MSDU: SNAP header (when the type is an EtherType; CKIP's header in its place under
+  // CMIC), the payload, TKIP's Michael MIC.
+  const bool ckipHeader = snap && CkipHeaderApplies(core, protection);
   const std::uint32_t data = total - kEthernetHeaderBytes;
-  const std::uint32_t msdu = data + (snap ? kSnapBytes : 0) + protection.msduTrailer;
+  const std::uint32_t typeHeader = ckipHeader ? kCkipHeaderWithTypeBytes : snap ? kSnapBytes : 0;
+  const std::uint32_t msdu = data + typeHeader + protection.msduTrailer;
   if (msdu > kMaxMsduBytes) return StatusFailure;
   const std::uint32_t room = protection.headerRoom + protection.trailerRoom;  // per fragment
   const std::uint32_t threshold = std::max<std::uint32_t>(core->Config.fragThreshold, kHeaderAndFcs + room + 4);
@@ -100,12 +104,15 @@ ULONG DataFrameEncapsulate(CoreAdapter* core, SendDescriptor* record) {
 
   std::uint8_t body[kMaxMsduBytes];
   std::uint32_t at = 0;
-  if (snap) {
+  if (ckipHeader) {
+    at = WriteCkipHeader(core, body, type);
+  } else if (snap) {
     WriteSnap(body, type);
     at = kSnapBytes;
   }
   if (!Gather(record, kEthernetHeaderBytes, body + at, data)) return StatusFailure;
   at += data;
+  if (ckipHeader) SealCkipMsdu(core, destination, source, body, at);
   if (protection.msduTrailer != 0) TkipMsduMic(core, protection, header, body, at, body + at);
 
   ManagementFrameBuffer* frame = TakeFrameBuffer(core);

@@ -148,6 +148,7 @@ ULONG AddWep(CoreAdapter* core, const std::uint8_t* buffer, ULONG length, PULONG
   record.keyLength = keyLength;
   NdisMoveMemory(record.key, buffer + 12, keyLength);
   core->Ciphers.WepTransmitKeyRemoved = false;
+  zelnic::core::CkipKeyInstalled(core, index | 0x80000000u, record.key, keyLength);
   *read = 12 + keyLength;
   return StatusSuccess;
 }
@@ -165,6 +166,7 @@ ULONG AddKey(CoreAdapter* core, const std::uint8_t* buffer, ULONG length, PULONG
   std::uint32_t keyLength = 0;
   NdisMoveMemory(&index, buffer + 4, 4);
   NdisMoveMemory(&keyLength, buffer + 8, 4);
+  zelnic::core::CkipKeyInstalled(core, index, buffer + zelnic::core::kAddKeyFixedBytes, keyLength);
   if (keyLength <= zelnic::core::kWepMaxKeyBytes) {
     const std::uint32_t id = (index & 0x80000000u) == 0 && (index & 0xFF) == 0 ? 1 : index & 3;
     WepKeyRecord& record = core->Config.wepKeys[id];

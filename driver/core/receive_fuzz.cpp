@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/core/bss_table.h"
+#include "driver/core/ckip_data_path.h"
 #include "driver/core/core_adapter.h"
 #include "driver/entry/testing/driver_harness.h"
 #include "driver/hal/hal_adapter.h"
@@ -51,7 +52,8 @@ zelnic::testing::DriverHarness& Driver() {
 }
 
 // The keys every input may be received under: WEP key records 0 (WEP-40) and 1 (WEP-104),
-// a pairwise key and a group key in slot 1 of the adapter key table. A deauthentication in an
+// a pairwise key and a group key in slot 1 of the adapter key table, the WEP-104 key as CKIP's
+// transmit (0) and group (1) key. A deauthentication in an
 // earlier input clears the table, so each input installs them afresh.
 void InstallKeys(CoreAdapter* core, bool wpaNone) {
   for (std::uint32_t i = 0; i < 2; ++i) {
@@ -60,6 +62,9 @@ void InstallKeys(CoreAdapter* core, bool wpaNone) {
     wep.keyLength = i == 0 ? 5 : 13;
     for (std::uint32_t b = 0; b < wep.keyLength; ++b) wep.key[b] = static_cast<std::uint8_t>(0x40 + b);
   }
+  const zelnic::WepKeyRecord& wep104 = core->Config.wepKeys[1];
+  zelnic::core::CkipKeyInstalled(core, 0x80000000, wep104.key, wep104.keyLength);
+  zelnic::core::CkipKeyInstalled(core, 1, wep104.key, wep104.keyLength);
   std::uint8_t record[64] = {};
   for (std::uint32_t b = 32; b < 64; ++b) record[b] = static_cast<std::uint8_t>(b * 3);
   const std::uint32_t words[3] = {64, 0xC0000000, 32};
@@ -94,6 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     core->Config.wepStatus = kStatuses[(data[2] >> 4) & 3];
     core->Config.authMode = (data[2] & 0x40) != 0 ? 5 : 7;
     core->Ciphers.GroupCipherStatus = (data[2] & 0x80) != 0 ? 4 : 0xFF;
+    core->Ccx.ckipFlags = static_cast<std::uint8_t>((data[1] >> 6) << 3);  // none, CMIC, permutation, both
     InstallKeys(core, core->Config.authMode == 5);
     for (size_t at = 4; at + 2 <= size;) {
       const std::uint32_t wanted = data[at] | data[at + 1] << 8;

@@ -134,6 +134,7 @@ ULONG SetInfrastructureMode(CoreAdapter* core, std::uint32_t mode) {
 
 ULONG SetAuthenticationMode(CoreAdapter* core, std::uint32_t mode) {
   core->Config.authMode = mode;
+  ResetCkipKeys(core);
   return StatusSuccess;
 }
 

@@ -29,6 +29,8 @@ inline std::uint16_t Key16(const std::uint8_t* tk, int i) { return Mk16(tk[i + 1
 
 }  // namespace
 
+std::uint16_t TkipSbox(std::uint16_t value) { return S(value); }
+
 void TkipPhase1(const std::uint8_t tk[16], const std::uint8_t ta[6], std::uint32_t iv32, TkipPhase1Key& out) {
   std::uint16_t* p = out.ttak;
   p[0] = static_cast<std::uint16_t>(iv32);

@@ -13,6 +13,9 @@ struct TkipPhase1Key {
   std::uint16_t ttak[5];
 };
 
+// TKIP's 16-bit S-box function; CKIP's key permutation uses it too.
+std::uint16_t TkipSbox(std::uint16_t value);
+
 void TkipPhase1(const std::uint8_t temporalKey[16], const std::uint8_t transmitter[6], std::uint32_t iv32,
                 TkipPhase1Key& out);
 

@@ -54,13 +54,17 @@ bool WepIcvMatches(const std::uint8_t* data, std::uint32_t length) {
   return icv == WepCrc32(data, length);
 }
 
-bool WepEncrypt(std::uint8_t* body, std::uint32_t length, std::uint32_t iv, std::uint32_t keyIndex,
-                const std::uint8_t* key, std::uint32_t keyLength) {
-  if (key == nullptr || keyLength == 0 || keyLength > kWepMaxKeyBytes) return false;
+void WepPutHeader(std::uint8_t* body, std::uint32_t iv, std::uint32_t keyIndex) {
   body[0] = static_cast<std::uint8_t>(iv >> 16);
   body[1] = static_cast<std::uint8_t>(iv >> 8);
   body[2] = static_cast<std::uint8_t>(iv);
   body[3] = static_cast<std::uint8_t>((keyIndex & 3) << 6);
+}
+
+bool WepEncrypt(std::uint8_t* body, std::uint32_t length, std::uint32_t iv, std::uint32_t keyIndex,
+                const std::uint8_t* key, std::uint32_t keyLength) {
+  if (key == nullptr || keyLength == 0 || keyLength > kWepMaxKeyBytes) return false;
+  WepPutHeader(body, iv, keyIndex);
   std::uint8_t* data = body + kWepHeaderBytes;
   WepAppendIcv(data, length);
   Rc4WithIv(body, key, keyLength, data, length + kWepIcvBytes);

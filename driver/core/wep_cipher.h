@@ -17,6 +17,10 @@ std::uint32_t WepCrc32(const std::uint8_t* data, std::uint32_t length);
 void WepAppendIcv(std::uint8_t* data, std::uint32_t length);
 bool WepIcvMatches(const std::uint8_t* data, std::uint32_t length);
 
+// The 4 header bytes of a protected body: the 24-bit IV most significant byte first, then
+// the key id in the top two bits. CKIP shares the layout.
+void WepPutHeader(std::uint8_t* body, std::uint32_t iv, std::uint32_t keyIndex);
+
 // Encrypts `length` data bytes at `body + 4` in place: IV (most significant byte first) and
 // key id in the 4 bytes at `body`, the ICV appended after the data (the caller leaves room
 // for it). `iv` is the 24-bit initialisation vector. False, and nothing touched, for a key
