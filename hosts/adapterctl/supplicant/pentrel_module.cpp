@@ -8,7 +8,8 @@ namespace zelcon {
 
 std::unique_ptr<PentrelModule> PentrelModule::Load(const std::string& path, std::string& error) {
   std::unique_ptr<PentrelModule> module(new PentrelModule);
-  module->handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // Never unloaded: the library keeps process-wide state (its TLS set-up) from its first load.
+  module->handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (module->handle_ == nullptr) {
     const char* reason = dlerror();
     error = reason != nullptr ? reason : "cannot load " + path;
