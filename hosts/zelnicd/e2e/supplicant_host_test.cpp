@@ -69,6 +69,7 @@ struct PersonalCase {
   uint32_t wepStatus;   // 6 AES, 4 TKIP
   uint32_t encryption;  // the profile's: 3 AES, 2 TKIP
 };
+void PrintTo(const PersonalCase& c, std::ostream* out) { *out << c.name; }
 
 class SupplicantHostEndToEnd : public ::testing::TestWithParam<PersonalCase> {
 protected:
