@@ -11,12 +11,6 @@ namespace {
 
 std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
 
-void Wipe(std::string& s) {
-  volatile char* p = s.data();
-  for (size_t i = 0; i < s.size(); ++i) p[i] = 0;
-  s.clear();
-}
-
 // Why a registry query found nothing: the key or the value does not exist, or the key
 // could not be read (or the value is of the other type).
 int RegistryFailure(const plat::RegistryStore& registry, const char* path, const char* name) {
@@ -30,6 +24,12 @@ int RegistryFailure(const plat::RegistryStore& registry, const char* path, const
 }
 
 }  // namespace
+
+void Wipe(std::string& s) {
+  volatile char* p = s.data();
+  for (size_t i = 0; i < s.size(); ++i) p[i] = 0;
+  s.clear();
+}
 
 PendingIdentity::~PendingIdentity() { Wipe(password); }
 

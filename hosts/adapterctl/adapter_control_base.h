@@ -85,6 +85,9 @@ private:
   PendingIdentity identity_;
 };
 
+// Overwrites a secret before its memory goes, and empties it.
+void Wipe(std::string& s);
+
 // Copies `text` into `buffer` NUL-terminated, cut to fit; false when it does not fit whole.
 bool CopyText(std::string_view text, char* buffer, uint32_t size);
 

@@ -8,37 +8,18 @@
 
 #include "driver/ndis/control_codes.h"
 #include "driver/ndis/private_oids.h"
+#include "hosts/adapterctl/device/published_oids.h"
 
 namespace zelcon {
 namespace {
 
-// Published NDIS OID numbers the operations use (ntddndis.h's records clash with the
-// library's own record names, so the numbers are named here).
-constexpr uint32_t kOidVendorDescription = 0x0001010D;
-constexpr uint32_t kOidVendorDriverVersion = 0x00010116;
-constexpr uint32_t kOidLinkSpeed = 0x00010107;
-constexpr uint32_t kOidMediaConnectStatus = 0x00010114;
-constexpr uint32_t kOidCurrentAddress = 0x01010102;
-constexpr uint32_t kOidBssid = 0x0D010101;
-constexpr uint32_t kOidSsid = 0x0D010102;
-constexpr uint32_t kOidInfrastructureMode = 0x0D010108;
-constexpr uint32_t kOidDisassociate = 0x0D010115;
-constexpr uint32_t kOidAuthenticationMode = 0x0D010118;
-constexpr uint32_t kOidBssidList = 0x0D010217;
-constexpr uint32_t kOidBssidListScan = 0x0D01011A;
-constexpr uint32_t kOidEncryptionStatus = 0x0D01011B;
-constexpr uint32_t kOidRssi = 0x0D010206;
-constexpr uint32_t kOidFragmentationThreshold = 0x0D010209;
-constexpr uint32_t kOidRtsThreshold = 0x0D01020A;
-constexpr uint32_t kOidRxAntenna = 0x0D01020C;
-constexpr uint32_t kOidTxAntenna = 0x0D01020D;
-constexpr uint32_t kOidPowerMode = 0x0D010216;
-constexpr uint32_t kOidStatistics = 0x0D020212;
 
 constexpr uint32_t kEventRecordBytes = 1612;
 constexpr uint32_t kEventRingBytes = 4 + 10 * kEventRecordBytes;
 constexpr uint32_t kEventToken = 1;
 constexpr uint32_t kRemoveEventToken = 2;
+constexpr uint32_t kEventEapolReceived = 132;  // payload: the 802.3 frame
+constexpr uint32_t kEventRawFrameSent = 133;   // payload: the request's 16-bit tag
 
 std::vector<uint8_t> Word(uint32_t value) {
   std::vector<uint8_t> bytes(4);
@@ -57,7 +38,10 @@ uint32_t WordAt(const std::vector<uint8_t>& bytes, size_t offset) {
 DeviceAdapter::DeviceAdapter(Notifier& notifier, plat::RegistryStore registry, std::string devicePath)
     : AdapterRegistryValues(notifier, std::move(registry)), devicePath_(std::move(devicePath)) {}
 
-DeviceAdapter::~DeviceAdapter() { CloseAdapter(this); }
+DeviceAdapter::~DeviceAdapter() {
+  CloseAdapter(this);
+  supplicant_.reset();  // its link thread sets OIDs through this object
+}
 
 bool DeviceAdapter::IsOurs(void* handle) const { return handle == this; }
 
@@ -129,8 +113,60 @@ void DeviceAdapter::ReadRing() {
     } else if (length >= 2) {
       param = (*ring)[record + 12] | (*ring)[record + 13] << 8;
     }
+    const uint32_t carried = std::min<uint32_t>(length, kEventRecordBytes - 12);
+    PassToSupplicant(code, std::span<const uint8_t>(ring->data() + record + 12, carried));
     notifier_.Post(code, param);
   }
+}
+
+void DeviceAdapter::PassToSupplicant(uint32_t code, std::span<const uint8_t> payload) {
+  SupplicantHost* host = nullptr;
+  {
+    std::lock_guard lock(supplicantMutex_);
+    host = supplicant_.get();
+  }
+  if (host == nullptr) return;
+  if (code == HLVN_EVENT_ASSOCIATED) host->Associated();
+  if (code == kEventEapolReceived) host->ReceiveFrame(payload);
+  if (code == kEventRawFrameSent && payload.size() >= 2) host->FrameSent(static_cast<uint16_t>(payload[0] | payload[1] << 8));
+  if (code == HLVN_EVENT_DISCONNECTED) host->PortDown();
+}
+
+// The wpa block: the pass phrase (128 bytes) with its length at 132, then the 802.1X fields
+// the identity calls already took.
+int DeviceAdapter::SetWPAInformation(void*, uint32_t networkType, uint32_t authMode, uint32_t encryption,
+                                     const uint8_t* wpa, const char* ssid) {
+  constexpr size_t kPassphraseBytes = 128;
+  constexpr size_t kPassphraseLengthAt = 132;
+  if (wpa == nullptr || ssid == nullptr) return 1;
+  WpaNetwork network;
+  network.networkType = networkType;
+  network.authMode = authMode;
+  network.encryption = encryption;
+  uint32_t passphraseLength = 0;
+  std::memcpy(&passphraseLength, wpa + kPassphraseLengthAt, 4);
+  network.passphrase.assign(reinterpret_cast<const char*>(wpa),
+                            std::min<size_t>(passphraseLength, kPassphraseBytes));
+  network.ssid.assign(ssid, strnlen(ssid, 32));
+  network.identity = TakePendingIdentity();
+  std::lock_guard lock(supplicantMutex_);
+  if (!supplicant_) {
+    std::string error;
+    supplicant_ = SupplicantHost::Start(*this, notifier_, PentrelLibraryPath(), error);
+    if (!supplicant_) return 1;
+  }
+  supplicant_->SetNetwork(std::move(network));
+  return 0;
+}
+
+void DeviceAdapter::WPAPortDown() {
+  std::lock_guard lock(supplicantMutex_);
+  if (supplicant_) supplicant_->PortDown();
+}
+
+const SupplicantHost* DeviceAdapter::Supplicant() {
+  std::lock_guard lock(supplicantMutex_);
+  return supplicant_.get();
 }
 
 void DeviceAdapter::WatchEvents(int event, int removal, int stop) {

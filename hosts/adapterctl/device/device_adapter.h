@@ -3,6 +3,8 @@
 // (platform/ndis/control_client.h). Operations become OID queries and sets in the device's
 // I/O buffers; a thread waits on the registered eventfds, reads the event ring and posts the
 // driver's events to the utility; the remove event closes the device so the driver can halt.
+// The first WPA information starts the supplicant's host (libpentrel.so, found as
+// PentrelLibraryPath says), which the driver's association, EAPOL and disconnect events drive.
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -11,11 +13,13 @@
 #include <vector>
 
 #include "hosts/adapterctl/adapter_registry_values.h"
+#include "hosts/adapterctl/supplicant/adapter_oids.h"
+#include "hosts/adapterctl/supplicant/supplicant_host.h"
 #include "platform/ndis/control_client.h"
 
 namespace zelcon {
 
-class DeviceAdapter : public AdapterRegistryValues {
+class DeviceAdapter : public AdapterRegistryValues, public AdapterOids {
 public:
 
   // `devicePath`: the device's socket ($ZELNIC_RUN_DIR/HlvnDev0 by default).
@@ -27,6 +31,16 @@ public:
 
   int SetSsid(void* handle, const char* ssid, uint32_t length, uint32_t hidden) override;
   int QueryScanListLength(void* handle, uint8_t* buffer, uint32_t size, uint32_t& length) override;
+  // Non-zero when the supplicant's library cannot be loaded.
+  int SetWPAInformation(void* handle, uint32_t networkType, uint32_t authMode, uint32_t encryption,
+                        const uint8_t* wpa, const char* ssid) override;
+  void WPAPortDown() override;
+  // The supplicant's host, once WPA information started it (null before).
+  const SupplicantHost* Supplicant();
+
+  std::optional<std::vector<uint8_t>> Query(uint32_t oid, uint32_t capacity,
+                                            std::vector<uint8_t> input = {}) override;
+  int Set(uint32_t oid, std::vector<uint8_t> data) override;
 
   int GetConnectStatus(void* handle) override;
   int GetMacAddress(void* handle, uint8_t* buffer, uint32_t size) override;
@@ -85,8 +99,6 @@ public:
 
 private:
   // The OID's answer (at most `capacity` bytes); nullopt when the device or the driver refused.
-  std::optional<std::vector<uint8_t>> Query(uint32_t oid, uint32_t capacity, std::vector<uint8_t> input = {});
-  int Set(uint32_t oid, std::vector<uint8_t> data);
   int QueryWord(uint32_t oid, uint32_t& value);
   int SetWord(uint32_t oid, uint32_t value);
   int QueryRecord(uint32_t oid, void* record, uint32_t size);
@@ -94,12 +106,15 @@ private:
   void WatchEvents(int event, int removal, int stop);
   void StopWatching();
   void ReadRing();
+  void PassToSupplicant(uint32_t code, std::span<const uint8_t> payload);
 
   const std::string devicePath_;
   std::mutex deviceMutex_;  // one request at a time on the connection
   std::optional<ndis::ControlDeviceClient> device_;
   std::thread watcher_;
   int stopFd_ = -1;
+  std::mutex supplicantMutex_;  // made once, kept until the adapter object goes
+  std::unique_ptr<SupplicantHost> supplicant_;
 };
 
 }  // namespace zelcon

@@ -1,0 +1,351 @@
+#include "hosts/adapterctl/supplicant/supplicant_host.h"
+
+#include <cstring>
+
+#include "driver/ndis/private_oids.h"
+#include "hosts/adapterctl/device/published_oids.h"
+#include "hosts/adapterctl/zelcon_records.h"
+#include "hosts/adapterctl/supplicant/association_elements.h"
+
+namespace zelcon {
+namespace {
+
+constexpr uint32_t kAssociationInformationBytes = 1024;
+constexpr uint16_t kEtherTypeEapol = 0x888E;
+constexpr size_t kEthernetHeaderBytes = 14;
+constexpr size_t kSendFrameMax = 1514;
+// How long a key waits for the frames before it; the driver sends within milliseconds.
+constexpr std::chrono::milliseconds kSendWait{1000};
+
+// EAP types of the identity's methods, and MS-CHAP-V2 inside PEAP and TTLS.
+constexpr uint32_t kEapTls = 13;
+constexpr uint32_t kEapLeap = 17;
+constexpr uint32_t kEapTtls = 21;
+constexpr uint32_t kEapPeap = 25;
+constexpr uint32_t kEapMsChapV2 = 26;
+constexpr uint32_t kTtlsInnerMsChapV2 = 4;
+
+bool PassphraseNetwork(uint32_t authMode) { return authMode == 4 || authMode == 7; }
+bool EapNetwork(uint32_t authMode) { return authMode == 3 || authMode == 6; }
+
+uint32_t AssociationMode(const WpaNetwork& network) {
+  if (network.authMode == 3 || network.authMode == 4) return KSSTK_ASSOCIATION_WPA;
+  if (network.authMode == 6 || network.authMode == 7) return KSSTK_ASSOCIATION_RSN;
+  return network.identity.method != PendingIdentity::Method::None ? KSSTK_ASSOCIATION_8021X
+                                                                 : KSSTK_ASSOCIATION_STATIC;
+}
+
+uint32_t Cipher(uint32_t encryption) {
+  switch (encryption) {
+    case 1: return KSSTK_CIPHER_WEP;
+    case 2: return KSSTK_CIPHER_TKIP;
+    case 3: return KSSTK_CIPHER_CCMP;
+    default: return 0;
+  }
+}
+
+std::vector<uint8_t> Bytes(const void* record, size_t length) {
+  const auto* bytes = static_cast<const uint8_t*>(record);
+  return std::vector<uint8_t>(bytes, bytes + length);
+}
+
+}  // namespace
+
+WpaNetwork::~WpaNetwork() { Wipe(passphrase); }
+
+std::unique_ptr<SupplicantHost> SupplicantHost::Start(AdapterOids& adapter, Notifier& notifier,
+                                                      const std::string& libraryPath, std::string& error) {
+  std::unique_ptr<PentrelModule> pentrel = PentrelModule::Load(libraryPath, error);
+  if (!pentrel) return nullptr;
+  std::unique_ptr<SupplicantHost> host(new SupplicantHost(adapter, notifier, std::move(pentrel)));
+  if (!host->Open(error)) return nullptr;
+  return host;
+}
+
+SupplicantHost::SupplicantHost(AdapterOids& adapter, Notifier& notifier, std::unique_ptr<PentrelModule> pentrel)
+    : adapter_(adapter), notifier_(notifier), pentrel_(std::move(pentrel)) {}
+
+bool SupplicantHost::Open(std::string& error) {
+  if (pentrel_->KSSTK_Initialize() != 0) {
+    error = "the supplicant library did not start";
+    pentrel_->KSSTK_Terminate();
+    return false;
+  }
+  pentrel_->KSSTK_CreateContext(&context_);
+  if (context_ != nullptr) pentrel_->KSSTK_CONTEXT_Initialize(context_);
+  if (context_ != nullptr) pentrel_->KSSTK_CONTEXT_CreateLinkAsynchronousA(context_, &link_);
+  if (link_ == nullptr) {
+    error = "the supplicant library made no link";
+    return false;  // the destructor releases what was made
+  }
+  pentrel_->KSSTK_LINK_SetCallbackA(link_, &SupplicantHost::Callback, reinterpret_cast<uintptr_t>(this));
+  pentrel_->KSSTK_LINK_Initialize(link_);
+  linkThread_ = std::thread([this] { pentrel_->KSSTK_LINK_Thread(link_); });
+  return true;
+}
+
+SupplicantHost::~SupplicantHost() {
+  if (link_ != nullptr) pentrel_->KSSTK_LINK_Terminate(link_);
+  if (linkThread_.joinable()) linkThread_.join();
+  for (KSSTK_HANDLE handle : {link_, identity_, context_}) {
+    if (handle != nullptr) pentrel_->KSSTK_Release(handle);
+  }
+  pentrel_->KSSTK_Terminate();
+}
+
+void SupplicantHost::SetNetwork(WpaNetwork network) {
+  std::lock_guard lock(mutex_);
+  UseIdentity(network.identity);
+  network_.networkType = network.networkType;
+  network_.authMode = network.authMode;
+  network_.encryption = network.encryption;
+  Wipe(network_.passphrase);
+  network_.passphrase = network.passphrase;
+  network_.ssid = network.ssid;
+  network_.identity = network.identity;
+  // The pass phrase's PSK is ready before the access point's first handshake message.
+  if (PassphraseNetwork(network_.authMode) && !network_.passphrase.empty()) {
+    pentrel_->KSSTK_LINK_PrecomputeWpaPskA(link_, network_.passphrase.c_str(),
+                                           reinterpret_cast<const uint8_t*>(network_.ssid.data()),
+                                           static_cast<uint32_t>(network_.ssid.size()));
+  }
+}
+
+// A new identity for the library from the profile's; none when the profile names no method.
+void SupplicantHost::UseIdentity(const PendingIdentity& profile) {
+  KSSTK_IDENTITY identity = nullptr;
+  if (profile.method != PendingIdentity::Method::None) pentrel_->KSSTK_CONTEXT_CreateIdentity(context_, &identity);
+  if (identity != nullptr) {
+    const std::string user = profile.domain.empty() ? profile.loginName : profile.domain + "\\" + profile.loginName;
+    pentrel_->KSSTK_IDENTITY_SetUserNameA(identity, user.c_str());
+    if (!profile.password.empty()) pentrel_->KSSTK_IDENTITY_SetPasswordA(identity, profile.password.c_str());
+    uint32_t type = kEapTls;
+    switch (profile.method) {
+      case PendingIdentity::Method::Peap: type = kEapPeap; break;
+      case PendingIdentity::Method::Leap: type = kEapLeap; break;
+      case PendingIdentity::Method::Ttls: type = kEapTtls; break;
+      default: break;
+    }
+    pentrel_->KSSTK_IDENTITY_SetEapTypes(identity, &type, 1);
+    pentrel_->KSSTK_IDENTITY_SetPeapInnerEapTypes(identity, &kEapMsChapV2, 1);
+    pentrel_->KSSTK_IDENTITY_SetTtlsInnerAuthProtocol(identity, kTtlsInnerMsChapV2);
+    if (!profile.anonymousName.empty()) pentrel_->KSSTK_IDENTITY_SetTtlsIdentityA(identity, profile.anonymousName.c_str());
+    if (profile.certHash.size() == 20) pentrel_->KSSTK_IDENTITY_SetUserCertificate(identity, profile.certHash.data());
+    pentrel_->KSSTK_IDENTITY_Initialize(identity);
+  }
+  pentrel_->KSSTK_LINK_SetIdentity(link_, identity);
+  if (identity_ != nullptr) pentrel_->KSSTK_Release(identity_);
+  identity_ = identity;
+}
+
+void SupplicantHost::Associated() {
+  std::optional<std::vector<uint8_t>> station = adapter_.Query(kOidCurrentAddress, 6);
+  std::optional<std::vector<uint8_t>> bssid = adapter_.Query(kOidBssid, 6);
+  if (!station || station->size() != 6 || !bssid || bssid->size() != 6) return;
+  std::optional<std::vector<uint8_t>> ssidRecord = adapter_.Query(kOidSsid, 36);
+  std::vector<uint8_t> ssid;
+  if (ssidRecord && ssidRecord->size() == 36) {
+    uint32_t length = 0;
+    std::memcpy(&length, ssidRecord->data(), 4);
+    ssid.assign(ssidRecord->begin() + 4, ssidRecord->begin() + 4 + std::min<uint32_t>(length, 32));
+  }
+  std::optional<AssociationElements> association;
+  if (auto record = adapter_.Query(kOidAssociationInformation, kAssociationInformationBytes))
+    association = ParseAssociationInformation(*record);
+  std::optional<std::vector<uint8_t>> beacon;
+  if (auto list = adapter_.Query(OID_HLVN_SCAN_LIST, kZelconScanBufferSize))
+    beacon = BeaconElements(*list, std::span<const uint8_t, 6>(bssid->data(), 6));
+
+  const std::vector<uint8_t> supplicantIe = association ? SecurityElements(association->request) : std::vector<uint8_t>{};
+  const std::vector<uint8_t> authenticatorIe = beacon ? SecurityElements(*beacon) : std::vector<uint8_t>{};
+  const std::vector<uint8_t> responseIe = association ? association->response : std::vector<uint8_t>{};
+
+  std::lock_guard lock(mutex_);
+  std::memcpy(station_, station->data(), 6);
+  std::memcpy(bssid_, bssid->data(), 6);
+  KSSTK_NETWORK_INFO info{};
+  info.Length = sizeof info;
+  info.NetworkType = network_.networkType == 0 ? KSSTK_NETWORK_AD_HOC : KSSTK_NETWORK_INFRASTRUCTURE;
+  info.AssociationMode = AssociationMode(network_);
+  info.Use8021X = EapNetwork(network_.authMode) || info.AssociationMode == KSSTK_ASSOCIATION_8021X ? 1 : 0;
+  info.KeySource = PassphraseNetwork(network_.authMode) ? KSSTK_KEY_SOURCE_PASSPHRASE
+                   : info.Use8021X != 0                  ? KSSTK_KEY_SOURCE_EAP
+                                                         : KSSTK_KEY_SOURCE_NONE;
+  info.Cipher = Cipher(network_.encryption);
+  std::memcpy(info.StationAddress, station_, 6);
+  std::memcpy(info.Bssid, bssid_, 6);
+  info.Passphrase.A = network_.passphrase.c_str();
+  if (ssid.empty()) ssid.assign(network_.ssid.begin(), network_.ssid.end());
+  info.Ssid = ssid.data();
+  info.SsidLength = static_cast<uint32_t>(ssid.size());
+  info.SupplicantIe = supplicantIe.data();
+  info.SupplicantIeLength = static_cast<uint32_t>(supplicantIe.size());
+  info.AuthenticatorIe = authenticatorIe.data();
+  info.AuthenticatorIeLength = static_cast<uint32_t>(authenticatorIe.size());
+  info.AssociationResponseIe = responseIe.data();
+  info.AssociationResponseIeLength = static_cast<uint32_t>(responseIe.size());
+  pentrel_->KSSTK_LINK_SetNetworkInfoA(link_, &info);
+  pentrel_->KSSTK_LINK_PortUp(link_);
+}
+
+void SupplicantHost::PortDown() { pentrel_->KSSTK_LINK_PortDown(link_); }
+
+void SupplicantHost::ReceiveFrame(std::span<const uint8_t> frame) {
+  if (frame.size() <= kEthernetHeaderBytes) return;
+  const uint16_t type = static_cast<uint16_t>(frame[12] << 8 | frame[13]);
+  if (type != kEtherTypeEapol) return;
+  const std::span<const uint8_t> eapol = frame.subspan(kEthernetHeaderBytes);
+  pentrel_->KSSTK_LINK_ReceiveEapol(link_, eapol.data(), static_cast<uint32_t>(eapol.size()));
+}
+
+void SupplicantHost::FrameSent(uint16_t tag) {
+  std::lock_guard lock(mutex_);
+  unsent_.erase(tag);
+  sent_.notify_all();
+}
+
+// The library's C callback: nothing thrown inside may leave it.
+uint32_t KSSTK_CALL SupplicantHost::Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
+  if (user == 0 || message == nullptr || message->Size < sizeof *message) return 0;
+  try {
+    reinterpret_cast<SupplicantHost*>(user)->Handle(*message);
+  } catch (...) {
+    // A request left unanswered fails; a lost report is only a lost report.
+  }
+  return 0;
+}
+
+void SupplicantHost::Handle(KSSTK_CALLBACK_MESSAGE& message) {
+  switch (message.Code) {
+    case KSSTK_MSG_LINK_STATUS:
+      if (message.Size >= sizeof(KSSTK_LINK_STATUS_MESSAGE))
+        ReportStatus(reinterpret_cast<KSSTK_LINK_STATUS_MESSAGE&>(message).Status);
+      break;
+    case KSSTK_MSG_LINK_FAILURE:
+    case KSSTK_MSG_AUTH_FAILED_NAS:
+      notifier_.Post(ZELCON_NOTIFY_CONNECTION_TEXT, 0, "Authentication failed");
+      break;
+    case KSSTK_MSG_SEND_EAPOL:
+      if (message.Size >= sizeof(KSSTK_SEND_EAPOL_MESSAGE))
+        SendEapol(reinterpret_cast<const KSSTK_SEND_EAPOL_MESSAGE&>(message));
+      break;
+    case KSSTK_MSG_ADD_KEY: {
+      const auto& add = reinterpret_cast<const KSSTK_ADD_KEY_MESSAGE&>(message);
+      if (message.Size >= sizeof add && add.Key.KeyLength <= message.Size - sizeof add)
+        SetKey(kOidAddKey, &add.Key, static_cast<uint32_t>(sizeof add.Key + add.Key.KeyLength), true);
+      break;
+    }
+    case KSSTK_MSG_SET_WEP_KEY: {
+      const auto& wep = reinterpret_cast<const KSSTK_SET_WEP_KEY_MESSAGE&>(message);
+      if (message.Size >= sizeof wep && wep.Wep.KeyLength <= message.Size - sizeof wep)
+        SetKey(kOidAddWep, &wep.Wep, static_cast<uint32_t>(sizeof wep.Wep + wep.Wep.KeyLength), true);
+      break;
+    }
+    case KSSTK_MSG_REMOVE_KEY: {
+      const auto& remove = reinterpret_cast<const KSSTK_REMOVE_KEY_MESSAGE&>(message);
+      if (message.Size >= sizeof remove) SetKey(kOidRemoveKey, &remove.Key, sizeof remove.Key, false);
+      break;
+    }
+    case KSSTK_MSG_SET_PMKID_LIST: {
+      const auto& list = reinterpret_cast<const KSSTK_SET_PMKID_LIST_MESSAGE&>(message);
+      const uint64_t entries = sizeof(KSSTK_BSSID_INFO) * uint64_t{list.Pmkid.BSSIDInfoCount};
+      if (message.Size >= sizeof list && entries <= message.Size - sizeof list)
+        SetKey(kOidPmkid, &list.Pmkid, static_cast<uint32_t>(sizeof list.Pmkid + entries), false);
+      break;
+    }
+    case KSSTK_MSG_GET_PASSWORD:
+      if (message.Size >= sizeof(KSSTK_GET_PASSWORD_MESSAGE))
+        AnswerPassword(reinterpret_cast<KSSTK_GET_PASSWORD_MESSAGE&>(message));
+      break;
+    case KSSTK_MSG_GET_CREDENTIALS:
+      if (message.Size >= sizeof(KSSTK_GET_CREDENTIALS_MESSAGE))
+        AnswerCredentials(reinterpret_cast<KSSTK_GET_CREDENTIALS_MESSAGE&>(message));
+      break;
+    case KSSTK_MSG_VALIDATE_SERVER_CERT:
+      // The verdict starts as "untrusted" so that a chain nobody judged is refused.
+      if (message.Size >= sizeof(KSSTK_VALIDATE_SERVER_CERT_MESSAGE)) {
+        reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE&>(message).Verdict = KSSTK_CHAIN_UNTRUSTED_ROOT;
+        pentrel_->KSSTK_ProcessCallbackA(&message);
+      }
+      break;
+    case KSSTK_MSG_PRIVATE_KEY_OPERATION:
+      // The host holds no private keys: refused rather than answered empty.
+      if (message.Size >= sizeof(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE))
+        reinterpret_cast<KSSTK_PRIVATE_KEY_OPERATION_MESSAGE&>(message).Failed = 1;
+      break;
+    default:
+      break;  // reports the utility does not show, and the pre-authentication port's messages
+  }
+}
+
+void SupplicantHost::ReportStatus(uint32_t status) {
+  linkStatus_ = status;
+  switch (status) {
+    case KSSTK_LINK_STATUS_AUTHENTICATING:
+      notifier_.Post(ZELCON_NOTIFY_CONNECTION_TEXT, 0, "Authenticating...");
+      break;
+    case KSSTK_LINK_STATUS_WAITING_FOR_KEYS:
+    case KSSTK_LINK_STATUS_WAITING_FOR_PSK_KEYS:
+      notifier_.Post(ZELCON_NOTIFY_CONNECTION_TEXT, 0, "Waiting for keys...");
+      break;
+    case KSSTK_LINK_STATUS_AUTHENTICATED:
+    case KSSTK_LINK_STATUS_CONNECTED_WITHOUT_8021X:  // a pass-phrase network's keys are in place
+    case KSSTK_LINK_STATUS_NO_AUTHENTICATOR:
+    case KSSTK_LINK_STATUS_FAST_RECONNECTED:
+      notifier_.Post(ZELCON_NOTIFY_CONNECTION_TEXT, 0, "Authenticated");
+      notifier_.Post(ZELCON_NOTIFY_PORT_AUTHORIZED);
+      break;
+    default:
+      break;
+  }
+}
+
+void SupplicantHost::SendEapol(const KSSTK_SEND_EAPOL_MESSAGE& message) {
+  if (message.Frame == nullptr || message.FrameLength > kSendFrameMax - kEthernetHeaderBytes) return;
+  std::vector<uint8_t> record(4);
+  {
+    std::lock_guard lock(mutex_);
+    record.insert(record.end(), bssid_, bssid_ + 6);
+    record.insert(record.end(), station_, station_ + 6);
+    const uint16_t tag = nextTag_++;
+    unsent_.insert(tag);
+    record[2] = static_cast<uint8_t>(tag);
+    record[3] = static_cast<uint8_t>(tag >> 8);
+  }
+  record.push_back(static_cast<uint8_t>(kEtherTypeEapol >> 8));
+  record.push_back(static_cast<uint8_t>(kEtherTypeEapol & 0xFF));
+  record.insert(record.end(), message.Frame, message.Frame + message.FrameLength);
+  const auto frameLength = static_cast<uint16_t>(record.size() - 4);
+  record[0] = static_cast<uint8_t>(frameLength);
+  record[1] = static_cast<uint8_t>(frameLength >> 8);
+  const uint16_t tag = static_cast<uint16_t>(record[2] | record[3] << 8);
+  if (adapter_.Set(OID_HLVN_SEND_FRAME, std::move(record)) != 0) FrameSent(tag);  // nothing to wait for
+}
+
+void SupplicantHost::SetKey(uint32_t oid, const void* record, uint32_t length, bool counts) {
+  {
+    std::unique_lock lock(mutex_);
+    sent_.wait_for(lock, kSendWait, [this] { return unsent_.empty(); });
+    unsent_.clear();  // a frame the driver never reported holds no later key up
+  }
+  std::vector<uint8_t> bytes = Bytes(record, length);
+  const bool taken = adapter_.Set(oid, bytes) == 0;
+  std::fill(bytes.begin(), bytes.end(), 0);  // key material
+  if (taken && counts) ++keysInstalled_;
+}
+
+void SupplicantHost::AnswerPassword(KSSTK_GET_PASSWORD_MESSAGE& message) {
+  std::lock_guard lock(mutex_);
+  if (network_.identity.password.empty()) return;
+  pentrel_->KSSTK_AllocStringA(network_.identity.password.c_str(), &message.Password.A);
+}
+
+void SupplicantHost::AnswerCredentials(KSSTK_GET_CREDENTIALS_MESSAGE& message) {
+  std::lock_guard lock(mutex_);
+  const PendingIdentity& identity = network_.identity;
+  if (identity.loginName.empty() || identity.password.empty()) return;
+  pentrel_->KSSTK_AllocStringA(identity.loginName.c_str(), &message.UserName.A);
+  pentrel_->KSSTK_AllocStringA(identity.password.c_str(), &message.Password.A);
+}
+
+}  // namespace zelcon
