@@ -19,6 +19,7 @@
 #include "hosts/adapterctl/device/device_adapter.h"
 #include "hosts/adapterctl/zelcon_records.h"
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
+#include "dcf1/src/crypto/crypto_test_support.h"
 #include "sim/air/testing/tshark_dissect.h"
 
 namespace zelcon {
@@ -152,7 +153,7 @@ TEST_P(SupplicantHostEndToEnd, JoinsInstallsTheHandshakesKeysAndCarriesProtected
   ASSERT_EQ(fields.size(), 3u) << rows[0];
   EXPECT_EQ(fields[0], "") << "malformed: " << rows[0];
   EXPECT_EQ(fields[1], "1") << rows[0];
-  EXPECT_EQ(fields[2], simair::testing::HexOf(payload));
+  EXPECT_EQ(fields[2], crypto_test::Hex(payload));
 }
 
 INSTANTIATE_TEST_SUITE_P(
