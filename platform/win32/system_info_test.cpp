@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <ctime>
+#include <time.h>
 
 #include "platform/win32/disk_space.h"
 #include "platform/win32/file_time.h"
@@ -9,9 +9,16 @@ namespace plat {
 namespace {
 
 TEST(FileTime, CountsHundredNanosecondsSince1601) {
-  const std::uint64_t before = static_cast<std::uint64_t>(std::time(nullptr));
+  // The same clock on both sides: time() reads the coarse clock, which lags the real-time
+  // clock by up to one tick, so a value read just after a second began failed the bound.
+  const auto unixSeconds = [] {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec);
+  };
+  const std::uint64_t before = unixSeconds();
   const std::uint64_t now = FileTimeNow();
-  const std::uint64_t after = static_cast<std::uint64_t>(std::time(nullptr));
+  const std::uint64_t after = unixSeconds();
   const std::uint64_t seconds = now / 10000000u - kFileTimeEpochOffsetSeconds;
   EXPECT_GE(seconds, before);
   EXPECT_LE(seconds, after);
