@@ -159,6 +159,7 @@ void Halt(CoreAdapter* core, ULONG argument) {
   core->MlmeState = kMlmeAuthenticated;
   CancelAllTimers(core);
   DiscardReassembly(core->Reassembly);
+  ResetPendingFrame(core);
   HalOps(core->Hal).Stop(core->Hal, argument);
 }
 

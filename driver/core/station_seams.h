@@ -49,8 +49,6 @@ ULONG IndicateFrame(CoreAdapter* core, ReceiveRecord* record);
 // Encrypt/Decrypt operations of the core table.
 ULONG Encrypt(CoreAdapter* core, SendDescriptor* record, UCHAR* frame, ULONG length);
 LONG Decrypt(CoreAdapter* core, UCHAR* frame, ULONG length);
-// True while the CKIP key state holds protected unicast frames back.
-bool CkipHoldsFrames(CoreAdapter* core);
 // The MIC check a decryption asked for; false drops the frame.
 bool CheckReceiveMic(CoreAdapter* core, ReceiveRecord* record);
 void ResetTkipState(CoreAdapter* core);
