@@ -251,6 +251,12 @@ void ClearFlags(CoreAdapter* core, std::uint32_t bits) {
   core->Os->Table->ReleaseSpinLock(&core->FlagsLock);
 }
 
+void IndicateMediaSpecific(CoreAdapter* core, const void* payload, std::uint32_t length) {
+  NDIS_HANDLE handle = core->Head.Container->MiniportAdapterHandle;
+  NdisMIndicateStatus(handle, NDIS_STATUS_MEDIA_SPECIFIC_INDICATION, const_cast<void*>(payload), length);
+  NdisMIndicateStatusComplete(handle);
+}
+
 void PostEvent(CoreAdapter*, std::uint32_t code, const void* payload, std::uint32_t length) {
   if (Links().PostUtilityEvent != nullptr) Links().PostUtilityEvent(code, payload, length);
 }

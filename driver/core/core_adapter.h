@@ -191,6 +191,9 @@ void ClearFlags(CoreAdapter* core, std::uint32_t bits);
 // of a reassembled frame stays with the core and only becomes free again.
 void ReturnToChipLayer(void* context, ReceiveRecord* record);
 
+// NDIS_STATUS_MEDIA_SPECIFIC_INDICATION with `payload`, then the status-complete indication.
+void IndicateMediaSpecific(CoreAdapter* core, const void* payload, std::uint32_t length);
+
 // Posts a utility event when a control device can carry it.
 void PostEvent(CoreAdapter* core, std::uint32_t code, const void* payload, std::uint32_t length);
 

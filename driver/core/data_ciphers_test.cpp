@@ -465,6 +465,22 @@ TEST_F(ProtectedLoopback, RemovingTheWepTransmitKeyStopsSending) {
 constexpr Address kOtherAp = {0x00, 0x0C, 0x41, 0x10, 0x20, 0x99};
 constexpr Address kEveryBss = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
 
+// The MAC header of a protected FromDS frame to the broadcast address from kPeer behind the
+// access point, in the chip layout, with `msdu` after `ivRoom` bytes and `trailer` bytes of room.
+Bytes ProtectedGroupFrame(const Bytes& msdu, std::size_t ivRoom, std::size_t trailer) {
+  Bytes frame(32);
+  frame[2] = 0x08;
+  frame[3] = 0x42;
+  std::copy(kEveryBss.begin(), kEveryBss.end(), frame.begin() + 6);
+  std::copy(kApAddress.begin(), kApAddress.end(), frame.begin() + 12);
+  std::copy(kPeer.begin(), kPeer.end(), frame.begin() + 18);
+  frame.resize(32 + ivRoom);
+  frame.insert(frame.end(), msdu.begin(), msdu.end());
+  frame.resize(frame.size() + trailer);
+  frame[0] = static_cast<std::uint8_t>(frame.size() - 32);
+  return frame;
+}
+
 Bytes RemoveKeyRecord(std::uint32_t keyIndex, const Address& bssid = kApAddress) {
   Bytes r(16);
   const std::uint32_t words[2] = {16, keyIndex};
@@ -570,22 +586,13 @@ TEST_F(ProtectedLoopback, ACcmpGroupKeyForEveryBssDecryptsGroupFrames) {
   for (int i = 0; i < 16; ++i) gtk[i] = static_cast<std::uint8_t>(0x90 + i);
   ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0x20000001u, gtk, 5, kEveryBss)).status, NDIS_STATUS_SUCCESS);
 
-  // FromDS, protected, to the broadcast address from kPeer behind the access point, key id 1.
+  // Under key id 1.
   const auto groupFrame = [&](std::uint64_t pn) {
-    Bytes frame(32);
-    frame[2] = 0x08;
-    frame[3] = 0x42;
-    std::copy(kEveryBss.begin(), kEveryBss.end(), frame.begin() + 6);
-    std::copy(kApAddress.begin(), kApAddress.end(), frame.begin() + 12);
-    std::copy(kPeer.begin(), kPeer.end(), frame.begin() + 18);
     const Bytes msdu = {0xaa, 0xaa, 0x03, 0x00, 0x00, 0x00, 0x08, 0x06, 1, 2, 3, 4, 5, 6, 7, 8};
-    frame.resize(32 + 8);
-    frame.insert(frame.end(), msdu.begin(), msdu.end());
-    frame.resize(frame.size() + 8);
+    Bytes frame = ProtectedGroupFrame(msdu, 8, 8);
     EXPECT_EQ(CcmpEncrypt(gtk.data(), frame.data() + 2, 30, pn, 1, frame.data() + 32,
                           static_cast<std::uint32_t>(msdu.size())),
               CcmpRefusal::kNone);
-    frame[0] = static_cast<std::uint8_t>(frame.size() - 32);
     return frame;
   };
   EXPECT_TRUE(ReceiveAll({groupFrame(5)}).empty());  // the KeyRSC: already seen
@@ -602,25 +609,14 @@ TEST_F(ProtectedLoopback, AWepGroupKeyBesideRsnPairwiseKeysDecryptsGroupFrames) 
     const Bytes groupKey = {0x0A, 0x0B, 0x0C, 0x0D, 0x0E};
     ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0x00000002, groupKey)).status, NDIS_STATUS_SUCCESS);
 
-    // FromDS, protected, to the broadcast address from kPeer behind the access point.
-    const Address broadcast = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
-    Bytes frame(32);
-    frame[2] = 0x08;
-    frame[3] = 0x42;
-    std::copy(broadcast.begin(), broadcast.end(), frame.begin() + 6);
-    std::copy(kApAddress.begin(), kApAddress.end(), frame.begin() + 12);
-    std::copy(kPeer.begin(), kPeer.end(), frame.begin() + 18);
     const Bytes msdu = {0xaa, 0xaa, 0x03, 0x00, 0x00, 0x00, 0x08, 0x00, 1, 2, 3, 4, 5, 6, 7, 8};
-    frame.resize(32 + 4);
-    frame.insert(frame.end(), msdu.begin(), msdu.end());
-    frame.resize(frame.size() + 4);
+    Bytes frame = ProtectedGroupFrame(msdu, 4, 4);
     ASSERT_TRUE(WepEncrypt(frame.data() + 32, static_cast<std::uint32_t>(msdu.size()), 0x010203, 2, groupKey.data(),
                            static_cast<std::uint32_t>(groupKey.size())));
-    frame[0] = static_cast<std::uint8_t>(frame.size() - 32);
 
     const auto received = ReceiveAll({frame});
     ASSERT_EQ(received.size(), 1u);
-    Bytes expected(broadcast.begin(), broadcast.end());
+    Bytes expected(kEveryBss.begin(), kEveryBss.end());
     expected.insert(expected.end(), kPeer.begin(), kPeer.end());
     expected.insert(expected.end(), msdu.begin() + 6, msdu.end());
     EXPECT_EQ(received[0], expected);

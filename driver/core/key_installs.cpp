@@ -17,7 +17,6 @@ namespace {
 
 constexpr std::uint8_t kEveryBss[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 constexpr std::uint32_t kTransmitBit = 0x80000000u;
-constexpr std::uint32_t kRemoveKeyBytes = 14;  // Length, KeyIndex, BSSID
 
 bool WpaNone(const CoreAdapter* core) { return core->Config.authMode == 5; }
 
@@ -75,11 +74,10 @@ void InstallKey(CoreAdapter* core, const KeyInstall& install) {
 }
 
 ULONG RemoveKey(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length) {
-  if (record == nullptr || length < kRemoveKeyBytes) return StatusInvalidData;
   std::uint32_t keyIndex = 0;
-  std::memcpy(&keyIndex, record + 4, 4);
-  if ((keyIndex & kTransmitBit) != 0 || (keyIndex & 0xFF) > 3) return StatusInvalidData;
-  if (const std::uint8_t* bssid = KeyBss(core, record + 8)) {
+  const std::uint8_t* keyBssid = nullptr;
+  if (ReadRemoveKeyRecord(record, length, keyIndex, keyBssid) != KeyRefusal::kNone) return StatusInvalidData;
+  if (const std::uint8_t* bssid = KeyBss(core, keyBssid)) {
     if (BssKeyTable* table = core->BssKeys.Find(bssid)) BssKeyTables::Remove(*table, keyIndex);
   }
   (void)core->Keys.RemoveKey(keyIndex);

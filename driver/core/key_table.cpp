@@ -52,6 +52,19 @@ KeyRefusal ReadKeyRecord(const std::uint8_t* record, std::uint32_t length, KeyIn
   return KeyRefusal::kNone;
 }
 
+KeyRefusal ReadRemoveKeyRecord(const std::uint8_t* record, std::uint32_t length, std::uint32_t& keyIndex,
+                               const std::uint8_t*& bssid) {
+  keyIndex = 0;
+  bssid = nullptr;
+  if (record == nullptr || length < kRemoveKeyBytes) return KeyRefusal::kRecordTooShort;
+  const std::uint32_t index = Load32(record + 4);
+  if ((index & kTransmitBit) != 0) return KeyRefusal::kTransmitBitOnRemove;
+  if ((index & 0xFF) > 3) return KeyRefusal::kBadKeyId;
+  keyIndex = index;
+  bssid = record + 8;
+  return KeyRefusal::kNone;
+}
+
 void FillKeyEntry(KeyEntry& entry, const KeyInstall& install, const std::uint8_t ownAddress[6], bool wpaNone) {
   WipeKeyBytes(&entry, sizeof entry);
   entry.flags = static_cast<std::uint16_t>(install.pairwise ? kKeyPairwise : (install.receiveOnly ? kKeyReceiveOnly : 0));

@@ -37,6 +37,7 @@ enum class KeyRefusal {
 };
 
 constexpr std::uint32_t kAddKeyFixedBytes = 32;  // Length, KeyIndex, KeyLength, BSSID, pad, KeyRSC
+constexpr std::uint32_t kRemoveKeyBytes = 14;    // Length, KeyIndex, BSSID
 
 // An ADD_KEY record that passed every check: where its key goes and what it holds.
 struct KeyInstall {
@@ -54,6 +55,12 @@ struct KeyInstall {
 
 // Checks an NDIS_802_11_KEY record of `length` bytes; `install` points into the record.
 KeyRefusal ReadKeyRecord(const std::uint8_t* record, std::uint32_t length, KeyInstall& install);
+
+// Checks an NDIS_802_11_REMOVE_KEY record {u32 Length, u32 KeyIndex, BSSID} of `length`
+// bytes: it must hold the BSSID, and the KeyIndex must have no transmit bit and an
+// identifier of at most 3. `bssid` points into the record.
+KeyRefusal ReadRemoveKeyRecord(const std::uint8_t* record, std::uint32_t length, std::uint32_t& keyIndex,
+                               const std::uint8_t*& bssid);
 
 // Fills `entry` from a checked record (zeroed first): flags by role, key material, temporal
 // key, Michael keys of a 32-byte key, both sequence counters from the KeyRSC when given.

@@ -5,20 +5,16 @@
 #include "driver/core/bss_table.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/key_installs.h"
+#include "driver/core/little_endian.h"
 #include "driver/core/security_elements.h"
 
 namespace zelnic::core {
 namespace {
 
-constexpr NDIS_STATUS kMediaSpecificIndication = 0x40010012;
 constexpr std::uint32_t kStatusTypePmkidCandidateList = 2;
 constexpr std::uint32_t kCandidateListVersion = 1;
 constexpr std::uint32_t kHeaderBytes = 12;
 constexpr std::uint32_t kCandidateBytes = 12;
-
-void PutLe32(std::uint8_t* at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 bool IsCandidate(const CoreAdapter* core, const NDIS_WLAN_BSSID& entry, const BssRecord& record) {
   return entry.InfrastructureMode == Ndis802_11Infrastructure && record.RsnElement[0] != 0 &&
@@ -69,17 +65,15 @@ void IndicatePmkidCandidates(CoreAdapter* core) {
   const PmkidCandidateList& list = core->Station.PmkidCandidates;
   if (list.count == 0) return;
   std::uint8_t indication[kHeaderBytes + kMaxPmkidCandidates * kCandidateBytes] = {};
-  PutLe32(indication, kStatusTypePmkidCandidateList);
-  PutLe32(indication + 4, kCandidateListVersion);
-  PutLe32(indication + 8, list.count);
+  Put32(indication, kStatusTypePmkidCandidateList);
+  Put32(indication + 4, kCandidateListVersion);
+  Put32(indication + 8, list.count);
   for (std::uint32_t c = 0; c < list.count; ++c) {
     std::uint8_t* at = indication + kHeaderBytes + c * kCandidateBytes;
     std::memcpy(at, list.candidates[c].bssid, 6);
-    PutLe32(at + 8, list.candidates[c].flags);
+    Put32(at + 8, list.candidates[c].flags);
   }
-  NDIS_HANDLE handle = core->Head.Container->MiniportAdapterHandle;
-  NdisMIndicateStatus(handle, kMediaSpecificIndication, indication, kHeaderBytes + list.count * kCandidateBytes);
-  NdisMIndicateStatusComplete(handle);
+  IndicateMediaSpecific(core, indication, kHeaderBytes + list.count * kCandidateBytes);
 }
 
 }  // namespace zelnic::core
