@@ -601,6 +601,25 @@ TEST_F(ProtectedLoopback, ACcmpGroupKeyForEveryBssDecryptsGroupFrames) {
   EXPECT_EQ(Bytes(received[0].begin(), received[0].begin() + 6), Bytes(kEveryBss.begin(), kEveryBss.end()));
 }
 
+// WPA-None peers share one key and each counts its own packet numbers: the same number from
+// two peers (here the same frame twice) is accepted both times, under the adapter table's key.
+TEST_F(ProtectedLoopback, WpaNoneCcmpHasNoReplayCheck) {
+  Associate(Cipher::kCcmp);
+  h.run([&] {
+    ResetTkipState(core);
+    core->Config.authMode = 5;
+  });
+  Bytes tk(16);
+  for (int i = 0; i < 16; ++i) tk[i] = static_cast<std::uint8_t>(0x50 + i);
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0x80000000u, tk)).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(core->BssKeys.Find(kApAddress.data()), nullptr);
+  const Bytes sent = Ethernet(kPeer, 0x0800, 64);
+  const auto frames = SendToRing(sent);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(ReceiveAll(frames).size(), 1u);
+  EXPECT_EQ(ReceiveAll(frames).size(), 1u);
+}
+
 TEST_F(ProtectedLoopback, AWepGroupKeyBesideRsnPairwiseKeysDecryptsGroupFrames) {
   for (const Cipher cipher : {Cipher::kTkip, Cipher::kCcmp}) {
     SCOPED_TRACE(int(cipher));
