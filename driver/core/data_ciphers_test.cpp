@@ -34,7 +34,8 @@ constexpr Address kPeer = {0x02, 0x00, 0x00, 0x00, 0x00, 0x77};
 constexpr NDIS_STATUS kMediaSpecific = 0x40010012;
 
 // NDIS_802_11_KEY: Length, KeyIndex, KeyLength, BSSID, 2 pad bytes, KeyRSC, key material.
-Bytes KeyRecord(std::uint32_t keyIndex, const Bytes& material, std::uint64_t rsc = 0, const Address& bssid = kApAddress) {
+Bytes KeyRecord(std::uint32_t keyIndex, const Bytes& material, std::uint64_t rsc = 0,
+                const Address& bssid = kApAddress) {
   Bytes r(32 + material.size());
   const std::uint32_t words[3] = {static_cast<std::uint32_t>(r.size()), keyIndex,
                                   static_cast<std::uint32_t>(material.size())};

@@ -67,7 +67,8 @@ KeyRefusal ReadRemoveKeyRecord(const std::uint8_t* record, std::uint32_t length,
 
 void FillKeyEntry(KeyEntry& entry, const KeyInstall& install, const std::uint8_t ownAddress[6], bool wpaNone) {
   WipeKeyBytes(&entry, sizeof entry);
-  entry.flags = static_cast<std::uint16_t>(install.pairwise ? kKeyPairwise : (install.receiveOnly ? kKeyReceiveOnly : 0));
+  const std::uint16_t role = install.pairwise ? kKeyPairwise : (install.receiveOnly ? kKeyReceiveOnly : 0);
+  entry.flags = role;
   std::memcpy(entry.bssid, install.bssid, 6);
   const std::uint8_t* material = install.material;
   entry.keyLength = static_cast<std::uint8_t>(install.keyLength);

@@ -16,8 +16,8 @@ constexpr std::uint32_t kKeysBeforeRelease = 2;
 // A network whose single static key is installed never reaches two installs: frames under
 // that key decrypt at once instead of waiting for ever.
 bool CkipHoldsFrames(CoreAdapter* core, const std::uint8_t* frame, std::uint32_t length) {
-  if (length < kChipHeaderBytes + kWepHeaderBytes || !CkipEncrypts(core) || core->Pending.KeysInstalled >= kKeysBeforeRelease) return false;
-  if (IsGroupAddress(frame + kAddress1)) return false;
+  if (length < kChipHeaderBytes + kWepHeaderBytes || !CkipEncrypts(core)) return false;
+  if (core->Pending.KeysInstalled >= kKeysBeforeRelease || IsGroupAddress(frame + kAddress1)) return false;
   return !core->Ckip.Keys[WepKeyId(frame + kChipHeaderBytes)].Installed();
 }
 

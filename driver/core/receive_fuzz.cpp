@@ -77,7 +77,8 @@ void InstallKeys(CoreAdapter* core, bool wpaNone) {
   for (const std::uint32_t keyIndex : {0xC0000000u, 0x00000001u}) {
     std::memcpy(record + 4, &keyIndex, 4);
     zelnic::core::KeyInstall install;
-    if (zelnic::core::ReadKeyRecord(record, sizeof record, install) != zelnic::core::KeyRefusal::kNone) __builtin_trap();
+    if (zelnic::core::ReadKeyRecord(record, sizeof record, install) != zelnic::core::KeyRefusal::kNone)
+      __builtin_trap();
     core->Keys.Install(install, core->StationAddress.data(), wpaNone);
     zelnic::core::BssKeyTables::Install(bssKeys, install, core->StationAddress.data());
   }

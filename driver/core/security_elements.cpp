@@ -52,7 +52,8 @@ Suites ReadSuites(const std::uint8_t* body, std::uint32_t length, const std::uin
     if (suite[3] == kAkmPsk) s.akmPsk = true;
   }
   const std::uint32_t capabilitiesAt = akmAt + 2 + 4 * akms;
-  if (capabilitiesAt + 2 <= length) s.capabilities = static_cast<std::uint16_t>(body[capabilitiesAt] | body[capabilitiesAt + 1] << 8);
+  if (capabilitiesAt + 2 <= length)
+    s.capabilities = static_cast<std::uint16_t>(body[capabilitiesAt] | body[capabilitiesAt + 1] << 8);
   s.valid = s.pairwiseCcmp || s.pairwiseTkip;
   return s;
 }
