@@ -57,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       __builtin_trap();
     if (wpa[0] != 0 && zelnic::core::BuildStationWpaElement(wpa, authMode, status, out, chosen) > 257)
       __builtin_trap();
+    (void)zelnic::core::OffersPreauthentication(rsn);
   }
   return 0;
 }

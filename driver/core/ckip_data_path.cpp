@@ -37,6 +37,7 @@ void CkipKeyInstalled(CoreAdapter* core, std::uint32_t keyIndex, const std::uint
 }
 
 void ResetCkipKeys(CoreAdapter* core) {
+  ResetPendingFrame(core);
   for (CkipKeyRecord& record : core->Ckip.Keys) WipeCkipKey(record);
   core->Ckip.TransmitKeyId = 0;
   core->Ckip.GroupKeyId = 0;

@@ -25,7 +25,8 @@ struct CkipState {
 
 // A key or WEP key of `length` bytes installed under its NDIS KeyIndex (bit 31: transmit).
 void CkipKeyInstalled(CoreAdapter* core, std::uint32_t keyIndex, const std::uint8_t* key, std::uint32_t length);
-// An authentication-mode set or a link reset: every CKIP key and key id goes.
+// An authentication-mode set or a link reset: every CKIP key and key id goes, and with them
+// the count of installs and the frame held for them.
 void ResetCkipKeys(CoreAdapter* core);
 
 // Whether a sent frame carries the 18-byte CKIP header (SNAP, CMIC, SEQ, EtherType): the

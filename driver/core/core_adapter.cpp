@@ -159,6 +159,7 @@ void Halt(CoreAdapter* core, ULONG argument) {
   core->MlmeState = kMlmeAuthenticated;
   CancelAllTimers(core);
   DiscardReassembly(core->Reassembly);
+  ResetPendingFrame(core);
   HalOps(core->Hal).Stop(core->Hal, argument);
 }
 
@@ -248,6 +249,12 @@ void ClearFlags(CoreAdapter* core, std::uint32_t bits) {
   core->Os->Table->AcquireSpinLock(&core->FlagsLock);
   core->Flags &= ~bits;
   core->Os->Table->ReleaseSpinLock(&core->FlagsLock);
+}
+
+void IndicateMediaSpecific(CoreAdapter* core, const void* payload, std::uint32_t length) {
+  NDIS_HANDLE handle = core->Head.Container->MiniportAdapterHandle;
+  NdisMIndicateStatus(handle, NDIS_STATUS_MEDIA_SPECIFIC_INDICATION, const_cast<void*>(payload), length);
+  NdisMIndicateStatusComplete(handle);
 }
 
 void PostEvent(CoreAdapter*, std::uint32_t code, const void* payload, std::uint32_t length) {

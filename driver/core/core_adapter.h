@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "driver/core/bss_elements.h"
+#include "driver/core/bss_key_table.h"
 #include "driver/core/ccx_core.h"
 #include "driver/core/ckip_data_path.h"
 #include "driver/core/config.h"
@@ -16,6 +17,7 @@
 #include "driver/core/key_table.h"
 #include "driver/core/management_frames.h"
 #include "driver/core/oid_state.h"
+#include "driver/core/pending_frame.h"
 #include "driver/core/rates.h"
 #include "driver/core/reassembly.h"
 #include "driver/core/station_state.h"
@@ -91,6 +93,8 @@ struct CoreAdapter {
   zelnic::MacAddress StationAddress;
   zelnic::MacAddress Bssid;
   zelnic::core::AdapterKeyTable Keys;  // wiped when the adapter is freed
+  zelnic::core::BssKeyTables BssKeys;  // per access point; CCMP's keys; wiped when freed
+  zelnic::core::PendingFrameState Pending;  // a frame held for its CKIP keys
   zelnic::core::CkipState Ckip;        // CKIP's key records and key ids
   zelnic::core::CipherState Ciphers;   // IV counter, the key of the last received frame, TKIP's state
   zelnic::Ssid CurrentSsid;
@@ -166,6 +170,9 @@ void LeaveNetworkForHalt(CoreAdapter* core);
 
 ULONG Send(CoreAdapter* core, SendDescriptor* record);
 ULONG Receive(CoreAdapter* core, ReceiveRecord* record);
+// Receive from the decryption on: a data frame of the current network (also a frame that
+// was held back for its keys).
+ULONG ReceiveDataFrame(CoreAdapter* core, ReceiveRecord* record);
 BOOLEAN IsFromCurrentBss(CoreAdapter* core, const UCHAR* frame);
 BOOLEAN IsUnicastFromBss(CoreAdapter* core, const UCHAR* frame);
 
@@ -183,6 +190,9 @@ void ClearFlags(CoreAdapter* core, std::uint32_t bits);
 // Gives a receive record back to the chip layer (`context` is the CoreAdapter); the record
 // of a reassembled frame stays with the core and only becomes free again.
 void ReturnToChipLayer(void* context, ReceiveRecord* record);
+
+// NDIS_STATUS_MEDIA_SPECIFIC_INDICATION with `payload`, then the status-complete indication.
+void IndicateMediaSpecific(CoreAdapter* core, const void* payload, std::uint32_t length);
 
 // Posts a utility event when a control device can carry it.
 void PostEvent(CoreAdapter* core, std::uint32_t code, const void* payload, std::uint32_t length);

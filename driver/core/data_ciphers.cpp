@@ -10,6 +10,7 @@
 #include "driver/core/ckip_data_path.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_tests.h"
+#include "driver/core/key_installs.h"
 #include "driver/core/michael.h"
 #include "driver/core/station_seams.h"
 #include "driver/core/tkip_countermeasures.h"
@@ -47,6 +48,13 @@ std::uint32_t FindAdapterKeySlot(CoreAdapter* core, const std::uint8_t* destinat
 
 bool PairwiseInstalled(CoreAdapter* core) {
   const KeyEntry& e = core->Keys.Entry(0);
+  return (e.flags & kKeyValid) != 0 && (e.flags & kKeyPairwise) != 0;
+}
+
+bool CurrentBssPairwiseInstalled(CoreAdapter* core) {
+  const BssKeyTable* table = CurrentBssKeys(core);
+  if (table == nullptr) return false;
+  const KeyEntry& e = table->entries[0];
   return (e.flags & kKeyValid) != 0 && (e.flags & kKeyPairwise) != 0;
 }
 
@@ -115,10 +123,10 @@ bool EncryptFragment(CoreAdapter* core, FrameCipher cipher, std::uint32_t slot, 
       return true;
     }
     case FrameCipher::kCcmp: {
-      KeyEntry& entry = core->Keys.Entry(slot);
-      if ((entry.flags & kKeyValid) == 0) return false;
-      entry.transmitCounter = (entry.transmitCounter + 1) & kCcmpPnMask;
-      return CcmpEncrypt(entry.keyMaterial, frame + 2, kMacHeaderBytes, entry.transmitCounter, slot, body, data) ==
+      KeyEntry* entry = CcmpKeyEntry(core, slot);
+      if (entry == nullptr) return false;
+      entry->transmitCounter = (entry->transmitCounter + 1) & kCcmpPnMask;
+      return CcmpEncrypt(entry->keyMaterial, frame + 2, kMacHeaderBytes, entry->transmitCounter, slot, body, data) ==
              CcmpRefusal::kNone;
     }
     case FrameCipher::kCkip:
@@ -152,9 +160,10 @@ bool ChooseTransmitProtection(CoreAdapter* core, const std::uint8_t* destination
       return ChooseRsnKey(core, destination, eapol, slot, FrameCipher::kTkip, out);
     }
     case 6: {
-      // Every frame toward the access point goes under the pairwise key, group ones too.
+      // Every frame toward the access point goes under the current network's pairwise key,
+      // group ones too.
       const std::uint32_t slot = WpaNone(core) ? FindAdapterKeySlot(core, destination)
-                                               : (PairwiseInstalled(core) ? 0 : kNoSlot);
+                                               : (CurrentBssPairwiseInstalled(core) ? 0 : kNoSlot);
       return ChooseRsnKey(core, destination, eapol, slot, FrameCipher::kCcmp, out);
     }
     default:

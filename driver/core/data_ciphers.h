@@ -2,7 +2,8 @@
 // The ciphers on data frames: which key protects a frame being sent (chosen when it is
 // encapsulated, so a frame without its key is refused before anything goes out), its
 // encryption in the transmit ring, and the decryption and MIC check of received frames.
-// WEP keys are the WEP key records; TKIP and CCMP keys are the adapter key table's.
+// WEP keys are the WEP key records; TKIP keys are the adapter key table's, CCMP keys the
+// current network's per-BSS key table's (the adapter table's in WPA-None).
 #include <cstdint>
 #include <optional>
 

@@ -11,6 +11,8 @@
 #include <deque>
 #include <vector>
 
+#include "driver/core/bss_table.h"
+#include "driver/core/ccmp_cipher.h"
 #include "driver/core/ckip_cipher.h"
 #include "driver/core/michael.h"
 #include "driver/core/station_seams.h"
@@ -32,12 +34,13 @@ constexpr Address kPeer = {0x02, 0x00, 0x00, 0x00, 0x00, 0x77};
 constexpr NDIS_STATUS kMediaSpecific = 0x40010012;
 
 // NDIS_802_11_KEY: Length, KeyIndex, KeyLength, BSSID, 2 pad bytes, KeyRSC, key material.
-Bytes KeyRecord(std::uint32_t keyIndex, const Bytes& material, std::uint64_t rsc = 0) {
+Bytes KeyRecord(std::uint32_t keyIndex, const Bytes& material, std::uint64_t rsc = 0,
+                const Address& bssid = kApAddress) {
   Bytes r(32 + material.size());
   const std::uint32_t words[3] = {static_cast<std::uint32_t>(r.size()), keyIndex,
                                   static_cast<std::uint32_t>(material.size())};
   std::memcpy(r.data(), words, sizeof words);
-  std::copy(kApAddress.begin(), kApAddress.end(), r.begin() + 12);
+  std::copy(bssid.begin(), bssid.end(), r.begin() + 12);
   std::memcpy(r.data() + 24, &rsc, 8);
   std::copy(material.begin(), material.end(), r.begin() + 32);
   return r;
@@ -243,7 +246,7 @@ TEST_F(ProtectedLoopback, WithoutItsKeyAFrameIsRefusedAndNeverSentInTheClear) {
     SCOPED_TRACE(int(cipher));
     Associate(cipher);
     h.run([&] {
-      core->Keys.Clear();
+      ResetTkipState(core);
       for (WepKeyRecord& key : core->Config.wepKeys) key = WepKeyRecord{};
     });
     EXPECT_TRUE(SendToRing(Ethernet(kPeer, 0x0800, 100)).empty());
@@ -460,6 +463,164 @@ TEST_F(ProtectedLoopback, RemovingTheWepTransmitKeyStopsSending) {
 
 // Group frames under a WEP group key (its cipher chosen with the association) beside TKIP or
 // CCMP pairwise keys are decrypted with that key.
+constexpr Address kOtherAp = {0x00, 0x0C, 0x41, 0x10, 0x20, 0x99};
+constexpr Address kEveryBss = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+
+// The MAC header of a protected FromDS frame to the broadcast address from kPeer behind the
+// access point, in the chip layout, with `msdu` after `ivRoom` bytes and `trailer` bytes of room.
+Bytes ProtectedGroupFrame(const Bytes& msdu, std::size_t ivRoom, std::size_t trailer) {
+  Bytes frame(32);
+  frame[2] = 0x08;
+  frame[3] = 0x42;
+  std::copy(kEveryBss.begin(), kEveryBss.end(), frame.begin() + 6);
+  std::copy(kApAddress.begin(), kApAddress.end(), frame.begin() + 12);
+  std::copy(kPeer.begin(), kPeer.end(), frame.begin() + 18);
+  frame.resize(32 + ivRoom);
+  frame.insert(frame.end(), msdu.begin(), msdu.end());
+  frame.resize(frame.size() + trailer);
+  frame[0] = static_cast<std::uint8_t>(frame.size() - 32);
+  return frame;
+}
+
+Bytes RemoveKeyRecord(std::uint32_t keyIndex, const Address& bssid = kApAddress) {
+  Bytes r(16);
+  const std::uint32_t words[2] = {16, keyIndex};
+  std::memcpy(r.data(), words, sizeof words);
+  std::copy(bssid.begin(), bssid.end(), r.begin() + 8);
+  return r;
+}
+
+// ADD_KEY and REMOVE_KEY against both tables: the adapter table takes every key it accepts;
+// the per-BSS copy goes to the key's access point when the BSS table knows it, else to the
+// current network; a key for every BSS, or one set in WPA-None, stays in the adapter table.
+TEST_F(ProtectedLoopback, KeysReachTheAdapterTableAndTheirAccessPointsTable) {
+  struct Case {
+    const char* name;
+    bool associated;
+    std::uint32_t authMode;
+    std::uint32_t keyIndex;
+    Address bssid;
+    NDIS_STATUS status;
+    int adapterSlot;  // -1: none
+    int bssSlot;      // entry of the current network's table; -1: no per-BSS key
+  };
+  const Case kCases[] = {
+      {"pairwise for the access point", true, 7, 0xC0000000u, kApAddress, NDIS_STATUS_SUCCESS, 0, 0},
+      {"receive-only group with identifier 0", true, 7, 0x00000000u, kApAddress, NDIS_STATUS_SUCCESS, 1, 1},
+      {"transmit group 3", true, 7, 0x80000003u, kApAddress, NDIS_STATUS_SUCCESS, 3, 3},
+      {"a BSSID the table does not know: the current network's", true, 7, 0xC0000000u, kOtherAp,
+       NDIS_STATUS_SUCCESS, 0, 0},
+      {"a group key for every BSS", true, 7, 0x00000002u, kEveryBss, NDIS_STATUS_SUCCESS, 2, -1},
+      {"WPA-None", true, 5, 0x80000001u, kApAddress, NDIS_STATUS_SUCCESS, 0, -1},
+      {"no network yet: the adapter table serves", false, 7, 0xC0000000u, kApAddress, NDIS_STATUS_SUCCESS, 0, -1},
+      {"pairwise with identifier 1", true, 7, 0xC0000001u, kApAddress, NDIS_STATUS_INVALID_DATA, -1, -1},
+      {"pairwise without the transmit bit", true, 7, 0x40000000u, kApAddress, NDIS_STATUS_INVALID_DATA, -1, -1},
+  };
+  Bytes tk(16);
+  for (int i = 0; i < 16; ++i) tk[i] = static_cast<std::uint8_t>(0x70 + i);
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Associate(Cipher::kCcmp);
+    h.run([&] {
+      ResetTkipState(core);
+      core->Config.authMode = c.authMode;
+      if (!c.associated) core->MlmeState = kMlmeIdle;
+    });
+    Bytes record = KeyRecord(c.keyIndex, tk, 0, c.bssid);
+    ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, record).status, c.status);
+    if (c.status != NDIS_STATUS_SUCCESS) {
+      for (std::uint32_t slot = 0; slot < 4; ++slot) EXPECT_EQ(core->Keys.Entry(slot).flags, 0);
+      EXPECT_EQ(core->BssKeys.Find(kApAddress.data()), nullptr);
+      continue;
+    }
+    EXPECT_EQ(core->Keys.Entry(c.adapterSlot).keyMaterial[15], 0x7F);
+    BssKeyTable* table = core->BssKeys.Find(kApAddress.data());
+    if (c.bssSlot < 0) {
+      EXPECT_EQ(table, nullptr);
+      continue;
+    }
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->entries[c.bssSlot].keyMaterial[15], 0x7F);
+    EXPECT_NE(table->entries[c.bssSlot].flags & kKeyValid, 0);
+    // REMOVE_KEY takes it from both tables; a short record or the transmit bit changes nothing.
+    // (a receive-only group key set with identifier 0 sits in slot 1 and is removed as 1)
+    const std::uint32_t removeIndex = c.keyIndex == 0 ? 1 : c.keyIndex & 0x7FFFFFFFu;
+    const Bytes full = RemoveKeyRecord(removeIndex);
+    EXPECT_EQ(h.host->set(OID_802_11_REMOVE_KEY, Bytes(full.begin(), full.begin() + 13)).status,
+              NDIS_STATUS_INVALID_DATA);
+    EXPECT_EQ(h.host->set(OID_802_11_REMOVE_KEY, RemoveKeyRecord(removeIndex | 0x80000000u)).status,
+              NDIS_STATUS_INVALID_DATA);
+    EXPECT_EQ(h.host->set(OID_802_11_REMOVE_KEY, RemoveKeyRecord(4)).status, NDIS_STATUS_INVALID_DATA);
+    EXPECT_NE(table->entries[c.bssSlot].flags, 0);
+    ASSERT_EQ(h.host->set(OID_802_11_REMOVE_KEY, RemoveKeyRecord(removeIndex, c.bssid)).status, NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(table->entries[c.bssSlot].flags, 0);
+    EXPECT_EQ(table->entries[c.bssSlot].keyMaterial[15], 0);
+    EXPECT_EQ(core->Keys.Entry(c.adapterSlot).flags, 0);
+  }
+}
+
+// CCMP sends and receives under the current network's per-BSS keys, which a scan that empties
+// the BSS table leaves alone; once the pairwise key is removed nothing is sent.
+TEST_F(ProtectedLoopback, CcmpKeysAreTheCurrentNetworksAndOutliveAScan) {
+  Associate(Cipher::kCcmp);
+  h.run([&] { ClearBssTable(core); });
+  const Bytes sent = Ethernet(kPeer, 0x0800, 200);
+  const auto frames = SendToRing(sent);
+  ASSERT_EQ(frames.size(), 1u);
+  const auto received = ReceiveAll(frames);
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0], sent);
+  const BssKeyTable* table = core->BssKeys.Find(kApAddress.data());
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->entries[0].transmitCounter, 1u);  // the per-BSS entry counts the packet numbers
+  EXPECT_EQ(table->entries[0].receiveCounter, 1u);
+
+  ASSERT_EQ(h.host->set(OID_802_11_REMOVE_KEY, RemoveKeyRecord(0x40000000u)).status, NDIS_STATUS_SUCCESS);
+  EXPECT_TRUE(SendToRing(Ethernet(kPeer, 0x0800, 100)).empty());
+}
+
+// A group key set for every BSS stays in the adapter table, where CCMP finds it for group
+// frames; group traffic is not lost.
+TEST_F(ProtectedLoopback, ACcmpGroupKeyForEveryBssDecryptsGroupFrames) {
+  Associate(Cipher::kCcmp);
+  Bytes gtk(16);
+  for (int i = 0; i < 16; ++i) gtk[i] = static_cast<std::uint8_t>(0x90 + i);
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0x20000001u, gtk, 5, kEveryBss)).status, NDIS_STATUS_SUCCESS);
+
+  // Under key id 1.
+  const auto groupFrame = [&](std::uint64_t pn) {
+    const Bytes msdu = {0xaa, 0xaa, 0x03, 0x00, 0x00, 0x00, 0x08, 0x06, 1, 2, 3, 4, 5, 6, 7, 8};
+    Bytes frame = ProtectedGroupFrame(msdu, 8, 8);
+    EXPECT_EQ(CcmpEncrypt(gtk.data(), frame.data() + 2, 30, pn, 1, frame.data() + 32,
+                          static_cast<std::uint32_t>(msdu.size())),
+              CcmpRefusal::kNone);
+    return frame;
+  };
+  EXPECT_TRUE(ReceiveAll({groupFrame(5)}).empty());  // the KeyRSC: already seen
+  const auto received = ReceiveAll({groupFrame(6)});
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(Bytes(received[0].begin(), received[0].begin() + 6), Bytes(kEveryBss.begin(), kEveryBss.end()));
+}
+
+// WPA-None peers share one key and each counts its own packet numbers: the same number from
+// two peers (here the same frame twice) is accepted both times, under the adapter table's key.
+TEST_F(ProtectedLoopback, WpaNoneCcmpHasNoReplayCheck) {
+  Associate(Cipher::kCcmp);
+  h.run([&] {
+    ResetTkipState(core);
+    core->Config.authMode = 5;
+  });
+  Bytes tk(16);
+  for (int i = 0; i < 16; ++i) tk[i] = static_cast<std::uint8_t>(0x50 + i);
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0x80000000u, tk)).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(core->BssKeys.Find(kApAddress.data()), nullptr);
+  const Bytes sent = Ethernet(kPeer, 0x0800, 64);
+  const auto frames = SendToRing(sent);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(ReceiveAll(frames).size(), 1u);
+  EXPECT_EQ(ReceiveAll(frames).size(), 1u);
+}
+
 TEST_F(ProtectedLoopback, AWepGroupKeyBesideRsnPairwiseKeysDecryptsGroupFrames) {
   for (const Cipher cipher : {Cipher::kTkip, Cipher::kCcmp}) {
     SCOPED_TRACE(int(cipher));
@@ -468,25 +629,14 @@ TEST_F(ProtectedLoopback, AWepGroupKeyBesideRsnPairwiseKeysDecryptsGroupFrames) 
     const Bytes groupKey = {0x0A, 0x0B, 0x0C, 0x0D, 0x0E};
     ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0x00000002, groupKey)).status, NDIS_STATUS_SUCCESS);
 
-    // FromDS, protected, to the broadcast address from kPeer behind the access point.
-    const Address broadcast = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
-    Bytes frame(32);
-    frame[2] = 0x08;
-    frame[3] = 0x42;
-    std::copy(broadcast.begin(), broadcast.end(), frame.begin() + 6);
-    std::copy(kApAddress.begin(), kApAddress.end(), frame.begin() + 12);
-    std::copy(kPeer.begin(), kPeer.end(), frame.begin() + 18);
     const Bytes msdu = {0xaa, 0xaa, 0x03, 0x00, 0x00, 0x00, 0x08, 0x00, 1, 2, 3, 4, 5, 6, 7, 8};
-    frame.resize(32 + 4);
-    frame.insert(frame.end(), msdu.begin(), msdu.end());
-    frame.resize(frame.size() + 4);
+    Bytes frame = ProtectedGroupFrame(msdu, 4, 4);
     ASSERT_TRUE(WepEncrypt(frame.data() + 32, static_cast<std::uint32_t>(msdu.size()), 0x010203, 2, groupKey.data(),
                            static_cast<std::uint32_t>(groupKey.size())));
-    frame[0] = static_cast<std::uint8_t>(frame.size() - 32);
 
     const auto received = ReceiveAll({frame});
     ASSERT_EQ(received.size(), 1u);
-    Bytes expected(broadcast.begin(), broadcast.end());
+    Bytes expected(kEveryBss.begin(), kEveryBss.end());
     expected.insert(expected.end(), kPeer.begin(), kPeer.end());
     expected.insert(expected.end(), msdu.begin() + 6, msdu.end());
     EXPECT_EQ(received[0], expected);
@@ -606,6 +756,50 @@ TEST_F(CkipLoopback, EapolGoesInTheClearAndWithoutAKeyNothingIsSent) {
   EXPECT_EQ(eapol[0][3] & 0x40, 0);
   h.run([&] { ResetCkipKeys(core); });
   EXPECT_TRUE(SendToRing(Ethernet(kPeer, 0x0800, 100)).empty());
+}
+
+// After an 802.1X authentication the access point's first frame may come before the host has
+// set the keys: it is held (a second one is dropped) and goes up once, when the second key
+// is installed. A new authentication mode gives a held frame back unread, exactly once.
+TEST_F(CkipLoopback, AFrameBeforeItsKeysIsHeldAndDeliveredOnceTheSecondKeyArrives) {
+  AssociateCkip(0x18, 0);
+  const Bytes sent = Ethernet(kPeer, 0x0800, 100);
+  std::vector<Bytes> frames = SendToRing(sent);
+  ASSERT_EQ(frames.size(), 1u);
+  ASSERT_TRUE(Relay(frames[0], true, true));
+  Bytes wep = {28, 0, 0, 0, 0, 0, 0, 0x80, 13, 0, 0, 0};
+  for (int i = 0; i < 13; ++i) wep.push_back(static_cast<std::uint8_t>(0x41 + i));
+  Bytes groupWep = wep;
+  groupWep[4] = 1;
+  groupWep[7] = 0;
+
+  const auto openAuthentication = [&] { return h.host->set(OID_802_11_AUTHENTICATION_MODE, Bytes(4, 0)).status; };
+
+  for (const bool keysArrive : {true, false}) {
+    SCOPED_TRACE(keysArrive);
+    ASSERT_EQ(openAuthentication(), NDIS_STATUS_SUCCESS);  // keys and count start afresh
+    ChipLayerRecorder::returned.clear();
+    EXPECT_TRUE(ReceiveAll({frames[0]}).empty());
+    EXPECT_TRUE(ChipLayerRecorder::returned.empty());  // held, not given back
+    EXPECT_TRUE(ReceiveAll({frames[0]}).empty());
+    EXPECT_EQ(ChipLayerRecorder::returned.size(), 1u);  // the second is dropped
+    if (keysArrive) {
+      ASSERT_EQ(h.host->set(OID_802_11_ADD_WEP, wep).status, NDIS_STATUS_SUCCESS);
+      EXPECT_TRUE(Captured().empty());  // one key is not enough
+      ASSERT_EQ(h.host->set(OID_802_11_ADD_WEP, groupWep).status, NDIS_STATUS_SUCCESS);
+      ASSERT_EQ(Captured().size(), 1u);
+      EXPECT_EQ(Captured()[0], sent);
+    } else {
+      ASSERT_EQ(openAuthentication(), NDIS_STATUS_SUCCESS);
+      EXPECT_EQ(ChipLayerRecorder::returned.size(), 2u);  // given back unread
+      ASSERT_EQ(h.host->set(OID_802_11_ADD_WEP, wep).status, NDIS_STATUS_SUCCESS);
+      ASSERT_EQ(h.host->set(OID_802_11_ADD_WEP, groupWep).status, NDIS_STATUS_SUCCESS);
+    }
+    // A third key releases nothing more.
+    ASSERT_EQ(h.host->set(OID_802_11_ADD_WEP, wep).status, NDIS_STATUS_SUCCESS);
+    EXPECT_EQ(Captured().size(), keysArrive ? 1u : 0u);
+    Captured().clear();
+  }
 }
 
 }  // namespace

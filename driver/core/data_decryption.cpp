@@ -9,6 +9,7 @@
 #include "driver/core/core_adapter.h"
 #include "driver/core/data_ciphers.h"
 #include "driver/core/frame_tests.h"
+#include "driver/core/key_installs.h"
 #include "driver/core/michael.h"
 #include "driver/core/station_seams.h"
 #include "driver/core/tkip_countermeasures.h"
@@ -59,21 +60,22 @@ LONG DecryptTkip(CoreAdapter* core, std::uint8_t* frame, std::uint32_t body) {
   return Plain(frame, kTkipHeaderBytes, data);
 }
 
-// A group-addressed frame names its group key; everything else comes under the pairwise key.
+// A group-addressed frame names its group key; everything else comes under the pairwise key,
+// both from the current network's key table.
 // WPA-None peers share one key and may reuse packet numbers: no replay check there.
 LONG DecryptCcmp(CoreAdapter* core, std::uint8_t* frame, std::uint32_t body) {
   if (body < kCcmpHeaderBytes + kCcmpMicBytes) return -1;
   std::uint8_t* header = frame + kChipHeaderBytes;
   const bool wpaNone = WpaNone(core);
   const std::uint32_t slot = wpaNone || !IsGroupAddress(frame + kAddress1) ? 0 : header[3] >> 6;
-  KeyEntry& entry = core->Keys.Entry(slot);
-  if ((entry.flags & kKeyValid) == 0) return -1;
+  KeyEntry* entry = CcmpKeyEntry(core, slot);
+  if (entry == nullptr) return -1;
   std::uint32_t data = 0;
-  if (CcmpDecrypt(entry.keyMaterial, frame + 2, kMacHeaderBytes, entry.receiveCounter, !wpaNone, header, body,
+  if (CcmpDecrypt(entry->keyMaterial, frame + 2, kMacHeaderBytes, entry->receiveCounter, !wpaNone, header, body,
                   data) != CcmpRefusal::kNone)
     return -1;
   const std::uint64_t pn = CcmpReceivedPn(header);
-  if (!wpaNone) entry.receiveCounter = pn;
+  if (!wpaNone) entry->receiveCounter = pn;
   core->Ciphers.Received = {FrameCipher::kCcmp, slot, pn};
   return Plain(frame, kCcmpHeaderBytes, data);
 }

@@ -224,5 +224,27 @@ TEST_F(FrameBuilders, TheBeaconTemplateDescribesTheIbssAndParsesBack) {
   }
 }
 
+// A WPA-None IBSS announces its cipher and PSK key management in an RSN element at the end
+// of its beacon; other IBSSs carry none.
+TEST_F(FrameBuilders, AWpaNoneBeaconEndsWithItsRsnElement) {
+  IbssParameters ibss;
+  ibss.ssid = Ssid{4, {'m', 'e', 's', 'h'}};
+  ibss.beaconPeriod = 100;
+  ibss.capability = 0x0012;
+  ibss.channel = 6;
+  const Bytes tkip = {48, 18, 1, 0, 0x00, 0x0F, 0xAC, 2, 1, 0, 0x00, 0x0F, 0xAC, 2, 1, 0, 0x00, 0x0F, 0xAC, 2};
+  for (const std::uint32_t authMode : {5u, 4u}) {
+    IbssStartRecord record{};
+    h.run([&] {
+      core->Config.authMode = authMode;
+      core->Config.wepStatus = 4;
+      BuildBeaconTemplate(core, record, ibss, nullptr);
+    });
+    ASSERT_GE(record.length, tkip.size());
+    const Bytes end(record.bytes + record.length - tkip.size(), record.bytes + record.length);
+    EXPECT_EQ(end == tkip, authMode == 5) << authMode;
+  }
+}
+
 }  // namespace
 }  // namespace zelnic::core

@@ -2,6 +2,7 @@
 // The adapter key table: four key entries by key identifier (entry 0 also holds the pairwise
 // key), filled by OID_802_11_ADD_KEY records according to their KeyIndex flag bits and
 // emptied by OID_802_11_REMOVE_KEY records.
+#include <cstddef>
 #include <cstdint>
 
 namespace zelnic::core {
@@ -9,6 +10,7 @@ namespace zelnic::core {
 constexpr std::uint16_t kKeyValid = 0x0001;
 constexpr std::uint16_t kKeyPairwise = 0x0008;
 constexpr std::uint16_t kKeyReceiveOnly = 0x0010;
+constexpr std::uint16_t kKeyFromAuthenticator = 0x0020;  // kept in the per-BSS tables only
 
 struct KeyEntry {
   std::uint8_t keyLength = 0;
@@ -35,6 +37,37 @@ enum class KeyRefusal {
 };
 
 constexpr std::uint32_t kAddKeyFixedBytes = 32;  // Length, KeyIndex, KeyLength, BSSID, pad, KeyRSC
+constexpr std::uint32_t kRemoveKeyBytes = 14;    // Length, KeyIndex, BSSID
+
+// An ADD_KEY record that passed every check: where its key goes and what it holds.
+struct KeyInstall {
+  std::uint32_t keyIndex = 0;  // the record's own, flag bits included
+  std::uint32_t id = 0;        // slot by key identifier (a receive-only identifier 0 is 1)
+  bool transmit = false;
+  bool pairwise = false;
+  bool receiveOnly = false;
+  std::uint32_t keyLength = 0;
+  const std::uint8_t* bssid = nullptr;
+  const std::uint8_t* material = nullptr;  // keyLength bytes inside the record
+  bool rscGiven = false;
+  std::uint64_t rsc = 0;  // 48 bits
+};
+
+// Checks an NDIS_802_11_KEY record of `length` bytes; `install` points into the record.
+KeyRefusal ReadKeyRecord(const std::uint8_t* record, std::uint32_t length, KeyInstall& install);
+
+// Checks an NDIS_802_11_REMOVE_KEY record {u32 Length, u32 KeyIndex, BSSID} of `length`
+// bytes: it must hold the BSSID, and the KeyIndex must have no transmit bit and an
+// identifier of at most 3. `bssid` points into the record.
+KeyRefusal ReadRemoveKeyRecord(const std::uint8_t* record, std::uint32_t length, std::uint32_t& keyIndex,
+                               const std::uint8_t*& bssid);
+
+// Fills `entry` from a checked record (zeroed first): flags by role, key material, temporal
+// key, Michael keys of a 32-byte key, both sequence counters from the KeyRSC when given.
+void FillKeyEntry(KeyEntry& entry, const KeyInstall& install, const std::uint8_t ownAddress[6], bool wpaNone);
+
+// Zeroes key bytes so that the compiler cannot leave the store out.
+void WipeKeyBytes(void* bytes, std::size_t length);
 
 class AdapterKeyTable {
  public:
@@ -43,6 +76,7 @@ class AdapterKeyTable {
   // `ownAddress` is the adapter's MAC address at the time of the install.
   KeyRefusal AddKey(const std::uint8_t* record, std::uint32_t length, const std::uint8_t ownAddress[6],
                     bool wpaNone);
+  void Install(const KeyInstall& install, const std::uint8_t ownAddress[6], bool wpaNone);
   // Zeroes the entry an NDIS_802_11_REMOVE_KEY KeyIndex names (entry 0 for a pairwise key).
   KeyRefusal RemoveKey(std::uint32_t keyIndex);
   void Clear();

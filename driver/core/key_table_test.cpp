@@ -1,8 +1,11 @@
 // ADD_KEY and REMOVE_KEY records against the adapter key table, with their refusals.
 #include "driver/core/key_table.h"
 
+#include "driver/core/bss_key_table.h"
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 using namespace zelnic::core;
@@ -107,6 +110,54 @@ TEST(KeyTable, DefaultIdsCountsAndRemoval) {
   EXPECT_NE(table.Entry(2).flags, 0);
   EXPECT_EQ(table.RemoveKey(2), KeyRefusal::kNone);
   EXPECT_EQ(table.Entry(2).flags, 0);
+}
+
+// The per-BSS tables: keys by role, the authenticator's mark, removal, and a full set of
+// tables that makes room without giving up the current network's.
+TEST(BssKeyTables, KeysGoByRoleAndTheCurrentNetworksTableIsNeverGivenUp) {
+  BssKeyTables tables;
+  const std::uint8_t current[6] = {0xB0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5};
+  BssKeyTable& own = tables.Claim(current, current);
+  struct Case {
+    std::uint32_t keyIndex;
+    std::uint32_t entry;
+    std::uint16_t flags;
+    bool groupKey;
+  };
+  const Case kCases[] = {
+      {0xC0000000u, 0, kKeyValid | kKeyPairwise, false},
+      {0xD0000000u, 0, kKeyValid | kKeyPairwise | kKeyFromAuthenticator, false},
+      {0x00000000u, 1, kKeyValid | kKeyReceiveOnly, true},
+      {0x80000003u, 3, kKeyValid, true},
+  };
+  for (const Case& c : kCases) {
+    std::vector<std::uint8_t> r = KeyRecord(c.keyIndex, 16);
+    KeyInstall install;
+    ASSERT_EQ(ReadKeyRecord(r.data(), static_cast<std::uint32_t>(r.size()), install), KeyRefusal::kNone);
+    BssKeyTables::Install(own, install, kOwn);
+    EXPECT_EQ(own.entries[c.entry].flags, c.flags) << std::hex << c.keyIndex;
+    EXPECT_EQ(own.entries[c.entry].keyMaterial[15], 0x4F) << std::hex << c.keyIndex;
+    EXPECT_EQ(own.groupKeyInstalled, c.groupKey) << std::hex << c.keyIndex;
+  }
+  BssKeyTables::Remove(own, 0x40000000u);
+  EXPECT_EQ(own.entries[0].flags, 0);
+  EXPECT_EQ(own.entries[0].keyMaterial[0], 0);
+  BssKeyTables::Remove(own, 3);
+  EXPECT_EQ(own.entries[3].flags, 0);
+  EXPECT_NE(own.entries[1].flags, 0);
+
+  // Every other table taken, then one more access point: an old one makes room, ours stays.
+  for (std::uint8_t i = 1; i <= kBssKeyTableCount; ++i) {
+    const std::uint8_t other[6] = {0x02, 0, 0, 0, 0, i};
+    BssKeyTable& table = tables.Claim(other, current);
+    EXPECT_EQ(table.entries[0].flags, 0);
+    EXPECT_EQ(0, std::memcmp(table.bssid, other, 6));
+  }
+  ASSERT_EQ(tables.Find(current), &own);
+  EXPECT_NE(own.entries[1].flags, 0);
+  tables.Clear();
+  EXPECT_EQ(tables.Find(current), nullptr);
+  EXPECT_EQ(own.entries[1].keyMaterial[0], 0);
 }
 
 }  // namespace

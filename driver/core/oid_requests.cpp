@@ -4,10 +4,9 @@
 #include "driver/core/ccx_oids.h"
 #include "driver/core/connection_oids.h"
 #include "driver/core/core_adapter.h"
+#include "driver/core/key_installs.h"
 #include "driver/core/oid_answers.h"
 #include "driver/core/station_seams.h"
-#include "driver/core/tkip_countermeasures.h"
-#include "driver/core/wep_cipher.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/ndis/private_oids.h"
 #include "driver/ndis/status_codes.h"
@@ -149,33 +148,16 @@ ULONG AddWep(CoreAdapter* core, const std::uint8_t* buffer, ULONG length, PULONG
   NdisMoveMemory(record.key, buffer + 12, keyLength);
   core->Ciphers.WepTransmitKeyRemoved = false;
   zelnic::core::CkipKeyInstalled(core, index | 0x80000000u, record.key, keyLength);
+  zelnic::core::KeyInstalledForPendingFrame(core);
   *read = 12 + keyLength;
   return StatusSuccess;
 }
 
-// NDIS_802_11_KEY: into the adapter key table by its KeyIndex bits. A key of WEP length
-// (at most 13 bytes: dynamic WEP from 802.1X) also becomes the WEP key record of its
-// identifier. A new key ends the countermeasure state and every fragment received so far.
+// NDIS_802_11_KEY: a record that passes every check goes into the key tables.
 ULONG AddKey(CoreAdapter* core, const std::uint8_t* buffer, ULONG length, PULONG read) {
-  if (core->Keys.AddKey(buffer, length, core->StationAddress.data(), core->Config.authMode == 5) !=
-      zelnic::core::KeyRefusal::kNone)
-    return StatusInvalidData;
-  zelnic::core::TkipCountermeasuresKeyInstalled(core);
-  zelnic::core::KeysChanged(core);
-  std::uint32_t index = 0;
-  std::uint32_t keyLength = 0;
-  NdisMoveMemory(&index, buffer + 4, 4);
-  NdisMoveMemory(&keyLength, buffer + 8, 4);
-  zelnic::core::CkipKeyInstalled(core, index, buffer + zelnic::core::kAddKeyFixedBytes, keyLength);
-  if (keyLength <= zelnic::core::kWepMaxKeyBytes) {
-    const std::uint32_t id = (index & 0x80000000u) == 0 && (index & 0xFF) == 0 ? 1 : index & 3;
-    WepKeyRecord& record = core->Config.wepKeys[id];
-    NdisZeroMemory(&record, sizeof record);
-    record.keyIndex = (index & 0x80000000u) | id;
-    record.keyLength = keyLength;
-    NdisMoveMemory(record.key, buffer + zelnic::core::kAddKeyFixedBytes, keyLength);
-    if ((index & 0x80000000u) != 0) core->Ciphers.WepTransmitKeyRemoved = false;
-  }
+  zelnic::core::KeyInstall install;
+  if (zelnic::core::ReadKeyRecord(buffer, length, install) != zelnic::core::KeyRefusal::kNone) return StatusInvalidData;
+  zelnic::core::InstallKey(core, install);
   *read = length;
   return StatusSuccess;
 }
@@ -323,13 +305,11 @@ ULONG SetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG
       return AddWep(core, in, length, read);
     case OID_802_11_ADD_KEY:
       return AddKey(core, in, buffer == nullptr ? 0 : length, read);
-    case OID_802_11_REMOVE_KEY:
-      // NDIS_802_11_REMOVE_KEY {Length, KeyIndex, BSSID}
-      if (!InputWord(buffer, length, 4, &value) || core->Keys.RemoveKey(value) != zelnic::core::KeyRefusal::kNone)
-        return StatusInvalidData;
-      zelnic::core::KeysChanged(core);
-      *read = length;
-      return StatusSuccess;
+    case OID_802_11_REMOVE_KEY: {
+      const ULONG status = zelnic::core::RemoveKey(core, in, buffer == nullptr ? 0 : length);
+      if (status == StatusSuccess) *read = length;
+      return status;
+    }
     case OID_802_11_REMOVE_WEP:
       if (!hasWord) return StatusInvalidData;
       *read = 4;

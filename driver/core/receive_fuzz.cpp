@@ -52,7 +52,8 @@ zelnic::testing::DriverHarness& Driver() {
 }
 
 // The keys every input may be received under: WEP key records 0 (WEP-40) and 1 (WEP-104),
-// a pairwise key and a group key in slot 1 of the adapter key table, the WEP-104 key as CKIP's
+// a pairwise key and a group key in slot 1 of the adapter key table and of the current
+// network's per-BSS table, the WEP-104 key as CKIP's
 // transmit (0) and group (1) key. A deauthentication in an
 // earlier input clears the table, so each input installs them afresh.
 void InstallKeys(CoreAdapter* core, bool wpaNone) {
@@ -69,11 +70,18 @@ void InstallKeys(CoreAdapter* core, bool wpaNone) {
   for (std::uint32_t b = 32; b < 64; ++b) record[b] = static_cast<std::uint8_t>(b * 3);
   const std::uint32_t words[3] = {64, 0xC0000000, 32};
   std::memcpy(record, words, sizeof words);
+  std::memcpy(record + 12, core->Bssid.data(), 6);
   core->Keys.Clear();
-  (void)core->Keys.AddKey(record, sizeof record, core->StationAddress.data(), wpaNone);
-  const std::uint32_t group[2] = {64, 0x00000001};
-  std::memcpy(record, group, sizeof group);
-  (void)core->Keys.AddKey(record, sizeof record, core->StationAddress.data(), wpaNone);
+  core->BssKeys.Clear();
+  zelnic::core::BssKeyTable& bssKeys = core->BssKeys.Claim(core->Bssid.data(), core->Bssid.data());
+  for (const std::uint32_t keyIndex : {0xC0000000u, 0x00000001u}) {
+    std::memcpy(record + 4, &keyIndex, 4);
+    zelnic::core::KeyInstall install;
+    if (zelnic::core::ReadKeyRecord(record, sizeof record, install) != zelnic::core::KeyRefusal::kNone)
+      __builtin_trap();
+    core->Keys.Install(install, core->StationAddress.data(), wpaNone);
+    zelnic::core::BssKeyTables::Install(bssKeys, install, core->StationAddress.data());
+  }
 }
 
 }  // namespace
@@ -115,6 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       CoreOps(core).Receive(core, &buffer->record);
     }
     zelnic::core::DiscardReassembly(core->Reassembly);
+    zelnic::core::ResetPendingFrame(core);  // a frame held for its CKIP keys goes back
   });
   for (auto& buffer : buffers)
     if (!buffer->withChipLayer) __builtin_trap();  // a record kept by the core

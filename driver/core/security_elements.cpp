@@ -24,6 +24,7 @@ struct Suites {
   bool pairwiseTkip = false;
   bool akm8021x = false;
   bool akmPsk = false;
+  std::uint16_t capabilities = 0;  // 0 when the element ends before them
 };
 
 Suites ReadSuites(const std::uint8_t* body, std::uint32_t length, const std::uint8_t* oui) {
@@ -50,6 +51,9 @@ Suites ReadSuites(const std::uint8_t* body, std::uint32_t length, const std::uin
     if (suite[3] == kAkm8021x) s.akm8021x = true;
     if (suite[3] == kAkmPsk) s.akmPsk = true;
   }
+  const std::uint32_t capabilitiesAt = akmAt + 2 + 4 * akms;
+  if (capabilitiesAt + 2 <= length)
+    s.capabilities = static_cast<std::uint16_t>(body[capabilitiesAt] | body[capabilitiesAt + 1] << 8);
   s.valid = s.pairwiseCcmp || s.pairwiseTkip;
   return s;
 }
@@ -149,6 +153,42 @@ void ExtractSecurityElements(const std::uint8_t* block, std::uint32_t length, st
     if (IsWpaElement(e, size)) KeepInSlot(e, size, wpa);
     at += size;
   }
+}
+
+bool OffersPreauthentication(const std::uint8_t* rsnSlot) {
+  if (rsnSlot[0] != kElementRsn) return false;
+  const std::uint32_t body = KeptBodyLength(rsnSlot);
+  const Suites s = ReadSuites(rsnSlot + 2 + 2, body >= 2 ? body - 2 : 0, kRsnOui);
+  return s.valid && (s.capabilities & kRsnCapabilityPreauthentication) != 0;
+}
+
+std::uint32_t BuildIbssRsnElement(const IbssCiphers& ciphers, std::uint8_t* at) {
+  std::uint8_t group = 0;
+  if ((ciphers.group & kIbssCipherCcmp) != 0) group = kCipherCcmp;
+  else if ((ciphers.group & kIbssCipherTkip) != 0) group = kCipherTkip;
+  else if ((ciphers.group & kIbssCipherWep104) != 0) group = 5;
+  else if ((ciphers.group & kIbssCipherWep40) != 0) group = 1;
+  else return 0;
+  std::uint8_t pairwise[2] = {};
+  std::uint32_t count = 0;
+  if (group == kCipherTkip) {
+    if ((ciphers.pairwise & kIbssCipherCcmp) != 0) pairwise[count++] = kCipherCcmp;
+    pairwise[count++] = kCipherTkip;
+  } else {
+    pairwise[count++] = group == kCipherCcmp ? kCipherCcmp : 0;  // WEP: "use the group cipher"
+  }
+  std::uint8_t* p = at + 2;
+  *p++ = 1;
+  *p++ = 0;
+  p = PutSuite(p, kRsnOui, group);
+  *p++ = static_cast<std::uint8_t>(count);
+  *p++ = 0;
+  for (std::uint32_t i = 0; i < count; ++i) p = PutSuite(p, kRsnOui, pairwise[i]);
+  p = PutCount1(p);
+  p = PutSuite(p, kRsnOui, kAkmPsk);
+  at[0] = kElementRsn;
+  at[1] = static_cast<std::uint8_t>(p - at - 2);  // 14 + 4 x pairwise count
+  return static_cast<std::uint32_t>(p - at);
 }
 
 std::uint32_t BuildStationRsnElement(const std::uint8_t* bssElement, std::uint32_t authMode,

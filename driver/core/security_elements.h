@@ -17,6 +17,27 @@ const std::uint8_t* FindSecurityElement(const std::uint8_t* block, std::uint32_t
 void ExtractSecurityElements(const std::uint8_t* block, std::uint32_t length, std::uint8_t (&wpa)[64],
                              std::uint8_t (&rsn)[64]);
 
+// Whether a BSS's RSN element (as its 64-byte slot holds it) sets the pre-authentication bit
+// of its capabilities; false for an empty slot or an element that ends before them.
+inline constexpr std::uint16_t kRsnCapabilityPreauthentication = 0x0001;
+bool OffersPreauthentication(const std::uint8_t* rsnSlot);
+
+// The ciphers an IBSS of WPA-None announces, as flag bits (the strongest group flag wins).
+inline constexpr std::uint32_t kIbssCipherWep40 = 0x1;
+inline constexpr std::uint32_t kIbssCipherWep104 = 0x2;
+inline constexpr std::uint32_t kIbssCipherTkip = 0x4;
+inline constexpr std::uint32_t kIbssCipherCcmp = 0x8;
+struct IbssCiphers {
+  std::uint32_t group = 0;
+  std::uint32_t pairwise = 0;
+};
+
+// The RSN element of an IBSS beacon: version 1, the group suite, the pairwise list (CCMP for
+// a CCMP group; CCMP when offered, then TKIP, for a TKIP group; "use the group cipher" for
+// WEP), one PSK key management suite, no capabilities. Writes at most 26 bytes at `at`; its
+// length, 0 without a group cipher.
+std::uint32_t BuildIbssRsnElement(const IbssCiphers& ciphers, std::uint8_t* at);
+
 // The ciphers an association settled on, as NDIS encryption statuses (0 WEP, 4 TKIP, 6 AES).
 struct ChosenCiphers {
   std::uint32_t pairwise = 0;

@@ -167,5 +167,47 @@ TEST(SecurityElements, TheRsnElementCarriesTheTargetsPmkids) {
   EXPECT_EQ(out[24 + 16 + 15], 0x22);
 }
 
+// The RSN element of a WPA-None IBSS beacon, byte for byte.
+TEST(SecurityElements, TheIbssRsnElementNamesTheConfiguredCiphersAndPsk) {
+  struct Case {
+    const char* name;
+    IbssCiphers ciphers;
+    std::vector<std::uint8_t> element;  // empty: none
+  } cases[] = {
+      {"CCMP", {kIbssCipherCcmp | kIbssCipherTkip, kIbssCipherCcmp},
+       {48, 18, 1, 0, 0x00, 0x0F, 0xAC, 4, 1, 0, 0x00, 0x0F, 0xAC, 4, 1, 0, 0x00, 0x0F, 0xAC, 2}},
+      {"TKIP group, CCMP pairwise offered", {kIbssCipherTkip, kIbssCipherCcmp | kIbssCipherTkip},
+       {48, 22, 1, 0, 0x00, 0x0F, 0xAC, 2, 2, 0, 0x00, 0x0F, 0xAC, 4, 0x00, 0x0F, 0xAC, 2, 1, 0, 0x00, 0x0F, 0xAC, 2}},
+      {"TKIP", {kIbssCipherTkip, kIbssCipherTkip},
+       {48, 18, 1, 0, 0x00, 0x0F, 0xAC, 2, 1, 0, 0x00, 0x0F, 0xAC, 2, 1, 0, 0x00, 0x0F, 0xAC, 2}},
+      {"WEP-104: use the group cipher", {kIbssCipherWep104 | kIbssCipherWep40, 0},
+       {48, 18, 1, 0, 0x00, 0x0F, 0xAC, 5, 1, 0, 0x00, 0x0F, 0xAC, 0, 1, 0, 0x00, 0x0F, 0xAC, 2}},
+      {"WEP-40", {kIbssCipherWep40, 0},
+       {48, 18, 1, 0, 0x00, 0x0F, 0xAC, 1, 1, 0, 0x00, 0x0F, 0xAC, 0, 1, 0, 0x00, 0x0F, 0xAC, 2}},
+      {"no group cipher", {0, kIbssCipherCcmp}, {}},
+  };
+  for (const Case& c : cases) {
+    std::uint8_t out[64];
+    std::fill(std::begin(out), std::end(out), 0xEE);
+    const std::uint32_t length = BuildIbssRsnElement(c.ciphers, out);
+    EXPECT_EQ(std::vector<std::uint8_t>(out, out + length), c.element) << c.name;
+    EXPECT_EQ(out[length], 0xEE) << c.name;  // nothing written beyond
+  }
+}
+
+TEST(SecurityElements, PreauthenticationIsReadFromTheRsnCapabilities) {
+  std::vector<std::uint8_t> e = RsnElement(4, {4});
+  std::uint8_t slot[64] = {};
+  std::copy(e.begin(), e.end(), slot);
+  EXPECT_FALSE(OffersPreauthentication(slot));
+  slot[e.size() - 2] = 0x01;
+  EXPECT_TRUE(OffersPreauthentication(slot));
+  // An element that ends before its capabilities offers nothing, whatever follows it.
+  slot[1] = static_cast<std::uint8_t>(e.size() - 4);
+  EXPECT_FALSE(OffersPreauthentication(slot));
+  std::uint8_t empty[64] = {};
+  EXPECT_FALSE(OffersPreauthentication(empty));
+}
+
 }  // namespace
 }  // namespace zelnic::core

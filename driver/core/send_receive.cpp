@@ -6,6 +6,7 @@
 #include "driver/core/eapol_key_watch.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/management_receive.h"
+#include "driver/core/pending_frame.h"
 #include "driver/core/station_seams.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"
@@ -90,9 +91,15 @@ ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
     if (fromBss) core->Link.MissedBeacons = 0;
   }
 
+  if ((FrameFlags(frame) & kFlagProtected) != 0 && CkipHoldsFrames(core, frame, record->Length))
+    return HoldPendingFrame(core, record);
+  return ReceiveDataFrame(core, record);
+}
+
+ULONG ReceiveDataFrame(CoreAdapter* core, ReceiveRecord* record) {
+  std::uint8_t* frame = record->Frame;
   const bool protectedFrame = (FrameFlags(frame) & kFlagProtected) != 0;
   if (protectedFrame) {
-    if (CkipHoldsFrames(core)) return Drop(core, record);
     const LONG length = Decrypt(core, frame, record->Length);
     if (length < static_cast<LONG>(kChipHeaderBytes) || static_cast<ULONG>(length) > record->Capacity)
       return Drop(core, record);

@@ -6,6 +6,8 @@
 #include "driver/core/data_ciphers.h"
 #include "driver/core/security_elements.h"
 #include "driver/core/tkip_countermeasures.h"
+#include "driver/core/wep_cipher.h"
+#include "driver/core/wep_frame.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"
 
@@ -17,13 +19,13 @@ namespace zelnic::core {
 
 // Encrypt, Decrypt and CheckReceiveMic are in data_ciphers.cpp and data_decryption.cpp.
 
-bool CkipHoldsFrames(CoreAdapter*) { return false; }
-
-// Disconnect, link loss, deauthentication: the pairwise and group keys go, and with them
-// the MIC-failure window and any fragments received under them.
+// Disconnect, link loss, deauthentication: the pairwise and group keys go (the per-BSS ones
+// too: a new association runs its handshake afresh), and with them the MIC-failure window
+// and any fragments received under them.
 void ResetTkipState(CoreAdapter* core) {
   TkipForgetMicFailureWindow(core);
   core->Keys.Clear();
+  core->BssKeys.Clear();
   core->Ciphers.GroupCipherStatus = 0xFF;
   KeysChanged(core);
 }
@@ -33,7 +35,29 @@ void ParseBssSecurity(CoreAdapter* core, int bssIndex) {
   const std::uint32_t length = bss.BlockLength < sizeof bss.Block ? bss.BlockLength : sizeof bss.Block;
   ExtractSecurityElements(bss.Block, length, bss.WpaElement, bss.RsnElement);
 }
-std::uint32_t AppendWpaNoneElement(CoreAdapter*, std::uint8_t*) { return 0; }
+// The ciphers of a WPA-None IBSS follow the encryption status; a WEP group is WEP-104 when
+// the transmit key is 13 bytes long.
+std::uint32_t AppendWpaNoneElement(CoreAdapter* core, std::uint8_t* at) {
+  IbssCiphers ciphers;
+  switch (core->Config.wepStatus) {
+    case 6:
+      ciphers = {kIbssCipherCcmp, kIbssCipherCcmp};
+      break;
+    case 4:
+      ciphers = {kIbssCipherTkip, kIbssCipherTkip};
+      break;
+    case 0: {
+      std::uint32_t index = 0, length = 0;
+      const std::uint8_t* key = nullptr;
+      const bool wep104 = TransmitWepKey(core, index, key, length) && length == kWepMaxKeyBytes;
+      ciphers.group = wep104 ? kIbssCipherWep104 : kIbssCipherWep40;
+      break;
+    }
+    default:
+      return 0;
+  }
+  return BuildIbssRsnElement(ciphers, at);
+}
 
 // --- chip layer's power saving ----------------------------------------------------------
 

@@ -49,14 +49,13 @@ ULONG IndicateFrame(CoreAdapter* core, ReceiveRecord* record);
 // Encrypt/Decrypt operations of the core table.
 ULONG Encrypt(CoreAdapter* core, SendDescriptor* record, UCHAR* frame, ULONG length);
 LONG Decrypt(CoreAdapter* core, UCHAR* frame, ULONG length);
-// True while the CKIP key state holds protected unicast frames back.
-bool CkipHoldsFrames(CoreAdapter* core);
 // The MIC check a decryption asked for; false drops the frame.
 bool CheckReceiveMic(CoreAdapter* core, ReceiveRecord* record);
 void ResetTkipState(CoreAdapter* core);
 // The security parsers of a BSS's saved elements (WPA, RSN, CCX).
 void ParseBssSecurity(CoreAdapter* core, int bssIndex);
-// Writes the WPA element of WPA-None at `at` (at most 257 bytes); its length.
+// Writes the RSN element of a WPA-None IBSS at `at` (at most 257 bytes); its length, 0 when
+// the encryption status names no cipher.
 std::uint32_t AppendWpaNoneElement(CoreAdapter* core, std::uint8_t* at);
 
 // --- chip layer's power saving ----------------------------------------------------------

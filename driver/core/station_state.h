@@ -6,6 +6,7 @@
 
 #include "driver/core/bss_elements.h"
 #include "driver/core/config.h"
+#include "driver/core/pmkid_candidates.h"
 
 namespace zelnic::core {
 
@@ -107,6 +108,9 @@ struct StationState {
   bool ScanPassive;
   bool BackgroundScan;  // started while associated
   std::uint8_t RetryBytes[5];
+
+  // The access points of the current network the supplicant may hold PMKSAs for.
+  PmkidCandidateList PmkidCandidates;
 };
 
 }  // namespace zelnic::core

@@ -4,22 +4,18 @@
 
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_builders.h"
+#include "driver/core/little_endian.h"
 #include "driver/core/station_seams.h"
 
 namespace zelnic::core {
 namespace {
 
-constexpr NDIS_STATUS kMediaSpecificIndication = 0x40010012;
 constexpr std::uint32_t kStatusTypeAuthentication = 0;
 constexpr std::uint32_t kRequestLength = 16;
 constexpr std::uint32_t kFlagsPairwiseError = 6;
 constexpr std::uint32_t kFlagsGroupError = 14;
 
 enum : std::uint8_t { kIdle = 0, kSecondFailure = 1, kReportSent = 2 };
-
-void PutLe32(std::uint8_t* at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 void WindowEnded(OsTimerRecord* record) { CoreOfTimer(record)->Ciphers.MicWindowArmed = false; }
 
@@ -45,15 +41,13 @@ void IndicateMicFailure(CoreAdapter* core, std::uint32_t slot) {
   const KeyEntry& entry = core->Keys.Entry(slot);
   const std::uint32_t flags = (entry.flags & kKeyPairwise) != 0 ? kFlagsPairwiseError : kFlagsGroupError;
   std::uint8_t report[20] = {};
-  PutLe32(report, kStatusTypeAuthentication);
-  PutLe32(report + 4, kRequestLength);
+  Put32(report, kStatusTypeAuthentication);
+  Put32(report + 4, kRequestLength);
   std::memcpy(report + 8, entry.bssid, 6);
-  PutLe32(report + 16, flags);
-  NDIS_HANDLE handle = core->Head.Container->MiniportAdapterHandle;
-  NdisMIndicateStatus(handle, kMediaSpecificIndication, report, sizeof report);
-  NdisMIndicateStatusComplete(handle);
+  Put32(report + 16, flags);
+  IndicateMediaSpecific(core, report, sizeof report);
   std::uint8_t payload[4];
-  PutLe32(payload, flags);
+  Put32(payload, flags);
   PostEvent(core, kEventMicFailure, payload, sizeof payload);
 }
 

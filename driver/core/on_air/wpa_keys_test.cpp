@@ -55,6 +55,7 @@ protected:
   WpaKeyHandler wpaHandler{services};
   std::size_t sentSeen = 0, installedSeen = 0;
   std::vector<NDIS_STATUS> addKeyStatus;
+  std::vector<ndis::StatusIndication> statuses;  // every status the driver indicated
 
   KeyHandler& Handler() { return kase.rsn ? static_cast<KeyHandler&>(rsnHandler) : wpaHandler; }
 
@@ -69,6 +70,7 @@ protected:
     // A MIC failure the driver indicates (status type 0, the request's flags at 16) goes to
     // the handler, which answers with its failure report.
     for (const auto& status : h.host->takeStatus()) {
+      statuses.push_back(status);
       if (status.status != NDIS_STATUS_MEDIA_SPECIFIC_INDICATION || status.payload.size() < 20 || status.payload[0] != 0)
         continue;
       std::uint32_t flags = 0;
@@ -91,10 +93,11 @@ protected:
 
   // Joins the network of `c` and runs its handshake with the host's help; the access point's
   // authenticator of the station comes back.
-  void Connect(const KeysCase& c, air::PskAuthenticator*& authenticator) {
+  // `moreAccessPoints`: world lines after the network's own access point.
+  void Connect(const KeysCase& c, air::PskAuthenticator*& authenticator, const std::string& moreAccessPoints = "") {
     kase = c;
     StartWorld(std::string("ap secure\n bssid 02:5a:4c:00:00:07\n ssid \"") + keys_test::kSsid + "\"\n channel 6\n security " +
-                   c.security + "\n passphrase \"" + keys_test::kPassphrase + "\"\n",
+                   c.security + "\n passphrase \"" + keys_test::kPassphrase + "\"\n" + moreAccessPoints,
                std::string("wpa_keys_") + c.name);
     simair::PskKeyExchange* exchange = world->keyExchange(0);
     ASSERT_NE(exchange, nullptr);
@@ -197,8 +200,9 @@ TEST_P(WpaKeys, HandshakeKeysCarryDataBothWaysAndTsharkDecryptsTheDriversFrames)
 }
 
 const KeysCase kTkip{"WpaTkip", "wpa-psk", false, 4, 4, 32};
+const KeysCase kCcmp{"Wpa2Ccmp", "wpa2-psk", true, 7, 6, 16};
 
-INSTANTIATE_TEST_SUITE_P(Networks, WpaKeys, ::testing::Values(KeysCase{"Wpa2Ccmp", "wpa2-psk", true, 7, 6, 16}, kTkip),
+INSTANTIATE_TEST_SUITE_P(Networks, WpaKeys, ::testing::Values(kCcmp, kTkip),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A replayed frame is dropped; two frames whose Michael is wrong within 60 s end the
@@ -264,6 +268,41 @@ TEST_F(KeysStation, TkipReplaysAreDroppedAndTwoMichaelFailuresStartTheCountermea
   for (const auto& heard : listener.heard)
     EXPECT_FALSE(simair::dot11::FrameView(heard.frame.bytes).is(simair::dot11::FrameType::Management,
                                                                 simair::dot11::subtype::AssociationRequest));
+}
+
+// Once the group key is set, the driver names the access points of its network the supplicant
+// may hold PMKSAs for: those of the same SSID with an RSN element, its own first, then by
+// signal; a WPA-only access point and another network's are not among them.
+TEST_F(KeysStation, TheGroupKeyIsFollowedByThePmkidCandidatesOfTheNetwork) {
+  const std::string network = std::string(" ssid \"") + keys_test::kSsid + "\"\n channel 6\n passphrase \"" +
+                              keys_test::kPassphrase + "\"\n";
+  air::PskAuthenticator* authenticator = nullptr;
+  ASSERT_NO_FATAL_FAILURE(Connect(kCcmp, authenticator,
+                                  "ap weaker\n bssid 02:5a:4c:00:00:08\n security wpa2-psk\n signal -75\n" + network +
+                                      "ap stronger\n bssid 02:5a:4c:00:00:09\n security wpa2-psk\n signal -60\n" + network +
+                                      "ap wpa-only\n bssid 02:5a:4c:00:00:0a\n security wpa-psk\n signal -55\n" + network +
+                                      "ap elsewhere\n bssid 02:5a:4c:00:00:0b\n ssid \"Another\"\n channel 6\n"
+                                      " security wpa2-psk\n passphrase \"" + keys_test::kPassphrase + "\"\n"));
+  std::vector<std::vector<std::uint8_t>> lists;
+  for (const auto& status : statuses) {
+    if (status.status == NDIS_STATUS_MEDIA_SPECIFIC_INDICATION && status.payload.size() >= 4 && status.payload[0] == 2)
+      lists.push_back(status.payload);
+  }
+  ASSERT_EQ(lists.size(), 1u);  // after the group key, not after the pairwise one
+  const auto word = [&](std::size_t at) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, lists[0].data() + at, 4);
+    return value;
+  };
+  ASSERT_EQ(lists[0].size(), 12u + 3 * 12);
+  EXPECT_EQ(word(4), 1u);  // version
+  EXPECT_EQ(word(8), 3u);
+  const std::uint8_t expected[3][6] = {{0x02, 0x5a, 0x4c, 0, 0, 0x07}, {0x02, 0x5a, 0x4c, 0, 0, 0x09},
+                                       {0x02, 0x5a, 0x4c, 0, 0, 0x08}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(0, std::memcmp(lists[0].data() + 12 + 12 * i, expected[i], 6)) << i;
+    EXPECT_EQ(word(12 + 12 * i + 8), 0u) << i;  // no access point here offers pre-authentication
+  }
 }
 
 }  // namespace
