@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "driver/core/channels.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/oid_answers.h"
 #include "driver/core/station_seams.h"
@@ -41,6 +42,12 @@ constexpr std::uint32_t kAllowedFilter = 0x0B;  // directed, multicast, broadcas
 constexpr std::uint16_t kSubcommandChannel = 29;
 constexpr std::uint16_t kSubcommandSignal = 31;
 
+// The channel of the current BSS; before there is one, the configured channel. (The
+// configured channel alone is the IBSS one: joined elsewhere, the utility showed it.)
+std::uint16_t CurrentChannel(const CoreAdapter* core) {
+  return core->Frequency != 0 ? static_cast<std::uint16_t>(FrequencyChannel(core->Frequency)) : core->Config.channel;
+}
+
 std::uint32_t LinkSpeed(const HalAdapter* hal) {
   if (hal->linkSpeed == 0) return 110'000;
   std::uint32_t best = 0;
@@ -74,7 +81,7 @@ NDIS_STATUS Subcommand(CoreAdapter* core, const OidQuery& q) {
     }
     InputWord(record, q.length, 8, &word);
     if (word != 0) return NDIS_STATUS_NOT_SUPPORTED;
-    const std::uint16_t channel = core->Config.channel;
+    const std::uint16_t channel = CurrentChannel(core);
     NdisMoveMemory(record + 26, &channel, 2);
     *q.written = 4;
     return NDIS_STATUS_SUCCESS;
@@ -199,7 +206,7 @@ NDIS_STATUS QueryChipOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG le
     case OID_HLVN_PREAMBLE:
       return AnswerWord(q, core->Config.preamble, false);
     case OID_HLVN_CHANNEL:
-      return AnswerWord(q, core->Config.channel, false);
+      return AnswerWord(q, CurrentChannel(core), false);
     case OID_HLVN_HW_VERSION:
       return Answer(q, &hal->spec.version, 2, false);
     case OID_HLVN_INDIRECT_REGISTER_54:

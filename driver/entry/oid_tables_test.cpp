@@ -121,6 +121,12 @@ TEST_F(OidTables, CoreAndChipLayerQueriesAnswerTheirValues) {
   EXPECT_EQ(h.host->query(OID_GEN_XMIT_OK, 3).status, NDIS_STATUS_BUFFER_TOO_SHORT);
 }
 
+TEST_F(OidTables, TheChannelIsTheCurrentBsssOnceThereIsOne) {
+  EXPECT_EQ(WordAt(h.host->query(OID_HLVN_CHANNEL, 4).data, 0), 1u);  // the configured channel
+  h.run([&] { h.core()->Frequency = 2'462'000; });                    // joined on channel 11
+  EXPECT_EQ(WordAt(h.host->query(OID_HLVN_CHANNEL, 4).data, 0), 11u);
+}
+
 TEST_F(OidTables, TheEncryptionStatusReadsKeyAbsentWhileNoKeyIsInstalled) {
   struct Case {
     std::uint32_t auth, status, answer;

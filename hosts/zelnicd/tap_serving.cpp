@@ -44,9 +44,12 @@ bool ServeTaps(const std::string& adapterTap, const std::optional<AccessPointTap
       out << "zelnicd: --ap-tap: no access point '" << apTap->accessPoint << "' in the world" << std::endl;
       return false;
     }
-    serving.accessPoint = simair::DistributionTap::bind(
-        air.world->accessPoint(static_cast<std::size_t>(found - names.begin())), scheduler, apTap->tap,
-        apTap->netnsPath, error);
+    simair::DistributionPort* port = air.world->distributionPort(static_cast<std::size_t>(found - names.begin()));
+    if (port == nullptr) {
+      out << "zelnicd: --ap-tap: access point '" << apTap->accessPoint << "' has no distribution port" << std::endl;
+      return false;
+    }
+    serving.accessPoint = simair::DistributionTap::bind(*port, scheduler, apTap->tap, apTap->netnsPath, error);
     if (!serving.accessPoint) {
       out << "zelnicd: tap " << apTap->tap << ": " << error << std::endl;
       return false;

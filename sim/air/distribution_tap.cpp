@@ -9,7 +9,7 @@ constexpr std::size_t kEthernetHeader = 14;
 
 }  // namespace
 
-std::unique_ptr<DistributionTap> DistributionTap::bind(AccessPoint& ap, ndis::Scheduler& scheduler,
+std::unique_ptr<DistributionTap> DistributionTap::bind(DistributionPort& port, ndis::Scheduler& scheduler,
                                                        const std::string& name,
                                                        const std::string& netnsPath,
                                                        std::string& error) {
@@ -17,7 +17,7 @@ std::unique_ptr<DistributionTap> DistributionTap::bind(AccessPoint& ap, ndis::Sc
       name, netnsPath, [&scheduler] { scheduler.post(ndis::EventKind::Host, "tap frames", [] {}); },
       error);
   if (!tap) return nullptr;
-  return std::unique_ptr<DistributionTap>(new DistributionTap(ap, std::move(tap)));
+  return std::unique_ptr<DistributionTap>(new DistributionTap(port, std::move(tap)));
 }
 
 void DistributionTap::pump() {

@@ -15,9 +15,11 @@ namespace simair {
 
 class DistributionTap {
  public:
-  // The TAP `name`, inside the network namespace at `netnsPath` when given. Nothing, with
-  // the reason in `error`, when it cannot be opened.
-  static std::unique_ptr<DistributionTap> bind(AccessPoint& ap, ndis::Scheduler& scheduler,
+  // The TAP `name`, inside the network namespace at `netnsPath` when given, wired to the
+  // access point's own port (the one its key exchange keeps the station's keys in: a second
+  // port would hold none and refuse every protected frame). Nothing, with the reason in
+  // `error`, when the TAP cannot be opened.
+  static std::unique_ptr<DistributionTap> bind(DistributionPort& port, ndis::Scheduler& scheduler,
                                                const std::string& name, const std::string& netnsPath,
                                                std::string& error);
 
@@ -29,9 +31,9 @@ class DistributionTap {
   std::uint64_t dropped() const { return dropped_; }
 
  private:
-  DistributionTap(AccessPoint& ap, std::unique_ptr<ndis::TapDevice> tap) : port_(ap), tap_(std::move(tap)) {}
+  DistributionTap(DistributionPort& port, std::unique_ptr<ndis::TapDevice> tap) : port_(port), tap_(std::move(tap)) {}
 
-  DistributionPort port_;
+  DistributionPort& port_;
   std::unique_ptr<ndis::TapDevice> tap_;
   std::uint64_t dropped_ = 0;  // from the TAP: too short, group-addressed, or to no station
 };

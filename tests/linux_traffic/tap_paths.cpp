@@ -64,12 +64,12 @@ DriverTapPath::DriverTapPath(const std::string& zelnicd, const std::string& worl
   const std::string log = dir_.File("zelnicd.log");
   const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (logFd < 0) throw std::runtime_error("cannot create " + log);
-  zelnicd_ = station_->Start({"env", "ZELNIC_RUN_DIR=" + dir_.File("run"),
-                              "ZELCON_REGISTRY_ROOT=" + dir_.File("registry"), zelnicd,
-                              "--world", world, "--pcap", PcapPath(), "--connect", ssid, "--tap",
-                              kStationTap, "--ap-tap",
-                              accessPoint + ":" + kWiredTap + ":" + WiredNamespacePath()},
-                             logFd);
+  std::vector<std::string> command = {"env", "ZELNIC_RUN_DIR=" + dir_.File("run"),
+                                      "ZELCON_REGISTRY_ROOT=" + RegistryRoot(), zelnicd,
+                                      "--world", world, "--pcap", PcapPath(), "--tap", kStationTap,
+                                      "--ap-tap", accessPoint + ":" + kWiredTap + ":" + WiredNamespacePath()};
+  if (!ssid.empty()) command.insert(command.end(), {"--connect", ssid});
+  zelnicd_ = station_->Start(command, logFd);
   close(logFd);
   // Start-up, not a protocol timer: poll the log.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

@@ -39,15 +39,18 @@ class TapPath {
 
 class DriverTapPath : public TapPath {
  public:
-  // zelnicd on `world`, joined to `ssid`, its adapter on a TAP in the station namespace and
-  // `accessPoint`'s distribution port on a TAP in the wired one. Throws, with zelnicd's log,
-  // when it does not come up.
+  // zelnicd on `world`, joined to `ssid` (an empty one: left to the control device), its
+  // adapter on a TAP in the station namespace and `accessPoint`'s distribution port on a TAP
+  // in the wired one. Throws, with zelnicd's log, when it does not come up.
   DriverTapPath(const std::string& zelnicd, const std::string& world, const std::string& ssid,
                 const std::string& accessPoint);
   // Stops zelnicd (SIGTERM: it halts the adapter) and returns its exit status.
   int Stop();
   std::string Log() const { return peers::ReadTextFile(dir_.File("zelnicd.log")); }
   std::string PcapPath() const { return dir_.File("air.pcap"); }
+  // The control device and the registry the adapter-control library uses.
+  std::string DevicePath() const { return dir_.File("run") + "/HlvnDev0"; }
+  std::string RegistryRoot() const { return dir_.File("registry"); }
 
  private:
   peers::ScratchDir dir_;

@@ -373,6 +373,11 @@ intptr_t CMainPage::onAppMessage(uint32_t code, const zfw::AppParam& param) {
     case APPMSG_REFRESH_STATUS:
       RefreshStatus();
       break;
+    case ZELCON_NOTIFY_PORT_AUTHORIZED:
+      // The supplicant's last text ("Authenticated") would otherwise stay in place of
+      // "Connected", and the once-a-second refresh shows nothing unless it reads "Connected".
+      RefreshStatus();
+      break;
     case HLVN_EVENT_DISCONNECTED:
       if (m_sheet && !m_sheet->m_busy) RefreshStatus();
       break;

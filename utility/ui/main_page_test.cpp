@@ -177,6 +177,19 @@ TEST_F(ZelconMainPage, TheLibrarysConnectionTextIsTheStatusUnlessZeroConfigurati
   sheet.m_zeroConfigOwns = 0;
 }
 
+TEST_F(ZelconMainPage, TheAuthorizedPortShowsTheConnectionAgainAfterTheSupplicantsTexts) {
+  OnOffice();
+  ASSERT_NE(Start(), nullptr);
+  zfw::sendAppMessage(Page(), ZELCON_NOTIFY_CONNECTION_TEXT, zfw::AppParam{0, "Authenticated"});
+  Tick();
+  EXPECT_EQ(Text(CMainPage::IDC_STATUS), "Authenticated");
+  EXPECT_EQ(Page().progressBar(CMainPage::IDC_SIGNAL).pos(), 0);  // the refresh waits for "Connected"
+  zfw::sendAppMessage(Page(), ZELCON_NOTIFY_PORT_AUTHORIZED);
+  EXPECT_EQ(Text(CMainPage::IDC_STATUS), "Connected");
+  EXPECT_EQ(Text(CMainPage::IDC_SSID), "Office");
+  EXPECT_EQ(Page().progressBar(CMainPage::IDC_SIGNAL).pos(), 36);
+}
+
 TEST_F(ZelconMainPage, WindowsChangingTheSecurityPutsBackTheSelectedProfiles) {
   OnOffice();
   {

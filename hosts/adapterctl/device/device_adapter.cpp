@@ -134,14 +134,16 @@ void DeviceAdapter::PassToSupplicant(uint32_t code, std::span<const uint8_t> pay
 
 // The wpa block: the pass phrase (128 bytes) with its length at 132, then the 802.1X fields
 // the identity calls already took.
-int DeviceAdapter::SetWPAInformation(void*, uint32_t networkType, uint32_t authMode, uint32_t encryption,
+int DeviceAdapter::SetWPAInformation(void*, uint32_t networkType, uint32_t /*profileAuthMode*/, uint32_t encryption,
                                      const uint8_t* wpa, const char* ssid) {
   constexpr size_t kPassphraseBytes = 128;
   constexpr size_t kPassphraseLengthAt = 132;
   if (wpa == nullptr || ssid == nullptr) return 1;
+  // The utility hands over the profile's own authentication code, numbered otherwise than the
+  // adapter's; the kind of network is the adapter's mode, which the utility set just before.
   WpaNetwork network;
+  if (QueryWord(kOidAuthenticationMode, network.authMode) != 0) return 1;
   network.networkType = networkType;
-  network.authMode = authMode;
   network.encryption = encryption;
   uint32_t passphraseLength = 0;
   std::memcpy(&passphraseLength, wpa + kPassphraseLengthAt, 4);
@@ -345,6 +347,13 @@ int DeviceAdapter::SetAuthMode(void*, uint32_t v) { return SetWord(kOidAuthentic
 int DeviceAdapter::QueryWepStatus(void*, uint32_t& v) { return QueryWord(kOidEncryptionStatus, v); }
 int DeviceAdapter::SetWepStatus(void*, uint32_t v) { return SetWord(kOidEncryptionStatus, v); }
 int DeviceAdapter::Scan(void*) { return Set(kOidBssidListScan, {}); }
+// The directed scan before a join: without it, connecting with a profile stopped at its first
+// step (the base's answer, 1).
+int DeviceAdapter::SsidScan(void*, const ZELCON_SSID_SCAN* r) {
+  if (r == nullptr) return 1;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(r);
+  return Set(OID_HLVN_SCAN_SSID, std::vector<uint8_t>(bytes, bytes + sizeof *r));
+}
 int DeviceAdapter::QueryRssi(void*, uint32_t& v) { return QueryWord(kOidRssi, v); }
 int DeviceAdapter::QueryLinkSpeed(void*, uint32_t& v) { return QueryWord(kOidLinkSpeed, v); }
 int DeviceAdapter::QueryStatistics(void*, NDIS_802_11_STATISTICS* r) { return QueryRecord(kOidStatistics, r, sizeof *r); }

@@ -31,7 +31,8 @@ public:
 
   int SetSsid(void* handle, const char* ssid, uint32_t length, uint32_t hidden) override;
   int QueryScanListLength(void* handle, uint8_t* buffer, uint32_t size, uint32_t& length) override;
-  // Non-zero when the supplicant's library cannot be loaded.
+  // The network's kind is the adapter's authentication mode as set before (not the profile's
+  // code in the third argument). Non-zero when the supplicant's library cannot be loaded.
   int SetWPAInformation(void* handle, uint32_t networkType, uint32_t authMode, uint32_t encryption,
                         const uint8_t* wpa, const char* ssid) override;
   void WPAPortDown() override;
@@ -81,6 +82,7 @@ public:
   int QueryWepStatus(void* handle, uint32_t& value) override;
   int SetWepStatus(void* handle, uint32_t value) override;
   int Scan(void* handle) override;
+  int SsidScan(void* handle, const ZELCON_SSID_SCAN* record) override;
   int QueryScanList(void* handle, uint8_t* buffer, uint32_t size) override;
   int QueryRssi(void* handle, uint32_t& value) override;
   int QueryLinkSpeed(void* handle, uint32_t& value) override;

@@ -1,6 +1,8 @@
 // The utility's window on the adapter a running zelnicd serves over its control device (the
 // library's real backend, no ZELCON_ADAPTER): the main sheet shows the adapter, and after a
-// scan of the demo world the site survey lists its three access points.
+// scan of the office world the site survey lists its three access points. On the demo world,
+// a WPA2-Personal profile chosen in the main page's profile box connects through the driver
+// and the supplicant the library hosts, and the status page shows the connection.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,7 +13,9 @@
 #include <vector>
 
 #include "hosts/adapterctl/device/device_adapter.h"
+#include "hosts/adapterctl/supplicant/supplicant_host.h"
 #include "hosts/adapterctl/zelcon_records.h"
+#include "hosts/demo/demo_profiles.h"
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
 #include "platform/gui/base/string_table.h"
 #include "platform/gui/list_view.h"
@@ -19,6 +23,7 @@
 #include "platform/gui/testing/gui_kit.h"
 #include "platform/win32/ini_file.h"
 #include "platform/win32/test_temp_dir.h"
+#include "utility/core/profile_file.h"
 #include "utility/ui/adapter_notification.h"
 #include "utility/ui/app_messages.h"
 #include "utility/ui/main_page.h"
@@ -42,7 +47,8 @@ public:
 };
 
 struct ZelconOnZelnicd : ::testing::Test {
-  zelnicd::testing::ZelnicdProcess zelnicd{{"--world", ZELNICD_WORLDS_DIR "/office.world"}};
+  explicit ZelconOnZelnicd(const char* world = ZELNICD_WORLDS_DIR "/office.world") : zelnicd({"--world", world}) {}
+  zelnicd::testing::ZelnicdProcess zelnicd;
   zfw::testing::FakePlatform fake;
   plat::TestTempDir home;
   zelcon::Notifier notifier;
@@ -52,6 +58,7 @@ struct ZelconOnZelnicd : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
     ::setenv("ZELCON_HOME", home.Path().c_str(), 1);
+    ::setenv("ZELCON_PENTREL_LIBRARY", PENTREL_LIBRARY, 1);
     zfw::StringTable::install(zelconStrings());
     // The worker scans once at its start and then waits (no automatic joining).
     plat::IniFile ini(home.File("Zelcon.ini"));
@@ -67,6 +74,7 @@ struct ZelconOnZelnicd : ::testing::Test {
     zfw::testing::processEvents();
     library.reset();
     ::unsetenv("ZELCON_HOME");
+    ::unsetenv("ZELCON_PENTREL_LIBRARY");
   }
   // Runs the window's events until `done` holds, at most 20 seconds.
   template <class Done>
@@ -106,6 +114,46 @@ TEST_F(ZelconOnZelnicd, TheSheetShowsTheAdapterAndTheSiteSurveyTheSimulatedNetwo
   for (int row = 0; row < list.itemCount(); ++row) channels[list.itemText(row, 0)] = list.itemText(row, 3);
   EXPECT_EQ(channels, (std::map<std::string, std::string>{{"Zelnet Guest", "1"}, {"Zelnet Workshop", "6"},
                                                           {"Zelnet Office", "11"}}));
+}
+
+struct ZelconOnTheDemoWorld : ZelconOnZelnicd {
+  ZelconOnTheDemoWorld() : ZelconOnZelnicd(ZELNICD_WORLDS_DIR "/demo.world") {}
+};
+
+TEST_F(ZelconOnTheDemoWorld, AProfileChosenInTheProfileBoxConnectsAndTheStatusPageShowsTheConnection) {
+  {
+    std::vector<PROFILE_ENTRY> profiles = demo::DemoProfiles(std::nullopt);
+    ASSERT_TRUE(zelcon::WriteProfileFile(home.File("Data.cfg"), profiles, home.File("Data.cfg")));
+    for (PROFILE_ENTRY& p : profiles) zelcon::WipeProfile(p);
+  }
+  app = std::make_unique<CZelconApp>(*library);
+  ASSERT_TRUE(app->InitInstance());
+  CZelconSheet& sheet = *app->Sheet();
+  CMainPage& page = *sheet.MainPage();
+  ASSERT_TRUE(sheet.setActivePage(&page));
+  zfw::testing::processEvents();
+  ASSERT_NE(sheet.Adapter(), nullptr) << zelnicd.output();
+
+  // The worker's first scan fills the driver's table; then the user picks the office network.
+  const int office = page.comboBox(CMainPage::IDC_PROFILE_BOX).findStringExact("Zelnet Office");
+  ASSERT_GE(office, 0);
+  ASSERT_TRUE(zfw::testing::chooseComboItem(page, CMainPage::IDC_PROFILE_BOX, office));
+  const auto text = [&](int id) { return page.itemText(id); };
+  ASSERT_TRUE(RunUntil([&] {
+    const zelcon::SupplicantHost* host = library->Supplicant();
+    return text(CMainPage::IDC_STATUS) == "Connected" && host != nullptr && host->KeysInstalled() >= 2;
+  })) << "status \"" << text(CMainPage::IDC_STATUS) << "\"\n" << zelnicd.output();
+
+  EXPECT_EQ(text(CMainPage::IDC_SSID), "Zelnet Office");
+  EXPECT_EQ(text(CMainPage::IDC_BSSID), "02 5A 4C 00 00 03");
+  EXPECT_EQ(text(CMainPage::IDC_NETWORK_TYPE), "Infrastructure");
+  EXPECT_EQ(text(CMainPage::IDC_SECURITY), "AES");
+  EXPECT_EQ(text(CMainPage::IDC_CHANNEL_GROUP), "Channel 11 (2.462 GHz)");
+  // The profile in use heads the list now, and the box shows it chosen.
+  const zfw::ComboBox box = page.comboBox(CMainPage::IDC_PROFILE_BOX);
+  EXPECT_EQ(box.lbText(box.curSel()), "Zelnet Office");
+  EXPECT_EQ(fake.tray.tip, "Connected");
+  EXPECT_FALSE(zfw::testing::saveScreenshot(sheet, "zelcon_connected_on_zelnicd").empty());
 }
 
 }  // namespace
