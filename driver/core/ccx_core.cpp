@@ -346,11 +346,15 @@ void CcxSetParentTsf(CoreAdapter* core, std::uint32_t tsf) {
   ReportBeacons(core);
 }
 
-void CcxMeasurementScanDone(CoreAdapter* core) {
-  CcxMeasurementSet& set = core->Ccx.set;
-  if (!set.running) return;
+bool CcxMeasurementScanDone(CoreAdapter* core) {
+  if (!core->Ccx.set.running) return false;
+  if (core->MlmeState != kMlmeAssociated || core->ConnectReason != kReasonNone) {
+    ResetSet(core);  // nobody to report to; a connection waits for the scan's end
+    return false;
+  }
   ReleaseTraffic(core);
   ReportBeacons(core);
+  return true;
 }
 
 // The firmware's measurement result is in `Measurement` (or the BSS table answers a beacon

@@ -80,8 +80,9 @@ struct CcxCore {
 
 // The chip's time the firmware answered a beacon measurement's start with.
 void CcxSetParentTsf(CoreAdapter* core, std::uint32_t tsf);
-// The end of a beacon measurement's scan: what it heard goes into the report.
-void CcxMeasurementScanDone(CoreAdapter* core);
+// The end of a beacon measurement's scan: what it heard goes into the report. False when the
+// station has left its network meanwhile (the measurement set ends unanswered).
+bool CcxMeasurementScanDone(CoreAdapter* core);
 
 // An IAPP frame body (from its SNAP header) the data path received.
 void CcxReceiveIapp(CoreAdapter* core, const std::uint8_t* body, std::uint32_t length);

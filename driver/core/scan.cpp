@@ -70,16 +70,18 @@ void FinishScan(CoreAdapter* core) {
   core->ScanState = kScanIdle;
   core->DwellPending = false;
   core->Station.BackgroundScan = false;
-  if (core->Station.MeasurementDwellMs != 0) {
-    // A measurement's scan is the access point's question: its result goes into the report,
-    // and the networks the host was shown stay as its own last scan found them.
+  // A measurement's scan is the access point's question: the networks the host was shown
+  // stay as its own last scan found them, and the result goes into the report. When the
+  // station has left its network meanwhile, the scan ends as any other, so a connection that
+  // waits for its end goes on.
+  const bool measurement = core->Station.MeasurementDwellMs != 0;
+  if (measurement) {
     EndMeasurementScan(core);
-    ClearFlags(core, kFlagScanning);
-    CcxMeasurementScanDone(core);
-    return;
+  } else {
+    CopyBssTableToShadow(core);
   }
-  CopyBssTableToShadow(core);
   ClearFlags(core, kFlagScanning);
+  if (measurement && CcxMeasurementScanDone(core)) return;
   CompleteScan(core);
 }
 

@@ -240,6 +240,21 @@ const BeaconScanCase kBeaconScanCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, CcxBeaconScan, ::testing::ValuesIn(kBeaconScanCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A connection the host asks for while a beacon measurement scans is not lost: the station
+// leaves its network, the measurement is called off, and the scan's end carries on with the
+// connection.
+TEST_F(CcxMeasurement, AConnectionAskedForDuringABeaconScanGoesOn) {
+  StartWorld(kCcxAp + kChannel11Changes);
+  Connect();
+  Ask(10, {{3, 0, 3, 11, 0, 200}});
+  Advance(50ms);
+  ASSERT_NE(core->Flags & kFlagScanning, 0u);
+  EXPECT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(core->MlmeState, kMlmeAssociated);
+  Advance(500ms);
+  EXPECT_TRUE(ccx->reports().empty());
+}
+
 // Two beacon-table requests in turn: each report carries the chip's time of its own
 // measurement, not the one before.
 TEST_F(CcxMeasurement, EachBeaconTableReportCarriesTheTimeOfItsOwnMeasurement) {
