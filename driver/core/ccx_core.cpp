@@ -575,17 +575,19 @@ void CcxCckmLink::ArmWait(std::uint32_t ms) { ArmTimer(core, kTimerCckmWait, &Cc
 void CcxCckmLink::CancelWait() { CancelTimer(core, kTimerCckmWait); }
 
 void CcxCckmLink::SendReassociation(const std::uint8_t*, std::uint32_t) {
-  // The reassociation request picks the element up from the hook (or goes without it).
-  core->Ccx.cckmAnswered = true;
+  CcxCore& ccx = core->Ccx;
+  // The join ended while the host was asked: its answer is dropped.
   if (core->MlmeState != kMlmeAuthenticated) {
-    core->Ccx.cckmAnswered = false;  // the join ended while the host was asked
+    ccx.cckm.Reset();
     return;
   }
-  // A request that cannot go (no frame buffer) ends the attempt as a timeout would, so the
-  // roam never stays waiting.
-  if (SendReassociationRequest(core, core->Ccx.cckm.Target()) != StatusSuccess) {
-    core->Ccx.cckmAnswered = false;
-    if (core->Ccx.cckm.State() == kCckmGiven) core->Ccx.cckm.Reset();
+  // The reassociation request picks the element up from the hook (or goes without it). One
+  // that cannot go (no frame buffer) ends the attempt as a timeout would, so the roam never
+  // stays waiting.
+  ccx.cckmAnswered = true;
+  if (SendReassociationRequest(core, ccx.cckm.Target()) != StatusSuccess) {
+    ccx.cckmAnswered = false;
+    ccx.cckm.Reset();
     MlmeTimeout(core);
   }
 }
