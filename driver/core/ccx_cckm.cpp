@@ -70,7 +70,13 @@ CckmRefusal CckmHook::Cancel(const std::uint8_t* record, std::uint32_t length) {
   if (record == nullptr || length < 4) return CckmRefusal::RecordTooShort;
   if (!armed_) return CckmRefusal::None;
   Disarm();
-  if (Get32(record) == 1) link_.Disconnect();
+  if (Get32(record) == 1) {
+    state_ = kCckmNone;
+    link_.Disconnect();
+  } else if (state_ == kCckmWaiting) {
+    // Nothing else would end the wait now: the reassociation goes without an element.
+    GiveElement(nullptr, 0);
+  }
   return CckmRefusal::None;
 }
 

@@ -36,7 +36,8 @@ class CckmHook {
   // OID_HLVN_CCX_CCKM_ELEMENT: {u32 valid, u32 length, element}; the element is read only
   // as far as the record holds it.
   CckmRefusal SetElement(const std::uint8_t* record, std::uint32_t length);
-  // OID_HLVN_CCX_CCKM_CANCEL: {u32 flag}; flag 1 also leaves the network.
+  // OID_HLVN_CCX_CCKM_CANCEL: {u32 flag} ends the wait; flag 1 leaves the network, any other
+  // flag sends the reassociation without an element.
   CckmRefusal Cancel(const std::uint8_t* record, std::uint32_t length);
   void WaitTimeout();
   void Reset() { state_ = kCckmNone; armed_ = false; elementLength_ = 0; }

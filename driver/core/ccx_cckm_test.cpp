@@ -126,7 +126,9 @@ TEST(Cckm, ARecordThatIsNotValidSendsWithoutTheElement) {
   EXPECT_EQ(f.hook.State(), kCckmNone);
 }
 
-TEST(Cckm, CancelStopsTheWaitAndFlagOneDisconnects) {
+// A cancel ends the wait: flag 1 leaves the network, any other flag lets the reassociation
+// go at once without an element (the station would otherwise wait for ever).
+TEST(Cckm, CancelEndsTheWaitAndFlagOneDisconnects) {
   for (const std::uint8_t flag : {0, 1}) {
     SCOPED_TRACE(static_cast<int>(flag));
     Fixture f;
@@ -134,8 +136,10 @@ TEST(Cckm, CancelStopsTheWaitAndFlagOneDisconnects) {
     EXPECT_EQ(f.hook.Cancel(record, sizeof record), CckmRefusal::None);
     EXPECT_EQ(f.link.deadline, -1);
     EXPECT_EQ(f.link.disconnects, flag);
+    EXPECT_EQ(f.link.withElement, flag == 1 ? std::vector<bool>{} : std::vector<bool>{false});
+    EXPECT_EQ(f.hook.State(), kCckmNone);
     f.link.Advance(f.hook, 1000);
-    EXPECT_TRUE(f.link.reassociations.empty());
+    EXPECT_EQ(f.link.reassociations.size(), flag == 1 ? 0u : 1u);
   }
 }
 

@@ -9,9 +9,11 @@
 #include "driver/core/channels.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/core_timer.h"
+#include "driver/core/management_frames.h"
 #include "driver/core/mlme.h"
 #include "driver/core/rates.h"
 #include "driver/core/security_elements.h"
+#include "driver/core/station_management.h"
 #include "driver/core/station_seams.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/ndis/status_codes.h"
@@ -27,6 +29,9 @@ constexpr std::uint8_t kCcxPresenceType = 0x01;
 constexpr std::uint16_t kQosAction = 7;
 constexpr std::uint32_t kApListBodyBytes = 48;  // IAPP header and one 24-byte record
 constexpr std::uint32_t kEncryptionWep = 0;
+constexpr std::uint8_t kScanModePassive = 0;
+constexpr std::uint8_t kScanModeBeaconTable = 2;
+constexpr std::uint32_t kActiveScanDwellMs = 210;
 
 void PutBig16(std::uint8_t* p, std::uint32_t v) {
   p[0] = static_cast<std::uint8_t>(v >> 8);
@@ -83,7 +88,25 @@ void SendReports(CoreAdapter* core) {
   }
 }
 
+// Away from its channel the station keeps its own traffic back: the host's sends stay
+// queued in the shell and the core's frames wait (probe requests of a scan excepted), so
+// nothing meant for its access point goes out on another channel, and nothing is lost.
+void HoldTraffic(CoreAdapter* core) {
+  if (core->Ccx.set.trafficHeld) return;
+  core->Ccx.set.trafficHeld = true;
+  hal::SetPullPendingSends(core->Hal, false);
+  HoldManagementFrames(core, true);
+}
+
+void ReleaseTraffic(CoreAdapter* core) {
+  if (!core->Ccx.set.trafficHeld) return;
+  core->Ccx.set.trafficHeld = false;
+  HoldManagementFrames(core, false);
+  hal::SetPullPendingSends(core->Hal, true);
+}
+
 void ResetSet(CoreAdapter* core) {
+  ReleaseTraffic(core);
   CancelTimer(core, kTimerCcxMeasurement1);
   CancelTimer(core, kTimerCcxMeasurement2);
   CancelTimer(core, kTimerCcxMeasurement3);
@@ -95,6 +118,7 @@ void EndSet(CoreAdapter* core);
 
 void BackOnHomeChannel(CoreAdapter* core) {
   core->Ccx.set.channelSwitched = false;
+  ReleaseTraffic(core);
   EndSet(core);
 }
 
@@ -146,17 +170,52 @@ void RunAfterActivationDelay(OsTimerRecord* record) {
   }
 }
 
+// The BSS table answers the beacon measurement.
+void ReportBeacons(CoreAdapter* core) {
+  core->Ccx.set.awaitingResult = true;
+  FirmwareEvent(core);
+}
+
+// The next request of the set, or its end.
+void ContinueSet(CoreAdapter* core) {
+  if (QueuedCount(core) != 0) {
+    NextMeasurement(core);
+  } else {
+    EndSet(core);
+  }
+}
+
+void RunBeaconMeasurement(CoreAdapter* core) {
+  CcxMeasurementSet& set = core->Ccx.set;
+  const CcxMeasurementRequest& r = set.current;
+  // The chip's time first: the parent TSF of every BSS the report names.
+  const bool timed = hal::SendMeasure0118(core->Hal) == NDIS_STATUS_SUCCESS;
+  if (r.scanMode == kScanModeBeaconTable) {
+    set.awaitingTsf = timed;
+    if (!timed) ReportBeacons(core);
+    return;
+  }
+  // Passive and active modes listen on the channel with a scan of the core; its end reports
+  // what was heard (the chip's time has come back before the scan's first command).
+  const std::uint8_t channel = r.channel != 0 ? r.channel : CurrentChannel(core);
+  const bool passive = r.scanMode == kScanModePassive;
+  const std::uint32_t dwell = passive && r.duration != 0 ? MeasurementMs(r.duration) : kActiveScanDwellMs;
+  if (channel != set.homeChannel) HoldTraffic(core);
+  if (StartMeasurementScan(core, channel, passive, dwell) != StatusPending) {
+    ReleaseTraffic(core);
+    ContinueSet(core);  // the core cannot scan now: no result for this request
+  }
+}
+
 void RunMeasurement(CoreAdapter* core) {
   CcxMeasurementSet& set = core->Ccx.set;
   if (set.current.type == static_cast<std::uint8_t>(MeasurementType::Beacon)) {
-    // The report comes from what the BSS table holds of the channel.
-    hal::SendMeasure0118(core->Hal);
-    set.awaitingResult = true;
-    FirmwareEvent(core);
+    RunBeaconMeasurement(core);
     return;
   }
   if (set.current.channel != 0 && set.current.channel != CurrentChannel(core)) {
     set.channelSwitched = true;
+    HoldTraffic(core);
     hal::SendSetChannel(core->Hal, set.current.channel, &StartOnChannel);
     return;
   }
@@ -180,7 +239,7 @@ void NextMeasurement(CoreAdapter* core) {
   }
   set.awaitingResult = false;
   const bool beaconTable = set.current.type == static_cast<std::uint8_t>(MeasurementType::Beacon) &&
-                           set.current.scanMode == 2;
+                           set.current.scanMode == kScanModeBeaconTable;
   const std::uint32_t delay = ActivationDelayMs(set.activationDelay, core->BeaconPeriod);
   if (!beaconTable && delay != 0) {
     ArmTimer(core, kTimerCcxMeasurement1, &RunAfterActivationDelay, delay, false);
@@ -223,7 +282,7 @@ bool AddBeaconReports(CoreAdapter* core, CcxReportBody& report) {
     source.phyType = PhyType(record.Elements);
     source.rssiDbm = entry.Rssi;
     source.bssid = entry.MacAddress;
-    source.parentTsf = core->CcxWord;
+    source.parentTsf = core->Ccx.set.parentTsf;
     source.timestamp = record.Elements.Timestamp;
     source.beaconInterval = record.Elements.BeaconInterval;
     source.capability = record.Elements.Capability;
@@ -279,6 +338,25 @@ void CcxReceiveIapp(CoreAdapter* core, const std::uint8_t* body, std::uint32_t l
   NextMeasurement(core);
 }
 
+void CcxSetParentTsf(CoreAdapter* core, std::uint32_t tsf) {
+  CcxMeasurementSet& set = core->Ccx.set;
+  set.parentTsf = tsf;
+  if (!set.running || !set.awaitingTsf) return;
+  set.awaitingTsf = false;
+  ReportBeacons(core);
+}
+
+bool CcxMeasurementScanDone(CoreAdapter* core) {
+  if (!core->Ccx.set.running) return false;
+  if (core->MlmeState != kMlmeAssociated || core->ConnectReason != kReasonNone) {
+    ResetSet(core);  // nobody to report to; a connection waits for the scan's end
+    return false;
+  }
+  ReleaseTraffic(core);
+  ReportBeacons(core);
+  return true;
+}
+
 // The firmware's measurement result is in `Measurement` (or the BSS table answers a beacon
 // request): it joins the report, and the set goes on.
 void FirmwareEvent(CoreAdapter* core) {
@@ -295,11 +373,7 @@ void FirmwareEvent(CoreAdapter* core) {
       (void)AddResult(core, set.report);
     }
   }
-  if (QueuedCount(core) != 0) {
-    NextMeasurement(core);
-  } else {
-    EndSet(core);
-  }
+  ContinueSet(core);
 }
 
 void ClearCcxMeasurements(CoreAdapter* core) {
@@ -439,16 +513,23 @@ bool OffersCckm(const std::uint8_t* e, std::uint32_t size) {
 
 }  // namespace
 
-bool CcxCckmWanted(CoreAdapter* core) {
-  if ((core->CcxWord & kCcxFlagCckm) == 0 || core->Ccx.cckmAnswered || core->Ccx.cckm.State() != kCckmNone)
-    return false;
-  const BssRecord& record = core->Station.CurrentBss;
+bool CcxCckmRoam(const CoreAdapter* core, const BssRecord& record) {
+  if ((core->CcxWord & kCcxFlagCckm) == 0) return false;
   const std::uint32_t length = std::min<std::uint32_t>(record.BlockLength, sizeof record.Block);
   for (const bool rsn : {true, false}) {
     const std::uint8_t* e = FindSecurityElement(record.Block, length, rsn);
     if (e != nullptr && OffersCckm(e, 2u + e[1])) return true;
   }
   return false;
+}
+
+bool CcxCckmWanted(CoreAdapter* core) {
+  if (core->Ccx.cckmAnswered || core->Ccx.cckm.State() != kCckmNone) return false;
+  // The first association has no CCKM key to offer: only a roam between access points of
+  // the network reassociates.
+  const bool roaming = core->ConnectReason == kReasonRoaming &&
+                       std::memcmp(core->Station.CurrentEntry.MacAddress, core->Bssid.data(), 6) != 0;
+  return roaming && CcxCckmRoam(core, core->Station.CurrentBss);
 }
 
 void CcxRequestCckm(CoreAdapter* core, const std::uint8_t* target) {
@@ -494,9 +575,21 @@ void CcxCckmLink::ArmWait(std::uint32_t ms) { ArmTimer(core, kTimerCckmWait, &Cc
 void CcxCckmLink::CancelWait() { CancelTimer(core, kTimerCckmWait); }
 
 void CcxCckmLink::SendReassociation(const std::uint8_t*, std::uint32_t) {
-  // The reassociation request picks the element up from the hook (or goes without it).
-  core->Ccx.cckmAnswered = true;
-  (void)SendReassociationRequest(core, core->Ccx.cckm.Target());
+  CcxCore& ccx = core->Ccx;
+  // The join ended while the host was asked: its answer is dropped.
+  if (core->MlmeState != kMlmeAuthenticated) {
+    ccx.cckm.Reset();
+    return;
+  }
+  // The reassociation request picks the element up from the hook (or goes without it). One
+  // that cannot go (no frame buffer) ends the attempt as a timeout would, so the roam never
+  // stays waiting.
+  ccx.cckmAnswered = true;
+  if (SendReassociationRequest(core, ccx.cckm.Target()) != StatusSuccess) {
+    ccx.cckmAnswered = false;
+    ccx.cckm.Reset();
+    MlmeTimeout(core);
+  }
 }
 
 void CcxCckmLink::Disconnect() { DisconnectByState(core, true); }

@@ -16,6 +16,8 @@ struct CoreAdapter;
 
 namespace zelnic::core {
 
+struct BssRecord;
+
 struct CcxApRecord {
   std::uint16_t type = 0;  // 0: free
   std::uint8_t bssid[6] = {};
@@ -39,12 +41,14 @@ class CcxCckmLink : public CckmLink {
 struct CcxMeasurementSet {
   bool running = false;
   bool awaitingResult = false;  // a firmware measurement was stopped: its result ends it
+  bool awaitingTsf = false;     // a beacon-table report waits for the chip's time
   bool channelSwitched = false;
+  bool trafficHeld = false;     // the station measures away from its channel
   std::uint8_t homeChannel = 0;  // the channel the station was on
   std::uint16_t dialogToken = 0;
   std::uint8_t activationDelay = 0;
   std::uint8_t measurementOffset = 0;
-  std::uint32_t parentTsf = 0;
+  std::uint32_t parentTsf = 0;  // the chip's time when the beacon measurement began
   CcxMeasurementRequest current;
   CcxReportBody report;
   CcxReportBody finished[kMaxFinishedReports];
@@ -74,6 +78,12 @@ struct CcxCore {
   CckmHook cckm{cckmLink};
 };
 
+// The chip's time the firmware answered a beacon measurement's start with.
+void CcxSetParentTsf(CoreAdapter* core, std::uint32_t tsf);
+// The end of a beacon measurement's scan: what it heard goes into the report. False when the
+// station has left its network meanwhile (the measurement set ends unanswered).
+bool CcxMeasurementScanDone(CoreAdapter* core);
+
 // An IAPP frame body (from its SNAP header) the data path received.
 void CcxReceiveIapp(CoreAdapter* core, const std::uint8_t* body, std::uint32_t length);
 // The CCX elements of a beacon or probe response of BSS `index`.
@@ -89,8 +99,11 @@ void CcxSendApList(CoreAdapter* core);
 // current one is a CCX access point); then the current one becomes the previous one.
 void CcxRoamed(CoreAdapter* core);
 
-// CCKM: whether the reassociation to the chosen BSS asks the host for a CCKM element first
-// (CCKM on in the CCX flags, the BSS offers the CCKM AKM, the host not asked yet).
+// CCKM: whether a roam to the BSS of `record` keeps the link to the access point it leaves
+// (CCKM on in the CCX flags and the BSS offers the CCKM AKM): no deauthentication first.
+bool CcxCckmRoam(const CoreAdapter* core, const BssRecord& record);
+// Whether the association with the chosen BSS becomes a reassociation that asks the host for
+// a CCKM element first: a CCKM roam to another access point, the host not asked yet.
 bool CcxCckmWanted(CoreAdapter* core);
 // Indicates the request (the target's timestamp and `target`) and starts the 500 ms wait.
 void CcxRequestCckm(CoreAdapter* core, const std::uint8_t* target);

@@ -51,7 +51,7 @@ hal::HalCoreLink ChipLayerLink(CoreAdapter* core) {
     StoreFirmwareStatistics(c, reply);
     StatisticsArrived(c);
   };
-  link.SetCcxWord = [](CoreAdapter* c, std::uint32_t word) { c->CcxWord = word; };
+  link.SetCcxWord = &CcxSetParentTsf;  // the chip's time for a beacon report
   link.StoreMeasurement = [](CoreAdapter* c, const std::uint32_t* words, std::uint32_t count) {
     const std::uint32_t kept = count < 8 ? count : 8;
     std::memcpy(c->Measurement, words, kept * sizeof(std::uint32_t));

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/core/core_adapter.h"
+#include "driver/core/frame_builders.h"
 #include "driver/core/frame_tests.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/shell_links.h"
@@ -27,12 +28,20 @@ void RequeueAtHead(CoreAdapter* core, ManagementFrameBuffer* frame) {
   Table(core).ReleaseSpinLock(&queue.Lock);
 }
 
+// A scan's probe request (to everyone): the one frame that belongs on a foreign channel.
+bool IsScanProbe(const std::uint8_t* frame) {
+  return IsManagementFrame(frame) && (FrameControl0(frame) >> 4) == kSubtypeProbeRequest &&
+         IsBroadcast(frame + kAddress1);
+}
+
 }  // namespace
 
 ULONG CreateManagementPool(CoreAdapter* core) {
   ManagementFrames& m = core->Management;
   Table(core).InitList(&m.Pool);
   Table(core).InitList(&m.Queue);
+  Table(core).InitList(&m.Held);
+  m.Holding = false;
   m.Ready = true;
   PVOID descriptors = nullptr;
   PVOID buffers = nullptr;
@@ -57,6 +66,7 @@ void FreeManagementPool(CoreAdapter* core) {
   m.Buffers = nullptr;
   m.Descriptors = nullptr;
   if (m.Ready) {
+    Table(core).FreeList(&m.Held);
     Table(core).FreeList(&m.Queue);
     Table(core).FreeList(&m.Pool);
     m.Ready = false;
@@ -97,7 +107,13 @@ void QueueManagementFrame(CoreAdapter* core, ManagementFrameBuffer* frame) {
 }
 
 bool SendManagementFrame(CoreAdapter* core) {
-  auto* frame = reinterpret_cast<ManagementFrameBuffer*>(Table(core).PopHead(&core->Management.Queue));
+  ManagementFrames& m = core->Management;
+  auto* frame = reinterpret_cast<ManagementFrameBuffer*>(Table(core).PopHead(&m.Queue));
+  while (frame != nullptr && m.Holding && !IsScanProbe(frame->Buffer)) {
+    frame->Link.Next = nullptr;
+    Table(core).AppendChain(&m.Held, &frame->Link);
+    frame = reinterpret_cast<ManagementFrameBuffer*>(Table(core).PopHead(&m.Queue));
+  }
   if (frame == nullptr) return false;
   SendDescriptor* record = Table(core).PopRecord(&core->Os->SendDescriptors);
   if (record == nullptr) {
@@ -119,7 +135,25 @@ bool SendManagementFrame(CoreAdapter* core) {
   return true;
 }
 
-std::uint32_t ManagementQueueLength(const CoreAdapter* core) { return core->Management.Queue.Count; }
+std::uint32_t ManagementQueueLength(const CoreAdapter* core) {
+  return core->Management.Queue.Count + core->Management.Held.Count;
+}
+
+void HoldManagementFrames(CoreAdapter* core, bool hold) {
+  ManagementFrames& m = core->Management;
+  m.Holding = hold;
+  if (hold) return;
+  // The held frames were queued first: the ones queued since go behind them.
+  while (ListLink* link = Table(core).PopHead(&m.Queue)) {
+    link->Next = nullptr;
+    Table(core).AppendChain(&m.Held, link);
+  }
+  while (ListLink* link = Table(core).PopHead(&m.Held)) {
+    link->Next = nullptr;
+    Table(core).AppendChain(&m.Queue, link);
+  }
+  hal::RunTransmitService(core->Hal);
+}
 
 void SendComplete(CoreAdapter* core, SendDescriptor* record, ULONG status) {
   if (record->Frame != nullptr) {

@@ -30,6 +30,8 @@ struct ManagementFrames {
   std::uint8_t* Buffers;               // kManagementFrameCount x kManagementFrameBytes
   LockedList Pool;
   LockedList Queue;
+  LockedList Held;  // frames for the station's own channel, kept while it is away
+  bool Holding;     // away from its channel: only a scan's probe requests go out
   bool Ready;
 };
 
@@ -46,6 +48,9 @@ void QueueManagementFrame(CoreAdapter* core, ManagementFrameBuffer* frame);
 // (the frame then keeps its place at the head of the queue).
 bool SendManagementFrame(CoreAdapter* core);
 std::uint32_t ManagementQueueLength(const CoreAdapter* core);
+// Away from its own channel the station sends nothing but a scan's broadcast probe requests;
+// the other frames wait, in their order, and go first once it is back.
+void HoldManagementFrames(CoreAdapter* core, bool hold);
 
 // The core's SendComplete operation.
 void SendComplete(CoreAdapter* core, SendDescriptor* record, ULONG status);

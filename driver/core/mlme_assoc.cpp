@@ -165,17 +165,18 @@ ULONG SendRequest(CoreAdapter* core, const std::uint8_t* bssid, bool reassociati
 ULONG SendAssociationRequest(CoreAdapter* core, const std::uint8_t* bssid) {
   if (bssid == nullptr) return StatusBadArgument;
   if (core->MlmeState != kMlmeAuthenticated) return StatusFailure;
+  if (CcxCckmWanted(core)) {
+    // A CCKM roam reassociates with the host's CCKM element: the request goes out when the
+    // element comes, or without it after 500 ms.
+    CcxRequestCckm(core, bssid);
+    return StatusSuccess;
+  }
   return SendRequest(core, bssid, false);
 }
 
 ULONG SendReassociationRequest(CoreAdapter* core, const std::uint8_t* bssid) {
   if (bssid == nullptr) return StatusBadArgument;
   if (core->MlmeState != kMlmeAuthenticated) return StatusFailure;
-  if (CcxCckmWanted(core)) {
-    // The host's CCKM element first: the request goes out when it comes, or after 500 ms.
-    CcxRequestCckm(core, bssid);
-    return StatusSuccess;
-  }
   return SendRequest(core, bssid, true);
 }
 

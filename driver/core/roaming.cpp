@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "driver/core/bss_table.h"
+#include "driver/core/ccx_core.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_builders.h"
 #include "driver/core/leds.h"
@@ -138,7 +139,8 @@ void RoamTo(CoreAdapter* core, int index) {
   core->MlmeState = kMlmeIdle;
   std::memcpy(st.RetryBytes, kRetryBytes, sizeof kRetryBytes);
   hal::SendCmd0115(core->Hal, 1, st.RetryBytes);
-  SendDeauthentication(core, core->Bssid.data(), kReasonLeftBss);
+  // A CCKM roam reassociates: the access point it leaves hands the station over.
+  if (!CcxCckmRoam(core, core->Bss[index])) SendDeauthentication(core, core->Bssid.data(), kReasonLeftBss);
   SaveConnection(core);
   core->Config.desiredSsid = core->CurrentSsid;
   std::memcpy(st.TargetBssid, entry.MacAddress, 6);

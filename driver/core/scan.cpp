@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "driver/core/bss_table.h"
+#include "driver/core/ccx_core.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_builders.h"
 #include "driver/core/leds.h"
@@ -48,7 +49,8 @@ void StartDwell(CoreAdapter* core) {
   core->DwellPending = true;
   if (!core->Station.ScanPassive)
     for (std::uint32_t i = 0; i < kProbesPerDwell; ++i) SendProbeRequest(core);
-  ArmTimer(core, kTimerScanDwell, &DwellEnded, kDwellMs, false);
+  const std::uint32_t measurementMs = core->Station.MeasurementDwellMs;
+  ArmTimer(core, kTimerScanDwell, &DwellEnded, measurementMs != 0 ? measurementMs : kDwellMs, false);
 }
 
 bool OnANetwork(const CoreAdapter* core) {
@@ -68,8 +70,18 @@ void FinishScan(CoreAdapter* core) {
   core->ScanState = kScanIdle;
   core->DwellPending = false;
   core->Station.BackgroundScan = false;
-  CopyBssTableToShadow(core);
+  // A measurement's scan is the access point's question: the networks the host was shown
+  // stay as its own last scan found them, and the result goes into the report. When the
+  // station has left its network meanwhile, the scan ends as any other, so a connection that
+  // waits for its end goes on.
+  const bool measurement = core->Station.MeasurementDwellMs != 0;
+  if (measurement) {
+    EndMeasurementScan(core);
+  } else {
+    CopyBssTableToShadow(core);
+  }
   ClearFlags(core, kFlagScanning);
+  if (measurement && CcxMeasurementScanDone(core)) return;
   CompleteScan(core);
 }
 

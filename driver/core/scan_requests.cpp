@@ -23,18 +23,17 @@ void RegionList(const CoreAdapter* core, std::uint8_t (&channels)[14]) {
 
 }  // namespace
 
-ULONG StartScan(CoreAdapter* core, const ScanRequest& request) {
+namespace {
+
+// Starts the scan of `request` over `channels`.
+ULONG BeginScan(CoreAdapter* core, const ScanRequest& request, const std::uint8_t (&channels)[14]) {
   StationState& st = core->Station;
   st.ScanPassive = request.passive != 0;
   ClearBssTable(core);  // the shadow keeps the last result until this scan ends
   std::memcpy(core->ProbeAddress.data(), request.probeAddress, 6);
   core->ProbeSsid.length = static_cast<std::uint32_t>(strnlen(reinterpret_cast<const char*>(request.probeSsid), 32));
   std::memcpy(core->ProbeSsid.bytes, request.probeSsid, 32);
-  if (core->Config.channelRange != 0) {
-    FillScanChannels(core->ScanChannels, core->Config.channelRange, hal::RegionIndex(core->Hal));
-  } else {
-    std::memcpy(core->ScanChannels, request.channels, sizeof core->ScanChannels);
-  }
+  std::memcpy(core->ScanChannels, channels, sizeof core->ScanChannels);
   core->ScanIndex = 0;
   core->DwellPending = false;
   SetFlags(core, kFlagScanning);
@@ -46,6 +45,44 @@ ULONG StartScan(CoreAdapter* core, const ScanRequest& request) {
     ScanStateMachine(core);
   }
   return StatusPending;
+}
+
+}  // namespace
+
+ULONG StartScan(CoreAdapter* core, const ScanRequest& request) {
+  core->Station.MeasurementDwellMs = 0;
+  std::uint8_t channels[14];
+  if (core->Config.channelRange != 0) {
+    FillScanChannels(channels, core->Config.channelRange, hal::RegionIndex(core->Hal));
+  } else {
+    std::memcpy(channels, request.channels, sizeof channels);
+  }
+  return BeginScan(core, request, channels);
+}
+
+ULONG StartMeasurementScan(CoreAdapter* core, std::uint8_t channel, bool passive, std::uint32_t dwellMs) {
+  if ((core->Flags & kFlagScanning) != 0 || core->MlmeState != kMlmeAssociated || channel == 0) return StatusNotAccepted;
+  StationState& st = core->Station;
+  MeasurementScanSaved& saved = st.MeasurementSaved;
+  std::memcpy(saved.probeAddress, core->ProbeAddress.data(), 6);
+  saved.probeSsid = core->ProbeSsid;
+  std::memcpy(saved.channels, core->ScanChannels, sizeof saved.channels);
+  saved.passive = st.ScanPassive;
+  st.MeasurementDwellMs = dwellMs;
+  ScanRequest request;  // broadcast, any SSID
+  request.passive = passive ? 1 : 0;
+  request.channels[0] = channel;
+  return BeginScan(core, request, request.channels);
+}
+
+void EndMeasurementScan(CoreAdapter* core) {
+  StationState& st = core->Station;
+  const MeasurementScanSaved& saved = st.MeasurementSaved;
+  std::memcpy(core->ProbeAddress.data(), saved.probeAddress, 6);
+  core->ProbeSsid = saved.probeSsid;
+  std::memcpy(core->ScanChannels, saved.channels, sizeof core->ScanChannels);
+  st.ScanPassive = saved.passive;
+  st.MeasurementDwellMs = 0;
 }
 
 ULONG ScanForSsidOnChannels(CoreAdapter* core, const std::uint8_t* bssid, const std::uint8_t* channels,

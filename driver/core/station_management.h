@@ -73,5 +73,11 @@ struct ScanRequest {
 
 // Empties the table and starts the scan (background while associated); 2.
 ULONG StartScan(CoreAdapter* core, const ScanRequest& request);
+// A CCX beacon measurement's scan of one channel for `dwellMs` while associated (the scan
+// settings saved, restored at its end, which goes to CCX): 2, or StatusNotAccepted when the
+// core cannot scan now.
+ULONG StartMeasurementScan(CoreAdapter* core, std::uint8_t channel, bool passive, std::uint32_t dwellMs);
+// Puts the saved scan settings back.
+void EndMeasurementScan(CoreAdapter* core);
 
 }  // namespace zelnic::core

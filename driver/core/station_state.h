@@ -59,6 +59,14 @@ struct SavedConnection {
   std::uint16_t mlmeState;
 };
 
+// The scan settings a measurement scan puts back when it ends.
+struct MeasurementScanSaved {
+  std::uint8_t probeAddress[6];
+  Ssid probeSsid;
+  std::uint8_t channels[14];
+  bool passive;
+};
+
 struct StationState {
   // The chosen BSS, copied when a join starts.
   NDIS_WLAN_BSSID CurrentEntry;
@@ -107,6 +115,8 @@ struct StationState {
   std::uint8_t ScanProbeAddress[6];
   bool ScanPassive;
   bool BackgroundScan;  // started while associated
+  std::uint32_t MeasurementDwellMs;  // a CCX beacon measurement's one-channel scan (0: another scan)
+  MeasurementScanSaved MeasurementSaved;
   std::uint8_t RetryBytes[5];
 
   // The access points of the current network the supplicant may hold PMKSAs for.

@@ -15,6 +15,7 @@
 #include "driver/ndis/status_codes.h"
 #include "driver/core/station_state.h"
 #include "sim/air/ccx_access_point.h"
+#include "sim/air/distribution_port.h"
 
 namespace zelnic::core::testing {
 namespace {
@@ -44,6 +45,15 @@ class CcxMeasurement : public AirStation {
       EXPECT_TRUE(ccx->requestMeasurements(StationAddress(), dialog, activationDelay, 0, asks));
     });
     return at;
+  }
+  // The frames matching `filter` that the air carried from `sinceMicros` on.
+  std::vector<std::string> FramesSince(const std::string& filter, std::int64_t sinceMicros) {
+    std::vector<std::string> found;
+    for (const auto& row : Dissect(pcapPath, filter, {"frame.time_epoch", "wlan.fc.type_subtype"})) {
+      const auto parts = SplitRow(row);
+      if (parts.size() >= 2 && std::stod(parts[1]) * 1e6 >= static_cast<double>(sinceMicros)) found.push_back(row);
+    }
+    return found;
   }
   std::unique_ptr<simair::CcxAccessPoint> ccx;
 };
@@ -170,6 +180,150 @@ TEST_F(CcxMeasurement, AShortMeasurementOffTheChannelSwitchesThereAndBack) {
   EXPECT_EQ(core->MlmeState, kMlmeAssociated);
 }
 
+// Channel 11 changes after the station's connection scan: `gone` falls silent and `late`
+// starts beaconing, so only a scan of the channel tells what is there now.
+const std::string kChannel11Changes =
+    "ap gone\n bssid 02:40:96:00:00:0c\n ssid Gone\n channel 11\n signal -45\n"
+    "ap late\n bssid 02:40:96:00:00:0d\n ssid Late\n channel 11\n signal -55\n"
+    "at 0s late off\nat 1s gone off\nat 1s late on\n";
+
+struct BeaconScanCase {
+  const char* name;
+  std::uint8_t scanMode;  // 0 passive, 1 active
+  std::int64_t listensMicros;  // the duration (150 TU) when passive, 210 ms when active
+};
+
+class CcxBeaconScan : public CcxMeasurement, public ::testing::WithParamInterface<BeaconScanCase> {};
+
+// A beacon request in a scan mode listens on its channel and reports what it heard there,
+// with the chip's time when the measurement began as each BSS's parent TSF.
+TEST_P(CcxBeaconScan, ReportsWhatTheScanOfTheChannelHeard) {
+  const BeaconScanCase& c = GetParam();
+  StartWorld(kCcxAp + kChannel11Changes, std::string("ccx_beacon_scan_") + std::to_string(c.scanMode));
+  Connect();
+  ASSERT_EQ(SetWord(OID_HLVN_CCX_FLAGS, 4).status, NDIS_STATUS_SUCCESS);
+  Advance(2s);
+  const std::int64_t asked = Ask(6, {{3, 0, 3, 11, c.scanMode, 150}});
+  Advance(400ms);
+  ASSERT_EQ(ccx->reports().size(), 1u);
+  const auto& report = ccx->reports()[0];
+  EXPECT_TRUE(report.wellFormed);
+  EXPECT_GE(report.atMicros - asked, c.listensMicros);
+  EXPECT_LT(report.atMicros - asked, c.listensMicros + 15'000);
+  ASSERT_EQ(report.elements.size(), 1u);  // `late` only: `gone` is silent now
+  const auto& e = report.elements[0];
+  EXPECT_EQ(e.type, 3);
+  EXPECT_EQ(e.channel, 11);
+  ASSERT_GE(e.fields.size(), 24u);
+  EXPECT_EQ(e.fields[2 + 5], 0x0d);  // its BSSID's last byte
+  const std::uint32_t parentTsf = e.fields[8] | e.fields[9] << 8 | e.fields[10] << 16 | e.fields[11] << 24;
+  EXPECT_GE(parentTsf, static_cast<std::uint32_t>(asked));
+  EXPECT_LT(parentTsf, static_cast<std::uint32_t>(asked + 5'000));
+  // The measurement leaves the utility's CCX flags alone, and the station at home.
+  ULONG flags = 0;
+  const auto answer = Query(OID_HLVN_CCX_FLAGS, 4);
+  ASSERT_EQ(answer.data.size(), 4u);
+  std::memcpy(&flags, answer.data.data(), 4);
+  EXPECT_EQ(flags, 4u);
+  EXPECT_EQ(h.chip.firmware().settings().channel, 6);
+  EXPECT_EQ(core->MlmeState, kMlmeAssociated);
+  // An active scan asks the channel with broadcast probe requests; a passive one only listens.
+  const auto probes = FramesSince("wlan.fc.type_subtype == 4 && radiotap.channel.freq == 2462", asked);
+  EXPECT_EQ(probes.empty(), c.scanMode == 0);
+}
+
+const BeaconScanCase kBeaconScanCases[] = {
+    {"passive", 0, 153'600},
+    {"active", 1, 210'000},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, CcxBeaconScan, ::testing::ValuesIn(kBeaconScanCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A connection the host asks for while a beacon measurement scans is not lost: the station
+// leaves its network, the measurement is called off, and the scan's end carries on with the
+// connection.
+TEST_F(CcxMeasurement, AConnectionAskedForDuringABeaconScanGoesOn) {
+  StartWorld(kCcxAp + kChannel11Changes);
+  Connect();
+  Ask(10, {{3, 0, 3, 11, 0, 200}});
+  Advance(50ms);
+  ASSERT_NE(core->Flags & kFlagScanning, 0u);
+  EXPECT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(core->MlmeState, kMlmeAssociated);
+  Advance(500ms);
+  EXPECT_TRUE(ccx->reports().empty());
+}
+
+// Two beacon-table requests in turn: each report carries the chip's time of its own
+// measurement, not the one before.
+TEST_F(CcxMeasurement, EachBeaconTableReportCarriesTheTimeOfItsOwnMeasurement) {
+  StartWorld(kCcxAp);
+  Connect();
+  Advance(300ms);
+  std::vector<std::int64_t> asked;
+  for (std::uint16_t dialog : {7, 8}) {
+    asked.push_back(Ask(dialog, {{1, 0, 3, 6, 2, 50}}));
+    Advance(500ms);
+  }
+  ASSERT_EQ(ccx->reports().size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_EQ(ccx->reports()[i].elements.size(), 1u);
+    const auto& f = ccx->reports()[i].elements[0].fields;
+    ASSERT_GE(f.size(), 12u);
+    const std::uint32_t parentTsf = f[8] | f[9] << 8 | f[10] << 16 | f[11] << 24;
+    EXPECT_GE(parentTsf, static_cast<std::uint32_t>(asked[i]));
+    EXPECT_LT(parentTsf, static_cast<std::uint32_t>(asked[i] + 5'000));
+  }
+}
+
+// While it measures on another channel the station sends nothing there: the host's frame
+// and the core's own (an adjacent-AP list) wait and reach the access point once it is back.
+TEST_F(CcxMeasurement, TrafficWaitsWhileTheStationMeasuresOnAnotherChannel) {
+  StartWorld(kCcxAp + "ap far\n bssid 02:40:96:00:00:0b\n ssid Far\n channel 11\n signal -40\n", "ccx_away");
+  Connect();
+  simair::DistributionPort* port = world->distributionPort(0);
+  // A record for the adjacent-AP list (listing it leaves the network; the station joins again).
+  std::vector<std::uint8_t> record(24, 0);
+  record[2] = 3;
+  record[9] = 0x77;
+  ASSERT_EQ(h.host->set(OID_HLVN_CCX_AP_LIST, record).status, NDIS_STATUS_SUCCESS);
+  ASSERT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
+  ASSERT_EQ(core->MlmeState, kMlmeAssociated);
+  while (port->take()) {
+  }
+
+  const std::int64_t asked = Ask(9, {{1, 0, 1, 11, 0, 100}});
+  Advance(30ms);
+  ASSERT_EQ(h.chip.firmware().settings().channel, 11);
+  const simair::MacAddress station = StationAddress();
+  ndis::EthFrame frame = {0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
+  frame.insert(frame.end(), station.begin(), station.end());
+  frame.insert(frame.end(), {0x08, 0x00});
+  frame.resize(14 + 64, 0xA5);
+  (void)h.host->send({frame});
+  ASSERT_EQ(h.host->set(OID_HLVN_CCX_SEND_AP_REPORT, std::vector<std::uint8_t>(4, 0)).status, NDIS_STATUS_SUCCESS);
+  Advance(20ms);
+  EXPECT_FALSE(port->take().has_value());
+  EXPECT_TRUE(ccx->apLists().empty());
+
+  Advance(200ms);
+  EXPECT_EQ(h.chip.firmware().settings().channel, 6);
+  std::size_t hostFrames = 0;
+  while (const auto delivered = port->take()) hostFrames += delivered->payload == ndis::EthFrame(frame.begin() + 14, frame.end());
+  EXPECT_EQ(hostFrames, 1u);
+  EXPECT_EQ(ccx->apLists().size(), 1u);
+  ASSERT_EQ(ccx->reports().size(), 1u);
+  const auto completions = h.host->takeSendCompletions();
+  ASSERT_EQ(completions.size(), 1u);
+  EXPECT_EQ(completions[0].status, NDIS_STATUS_SUCCESS);
+  // Nothing of the station's went out on channel 11 (2462 MHz).
+  const auto away = FramesSince("wlan.ta == " + MacText(station) + " && radiotap.channel.freq == 2462", asked);
+  EXPECT_TRUE(away.empty()) << away.front();
+  EXPECT_FALSE(FramesSince("wlan.ta == " + MacText(station) + " && radiotap.channel.freq == 2437", asked).empty());
+}
+
 TEST_F(CcxMeasurement, AnActivationDelayWaitsABeaconIntervalFirst) {
   StartWorld(kCcxAp);
   Connect();
@@ -213,63 +367,123 @@ TEST_F(CcxMeasurement, ARoamToAnotherCcxAccessPointReportsThePreviousOne) {
 namespace zelnic::core::testing {
 namespace {
 
+// Two CCX access points of one network that offers the CCKM AKM (a WPA element naming
+// 00-40-96-00); the station starts with `a`, whose signal fades at 2 s while `b`'s rises.
+const std::string kCckmAkm =
+    " vendor 00:50:f2:01:01:00:00:50:f2:02:01:00:00:50:f2:02:01:00:00:40:96:00\n";
+const std::string kCckmWorld =
+    "ap a\n bssid 02:40:96:00:00:0a\n ssid CcxNet\n channel 6\n signal -50\n ccx 4\n" + kCckmAkm +
+    "ap b\n bssid 02:40:96:00:00:0b\n ssid CcxNet\n channel 1\n signal -90\n ccx 4\n" + kCckmAkm +
+    "at 2s a signal -80\nat 2s b signal -45\n";
+
+enum class HostAnswer { Element, Nothing, Cancel };
+
 struct CckmCase {
   const char* name;
-  bool hostAnswers;     // the host gives an element before the wait ends
+  HostAnswer answer;
   bool carriesElement;  // what the reassociation request carries
-  std::chrono::milliseconds sentAfter;
+  std::chrono::milliseconds sentAfter;  // from the request to the host
 };
 
-class Cckm : public CcxMeasurement, public ::testing::WithParamInterface<CckmCase> {};
-
-// The station asks the host for a CCKM element before reassociating to an access point that
-// offers CCKM, and goes on with the element or, after 500 ms, without it.
-TEST_P(Cckm, TheReassociationWaitsForTheHostsElementAtMost500Ms) {
-  const CckmCase& c = GetParam();
-  StartWorld(kCcxAp);
-  Connect();
-  ASSERT_EQ(SetWord(OID_HLVN_CCX_FLAGS, 4).status, NDIS_STATUS_SUCCESS);
-  const auto bssid = Ap(0).config().bssid;
-  // The access point offers CCKM: an RSN element with the CCKM AKM (00-40-96-00).
-  const std::uint8_t rsn[] = {48, 20, 1, 0, 0x00, 0x0F, 0xAC, 4, 1, 0, 0x00, 0x0F, 0xAC, 4,
-                              1, 0, 0x00, 0x40, 0x96, 0x00, 0, 0};
-  h.run([&] {
-    BssRecord& bss = core->Station.CurrentBss;
-    std::memcpy(bss.Block + bss.BlockLength, rsn, sizeof rsn);
-    bss.BlockLength += sizeof rsn;
-    core->MlmeState = kMlmeAuthenticated;
-    EXPECT_EQ(SendReassociationRequest(core, bssid.data()), StatusSuccess);
-  });
-  const auto statuses = h.host->takeStatus();
-  const auto request = std::find_if(statuses.begin(), statuses.end(), [](const auto& s) {
-    return s.status == NDIS_STATUS_HLVN_CCKM_REQUEST;
-  });
-  ASSERT_NE(request, statuses.end());
-  ASSERT_EQ(request->payload.size(), 14u);  // the target's timestamp, its BSSID
-  EXPECT_TRUE(std::equal(bssid.begin(), bssid.end(), request->payload.begin() + 8));
-  EXPECT_TRUE(ccx->reassociationsWithCckm().empty());
-  if (c.hostAnswers) {
-    Advance(100ms);
-    const std::vector<std::uint8_t> record = {1, 0, 0, 0, 8, 0, 0, 0, 156, 6, 0x00, 0x40, 0x96, 0x00, 1, 2};
-    ASSERT_EQ(h.host->set(OID_HLVN_CCX_CCKM_ELEMENT, record).status, NDIS_STATUS_SUCCESS);
-  } else {
-    Advance(c.sentAfter - 5ms);
-    EXPECT_TRUE(ccx->reassociationsWithCckm().empty());
+class Cckm : public CcxMeasurement, public ::testing::WithParamInterface<CckmCase> {
+ protected:
+  // Lets time pass until the station asks the host for a CCKM element; false when it never does.
+  bool AwaitCckmRequest(std::vector<std::uint8_t>& request) {
+    for (int step = 0; step < 3000; ++step) {
+      Advance(10ms);
+      for (const auto& s : h.host->takeStatus()) {
+        if (s.status != NDIS_STATUS_HLVN_CCKM_REQUEST) continue;
+        request = s.payload;
+        return true;
+      }
+    }
+    return false;
   }
-  Advance(10ms);
+};
+
+// A roam to another access point of a CCKM network reassociates: the station asks the host
+// for a CCKM element, waits at most 500 ms for it, and reassociates with it or without it.
+TEST_P(Cckm, ARoamReassociatesWithTheHostsElementOrWithoutItAfter500Ms) {
+  const CckmCase& c = GetParam();
+  StartWorld(kCckmWorld, std::string("cckm_roam_") + std::to_string(static_cast<int>(c.answer)));
+  ccx = std::make_unique<simair::CcxAccessPoint>(h.scheduler, Ap(1));
+  h.run([&] { core->Config.signalThreshold = -70; });
+  ASSERT_EQ(SetWord(OID_HLVN_CCX_FLAGS, 4).status, NDIS_STATUS_SUCCESS);
+  ASSERT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
+  ASSERT_EQ(core->Bssid, Ap(0).config().bssid);
+  for (const auto& s : h.host->takeStatus()) EXPECT_NE(s.status, NDIS_STATUS_HLVN_CCKM_REQUEST);
+  const auto utility = AttachUtility();
+  ASSERT_TRUE(utility);
+
+  std::vector<std::uint8_t> request;
+  ASSERT_TRUE(AwaitCckmRequest(request));
+  const auto target = Ap(1).config().bssid;
+  ASSERT_EQ(request.size(), 14u);  // the target's timestamp, its BSSID
+  EXPECT_TRUE(std::equal(target.begin(), target.end(), request.begin() + 8));
+  const auto events = ReadUtilityEventRing(*utility);
+  const auto event = std::find_if(events.begin(), events.end(), [](const auto& e) { return e.code == 136; });
+  ASSERT_NE(event, events.end());
+  EXPECT_EQ(event->payload, request);
+  EXPECT_TRUE(ccx->reassociationsWithCckm().empty());
+
+  const std::vector<std::uint8_t> element = {156, 6, 0x00, 0x40, 0x96, 0x00, 1, 2};
+  switch (c.answer) {
+    case HostAnswer::Element: {
+      Advance(100ms);
+      std::vector<std::uint8_t> record = {1, 0, 0, 0, static_cast<std::uint8_t>(element.size()), 0, 0, 0};
+      record.insert(record.end(), element.begin(), element.end());
+      ASSERT_EQ(h.host->set(OID_HLVN_CCX_CCKM_ELEMENT, record).status, NDIS_STATUS_SUCCESS);
+      break;
+    }
+    case HostAnswer::Cancel:
+      Advance(100ms);
+      ASSERT_EQ(h.host->set(OID_HLVN_CCX_CCKM_CANCEL, std::vector<std::uint8_t>(4, 0)).status, NDIS_STATUS_SUCCESS);
+      break;
+    case HostAnswer::Nothing:
+      Advance(c.sentAfter - 20ms);
+      EXPECT_TRUE(ccx->reassociationsWithCckm().empty());
+      break;
+  }
+  Advance(30ms);
   ASSERT_EQ(ccx->reassociationsWithCckm().size(), 1u);
   EXPECT_EQ(ccx->reassociationsWithCckm()[0], c.carriesElement);
   Advance(100ms);
   EXPECT_EQ(core->MlmeState, kMlmeAssociated);
+  EXPECT_EQ(core->Bssid, target);
+  // The new access point hears about the old one.
+  ASSERT_EQ(ccx->adjacentReports().size(), 1u);
+  EXPECT_EQ(ccx->adjacentReports()[0].previousBssid, Ap(0).config().bssid);
+  h.host->closeDevice(*utility);
+
+  // On the air: no deauthentication left the old access point, and the reassociation names
+  // it as the current access point (with the element when the host gave one).
+  EXPECT_TRUE(Dissect(pcapPath, "wlan.fc.type_subtype == 12", {"wlan.sa"}).empty());
+  const auto reassociations = Dissect(pcapPath, "wlan.fc.type_subtype == 2", {"wlan.fixed.current_ap"});
+  ASSERT_EQ(reassociations.size(), 1u);
+  EXPECT_EQ(SplitRow(reassociations[0])[1], MacText(Ap(0).config().bssid)) << reassociations[0];
 }
 
 const CckmCase kCckmCases[] = {
-    {"the host's element", true, true, 100ms},
-    {"the wait ends", false, false, 500ms},
+    {"the host's element", HostAnswer::Element, true, 100ms},
+    {"the wait ends", HostAnswer::Nothing, false, 500ms},
+    {"the host cancels", HostAnswer::Cancel, false, 100ms},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, Cckm, ::testing::ValuesIn(kCckmCases),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// Without CCKM in the CCX flags the same roam leaves the old access point and associates.
+TEST_F(CcxMeasurement, ARoamWithoutCckmDeauthenticatesAndAssociatesAfresh) {
+  StartWorld(kCckmWorld, "roam_without_cckm");
+  ccx = std::make_unique<simair::CcxAccessPoint>(h.scheduler, Ap(1));
+  h.run([&] { core->Config.signalThreshold = -70; });
+  ASSERT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
+  Advance(32s);
+  ASSERT_EQ(core->Bssid, Ap(1).config().bssid);
+  EXPECT_TRUE(ccx->reassociationsWithCckm().empty());
+  for (const auto& s : h.host->takeStatus()) EXPECT_NE(s.status, NDIS_STATUS_HLVN_CCKM_REQUEST);
+  EXPECT_EQ(Dissect(pcapPath, "wlan.fc.type_subtype == 12", {"wlan.sa"}).size(), 1u);
+}
 
 }  // namespace
 }  // namespace zelnic::core::testing
