@@ -95,9 +95,10 @@ struct DriverPath {
   alignas(8) std::array<std::uint8_t, zelnic::hal::kRingBufferBytes> ring{}, received{};
   ULONG ringLength = 0;
 
-  void Transmit() {
+  bool Transmit() {
     ringLength = zelnic::core::testing::EncapsulateIntoRing(core, packet.data(), static_cast<ULONG>(packet.size()),
                                                             ring.data());
+    return ringLength != 0;
   }
   bool Receive() {
     if (ringLength == 0) return false;
@@ -126,7 +127,7 @@ struct AnchorPath {
   static constexpr std::uint8_t kTk[24] = {0x0b, 0x1c, 0x2d, 0x3e, 0x4f, 0x50, 0x61, 0x72, 0x83, 0x94, 0xa5, 0xb6,
                                            0xc7, 0xd8, 0xe9, 0xfa, 0x01, 0x12, 0x23, 0x34, 0x45, 0x56, 0x67, 0x78};
 
-  void Transmit() {
+  bool Transmit() {
     header.assign(24, 0);
     header[0] = 0x08, header[1] = 0x41;
     std::copy(kApAddress.begin(), kApAddress.end(), header.begin() + 4);
@@ -146,6 +147,7 @@ struct AnchorPath {
       }
       case Cipher::kCcmp: body = simair::CcmpSeal(simair::CcmpKey(kTk, 16), header, counter, 0, plain); break;
     }
+    return !body.empty();
   }
   bool Receive() {
     simair::Refusal why = simair::Refusal::None;
@@ -191,8 +193,7 @@ void Run(benchmark::State& state, Cipher cipher, bool transmit, std::size_t size
   path->packet = Ethernet(size);
   std::uint64_t frames = 0;
   path->OnExecutor([&] {
-    path->Transmit();
-    if (!path->Receive()) {
+    if (!path->Transmit() || !path->Receive()) {
       state.SkipWithError("the frame did not come back");
       return;
     }
@@ -201,9 +202,7 @@ void Run(benchmark::State& state, Cipher cipher, bool transmit, std::size_t size
     g_apartBytes = kStandInLockNodeBytes;
     for (auto _ : state) {
       g_counting = true;
-      if (transmit) {
-        path->Transmit();
-      } else if (!path->Receive()) {
+      if (!(transmit ? path->Transmit() : path->Receive())) {
         g_counting = false;
         state.SkipWithError("refused");
         break;
