@@ -30,8 +30,6 @@
 
 namespace {
 
-// The node of the stand-in's held-lock set (std::set<NDIS_SPIN_LOCK*>), counted apart.
-constexpr std::size_t kLockNodeBytes = sizeof(std::_Rb_tree_node<void*>);
 
 }  // namespace
 
@@ -90,7 +88,7 @@ void RingLoopback(benchmark::State& state) {
   double txNanos = 0, rxNanos = 0;
   g_allocations = 0;
   g_apart = 0;
-  g_apartBytes = kLockNodeBytes;
+  g_apartBytes = kStandInLockNodeBytes;
   const std::size_t receivedBefore = h.core.receivedCount;
   for (auto _ : state) {
     for (std::size_t i = 0; i < kBatch; ++i) h.core.managementQueue.push_back(frame);

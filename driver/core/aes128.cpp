@@ -39,6 +39,42 @@ std::uint32_t SubWord(std::uint32_t w) {
          std::uint32_t{kAesSbox[(w >> 8) & 0xFF]} << 8 | kAesSbox[w & 0xFF];
 }
 
+// The state as four named columns, so it stays in registers through the rounds.
+struct Columns {
+  std::uint32_t c0, c1, c2, c3;
+};
+
+[[gnu::always_inline]] inline Columns Load(const std::uint8_t in[16], const std::uint32_t* k) {
+  return {LoadBigEndian(in) ^ k[0], LoadBigEndian(in + 4) ^ k[1], LoadBigEndian(in + 8) ^ k[2],
+          LoadBigEndian(in + 12) ^ k[3]};
+}
+
+// Column c takes row r from column (c + r) mod 4: ShiftRows inside the look-ups.
+[[gnu::always_inline]] inline std::uint32_t MixedColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                                        std::uint32_t d, std::uint32_t k) {
+  return kT[0][a >> 24] ^ kT[1][(b >> 16) & 0xFF] ^ kT[2][(c >> 8) & 0xFF] ^ kT[3][d & 0xFF] ^ k;
+}
+
+[[gnu::always_inline]] inline Columns Round(const Columns& s, const std::uint32_t* k) {
+  return {MixedColumn(s.c0, s.c1, s.c2, s.c3, k[0]), MixedColumn(s.c1, s.c2, s.c3, s.c0, k[1]),
+          MixedColumn(s.c2, s.c3, s.c0, s.c1, k[2]), MixedColumn(s.c3, s.c0, s.c1, s.c2, k[3])};
+}
+
+// The last round has no MixColumns: the S-box alone.
+[[gnu::always_inline]] inline std::uint32_t SubColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                                      std::uint32_t d, std::uint32_t k) {
+  return (std::uint32_t{kAesSbox[a >> 24]} << 24 | std::uint32_t{kAesSbox[(b >> 16) & 0xFF]} << 16 |
+          std::uint32_t{kAesSbox[(c >> 8) & 0xFF]} << 8 | kAesSbox[d & 0xFF]) ^
+         k;
+}
+
+[[gnu::always_inline]] inline void Store(const Columns& s, const std::uint32_t* k, std::uint8_t out[16]) {
+  StoreBigEndian(SubColumn(s.c0, s.c1, s.c2, s.c3, k[0]), out);
+  StoreBigEndian(SubColumn(s.c1, s.c2, s.c3, s.c0, k[1]), out + 4);
+  StoreBigEndian(SubColumn(s.c2, s.c3, s.c0, s.c1, k[2]), out + 8);
+  StoreBigEndian(SubColumn(s.c3, s.c0, s.c1, s.c2, k[3]), out + 12);
+}
+
 }  // namespace
 
 Aes128::Aes128(const std::uint8_t key[16]) {
@@ -60,24 +96,20 @@ Aes128::~Aes128() {
 }
 
 void Aes128::EncryptBlock(const std::uint8_t in[16], std::uint8_t out[16]) const {
-  std::uint32_t s[4], t[4];
-  for (int c = 0; c < 4; ++c) s[c] = LoadBigEndian(in + 4 * c) ^ roundKeys_[c];
+  Columns s = Load(in, roundKeys_);
+  for (int round = 1; round < 10; ++round) s = Round(s, roundKeys_ + 4 * round);
+  Store(s, roundKeys_ + 40, out);
+}
+
+void Aes128::EncryptTwoBlocks(const std::uint8_t a[16], std::uint8_t aOut[16], const std::uint8_t b[16],
+                              std::uint8_t bOut[16]) const {
+  Columns s = Load(a, roundKeys_), t = Load(b, roundKeys_);
   for (int round = 1; round < 10; ++round) {
-    // Column c takes row r from column (c + r) mod 4: ShiftRows inside the look-ups.
-    for (int c = 0; c < 4; ++c) {
-      t[c] = kT[0][s[c] >> 24] ^ kT[1][(s[(c + 1) & 3] >> 16) & 0xFF] ^ kT[2][(s[(c + 2) & 3] >> 8) & 0xFF] ^
-             kT[3][s[(c + 3) & 3] & 0xFF] ^ roundKeys_[4 * round + c];
-    }
-    for (int c = 0; c < 4; ++c) s[c] = t[c];
+    s = Round(s, roundKeys_ + 4 * round);
+    t = Round(t, roundKeys_ + 4 * round);
   }
-  // The last round has no MixColumns: the S-box alone.
-  for (int c = 0; c < 4; ++c) {
-    const std::uint32_t column = std::uint32_t{kAesSbox[s[c] >> 24]} << 24 |
-                                 std::uint32_t{kAesSbox[(s[(c + 1) & 3] >> 16) & 0xFF]} << 16 |
-                                 std::uint32_t{kAesSbox[(s[(c + 2) & 3] >> 8) & 0xFF]} << 8 |
-                                 kAesSbox[s[(c + 3) & 3] & 0xFF];
-    StoreBigEndian(column ^ roundKeys_[40 + c], out + 4 * c);
-  }
+  Store(s, roundKeys_ + 40, aOut);
+  Store(t, roundKeys_ + 40, bOut);
 }
 
 }  // namespace zelnic::core

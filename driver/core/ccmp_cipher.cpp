@@ -51,48 +51,68 @@ bool BuildCcmInputs(const std::uint8_t* header, std::uint32_t headerLength, std:
   return true;
 }
 
+// x ^= y over n bytes (at most 16), a word at a time where it can.
 void XorBlock(std::uint8_t* x, const std::uint8_t* y, std::uint32_t n) {
-  for (std::uint32_t i = 0; i < n; ++i) x[i] ^= y[i];
+  std::uint32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    std::uint32_t a, b;
+    std::memcpy(&a, x + i, 4);
+    std::memcpy(&b, y + i, 4);
+    a ^= b;
+    std::memcpy(x + i, &a, 4);
+  }
+  for (; i < n; ++i) x[i] ^= y[i];
 }
 
-// CBC-MAC over B0, the AAD and `plain`: the 8-byte tag before encryption.
-void CbcMac(const Aes128& aes, const CcmInputs& in, const std::uint8_t* plain, std::uint32_t length,
-            std::uint8_t tag[8]) {
-  std::uint8_t x[16];
-  x[0] = 0x59;  // AAD present, 8-byte MIC, 2-byte length
+void SetCounter(std::uint8_t a[16], std::uint32_t i) {
+  a[14] = static_cast<std::uint8_t>(i >> 8);
+  a[15] = static_cast<std::uint8_t>(i);
+}
+
+enum class Direction { kEncrypt, kDecrypt };
+
+// CCM over `data` in place, the CBC-MAC and the counter keystream in one pass over the
+// 16-byte blocks: each AES call takes the MAC of block i and the keystream of block i + 1
+// together. Returns the MIC (the MAC's first 8 bytes XORed with E(A0)) in `mic`.
+void Ccm(const Aes128& aes, const CcmInputs& in, Direction direction, std::uint8_t* data, std::uint32_t length,
+         std::uint8_t mic[8]) {
+  std::uint8_t x[16], a[16], s0[16], s[16];
+  x[0] = 0x59;  // B0: AAD present, 8-byte MIC, 2-byte length
   std::memcpy(x + 1, in.nonce, kNonceBytes);
   x[14] = static_cast<std::uint8_t>(length >> 8);
   x[15] = static_cast<std::uint8_t>(length);
-  aes.EncryptBlock(x, x);
-  std::uint8_t block[32] = {};
-  block[0] = 0;
-  block[1] = static_cast<std::uint8_t>(in.aadLength);
-  std::memcpy(block + 2, in.aad, in.aadLength);
-  XorBlock(x, block, 16);
-  aes.EncryptBlock(x, x);
-  XorBlock(x, block + 16, 16);
-  aes.EncryptBlock(x, x);
-  for (std::uint32_t i = 0; i < length; i += 16) {
-    XorBlock(x, plain + i, length - i < 16 ? length - i : 16);
-    aes.EncryptBlock(x, x);
-  }
-  std::memcpy(tag, x, 8);
-}
-
-// XORs the counter keystream A1, A2, ... onto `data`; returns S0 = E(A0) in `s0`.
-void Ctr(const Aes128& aes, const CcmInputs& in, std::uint8_t* data, std::uint32_t length, std::uint8_t s0[16]) {
-  std::uint8_t a[16], s[16];
-  a[0] = 0x01;
+  a[0] = 0x01;  // A0, A1, ...: the nonce and a 2-byte counter
   std::memcpy(a + 1, in.nonce, kNonceBytes);
-  a[14] = a[15] = 0;
-  aes.EncryptBlock(a, s0);
-  std::uint32_t counter = 1;
-  for (std::uint32_t i = 0; i < length; i += 16, ++counter) {
-    a[14] = static_cast<std::uint8_t>(counter >> 8);
-    a[15] = static_cast<std::uint8_t>(counter);
-    aes.EncryptBlock(a, s);
-    XorBlock(data + i, s, length - i < 16 ? length - i : 16);
+  SetCounter(a, 0);
+  aes.EncryptTwoBlocks(x, x, a, s0);
+
+  std::uint8_t aad[32] = {};  // its 2-byte length, the AAD, zeros to two blocks
+  aad[1] = static_cast<std::uint8_t>(in.aadLength);
+  std::memcpy(aad + 2, in.aad, in.aadLength);
+  XorBlock(x, aad, 16);
+  aes.EncryptBlock(x, x);
+  XorBlock(x, aad + 16, 16);
+  SetCounter(a, 1);
+  aes.EncryptTwoBlocks(x, x, a, s);
+
+  for (std::uint32_t at = 0, block = 1; at < length; at += 16, ++block) {
+    const std::uint32_t n = length - at < 16 ? length - at : 16;
+    std::uint8_t* d = data + at;
+    if (direction == Direction::kEncrypt) {
+      XorBlock(x, d, n);
+      XorBlock(d, s, n);
+    } else {
+      XorBlock(d, s, n);
+      XorBlock(x, d, n);
+    }
+    if (at + 16 < length) {
+      SetCounter(a, block + 1);
+      aes.EncryptTwoBlocks(x, x, a, s);
+    } else {
+      aes.EncryptBlock(x, x);
+    }
   }
+  for (std::uint32_t i = 0; i < kCcmpMicBytes; ++i) mic[i] = static_cast<std::uint8_t>(x[i] ^ s0[i]);
 }
 
 }  // namespace
@@ -108,10 +128,7 @@ CcmpRefusal CcmpEncrypt(const std::uint8_t key[16], const std::uint8_t* header, 
   for (int i = 0; i < 4; ++i) body[4 + i] = static_cast<std::uint8_t>(pn >> (16 + 8 * i));
   const Aes128 aes(key);  // expanded per frame
   std::uint8_t* data = body + kCcmpHeaderBytes;
-  std::uint8_t tag[8], s0[16];
-  CbcMac(aes, in, data, length, tag);
-  Ctr(aes, in, data, length, s0);
-  for (std::uint32_t i = 0; i < kCcmpMicBytes; ++i) data[length + i] = static_cast<std::uint8_t>(tag[i] ^ s0[i]);
+  Ccm(aes, in, Direction::kEncrypt, data, length, data + length);
   return CcmpRefusal::kNone;
 }
 
@@ -134,11 +151,10 @@ CcmpRefusal CcmpDecrypt(const std::uint8_t key[16], const std::uint8_t* header, 
   const std::uint32_t length = bodyLength - kCcmpHeaderBytes - kCcmpMicBytes;
   const Aes128 aes(key);
   std::uint8_t* data = body + kCcmpHeaderBytes;
-  std::uint8_t tag[8], s0[16];
-  Ctr(aes, in, data, length, s0);
-  CbcMac(aes, in, data, length, tag);
+  std::uint8_t mic[kCcmpMicBytes];
+  Ccm(aes, in, Direction::kDecrypt, data, length, mic);
   std::uint8_t differ = 0;  // compared in constant time
-  for (std::uint32_t i = 0; i < kCcmpMicBytes; ++i) differ |= static_cast<std::uint8_t>(data[length + i] ^ tag[i] ^ s0[i]);
+  for (std::uint32_t i = 0; i < kCcmpMicBytes; ++i) differ |= static_cast<std::uint8_t>(data[length + i] ^ mic[i]);
   if (differ != 0) return CcmpRefusal::kMicFailure;
   dataLength = length;
   return CcmpRefusal::kNone;

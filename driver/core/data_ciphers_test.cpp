@@ -18,6 +18,7 @@
 #include "driver/core/station_seams.h"
 #include "driver/core/tkip_cipher.h"
 #include "driver/core/testing/core_fixture.h"
+#include "driver/core/testing/protected_link.h"
 #include "driver/core/testing/test_frames.h"
 #include "driver/core/tkip_countermeasures.h"
 #include "driver/core/wep_cipher.h"
@@ -29,30 +30,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr Address kStation = {0x02, 0x00, 0x00, 0x00, 0x00, 0x11};
 constexpr Address kPeer = {0x02, 0x00, 0x00, 0x00, 0x00, 0x77};
 constexpr NDIS_STATUS kMediaSpecific = 0x40010012;
-
-// NDIS_802_11_KEY: Length, KeyIndex, KeyLength, BSSID, 2 pad bytes, KeyRSC, key material.
-Bytes KeyRecord(std::uint32_t keyIndex, const Bytes& material, std::uint64_t rsc = 0,
-                const Address& bssid = kApAddress) {
-  Bytes r(32 + material.size());
-  const std::uint32_t words[3] = {static_cast<std::uint32_t>(r.size()), keyIndex,
-                                  static_cast<std::uint32_t>(material.size())};
-  std::memcpy(r.data(), words, sizeof words);
-  std::copy(bssid.begin(), bssid.end(), r.begin() + 12);
-  std::memcpy(r.data() + 24, &rsc, 8);
-  std::copy(material.begin(), material.end(), r.begin() + 32);
-  return r;
-}
-
-// A TKIP key whose two Michael keys are equal, so a looped-back frame verifies.
-Bytes TkipKey() {
-  Bytes k(32);
-  for (int i = 0; i < 16; ++i) k[i] = static_cast<std::uint8_t>(0xA0 + i);
-  for (int i = 16; i < 24; ++i) k[i] = k[i + 8] = static_cast<std::uint8_t>(0x30 + i);
-  return k;
-}
 
 Bytes Ethernet(const Address& to, std::uint16_t type, std::size_t payload) {
   Bytes f(to.begin(), to.end());
@@ -63,22 +42,11 @@ Bytes Ethernet(const Address& to, std::uint16_t type, std::size_t payload) {
   return f;
 }
 
-enum class Cipher { kWep, kTkip, kCcmp };
-
 class ProtectedLoopback : public StartedDriver {
 protected:
   // An infrastructure association to kApAddress under `cipher`, its keys set as the
   // supplicant sets them.
   void Associate(Cipher cipher) {
-    h.run([&] {
-      core->Config.networkMode = 1;
-      core->MlmeState = kMlmeAssociated;
-      core->MediaDisconnected = 0;
-      std::copy(kApAddress.begin(), kApAddress.end(), core->Bssid.begin());
-      std::copy(kStation.begin(), kStation.end(), core->StationAddress.begin());
-      ResetTkipState(core);   // what a disconnect leaves
-      CancelAllTimers(core);  // no link monitor: the association is the test's own, without beacons
-    });
     Captured().clear();
     auto& table = *const_cast<OsServiceTable*>(core->Os->Table);
     table.IndicateReceive = [](OsLayer*, ReceiveIndication* indication) -> ULONG {
@@ -86,53 +54,17 @@ protected:
       Captured().emplace_back(data, data + indication->Length);
       return 0;
     };
-    switch (cipher) {
-      case Cipher::kWep: {
-        core->Config.authMode = 0;
-        core->Config.wepStatus = 0;
-        Bytes wep = {28, 0, 0, 0, 0, 0, 0, 0x80, 13, 0, 0, 0};
-        for (int i = 0; i < 13; ++i) wep.push_back(static_cast<std::uint8_t>(0x41 + i));
-        wep.resize(28);
-        ASSERT_EQ(h.host->set(OID_802_11_ADD_WEP, wep).status, NDIS_STATUS_SUCCESS);
-        break;
-      }
-      case Cipher::kTkip:
-        core->Config.authMode = 4;
-        core->Config.wepStatus = 4;
-        ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0xC0000000, TkipKey())).status, NDIS_STATUS_SUCCESS);
-        ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0x20000001, TkipKey(), 0)).status, NDIS_STATUS_SUCCESS);
-        break;
-      case Cipher::kCcmp: {
-        core->Config.authMode = 7;
-        core->Config.wepStatus = 6;
-        Bytes tk(16);
-        for (int i = 0; i < 16; ++i) tk[i] = static_cast<std::uint8_t>(0xC0 + i);
-        ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecord(0xC0000000, tk)).status, NDIS_STATUS_SUCCESS);
-        break;
-      }
-    }
-    (void)h.host->takeStatus();
+    ASSERT_TRUE(AssociateUnder(h, core, cipher));
   }
 
   // Encapsulates `ethernet` and encrypts it in a ring-sized buffer; the chip-layout frames,
   // or nothing when the core refused the frame.
   std::vector<Bytes> SendToRing(const Bytes& ethernet) {
     Bytes packet = ethernet;
-    FragmentNode node{{nullptr}, packet.data(), static_cast<ULONG>(packet.size())};
-    SendDescriptor record{};
-    record.Fragments = &node;
-    record.FragmentCount = 1;
-    record.TotalLength = static_cast<ULONG>(packet.size());
+    Bytes ring(hal::kRingBufferBytes);
     std::vector<Bytes> frames;
     h.run([&] {
-      if (DataFrameEncapsulate(core, &record) != 0) return;
-      auto* built = static_cast<ManagementFrameBuffer*>(record.Frame);
-      Bytes ring(hal::kRingBufferBytes);
-      std::memcpy(ring.data(), built->Buffer, built->Length);
-      const ULONG length = built->Length;
-      ReturnFrameBuffer(core, built);
-      // As the chip layer does: only a protected frame goes through the cipher.
-      if ((ring[3] & 0x40) != 0 && CoreOps(core).Encrypt(core, &record, ring.data(), length) != 0) return;
+      const ULONG length = EncapsulateIntoRing(core, packet.data(), static_cast<ULONG>(packet.size()), ring.data());
       for (std::uint32_t at = 0; at + 32 <= length; at = hal::NextChipFrame(at, ring.data() + at))
         frames.emplace_back(ring.begin() + at, ring.begin() + at + 32 + hal::ChipFrameBody(ring.data() + at));
     });

@@ -44,6 +44,24 @@ TEST(WepCipher, Crc32MatchesTheCheckValues) {
   }
 }
 
+// Eight bytes a step with a byte-wise tail: every length and alignment against the CRC's
+// bit-by-bit definition.
+TEST(WepCipher, Crc32EqualsTheBitwiseDefinitionAtEveryLengthAndOffset) {
+  std::mt19937 random(32);
+  std::vector<std::uint8_t> data(80);
+  for (auto& b : data) b = static_cast<std::uint8_t>(random());
+  for (std::uint32_t offset = 0; offset < 8; ++offset) {
+    for (std::uint32_t length = 0; offset + length <= data.size(); ++length) {
+      std::uint32_t crc = 0xFFFFFFFFu;
+      for (std::uint32_t i = 0; i < length; ++i) {
+        crc ^= data[offset + i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+      }
+      ASSERT_EQ(WepCrc32(data.data() + offset, length), ~crc) << offset << " " << length;
+    }
+  }
+}
+
 TEST(WepCipher, EncryptsTheKnownFrameBodyAndDecryptsItBack) {
   // Key 01..05, IV 01 02 03, key id 0; an 802.2 SNAP header for IPv4 and "hello" (tshark
   // decrypts this body with the key).
