@@ -52,6 +52,11 @@ FreeRadiusPeer::FreeRadiusPeer(NetworkNamespace& space, const ScratchDir& dir,
           "certificate_file = " + certificate);
   Replace(eap, "ca_file = /etc/ssl/certs/ca-certificates.crt", "ca_file = " + ca);
   WriteFile(raddb + "/mods-available/eap", eap);
+  if (!options.clientSecret.empty()) {
+    std::string clients = ReadTextFile(raddb + "/clients.conf");
+    Replace(clients, std::string("\tsecret = ") + kSecret, "\tsecret = " + options.clientSecret);
+    WriteFile(raddb + "/clients.conf", clients);
+  }
   std::string users;
   for (const std::string& line : options.users) users += line + "\n";
   WriteFile(raddb + "/mods-config/files/authorize", users);

@@ -18,6 +18,8 @@ struct FreeRadiusOptions {
   std::string caPem;
   std::string serverCertificatePem;
   std::string serverKeyPem;
+  // The secret of the loopback's RADIUS clients, when not kSecret.
+  std::string clientSecret;
 };
 
 class FreeRadiusPeer {
