@@ -20,6 +20,7 @@
 #include "hosts/demo/demo_profiles.h"
 #include "hosts/zelnicd/e2e/profile_connection.h"
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
+#include "sim/air/testing/tshark_dissect.h"
 
 namespace zelcon {
 namespace {
@@ -85,6 +86,11 @@ TEST_P(SupplicantHostEndToEnd, JoinsInstallsTheKeysAndCarriesProtectedData) {
   connection.close();
   ASSERT_EQ(zelnicd.stop(SIGTERM), 0) << zelnicd.output();  // the capture is complete
 
+  if (c.supplicant) {
+    // The access point's first message 1 was answered: it is the only one on the air.
+    const auto messages1 = simair::testing::Dissect(pcap, "wlan_rsna_eapol.keydes.msgnr == 1", {"frame.number"});
+    EXPECT_EQ(messages1.size(), 1u) << ::testing::PrintToString(messages1);
+  }
   const auto rows = testing::DissectStationData(pcap, station, c.tsharkKeys);
   ASSERT_EQ(rows.size(), 1u) << ::testing::PrintToString(rows);
   ASSERT_EQ(rows[0].size(), 3u);

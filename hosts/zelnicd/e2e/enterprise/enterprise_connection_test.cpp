@@ -89,7 +89,8 @@ protected:
                     peers::FreeRadiusOptions{{std::string(demo::kPeapUser) + " Cleartext-Password := \"" +
                                               demo::kPeapPassword + "\""},
                                              peers::Pem(pki.ca, false), peers::Pem(pki.server, false),
-                                             peers::Pem(pki.server, true), secret});
+                                             peers::Pem(pki.server, true)},
+                    secret);
     // The user's stores: the CA that the server's chain ends in, the client certificate and
     // its key.
     setenv(capi::kCertRootVariable, dir_.File("certificates").c_str(), 1);
