@@ -23,7 +23,8 @@ public:
   // The PMK of an authenticated station; the buffer is wiped when this returns.
   using Authenticated = std::function<void(const MacAddress& station, std::span<const std::uint8_t> pmk)>;
 
-  RadiusAuthentication(ndis::Scheduler& scheduler, AccessPoint& ap, DistributionPort& port, Authenticated authenticated);
+  RadiusAuthentication(ndis::Scheduler& scheduler, AccessPoint& ap, DistributionPort& port,
+                       Authenticated authenticated);
   ~RadiusAuthentication();
   RadiusAuthentication(const RadiusAuthentication&) = delete;
   RadiusAuthentication& operator=(const RadiusAuthentication&) = delete;

@@ -31,6 +31,14 @@ bool UtilityWindow::waitFor(uint32_t code, intptr_t param) {
   return waitFor([&](const Notice& n) { return n.code == code && (param < 0 || n.param == param); });
 }
 
+bool UtilityWindow::waitForText(const std::string& text) {
+  return waitFor([&](const Notice& n) { return n.code == ZELCON_NOTIFY_CONNECTION_TEXT && n.text == text; });
+}
+
+bool UtilityWindow::authorized() {
+  return waitFor([](const Notice& n) { return n.code == ZELCON_NOTIFY_PORT_AUTHORIZED; }, std::chrono::seconds(0));
+}
+
 std::vector<std::string> UtilityWindow::texts() {
   std::lock_guard lock(mutex_);
   std::vector<std::string> all;

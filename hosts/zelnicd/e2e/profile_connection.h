@@ -31,6 +31,10 @@ public:
   bool waitFor(const std::function<bool(const Notice&)>& match,
                std::chrono::seconds timeout = std::chrono::seconds(30));
   bool waitFor(uint32_t code, intptr_t param = -1);
+  // A connection text (1012).
+  bool waitForText(const std::string& text);
+  // Whether the port was ever authorized (1008), without waiting.
+  bool authorized();
   // The connection texts (1012) in their order.
   std::vector<std::string> texts();
 
