@@ -31,6 +31,14 @@ bool UtilityWindow::waitFor(uint32_t code, intptr_t param) {
   return waitFor([&](const Notice& n) { return n.code == code && (param < 0 || n.param == param); });
 }
 
+bool UtilityWindow::waitForCount(uint32_t code, size_t count) {
+  std::unique_lock lock(mutex_);
+  return arrived_.wait_for(lock, std::chrono::seconds(30), [&] {
+    return static_cast<size_t>(std::count_if(notices_.begin(), notices_.end(),
+                                             [&](const Notice& n) { return n.code == code; })) >= count;
+  });
+}
+
 bool UtilityWindow::waitForText(const std::string& text) {
   return waitFor([&](const Notice& n) { return n.code == ZELCON_NOTIFY_CONNECTION_TEXT && n.text == text; });
 }

@@ -31,6 +31,8 @@ public:
   bool waitFor(const std::function<bool(const Notice&)>& match,
                std::chrono::seconds timeout = std::chrono::seconds(30));
   bool waitFor(uint32_t code, intptr_t param = -1);
+  // Waits (bounded) until `count` notices of the code have come.
+  bool waitForCount(uint32_t code, size_t count);
   // A connection text (1012).
   bool waitForText(const std::string& text);
   // Whether the port was ever authorized (1008), without waiting.

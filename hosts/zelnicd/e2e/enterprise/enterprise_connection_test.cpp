@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <regex>
 #include <string>
@@ -101,7 +102,7 @@ protected:
                                             peers::Pem(pki.client, false) + clientKey, "");
     ASSERT_TRUE(mine.ok) << mine.error;
 
-    zelnicd_.emplace(std::vector<std::string>{"--world", kDemoWorld, "--pcap", pcap_}, space_->fd());
+    zelnicd_.emplace(std::vector<std::string>{"--world", world_, "--pcap", pcap_}, space_->fd());
     ASSERT_TRUE(zelnicd_->waitForDevice()) << zelnicd_->output();
     connection_.emplace(window_, zelnicd_->registryRoot(), zelnicd_->devicePath());
   }
@@ -110,18 +111,26 @@ protected:
     unsetenv(capi::kCertRootVariable);
   }
 
-  // Joins with the demo profile and checks the whole road down to the decrypted data frame.
-  void ConnectsAndCarriesProtectedData(const char* profileName) {
+  // Joins with the demo profile and checks the whole road down to the decrypted data frame;
+  // with `connections` above 1 the port is authorized that many times (the station moves),
+  // and the data goes through the access point `expectedBssid`.
+  void ConnectsAndCarriesProtectedData(const char* profileName, size_t connections = 1,
+                                       const uint8_t* expectedBssid = nullptr) {
     PROFILE_ENTRY profile = DemoProfile(profileName);
     ASSERT_TRUE(connection_->apply(profile));
     WipeProfile(profile);
     ASSERT_TRUE(window_.waitFor(kEventAssociated)) << zelnicd_->output();
-    ASSERT_TRUE(window_.waitFor(ZELCON_NOTIFY_PORT_AUTHORIZED))
+    ASSERT_TRUE(window_.waitForCount(ZELCON_NOTIFY_PORT_AUTHORIZED, connections))
         << ::testing::PrintToString(window_.texts()) << zelnicd_->output();
     const SupplicantHost* host = connection_->adapter().Supplicant();
     ASSERT_NE(host, nullptr);
     EXPECT_EQ(host->LinkStatus(), static_cast<uint32_t>(KSSTK_LINK_STATUS_AUTHENTICATED));
-    EXPECT_GE(host->KeysInstalled(), 2u);  // the pairwise key and the group key
+    EXPECT_GE(host->KeysInstalled(), 2 * connections);  // the pairwise key and the group key
+    if (expectedBssid != nullptr) {
+      uint8_t bssid[6] = {};
+      ASSERT_EQ(connection_->adapter().QueryBssid(&connection_->adapter(), bssid, sizeof bssid), 0);
+      EXPECT_EQ(0, std::memcmp(bssid, expectedBssid, 6)) << "not on the access point expected";
+    }
 
     const std::vector<uint8_t> payload = connection_->sendDataFrame();
     ASSERT_FALSE(payload.empty()) << zelnicd_->output();
@@ -152,6 +161,7 @@ protected:
   }
 
   peers::ScratchDir dir_;
+  std::string world_ = kDemoWorld;
   std::optional<peers::NetworkNamespace> space_;
   std::optional<peers::FreeRadiusPeer> radius_;
   const std::string pcap_ = dir_.File("air.pcap");
@@ -181,6 +191,28 @@ protected:
 
 TEST_F(EnterpriseWithoutClientKey, EapTlsFailsWithTheUtilitysMessage) {
   FailsWith(DemoProfile("Zelnet Corp TLS"), "Illegal login name or certificate for WPA authentication!");
+}
+
+// One network on two access points. The station's fades out after its first connection: it
+// moves to the other, authenticates there and is keyed again, and its data goes there.
+class EnterpriseRoaming : public EnterpriseEndToEnd {
+protected:
+  EnterpriseRoaming() {
+    std::string world = "station 00:1e:4d:2d:17:01\ndefault-loss 100\n";
+    world += CorpAccessPoint("corp-east", "05", 1, -45) + CorpAccessPoint("corp-west", "06", 11, -75);
+    world += "at 6s corp-east off\nat 6s corp-west signal -45\n";
+    world_ = dir_.Write("roaming.world", world);
+  }
+  static std::string CorpAccessPoint(const std::string& name, const std::string& lastByte, int channel, int signal) {
+    return "ap " + name + "\n bssid 02:5a:4c:00:00:" + lastByte + "\n ssid \"Zelnet Corp\"\n channel " +
+           std::to_string(channel) + "\n security wpa2-enterprise\n radius-server 127.0.0.1\n radius-port 1812\n" +
+           " radius-secret \"" + DemoRadiusSecret() + "\"\n signal " + std::to_string(signal) + "\n";
+  }
+};
+
+TEST_F(EnterpriseRoaming, TheOtherAccessPointOfTheNetworkAuthenticatesAndKeysTheStationAgain) {
+  const uint8_t west[6] = {0x02, 0x5a, 0x4c, 0x00, 0x00, 0x06};
+  ConnectsAndCarriesProtectedData("Zelnet Corp PEAP", 2, west);
 }
 
 }  // namespace
