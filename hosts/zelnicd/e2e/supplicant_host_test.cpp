@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -54,7 +56,13 @@ protected:
     ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
   }
 
-  const std::string pcap = ::testing::TempDir() + "supplicant_host_" + GetParam().name + ".pcap";
+  void TearDown() override {
+    if (!HasFailure()) std::remove(pcap.c_str());  // a failed case keeps its capture to look at
+  }
+
+  // Its own name: other runs of these tests may share the temporary directory.
+  const std::string pcap =
+      ::testing::TempDir() + "supplicant_host_" + GetParam().name + "_" + std::to_string(getpid()) + ".pcap";
   ZelnicdProcess zelnicd{{"--world", ZELNICD_WORLDS_DIR "/demo.world", "--pcap", pcap}};
   UtilityWindow window;
   ProfileConnection connection{window, zelnicd.registryRoot(), zelnicd.devicePath()};
