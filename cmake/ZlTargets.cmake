@@ -56,7 +56,8 @@ function(zl_tests name)
   target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <gmock/gmock.h> <string> <vector>)
   # An empty value would shift the property list (a test labelled "TIMEOUT").
   set(properties TIMEOUT ${A_TIMEOUT})
-  if(A_LABELS)
+  list(LENGTH A_LABELS label_count)
+  if(label_count EQUAL 1)
     list(APPEND properties LABELS "${A_LABELS}")
   endif()
   if(A_ENV)
@@ -71,6 +72,13 @@ function(zl_tests name)
     DISCOVERY_TIMEOUT 60
     ${filter}
     PROPERTIES ${properties})
+  if(label_count GREATER 1)
+    # Several labels cannot pass through the discovery's property list (the second would
+    # become a property name): a script run after the discovered tests labels them all.
+    set(label_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${label_script} "set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${A_LABELS}\")\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
+  endif()
 endfunction()
 
 # zl_fuzzer(name SOURCE f DEPS l... [MAX_LEN n]): a libFuzzer harness, built where ZL_FUZZ is

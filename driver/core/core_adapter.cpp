@@ -158,6 +158,7 @@ void StartCore(CoreAdapter* core) {
 void Halt(CoreAdapter* core, ULONG argument) {
   core->MlmeState = kMlmeAuthenticated;
   CancelAllTimers(core);
+  DropHeldFrame(core);
   DiscardReassembly(core->Reassembly);
   ResetPendingFrame(core);
   HalOps(core->Hal).Stop(core->Hal, argument);

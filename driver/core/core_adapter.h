@@ -114,6 +114,10 @@ struct CoreAdapter {
   std::uint32_t ScanState;
   std::uint32_t ConnectReason;
   std::uint8_t MediaDisconnected;  // set while there is no link; the shell refuses sends then
+  // A data frame of the access point that came after its association response and before the
+  // firmware took the association (its first EAPOL message comes at once): read once the
+  // connection is indicated, instead of being lost.
+  ReceiveRecord* HeldReceive = nullptr;
   std::uint32_t Flags;             // kFlagConnecting, kFlagScanning
 
   zelnic::core::LinkCounters Link;
@@ -173,6 +177,9 @@ ULONG Receive(CoreAdapter* core, ReceiveRecord* record);
 // Receive from the decryption on: a data frame of the current network (also a frame that
 // was held back for its keys).
 ULONG ReceiveDataFrame(CoreAdapter* core, ReceiveRecord* record);
+// The frame held while the association was completing: read (connected) or dropped.
+void ReadHeldFrame(CoreAdapter* core);
+void DropHeldFrame(CoreAdapter* core);
 BOOLEAN IsFromCurrentBss(CoreAdapter* core, const UCHAR* frame);
 BOOLEAN IsUnicastFromBss(CoreAdapter* core, const UCHAR* frame);
 

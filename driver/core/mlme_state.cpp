@@ -181,9 +181,11 @@ void ContinueByState(CoreAdapter* core) {
       break;
   }
   core->ConnectReason = kReasonNone;
+  ReadHeldFrame(core);
 }
 
 void DisconnectByState(CoreAdapter* core, bool indicate) {
+  DropHeldFrame(core);
   if (FirmwareTakesCommands(core)) hal::SendSetMode(core->Hal, 1, 0, 0);
   CancelTimer(core, kTimerLinkMonitor);
   CancelTimer(core, kTimerMlme);

@@ -39,7 +39,33 @@ bool UtilityAttached(const CoreAdapter* core) {
   return context != nullptr && context->UtilityAttached != 0;
 }
 
+// The firmware is still taking an association the access point has accepted: its frame waits.
+bool HoldUntilConnected(CoreAdapter* core, ReceiveRecord* record) {
+  if (core->HeldReceive != nullptr || core->MlmeState != kMlmeAssociated || core->Config.networkMode != 1) return false;
+  if (std::memcmp(record->Frame + kAddress2, core->Bssid.data(), 6) != 0) return false;
+  core->HeldReceive = record;
+  return true;
+}
+
 }  // namespace
+
+void ReadHeldFrame(CoreAdapter* core) {
+  ReceiveRecord* held = core->HeldReceive;
+  core->HeldReceive = nullptr;
+  if (held == nullptr) return;
+  // Connected to another network meanwhile, or not at all: the frame has no reader.
+  if (core->MediaDisconnected || std::memcmp(held->Frame + kAddress2, core->Bssid.data(), 6) != 0) {
+    Drop(core, held);
+  } else {
+    (void)Receive(core, held);
+  }
+}
+
+void DropHeldFrame(CoreAdapter* core) {
+  ReceiveRecord* held = core->HeldReceive;
+  core->HeldReceive = nullptr;
+  if (held != nullptr) Drop(core, held);
+}
 
 ULONG Send(CoreAdapter* core, SendDescriptor* record) {
   const ULONG status = DataFrameEncapsulate(core, record);
@@ -77,7 +103,7 @@ ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
     ++core->Counters.Received;
     return StatusSuccess;
   }
-  if (core->MediaDisconnected) return Drop(core, record);
+  if (core->MediaDisconnected) return HoldUntilConnected(core, record) ? StatusSuccess : Drop(core, record);
 
   TellPowerSaveMoreData(core, (FrameFlags(frame) & kFlagMoreData) != 0);
   ++core->Counters.Received;

@@ -13,7 +13,7 @@ AirWorld::AirWorld(ndis::Scheduler& scheduler, const World& world, PcapRecorder*
     AccessPoint& ap = *accessPoints_.back();
     ports_.push_back(config.independent ? nullptr : std::make_unique<DistributionPort>(ap));
     const bool wpa = config.security == Security::Wpa || config.security == Security::Wpa2 ||
-                     config.security == Security::WpaWpa2;
+                     config.security == Security::WpaWpa2 || config.security == Security::Wpa2Enterprise;
     keyExchanges_.push_back(wpa && !config.independent
                                 ? std::make_unique<PskKeyExchange>(scheduler, ap, *ports_.back())
                                 : nullptr);

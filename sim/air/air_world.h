@@ -1,6 +1,6 @@
 #pragma once
 // A world file brought to life on a scheduler: the medium, its access points started (each
-// with its distribution port, the WPA and WPA2 ones with their PSK key exchange), the signal
+// with its distribution port, the WPA and WPA2 ones with their key exchange), the signal
 // of each at the station set as path loss, the scripted changes queued, and every frame on
 // the air recorded when a recorder is given.
 #include <memory>
@@ -32,7 +32,7 @@ public:
   AccessPoint& accessPoint(std::size_t index) { return *accessPoints_.at(index); }
   // Null for an IBSS peer.
   DistributionPort* distributionPort(std::size_t index) { return ports_.at(index).get(); }
-  // Null unless the access point's security is one of the WPA kinds.
+  // Null unless the access point's security is one of the WPA kinds (enterprise included).
   PskKeyExchange* keyExchange(std::size_t index) { return keyExchanges_.at(index).get(); }
 
 private:

@@ -1,5 +1,7 @@
 #include "sim/air/eap_relay.h"
 
+#include <stdexcept>
+
 #include "sim/air/radius_crypto.h"
 
 namespace simair {
@@ -85,20 +87,31 @@ void EapRelay::ReceiveEapol(std::span<const std::uint8_t> frame) {
   }
   if (eap[1] != eapIdentifier_) return Drop("EAP response to another request");
   if (client_.HasPending()) return Drop("EAP response while the server has the last one");
+  const State before = state_;
   if (state_ == State::AwaitingIdentity) {
     if (eap.size() < 5 || eap[4] != kEapTypeIdentity) return Drop("first response is no identity");
     userName_.assign(eap.begin() + 5, eap.end());
     state_ = State::Relaying;
   }
-  Forward(eap);
+  if (!Forward(eap)) {
+    state_ = before;  // the station may answer the same request again
+    if (before == State::AwaitingIdentity) userName_.clear();
+  }
 }
 
-void EapRelay::Forward(std::span<const std::uint8_t> eap) {
+bool EapRelay::Forward(std::span<const std::uint8_t> eap) {
   AccessRequestFields fields{userName_, eap, radiusState_, config_.accessPoint, config_.ssid,
                              config_.station};
-  links_.toServer(client_.Request(fields));
+  try {
+    links_.toServer(client_.Request(fields));
+  } catch (const std::length_error&) {
+    // An identity or EAP packet from the air that no Access-Request can carry.
+    Drop("EAP response too long for an Access-Request");
+    return false;
+  }
   retransmissions_ = 0;
   ArmTimer();
+  return true;
 }
 
 void EapRelay::ArmTimer() {

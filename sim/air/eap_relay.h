@@ -60,7 +60,7 @@ class EapRelay {
   void Drop(std::string why) { lastError_ = std::move(why); }
   void SendEap(std::span<const std::uint8_t> eap);
   void SendOwnEap(std::uint8_t code);
-  void Forward(std::span<const std::uint8_t> eap);
+  bool Forward(std::span<const std::uint8_t> eap);  // false: dropped
   void ArmTimer();
   void StopTimer();
   void OnTimer();

@@ -32,7 +32,7 @@ void Medium::join(Radio& radio) {
 
 void Medium::leave(Radio& radio) {
   joins_.erase(&radio);
-  lastFragmentSent_.erase(&radio);
+  lastArrival_.erase(&radio);
   order_.erase(std::remove(order_.begin(), order_.end(), &radio), order_.end());
 }
 
@@ -141,17 +141,12 @@ Transmission Medium::transmit(Radio& from, AirFrame frame) {
   if (receivers.empty()) return result;
 
   const std::uint64_t delivery = nextDelivery_++;
-  // The fragments of one frame, handed over together, arrive in their order: a shorter last
-  // fragment never before the longer ones sent ahead of it.
-  std::int64_t arrival = now + result.airtimeMicros;
-  const bool fragment = frame.bytes.size() >= 24 && ((frame.bytes[1] & dot11::flag::MoreFragments) != 0 ||
-                                                     (frame.bytes[22] & 0x0F) != 0);
-  auto& [sentAt, lastArrival] = lastFragmentSent_[&from];
-  if (fragment && sentAt == now) arrival = std::max(arrival, lastArrival);  // equal times keep their order
-  if (fragment) {
-    sentAt = now;
-    lastArrival = arrival;
-  }
+  // A radio sends one frame after another: none arrives before a frame its radio sent ahead of
+  // it (an access point's first EAPOL message never overtakes its association response, nor a
+  // short last fragment the longer ones). Equal times keep their order.
+  std::int64_t& lastArrival = lastArrival_[&from];
+  const std::int64_t arrival = std::max(now + result.airtimeMicros, lastArrival);
+  lastArrival = arrival;
   auto shared = std::make_shared<AirFrame>(std::move(frame));
   pending_[delivery] = scheduler_.at(
       ndis::Micros(arrival), ndis::EventKind::Air, "air delivery",

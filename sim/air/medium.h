@@ -109,8 +109,8 @@ private:
   // Deliveries still queued; cancelled when the medium goes first.
   std::map<std::uint64_t, ndis::EventId> pending_;
   std::uint64_t nextDelivery_ = 1;
-  // Each radio's last fragment: when it was sent, when it arrives.
-  std::map<Radio*, std::pair<std::int64_t, std::int64_t>> lastFragmentSent_;
+  // When each radio's last frame arrives.
+  std::map<Radio*, std::int64_t> lastArrival_;
 };
 
 }  // namespace simair

@@ -50,6 +50,22 @@ TEST_F(MediumFixture, AFrameReachesTheOtherRadiosOnItsChannelAfterItsAirtime) {
   EXPECT_TRUE(c.heard.empty());  // another channel
 }
 
+TEST_F(MediumFixture, ARadiosFramesArriveInTheOrderItSentThem) {
+  // An association response at 1 Mbit/s, then at once a short data frame at 54 Mbit/s: the
+  // radio sends one after the other, so the data frame cannot overtake the response.
+  AirFrame response = DataFrame(kA, kB, 6, 1);
+  response.rateHalfMbps = 2;
+  AirFrame data = DataFrame(kA, kB, 6, 2);
+  data.rateHalfMbps = 108;
+  const Transmission first = medium.transmit(a, response);
+  medium.transmit(a, data);
+  scheduler.runFor(1s);
+  ASSERT_EQ(b.heard.size(), 2u);
+  EXPECT_EQ(b.heard[0].frame.bytes.back(), 1);
+  EXPECT_EQ(b.heard[1].frame.bytes.back(), 2);
+  EXPECT_EQ(b.heard[1].reception.atMicros, first.airtimeMicros);
+}
+
 TEST(MediumAirtime, FollowsThePhysicalLayerOfTheRate) {
   // Long-preamble DSSS: 192 us + bits / rate. 100 bytes + FCS = 832 bits.
   EXPECT_EQ(Medium::AirtimeMicros(100, 2), 192 + 832);

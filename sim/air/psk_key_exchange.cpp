@@ -2,6 +2,9 @@
 
 #include <stdexcept>
 
+#include "sim/air/enterprise_handshake.h"
+#include "sim/air/radius_authentication.h"
+
 namespace simair {
 namespace {
 
@@ -10,6 +13,7 @@ using air::KeyProtocol;
 
 constexpr std::uint16_t kReasonMicFailure = 14, kReasonFourWayTimeout = 15, kReasonGroupTimeout = 16;
 constexpr std::uint16_t kKeyInfoPairwise = 0x0008, kKeyInfoError = 0x0400;
+constexpr std::uint8_t kEapolKey = 3;
 constexpr auto kMicFailureWindow = std::chrono::seconds(60);
 constexpr auto kCountermeasuresFor = std::chrono::seconds(60);
 
@@ -38,10 +42,16 @@ PskKeyExchange::PskKeyExchange(ndis::Scheduler& scheduler, AccessPoint& ap, Dist
                                KeyExchangeTiming timing)
     : scheduler_(scheduler), ap_(ap), port_(port), timing_(timing) {
   const Security security = ap.config().security;
-  if (security != Security::Wpa && security != Security::Wpa2 && security != Security::WpaWpa2)
-    throw std::invalid_argument("the key exchange needs a WPA or WPA2 access point");
-  if (ap.config().passphrase.empty()) throw std::invalid_argument("the key exchange needs a pass phrase");
-  pmk_ = air::PskFromPassphrase(ap.config().passphrase.reveal(), ap.config().ssid);
+  if (security == Security::Wpa2Enterprise) {
+    radius_ = std::make_unique<RadiusAuthentication>(
+        scheduler, ap, port,
+        [this](const MacAddress& station, std::span<const std::uint8_t> pmk) { authenticated(station, pmk); });
+  } else {
+    if (security != Security::Wpa && security != Security::Wpa2 && security != Security::WpaWpa2)
+      throw std::invalid_argument("the key exchange needs a WPA or WPA2 access point");
+    if (ap.config().passphrase.empty()) throw std::invalid_argument("the key exchange needs a pass phrase");
+    pmk_ = air::PskFromPassphrase(ap.config().passphrase.reveal(), ap.config().ssid);
+  }
   watcher_ = ap_.addStationWatcher([this](const MacAddress& station, AccessPoint::StationEvent event,
                                           std::span<const std::uint8_t> elements) {
     if (event == AccessPoint::StationEvent::Associated) associated(station, elements);
@@ -54,6 +64,8 @@ PskKeyExchange::~PskKeyExchange() {
   for (auto& [station, session] : sessions_) scheduler_.cancel(session.timer);
   ap_.removeStationWatcher(watcher_);
   port_.setEapolHandler({});
+  radius_.reset();
+  for (auto& [station, config] : awaitingPmk_) air::Wipe(config.pmk);
   air::Wipe(pmk_);
 }
 
@@ -62,22 +74,43 @@ void PskKeyExchange::associated(const MacAddress& station, std::span<const std::
   const Security security = ap_.config().security;
   // A WPA+WPA2 access point speaks the protocol of the element the station chose.
   const auto rsnElement = SecurityElement(elements, true);
-  const bool rsn = security == Security::Wpa2 || (security == Security::WpaWpa2 && rsnElement);
+  const bool rsn = security == Security::Wpa2 || security == Security::Wpa2Enterprise ||
+                   (security == Security::WpaWpa2 && rsnElement);
   air::AuthenticatorConfig config;
   config.protocol = rsn ? KeyProtocol::Rsn : KeyProtocol::Wpa;
   config.pairwise = rsn ? Cipher::Ccmp : Cipher::Tkip;
-  config.group = security == Security::Wpa2 ? Cipher::Ccmp : Cipher::Tkip;
+  config.group = security == Security::Wpa2 || security == Security::Wpa2Enterprise ? Cipher::Ccmp : Cipher::Tkip;
   config.authenticatorAddress = ap_.address();
   config.supplicantAddress = station;
-  config.pmk = pmk_;
   config.pmkidInMessage1 = rsn;
   if (auto element = SecurityElement(elements, rsn)) config.supplicantElement = std::move(*element);
+  if (radius_) {
+    // The 4-way handshake waits for the PMK of the station's 802.1X authentication.
+    awaitingPmk_[station] = std::move(config);
+    radius_->start(station);
+    return;
+  }
+  config.pmk = pmk_;
+  startHandshake(station, std::make_unique<air::PskAuthenticator>(std::move(config)));
+}
+
+void PskKeyExchange::authenticated(const MacAddress& station, std::span<const std::uint8_t> pmk) {
+  const auto found = awaitingPmk_.find(station);
+  if (found == awaitingPmk_.end()) return;
+  air::AuthenticatorConfig config = std::move(found->second);
+  awaitingPmk_.erase(found);
+  startHandshake(station, FourWayHandshakeWithPmk(std::move(config), pmk));
+}
+
+void PskKeyExchange::startHandshake(const MacAddress& station, std::unique_ptr<air::PskAuthenticator> authenticator) {
   Session& session = sessions_[station];
-  session.authenticator = std::make_unique<air::PskAuthenticator>(std::move(config));
+  session.authenticator = std::move(authenticator);
   send(station, session, session.authenticator->StartHandshake(), true);
 }
 
 void PskKeyExchange::left(const MacAddress& station) {
+  if (radius_) radius_->forget(station);
+  awaitingPmk_.erase(station);
   const auto found = sessions_.find(station);
   if (found == sessions_.end()) return;
   scheduler_.cancel(found->second.timer);
@@ -110,6 +143,7 @@ void PskKeyExchange::timeout(const MacAddress& station) {
 }
 
 void PskKeyExchange::receive(const MacAddress& station, std::span<const std::uint8_t> eapol) {
+  if (radius_ && eapol.size() >= 2 && eapol[1] != kEapolKey) return radius_->receive(station, eapol);
   const auto found = sessions_.find(station);
   if (found == sessions_.end()) return;
   Session& session = found->second;

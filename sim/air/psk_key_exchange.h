@@ -4,7 +4,9 @@
 // as EAPOL data frames through the distribution port, retransmits on the scheduler's clock,
 // installs the keys it agreed in the port's FrameKeys, rekeys on demand, and takes the
 // station's Michael MIC failure reports: two within 60 s start the countermeasures (every
-// station deauthenticated with reason 14, associations refused for 60 s).
+// station deauthenticated with reason 14, associations refused for 60 s). On a
+// WPA2-Enterprise access point the PMK is not the pass phrase's: the station's 802.1X
+// authentication through the RADIUS server gives it, and the handshake starts then.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -30,9 +32,12 @@ struct KeyExchangeTiming {
   int attempts = 4;  // sends of one message before the station is deauthenticated
 };
 
+class RadiusAuthentication;
+
 class PskKeyExchange {
 public:
-  // The access point's security must be one of the WPA kinds and its pass phrase set.
+  // The access point's security must be one of the WPA kinds and its pass phrase set, or
+  // WPA2-Enterprise.
   PskKeyExchange(ndis::Scheduler& scheduler, AccessPoint& ap, DistributionPort& port, KeyExchangeTiming timing = {});
   ~PskKeyExchange();
   PskKeyExchange(const PskKeyExchange&) = delete;
@@ -57,6 +62,8 @@ private:
   };
 
   void associated(const MacAddress& station, std::span<const std::uint8_t> elements);
+  void authenticated(const MacAddress& station, std::span<const std::uint8_t> pmk);
+  void startHandshake(const MacAddress& station, std::unique_ptr<air::PskAuthenticator> authenticator);
   void left(const MacAddress& station);
   void receive(const MacAddress& station, std::span<const std::uint8_t> eapol);
   void send(const MacAddress& station, Session& session, const air::Bytes& frame, bool fresh);
@@ -71,6 +78,8 @@ private:
   air::Bytes pmk_;
   AccessPoint::HookId watcher_;
   std::map<MacAddress, Session> sessions_;
+  std::unique_ptr<RadiusAuthentication> radius_;  // WPA2-Enterprise
+  std::map<MacAddress, air::AuthenticatorConfig> awaitingPmk_;
   std::optional<ndis::Micros> lastMicFailure_;
   ndis::Micros countermeasuresUntil_{0};
   KeyExchangeCounters counters_;

@@ -243,6 +243,24 @@ TEST_F(EapRelayTest, SilentServerGetsTheSameRequestAgainThenTheStationFails) {
   EXPECT_TRUE(pmk_.empty());
 }
 
+TEST_F(EapRelayTest, AnIdentityNoAccessRequestCanCarryIsDroppedAndTheRequestStands) {
+  relay_.Start();
+  const std::string name(300, 'a');  // User-Name holds at most 253 bytes
+  RadiusBytes eapol = {2, 0, 0, 0, 2, 1, 0, 0, 1};
+  eapol.insert(eapol.end(), name.begin(), name.end());
+  const auto eapLength = static_cast<std::uint16_t>(eapol.size() - 4);
+  eapol[2] = eapol[6] = static_cast<std::uint8_t>(eapLength >> 8);
+  eapol[3] = eapol[7] = static_cast<std::uint8_t>(eapLength);
+  relay_.ReceiveEapol(eapol);
+  EXPECT_EQ(relay_.LastError(), "EAP response too long for an Access-Request");
+  EXPECT_TRUE(toServer_.empty());
+  EXPECT_EQ(relay_.state(), EapRelay::State::AwaitingIdentity);
+  // The same request answered with a name that fits goes on.
+  relay_.ReceiveEapol(RadiusBytes{2, 0, 0, 10, 2, 1, 0, 10, 1, 'a', 'l', 'i', 'c', 'e'});
+  ASSERT_EQ(toServer_.size(), 1u) << relay_.LastError();
+  EXPECT_EQ(relay_.UserName(), "alice");
+}
+
 TEST_F(EapRelayTest, RejectEndsWithTheServersEapFailure) {
   StartWithIdentity();
   relay_.ReceiveRadius(server_.Reply(RadiusCode::AccessReject, RadiusBytes{4, 1, 0, 4}));

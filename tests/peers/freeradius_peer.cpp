@@ -30,7 +30,7 @@ void WriteFile(const std::string& path, const std::string& text) {
 }  // namespace
 
 FreeRadiusPeer::FreeRadiusPeer(NetworkNamespace& space, const ScratchDir& dir,
-                               const FreeRadiusOptions& options)
+                               const FreeRadiusOptions& options, const std::string& clientSecret)
     : logPath_(dir.File("freeradius.log")) {
   const std::string raddb = dir.File("raddb");
   if (RunProgram({"cp", "-a", kSystemConfig, raddb}) != 0) {
@@ -52,6 +52,11 @@ FreeRadiusPeer::FreeRadiusPeer(NetworkNamespace& space, const ScratchDir& dir,
           "certificate_file = " + certificate);
   Replace(eap, "ca_file = /etc/ssl/certs/ca-certificates.crt", "ca_file = " + ca);
   WriteFile(raddb + "/mods-available/eap", eap);
+  if (clientSecret != kSecret) {
+    std::string clients = ReadTextFile(raddb + "/clients.conf");
+    Replace(clients, std::string("\tsecret = ") + kSecret, "\tsecret = " + clientSecret);
+    WriteFile(raddb + "/clients.conf", clients);
+  }
   std::string users;
   for (const std::string& line : options.users) users += line + "\n";
   WriteFile(raddb + "/mods-config/files/authorize", users);

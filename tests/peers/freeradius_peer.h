@@ -25,7 +25,9 @@ class FreeRadiusPeer {
   static constexpr char kSecret[] = "testing123";
 
   // Throws, with its log, when it does not come up.
-  FreeRadiusPeer(NetworkNamespace& space, const ScratchDir& dir, const FreeRadiusOptions& options);
+  // `clientSecret` is the secret of the RADIUS clients on the loopback.
+  FreeRadiusPeer(NetworkNamespace& space, const ScratchDir& dir, const FreeRadiusOptions& options,
+                 const std::string& clientSecret = kSecret);
 
   // hostapd.conf lines that make hostapd relay to this server instead of its own EAP server.
   static std::vector<std::string> HostapdConfig();

@@ -1,5 +1,4 @@
-// The PKI of the FreeRADIUS tests, made once per test program: a CA, the server's
-// certificate and the EAP-TLS user "alice"'s client certificate.
+// The station side of the FreeRADIUS tests' user "alice" (radius_certificates.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,26 +8,9 @@
 
 #include "ksSupp/eap/fake_eap_method_host.h"
 #include "ksSupp/eap/ms_chap.h"
-#include "platform/cryptoapi/test_certificates.h"
+#include "tests/peers/radius_certificates.h"
 
 namespace peers {
-
-struct RadiusPki {
-  using TestCertificate = capi::testing::TestCertificate;
-  TestCertificate ca = capi::testing::MakeCertificate(
-      "Radius Test CA", {.isCa = true, .rsa = true, .rsaBits = 2048});
-  TestCertificate server = capi::testing::MakeCertificate(
-      "radius.example", {.issuer = &ca, .serial = 2, .rsa = true, .rsaBits = 2048,
-                         .extendedKeyUsage = "serverAuth"});
-  TestCertificate client = capi::testing::MakeCertificate(
-      "alice", {.issuer = &ca, .serial = 3, .rsa = true, .rsaBits = 2048,
-                .extendedKeyUsage = "clientAuth"});
-
-  static const RadiusPki& Get() {
-    static const RadiusPki* const pki = new RadiusPki;
-    return *pki;
-  }
-};
 
 // The station side of "alice": her certificate and key in `context` for EAP-TLS (outer
 // type 13), her name and password in `host` for the tunnelled methods.

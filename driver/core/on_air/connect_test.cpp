@@ -66,6 +66,8 @@ TEST_F(Connect, AnSsidSetScansAuthenticatesAssociatesAndIndicatesTheConnectOnce)
     EXPECT_EQ(f[0], "") << "malformed: " << row;
     const int subtype = std::stoi(f[1], nullptr, 0);
     if (subtype == 4) continue;  // probe requests (scan and directed)
+    // A late answer to one of the station's earlier probes may go out once it authenticates.
+    if (subtype == 5 && sequence.find("11 ") != std::string::npos) continue;
     sequence += std::to_string(subtype) + " ";
     if (subtype == 0x0b && f[2] == station) {
       EXPECT_EQ(f[3], "02:5a:4c:00:00:01");

@@ -129,7 +129,7 @@ void DeviceAdapter::PassToSupplicant(uint32_t code, std::span<const uint8_t> pay
   if (code == HLVN_EVENT_ASSOCIATED) host->Associated();
   if (code == kEventEapolReceived) host->ReceiveFrame(payload);
   if (code == kEventRawFrameSent && payload.size() >= 2) host->FrameSent(static_cast<uint16_t>(payload[0] | payload[1] << 8));
-  if (code == HLVN_EVENT_DISCONNECTED) host->PortDown();
+  if (code == HLVN_EVENT_DISCONNECTED) host->Disconnected();
 }
 
 // The wpa block: the pass phrase (128 bytes) with its length at 132, then the 802.1X fields
@@ -152,6 +152,14 @@ int DeviceAdapter::SetWPAInformation(void*, uint32_t networkType, uint32_t /*pro
   network.ssid.assign(ssid, strnlen(ssid, 32));
   network.identity = TakePendingIdentity();
   std::lock_guard lock(supplicantMutex_);
+  if (!NeedsSupplicant(network)) {
+    // Open and static-WEP networks run without the library; one already running lets go.
+    if (supplicant_) {
+      supplicant_->PortDown();
+      supplicant_->SetNetwork(std::move(network));
+    }
+    return 0;
+  }
   if (!supplicant_) {
     std::string error;
     supplicant_ = SupplicantHost::Start(*this, notifier_, PentrelLibraryPath(), error);
@@ -159,6 +167,20 @@ int DeviceAdapter::SetWPAInformation(void*, uint32_t networkType, uint32_t /*pro
   }
   supplicant_->SetNetwork(std::move(network));
   return 0;
+}
+
+// A static WEP key of the profile: index 1 to 4, the transmit key flagged.
+int DeviceAdapter::SetWepKey(void*, uint32_t index, const uint8_t* key, uint32_t length, uint32_t isTx) {
+  constexpr uint32_t kTransmitKey = 0x80000000u;
+  constexpr size_t kHeaderBytes = 12;
+  if (key == nullptr || index < 1 || index > 4 || (length != 5 && length != 13)) return 1;
+  std::vector<uint8_t> record(kHeaderBytes + length);
+  const uint32_t words[3] = {static_cast<uint32_t>(record.size()), (index - 1) | (isTx != 0 ? kTransmitKey : 0), length};
+  std::memcpy(record.data(), words, sizeof words);
+  std::memcpy(record.data() + kHeaderBytes, key, length);
+  const int result = Set(kOidAddWep, record);
+  std::fill(record.begin(), record.end(), 0);  // key material
+  return result;
 }
 
 void DeviceAdapter::WPAPortDown() {

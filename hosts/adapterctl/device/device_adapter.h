@@ -35,6 +35,7 @@ public:
   // code in the third argument). Non-zero when the supplicant's library cannot be loaded.
   int SetWPAInformation(void* handle, uint32_t networkType, uint32_t authMode, uint32_t encryption,
                         const uint8_t* wpa, const char* ssid) override;
+  int SetWepKey(void* handle, uint32_t index, const uint8_t* key, uint32_t length, uint32_t isTx) override;
   void WPAPortDown() override;
   // The supplicant's host, once WPA information started it (null before).
   const SupplicantHost* Supplicant();

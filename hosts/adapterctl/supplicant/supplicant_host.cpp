@@ -1,5 +1,6 @@
 #include "hosts/adapterctl/supplicant/supplicant_host.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "driver/ndis/private_oids.h"
@@ -25,14 +26,26 @@ constexpr uint32_t kEapPeap = 25;
 constexpr uint32_t kEapMsChapV2 = 26;
 constexpr uint32_t kTtlsInnerMsChapV2 = 4;
 
-bool PassphraseNetwork(uint32_t authMode) { return authMode == 4 || authMode == 7; }
-bool EapNetwork(uint32_t authMode) { return authMode == 3 || authMode == 6; }
+constexpr char kAuthenticationFailed[] = "Authentication failed";
+
+// ZelconSetWPAInformation carries the profile's authentication code (not the adapter's):
+// 2 WPA-PSK, 9 WPA2-PSK; 3, 5, 6, 7 WPA and 10, 11, 12, 14 WPA2 with an EAP method; 8, 13,
+// 15, 16, 17 802.1X (CCX or dynamic WEP); 0, 1, 4 open, shared or automatic (no supplicant).
+bool PassphraseNetwork(uint32_t authMode) { return authMode == 2 || authMode == 9; }
+bool WpaProfile(uint32_t authMode) {
+  return authMode == 2 || authMode == 3 || authMode == 5 || authMode == 6 || authMode == 7;
+}
+bool Wpa2Profile(uint32_t authMode) {
+  return authMode == 9 || authMode == 10 || authMode == 11 || authMode == 12 || authMode == 14;
+}
+bool EapNetwork(uint32_t authMode) { return authMode > 2 && authMode != 4 && authMode != 9 && authMode <= 17; }
+constexpr uint32_t kEncryptionTkip = 2, kEncryptionAes = 3;
 
 uint32_t AssociationMode(const WpaNetwork& network) {
-  if (network.authMode == 3 || network.authMode == 4) return KSSTK_ASSOCIATION_WPA;
-  if (network.authMode == 6 || network.authMode == 7) return KSSTK_ASSOCIATION_RSN;
-  return network.identity.method != PendingIdentity::Method::None ? KSSTK_ASSOCIATION_8021X
-                                                                 : KSSTK_ASSOCIATION_STATIC;
+  const bool wpaCipher = network.encryption == kEncryptionTkip || network.encryption == kEncryptionAes;
+  if (wpaCipher && WpaProfile(network.authMode)) return KSSTK_ASSOCIATION_WPA;
+  if (wpaCipher && Wpa2Profile(network.authMode)) return KSSTK_ASSOCIATION_RSN;
+  return EapNetwork(network.authMode) ? KSSTK_ASSOCIATION_8021X : KSSTK_ASSOCIATION_STATIC;
 }
 
 uint32_t Cipher(uint32_t encryption) {
@@ -52,6 +65,10 @@ std::vector<uint8_t> Bytes(const void* record, size_t length) {
 }  // namespace
 
 WpaNetwork::~WpaNetwork() { Wipe(passphrase); }
+
+bool NeedsSupplicant(const WpaNetwork& network) {
+  return PassphraseNetwork(network.authMode) || EapNetwork(network.authMode);
+}
 
 std::unique_ptr<SupplicantHost> SupplicantHost::Start(AdapterOids& adapter, Notifier& notifier,
                                                       const std::string& libraryPath, std::string& error) {
@@ -139,6 +156,7 @@ void SupplicantHost::UseIdentity(const PendingIdentity& profile) {
 }
 
 void SupplicantHost::Associated() {
+  ReportUnfinishedConnection();
   std::optional<std::vector<uint8_t>> station = adapter_.Query(kOidCurrentAddress, 6);
   std::optional<std::vector<uint8_t>> bssid = adapter_.Query(kOidBssid, 6);
   if (!station || station->size() != 6 || !bssid || bssid->size() != 6) return;
@@ -161,13 +179,14 @@ void SupplicantHost::Associated() {
   const std::vector<uint8_t> responseIe = association ? association->response : std::vector<uint8_t>{};
 
   std::lock_guard lock(mutex_);
+  if (!NeedsSupplicant(network_)) return;  // an open or static-WEP network
   std::memcpy(station_, station->data(), 6);
   std::memcpy(bssid_, bssid->data(), 6);
   KSSTK_NETWORK_INFO info{};
   info.Length = sizeof info;
   info.NetworkType = network_.networkType == 0 ? KSSTK_NETWORK_AD_HOC : KSSTK_NETWORK_INFRASTRUCTURE;
   info.AssociationMode = AssociationMode(network_);
-  info.Use8021X = EapNetwork(network_.authMode) || info.AssociationMode == KSSTK_ASSOCIATION_8021X ? 1 : 0;
+  info.Use8021X = EapNetwork(network_.authMode) ? 1 : 0;
   info.KeySource = PassphraseNetwork(network_.authMode) ? KSSTK_KEY_SOURCE_PASSPHRASE
                    : info.Use8021X != 0                  ? KSSTK_KEY_SOURCE_EAP
                                                          : KSSTK_KEY_SOURCE_NONE;
@@ -189,6 +208,21 @@ void SupplicantHost::Associated() {
 }
 
 void SupplicantHost::PortDown() { pentrel_->KSSTK_LINK_PortDown(link_); }
+
+void SupplicantHost::Disconnected() {
+  ReportUnfinishedConnection();
+  PortDown();
+}
+
+// The association ended (or the driver associated anew) before the keys were agreed: a
+// wrong pass phrase ends so, the access point giving up on the handshake.
+void SupplicantHost::ReportUnfinishedConnection() {
+  uint32_t status = linkStatus_;
+  const bool unfinished = status == KSSTK_LINK_STATUS_AUTHENTICATING || status == KSSTK_LINK_STATUS_WAITING_FOR_KEYS ||
+                          status == KSSTK_LINK_STATUS_WAITING_FOR_PSK_KEYS;
+  if (unfinished && linkStatus_.compare_exchange_strong(status, KSSTK_LINK_STATUS_IDLE))
+    notifier_.Post(ZELCON_NOTIFY_CONNECTION_TEXT, 0, kAuthenticationFailed);
+}
 
 void SupplicantHost::ReceiveFrame(std::span<const uint8_t> frame) {
   if (frame.size() <= kEthernetHeaderBytes) return;
@@ -222,8 +256,11 @@ void SupplicantHost::Handle(KSSTK_CALLBACK_MESSAGE& message) {
         ReportStatus(reinterpret_cast<KSSTK_LINK_STATUS_MESSAGE&>(message).Status);
       break;
     case KSSTK_MSG_LINK_FAILURE:
+      notifier_.Post(ZELCON_NOTIFY_CONNECTION_TEXT, 0, kAuthenticationFailed);
+      break;
     case KSSTK_MSG_AUTH_FAILED_NAS:
-      notifier_.Post(ZELCON_NOTIFY_CONNECTION_TEXT, 0, "Authentication failed");
+      if (message.Size >= sizeof(KSSTK_AUTH_FAILED_NAS_MESSAGE))
+        ReportRefusal(reinterpret_cast<const KSSTK_AUTH_FAILED_NAS_MESSAGE&>(message));
       break;
     case KSSTK_MSG_SEND_EAPOL:
       if (message.Size >= sizeof(KSSTK_SEND_EAPOL_MESSAGE))
@@ -269,13 +306,38 @@ void SupplicantHost::Handle(KSSTK_CALLBACK_MESSAGE& message) {
       }
       break;
     case KSSTK_MSG_PRIVATE_KEY_OPERATION:
-      // The host holds no private keys: refused rather than answered empty.
       if (message.Size >= sizeof(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE))
-        reinterpret_cast<KSSTK_PRIVATE_KEY_OPERATION_MESSAGE&>(message).Failed = 1;
+        AnswerPrivateKeyOperation(reinterpret_cast<KSSTK_PRIVATE_KEY_OPERATION_MESSAGE&>(message));
       break;
     default:
       break;  // reports the utility does not show, and the pre-authentication port's messages
   }
+}
+
+// The host holds no keys of its own. For the profile's certificate it leaves the request
+// unanswered, so that the library signs with that certificate's key from the user's
+// certificate store (and fails when the store has none); any other certificate is refused.
+void SupplicantHost::AnswerPrivateKeyOperation(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE& message) {
+  std::lock_guard lock(mutex_);
+  const std::vector<uint8_t>& ours = network_.identity.certHash;
+  const bool profileCertificate = ours.size() == sizeof message.CertificateHash &&
+                                  std::equal(ours.begin(), ours.end(), message.CertificateHash);
+  if (!profileCertificate) message.Failed = 1;
+}
+
+// The server refused the station: the utility's own words for the credentials it checks.
+void SupplicantHost::ReportRefusal(const KSSTK_AUTH_FAILED_NAS_MESSAGE& message) {
+  const char* text = kAuthenticationFailed;
+  if (message.Reason != KSSTK_NAS_FAILURE_GUARD_TIME) {
+    switch (message.EapType) {
+      case kEapTls: text = "Illegal login name or certificate for WPA authentication!"; break;
+      case kEapLeap:
+      case kEapTtls:
+      case kEapPeap: text = "Illegal login name or password for WPA authentication!"; break;
+      default: break;
+    }
+  }
+  notifier_.Post(ZELCON_NOTIFY_CONNECTION_TEXT, 0, text);
 }
 
 void SupplicantHost::ReportStatus(uint32_t status) {

@@ -27,13 +27,16 @@ namespace zelcon {
 // What ZelconSetWPAInformation hands over, with the identity created before it.
 struct WpaNetwork {
   uint32_t networkType = 1;  // 1 infrastructure, 0 ad hoc
-  uint32_t authMode = 0;     // the shared authentication-mode codes
+  uint32_t authMode = 0;     // the profile's authentication code
   uint32_t encryption = 0;   // the profile's: 0 none, 1 WEP, 2 TKIP, 3 AES
   std::string passphrase;
   std::string ssid;
   PendingIdentity identity;
   ~WpaNetwork();  // the pass phrase is wiped
 };
+
+// Whether the network needs the library: a pass phrase, or 802.1X.
+bool NeedsSupplicant(const WpaNetwork& network);
 
 class SupplicantHost {
 public:
@@ -47,10 +50,14 @@ public:
 
   // The network of the next association.
   void SetNetwork(WpaNetwork network);
-  // The driver associated: the link learns the association and its port goes up.
+  // The driver associated: the link learns the association and its port goes up. An
+  // earlier connection that had not reached its keys is reported failed.
   void Associated();
-  // The association ended, or the utility takes the port down.
+  // The utility takes the port down.
   void PortDown();
+  // The association ended: the port goes down, and a connection that had not reached its
+  // keys is reported failed.
+  void Disconnected();
   // An 802.3 frame of type 888E that the driver received (event 132).
   void ReceiveFrame(std::span<const uint8_t> frame);
   // The driver sent the raw frame of this tag (event 133).
@@ -69,8 +76,11 @@ private:
   void SetKey(uint32_t oid, const void* record, uint32_t length, bool counts);
   void AnswerPassword(KSSTK_GET_PASSWORD_MESSAGE& message);
   void AnswerCredentials(KSSTK_GET_CREDENTIALS_MESSAGE& message);
+  void AnswerPrivateKeyOperation(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE& message);
+  void ReportRefusal(const KSSTK_AUTH_FAILED_NAS_MESSAGE& message);
   void UseIdentity(const PendingIdentity& identity);
   void ReportStatus(uint32_t status);
+  void ReportUnfinishedConnection();
 
   AdapterOids& adapter_;
   Notifier& notifier_;

@@ -1,166 +1,148 @@
-// The adapter-control library as the supplicant's host, end to end: zelnicd runs the demo
-// world, the device backend joins a WPA-Personal network the way the utility applies a
-// profile, libpentrel.so (loaded through its public header) answers the access point's
-// 4-way handshake through the driver's EAPOL events and raw frames, the keys it hands over
-// are set on the driver, and a data frame sent afterwards is on the air protected, which
-// tshark decrypts from the pass phrase and the captured handshake.
+// The adapter-control library as the supplicant's host, end to end, for the networks without
+// an authentication server: zelnicd runs the demo world, the device backend takes the demo's
+// profile as the utility applies it, libpentrel.so (loaded through its public header)
+// answers the access point's 4-way handshake through the driver's EAPOL events and raw
+// frames (open and static-WEP networks run without it), the keys are set on the driver, and
+// a data frame sent afterwards is on the air as the network protects it, which tshark reads
+// back from the capture with the network's own key. A wrong pass phrase never authorizes
+// the port and the utility hears that the authentication failed.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
+#include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "driver/ndis/private_oids.h"
-#include "hosts/adapterctl/device/device_adapter.h"
-#include "hosts/adapterctl/zelcon_records.h"
-#include "hosts/zelnicd/e2e/zelnicd_process.h"
 #include "dcf1/src/crypto/crypto_test_support.h"
+#include "hosts/adapterctl/zelcon_records.h"
+#include "hosts/demo/demo_profiles.h"
+#include "hosts/zelnicd/e2e/profile_connection.h"
+#include "hosts/zelnicd/e2e/zelnicd_process.h"
 #include "sim/air/testing/tshark_dissect.h"
 
 namespace zelcon {
 namespace {
 
+using testing::ProfileConnection;
+using testing::UtilityWindow;
 using zelnicd::testing::ZelnicdProcess;
 
-struct Notice {
-  uint32_t code;
-  intptr_t param;
-  std::string text;
-};
+constexpr uint32_t kEventAssociated = 1;
 
-// What reached the utility's window.
-struct Received {
-  std::mutex mutex;
-  std::condition_variable arrived;
-  std::vector<Notice> notices;
-  bool waitFor(uint32_t code, intptr_t param = -1) {
-    std::unique_lock lock(mutex);
-    return arrived.wait_for(lock, std::chrono::seconds(30), [&] {
-      return std::any_of(notices.begin(), notices.end(), [&](const Notice& n) {
-        return n.code == code && (param < 0 || n.param == param);
-      });
-    });
-  }
-  std::vector<std::string> texts() {
-    std::lock_guard lock(mutex);
-    std::vector<std::string> all;
-    for (const Notice& n : notices)
-      if (n.code == ZELCON_NOTIFY_CONNECTION_TEXT) all.push_back(n.text);
-    return all;
-  }
+struct NetworkCase {
+  const char* name;
+  const char* profile;   // the demo profile's name
+  bool supplicant;       // whether the library takes part
+  const char* protectedField;  // what tshark reads of the data frame's Protected bit
+  const char* tsharkKeys;      // the network's key for tshark
 };
-Received g_received;
+void PrintTo(const NetworkCase& c, std::ostream* out) { *out << c.name; }
 
-void Collect(void*, uint32_t code, intptr_t param, const char* text) {
-  std::lock_guard lock(g_received.mutex);
-  g_received.notices.push_back({code, param, text != nullptr ? text : ""});
-  g_received.arrived.notify_all();
+PROFILE_ENTRY DemoProfile(const char* name) {
+  for (const PROFILE_ENTRY& p : demo::DemoProfiles(std::nullopt))
+    if (FieldText(p.name) == name) return p;
+  ADD_FAILURE() << "no demo profile " << name;
+  return MakeDefaultProfile();
 }
 
-struct PersonalCase {
-  const char* name;
-  const char* ssid;
-  const char* passphrase;
-  uint32_t authMode;    // 7 WPA2-PSK, 4 WPA-PSK
-  uint32_t wepStatus;   // 6 AES, 4 TKIP
-  uint32_t encryption;  // the profile's: 3 AES, 2 TKIP
-};
-void PrintTo(const PersonalCase& c, std::ostream* out) { *out << c.name; }
-
-class SupplicantHostEndToEnd : public ::testing::TestWithParam<PersonalCase> {
+class SupplicantHostEndToEnd : public ::testing::TestWithParam<NetworkCase> {
 protected:
   void SetUp() override {
     setenv("ZELCON_PENTREL_LIBRARY", PENTREL_LIBRARY, 1);
     ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
-    {
-      std::lock_guard lock(g_received.mutex);
-      g_received.notices.clear();
-    }
-    notifier.SetPoster(&Collect);
-    adapter.Initialize(reinterpret_cast<void*>(1));
   }
 
-  // The profile's 500-byte WPA information block with the pass phrase.
-  static std::vector<uint8_t> WpaBlock(const std::string& passphrase) {
-    std::vector<uint8_t> block(500);
-    std::memcpy(block.data(), passphrase.data(), passphrase.size());
-    const auto length = static_cast<uint32_t>(passphrase.size());
-    std::memcpy(block.data() + 132, &length, 4);
-    return block;
+  void TearDown() override {
+    if (!HasFailure()) std::remove(pcap.c_str());  // a failed case keeps its capture to look at
   }
 
-  const std::string pcap = ::testing::TempDir() + "supplicant_host_" + GetParam().name + ".pcap";
+  // Its own name: other runs of these tests may share the temporary directory.
+  const std::string pcap =
+      ::testing::TempDir() + "supplicant_host_" + GetParam().name + "_" + std::to_string(getpid()) + ".pcap";
   ZelnicdProcess zelnicd{{"--world", ZELNICD_WORLDS_DIR "/demo.world", "--pcap", pcap}};
-  Notifier notifier;
-  DeviceAdapter adapter{notifier, plat::RegistryStore(zelnicd.registryRoot()), zelnicd.devicePath()};
+  UtilityWindow window;
+  ProfileConnection connection{window, zelnicd.registryRoot(), zelnicd.devicePath()};
 };
 
-TEST_P(SupplicantHostEndToEnd, JoinsInstallsTheHandshakesKeysAndCarriesProtectedData) {
-  const PersonalCase& c = GetParam();
-  void* handle = nullptr;
-  ASSERT_EQ(adapter.OpenAdapter(handle), 0);
-  // As the utility applies a personal profile: mode, security, WPA information, SSID.
-  ASSERT_EQ(adapter.SetNetworkMode(handle, 1), 0);
-  ASSERT_EQ(adapter.SetAuthMode(handle, c.authMode), 0);
-  ASSERT_EQ(adapter.SetWepStatus(handle, c.wepStatus), 0);
-  const std::vector<uint8_t> wpa = WpaBlock(c.passphrase);
-  ASSERT_EQ(adapter.SetWPAInformation(handle, 1, c.authMode, c.encryption, wpa.data(), c.ssid), 0);
-  ASSERT_EQ(adapter.SetSsid(handle, c.ssid, static_cast<uint32_t>(std::strlen(c.ssid)), 0), 0);
+TEST_P(SupplicantHostEndToEnd, JoinsInstallsTheKeysAndCarriesProtectedData) {
+  const NetworkCase& c = GetParam();
+  PROFILE_ENTRY profile = DemoProfile(c.profile);
+  ASSERT_TRUE(connection.apply(profile));
+  WipeProfile(profile);
 
-  ASSERT_TRUE(g_received.waitFor(HLVN_EVENT_ASSOCIATED)) << zelnicd.output();
-  const SupplicantHost* host = adapter.Supplicant();
-  ASSERT_NE(host, nullptr);
-  ASSERT_TRUE(g_received.waitFor(ZELCON_NOTIFY_PORT_AUTHORIZED))
-      << "link status " << host->LinkStatus() << ", keys " << host->KeysInstalled() << "\n" << zelnicd.output();
-  EXPECT_EQ(host->LinkStatus(), static_cast<uint32_t>(KSSTK_LINK_STATUS_CONNECTED_WITHOUT_8021X));
-  EXPECT_GE(host->KeysInstalled(), 2u);  // the pairwise key and the group key
-  const std::vector<std::string> texts = g_received.texts();
-  EXPECT_NE(std::find(texts.begin(), texts.end(), "Authenticated"), texts.end());
+  ASSERT_TRUE(window.waitFor(kEventAssociated)) << zelnicd.output();
+  const SupplicantHost* host = connection.adapter().Supplicant();
+  if (c.supplicant) {
+    ASSERT_NE(host, nullptr);
+    ASSERT_TRUE(window.waitFor(ZELCON_NOTIFY_PORT_AUTHORIZED))
+        << "link status " << host->LinkStatus() << ", keys " << host->KeysInstalled() << "\n" << zelnicd.output();
+    EXPECT_EQ(host->LinkStatus(), static_cast<uint32_t>(KSSTK_LINK_STATUS_CONNECTED_WITHOUT_8021X));
+    EXPECT_GE(host->KeysInstalled(), 2u);  // the pairwise key and the group key
+    const std::vector<std::string> texts = window.texts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Authenticated"), texts.end());
+  } else {
+    EXPECT_EQ(host, nullptr) << "the library was started for a network without a supplicant";
+  }
 
-  // A data frame through the driver's data path under the new keys.
-  const uint8_t server[6] = {0x02, 0x00, 0x00, 0x00, 0x09, 0x01};
-  uint8_t station[6] = {};
-  ASSERT_EQ(adapter.GetMacAddress(handle, station, sizeof station), 0);
-  const std::vector<uint8_t> payload(120, 0x5A);
-  std::vector<uint8_t> frame(server, server + 6);
-  frame.insert(frame.end(), station, station + 6);
-  frame.insert(frame.end(), {0x88, 0xB5});
-  frame.insert(frame.end(), payload.begin(), payload.end());
-  constexpr uint16_t kTag = 0x7E57;
-  std::vector<uint8_t> record = {static_cast<uint8_t>(frame.size()), static_cast<uint8_t>(frame.size() >> 8),
-                                 static_cast<uint8_t>(kTag), static_cast<uint8_t>(kTag >> 8)};
-  record.insert(record.end(), frame.begin(), frame.end());
-  ASSERT_EQ(adapter.Set(OID_HLVN_SEND_FRAME, record), 0);
-  ASSERT_TRUE(g_received.waitFor(133, kTag)) << zelnicd.output();
-  EXPECT_EQ(adapter.CloseAdapter(handle), 0);
+  const std::vector<uint8_t> payload = connection.sendDataFrame();
+  ASSERT_FALSE(payload.empty()) << zelnicd.output();
+  const std::string station = connection.stationText();
+  connection.close();
   ASSERT_EQ(zelnicd.stop(SIGTERM), 0) << zelnicd.output();  // the capture is complete
 
-  const std::string keys = std::string("-o wlan.enable_decryption:TRUE -o 'uat:80211_keys:\"wpa-pwd\",\"") +
-                           c.passphrase + ":" + c.ssid + "\"'";
-  char stationText[18];
-  std::snprintf(stationText, sizeof stationText, "%02x:%02x:%02x:%02x:%02x:%02x", station[0], station[1],
-                station[2], station[3], station[4], station[5]);
-  const auto rows = simair::testing::Dissect(pcap, std::string("wlan.sa == ") + stationText +
-                                                       " && wlan.fc.type == 2 && !eapol",
-                                             {"wlan.fc.protected", "data.data"}, keys);
+  if (c.supplicant) {
+    // The access point's first message 1 was answered: it is the only one on the air.
+    const auto messages1 = simair::testing::Dissect(pcap, "wlan_rsna_eapol.keydes.msgnr == 1", {"frame.number"});
+    EXPECT_EQ(messages1.size(), 1u) << ::testing::PrintToString(messages1);
+  }
+  const auto rows = testing::DissectStationData(pcap, station, c.tsharkKeys);
   ASSERT_EQ(rows.size(), 1u) << ::testing::PrintToString(rows);
-  const auto fields = simair::testing::SplitRow(rows[0]);
-  ASSERT_EQ(fields.size(), 3u) << rows[0];
-  EXPECT_EQ(fields[0], "") << "malformed: " << rows[0];
-  EXPECT_EQ(fields[1], "1") << rows[0];
-  EXPECT_EQ(fields[2], crypto_test::Hex(payload));
+  ASSERT_EQ(rows[0].size(), 3u);
+  EXPECT_EQ(rows[0][0], "") << "malformed";
+  EXPECT_EQ(rows[0][1], c.protectedField);
+  EXPECT_EQ(rows[0][2], crypto_test::Hex(payload));
 }
+
+#define WPA_PWD(passphrase, ssid) \
+  "-o wlan.enable_decryption:TRUE -o 'uat:80211_keys:\"wpa-pwd\",\"" passphrase ":" ssid "\"'"
 
 INSTANTIATE_TEST_SUITE_P(
     Networks, SupplicantHostEndToEnd,
-    ::testing::Values(PersonalCase{"Wpa2Ccmp", "Zelnet Office", "correct horse battery staple", 7, 6, 3},
-                      PersonalCase{"WpaTkip", "Zelnet Warehouse", "forklift on the loading dock", 4, 4, 2}),
-    [](const ::testing::TestParamInfo<PersonalCase>& info) { return std::string(info.param.name); });
+    ::testing::Values(
+        NetworkCase{"Open", "Zelnet Guest", false, "0", ""},
+        NetworkCase{"Wep", "Zelnet Workshop", false, "1",
+                    "-o wlan.enable_decryption:TRUE -o 'uat:80211_keys:\"wep\",\"01:02:03:04:05\"'"},
+        NetworkCase{"Wpa2Ccmp", "Zelnet Office", true, "1", WPA_PWD("correct horse battery staple", "Zelnet Office")},
+        NetworkCase{"WpaTkip", "Zelnet Warehouse", true, "1",
+                    WPA_PWD("forklift on the loading dock", "Zelnet Warehouse")}),
+    [](const ::testing::TestParamInfo<NetworkCase>& info) { return std::string(info.param.name); });
+
+// The access point's 4-way handshake fails on the station's MIC: the port stays closed,
+// no key reaches the driver, and the utility is told the authentication failed.
+TEST(SupplicantHostWrongPassphrase, NeverAuthorizesAndTellsTheUtility) {
+  setenv("ZELCON_PENTREL_LIBRARY", PENTREL_LIBRARY, 1);
+  ZelnicdProcess zelnicd{{"--world", ZELNICD_WORLDS_DIR "/demo.world"}};
+  ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
+  UtilityWindow window;
+  ProfileConnection connection{window, zelnicd.registryRoot(), zelnicd.devicePath()};
+  PROFILE_ENTRY profile = DemoProfile("Zelnet Office");
+  const std::string wrong = "incorrect horse battery staple";
+  std::memset(profile.wpa.passphrase, 0, sizeof profile.wpa.passphrase);
+  std::memcpy(profile.wpa.passphrase, wrong.data(), wrong.size());
+  profile.wpa.passphraseLength = static_cast<uint32_t>(wrong.size());
+  ASSERT_TRUE(connection.apply(profile));
+  WipeProfile(profile);
+
+  ASSERT_TRUE(window.waitForText("Authentication failed"))
+      << ::testing::PrintToString(window.texts()) << zelnicd.output();
+  EXPECT_FALSE(window.authorized());
+  ASSERT_NE(connection.adapter().Supplicant(), nullptr);
+  EXPECT_EQ(connection.adapter().Supplicant()->KeysInstalled(), 0u);
+}
 
 }  // namespace
 }  // namespace zelcon

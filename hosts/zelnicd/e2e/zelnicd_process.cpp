@@ -1,6 +1,7 @@
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,7 +17,10 @@
 
 namespace zelnicd::testing {
 
-ZelnicdProcess::ZelnicdProcess(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {
+ZelnicdProcess::ZelnicdProcess(std::vector<std::string> arguments) : ZelnicdProcess(std::move(arguments), -1) {}
+
+ZelnicdProcess::ZelnicdProcess(std::vector<std::string> arguments, int networkNamespace)
+    : arguments_(std::move(arguments)), networkNamespace_(networkNamespace) {
   char pattern[] = "/tmp/zelnicd-e2e-XXXXXX";
   root_ = mkdtemp(pattern);
   ownsRoot_ = true;
@@ -29,7 +33,8 @@ ZelnicdProcess::ZelnicdProcess(const ZelnicdProcess& sameRunDir)
     : root_(sameRunDir.root_),
       runDir_(sameRunDir.runDir_),
       outputFile_(sameRunDir.root_ + "/second.out"),
-      arguments_(sameRunDir.arguments_) {
+      arguments_(sameRunDir.arguments_),
+      networkNamespace_(sameRunDir.networkNamespace_) {
   spawn();
 }
 
@@ -43,6 +48,7 @@ void ZelnicdProcess::spawn() {
     const int out = open(outputFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, 1);
     dup2(out, 2);
+    if (networkNamespace_ >= 0 && setns(networkNamespace_, CLONE_NEWNET) != 0) _exit(126);
     setenv("ZELNIC_RUN_DIR", runDir_.c_str(), 1);
     setenv("ZELCON_REGISTRY_ROOT", registry.c_str(), 1);
     execv(ZELNICD_PROGRAM, argv.data());

@@ -15,6 +15,9 @@ public:
   // Starts zelnicd (the build's program) with ZELNIC_RUN_DIR in a new temporary directory,
   // with these options (say, --world FILE).
   explicit ZelnicdProcess(std::vector<std::string> arguments = {});
+  // The same, inside the network namespace of the descriptor (its access points reach the
+  // namespace's loopback).
+  ZelnicdProcess(std::vector<std::string> arguments, int networkNamespace);
   // Another zelnicd on the same run directory.
   explicit ZelnicdProcess(const ZelnicdProcess& sameRunDir);
   ~ZelnicdProcess();  // SIGKILL when still running; the directory is removed by its owner
@@ -35,6 +38,7 @@ private:
   std::string runDir_;
   std::string outputFile_;
   std::vector<std::string> arguments_;
+  int networkNamespace_ = -1;
   pid_t pid_ = -1;
   bool ownsRoot_ = false;
 };
