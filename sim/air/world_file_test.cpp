@@ -33,7 +33,7 @@ const std::string kSeventeenKnobs = [] {
 }();
 
 TEST(WorldFile, TheExampleWorldsLoad) {
-  for (const char* name : {"office.world", "roaming.world", "hidden.world", "demo.world"}) {
+  for (const char* name : {"office.world", "roaming.world", "hidden.world", "demo.world", "ckip.world"}) {
     std::string error;
     EXPECT_TRUE(LoadWorldFile(kWorlds + "/" + name, error)) << error;
   }
