@@ -37,10 +37,13 @@ function(zl_library name)
   endif()
 endfunction()
 
-# zl_tests(name DIRS d... DEPS l... [LABELS x...] [ENV k=v...] [TIMEOUT s] [FILTER gtest-filter])
-# FILTER keeps cases out of ctest (measurements that are run by hand, not tests).
+# zl_tests(name DIRS d... DEPS l... [LABELS x...] [ENV k=v...] [TIMEOUT s] [FILTER gtest-filter]
+#          [PEER_TESTS gtest-patterns])
+# FILTER keeps cases out of ctest (measurements that are run by hand, not tests). PEER_TESTS
+# (patterns joined by ':') names the cases that run a real peer such as tshark: they are
+# labelled peer instead of LABELS, from the same program (one build, two discoveries).
 function(zl_tests name)
-  cmake_parse_arguments(A "" "TIMEOUT;FILTER" "DIRS;DEPS;LABELS;ENV;EXTRA_SOURCES" ${ARGN})
+  cmake_parse_arguments(A "" "TIMEOUT;FILTER;PEER_TESTS" "DIRS;DEPS;LABELS;ENV;EXTRA_SOURCES" ${ARGN})
   zl_test_sources(tests ${A_DIRS})
   if(NOT tests)
     return()
@@ -66,6 +69,21 @@ function(zl_tests name)
   set(filter)
   if(A_FILTER)
     set(filter TEST_FILTER "${A_FILTER}")
+  endif()
+  if(A_PEER_TESTS)
+    if(A_FILTER)
+      message(FATAL_ERROR "zl_tests(${name}): FILTER and PEER_TESTS do not combine")
+    endif()
+    set(peer_properties TIMEOUT ${A_TIMEOUT} LABELS peer)
+    if(A_ENV)
+      list(APPEND peer_properties ENVIRONMENT "${A_ENV}")
+    endif()
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      TEST_FILTER "${A_PEER_TESTS}"
+      PROPERTIES ${peer_properties})
+    set(filter TEST_FILTER "-${A_PEER_TESTS}")
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

@@ -2,6 +2,7 @@
 
 #include <bit>
 
+#include "driver/core/ckip_cipher.h"
 #include "driver/core/little_endian.h"
 
 namespace zelnic::core {
@@ -46,11 +47,12 @@ std::optional<std::uint8_t> CcxVersion(const std::uint8_t* element, std::uint32_
 
 std::optional<AironetInfo> ReadAironet(const std::uint8_t* element, std::uint32_t length) {
   if (!Fits(element, length, kElementAironet, 28, false)) return std::nullopt;
-  const std::uint8_t* content = element + 2;
+  // Offsets count from the element's ID byte: the contention windows at 6 and 8, the CKIP
+  // flags at 10 (content bytes 4, 6 and 8), as the station's own Aironet element carries them.
   AironetInfo info;
-  info.ckipFlags = content[10] & 0x18;
-  info.cwMinExponent = WindowExponent(Get16(content + 6));
-  info.cwMaxExponent = WindowExponent(Get16(content + 8));
+  info.ckipFlags = element[10] & (kCkipKeyPermutation | kCkipCmic);
+  info.cwMinExponent = WindowExponent(Get16(element + 6));
+  info.cwMaxExponent = WindowExponent(Get16(element + 8));
   return info;
 }
 

@@ -18,7 +18,7 @@ std::optional<std::uint32_t> CappedTxPowerLevel(const std::uint8_t* element, std
 std::optional<std::uint8_t> CcxVersion(const std::uint8_t* element, std::uint32_t length);
 
 struct AironetInfo {
-  std::uint8_t ckipFlags = 0;  // byte 10 & 0x18
+  std::uint8_t ckipFlags = 0;  // element byte 10 (from the ID): key permutation 0x10, CMIC 0x08
   std::uint8_t cwMinExponent = 0;
   std::uint8_t cwMaxExponent = 0;
 };

@@ -40,18 +40,24 @@ TEST(CcxBeaconElements, VersionAndAironet) {
   EXPECT_EQ(CcxVersion(version.data(), 7), 4);
   EXPECT_EQ(CcxVersion(version.data(), 6), std::nullopt);
 
-  Bytes aironet(2 + 28, 0);
+  // Offsets from the element's ID byte; the neighbours of each field carry other values, so a
+  // reader one field off sees them instead.
+  Bytes aironet(2 + 28, 0xA5);
   aironet[0] = 133;
   aironet[1] = 28;
-  aironet[2 + 6] = 15;   // CWmin 15: exponent 4
-  aironet[2 + 8] = 0xFF;  // CWmax 1023: exponent 10
-  aironet[2 + 9] = 0x03;
-  aironet[2 + 10] = 0xFF;
+  aironet[6] = 15;  // CWmin 15: exponent 4
+  aironet[7] = 0;
+  aironet[8] = 0xFF;  // CWmax 1023: exponent 10
+  aironet[9] = 0x03;
+  aironet[10] = 0xFF;  // only the CKIP bits count
+  aironet[12] = 0x00;
   const auto info = ReadAironet(aironet.data(), static_cast<std::uint32_t>(aironet.size()));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->ckipFlags, 0x18);
   EXPECT_EQ(info->cwMinExponent, 4);
   EXPECT_EQ(info->cwMaxExponent, 10);
+  aironet[10] = 0x10;
+  EXPECT_EQ(ReadAironet(aironet.data(), static_cast<std::uint32_t>(aironet.size()))->ckipFlags, 0x10);
   aironet[1] = 27;  // not above 27
   EXPECT_FALSE(ReadAironet(aironet.data(), static_cast<std::uint32_t>(aironet.size())));
   aironet[1] = 40;  // claims more than there is

@@ -147,7 +147,9 @@ ULONG AddWep(CoreAdapter* core, const std::uint8_t* buffer, ULONG length, PULONG
   record.keyLength = keyLength;
   NdisMoveMemory(record.key, buffer + 12, keyLength);
   core->Ciphers.WepTransmitKeyRemoved = false;
-  zelnic::core::CkipKeyInstalled(core, index | 0x80000000u, record.key, keyLength);
+  // Only the key whose KeyIndex has bit 31 becomes CKIP's transmit key, as it is WEP's: taking
+  // every WEP key as a transmit key sent CKIP frames under the last key set.
+  zelnic::core::CkipKeyInstalled(core, index, record.key, keyLength);
   zelnic::core::KeyInstalledForPendingFrame(core);
   *read = 12 + keyLength;
   return StatusSuccess;

@@ -59,6 +59,7 @@ struct AccessPointConfig {
   Secret passphrase;                   // WPA/WPA2-PSK (for the authenticator, later)
   std::vector<Secret> wepKeys;         // WEP: up to 4 keys of 5 or 13 bytes
   std::uint8_t wepKeyIndex = 0;        // 0..3
+  std::uint8_t ckipFlags = 0;          // WEP through CKIP: 0x10 key permutation, 0x08 CMIC (as its Aironet element says)
   RadiusServer radius;                 // WPA2-Enterprise
   std::vector<dot11::Bytes> vendorElements;  // bodies of vendor elements, OUI first
   std::vector<dot11::Bytes> extraElements;   // whole elements (ID, length, body), after the vendor ones

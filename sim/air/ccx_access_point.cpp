@@ -33,15 +33,16 @@ dot11::Bytes CiscoVendor(std::uint8_t type, std::initializer_list<std::uint8_t> 
 
 std::vector<dot11::Bytes> CcxBeaconElements(const CcxBeaconOptions& options) {
   std::vector<dot11::Bytes> elements;
-  // Aironet element: 28 bytes of content; the contention windows at 6 and 8, CKIP at 10.
+  // Aironet element: 28 bytes of content; counted from the ID byte, the contention windows
+  // (little-endian words) at 6 and 8 and the CKIP flags at 10.
   dot11::Bytes aironet(2 + 28, 0);
   aironet[0] = kElementAironet;
   aironet[1] = 28;
-  aironet[2 + 6] = static_cast<std::uint8_t>(options.cwMin);
-  aironet[2 + 7] = static_cast<std::uint8_t>(options.cwMin >> 8);
-  aironet[2 + 8] = static_cast<std::uint8_t>(options.cwMax);
-  aironet[2 + 9] = static_cast<std::uint8_t>(options.cwMax >> 8);
-  aironet[2 + 10] = options.ckipFlags;
+  aironet[6] = static_cast<std::uint8_t>(options.cwMin);
+  aironet[7] = static_cast<std::uint8_t>(options.cwMin >> 8);
+  aironet[8] = static_cast<std::uint8_t>(options.cwMax);
+  aironet[9] = static_cast<std::uint8_t>(options.cwMax >> 8);
+  aironet[10] = options.ckipFlags;
   elements.push_back(aironet);
   if (options.apTxPowerDbm) elements.push_back(CcxApPowerElement(*options.apTxPowerDbm));
   elements.push_back(CiscoVendor(0x03, {options.ccxVersion}));

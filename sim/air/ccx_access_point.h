@@ -15,8 +15,8 @@
 namespace simair {
 
 struct CcxBeaconOptions {
-  std::uint8_t ckipFlags = 0;           // Aironet element byte 10 (0x08 CKIP, 0x10 CMIC)
-  std::uint16_t cwMin = 15;             // Aironet element words at 6 and 8
+  std::uint8_t ckipFlags = 0;           // Aironet element byte 10 (0x10 key permutation, 0x08 CMIC)
+  std::uint16_t cwMin = 15;             // Aironet element words at 6 and 8 (offsets from the ID)
   std::uint16_t cwMax = 1023;
   std::optional<std::uint8_t> apTxPowerDbm;  // the AP transmit-power element
   std::uint8_t ccxVersion = 4;

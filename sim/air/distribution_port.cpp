@@ -36,6 +36,7 @@ dot11::Bytes EncapsulateBody(const EthernetFrame& frame) {
 
 DistributionPort::DistributionPort(AccessPoint& ap)
     : ap_(ap), keys_(ap.config().wepKeys, ap.config().wepKeyIndex) {
+  keys_.useCkip(ap.config().ckipFlags);
   hook_ = ap_.addFrameHook([this](const AirFrame& frame, const Reception&) { return onFrame(frame); });
   watcher_ = ap_.addStationWatcher([this](const MacAddress& station, AccessPoint::StationEvent event, auto) {
     // A (re)connection starts afresh: no half-joined frame, no key of the old association.

@@ -4,6 +4,7 @@
 
 #include "sim/air/authenticator_crypto.h"
 #include "sim/air/ccmp_protection.h"
+#include "sim/air/ckip_protection.h"
 #include "sim/air/michael_mic.h"
 #include "sim/air/tkip_protection.h"
 #include "sim/air/wep_protection.h"
@@ -85,8 +86,7 @@ std::optional<dot11::Bytes> FrameKeys::seal(const MacAddress& station, dot11::By
       body = TkipSeal(TemporalKey(entry.key.data(), 16), AddressAt(header, 10), entry.transmitCounter, 0, msdu);
     }
   } else if (wepTransmitIndex_ < wepKeys_.size() && !wepKeys_[wepTransmitIndex_].empty()) {
-    wepIv_ = (wepIv_ + 1) & 0xFFFFFF;
-    body = WepSeal(wepKeys_[wepTransmitIndex_], wepIv_, wepTransmitIndex_, plain);
+    body = sealStatic(header, plain);
   } else {
     return std::nullopt;
   }
@@ -135,7 +135,7 @@ std::optional<FrameKeys::Opened> FrameKeys::open(const MacAddress& station, std:
       ++counters_.noKey;
       return std::nullopt;
     }
-    auto plain = keyId ? WepOpen(wepKeys_[*keyId], body) : std::nullopt;
+    auto plain = keyId ? openStatic(header, wepKeys_[*keyId], body) : std::nullopt;
     why = !keyId ? Refusal::TooShort : plain ? Refusal::None : Refusal::Integrity;
     if (plain) opened.frame = std::move(*plain);
   } else {
@@ -155,8 +155,53 @@ std::optional<FrameKeys::Opened> FrameKeys::open(const MacAddress& station, std:
   return opened;
 }
 
+// WEP, or CKIP when the network runs it: key permutation for the RC4 key, CMIC in the body.
+dot11::Bytes FrameKeys::sealStatic(std::span<const std::uint8_t> header, std::span<const std::uint8_t> plain) {
+  wepIv_ = (wepIv_ + 1) & 0xFFFFFF;
+  const dot11::Bytes& key = wepKeys_[wepTransmitIndex_];
+  if (ckipFlags_ == 0) return WepSeal(key, wepIv_, wepTransmitIndex_, plain);
+  CkipKey ckipKey = CkipKeyOf(key);
+  dot11::Bytes data(plain.begin(), plain.end());
+  if ((ckipFlags_ & kCkipCmic) != 0) {
+    const auto [destination, source] = MsduAddresses(header);
+    if (AddCkipHeader(ckipKey, destination, source, ckipSequence_, data)) ckipSequence_ += 2;
+  }
+  dot11::Bytes body = (ckipFlags_ & kCkipKeyPermutation) != 0
+                          ? CkipSeal(ckipKey, header[1] & 0x03, wepIv_, wepTransmitIndex_, data)
+                          : WepSeal(key, wepIv_, wepTransmitIndex_, data);
+  ckipKey.fill(0);
+  return body;
+}
+
+std::optional<dot11::Bytes> FrameKeys::openStatic(std::span<const std::uint8_t> header,
+                                                  std::span<const std::uint8_t> key,
+                                                  std::span<const std::uint8_t> body) const {
+  if ((ckipFlags_ & kCkipKeyPermutation) == 0) return WepOpen(key, body);
+  CkipKey ckipKey = CkipKeyOf(key);
+  auto plain = CkipOpen(ckipKey, header[1] & 0x03, body);
+  ckipKey.fill(0);
+  return plain;
+}
+
+bool FrameKeys::finishCkip(const MacAddress& destination, const MacAddress& source, dot11::Bytes& msdu) {
+  if (wepTransmitIndex_ >= wepKeys_.size()) {
+    ++counters_.cmicFailures;
+    return false;
+  }
+  CkipKey ckipKey = CkipKeyOf(wepKeys_[wepTransmitIndex_]);
+  auto restored = RemoveCkipHeader(ckipKey, destination, source, msdu);
+  ckipKey.fill(0);
+  if (!restored) {
+    ++counters_.cmicFailures;
+    return false;
+  }
+  msdu = std::move(*restored);
+  return true;
+}
+
 bool FrameKeys::finishMsdu(const MacAddress& station, DataCipher cipher, const MacAddress& destination,
                            const MacAddress& source, std::uint8_t priority, dot11::Bytes& msdu) {
+  if (cipher == DataCipher::Wep && ckipFlags_ != 0) return finishCkip(destination, source, msdu);
   if (cipher != DataCipher::Tkip) return true;
   const auto found = pairwise_.find(station);
   if (found == pairwise_.end() || msdu.size() < kTkipMicBytes) {

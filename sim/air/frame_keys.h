@@ -3,7 +3,8 @@
 // configuration, each station's pairwise key (TKIP or CCMP, from the 4-way handshake) with
 // its transmit counter and the last counter received, and the group key. It seals whole
 // frames on their way to a station and opens protected MPDUs from one; the ciphers are
-// OpenSSL's (wep_protection.h, tkip_protection.h, ccmp_protection.h).
+// OpenSSL's (wep_protection.h, tkip_protection.h, ccmp_protection.h); a WEP network with CKIP
+// flags runs its WEP keys through CKIP (ckip_protection.h).
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -29,6 +30,7 @@ struct FrameKeysCounters {
   std::uint64_t replays = 0;
   std::uint64_t integrityFailures = 0;  // ICV or CCMP MIC
   std::uint64_t michaelFailures = 0;    // TKIP: the MSDU's Michael
+  std::uint64_t cmicFailures = 0;       // CKIP: the MSDU's CMIC (or a CKIP header cut short)
 };
 
 class FrameKeys {
@@ -37,6 +39,10 @@ public:
   ~FrameKeys();
   FrameKeys(const FrameKeys&) = delete;
   FrameKeys& operator=(const FrameKeys&) = delete;
+
+  // CKIP on the WEP keys (kCkipKeyPermutation, kCkipCmic; 0: plain WEP). Both directions use
+  // the WEP transmit key's CKIP key for the CMIC, as the station uses its transmit key's.
+  void useCkip(std::uint8_t flags) { ckipFlags_ = flags; }
 
   // TKIP: 32 bytes (TK, then the Michael keys toward the station and from it); CCMP: 16.
   // A new key starts both counters afresh (a rekey).
@@ -60,7 +66,8 @@ public:
   // `why`). TKIP's Michael stays on the data until finishMsdu.
   std::optional<Opened> open(const MacAddress& station, std::span<const std::uint8_t> frame, Refusal& why);
   // TKIP: checks and strips the Michael of the reassembled MSDU and then commits the TSC
-  // of its last fragment; false (counted) when it does not verify. Other ciphers: true.
+  // of its last fragment; CKIP: checks the CMIC of an MSDU in CKIP form and gives it back
+  // with RFC 1042 SNAP. False (counted) when it does not verify. Other ciphers: true.
   bool finishMsdu(const MacAddress& station, DataCipher cipher, const MacAddress& destination,
                   const MacAddress& source, std::uint8_t priority, dot11::Bytes& msdu);
 
@@ -76,6 +83,11 @@ private:
     std::uint32_t generation = 0;
   };
 
+  dot11::Bytes sealStatic(std::span<const std::uint8_t> header, std::span<const std::uint8_t> plain);
+  std::optional<dot11::Bytes> openStatic(std::span<const std::uint8_t> header, std::span<const std::uint8_t> key,
+                                         std::span<const std::uint8_t> body) const;
+  bool finishCkip(const MacAddress& destination, const MacAddress& source, dot11::Bytes& msdu);
+
   std::size_t transmitMichaelOffset() const { return role_ == KeyRole::Authenticator ? 16 : 24; }
   std::size_t receiveMichaelOffset() const { return role_ == KeyRole::Authenticator ? 24 : 16; }
 
@@ -83,6 +95,8 @@ private:
   std::vector<dot11::Bytes> wepKeys_;
   std::uint8_t wepTransmitIndex_;
   std::uint32_t wepIv_ = 0;
+  std::uint8_t ckipFlags_ = 0;
+  std::uint32_t ckipSequence_ = 0;  // SEQ of the next CKIP header sent: 0, 2, 4, ...
   std::uint32_t nextGeneration_ = 1;
   std::map<MacAddress, Pairwise> pairwise_;
   FrameKeysCounters counters_;

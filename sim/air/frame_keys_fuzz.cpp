@@ -1,11 +1,13 @@
 // Arbitrary data frames from an associated station at a WPA2, WPA or WEP access point whose
-// data plane holds the station's key: each input byte 0 picks the network, then a run of
+// data plane holds the station's key: each input byte 0 picks the network (for WEP its bits 3
+// and 4 the CKIP flags: CMIC, key permutation) and the WEP transmit key, then a run of
 // frames each preceded by its length byte. A frame whose length byte has the top bit set is
 // first sealed with the station's key (so decryption succeeds and reassembly, Michael and
 // decapsulation see arbitrary plaintext); the others reach the ciphers' parsers as they are.
 #include <chrono>
 
 #include "sim/air/authenticator.h"
+#include "sim/air/ckip_protection.h"
 #include "sim/air/distribution_port.h"
 #include "sim/air/medium.h"
 
@@ -40,10 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   config.channel = 6;
   const int network = data[0] % 3;
   config.security = network == 0 ? simair::Security::Wpa2 : network == 1 ? simair::Security::Wpa : simair::Security::Wep;
-  if (network == 2) config.wepKeys = {simair::Secret("0123456789abc"), simair::Secret("01234")};
+  if (network == 2) {
+    config.wepKeys = {simair::Secret("0123456789abc"), simair::Secret("01234")};
+    config.ckipFlags = static_cast<std::uint8_t>(data[0] & (simair::kCkipCmic | simair::kCkipKeyPermutation));
+  }
   simair::AccessPoint ap(scheduler, medium, config);
   simair::DistributionPort port(ap);
   simair::FrameKeys stationKeys(config.wepKeys, static_cast<std::uint8_t>(data[0] >> 7), simair::KeyRole::Supplicant);
+  stationKeys.useCkip(config.ckipFlags);
   FuzzStation station;
   medium.join(station);
   ap.start();

@@ -42,11 +42,7 @@ const std::array<std::uint16_t, 256>& TkipSbox() {
   return table;
 }
 
-std::uint16_t S(std::uint16_t v) {
-  const auto& t = TkipSbox();
-  const std::uint16_t high = t[v >> 8];
-  return static_cast<std::uint16_t>(t[v & 0xFF] ^ static_cast<std::uint16_t>(high << 8 | high >> 8));
-}
+std::uint16_t S(std::uint16_t v) { return TkipS(v); }
 
 std::uint16_t Tk16(TemporalKey tk, int n) {
   return static_cast<std::uint16_t>(tk[static_cast<std::size_t>(2 * n + 1)] << 8 | tk[static_cast<std::size_t>(2 * n)]);
@@ -71,6 +67,12 @@ dot11::Bytes Rc4Frame(TemporalKey tk, const MacAddress& transmitter, std::uint64
 }
 
 }  // namespace
+
+std::uint16_t TkipS(std::uint16_t v) {
+  const auto& t = TkipSbox();
+  const std::uint16_t high = t[v >> 8];
+  return static_cast<std::uint16_t>(t[v & 0xFF] ^ static_cast<std::uint16_t>(high << 8 | high >> 8));
+}
 
 std::array<std::uint16_t, 5> TkipPhase1(TemporalKey tk, const MacAddress& ta, std::uint32_t iv32) {
   std::array<std::uint16_t, 5> p{static_cast<std::uint16_t>(iv32), static_cast<std::uint16_t>(iv32 >> 16),

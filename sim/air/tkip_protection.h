@@ -15,6 +15,9 @@ namespace simair {
 inline constexpr std::size_t kTkipHeaderBytes = 8, kTkipIcvBytes = 4, kTkipMicBytes = 8;
 using TemporalKey = std::span<const std::uint8_t, 16>;
 
+// TKIP's S-box on a 16-bit word (CKIP's key permutation uses it too).
+std::uint16_t TkipS(std::uint16_t value);
+
 std::array<std::uint16_t, 5> TkipPhase1(TemporalKey tk, const MacAddress& transmitter, std::uint32_t iv32);
 std::array<std::uint8_t, 16> TkipPhase2(TemporalKey tk, const std::array<std::uint16_t, 5>& p1k, std::uint16_t iv16);
 

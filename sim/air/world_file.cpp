@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "sim/air/ccx_access_point.h"
+#include "sim/air/ckip_protection.h"
 
 namespace simair {
 namespace {
@@ -340,11 +341,18 @@ private:
       if (body->size() < 3 || body->size() > 255) return fail("vendor element has 3 to 255 bytes (OUI first)");
       config.vendorElements.push_back(std::move(*body));
     } else if (keyword == "ccx") {
-      if (!arguments(tokens, 1)) return false;
+      if (tokens.size() < 2 || tokens.size() > 4) return fail("'ccx' takes a version, then kp and cmic (CKIP flags)");
       const auto version = number(tokens[1], 1, 255, "ccx (version)");
       if (!version) return false;
       CcxBeaconOptions options;
       options.ccxVersion = static_cast<std::uint8_t>(*version);
+      for (std::size_t i = 2; i < tokens.size(); ++i) {
+        const std::uint8_t flag = tokens[i] == "kp" ? kCkipKeyPermutation : tokens[i] == "cmic" ? kCkipCmic : 0;
+        if (flag == 0) return fail("ccx CKIP flags are kp and cmic");
+        if ((options.ckipFlags & flag) != 0) return fail("ccx CKIP flag " + tokens[i] + " given twice");
+        options.ckipFlags |= flag;
+      }
+      config.ckipFlags = options.ckipFlags;
       config.vendorElements.push_back(CcxPresenceBody());
       for (auto& element : CcxBeaconElements(options)) config.extraElements.push_back(std::move(element));
     } else if (keyword == "ccx-ap-power") {
@@ -471,6 +479,7 @@ private:
     if (!wep && (!config.wepKeys.empty() || given_.contains("wep-tx-key"))) return failAt("WEP keys need security wep");
     if (wep && (config.wepKeys.size() <= config.wepKeyIndex || config.wepKeys[config.wepKeyIndex].empty()))
       return failAt("security wep needs the key of wep-tx-key (default 1)");
+    if (!wep && config.ckipFlags != 0) return failAt("CKIP (ccx kp, cmic) needs security wep");
     return true;
   }
 

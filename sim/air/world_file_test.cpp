@@ -33,7 +33,7 @@ const std::string kSeventeenKnobs = [] {
 }();
 
 TEST(WorldFile, TheExampleWorldsLoad) {
-  for (const char* name : {"office.world", "roaming.world", "hidden.world", "demo.world"}) {
+  for (const char* name : {"office.world", "roaming.world", "hidden.world", "demo.world", "ckip.world"}) {
     std::string error;
     EXPECT_TRUE(LoadWorldFile(kWorlds + "/" + name, error)) << error;
   }
@@ -113,6 +113,27 @@ TEST(WorldFile, ValuesAndScriptedChangesAreRead) {
 }
 
 // The chip's knobs are kept by name with their lines; the chip reads their values.
+// CKIP in a WEP network: the flags go into the Aironet element (byte 10 from its ID) and the
+// access point's configuration alike.
+TEST(WorldFile, CcxCkipFlagsSetTheAironetElementAndTheDataPlane) {
+  const struct {
+    const char* words;
+    std::uint8_t flags;
+  } cases[] = {{"", 0}, {" kp", 0x10}, {" cmic", 0x08}, {" cmic kp", 0x18}};
+  for (const auto& c : cases) {
+    std::string error;
+    const auto world = ParseWorld(std::string("ap a\n bssid 02:00:00:00:00:01\n ssid x\n security wep\n"
+                                              " wep-key 1 0102030405\n ccx 4") + c.words + "\n",
+                                  error);
+    ASSERT_TRUE(world) << error;
+    const AccessPointConfig& config = world->accessPoints[0].config;
+    EXPECT_EQ(config.ckipFlags, c.flags) << c.words;
+    ASSERT_FALSE(config.extraElements.empty());
+    ASSERT_EQ(config.extraElements[0][0], 133);
+    EXPECT_EQ(config.extraElements[0][10], c.flags) << c.words;
+  }
+}
+
 TEST(WorldFile, ChipKnobsAreKeptInOrderWithTheirLines) {
   const World world = Parse("chip-knob hold-transmit\n" + kAp + "chip-knob command-latency 5000\n");
   ASSERT_EQ(world.chipKnobs.size(), 2u);
@@ -184,6 +205,11 @@ TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
       {kAp + " power 31\n", "line 4: power (dBm) must be a whole number from -10 to 30"},
       {kAp + " ccx 0\n", "line 4: ccx (version) must be a whole number from 1 to 255"},
       {kAp + " ccx-ap-power 31\n", "line 4: ccx-ap-power (dBm) must be a whole number from 0 to 30"},
+      {kAp + " ccx\n", "line 4: 'ccx' takes a version, then kp and cmic (CKIP flags)"},
+      {kAp + " ccx 4 kp cmic kp\n", "line 4: 'ccx' takes a version, then kp and cmic (CKIP flags)"},
+      {kAp + " ccx 4 mic\n", "line 4: ccx CKIP flags are kp and cmic"},
+      {kAp + " ccx 4 kp kp\n", "line 4: ccx CKIP flag kp given twice"},
+      {kAp + " ccx 4 kp\n", "line 1: access point 'a': CKIP (ccx kp, cmic) needs security wep"},
       {kAp + " hidden yes\n", "line 4: 'hidden' takes 0 values"},
       {kAp + " ssid \"open\n", "line 4: quotes not closed"},
       {kAp + " ssid \"a\"b\n", "line 4: a space must follow closing quotes"},

@@ -37,6 +37,24 @@ void AirStation::TearDown() {
   recorder.reset();
 }
 
+std::vector<std::string> TsharkDecryptedPayloads(const std::string& pcap, const simair::MacAddress& station,
+                                                 const std::string& keyEntry, const std::string& filter) {
+  const std::string keys = "-o wlan.enable_decryption:TRUE -o 'uat:80211_keys:" + keyEntry + "'";
+  const auto rows = Dissect(pcap, "wlan.sa == " + MacText(station) + " && wlan.fc.type == 2" +
+                                      (filter.empty() ? "" : " && " + filter),
+                            {"wlan.fc.protected", "data.data"}, keys);
+  std::vector<std::string> payloads;
+  for (const std::string& row : rows) {
+    const auto fields = SplitRow(row);
+    EXPECT_EQ(fields.size(), 3u) << row;
+    if (fields.size() != 3) continue;
+    EXPECT_EQ(fields[0], "") << "malformed: " << row;
+    EXPECT_EQ(fields[1], "1") << row;
+    payloads.push_back(fields[2]);
+  }
+  return payloads;
+}
+
 ndis::OidResult AirStation::SetSsid(const std::string& ssid, std::chrono::milliseconds wait) {
   std::vector<std::uint8_t> record(4 + ssid.size());
   const auto length = static_cast<ULONG>(ssid.size());

@@ -34,6 +34,12 @@ inline const std::string kOpenWorld =
 using simair::testing::Dissect;
 using simair::testing::SplitRow;
 
+// The data frames `station` sent in the pcap (and `filter` keeps), as tshark decrypts them with
+// one 802.11 key entry (like "wep","0a1b2c3d4e" or "wpa-pwd","pass:ssid"): each must be
+// protected and well formed; their payloads in hex, in order.
+std::vector<std::string> TsharkDecryptedPayloads(const std::string& pcap, const simair::MacAddress& station,
+                                                 const std::string& keyEntry, const std::string& filter = "");
+
 class AirStation : public ::testing::Test {
 protected:
   // Starts the driver, then the world (the `station` line is added: the chip's address).

@@ -186,20 +186,11 @@ TEST_P(WpaKeys, HandshakeKeysCarryDataBothWaysAndTsharkDecryptsTheDriversFrames)
 
   // tshark decrypts every protected data frame the driver sent, from the pass phrase and
   // the handshake in the capture.
-  const std::string keys = std::string("-o wlan.enable_decryption:TRUE -o 'uat:80211_keys:\"wpa-pwd\",\"") +
-                           keys_test::kPassphrase + ":" + keys_test::kSsid + "\"'";
-  const auto rows = Dissect(pcapPath, "wlan.sa == " + MacText(StationAddress()) + " && wlan.fc.type == 2 && !eapol",
-                            {"wlan.fc.protected", "data.data"}, keys);
-  std::set<std::string> decrypted;
-  for (const std::string& row : rows) {
-    const auto fields = SplitRow(row);
-    ASSERT_EQ(fields.size(), 3u) << row;
-    EXPECT_EQ(fields[0], "") << "malformed: " << row;
-    EXPECT_EQ(fields[1], "1") << row;
-    decrypted.insert(fields[2]);
-  }
-  EXPECT_EQ(rows.size(), 3u);
-  EXPECT_EQ(decrypted, sentUp);
+  const auto decrypted = TsharkDecryptedPayloads(
+      pcapPath, StationAddress(), std::string("\"wpa-pwd\",\"") + keys_test::kPassphrase + ":" + keys_test::kSsid + "\"",
+      "!eapol");
+  EXPECT_EQ(decrypted.size(), 3u);
+  EXPECT_EQ(std::set<std::string>(decrypted.begin(), decrypted.end()), sentUp);
 }
 
 const KeysCase kTkip{"WpaTkip", "wpa-psk", false, 4, 4, 32};
