@@ -134,15 +134,15 @@ void DeviceAdapter::PassToSupplicant(uint32_t code, std::span<const uint8_t> pay
 
 // The wpa block: the pass phrase (128 bytes) with its length at 132, then the 802.1X fields
 // the identity calls already took.
-int DeviceAdapter::SetWPAInformation(void*, uint32_t networkType, uint32_t /*profileAuthMode*/, uint32_t encryption,
+int DeviceAdapter::SetWPAInformation(void*, uint32_t networkType, uint32_t profileAuthMode, uint32_t encryption,
                                      const uint8_t* wpa, const char* ssid) {
   constexpr size_t kPassphraseBytes = 128;
   constexpr size_t kPassphraseLengthAt = 132;
   if (wpa == nullptr || ssid == nullptr) return 1;
-  // The utility hands over the profile's own authentication code, numbered otherwise than the
-  // adapter's; the kind of network is the adapter's mode, which the utility set just before.
+  // The utility hands over the profile's own authentication code (2 WPA-PSK, 9 WPA2-PSK, ...),
+  // numbered otherwise than the adapter's; the supplicant host reads the profile's codes.
   WpaNetwork network;
-  if (QueryWord(kOidAuthenticationMode, network.authMode) != 0) return 1;
+  network.authMode = profileAuthMode;
   network.networkType = networkType;
   network.encryption = encryption;
   uint32_t passphraseLength = 0;
