@@ -70,6 +70,7 @@ struct LinkCounters {
 struct FrameCounters {
   std::uint32_t Received;    // frames the chip layer handed up
   std::uint32_t Indicated;   // frames indicated to NDIS
+  std::uint32_t ReceiveErrors;  // received frames that failed a check (length, cipher, MIC, form)
   std::uint32_t Transmitted; // frames passed to the chip layer
   std::uint32_t Completed;   // NDIS sends completed as sent
   std::uint32_t Failed;      // NDIS sends completed as failed

@@ -226,7 +226,7 @@ NDIS_STATUS QueryOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length
     case OID_GEN_XMIT_ERROR:
       return AnswerWord(q, core->Counters.Failed, true);
     case OID_GEN_RCV_ERROR:
-      return AnswerWord(q, 0, true);  // no receive error counter until the data path counts them
+      return AnswerWord(q, core->Counters.ReceiveErrors, true);
     case OID_GEN_DIRECTED_FRAMES_RCV:
       return AnswerWord(q, core->Counters.Indicated, true);
     case OID_802_11_PRIVACY_FILTER:

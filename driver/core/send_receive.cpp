@@ -21,6 +21,12 @@ ULONG Drop(CoreAdapter* core, ReceiveRecord* record) {
   return StatusFailure;
 }
 
+// A frame that failed a check, not one filtered out: it counts in OID_GEN_RCV_ERROR.
+ULONG DropAsError(CoreAdapter* core, ReceiveRecord* record) {
+  ++core->Counters.ReceiveErrors;
+  return Drop(core, record);
+}
+
 // WEP, TKIP and CCMP protect every data frame but the 802.1X exchange.
 bool ProtectedNetwork(const CoreAdapter* core) {
   const std::uint32_t status = core->Config.wepStatus;
@@ -89,7 +95,7 @@ ULONG Send(CoreAdapter* core, SendDescriptor* record) {
 ULONG Receive(CoreAdapter* core, ReceiveRecord* record) {
   // Whatever the chip layer hands up is bytes from the air: a frame shorter than its header,
   // or longer than its buffer, is not read at all.
-  if (record->Length < kChipHeaderBytes || record->Length > record->Capacity) return Drop(core, record);
+  if (record->Length < kChipHeaderBytes || record->Length > record->Capacity) return DropAsError(core, record);
   std::uint8_t* frame = record->Frame;
   core->LastRssi = record->SignalDbm;  // what the BSS table and the link RSSI take
 
@@ -128,13 +134,13 @@ ULONG ReceiveDataFrame(CoreAdapter* core, ReceiveRecord* record) {
   if (protectedFrame) {
     const LONG length = Decrypt(core, frame, record->Length);
     if (length < static_cast<LONG>(kChipHeaderBytes) || static_cast<ULONG>(length) > record->Capacity)
-      return Drop(core, record);
+      return DropAsError(core, record);
     record->Length = static_cast<ULONG>(length);
   }
   if (IsFragment(frame)) {
     // A fragment in the clear has no place in a protected network: joined to protected
     // ones it would smuggle its bytes into a frame that looks protected.
-    if (!protectedFrame && ProtectedNetwork(core)) return Drop(core, record);
+    if (!protectedFrame && ProtectedNetwork(core)) return DropAsError(core, record);
     switch (Reassemble(core->Reassembly, record, ReceivedKeyTag(core, protectedFrame), &ReturnToChipLayer, core)) {
       case ReassemblyResult::Deliver:
         break;
@@ -144,10 +150,10 @@ ULONG ReceiveDataFrame(CoreAdapter* core, ReceiveRecord* record) {
         return StatusFailure;
     }
   }
-  if ((FrameFlags(record->Frame) & kFlagProtected) != 0 && !CheckReceiveMic(core, record)) return Drop(core, record);
+  if ((FrameFlags(record->Frame) & kFlagProtected) != 0 && !CheckReceiveMic(core, record)) return DropAsError(core, record);
 
   bool eapol = false;
-  if (!DataFrameDecapsulate(core, record, eapol)) return Drop(core, record);
+  if (!DataFrameDecapsulate(core, record, eapol)) return DropAsError(core, record);
   if (eapol) WatchEapolKey(core, record->Frame, record->Length, false);
   if (eapol && UtilityAttached(core)) PostEvent(core, kEventEapolReceived, record->Frame, record->Length);
   ++core->Counters.Indicated;

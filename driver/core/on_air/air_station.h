@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,15 @@
 #include "sim/air/world_file.h"
 
 namespace zelnic::core::testing {
+
+// An NDIS_802_11_WEP record: Length, KeyIndex, KeyLength, the key.
+inline std::vector<std::uint8_t> AddWepRecord(std::uint32_t index, const std::vector<std::uint8_t>& key) {
+  std::vector<std::uint8_t> record(12 + key.size());
+  const std::uint32_t header[] = {static_cast<std::uint32_t>(record.size()), index, static_cast<std::uint32_t>(key.size())};
+  std::memcpy(record.data(), header, sizeof header);
+  std::memcpy(record.data() + 12, key.data(), key.size());
+  return record;
+}
 
 inline std::string MacText(const simair::MacAddress& mac) {
   char text[18];

@@ -36,15 +36,6 @@ std::string WepWorld(const std::string& ccxWords) {
          " wep-key 1 " + kKey1Hex + "\n wep-key 2 1122334455\n" + (ccxWords.empty() ? "" : " ccx 4 " + ccxWords + "\n");
 }
 
-// An NDIS_802_11_WEP record: Length, KeyIndex, KeyLength, the key.
-std::vector<std::uint8_t> AddWepRecord(std::uint32_t index, const Bytes& key) {
-  std::vector<std::uint8_t> record(12 + key.size());
-  const std::uint32_t header[] = {static_cast<std::uint32_t>(record.size()), index, static_cast<std::uint32_t>(key.size())};
-  std::memcpy(record.data(), header, sizeof header);
-  std::memcpy(record.data() + 12, key.data(), key.size());
-  return record;
-}
-
 ndis::EthFrame Ethernet(const simair::MacAddress& to, const simair::MacAddress& from, const Bytes& payload) {
   ndis::EthFrame frame(to.begin(), to.end());
   frame.insert(frame.end(), from.begin(), from.end());
