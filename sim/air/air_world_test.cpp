@@ -1,6 +1,7 @@
 // A world brought to life in virtual time: its access points beacon at the station with the
 // signals of the file, scripted changes apply at their times, and the recorder gets the air.
 #include "sim/air/air_world.h"
+#include "sim/air/testing/tshark_dissect.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,7 @@ TEST(AirWorld, AccessPointsBeaconWithTheirSignalsAndTheScriptChangesThem) {
   const auto world = ParseWorld(kWorld, error);
   ASSERT_TRUE(world) << error;
   ndis::Scheduler scheduler;
-  const std::string path = ::testing::TempDir() + "/air_world.pcap";
+  const std::string path = simair::testing::TempPcapPath("air_world");
   auto recorder = PcapRecorder::Create(path, PcapLinkType::Radiotap, error);
   ASSERT_TRUE(recorder) << error;
   AirWorld air(scheduler, *world, recorder.get());

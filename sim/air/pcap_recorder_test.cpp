@@ -1,5 +1,6 @@
 // The pcap recorder's bytes: file header, record header and the radiotap fields.
 #include "sim/air/pcap_recorder.h"
+#include "sim/air/testing/tshark_dissect.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ namespace {
 std::vector<std::uint8_t> Record(PcapLinkType type, const AirFrame& frame, int signal, std::int64_t at,
                                  std::int64_t origin = 0) {
   // A name of this process's own: ctest runs the cases of several test programs at once.
-  const std::string path = ::testing::TempDir() + "/recorder_test_" + std::to_string(getpid()) + ".pcap";
+  const std::string path = simair::testing::TempPcapPath("recorder_test");
   std::string error;
   {
     auto recorder = PcapRecorder::Create(path, type, error);

@@ -1,5 +1,6 @@
 // A sniffer records what it hears on its channel, with the signal it received.
 #include "sim/air/sniffer.h"
+#include "sim/air/testing/tshark_dissect.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(Sniffer, RecordsTheFramesOfItsChannelAtTheSignalItReceives) {
-  const std::string path = ::testing::TempDir() + "/sniffer_test.pcap";
+  const std::string path = simair::testing::TempPcapPath("sniffer_test");
   std::string error;
   auto recorder = PcapRecorder::Create(path, PcapLinkType::Radiotap, error);
   ASSERT_TRUE(recorder) << error;

@@ -19,7 +19,7 @@ void AirStation::StartWorld(const std::string& worldText, const std::string& pca
   auto parsed = simair::ParseWorld("station " + MacText(StationAddress()) + "\n" + worldText, error);
   ASSERT_TRUE(parsed) << error;
   if (!pcapName.empty()) {
-    pcapPath = ::testing::TempDir() + "/zelnic_" + pcapName + ".pcap";
+    pcapPath = simair::testing::TempPcapPath("zelnic_" + pcapName);
     recorder = simair::PcapRecorder::Create(pcapPath, simair::PcapLinkType::Radiotap, error);
     ASSERT_TRUE(recorder) << error;
   }

@@ -28,7 +28,7 @@ TEST(CcxIappOnAir, TsharkReadsTheReportAsSnapWithCiscosOui) {
   frame.bytes.insert(frame.bytes.end(), bssid, bssid + 6);
   frame.bytes.insert(frame.bytes.end(), {0x10, 0});
   frame.bytes.insert(frame.bytes.end(), body.Bytes(), body.Bytes() + body.Length());
-  const std::string path = ::testing::TempDir() + "/zelnic_ccx_report.pcap";
+  const std::string path = simair::testing::TempPcapPath("zelnic_ccx_report");
   {
     std::string error;
     auto recorder = simair::PcapRecorder::Create(path, simair::PcapLinkType::Ieee80211, error);

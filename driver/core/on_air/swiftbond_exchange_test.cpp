@@ -115,8 +115,8 @@ const std::array<std::uint8_t, 16> kApValue = {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA
 class SwiftBondOnAir : public ::testing::Test {
  protected:
   std::string PcapPath() const {
-    return ::testing::TempDir() + "swiftbond_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-           ".pcap";
+    return simair::testing::TempPcapPath(std::string("swiftbond_") +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
   }
   void Start(std::uint16_t keyType, std::uint16_t keyIndex) {
     std::uint8_t security[kSwiftBondSecurityRecordBytes] = {};

@@ -62,7 +62,7 @@ protected:
 
   // Its own name: other runs of these tests may share the temporary directory.
   const std::string pcap =
-      ::testing::TempDir() + "supplicant_host_" + GetParam().name + "_" + std::to_string(getpid()) + ".pcap";
+      simair::testing::TempPcapPath(std::string("supplicant_host_") + GetParam().name);
   ZelnicdProcess zelnicd{{"--world", ZELNICD_WORLDS_DIR "/demo.world", "--pcap", pcap}};
   UtilityWindow window;
   ProfileConnection connection{window, zelnicd.registryRoot(), zelnicd.devicePath()};

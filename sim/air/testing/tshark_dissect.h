@@ -2,12 +2,21 @@
 // tshark as the independent reader of recorded air in tests: the decoded fields of each
 // frame of a pcap, one row per frame, separated by '|'. The first field is always
 // _ws.malformed, which is empty unless tshark found the frame malformed.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace simair::testing {
+
+// A capture's path in the test's temporary directory, named per process: the same test run
+// at once by two builds (or two checkouts) must not write one file.
+inline std::string TempPcapPath(const std::string& name) {
+  return ::testing::TempDir() + "/" + name + "_" + std::to_string(getpid()) + ".pcap";
+}
 
 // `options` go to tshark as they are (say, -o settings of the 802.11 decryption).
 inline std::vector<std::string> Dissect(const std::string& pcap, const std::string& filter,

@@ -34,7 +34,7 @@ std::string Hex(std::string_view text) {
   return hex;
 }
 
-std::string Pcap(const std::string& name) { return ::testing::TempDir() + "/simair_" + name + ".pcap"; }
+std::string Pcap(const std::string& name) { return simair::testing::TempPcapPath("simair_" + name); }
 
 World Parsed(const std::string& text) {
   std::string error;

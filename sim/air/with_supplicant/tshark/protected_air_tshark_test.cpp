@@ -19,7 +19,7 @@ const dot11::Bytes kSnapLocal{0xAA, 0xAA, 0x03, 0x00, 0x00, 0x00, 0x88, 0xB5};  
 struct ProtectedAirTshark : ::testing::TestWithParam<Network>, SupplicantOnAir {};
 
 TEST_P(ProtectedAirTshark, DecryptsEveryProtectedDataFrameToWhatWasSent) {
-  const std::string pcap = ::testing::TempDir() + "/simair_protected_" + GetParam().name + ".pcap";
+  const std::string pcap = simair::testing::TempPcapPath(std::string("simair_protected_") + GetParam().name);
   std::string error;
   auto recorder = PcapRecorder::Create(pcap, PcapLinkType::Ieee80211, error);
   ASSERT_TRUE(recorder) << error;
