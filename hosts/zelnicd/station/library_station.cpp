@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hosts/adapterctl/zelcon_records.h"
+#include "utility/core/profile_connect.h"
 
 namespace zelnicd::testing {
 namespace {
@@ -79,46 +80,68 @@ bool LibraryStation::Ready(std::string& error) {
   return true;
 }
 
-std::optional<std::chrono::duration<double>> LibraryStation::Join(const std::string& ssid,
-                                                                       const std::string& passphrase,
-                                                                       std::string& error,
-                                                                       std::chrono::seconds timeout) {
+std::optional<std::chrono::duration<double>> LibraryStation::Timed(const std::function<bool()>& apply,
+                                                                    bool withKeys, std::string& error,
+                                                                    std::chrono::seconds timeout) {
   if (!Ready(error)) return std::nullopt;
-  const std::vector<uint8_t> wpa = WpaBlock(passphrase);
   const auto start = Clock::now();
-  if (adapter_.SetNetworkMode(handle_, kInfrastructure) != 0 || adapter_.SetAuthMode(handle_, kWpa2Psk) != 0 ||
-      adapter_.SetWepStatus(handle_, kAesEnabled) != 0 ||
-      adapter_.SetWPAInformation(handle_, kInfrastructure, kProfileWpa2Psk, kProfileAes, wpa.data(), ssid.c_str()) !=
-          0 ||
-      adapter_.SetSsid(handle_, ssid.c_str(), static_cast<uint32_t>(ssid.size()), 0) != 0) {
-    error = "the profile was not applied (is libpentrel.so there?)";
+  if (!apply()) {
+    error = withKeys ? "the profile was not applied (is libpentrel.so there?)" : "the SSID was not accepted";
     return std::nullopt;
   }
-  if (!WaitFor(start + timeout, true)) {
+  if (!WaitFor(start + timeout, withKeys)) {
     const zelcon::SupplicantHost* host = adapter_.Supplicant();
-    error = "no authorized port with its keys: link status " + std::to_string(host ? host->LinkStatus() : 0) +
-            ", keys " + std::to_string(host ? host->KeysInstalled() : 0);
+    error = !withKeys ? "no media connect"
+                      : "no authorized port with its keys: link status " +
+                            std::to_string(host ? host->LinkStatus() : 0) + ", keys " +
+                            std::to_string(host ? host->KeysInstalled() : 0);
     return std::nullopt;
   }
   return Clock::now() - start;
 }
 
+std::optional<std::chrono::duration<double>> LibraryStation::Join(const std::string& ssid,
+                                                                       const std::string& passphrase,
+                                                                       std::string& error,
+                                                                       std::chrono::seconds timeout) {
+  const std::vector<uint8_t> wpa = WpaBlock(passphrase);
+  return Timed(
+      [&] {
+        return adapter_.SetNetworkMode(handle_, kInfrastructure) == 0 && adapter_.SetAuthMode(handle_, kWpa2Psk) == 0 &&
+               adapter_.SetWepStatus(handle_, kAesEnabled) == 0 &&
+               adapter_.SetWPAInformation(handle_, kInfrastructure, kProfileWpa2Psk, kProfileAes, wpa.data(),
+                                          ssid.c_str()) == 0 &&
+               adapter_.SetSsid(handle_, ssid.c_str(), static_cast<uint32_t>(ssid.size()), 0) == 0;
+      },
+      true, error, timeout);
+}
+
+std::optional<std::chrono::duration<double>> LibraryStation::JoinProfile(const PROFILE_ENTRY& profile,
+                                                                             std::string& error,
+                                                                             std::chrono::seconds timeout) {
+  return Timed(
+      [&] {
+        zelcon::ProfileList profiles;
+        zelcon::LINK_STATUS link{};
+        zelcon::ConnectContext context{adapter_, handle_, 1, profiles, link, {}, nullptr};
+        adapter_.SetNetworkMode(handle_, profile.networkType);
+        zelcon::ApplyProfileSettings(context, profile, zelcon::kApplySecurity);
+        const std::string ssid(zelcon::FieldText(profile.ssid));
+        return adapter_.SetSsid(handle_, ssid.c_str(), static_cast<uint32_t>(ssid.size()), profile.hiddenSsid) == 0;
+      },
+      true, error, timeout);
+}
+
 std::optional<std::chrono::duration<double>> LibraryStation::JoinOpen(const std::string& ssid,
                                                                            std::string& error,
                                                                            std::chrono::seconds timeout) {
-  if (!Ready(error)) return std::nullopt;
-  const auto start = Clock::now();
-  if (adapter_.SetNetworkMode(handle_, kInfrastructure) != 0 || adapter_.SetAuthMode(handle_, kOpen) != 0 ||
-      adapter_.SetWepStatus(handle_, kEncryptionOff) != 0 ||
-      adapter_.SetSsid(handle_, ssid.c_str(), static_cast<uint32_t>(ssid.size()), 0) != 0) {
-    error = "the SSID was not accepted";
-    return std::nullopt;
-  }
-  if (!WaitFor(start + timeout, false)) {
-    error = "no media connect";
-    return std::nullopt;
-  }
-  return Clock::now() - start;
+  return Timed(
+      [&] {
+        return adapter_.SetNetworkMode(handle_, kInfrastructure) == 0 && adapter_.SetAuthMode(handle_, kOpen) == 0 &&
+               adapter_.SetWepStatus(handle_, kEncryptionOff) == 0 &&
+               adapter_.SetSsid(handle_, ssid.c_str(), static_cast<uint32_t>(ssid.size()), 0) == 0;
+      },
+      false, error, timeout);
 }
 
 void LibraryStation::Leave() {
