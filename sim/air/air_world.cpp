@@ -1,5 +1,6 @@
 #include "sim/air/air_world.h"
 
+#include "sim/air/pmksa_cache.h"
 #include "sim/air/psk_key_exchange.h"
 
 namespace simair {
@@ -14,8 +15,14 @@ AirWorld::AirWorld(ndis::Scheduler& scheduler, const World& world, PcapRecorder*
     ports_.push_back(config.independent ? nullptr : std::make_unique<DistributionPort>(ap));
     const bool wpa = config.security == Security::Wpa || config.security == Security::Wpa2 ||
                      config.security == Security::WpaWpa2 || config.security == Security::Wpa2Enterprise;
+    PmksaCache* pmksa = nullptr;
+    if (config.security == Security::Wpa2Enterprise) {
+      auto& shared = pmksaCaches_[config.ssid];
+      if (!shared) shared = std::make_unique<PmksaCache>();
+      pmksa = shared.get();
+    }
     keyExchanges_.push_back(wpa && !config.independent
-                                ? std::make_unique<PskKeyExchange>(scheduler, ap, *ports_.back())
+                                ? std::make_unique<PskKeyExchange>(scheduler, ap, *ports_.back(), KeyExchangeTiming{}, pmksa)
                                 : nullptr);
     setSignal(i, world.accessPoints[i].signalDbm);
     accessPoints_.back()->start();

@@ -1,9 +1,12 @@
 #pragma once
 // A world file brought to life on a scheduler: the medium, its access points started (each
-// with its distribution port, the WPA and WPA2 ones with their key exchange), the signal
+// with its distribution port, the WPA and WPA2 ones with their key exchange, the enterprise
+// access points of one SSID sharing one PMKSA cache), the signal
 // of each at the station set as path loss, the scripted changes queued, and every frame on
 // the air recorded when a recorder is given.
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/ndis/scheduler.h"
@@ -16,6 +19,7 @@ namespace simair {
 
 class PcapRecorder;
 class PskKeyExchange;
+class PmksaCache;
 
 class AirWorld {
 public:
@@ -43,6 +47,8 @@ private:
   Medium medium_;
   std::vector<std::unique_ptr<AccessPoint>> accessPoints_;
   std::vector<std::unique_ptr<DistributionPort>> ports_;
+  // One PMKSA cache per WPA2-Enterprise network (SSID), shared by its access points.
+  std::map<std::string, std::unique_ptr<PmksaCache>> pmksaCaches_;
   std::vector<std::unique_ptr<PskKeyExchange>> keyExchanges_;
   std::vector<ndis::EventId> changes_;
 };

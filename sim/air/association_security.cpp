@@ -32,6 +32,7 @@ struct Suites {
   std::span<const std::uint8_t> group;     // empty: the default
   std::span<const std::uint8_t> pairwise;  // 4 bytes per suite; empty: the default
   std::span<const std::uint8_t> akms;
+  std::span<const std::uint8_t> pmkids;  // 16 bytes per PMKID (RSN only)
 };
 
 // The body after the version (RSN) or after OUI, type and version (WPA): group suite, pairwise
@@ -61,6 +62,7 @@ std::optional<Suites> ParseSuites(std::span<const std::uint8_t> body, bool rsn) 
     const std::size_t pmkids = Read16(body, at);
     at += 2;
     if (left() < 16 * pmkids) return std::nullopt;
+    suites.pmkids = body.subspan(at, 16 * pmkids);
     at += 16 * pmkids;
     if (left() >= 4) at += 4;  // group management cipher
   }
@@ -128,6 +130,17 @@ std::uint16_t CheckAssociationSecurity(Security security, std::span<const std::u
   if (security != Security::Wpa && found.rsn) return CheckRsn(*found.rsn, rsnOffer);
   if (security != Security::Wpa2 && security != Security::Wpa2Enterprise && found.wpa) return CheckWpa(*found.wpa, wpaOffer);
   return kStatusInvalidElement;
+}
+
+std::vector<Pmkid> OfferedPmkids(std::span<const std::uint8_t> elements) {
+  const Found found = FindElements(elements);
+  if (found.malformed || !found.rsn || found.rsn->size() < 2 || Read16(*found.rsn, 0) != 1) return {};
+  const auto suites = ParseSuites(found.rsn->subspan(2), true);
+  if (!suites) return {};
+  std::vector<Pmkid> pmkids(suites->pmkids.size() / 16);
+  for (std::size_t i = 0; i < pmkids.size(); ++i)
+    std::copy_n(suites->pmkids.begin() + static_cast<std::ptrdiff_t>(16 * i), 16, pmkids[i].begin());
+  return pmkids;
 }
 
 }  // namespace simair

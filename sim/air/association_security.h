@@ -2,8 +2,10 @@
 // What an access point says to the RSN or WPA element of an association request, as strict
 // as hostapd: a wrong version, a count that does not match the suites that follow, a suite
 // the access point does not offer, or any byte after the last field is refused.
+#include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "sim/air/access_point.h"
 
@@ -18,5 +20,11 @@ inline constexpr std::uint16_t kStatusUnsupportedRsnVersion = 44;
 // 0 when the request's elements (after its fixed fields) carry what `security` needs, else
 // the status code of the refusal. Open and WEP networks need no element.
 std::uint16_t CheckAssociationSecurity(Security security, std::span<const std::uint8_t> elements);
+
+using Pmkid = std::array<std::uint8_t, 16>;
+
+// The PMKIDs the RSN element of a (re)association request carries, in order; none when the
+// elements hold no well-formed RSN element.
+std::vector<Pmkid> OfferedPmkids(std::span<const std::uint8_t> elements);
 
 }  // namespace simair

@@ -2,7 +2,9 @@
 
 #include <stdexcept>
 
+#include "sim/air/association_security.h"
 #include "sim/air/enterprise_handshake.h"
+#include "sim/air/pmksa_cache.h"
 #include "sim/air/radius_authentication.h"
 
 namespace simair {
@@ -39,10 +41,14 @@ std::optional<air::Bytes> SecurityElement(std::span<const std::uint8_t> elements
 }  // namespace
 
 PskKeyExchange::PskKeyExchange(ndis::Scheduler& scheduler, AccessPoint& ap, DistributionPort& port,
-                               KeyExchangeTiming timing)
-    : scheduler_(scheduler), ap_(ap), port_(port), timing_(timing) {
+                               KeyExchangeTiming timing, PmksaCache* pmksa)
+    : scheduler_(scheduler), ap_(ap), port_(port), timing_(timing), pmksa_(pmksa) {
   const Security security = ap.config().security;
   if (security == Security::Wpa2Enterprise) {
+    if (pmksa_ == nullptr) {
+      ownPmksa_ = std::make_unique<PmksaCache>();
+      pmksa_ = ownPmksa_.get();
+    }
     radius_ = std::make_unique<RadiusAuthentication>(
         scheduler, ap, port,
         [this](const MacAddress& station, std::span<const std::uint8_t> pmk) { authenticated(station, pmk); });
@@ -85,6 +91,13 @@ void PskKeyExchange::associated(const MacAddress& station, std::span<const std::
   config.pmkidInMessage1 = rsn;
   if (auto element = SecurityElement(elements, rsn)) config.supplicantElement = std::move(*element);
   if (radius_) {
+    if (auto pmk = pmksa_->find(station, ap_.address(), OfferedPmkids(elements))) {
+      // A cached PMKSA: message 1 names it in its PMKID KDE, and no EAP runs.
+      ++counters_.cachedPmksaUsed;
+      startHandshake(station, FourWayHandshakeWithPmk(std::move(config), *pmk));
+      air::Wipe(*pmk);
+      return;
+    }
     // The 4-way handshake waits for the PMK of the station's 802.1X authentication.
     awaitingPmk_[station] = std::move(config);
     radius_->start(station);
@@ -99,6 +112,7 @@ void PskKeyExchange::authenticated(const MacAddress& station, std::span<const st
   if (found == awaitingPmk_.end()) return;
   air::AuthenticatorConfig config = std::move(found->second);
   awaitingPmk_.erase(found);
+  pmksa_->add(station, pmk);
   startHandshake(station, FourWayHandshakeWithPmk(std::move(config), pmk));
 }
 

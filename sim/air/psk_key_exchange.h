@@ -6,7 +6,9 @@
 // station's Michael MIC failure reports: two within 60 s start the countermeasures (every
 // station deauthenticated with reason 14, associations refused for 60 s). On a
 // WPA2-Enterprise access point the PMK is not the pass phrase's: the station's 802.1X
-// authentication through the RADIUS server gives it, and the handshake starts then.
+// authentication through the RADIUS server gives it, and the handshake starts then; the PMK
+// goes into the network's PMKSA cache, and a station whose (re)association request names a
+// cached PMKSA for this access point skips 802.1X and gets message 1 at once.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -25,6 +27,7 @@ struct KeyExchangeCounters {
   std::uint64_t micFailureReports = 0;
   std::uint64_t countermeasures = 0;
   std::uint64_t refusedFrames = 0;     // EAPOL frames the authenticator refused
+  std::uint64_t cachedPmksaUsed = 0;   // WPA2-Enterprise associations keyed from the PMKSA cache
 };
 
 struct KeyExchangeTiming {
@@ -33,12 +36,15 @@ struct KeyExchangeTiming {
 };
 
 class RadiusAuthentication;
+class PmksaCache;
 
 class PskKeyExchange {
 public:
   // The access point's security must be one of the WPA kinds and its pass phrase set, or
-  // WPA2-Enterprise.
-  PskKeyExchange(ndis::Scheduler& scheduler, AccessPoint& ap, DistributionPort& port, KeyExchangeTiming timing = {});
+  // WPA2-Enterprise. `pmksa` (may be null: the access point keeps one of its own) is the
+  // network's shared PMKSA cache, used only on WPA2-Enterprise; it must outlive this.
+  PskKeyExchange(ndis::Scheduler& scheduler, AccessPoint& ap, DistributionPort& port, KeyExchangeTiming timing = {},
+                 PmksaCache* pmksa = nullptr);
   ~PskKeyExchange();
   PskKeyExchange(const PskKeyExchange&) = delete;
   PskKeyExchange& operator=(const PskKeyExchange&) = delete;
@@ -79,6 +85,8 @@ private:
   AccessPoint::HookId watcher_;
   std::map<MacAddress, Session> sessions_;
   std::unique_ptr<RadiusAuthentication> radius_;  // WPA2-Enterprise
+  std::unique_ptr<PmksaCache> ownPmksa_;           // when no shared one was given
+  PmksaCache* pmksa_ = nullptr;
   std::map<MacAddress, air::AuthenticatorConfig> awaitingPmk_;
   std::optional<ndis::Micros> lastMicFailure_;
   ndis::Micros countermeasuresUntil_{0};

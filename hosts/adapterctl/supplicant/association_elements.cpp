@@ -14,6 +14,9 @@ constexpr size_t kResponseIeOffsetAt = 36;
 constexpr size_t kAssociationHeaderBytes = 40;
 constexpr size_t kBssidExLengthAt = 0;
 constexpr size_t kBssidExAddressAt = 4;
+constexpr size_t kBssidExSsidAt = 12;  // u32 length, 32 bytes
+constexpr size_t kBssidExInfrastructureAt = 92;
+constexpr uint32_t kInfrastructure = 1;
 constexpr size_t kBssidExIeLengthAt = 112;
 constexpr size_t kBssidExIesAt = 116;
 constexpr size_t kBeaconFixedBytes = 12;
@@ -44,23 +47,61 @@ std::optional<AssociationElements> ParseAssociationInformation(std::span<const u
   return AssociationElements{std::move(*request), std::move(*response)};
 }
 
-std::optional<std::vector<uint8_t>> BeaconElements(std::span<const uint8_t> list,
-                                                   std::span<const uint8_t, 6> bssid) {
-  if (list.size() < 4) return std::nullopt;
+namespace {
+
+bool HasRsnElement(std::span<const uint8_t> elements) {
+  const std::vector<uint8_t> security = SecurityElements(elements);  // whole elements only
+  for (size_t at = 0; at + 2 <= security.size(); at += 2u + security[at + 1])
+    if (security[at] == kElementRsn) return true;
+  return false;
+}
+
+// Calls `visit` with each whole entry of the extended scan list and its elements (after the
+// 12 fixed beacon bytes) until it answers true; false when an entry runs past the end.
+template <class Visit>
+bool EachScanEntry(std::span<const uint8_t> list, Visit visit) {
+  if (list.size() < 4) return false;
   const uint32_t count = WordAt(list, 0);
   size_t at = 4;
   for (uint32_t i = 0; i < count && list.size() - at >= kBssidExIesAt; ++i) {
     const std::span<const uint8_t> entry = list.subspan(at);
     const uint32_t length = WordAt(entry, kBssidExLengthAt);
-    if (length < kBssidExIesAt || length > entry.size()) return std::nullopt;
-    if (std::equal(bssid.begin(), bssid.end(), entry.begin() + kBssidExAddressAt)) {
-      const uint32_t ieLength = WordAt(entry, kBssidExIeLengthAt);
-      if (ieLength < kBeaconFixedBytes || ieLength > length - kBssidExIesAt) return std::nullopt;
-      return Slice(entry, kBssidExIesAt + kBeaconFixedBytes, ieLength - kBeaconFixedBytes);
-    }
+    if (length < kBssidExIesAt || length > entry.size()) return false;
+    const uint32_t ieLength = WordAt(entry, kBssidExIeLengthAt);
+    if (ieLength < kBeaconFixedBytes || ieLength > length - kBssidExIesAt) return false;
+    if (visit(entry.first(length), entry.subspan(kBssidExIesAt + kBeaconFixedBytes, ieLength - kBeaconFixedBytes)))
+      return true;
     at += length;
   }
-  return std::nullopt;
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> BeaconElements(std::span<const uint8_t> list,
+                                                   std::span<const uint8_t, 6> bssid) {
+  std::optional<std::vector<uint8_t>> found;
+  EachScanEntry(list, [&](std::span<const uint8_t> entry, std::span<const uint8_t> elements) {
+    if (!std::equal(bssid.begin(), bssid.end(), entry.begin() + kBssidExAddressAt)) return false;
+    found.emplace(elements.begin(), elements.end());
+    return true;
+  });
+  return found;
+}
+
+std::vector<std::array<uint8_t, 6>> RsnAccessPoints(std::span<const uint8_t> list, std::span<const uint8_t> ssid) {
+  std::vector<std::array<uint8_t, 6>> found;
+  EachScanEntry(list, [&](std::span<const uint8_t> entry, std::span<const uint8_t> elements) {
+    const uint32_t ssidLength = WordAt(entry, kBssidExSsidAt);
+    const bool sameSsid = ssidLength == ssid.size() && ssidLength <= 32 &&
+                          std::equal(ssid.begin(), ssid.end(), entry.begin() + kBssidExSsidAt + 4);
+    if (sameSsid && WordAt(entry, kBssidExInfrastructureAt) == kInfrastructure && HasRsnElement(elements)) {
+      std::array<uint8_t, 6>& bssid = found.emplace_back();
+      std::copy_n(entry.begin() + kBssidExAddressAt, 6, bssid.begin());
+    }
+    return false;
+  });
+  return found;
 }
 
 std::vector<uint8_t> SecurityElements(std::span<const uint8_t> elements) {

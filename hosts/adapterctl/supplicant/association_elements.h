@@ -3,6 +3,7 @@
 // every offset checked: the association request's and response's elements (from the
 // association information record), the access point's elements (from the extended scan
 // list), and of those the WPA and RSN elements the 4-way handshake compares.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,6 +24,11 @@ std::optional<AssociationElements> ParseAssociationInformation(std::span<const u
 // scan list ({u32 count, NDIS_WLAN_BSSID_EX entries}); nullopt when it is not there.
 std::optional<std::vector<uint8_t>> BeaconElements(std::span<const uint8_t> list,
                                                    std::span<const uint8_t, 6> bssid);
+
+// The access points of the network `ssid` in the extended scan list that announce an RSN
+// element: the PMKID candidates of the station's PMKSA cache. The walk stops at an entry
+// that runs past the end.
+std::vector<std::array<uint8_t, 6>> RsnAccessPoints(std::span<const uint8_t> list, std::span<const uint8_t> ssid);
 
 // The RSN element and the WPA vendor element of `elements`, whole, in the order found;
 // the walk stops at an element that runs past the end.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace zelcon {
 namespace {
@@ -30,6 +31,11 @@ const Bytes kRsn = {48, 4, 1, 0, 0xAA, 0xBB};
 const Bytes kWpa = {221, 6, 0x00, 0x50, 0xF2, 0x01, 1, 0};
 const Bytes kOtherVendor = {221, 4, 0x00, 0x50, 0xF2, 0x02};
 const Bytes kSsid = {0, 3, 'a', 'b', 'c'};
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
 
 TEST(AssociationElements, ReadsBothBlocksOfTheRecord) {
   const Bytes request = kSsid;
@@ -83,6 +89,35 @@ TEST(AssociationElements, FindsTheAccessPointsElementsByBssid) {
   Bytes lying = list;
   PutWord(lying, 4, 4000);  // the first entry claims more than the list holds
   EXPECT_FALSE(BeaconElements(lying, wanted));
+}
+
+// An infrastructure entry of the network `ssid` (the head's SSID record and mode set).
+Bytes NetworkEntry(uint8_t lastAddressByte, const std::string& ssid, const Bytes& elements, uint32_t mode = 1) {
+  Bytes entry = ListEntry(lastAddressByte, elements);
+  PutWord(entry, 12, static_cast<uint32_t>(ssid.size()));
+  std::memcpy(entry.data() + 16, ssid.data(), ssid.size());
+  PutWord(entry, 92, mode);
+  return entry;
+}
+
+// The PMKID candidates: the network's infrastructure access points with an RSN element, not
+// a WPA-only one, another network's or an IBSS; a lying entry ends the walk.
+TEST(AssociationElements, PicksTheNetworksRsnAccessPointsAsCandidates) {
+  Bytes list(4);
+  PutWord(list, 0, 6);
+  for (const Bytes& entry : {NetworkEntry(1, "corp", kRsn), NetworkEntry(2, "corp", kWpa), NetworkEntry(3, "guest", kRsn),
+                             NetworkEntry(4, "corp", kRsn, 0), NetworkEntry(5, "corp", kSsid + kWpa + kRsn),
+                             NetworkEntry(6, "cor", kRsn)})
+    list.insert(list.end(), entry.begin(), entry.end());
+  const std::string corp = "corp";
+  const std::span<const uint8_t> ssid(reinterpret_cast<const uint8_t*>(corp.data()), corp.size());
+  const auto found = RsnAccessPoints(list, ssid);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0][5], 1);
+  EXPECT_EQ(found[1][5], 5);
+  Bytes lying = list;
+  PutWord(lying, 4 + 112, 4000);  // the first entry's elements run past it
+  EXPECT_TRUE(RsnAccessPoints(lying, ssid).empty());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ namespace zelcon {
 namespace {
 
 constexpr uint32_t kAssociationInformationBytes = 1024;
+constexpr size_t kMaxPmkidCandidates = 16;  // what the library takes
 constexpr uint16_t kEtherTypeEapol = 0x888E;
 constexpr size_t kEthernetHeaderBytes = 14;
 constexpr size_t kSendFrameMax = 1514;
@@ -351,15 +352,42 @@ void SupplicantHost::ReportStatus(uint32_t status) {
       notifier_.Post(ZELCON_NOTIFY_CONNECTION_TEXT, 0, "Waiting for keys...");
       break;
     case KSSTK_LINK_STATUS_AUTHENTICATED:
+    case KSSTK_LINK_STATUS_FAST_RECONNECTED:
+      OfferPmkidCandidates();
+      [[fallthrough]];
     case KSSTK_LINK_STATUS_CONNECTED_WITHOUT_8021X:  // a pass-phrase network's keys are in place
     case KSSTK_LINK_STATUS_NO_AUTHENTICATOR:
-    case KSSTK_LINK_STATUS_FAST_RECONNECTED:
       notifier_.Post(ZELCON_NOTIFY_CONNECTION_TEXT, 0, "Authenticated");
       notifier_.Post(ZELCON_NOTIFY_PORT_AUTHORIZED);
       break;
     default:
       break;
   }
+}
+
+// The access points of the network the station may roam to, as the link's PMKID candidates:
+// the library answers with the PMKID map (an opportunistic PMKID for each under the PMK just
+// validated) that goes to the driver through OID_802_11_PMKID, so that a roam names it in
+// the reassociation and skips EAP. The driver's own candidate indication does not reach this
+// process, so the candidates come from its scan list once the port is authorized.
+void SupplicantHost::OfferPmkidCandidates() {
+  std::vector<uint8_t> ssid;
+  {
+    std::lock_guard lock(mutex_);
+    if (AssociationMode(network_) != KSSTK_ASSOCIATION_RSN || !EapNetwork(network_.authMode)) return;
+    ssid.assign(network_.ssid.begin(), network_.ssid.end());
+  }
+  const std::optional<std::vector<uint8_t>> list = adapter_.Query(OID_HLVN_SCAN_LIST, kZelconScanBufferSize);
+  if (!list) return;
+  std::vector<std::array<uint8_t, 6>> bssids = RsnAccessPoints(*list, ssid);
+  bssids.resize(std::min<size_t>(bssids.size(), kMaxPmkidCandidates));
+  std::vector<uint8_t> record(sizeof(KSSTK_PMKID_CANDIDATE_LIST) + bssids.size() * sizeof(KSSTK_PMKID_CANDIDATE));
+  auto* candidates = reinterpret_cast<KSSTK_PMKID_CANDIDATE_LIST*>(record.data());
+  candidates->Version = 1;
+  candidates->NumCandidates = static_cast<uint32_t>(bssids.size());
+  for (size_t i = 0; i < bssids.size(); ++i)
+    std::memcpy(candidates->CandidateList[i].BSSID, bssids[i].data(), 6);  // no pre-authentication
+  pentrel_->KSSTK_LINK_ReceivePMKIDCandidateListEvent(link_, candidates);
 }
 
 void SupplicantHost::SendEapol(const KSSTK_SEND_EAPOL_MESSAGE& message) {

@@ -80,6 +80,7 @@ private:
   void ReportRefusal(const KSSTK_AUTH_FAILED_NAS_MESSAGE& message);
   void UseIdentity(const PendingIdentity& identity);
   void ReportStatus(uint32_t status);
+  void OfferPmkidCandidates();
   void ReportUnfinishedConnection();
 
   AdapterOids& adapter_;

@@ -27,6 +27,7 @@
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
 #include "platform/cryptoapi/cert_import.h"
 #include "platform/cryptoapi/store_location.h"
+#include "sim/air/testing/tshark_dissect.h"
 #include "sim/air/world_file.h"
 #include "tests/peers/freeradius_peer.h"
 #include "tests/peers/pem_text.h"
@@ -194,7 +195,7 @@ TEST_F(EnterpriseWithoutClientKey, EapTlsFailsWithTheUtilitysMessage) {
 }
 
 // One network on two access points. The station's fades out after its first connection: it
-// moves to the other, authenticates there and is keyed again, and its data goes there.
+// moves to the other, is keyed again there from the PMKSA cache, and its data goes there.
 class EnterpriseRoaming : public EnterpriseEndToEnd {
 protected:
   EnterpriseRoaming() {
@@ -210,9 +211,36 @@ protected:
   }
 };
 
-TEST_F(EnterpriseRoaming, TheOtherAccessPointOfTheNetworkAuthenticatesAndKeysTheStationAgain) {
+// The access points share the PMKSA cache of the network: the station names its PMKSA in the
+// reassociation, and corp-west keys it with the PMK of the EAP run at corp-east, no EAP again.
+TEST_F(EnterpriseRoaming, TheOtherAccessPointOfTheNetworkKeysTheStationAgainWithTheCachedPmk) {
   const uint8_t west[6] = {0x02, 0x5a, 0x4c, 0x00, 0x00, 0x06};
   ConnectsAndCarriesProtectedData("Zelnet Corp PEAP", 2, west);
+  if (HasFatalFailure()) return;
+
+  // Corp-west's (re)association requests and EAPOL frames, in order: after the last request
+  // only the 4-way and group-key frames, not one EAP packet.
+  const auto rows = simair::testing::Dissect(
+      pcap_, "wlan.bssid == 02:5a:4c:00:00:06 && (wlan.fc.type_subtype == 0 || wlan.fc.type_subtype == 2 || eapol)",
+      {"wlan.fc.type", "eapol.type"});
+  size_t keyFrames = 0, otherEapol = 0;
+  bool associated = false;
+  for (const std::string& row : rows) {
+    const std::vector<std::string> fields = simair::testing::SplitRow(row);
+    ASSERT_EQ(fields.size(), 3u) << row;
+    if (fields[1] == "0") {  // a management frame: the (re)association request
+      associated = true;
+      keyFrames = otherEapol = 0;
+    } else if (fields[2] == "3") {
+      ++keyFrames;
+    } else {
+      ++otherEapol;
+    }
+  }
+  EXPECT_TRUE(associated) << ::testing::PrintToString(rows);
+  EXPECT_GE(keyFrames, 4u) << ::testing::PrintToString(rows);
+  EXPECT_EQ(otherEapol, 0u) << "EAP ran again at corp-west: " << ::testing::PrintToString(rows);
+  EXPECT_EQ(simair::testing::Dissect(pcap_, "eap && wlan.bssid == 02:5a:4c:00:00:06", {}).size(), 0u);
 }
 
 }  // namespace
