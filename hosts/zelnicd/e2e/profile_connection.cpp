@@ -5,7 +5,7 @@
 
 #include "driver/ndis/private_oids.h"
 #include "sim/air/testing/tshark_dissect.h"
-#include "utility/core/profile_connect.h"
+#include "hosts/zelnicd/station/library_station.h"
 
 namespace zelcon::testing {
 namespace {
@@ -71,13 +71,7 @@ void ProfileConnection::close() {
 
 bool ProfileConnection::apply(const PROFILE_ENTRY& profile) {
   if (handle_ == nullptr && adapter_.OpenAdapter(handle_) != 0) return false;
-  ProfileList profiles;
-  LINK_STATUS link{};
-  ConnectContext context{adapter_, handle_, 1, profiles, link, {}, nullptr};
-  adapter_.SetNetworkMode(handle_, profile.networkType);
-  ApplyProfileSettings(context, profile, kApplySecurity);
-  const std::string ssid(FieldText(profile.ssid));
-  return adapter_.SetSsid(handle_, ssid.c_str(), static_cast<uint32_t>(ssid.size()), profile.hiddenSsid) == 0;
+  return zelnicd::testing::ApplyProfileAsTheUtility(adapter_, handle_, profile);
 }
 
 std::vector<uint8_t> ProfileConnection::sendDataFrame() {

@@ -33,6 +33,15 @@ std::vector<uint8_t> WpaBlock(const std::string& passphrase) {
 
 }  // namespace
 
+bool ApplyProfileAsTheUtility(IAdapterControl& lib, void* adapter, const PROFILE_ENTRY& profile) {
+  zelcon::ProfileList profiles;
+  const zelcon::ProfileId id = profiles.Append(profile);
+  zelcon::LINK_STATUS link{};
+  zelcon::ConnectContext context{lib, adapter, 1, profiles, link, {}, nullptr};
+  const int result = zelcon::ApplyProfile(context, id);
+  return result == 0 || result == 4;  // joining, or already on that network
+}
+
 LibraryStation::LibraryStation(const std::string& devicePath, const std::string& registryRoot,
                                          const std::string& pentrelLibrary)
     : adapter_(notifier_, plat::RegistryStore(registryRoot), devicePath) {
@@ -119,17 +128,7 @@ std::optional<std::chrono::duration<double>> LibraryStation::Join(const std::str
 std::optional<std::chrono::duration<double>> LibraryStation::JoinProfile(const PROFILE_ENTRY& profile,
                                                                              std::string& error,
                                                                              std::chrono::seconds timeout) {
-  return Timed(
-      [&] {
-        zelcon::ProfileList profiles;
-        zelcon::LINK_STATUS link{};
-        zelcon::ConnectContext context{adapter_, handle_, 1, profiles, link, {}, nullptr};
-        adapter_.SetNetworkMode(handle_, profile.networkType);
-        zelcon::ApplyProfileSettings(context, profile, zelcon::kApplySecurity);
-        const std::string ssid(zelcon::FieldText(profile.ssid));
-        return adapter_.SetSsid(handle_, ssid.c_str(), static_cast<uint32_t>(ssid.size()), profile.hiddenSsid) == 0;
-      },
-      true, error, timeout);
+  return Timed([&] { return ApplyProfileAsTheUtility(adapter_, handle_, profile); }, true, error, timeout);
 }
 
 std::optional<std::chrono::duration<double>> LibraryStation::JoinOpen(const std::string& ssid,

@@ -18,6 +18,10 @@
 
 namespace zelnicd::testing {
 
+// The utility's own ApplyProfile on `profile` as the only one of its list (its SSID scan, its
+// security, its SSID, its radio settings); true when the adapter took the SSID.
+bool ApplyProfileAsTheUtility(IAdapterControl& lib, void* adapter, const PROFILE_ENTRY& profile);
+
 class LibraryStation {
 public:
   LibraryStation(const std::string& devicePath, const std::string& registryRoot,
