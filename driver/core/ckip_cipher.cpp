@@ -1,20 +1,14 @@
 #include "driver/core/ckip_cipher.h"
 
-#include <dcf/rc4.h>
-
 #include <cstring>
 
 #include "driver/core/aes128.h"
+#include "driver/core/key_table.h"
 #include "driver/core/tkip_key_mixing.h"
 #include "driver/core/wep_cipher.h"
 
 namespace zelnic::core {
 namespace {
-
-void Wipe(void* data, std::size_t length) {
-  volatile std::uint8_t* p = static_cast<std::uint8_t*>(data);
-  for (std::size_t i = 0; i < length; ++i) p[i] = 0;
-}
 
 std::uint32_t Get32BigEndian(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
@@ -35,8 +29,8 @@ class Mmh {
  public:
   explicit Mmh(const std::uint8_t key[16]) : aes_(key) {}
   ~Mmh() {
-    Wipe(keystream_, sizeof keystream_);
-    Wipe(pending_, sizeof pending_);
+    WipeKeyBytes(keystream_, sizeof keystream_);
+    WipeKeyBytes(pending_, sizeof pending_);
   }
   Mmh(const Mmh&) = delete;
   Mmh& operator=(const Mmh&) = delete;
@@ -89,12 +83,6 @@ void FrameSeed(std::uint8_t seed[16], const CkipKeyRecord& key, bool permute, st
   std::memcpy(seed + 3, key.key, kCkipKeyBytes - 3);
 }
 
-void Rc4Frame(const std::uint8_t seed[16], std::uint8_t* data, std::uint32_t length) {
-  Rc4State rc4;  // wiped by its destructor
-  Rc4SetKey(rc4, kCkipKeyBytes, seed);
-  Rc4Crypt(rc4, length, data, data);
-}
-
 }  // namespace
 
 CkipKeyRecord::~CkipKeyRecord() { WipeCkipKey(*this); }
@@ -108,7 +96,7 @@ void InstallCkipKey(CkipKeyRecord& record, const std::uint8_t* key, std::uint32_
 }
 
 void WipeCkipKey(CkipKeyRecord& record) {
-  Wipe(record.key, sizeof record.key);
+  WipeKeyBytes(record.key, sizeof record.key);
   record.sequence = 0;
   record.second = 0;
 }
@@ -141,8 +129,8 @@ void CkipKeyPermute(std::uint8_t out[16], const std::uint8_t key[16], std::uint3
   out[1] = iv[1];
   out[2] = iv[2];
   for (int b = 3; b < 16; ++b) out[b] = static_cast<std::uint8_t>(p[b / 2] >> (8 * (b % 2)));
-  Wipe(h, sizeof h);
-  Wipe(p, sizeof p);
+  WipeKeyBytes(h, sizeof h);
+  WipeKeyBytes(p, sizeof p);
 }
 
 // 2^32 ≡ -15 modulo 2^32 + 15: hi·2^32 + lo folds to lo - 15·hi. Two folds leave a value in
@@ -188,8 +176,8 @@ void CkipEncrypt(std::uint8_t* body, std::uint32_t length, std::uint32_t iv, std
   WepAppendIcv(data, length);
   std::uint8_t seed[16];
   FrameSeed(seed, key, permute, direction, body);
-  Rc4Frame(seed, data, length + kWepIcvBytes);
-  Wipe(seed, sizeof seed);
+  Rc4InPlace(seed, kCkipKeyBytes, data, length + kWepIcvBytes);
+  WipeKeyBytes(seed, sizeof seed);
 }
 
 CkipRefusal CkipDecrypt(std::uint8_t* body, std::uint32_t bodyLength, const CkipKeyRecord& key, bool permute,
@@ -201,8 +189,8 @@ CkipRefusal CkipDecrypt(std::uint8_t* body, std::uint32_t bodyLength, const Ckip
   std::uint8_t* data = body + kWepHeaderBytes;
   std::uint8_t seed[16];
   FrameSeed(seed, key, permute, direction, body);
-  Rc4Frame(seed, data, length + kWepIcvBytes);
-  Wipe(seed, sizeof seed);
+  Rc4InPlace(seed, kCkipKeyBytes, data, length + kWepIcvBytes);
+  WipeKeyBytes(seed, sizeof seed);
   if (!WepIcvMatches(data, length)) return CkipRefusal::kIcvMismatch;
   dataLength = length;
   return CkipRefusal::kNone;

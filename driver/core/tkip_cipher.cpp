@@ -1,26 +1,14 @@
 #include "driver/core/tkip_cipher.h"
 
-#include <dcf/rc4.h>
-
 #include <cstring>
 
+#include "driver/core/key_table.h"
 #include "driver/core/wep_cipher.h"
 
 namespace zelnic::core {
 namespace {
 
 constexpr std::uint8_t kExtendedIvBit = 0x20;
-
-void Rc4(const std::uint8_t key[16], std::uint8_t* data, std::uint32_t length) {
-  Rc4State rc4;  // wiped by its destructor
-  Rc4SetKey(rc4, kTkipRc4KeyBytes, key);
-  Rc4Crypt(rc4, length, data, data);
-}
-
-void Wipe(void* p, std::size_t n) {
-  volatile std::uint8_t* bytes = static_cast<volatile std::uint8_t*>(p);
-  for (std::size_t i = 0; i < n; ++i) bytes[i] = 0;
-}
 
 }  // namespace
 
@@ -30,8 +18,8 @@ TkipKeyMixer::TkipKeyMixer(const std::uint8_t temporalKey[16], const std::uint8_
 }
 
 TkipKeyMixer::~TkipKeyMixer() {
-  Wipe(temporalKey_, sizeof temporalKey_);
-  Wipe(&phase1_, sizeof phase1_);
+  WipeKeyBytes(temporalKey_, sizeof temporalKey_);
+  WipeKeyBytes(&phase1_, sizeof phase1_);
 }
 
 void TkipKeyMixer::Rc4Key(std::uint64_t tsc, std::uint8_t rc4Key[16]) {
@@ -55,8 +43,8 @@ void TkipEncrypt(TkipKeyMixer& mixer, std::uint64_t tsc, std::uint32_t keyId, st
   for (int i = 0; i < 4; ++i) body[4 + i] = static_cast<std::uint8_t>(tsc >> (16 + 8 * i));
   std::uint8_t* data = body + kTkipHeaderBytes;
   WepAppendIcv(data, length);
-  Rc4(rc4Key, data, length + kTkipIcvBytes);
-  Wipe(rc4Key, sizeof rc4Key);
+  Rc4InPlace(rc4Key, kTkipRc4KeyBytes, data, length + kTkipIcvBytes);
+  WipeKeyBytes(rc4Key, sizeof rc4Key);
 }
 
 std::uint64_t TkipReceivedTsc(const std::uint8_t* body) {
@@ -76,8 +64,8 @@ TkipRefusal TkipDecrypt(TkipKeyMixer& mixer, std::uint64_t lastTsc, std::uint8_t
   std::uint8_t rc4Key[16];
   mixer.Rc4Key(tsc, rc4Key);
   std::uint8_t* data = body + kTkipHeaderBytes;
-  Rc4(rc4Key, data, length + kTkipIcvBytes);
-  Wipe(rc4Key, sizeof rc4Key);
+  Rc4InPlace(rc4Key, kTkipRc4KeyBytes, data, length + kTkipIcvBytes);
+  WipeKeyBytes(rc4Key, sizeof rc4Key);
   if (!WepIcvMatches(data, length)) return TkipRefusal::kIcvMismatch;
   dataLength = length;
   return TkipRefusal::kNone;

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstring>
 
+#include "driver/core/key_table.h"
+
 namespace zelnic::core {
 namespace {
 
@@ -35,16 +37,17 @@ void Rc4WithIv(const std::uint8_t iv[3], const std::uint8_t* key, std::uint32_t 
   std::uint8_t seed[3 + kWepMaxKeyBytes];
   std::memcpy(seed, iv, 3);
   std::memcpy(seed + 3, key, keyLength);
-  {
-    Rc4State rc4;  // wiped by its destructor
-    Rc4SetKey(rc4, 3 + keyLength, seed);
-    Rc4Crypt(rc4, length, data, data);
-  }
-  volatile std::uint8_t* wipe = seed;
-  for (std::size_t i = 0; i < sizeof seed; ++i) wipe[i] = 0;
+  Rc4InPlace(seed, 3 + keyLength, data, length);
+  WipeKeyBytes(seed, sizeof seed);
 }
 
 }  // namespace
+
+void Rc4InPlace(const std::uint8_t* key, std::uint32_t keyLength, std::uint8_t* data, std::uint32_t length) {
+  Rc4State rc4;  // wiped by its destructor
+  Rc4SetKey(rc4, keyLength, key);
+  Rc4Crypt(rc4, length, data, data);
+}
 
 std::uint32_t WepCrc32(const std::uint8_t* data, std::uint32_t length) {
   const auto& t = kCrcTables;

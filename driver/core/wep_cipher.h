@@ -16,6 +16,9 @@ std::uint32_t WepCrc32(const std::uint8_t* data, std::uint32_t length);
 // them, and checked there; TKIP shares both.
 void WepAppendIcv(std::uint8_t* data, std::uint32_t length);
 bool WepIcvMatches(const std::uint8_t* data, std::uint32_t length);
+// RC4 keyed with `key` over `length` bytes at `data`, in place: WEP's step, which TKIP and
+// CKIP take with their own per-frame keys. The cipher state is wiped afterwards.
+void Rc4InPlace(const std::uint8_t* key, std::uint32_t keyLength, std::uint8_t* data, std::uint32_t length);
 
 // The 4 header bytes of a protected body: the 24-bit IV most significant byte first, then
 // the key id in the top two bits. CKIP shares the layout.
