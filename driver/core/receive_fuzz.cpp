@@ -124,6 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     zelnic::core::DiscardReassembly(core->Reassembly);
     zelnic::core::ResetPendingFrame(core);  // a frame held for its CKIP keys goes back
+    zelnic::core::DropHeldFrame(core);      // and one held while an association completes
   });
   for (auto& buffer : buffers)
     if (!buffer->withChipLayer) __builtin_trap();  // a record kept by the core
