@@ -59,6 +59,9 @@ private:
   ApiContext();
   ~ApiContext() override = default;
 
+  // The chain of list (first: the end certificate) built for server use by the chain
+  // engine; null when the engine built none.
+  ksCertChain* ValidateChainCerts(const CertList& list);
   // The body of CreateTlsContext: the credential's status, hash and context.
   void FillCredential(IdentityTlsCredential& credential, std::uint32_t location,
                       const std::uint8_t* hash, ksCert* certificate);
