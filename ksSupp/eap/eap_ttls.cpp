@@ -39,9 +39,11 @@ std::uint32_t EapTtls::VerifyCompletion() {
 
 const char* EapTtls::GetName() {
   displayName_.Assign("EAP-TTLS");
-  if (inner_) {
+  // An inner EAP method that failed before its completion check has no name: no brackets.
+  const char* innerName = inner_ ? inner_->GetName() : "";
+  if (innerName[0] != '\0') {
     displayName_.Append(" [");
-    displayName_.Append(inner_->GetName());
+    displayName_.Append(innerName);
     displayName_.Append("]");
   }
   return displayName_.CStr();
