@@ -171,6 +171,11 @@ std::int32_t TlsContext::UsePrivateKeyDer(const std::uint8_t* bytes, std::uint32
   return 0;
 }
 
+std::int32_t TlsContext::InstallExternalSigner(SSL* connection, ExternalSignCallbackEx sign,
+                                              void* argument) {
+  return TlsUseExternalSigner(connection, sign, argument) ? 0 : -1;
+}
+
 std::int32_t TlsContext::SetDefaultResumptionTimeout(std::uint32_t seconds) {
   defaultResumptionTimeout_ = seconds;
   return 0;

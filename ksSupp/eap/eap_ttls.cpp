@@ -76,7 +76,7 @@ std::uint32_t EapTtls::OpenTunnel() {
   bool resumed = false;
   if (peer_->IsSessionResumed(&resumed) != 0) return statusBase_ | kEapInternalFailure;
   resumed_ = resumed;
-  if (resumed) inner_ = std::make_unique<TtlsResumedSession>();
+  if (resumed) inner_ = std::make_unique<ResumedSessionMethod>();
   else inner_ = CreateTtlsInnerProtocol(selector_, methodHost_);
   if (!inner_) return statusBase_ | kEapInternalFailure;
   if (const std::uint32_t n = inner_->ChallengeLength(); n > 0) {
