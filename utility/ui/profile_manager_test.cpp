@@ -200,6 +200,13 @@ TEST_F(ProfileManagerTest, ABalloonOverTheCheckBoxesExplainsThePreferList) {
   ASSERT_TRUE(zfw::testing::moveMouseOverListRow(pm, IDC_PM_LIST, 1, 60));
   EXPECT_EQ(tip->shownTool(), 0);
   EXPECT_FALSE(tip->widget()->isVisible());
+  // Leaving the page takes the tip with it.
+  ASSERT_TRUE(zfw::testing::moveMouseOverListRow(pm, IDC_PM_LIST, 0, 8));
+  fake.timers.advance(200);
+  ASSERT_EQ(tip->shownTool(), 1000);
+  ASSERT_TRUE(Sheet().setActivePage(0));
+  EXPECT_EQ(tip->shownTool(), 0);
+  EXPECT_FALSE(tip->widget()->isVisible());
   // The row images are the page's own drawings: the profile in use and the others.
   EXPECT_NE(zfw::iconFor(IDI_PROFILE_IN_USE).pixmap(16, 16).toImage(),
             zfw::iconFor(IDI_PROFILE_NOT_IN_USE).pixmap(16, 16).toImage());
