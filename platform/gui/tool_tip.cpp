@@ -40,7 +40,12 @@ class ToolTip::Balloon final : public QWidget {
   static constexpr int kStemAt = 16;  // the stem's tip, from the balloon's left edge
   static constexpr int kStemWidth = 12;
 
-  Balloon(QWidget* parent, bool balloon) : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint), balloon_(balloon) {
+  // The pointer passes through the tip (its stem stands on it): the control under it keeps
+  // the mouse, so the tip does not take it away and make itself go.
+  Balloon(QWidget* parent, bool balloon)
+      : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
+                            Qt::WindowDoesNotAcceptFocus),
+        balloon_(balloon) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
