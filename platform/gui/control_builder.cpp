@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <vector>
 
+#include "platform/gui/icons.h"
 #include "platform/gui/list_view.h"
 #include "platform/gui/list_view_wiring.h"
 #include "platform/gui/qt_text.h"
@@ -146,6 +147,15 @@ ControlBuilder& ControlBuilder::progress(int id) {
   p->setRange(0, 100);
   p->setValue(0);
   return add(id, p);
+}
+
+ControlBuilder& ControlBuilder::icon(int id, int iconId, int size) {
+  auto* label = new QLabel(d_->parent());
+  label->setFixedSize(size, size);
+  label->setAlignment(Qt::AlignCenter);
+  add(id, label);
+  setStaticIcon(label, iconId);
+  return *this;
 }
 
 ControlBuilder& ControlBuilder::placeholder(int id, int width, int height) {

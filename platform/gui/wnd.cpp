@@ -271,6 +271,10 @@ void Wnd::addControl(int id, QWidget* control) {
   }
 }
 
+void Wnd::setItemIcon(int id, int iconId) { setStaticIcon(qobject_cast<QLabel*>(item(id)), iconId); }
+
+int Wnd::itemIcon(int id) const { return staticIcon(item(id)); }
+
 void Wnd::setItemText(int id, std::string_view text) {
   if (QWidget* w = item(id)) setWidgetText(w, text);
 }

@@ -95,6 +95,9 @@ class Wnd {
   // Checks `check` and clears every other radio button with an id in [first, last].
   void checkRadioButton(int first, int last, int check);
   int checkedRadioButton(int first, int last) const;  // 0 when none
+  // Static icons (STM_SETICON): control `id` shows icon resource `iconId` (0: none).
+  void setItemIcon(int id, int iconId);
+  int itemIcon(int id) const;  // 0 when it shows none
   void setItemFocus(int id);
   int focusedItem() const;  // id of the control with the keyboard focus, 0 when none of ours
   void limitText(int id, int maxChars);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QLineEdit>
+#include <QPainter>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -217,6 +218,31 @@ TEST(Wnd, TheWindowIconComesFromItsRegisteredFile) {
   const QImage shown = w.widget()->windowIcon().pixmap(16, 16).toImage();
   EXPECT_EQ(shown.pixelColor(8, 8), QColor(Qt::red));
   QFile::remove(QString::fromStdString(file));
+}
+
+TEST(Wnd, AStaticIconShowsTheDrawingOfItsIconAndChangesWithIt) {
+  FakePlatform fake;
+  registerDrawnImage(9002, 32, 32, [](QPainter& p) { p.fillRect(0, 0, 32, 32, Qt::green); });
+  registerDrawnImage(9003, 32, 32, [](QPainter& p) { p.fillRect(8, 8, 16, 16, Qt::blue); });
+  class IconWindow : public Dialog {
+   public:
+    IconWindow() : Dialog(503) {}
+    void buildControls(ControlBuilder& b) override { b.icon(40, 9002).text(41, "label"); }
+  } w;
+  ASSERT_TRUE(w.create());
+  auto shown = [&] { return w.item(40)->grab().toImage(); };
+  EXPECT_EQ(w.itemIcon(40), 9002);
+  EXPECT_EQ(shown().pixelColor(2, 2), QColor(Qt::green));
+  w.setItemIcon(40, 9003);
+  EXPECT_EQ(w.itemIcon(40), 9003);
+  EXPECT_EQ(shown().pixelColor(16, 16), QColor(Qt::blue));
+  EXPECT_NE(shown().pixelColor(2, 2), QColor(Qt::green));  // the old picture went
+  w.setItemIcon(40, 0);
+  EXPECT_EQ(w.itemIcon(40), 0);
+  EXPECT_NE(shown().pixelColor(16, 16), QColor(Qt::blue));
+  EXPECT_EQ(w.itemIcon(41), 0);  // not an icon control
+  EXPECT_TRUE(bitmapFor(9002).size() == QSize(32, 32));
+  EXPECT_TRUE(bitmapFor(9004).isNull());  // nothing registered
 }
 
 // A custom control with a timer of its own, as a chart is made in place of a placeholder.

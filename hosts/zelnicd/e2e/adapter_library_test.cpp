@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "driver/ndis/driver_release.h"
 #include "hosts/adapterctl/device/device_adapter.h"
 #include "hosts/adapterctl/zelcon_records.h"
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
@@ -70,6 +71,16 @@ TEST_F(Library, OpensTheAdapterAndReadsItsFacts) {
   uint32_t firmware = 0;
   EXPECT_EQ(adapter.QueryFirmwareVersion(handle, firmware), 0);
   EXPECT_NE(firmware, 0u);
+  // The driver's own release, as its OID answers it (no installer wrote the registry here).
+  char text[100] = {};
+  ASSERT_EQ(adapter.QueryDriverVersion(handle, text, sizeof text), 0);
+  const HLVN_DRIVER_RELEASE& release = kDriverRelease;
+  EXPECT_EQ(std::string(text), std::to_string(release.Version[0]) + "." + std::to_string(release.Version[1]) + "." +
+                                   std::to_string(release.Version[2]) + "." + std::to_string(release.Version[3]));
+  ASSERT_EQ(adapter.QueryDriverDate(handle, text, sizeof text), 0);
+  EXPECT_EQ(std::string(text), std::to_string(release.Month) + "-" + std::to_string(release.Day) + "-" +
+                                   std::to_string(release.Year));
+  EXPECT_NE(adapter.QueryDriverDate(handle, text, 5), 0);  // does not fit: nothing half-written is used
   EXPECT_EQ(adapter.GetConnectStatus(handle), 0);
   uint32_t fragment = 0;
   EXPECT_EQ(adapter.QueryFragThreshold(handle, fragment), 0);

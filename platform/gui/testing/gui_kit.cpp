@@ -5,6 +5,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QImage>
+#include <QPixmap>
+#include <QAbstractScrollArea>
 #include <QTest>
 #include <QTreeWidget>
 #include <cstdlib>
@@ -144,6 +149,25 @@ bool rightClickListRow(Wnd& window, int id, int row, int x) {
   return true;
 }
 
+bool moveMouseOverListRow(Wnd& window, int id, int row, int x) {
+  QTreeWidget* list = listRow(window, id, row);
+  if (!list) return false;
+  const QPoint at = rowPoint(list, row, x);
+  QMouseEvent move(QEvent::MouseMove, at, list->viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(list->viewport(), &move);
+  return true;
+}
+
+bool moveMouseOff(Wnd& window, int id) {
+  QWidget* control = window.item(id);
+  if (!control) return false;
+  auto* area = qobject_cast<QAbstractScrollArea*>(control);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(area ? area->viewport() : control, &leave);
+  return true;
+}
+
 void pressEscape(Wnd& window) {
   if (QWidget* w = window.widget()) QTest::keyClick(w->window(), Qt::Key_Escape);
 }
@@ -170,6 +194,24 @@ bool focusControl(Wnd& window, int id) {
   return w->hasFocus();
 }
 
+bool showsImage(Wnd& window, const QPixmap& image, int x, int y) {
+  QWidget* w = window.widget();
+  if (!w || image.isNull()) return false;
+  const QImage wanted = image.toImage().convertToFormat(QImage::Format_ARGB32);
+  const QImage picture = w->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+  int opaque = 0;
+  for (int row = 0; row < wanted.height(); ++row) {
+    for (int column = 0; column < wanted.width(); ++column) {
+      const QRgb pixel = wanted.pixel(column, row);
+      if (qAlpha(pixel) != 255) continue;
+      const QPoint at(x + column, y + row);
+      if (!picture.rect().contains(at) || picture.pixel(at) != pixel) return false;
+      ++opaque;
+    }
+  }
+  return opaque > 0;
+}
+
 std::string saveScreenshot(Wnd& window, const std::string& name) {
   QWidget* w = window.widget();
   if (!w) return {};
@@ -177,7 +219,15 @@ std::string saveScreenshot(Wnd& window, const std::string& name) {
   const QString dir = QString::fromUtf8(configured && *configured ? configured : ZFW_SCREENSHOT_DIR);
   if (!QDir().mkpath(dir)) return {};
   const QString path = dir + "/" + toQString(name) + ".png";
-  if (!w->grab().save(path, "PNG")) return {};
+  QPixmap image = w->grab();
+  // Tips are windows of their own: paint those on show where they stand over this one.
+  QPainter painter(&image);
+  const QPoint origin = w->mapToGlobal(QPoint(0, 0));
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->windowType() == Qt::ToolTip && top->isVisible()) painter.drawPixmap(top->pos() - origin, top->grab());
+  }
+  painter.end();
+  if (!image.save(path, "PNG")) return {};
   return fromQString(path);
 }
 

@@ -1,6 +1,7 @@
 // The utility's window on the adapter a running zelnicd serves over its control device (the
-// library's real backend, no ZELCON_ADAPTER): the main sheet shows the adapter, and after a
-// scan of the office world the site survey lists its three access points. On the demo world,
+// library's real backend, no ZELCON_ADAPTER): the main sheet shows the adapter, the About page
+// its facts and the driver's release, and after a scan of the office world the site survey
+// lists its three access points. On the demo world,
 // a WPA2-Personal profile chosen in the main page's profile box connects through the driver
 // and the supplicant the library hosts, and the status page shows the connection.
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "driver/ndis/driver_release.h"
 #include "hosts/adapterctl/device/device_adapter.h"
 #include "hosts/adapterctl/supplicant/supplicant_host.h"
 #include "hosts/adapterctl/zelcon_records.h"
@@ -24,6 +26,7 @@
 #include "platform/win32/ini_file.h"
 #include "platform/win32/test_temp_dir.h"
 #include "utility/core/profile_file.h"
+#include "utility/ui/about_page.h"
 #include "utility/ui/adapter_notification.h"
 #include "utility/ui/app_messages.h"
 #include "utility/ui/main_page.h"
@@ -114,6 +117,29 @@ TEST_F(ZelconOnZelnicd, TheSheetShowsTheAdapterAndTheSiteSurveyTheSimulatedNetwo
   for (int row = 0; row < list.itemCount(); ++row) channels[list.itemText(row, 0)] = list.itemText(row, 3);
   EXPECT_EQ(channels, (std::map<std::string, std::string>{{"Zelnet Guest", "1"}, {"Zelnet Workshop", "6"},
                                                           {"Zelnet Office", "11"}}));
+}
+
+TEST_F(ZelconOnZelnicd, TheAboutPageShowsTheAdapterAndTheDriversOwnRelease) {
+  app = std::make_unique<CZelconApp>(*library);
+  ASSERT_TRUE(app->InitInstance());
+  CZelconSheet& sheet = *app->Sheet();
+  ASSERT_NE(sheet.Adapter(), nullptr) << zelnicd.output();
+  CAboutPage* about = nullptr;
+  for (int i = 0; i < sheet.pageCount() && !about; ++i) about = dynamic_cast<CAboutPage*>(sheet.page(i));
+  ASSERT_NE(about, nullptr);
+  ASSERT_TRUE(sheet.setActivePage(about));
+  zfw::testing::processEvents();
+
+  const HLVN_DRIVER_RELEASE& r = kDriverRelease;
+  const std::string release = std::to_string(r.Version[0]) + "." + std::to_string(r.Version[1]) + "." +
+                              std::to_string(r.Version[2]) + "." + std::to_string(r.Version[3]) + " (" +
+                              std::to_string(r.Month) + "-" + std::to_string(r.Day) + "-" + std::to_string(r.Year) + ")";
+  EXPECT_EQ(about->itemText(1068), release);                // NDIS Driver Version
+  EXPECT_EQ(about->itemText(1048), "00 1E 4D 2D 17 01");   // MAC Address: the simulated chip's
+  EXPECT_FALSE(about->itemText(1009).empty());             // Hardware Version
+  EXPECT_FALSE(about->itemText(1001).empty());             // Firmware Version
+  EXPECT_EQ(about->itemText(1076), "FCC (United States)");
+  EXPECT_FALSE(zfw::testing::saveScreenshot(sheet, "zelcon_about_on_zelnicd").empty());
 }
 
 struct ZelconOnTheDemoWorld : ZelconOnZelnicd {
