@@ -27,7 +27,7 @@ bool MakeRunDir(const std::string& path, std::ostream& out) {
   std::filesystem::create_directories(path, error);
   if (error || !std::filesystem::is_directory(path)) {
     out << "zelnicd: cannot use run directory " << path << ": "
-        << (error ? error.message() : "not a directory") << std::endl;
+        << (error ? error.message() : "not a directory") << kRunDirHint << std::endl;
     return false;
   }
   out << "zelnicd: run directory " << path << std::endl;
