@@ -11,7 +11,6 @@
 #include "driver/hal/firmware_commands.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/control_device.h"
-#include "driver/ndis/driver_release.h"
 #include "driver/ndis/miniport_context.h"
 #include "driver/ndis/private_oids.h"
 #include "platform/ndis/ntddndis.h"
@@ -85,27 +84,6 @@ TEST_F(OidTables, DriverVersionGuidsAndCapabilityHaveTheirExactBytes) {
   EXPECT_EQ(WordAt(record, 16 + 8 * 13 + 4), 6u);  // the last pair: (7, 6)
   EXPECT_EQ(WordAt(record, 128), 0u);
   EXPECT_EQ(WordAt(record, 132), 0u);
-}
-
-TEST_F(OidTables, TheDriversReleaseIsAnsweredForTheUtilityButNotListed) {
-  const auto release = h.host->query(OID_HLVN_DRIVER_RELEASE, 64);
-  ASSERT_EQ(release.status, NDIS_STATUS_SUCCESS);
-  ASSERT_EQ(release.bytesDone, sizeof(HLVN_DRIVER_RELEASE));
-  HLVN_DRIVER_RELEASE answer;
-  std::memcpy(&answer, release.data.data(), sizeof answer);
-  EXPECT_EQ(std::memcmp(&answer, &kDriverRelease, sizeof answer), 0);
-  // A plausible release: a version and a real date.
-  EXPECT_GE(answer.Version[0], 1);
-  EXPECT_GE(answer.Year, 2000);
-  EXPECT_TRUE(answer.Month >= 1 && answer.Month <= 12);
-  EXPECT_TRUE(answer.Day >= 1 && answer.Day <= 31);
-  const auto tooShort = h.host->query(OID_HLVN_DRIVER_RELEASE, 11);
-  EXPECT_EQ(tooShort.status, NDIS_STATUS_BUFFER_TOO_SHORT);
-  EXPECT_EQ(tooShort.bytesNeeded, 12u);
-  const auto list = h.host->query(OID_GEN_SUPPORTED_LIST, 416);
-  std::vector<std::uint32_t> oids(list.bytesDone / 4);
-  std::memcpy(oids.data(), list.data.data(), list.bytesDone);
-  EXPECT_EQ(std::find(oids.begin(), oids.end(), OID_HLVN_DRIVER_RELEASE), oids.end());
 }
 
 TEST_F(OidTables, CoreAndChipLayerQueriesAnswerTheirValues) {

@@ -4,7 +4,6 @@
 #include <array>
 
 #include "driver/ndis/control_device.h"
-#include "driver/ndis/driver_release.h"
 #include "driver/ndis/private_oids.h"
 #include "driver/ndis/shell_links.h"
 #include "driver/ndis/status_codes.h"
@@ -154,11 +153,6 @@ BOOLEAN ShellQueryOid(MiniportContext* context, NDIS_OID oid, PVOID buffer, ULON
     }
     case OID_GEN_SUPPORTED_GUIDS:
       *status = Answer(kGuids, sizeof kGuids, buffer, length, written, needed);
-      return TRUE;
-    case OID_HLVN_DRIVER_RELEASE:
-      // For the utility through the control device; NDIS has no use for it, so the
-      // supported list leaves it out, as it does the utility's other OIDs.
-      *status = Answer(&kDriverRelease, sizeof kDriverRelease, buffer, length, written, needed);
       return TRUE;
     default:
       return FALSE;

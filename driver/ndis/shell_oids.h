@@ -1,6 +1,6 @@
 #pragma once
 // The OIDs the shell answers itself (the merged supported list, driver version, send-packet
-// count, WMI GUIDs, the driver's release) and what it does to a set before the core sees it (the busy counter,
+// count, WMI GUIDs) and what it does to a set before the core sees it (the busy counter,
 // the utility gate, OID_802_11_TEST, OID_HLVN_UTILITY_MODE).
 #include "driver/ndis/miniport_context.h"
 #include "platform/ndis/ndis.h"

@@ -63,7 +63,10 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   const auto air = BuildAir(options.worldPath, options.pcapPath, options.knobs, scheduler, out);
   if (!air) return 1;
 
-  const plat::RegistryStore registry(options.registryRoot);
+  plat::RegistryStore registry(options.registryRoot);
+  if (!WriteDriverRelease(registry))
+    out << "zelnicd: the driver's release could not be written to the adapter key in "
+        << registry.Root() << " (the utility's About page leaves it out)" << std::endl;
   ndis::AdapterConfig config;
   config.parameters = AdapterParameters(registry);
   out << "zelnicd: adapter key: " << config.parameters.size() << " values from "

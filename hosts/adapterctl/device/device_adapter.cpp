@@ -4,11 +4,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "driver/ndis/control_codes.h"
-#include "driver/ndis/driver_release.h"
 #include "driver/ndis/private_oids.h"
 #include "hosts/adapterctl/device/published_oids.h"
 
@@ -309,24 +307,6 @@ int DeviceAdapter::QueryDeviceDesc(void*, char* buffer, uint32_t size) {
 
 int DeviceAdapter::QueryChipVersion(void*, uint32_t& value) { return QueryWord(OID_HLVN_HW_VERSION, value); }
 int DeviceAdapter::QueryFirmwareVersion(void*, uint32_t& value) { return QueryWord(kOidVendorDriverVersion, value); }
-int DeviceAdapter::QueryDriverVersion(void*, char* buffer, uint32_t size) {
-  HLVN_DRIVER_RELEASE release;
-  if (QueryRecord(OID_HLVN_DRIVER_RELEASE, &release, sizeof release) != 0) return 1;
-  char text[32];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", unsigned{release.Version[0]}, unsigned{release.Version[1]},
-                unsigned{release.Version[2]}, unsigned{release.Version[3]});
-  return CopyText(text, buffer, size) ? 0 : 1;
-}
-
-int DeviceAdapter::QueryDriverDate(void*, char* buffer, uint32_t size) {
-  HLVN_DRIVER_RELEASE release;
-  if (QueryRecord(OID_HLVN_DRIVER_RELEASE, &release, sizeof release) != 0) return 1;
-  char text[32];
-  std::snprintf(text, sizeof text, "%u-%u-%u", unsigned{release.Month}, unsigned{release.Day},
-                unsigned{release.Year});
-  return CopyText(text, buffer, size) ? 0 : 1;
-}
-
 int DeviceAdapter::QueryRegionCode(void*, uint32_t& value) { return QueryWord(OID_HLVN_REGION_CODE, value); }
 
 int DeviceAdapter::QueryRadioControl(void*, uint32_t& value) { return QueryWord(OID_HLVN_RADIO_ON, value); }

@@ -49,9 +49,6 @@ public:
   int QueryDeviceDesc(void* handle, char* buffer, uint32_t size) override;
   int QueryChipVersion(void* handle, uint32_t& value) override;
   int QueryFirmwareVersion(void* handle, uint32_t& value) override;
-  // The driver's own release (its OID), not the registry: "a.b.c.d" and "month-day-year".
-  int QueryDriverVersion(void* handle, char* buffer, uint32_t size) override;
-  int QueryDriverDate(void* handle, char* buffer, uint32_t size) override;
   int QueryRegionCode(void* handle, uint32_t& value) override;
   int QueryRadioControl(void* handle, uint32_t& value) override;
   int SetRadioControl(void* handle, uint32_t value) override;

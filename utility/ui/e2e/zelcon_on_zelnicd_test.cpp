@@ -130,10 +130,7 @@ TEST_F(ZelconOnZelnicd, TheAboutPageShowsTheAdapterAndTheDriversOwnRelease) {
   ASSERT_TRUE(sheet.setActivePage(about));
   zfw::testing::processEvents();
 
-  const HLVN_DRIVER_RELEASE& r = kDriverRelease;
-  const std::string release = std::to_string(r.Version[0]) + "." + std::to_string(r.Version[1]) + "." +
-                              std::to_string(r.Version[2]) + "." + std::to_string(r.Version[3]) + " (" +
-                              std::to_string(r.Month) + "-" + std::to_string(r.Day) + "-" + std::to_string(r.Year) + ")";
+  const std::string release = std::string(kDriverVersion) + " (" + kDriverDate + ")";
   EXPECT_EQ(about->itemText(1068), release);                // NDIS Driver Version
   EXPECT_EQ(about->itemText(1048), "00 1E 4D 2D 17 01");   // MAC Address: the simulated chip's
   EXPECT_FALSE(about->itemText(1009).empty());             // Hardware Version
