@@ -25,6 +25,7 @@ namespace {
 constexpr ULONG kRegisterEvent = 0x00122480;
 constexpr ULONG kRegisterRemoveEvent = 0x00122500;
 constexpr NTSTATUS kStatusInvalidParameter = NdisStatus(0xC000000D);
+constexpr Micros kHaltPoll{1000};
 
 void CloseFd(int fd) {
   if (fd >= 0) ::close(fd);
@@ -63,7 +64,7 @@ struct Connection {
   std::vector<int> eventFds;
 };
 
-enum class WorkKind { Open, Request, Close };
+enum class WorkKind { Open, Request, Close, EndAll };
 
 struct Work {
   WorkKind kind;
@@ -85,6 +86,7 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
 
   std::mutex mutex;  // guards everything below
   bool stopping = false;
+  bool endingAll = false;  // the adapter halts: nothing more is read, every connection ends
   std::map<std::uint64_t, std::shared_ptr<Connection>> connections;
   std::deque<Work> work;
   std::vector<std::uint64_t> finished;  // closes the executor has done: the reader closes the socket
@@ -135,6 +137,9 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
       case WorkKind::Request:
         run(connection, std::move(item.request), item.passedFd);
         return;
+      case WorkKind::EndAll:
+        endAll(std::move(item));
+        return;
       case WorkKind::Close:
         if (!connection->handle) {
           endConnection(connection);
@@ -156,6 +161,32 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
     scheduler->post(EventKind::Host, "control device", [weak] {
       if (auto self = weak.lock()) self->pump();
     });
+  }
+
+  // Every connection ends, once the halt handler runs: the driver has told the clients by
+  // then, and waits for their handles to close.
+  void endAll(Work item) {
+    if (!host->halting()) {
+      {
+        std::lock_guard lock(mutex);
+        work.push_front(std::move(item));
+      }
+      executing = false;
+      std::weak_ptr<State> weak = weak_from_this();
+      scheduler->after(kHaltPoll, EventKind::Host, "control device: wait for the halt", [weak] {
+        if (auto self = weak.lock()) self->pump();
+      });
+      return;
+    }
+    {
+      std::lock_guard lock(mutex);
+      for (auto& [id, connection] : connections) {
+        if (connection->ending) continue;
+        connection->ending = true;
+        work.push_back(Work{WorkKind::Close, connection, {}, -1});
+      }
+    }
+    next();
   }
 
   // An event registration names its event by the peer's word; the driver sees our handle.
@@ -201,6 +232,11 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
                                                                     std::move(answer.output)});
                                self->next();
                              });
+  }
+
+  bool endingAllConnections() {
+    std::lock_guard lock(mutex);
+    return endingAll;
   }
 
   // After the server stopped, a request the driver still completes must not reach a socket
@@ -310,6 +346,10 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
   void accept(std::size_t listener) {
     const int fd = accept4(listeners[listener], nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) return;
+    if (endingAllConnections()) {  // the adapter goes: the peer reads the end of the stream
+      CloseFd(fd);
+      return;
+    }
     auto connection = std::make_shared<Connection>();
     connection->fd = fd;
     connection->link = listenerLinks[listener];
@@ -339,7 +379,7 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
         }
         finished.clear();
         for (auto& [id, connection] : connections) {
-          if (connection->busy || connection->ending) continue;
+          if (endingAll || connection->busy || connection->ending) continue;
           readable.push_back(connection);
           polled.push_back({connection->fd, POLLIN, 0});
         }
@@ -439,6 +479,16 @@ ControlDeviceServer::~ControlDeviceServer() {
   for (int fd : state_->listeners) CloseFd(fd);
   for (const std::string& path : state_->paths) unlink(path.c_str());
   CloseFd(state_->wake);
+}
+
+void ControlDeviceServer::endConnectionsAtHalt() {
+  {
+    std::lock_guard lock(state_->mutex);
+    if (state_->endingAll) return;
+    state_->endingAll = true;
+  }
+  state_->wakeReader();
+  state_->submit(Work{WorkKind::EndAll, nullptr, {}, -1});
 }
 
 const std::vector<std::string>& ControlDeviceServer::socketPaths() const { return state_->paths; }
