@@ -14,6 +14,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/ndis/adapter_runtime.h"
@@ -25,7 +26,7 @@ namespace {
 constexpr ULONG kRegisterEvent = 0x00122480;
 constexpr ULONG kRegisterRemoveEvent = 0x00122500;
 constexpr NTSTATUS kStatusInvalidParameter = NdisStatus(0xC000000D);
-constexpr Micros kHaltPoll{1000};
+constexpr Micros kEndAllPoll{1000};
 
 void CloseFd(int fd) {
   if (fd >= 0) ::close(fd);
@@ -94,6 +95,14 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
 
   // Executor only.
   bool executing = false;
+  // The events clients registered, by kind, and how often the driver had signalled those it
+  // holds when the stop was asked.
+  struct RegisteredEvents {
+    std::set<HANDLE> handles;
+    std::optional<ULONG> signalsAtStop;
+  };
+  RegisteredEvents removeEvents;
+  RegisteredEvents ringEvents;
 
   void wakeReader() {
     const std::uint64_t one = 1;
@@ -163,17 +172,41 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
     });
   }
 
-  // Every connection ends, once the halt handler runs: the driver has told the clients by
-  // then, and waits for their handles to close.
+  // How often the driver has signalled those of the events it holds; none when it holds none.
+  std::optional<ULONG> signalsOf(const RegisteredEvents& events) {
+    std::optional<ULONG> signals;
+    for (HANDLE handle : events.handles) {
+      const KEVENT* event = host->runtime().eventOf(handle);
+      if (event != nullptr && event->References > 0) signals = signals.value_or(0) + event->SetCount;
+    }
+    return signals;
+  }
+
+  // The halting driver has told its clients the adapter goes, and waits for them: it signals
+  // the remove event (set at the removal only), then posts the removal to the event ring.
+  // Without either held, nobody can be told: the halt running is enough.
+  bool clientsTold() {
+    if (!host->halting()) return false;
+    for (const RegisteredEvents* events : {&removeEvents, &ringEvents}) {
+      const std::optional<ULONG> signals = signalsOf(*events);
+      if (signals) return *signals > events->signalsAtStop.value_or(0);
+    }
+    return true;
+  }
+
+  // Every connection ends once the clients have been told.
   void endAll(Work item) {
-    if (!host->halting()) {
+    for (RegisteredEvents* events : {&removeEvents, &ringEvents}) {
+      if (!events->signalsAtStop) events->signalsAtStop = signalsOf(*events).value_or(0);
+    }
+    if (!clientsTold()) {
       {
         std::lock_guard lock(mutex);
         work.push_front(std::move(item));
       }
       executing = false;
       std::weak_ptr<State> weak = weak_from_this();
-      scheduler->after(kHaltPoll, EventKind::Host, "control device: wait for the halt", [weak] {
+      scheduler->after(kEndAllPoll, EventKind::Host, "control device: wait for the removal notice", [weak] {
         if (auto self = weak.lock()) self->pump();
       });
       return;
@@ -206,6 +239,9 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
       connection.events[token] = handle;
     }
     auto found = connection.events.find(token);
+    if (found != connection.events.end()) {
+      (request.code == kRegisterRemoveEvent ? removeEvents : ringEvents).handles.insert(found->second);
+    }
     // Without an eventfd, now or before, the word names nothing: the driver's reference fails.
     const auto value = found == connection.events.end()
                            ? 0u

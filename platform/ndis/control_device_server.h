@@ -35,10 +35,11 @@ public:
   // Stops reading, closes every connection without telling the driver (call after halt),
   // and removes the sockets.
   ~ControlDeviceServer();
-  // Ends every connection once the miniport's halt has begun (call just before halting the
-  // adapter): the driver tells its clients the adapter goes first (remove event, event
-  // ring), then their handles close, so a driver that waits for them to close does not
-  // wait. From the call on no request is read, and a new connection ends at once.
+  // Ends every connection once the halting driver has told its clients the adapter goes
+  // (call just before halting the adapter): it signalled a remove event a client registered
+  // (else an event of the event ring; when it holds neither, its halt handler runs). Then
+  // every handle closes, so a driver that waits for its clients to close does not wait. From
+  // the call on no request is read, and a new connection ends at once.
   void endConnectionsAtHalt();
   ControlDeviceServer(const ControlDeviceServer&) = delete;
   ControlDeviceServer& operator=(const ControlDeviceServer&) = delete;
