@@ -417,7 +417,7 @@ void CcxProcessBeaconElements(CoreAdapter* core, int index) {
         }
       }
     }
-    if (const auto aironet = ReadAironet(e, size); aironet && current) {
+    if (const auto aironet = ParseAironetElement(e, size); aironet && current) {
       std::memset(ccx.aironet, 0, sizeof ccx.aironet);
       std::memcpy(ccx.aironet, e + 2, std::min<std::uint32_t>(e[1], sizeof ccx.aironet));
       ccx.ckipFlags = aironet->ckipFlags;

@@ -114,6 +114,9 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   taps = {};  // closed before the adapter halts
 
   out << "zelnicd: halting" << std::endl;
+  // The driver waits for its control device's clients to close (up to 100 s): once it has
+  // told them the adapter goes, their connections end.
+  if (server) server->endConnectionsAtHalt();
   host->halt();
   const auto leaks = host->leaks();
   if (!leaks.empty()) {

@@ -14,6 +14,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/ndis/adapter_runtime.h"
@@ -25,6 +26,7 @@ namespace {
 constexpr ULONG kRegisterEvent = 0x00122480;
 constexpr ULONG kRegisterRemoveEvent = 0x00122500;
 constexpr NTSTATUS kStatusInvalidParameter = NdisStatus(0xC000000D);
+constexpr Micros kEndAllPoll{1000};
 
 void CloseFd(int fd) {
   if (fd >= 0) ::close(fd);
@@ -63,7 +65,7 @@ struct Connection {
   std::vector<int> eventFds;
 };
 
-enum class WorkKind { Open, Request, Close };
+enum class WorkKind { Open, Request, Close, EndAll };
 
 struct Work {
   WorkKind kind;
@@ -85,6 +87,7 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
 
   std::mutex mutex;  // guards everything below
   bool stopping = false;
+  bool endingAll = false;  // the adapter halts: nothing more is read, every connection ends
   std::map<std::uint64_t, std::shared_ptr<Connection>> connections;
   std::deque<Work> work;
   std::vector<std::uint64_t> finished;  // closes the executor has done: the reader closes the socket
@@ -92,6 +95,14 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
 
   // Executor only.
   bool executing = false;
+  // The events clients registered, by kind, and how often the driver had signalled those it
+  // holds when the stop was asked.
+  struct RegisteredEvents {
+    std::set<HANDLE> handles;
+    std::optional<ULONG> signalsAtStop;
+  };
+  RegisteredEvents removeEvents;
+  RegisteredEvents ringEvents;
 
   void wakeReader() {
     const std::uint64_t one = 1;
@@ -135,6 +146,9 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
       case WorkKind::Request:
         run(connection, std::move(item.request), item.passedFd);
         return;
+      case WorkKind::EndAll:
+        endAll(std::move(item));
+        return;
       case WorkKind::Close:
         if (!connection->handle) {
           endConnection(connection);
@@ -158,6 +172,56 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
     });
   }
 
+  // How often the driver has signalled those of the events it holds; none when it holds none.
+  std::optional<ULONG> signalsOf(const RegisteredEvents& events) {
+    std::optional<ULONG> signals;
+    for (HANDLE handle : events.handles) {
+      const KEVENT* event = host->runtime().eventOf(handle);
+      if (event != nullptr && event->References > 0) signals = signals.value_or(0) + event->SetCount;
+    }
+    return signals;
+  }
+
+  // The halting driver has told its clients the adapter goes, and waits for them: it signals
+  // the remove event (set at the removal only), then posts the removal to the event ring.
+  // Without either held, nobody can be told: the halt running is enough.
+  bool clientsTold() {
+    if (!host->halting()) return false;
+    for (const RegisteredEvents* events : {&removeEvents, &ringEvents}) {
+      const std::optional<ULONG> signals = signalsOf(*events);
+      if (signals) return *signals > events->signalsAtStop.value_or(0);
+    }
+    return true;
+  }
+
+  // Every connection ends once the clients have been told.
+  void endAll(Work item) {
+    for (RegisteredEvents* events : {&removeEvents, &ringEvents}) {
+      if (!events->signalsAtStop) events->signalsAtStop = signalsOf(*events).value_or(0);
+    }
+    if (!clientsTold()) {
+      {
+        std::lock_guard lock(mutex);
+        work.push_front(std::move(item));
+      }
+      executing = false;
+      std::weak_ptr<State> weak = weak_from_this();
+      scheduler->after(kEndAllPoll, EventKind::Host, "control device: wait for the removal notice", [weak] {
+        if (auto self = weak.lock()) self->pump();
+      });
+      return;
+    }
+    {
+      std::lock_guard lock(mutex);
+      for (auto& [id, connection] : connections) {
+        if (connection->ending) continue;
+        connection->ending = true;
+        work.push_back(Work{WorkKind::Close, connection, {}, -1});
+      }
+    }
+    next();
+  }
+
   // An event registration names its event by the peer's word; the driver sees our handle.
   void bindEvent(Connection& connection, ControlRequest& request, int passedFd) {
     if (request.input.size() < 4) {
@@ -175,6 +239,9 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
       connection.events[token] = handle;
     }
     auto found = connection.events.find(token);
+    if (found != connection.events.end()) {
+      (request.code == kRegisterRemoveEvent ? removeEvents : ringEvents).handles.insert(found->second);
+    }
     // Without an eventfd, now or before, the word names nothing: the driver's reference fails.
     const auto value = found == connection.events.end()
                            ? 0u
@@ -201,6 +268,11 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
                                                                     std::move(answer.output)});
                                self->next();
                              });
+  }
+
+  bool endingAllConnections() {
+    std::lock_guard lock(mutex);
+    return endingAll;
   }
 
   // After the server stopped, a request the driver still completes must not reach a socket
@@ -310,6 +382,10 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
   void accept(std::size_t listener) {
     const int fd = accept4(listeners[listener], nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) return;
+    if (endingAllConnections()) {  // the adapter goes: the peer reads the end of the stream
+      CloseFd(fd);
+      return;
+    }
     auto connection = std::make_shared<Connection>();
     connection->fd = fd;
     connection->link = listenerLinks[listener];
@@ -339,7 +415,7 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
         }
         finished.clear();
         for (auto& [id, connection] : connections) {
-          if (connection->busy || connection->ending) continue;
+          if (endingAll || connection->busy || connection->ending) continue;
           readable.push_back(connection);
           polled.push_back({connection->fd, POLLIN, 0});
         }
@@ -439,6 +515,16 @@ ControlDeviceServer::~ControlDeviceServer() {
   for (int fd : state_->listeners) CloseFd(fd);
   for (const std::string& path : state_->paths) unlink(path.c_str());
   CloseFd(state_->wake);
+}
+
+void ControlDeviceServer::endConnectionsAtHalt() {
+  {
+    std::lock_guard lock(state_->mutex);
+    if (state_->endingAll) return;
+    state_->endingAll = true;
+  }
+  state_->wakeReader();
+  state_->submit(Work{WorkKind::EndAll, nullptr, {}, -1});
 }
 
 const std::vector<std::string>& ControlDeviceServer::socketPaths() const { return state_->paths; }

@@ -112,6 +112,8 @@ std::optional<std::vector<std::uint8_t>> FirmwareEngine::execute(
     case command::kIbssStart:
       settings_.ibssTemplate.assign(record.begin(), record.end());
       settings_.infrastructure = false;
+      // No access point any more: an IBSS hears every BSSID of its SSID (it may merge).
+      settings_.association.clear();
       break;
     case command::kScanStart:
       if (!settings_.scanning) settings_.homeChannel = settings_.channel;
