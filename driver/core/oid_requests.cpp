@@ -182,6 +182,8 @@ const UCHAR* ShadowBssList(CoreAdapter* core, ULONG* length) {
   return core->ShadowBssTable;
 }
 
+const UCHAR* ShadowBssExtras(CoreAdapter* core) { return &core->ShadowBssExtras[0][0]; }
+
 void BuildCapabilityRecord(std::uint8_t (&record)[136]) {
   NdisZeroMemory(record, sizeof record);
   const std::uint32_t header[] = {136, 2, kPmkidEntries, 14};

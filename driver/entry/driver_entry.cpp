@@ -16,6 +16,7 @@ constexpr ShellLinks kDriverLinks = {
     .LeaveNetworkForHalt = &zelnic::core::LeaveNetworkForHalt,
     .IsMediaConnected = &zelnic::core::IsMediaConnected,
     .ShadowBssList = &zelnic::core::ShadowBssList,
+    .ShadowBssExtras = &zelnic::core::ShadowBssExtras,
     .QueryOid = &zelnic::core::CoreQueryOid,
     .SetOid = &zelnic::core::CoreSetOid,
     .StopFirmware = &zelnic::hal::StopFirmware,

@@ -1,6 +1,7 @@
 #include "sim/air/access_point.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "sim/air/association_security.h"
 #include "sim/air/authenticator.h"
@@ -26,6 +27,13 @@ std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t at) {
   return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
 }
 
+// A beacon interval and DTIM period of 0 mean 1.
+AccessPointConfig WithTimingDefaults(AccessPointConfig config) {
+  if (config.dtimPeriod == 0) config.dtimPeriod = 1;
+  if (config.beaconIntervalTu == 0) config.beaconIntervalTu = 1;
+  return config;
+}
+
 }  // namespace
 
 const char* SecurityName(Security security) {
@@ -41,10 +49,7 @@ const char* SecurityName(Security security) {
 }
 
 AccessPoint::AccessPoint(ndis::Scheduler& scheduler, Air& air, AccessPointConfig config)
-    : scheduler_(scheduler), air_(air), config_(std::move(config)) {
-  if (config_.dtimPeriod == 0) config_.dtimPeriod = 1;
-  if (config_.beaconIntervalTu == 0) config_.beaconIntervalTu = 1;
-}
+    : scheduler_(scheduler), air_(air), config_(WithTimingDefaults(std::move(config))) {}
 
 AccessPoint::~AccessPoint() { stop(); }
 
@@ -73,6 +78,17 @@ void AccessPoint::setRadioOn(bool on) {
     scheduler_.cancel(beaconTimer_);
     beaconTimer_ = {};
   }
+}
+
+void AccessPoint::reconfigure(AccessPointConfig config) {
+  if (config.bssid != config_.bssid || config.channel != config_.channel)
+    throw std::invalid_argument("an access point keeps its BSSID and channel");
+  while (!stations_.empty()) {
+    const MacAddress station = stations_.begin()->first;
+    forgetStation(station);
+  }
+  challenges_.clear();
+  config_ = WithTimingDefaults(std::move(config));
 }
 
 void AccessPoint::scheduleBeacon() {

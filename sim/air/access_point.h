@@ -106,6 +106,10 @@ public:
   void stop();
   // The radio off: no beacons, hears nothing; on again: beacons resume.
   void setRadioOn(bool on);
+  // New settings on the same BSSID and channel, as an access point takes them after a setup
+  // exchange: every station is let go (watchers hear it leave) and joins afresh; the next
+  // beacon carries them. Other BSSIDs or channels are refused (std::invalid_argument).
+  void reconfigure(AccessPointConfig config);
   bool started() const { return started_; }
 
   // Radio

@@ -2,6 +2,8 @@
 
 #include "sim/air/pmksa_cache.h"
 #include "sim/air/psk_key_exchange.h"
+#include "sim/air/swiftbond_access_point.h"
+#include "sim/air/vendor_mode_sender.h"
 
 namespace simair {
 
@@ -12,6 +14,13 @@ AirWorld::AirWorld(ndis::Scheduler& scheduler, const World& world, PcapRecorder*
     const AccessPointConfig& config = world.accessPoints[i].config;
     accessPoints_.push_back(std::make_unique<AccessPoint>(scheduler, medium_, config));
     AccessPoint& ap = *accessPoints_.back();
+    // Their frame hooks come before the distribution port's: the frames they take are theirs.
+    const bool bonds = world.accessPoints[i].swiftBond && config.security == Security::Open;
+    swiftBonds_.push_back(bonds ? std::make_unique<SwiftBondAccessPoint>(
+                                      scheduler, ap, [this, i, name = world.accessPoints[i].name] { bonded(i, name); })
+                                : nullptr);
+    const auto& vendorMode = world.accessPoints[i].vendorMode;
+    vendorModes_.push_back(vendorMode ? std::make_unique<VendorModeSender>(scheduler, ap, *vendorMode) : nullptr);
     ports_.push_back(config.independent ? nullptr : std::make_unique<DistributionPort>(ap));
     const bool wpa = config.security == Security::Wpa || config.security == Security::Wpa2 ||
                      config.security == Security::WpaWpa2 || config.security == Security::Wpa2Enterprise;
@@ -43,9 +52,18 @@ AirWorld::AirWorld(ndis::Scheduler& scheduler, const World& world, PcapRecorder*
 
 AirWorld::~AirWorld() {
   for (ndis::EventId change : changes_) scheduler_.cancel(change);
+  swiftBonds_.clear();  // hooks on the access points, like the rest
+  vendorModes_.clear();
   keyExchanges_.clear();  // each goes before the port and the access point it uses
   ports_.clear();
   accessPoints_.clear();  // they leave the medium before it goes
+}
+
+// The SwiftBond peer took the station's pass phrase: its access point now runs WPA-PSK.
+void AirWorld::bonded(std::size_t index, const std::string& name) {
+  AccessPoint& ap = *accessPoints_[index];
+  keyExchanges_[index] = std::make_unique<PskKeyExchange>(scheduler_, ap, *ports_[index]);
+  if (report_) report_(name + " bonded by SwiftBond: now " + SecurityName(ap.config().security) + ", \"" + ap.config().ssid + "\"");
 }
 
 void AirWorld::setSignal(std::size_t index, int signalDbm) {

@@ -1,9 +1,11 @@
 #pragma once
 // A world file brought to life on a scheduler: the medium, its access points started (each
 // with its distribution port, the WPA and WPA2 ones with their key exchange, the enterprise
-// access points of one SSID sharing one PMKSA cache), the signal
+// access points of one SSID sharing one PMKSA cache, the SwiftBond peers and vendor-mode
+// senders their lines ask for), the signal
 // of each at the station set as path loss, the scripted changes queued, and every frame on
 // the air recorded when a recorder is given.
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +22,8 @@ namespace simair {
 class PcapRecorder;
 class PskKeyExchange;
 class PmksaCache;
+class SwiftBondAccessPoint;
+class VendorModeSender;
 
 class AirWorld {
 public:
@@ -38,9 +42,17 @@ public:
   DistributionPort* distributionPort(std::size_t index) { return ports_.at(index).get(); }
   // Null unless the access point's security is one of the WPA kinds (enterprise included).
   PskKeyExchange* keyExchange(std::size_t index) { return keyExchanges_.at(index).get(); }
+  // Null unless the world gives the access point 'swiftbond' with security open.
+  SwiftBondAccessPoint* swiftBond(std::size_t index) { return swiftBonds_.at(index).get(); }
+  // Null unless the world gives the access point 'vendor-mode'.
+  VendorModeSender* vendorModeSender(std::size_t index) { return vendorModes_.at(index).get(); }
+  // Lines about what the access points did of themselves (an access point bonded by
+  // SwiftBond), for a host to show.
+  void setReport(std::function<void(const std::string&)> report) { report_ = std::move(report); }
 
 private:
   void setSignal(std::size_t index, int signalDbm);
+  void bonded(std::size_t index, const std::string& name);
 
   ndis::Scheduler& scheduler_;
   MacAddress station_;
@@ -50,7 +62,10 @@ private:
   // One PMKSA cache per WPA2-Enterprise network (SSID), shared by its access points.
   std::map<std::string, std::unique_ptr<PmksaCache>> pmksaCaches_;
   std::vector<std::unique_ptr<PskKeyExchange>> keyExchanges_;
+  std::vector<std::unique_ptr<SwiftBondAccessPoint>> swiftBonds_;
+  std::vector<std::unique_ptr<VendorModeSender>> vendorModes_;
   std::vector<ndis::EventId> changes_;
+  std::function<void(const std::string&)> report_;
 };
 
 }  // namespace simair

@@ -13,8 +13,10 @@
 #include <set>
 #include <sstream>
 
+#include "sim/air/authenticator_crypto.h"
 #include "sim/air/ccx_access_point.h"
 #include "sim/air/ckip_protection.h"
+#include "sim/air/swiftbond_access_point.h"
 
 namespace simair {
 namespace {
@@ -231,7 +233,7 @@ private:
                                                    "rates", "security", "passphrase", "wep-key", "wep-tx-key",
                                                    "vendor", "signal", "power", "ibss", "auth", "auth-status",
                                                    "assoc-status", "silent-auth", "silent-assoc", "radius-server",
-                                                   "radius-port", "radius-secret"};
+                                                   "radius-port", "radius-secret", "swiftbond", "vendor-mode"};
     if (kProperties.contains(keyword)) return fail("'" + keyword + "' outside an access point (start one with 'ap NAME')");
     return fail("unknown keyword '" + keyword + "'");
   }
@@ -307,9 +309,7 @@ private:
     } else if (keyword == "passphrase") {
       if (!arguments(tokens, 1)) return false;
       const std::string& phrase = tokens[1];
-      if (phrase.size() < 8 || phrase.size() > 63 ||
-          !std::all_of(phrase.begin(), phrase.end(), [](char c) { return c >= 0x20 && c <= 0x7E; }))
-        return fail("passphrase must be 8 to 63 printable ASCII characters");
+      if (!air::IsPskPassphrase(phrase)) return fail("passphrase must be 8 to 63 printable ASCII characters");
       config.passphrase = Secret(phrase);
     } else if (keyword == "radius-server") {
       if (!arguments(tokens, 1)) return false;
@@ -381,6 +381,14 @@ private:
       if (!status) return false;
       (keyword == "auth-status" ? config.join.authenticationStatus : config.join.associationStatus) =
           static_cast<std::uint16_t>(*status);
+    } else if (keyword == "swiftbond") {
+      if (!arguments(tokens, 0)) return false;
+      ap.swiftBond = true;
+    } else if (keyword == "vendor-mode") {
+      if (!arguments(tokens, 1)) return false;
+      const auto mode = number(tokens[1], 0, 255, "vendor-mode");
+      if (!mode) return false;
+      ap.vendorMode = static_cast<std::uint8_t>(*mode);
     } else if (keyword == "silent-auth" || keyword == "silent-assoc") {
       if (!arguments(tokens, 0)) return false;
       (keyword == "silent-auth" ? config.join.silentAuthentication : config.join.silentAssociation) = true;
@@ -480,6 +488,23 @@ private:
     if (wep && (config.wepKeys.size() <= config.wepKeyIndex || config.wepKeys[config.wepKeyIndex].empty()))
       return failAt("security wep needs the key of wep-tx-key (default 1)");
     if (!wep && config.ckipFlags != 0) return failAt("CKIP (ccx kp, cmic) needs security wep");
+    if (config.independent && (ap.swiftBond || ap.vendorMode)) return failAt("an IBSS peer has no swiftbond or vendor-mode");
+    return !ap.swiftBond || offerAutoLink(world_.accessPoints.back(), failAt);
+  }
+
+  // 'swiftbond': an open access point is not yet configured (and bonds), a WPA-PSK one is
+  // configured by Auto Link; its Auto Link element says which.
+  template <class Fail>
+  bool offerAutoLink(WorldAccessPoint& ap, const Fail& failAt) {
+    AccessPointConfig& config = ap.config;
+    if (config.security != Security::Open && config.security != Security::Wpa)
+      return failAt("swiftbond needs security open (not yet configured) or wpa-psk (configured by Auto Link)");
+    const dot11::Bytes element =
+        AutoLinkElementBody(config.security == Security::Open ? kAutoLinkNotConfigured : kAutoLinkConfigured);
+    for (const dot11::Bytes& body : config.vendorElements)
+      if (body.size() >= 5 && std::equal(element.begin(), element.begin() + 5, body.begin()))
+        return failAt("swiftbond announces its own Auto Link element: no vendor line for it");
+    config.vendorElements.push_back(element);
     return true;
   }
 

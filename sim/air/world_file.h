@@ -17,6 +17,8 @@ struct WorldAccessPoint {
   std::string name;
   AccessPointConfig config;
   int signalDbm = -50;  // what the station receives of it
+  bool swiftBond = false;                  // 'swiftbond': offers Auto Link (its element is in config)
+  std::optional<std::uint8_t> vendorMode;  // 'vendor-mode': the maker's vendor-mode frame after association
   int line = 0;
 };
 

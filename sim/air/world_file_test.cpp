@@ -33,7 +33,7 @@ const std::string kSeventeenKnobs = [] {
 }();
 
 TEST(WorldFile, TheExampleWorldsLoad) {
-  for (const char* name : {"office.world", "roaming.world", "hidden.world", "demo.world", "ckip.world"}) {
+  for (const char* name : {"office.world", "roaming.world", "hidden.world", "demo.world", "ckip.world", "autolink.world"}) {
     std::string error;
     EXPECT_TRUE(LoadWorldFile(kWorlds + "/" + name, error)) << error;
   }
@@ -134,6 +134,24 @@ TEST(WorldFile, CcxCkipFlagsSetTheAironetElementAndTheDataPlane) {
   }
 }
 
+// Auto Link: an open access point is not yet configured, a WPA-PSK one configured, as the
+// maker's element says; vendor-mode keeps its byte.
+TEST(WorldFile, SwiftBondAnnouncesAutoLinkByItsSecurityAndVendorModeKeepsItsByte) {
+  const World world = Parse(kAp + " swiftbond\n vendor-mode 5\n" +
+                            "ap b\n bssid 02:00:00:00:00:02\n ssid y\n swiftbond\n security wpa-psk\n"
+                            " passphrase \"bonded before\"\n vendor 00:50:f2:04\n");
+  ASSERT_EQ(world.accessPoints.size(), 2u);
+  const WorldAccessPoint& open = world.accessPoints[0];
+  EXPECT_TRUE(open.swiftBond);
+  EXPECT_EQ(open.vendorMode, std::optional<std::uint8_t>(5));
+  EXPECT_EQ(open.config.vendorElements, (std::vector<dot11::Bytes>{{0x02, 0x5A, 0x9C, 0x00, 0x00, 0x01}}));
+  const WorldAccessPoint& bonded = world.accessPoints[1];
+  EXPECT_FALSE(bonded.vendorMode);
+  EXPECT_EQ(bonded.config.vendorElements,
+            (std::vector<dot11::Bytes>{{0x00, 0x50, 0xF2, 0x04}, {0x02, 0x5A, 0x9C, 0x00, 0x00, 0x02}}));
+  EXPECT_FALSE(Parse(kAp).accessPoints[0].swiftBond);
+}
+
 TEST(WorldFile, ChipKnobsAreKeptInOrderWithTheirLines) {
   const World world = Parse("chip-knob hold-transmit\n" + kAp + "chip-knob command-latency 5000\n");
   ASSERT_EQ(world.chipKnobs.size(), 2u);
@@ -210,6 +228,13 @@ TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
       {kAp + " ccx 4 mic\n", "line 4: ccx CKIP flags are kp and cmic"},
       {kAp + " ccx 4 kp kp\n", "line 4: ccx CKIP flag kp given twice"},
       {kAp + " ccx 4 kp\n", "line 1: access point 'a': CKIP (ccx kp, cmic) needs security wep"},
+      {kAp + " security wep\n wep-key 1 0102030405\n swiftbond\n",
+       "line 1: access point 'a': swiftbond needs security open (not yet configured) or wpa-psk (configured by Auto Link)"},
+      {kAp + " vendor 02:5a:9c:00:00:04\n swiftbond\n",
+       "line 1: access point 'a': swiftbond announces its own Auto Link element: no vendor line for it"},
+      {kAp + " ibss\n vendor-mode 1\n", "line 1: access point 'a': an IBSS peer has no swiftbond or vendor-mode"},
+      {kAp + " swiftbond on\n", "line 4: 'swiftbond' takes 0 values"},
+      {kAp + " vendor-mode 256\n", "line 4: vendor-mode must be a whole number from 0 to 255"},
       {kAp + " hidden yes\n", "line 4: 'hidden' takes 0 values"},
       {kAp + " ssid \"open\n", "line 4: quotes not closed"},
       {kAp + " ssid \"a\"b\n", "line 4: a space must follow closing quotes"},

@@ -6,11 +6,8 @@
 // and the supplicant the library hosts, and the status page shows the connection.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <map>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "driver/ndis/driver_release.h"
@@ -18,78 +15,17 @@
 #include "hosts/adapterctl/supplicant/supplicant_host.h"
 #include "hosts/adapterctl/zelcon_records.h"
 #include "hosts/demo/demo_profiles.h"
-#include "hosts/zelnicd/e2e/zelnicd_process.h"
-#include "platform/gui/base/string_table.h"
 #include "platform/gui/list_view.h"
-#include "platform/gui/testing/fake_platform.h"
-#include "platform/gui/testing/gui_kit.h"
-#include "platform/win32/ini_file.h"
-#include "platform/win32/test_temp_dir.h"
 #include "utility/core/profile_file.h"
 #include "utility/ui/about_page.h"
 #include "utility/ui/adapter_notification.h"
 #include "utility/ui/app_messages.h"
+#include "utility/ui/e2e/zelcon_on_zelnicd.h"
 #include "utility/ui/main_page.h"
 #include "utility/ui/site_survey.h"
-#include "utility/ui/zelcon_app.h"
-#include "utility/ui/zelcon_page.h"
 #include "utility/ui/zelcon_sheet.h"
-#include "zelconStrings.h"
 
 namespace {
-
-// A page that notes which notifications the sheet passed on.
-class ScanProbe : public CZelconPage {
-public:
-  ScanProbe() : CZelconPage(199, "Probe") {}
-  bool scanned = false;
-  intptr_t onAppMessage(uint32_t code, const zfw::AppParam&) override {
-    if (code == HLVN_EVENT_SCAN_COMPLETE) scanned = true;
-    return 0;
-  }
-};
-
-struct ZelconOnZelnicd : ::testing::Test {
-  explicit ZelconOnZelnicd(const char* world = ZELNICD_WORLDS_DIR "/office.world") : zelnicd({"--world", world}) {}
-  zelnicd::testing::ZelnicdProcess zelnicd;
-  zfw::testing::FakePlatform fake;
-  plat::TestTempDir home;
-  zelcon::Notifier notifier;
-  std::unique_ptr<zelcon::DeviceAdapter> library;
-  std::unique_ptr<CZelconApp> app;
-
-  void SetUp() override {
-    ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
-    ::setenv("ZELCON_HOME", home.Path().c_str(), 1);
-    ::setenv("ZELCON_PENTREL_LIBRARY", PENTREL_LIBRARY, 1);
-    zfw::StringTable::install(zelconStrings());
-    // The worker scans once at its start and then waits (no automatic joining).
-    plat::IniFile ini(home.File("Zelcon.ini"));
-    ini.WriteInt("Advanced", "Auto Configuration", 0);
-    ini.WriteInt("Advanced", "AutoLink", 0);
-    notifier.SetPoster(&PostAdapterNotification);
-    library = std::make_unique<zelcon::DeviceAdapter>(notifier, plat::RegistryStore(zelnicd.registryRoot()),
-                                                      zelnicd.devicePath());
-  }
-  void TearDown() override {
-    if (app) app->ExitInstance();
-    app.reset();
-    zfw::testing::processEvents();
-    library.reset();
-    ::unsetenv("ZELCON_HOME");
-    ::unsetenv("ZELCON_PENTREL_LIBRARY");
-  }
-  // Runs the window's events until `done` holds, at most 20 seconds.
-  template <class Done>
-  bool RunUntil(Done done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!done() && std::chrono::steady_clock::now() < end) {
-      zfw::testing::processEvents();
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-  }
-};
 
 TEST_F(ZelconOnZelnicd, TheSheetShowsTheAdapterAndTheSiteSurveyTheSimulatedNetworks) {
   app = std::make_unique<CZelconApp>(*library);
@@ -140,7 +76,7 @@ TEST_F(ZelconOnZelnicd, TheAboutPageShowsTheAdapterAndTheDriversOwnRelease) {
 }
 
 struct ZelconOnTheDemoWorld : ZelconOnZelnicd {
-  ZelconOnTheDemoWorld() : ZelconOnZelnicd(ZELNICD_WORLDS_DIR "/demo.world") {}
+  ZelconOnTheDemoWorld() : ZelconOnZelnicd({"--world", ZELNICD_WORLDS_DIR "/demo.world"}) {}
 };
 
 TEST_F(ZelconOnTheDemoWorld, AProfileChosenInTheProfileBoxConnectsAndTheStatusPageShowsTheConnection) {
