@@ -22,7 +22,6 @@
 namespace {
 
 constexpr int kIcons[] = {151, 152, 145, 144, 155, 156};
-constexpr int kAlreadyOnNetwork = 4;
 
 std::string BssidText(const uint8_t (&mac)[6]) {
   char text[24];

@@ -591,18 +591,16 @@ void CZelconSheet::RunAutoLink() {
     bool showSheet = false;
     if (!adapter) {
       command = AUTOLINK_CONNECTED;  // the adapter went: nothing to connect with
-    } else if (result == zfw::IDOK) {
-      if (m_lib.GetConnectStatus(adapter) != 0) {
-        QueryLinkStatus(1);
+    } else {
+      // The dialog had the library's notices meanwhile: a link that came up while it ran
+      // (Auto Configuration's, say) is known from the adapter only.
+      const bool associated = m_lib.GetConnectStatus(adapter) != 0;
+      QueryLinkStatus(associated ? 1 : 0);
+      if (result == zfw::IDOK && associated) {
         PlaceAutoLinkProfile(dialog.Profile(), 1);
         showSheet = true;
         command = AUTOLINK_CONNECTED;
-      } else {
-        QueryLinkStatus(0);
-      }
-    } else {
-      QueryLinkStatus(0);
-      if (dialog.ProfileReady()) {
+      } else if (result != zfw::IDOK && dialog.ProfileReady()) {
         PlaceAutoLinkProfile(dialog.Profile(), 0);
         showSheet = true;
         command = AUTOLINK_PROFILE_READY;
