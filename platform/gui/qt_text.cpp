@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "platform/gui/edit_limit.h"
+
 namespace zfw {
 namespace {
 constexpr const char* kRawTextProperty = "zfwText";
@@ -23,7 +25,7 @@ void setWidgetText(QWidget* w, std::string_view text) {
   } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
     button->setText(t);
   } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-    edit->setText(t);
+    setEditText(edit, t);
   } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
     group->setTitle(t);
   } else if (qobject_cast<QComboBox*>(w)) {

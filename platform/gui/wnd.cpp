@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/gui/app.h"
+#include "platform/gui/edit_limit.h"
 #include "platform/gui/icons.h"
 #include "platform/gui/list_view_wiring.h"
 #include "platform/gui/platform.h"
@@ -358,9 +359,7 @@ int Wnd::focusedItem() const {
   return 0;
 }
 
-void Wnd::limitText(int id, int maxChars) {
-  if (auto* e = qobject_cast<QLineEdit*>(item(id))) e->setMaxLength(maxChars > 0 ? maxChars : 32767);
-}
+void Wnd::limitText(int id, int maxBytes) { limitEditBytes(qobject_cast<QLineEdit*>(item(id)), maxBytes); }
 
 void Wnd::setEditCaret(int id, int position) {
   if (auto* e = qobject_cast<QLineEdit*>(item(id))) e->setCursorPosition(position < 0 ? e->text().size() : position);

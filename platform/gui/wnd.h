@@ -97,7 +97,8 @@ class Wnd {
   int checkedRadioButton(int first, int last) const;  // 0 when none
   void setItemFocus(int id);
   int focusedItem() const;  // id of the control with the keyboard focus, 0 when none of ours
-  void limitText(int id, int maxChars);
+  // At most `maxBytes` bytes of text (UTF-8) may be typed into edit `id`; 0: no limit.
+  void limitText(int id, int maxBytes);
   void setEditCaret(int id, int position);  // -1: the end
   Rect itemRect(int id) const;  // in this window's coordinates
   void moveItem(int id, const Rect& r);

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QTest>
 #include <QLineEdit>
 #include <QWidget>
 #include <string>
@@ -73,6 +74,27 @@ TEST(Wnd, TextsRoundTripThroughEveryKindOfControl) {
   auto* label = qobject_cast<QLabel*>(w.item(14));
   EXPECT_EQ(label->textFormat(), Qt::PlainText);
   EXPECT_EQ(label->text(), "<ANY SSID>\nsecond");
+}
+
+// The fields behind edits hold bytes: the limit counts the bytes of the text, not its
+// characters, and a text the program put there longer than that can still be shortened.
+TEST(Wnd, AnEditsLimitCountsTheBytesOfItsText) {
+  FakePlatform fake;
+  Controls w;
+  ASSERT_TRUE(w.create());
+  w.limitText(13, 5);
+  auto* edit = qobject_cast<QLineEdit*>(w.item(13));
+  ASSERT_TRUE(testing::typeText(w, 13, "a\xC3\xA9\xC3\xA9\xC3\xA9"));  // a, then three e-acute
+  EXPECT_EQ(w.itemText(13), "a\xC3\xA9\xC3\xA9");
+  ASSERT_TRUE(testing::replaceText(w, 13, "\xC3\xA9\xC3\xA9\xC3\xA9"));  // a paste of 6 bytes
+  EXPECT_EQ(w.itemText(13), "a\xC3\xA9\xC3\xA9");
+
+  w.setItemText(13, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // 9 bytes, put by the program
+  edit->setCursorPosition(3);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_EQ(w.itemText(13), "\xEF\xBF\xBD\xEF\xBF\xBD");
+  ASSERT_TRUE(testing::typeText(w, 13, "x"));  // longer again: refused
+  EXPECT_EQ(w.itemText(13), "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST(Wnd, ItemIntReadsOnlyWholeNumbers) {
