@@ -150,4 +150,40 @@ TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
   EXPECT_EQ(zelnicd.stop(SIGTERM), 0) << zelnicd.output();  // the utility closed: a prompt halt
 }
 
+// Started before zelnicd (the order of a log-in): the program finds the adapter once zelnicd's
+// control device appears, as it would an adapter plugged in.
+TEST(ZelconProgram, FindsTheAdapterOfAZelnicdStartedAfterIt) {
+  zelnicd::testing::ZelnicdProcess earlier;  // its run only leaves the run directory behind
+  ASSERT_TRUE(earlier.waitForDevice()) << earlier.output();
+  ASSERT_EQ(earlier.stop(SIGTERM), 0) << earlier.output();
+  plat::TestTempDir home, runtime;
+  std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
+  std::vector<std::string> environment = {
+      "QT_QPA_PLATFORM=offscreen",
+      "ZELNIC_RUN_DIR=" + earlier.runDir(),
+      "ZELCON_HOME=" + home.Path(),
+      "XDG_RUNTIME_DIR=" + runtime.Path(),
+      "ZELCON_REGISTRY_ROOT=" + earlier.registryRoot(),
+      "HOME=" + home.Path(),
+      "ZELCON_MESSAGE_BOX_LOG=" + home.File("boxes.log"),
+  };
+  KeepFromOurs(environment);
+  Program zelcon(environment);
+  ASSERT_TRUE(zelcon.Started());
+  // Up (its start-up box answered), without an adapter: the region's channels are not written.
+  ASSERT_TRUE(WaitForDirectory(home.Path(), 30000,
+                               [&] { return std::filesystem::exists(home.File("boxes.log")); }));
+  plat::IniFile ini(home.File("Zelcon.ini"));
+  EXPECT_EQ(ini.ReadInt("Advanced", "LastChan", 0), 0);
+
+  zelnicd::testing::ZelnicdProcess later(earlier);
+  ASSERT_TRUE(WaitForDirectory(home.Path(), 30000,
+                               [&] { return ini.ReadInt("Advanced", "LastChan", 0) != 0; }))
+      << later.output();
+  EXPECT_EQ(ini.ReadInt("Advanced", "LastChan", 0), 11);
+  zelcon.Signal(SIGTERM);
+  EXPECT_EQ(zelcon.Wait(30000), 0);
+  EXPECT_EQ(later.stop(SIGTERM), 0) << later.output();
+}
+
 }  // namespace
