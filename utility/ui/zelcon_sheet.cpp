@@ -142,7 +142,7 @@ void CZelconSheet::ShowPageSet(bool zeroConfigOwns) {
 
 // --- the window -----------------------------------------------------------------------------
 
-bool CZelconSheet::onInitDialog() {
+bool CZelconSheet::OnInitDialog() {
   zfw::PropertySheet::onInitDialog();
   setIcon(IDI_SHEET);
   // The sheet's own buttons and the radio switch along a strip 40 pixels high at the bottom.
@@ -270,7 +270,8 @@ void CZelconSheet::OnTrayExit() {
   destroyWindow();
 }
 
-void CZelconSheet::onEndSession() {
+void CZelconSheet::OnEndSession() {
+  m_sessionEnding = true;
   StopWorker();
   if (void* adapter = m_adapter.load()) m_lib.UnlockPages(adapter);
   m_savedAtEnd = SaveProfiles();
@@ -491,7 +492,10 @@ bool CZelconSheet::SaveProfiles() {
 }
 
 void CZelconSheet::TellProfileFileProblem(const std::string& text) {
-  if (zfw::isGuiThread()) {
+  if (m_sessionEnding) {
+    // The session is ending: a box would hold up the log-off (or, offscreen, the end).
+    std::fprintf(stderr, "zelcon: %s\n", text.c_str());
+  } else if (zfw::isGuiThread()) {
     zfw::messageBox(text, zfw::MB_ICONEXCLAMATION);
   } else {
     // The worker holds the state lock here; the GUI thread may be waiting for it.
