@@ -29,6 +29,8 @@ class ListView {
   int insertColumn(int column, std::string_view heading, int width);
   int columnCount() const;
   int columnWidth(int column) const;
+  // Widens the column so that its heading and the text of every row fit (never narrows it).
+  void widenColumnToFit(int column);
   void setHeaderVisible(bool visible);
   void setExtendedStyle(unsigned style);
   unsigned extendedStyle() const;

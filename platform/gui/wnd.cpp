@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QWidget>
 #include <climits>
@@ -242,6 +243,23 @@ Rect Wnd::clientRect() const { return widget() ? toRect(widget()->rect()) : Rect
 
 void Wnd::moveWindow(const Rect& r) {
   if (QWidget* w = widget()) w->setGeometry(r.left, r.top, r.width(), r.height());
+}
+
+void Wnd::centerWindow() {
+  QWidget* w = widget();
+  if (!w) return;
+  QRect around;
+  if (!w->isWindow()) {
+    around = w->parentWidget() ? w->parentWidget()->rect() : QRect();
+  } else if (QWidget* owner = w->parentWidget()) {
+    around = owner->window()->frameGeometry();
+  } else if (QScreen* screen = w->screen()) {
+    around = screen->availableGeometry();
+  }
+  if (around.isEmpty()) return;
+  QRect placed = w->frameGeometry();
+  placed.moveCenter(around.center());
+  w->move(placed.topLeft());
 }
 
 void Wnd::redraw() {

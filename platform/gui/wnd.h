@@ -75,6 +75,9 @@ class Wnd {
   Rect windowRect() const;  // in the parent's coordinates (the screen for top-level windows)
   Rect clientRect() const;  // origin 0,0
   void moveWindow(const Rect& r);
+  // Puts the window's centre on its owner's (CenterWindow): the parent window's, or the
+  // screen's for a window without one.
+  void centerWindow();
   void redraw();
 
   // --- controls by id ---------------------------------------------------------------------
