@@ -122,10 +122,10 @@ TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSess
             "Cannot create hotkey for Radio On/Off!!\n");
 }
 
-TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
-  zelnicd::testing::ZelnicdProcess zelnicd;
-  ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
-  plat::TestTempDir home, runtime;
+// The program's environment on the adapter that `zelnicd` serves (or will serve), without
+// ZELCON_ADAPTER.
+std::vector<std::string> OnZelnicd(const zelnicd::testing::ZelnicdProcess& zelnicd, const plat::TestTempDir& home,
+                                   const plat::TestTempDir& runtime) {
   std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
   std::vector<std::string> environment = {
       "QT_QPA_PLATFORM=offscreen",
@@ -136,7 +136,14 @@ TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
       "HOME=" + home.Path(),
   };
   KeepFromOurs(environment);
-  Program zelcon(environment);
+  return environment;
+}
+
+TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
+  zelnicd::testing::ZelnicdProcess zelnicd;
+  ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
+  plat::TestTempDir home, runtime;
+  Program zelcon(OnZelnicd(zelnicd, home, runtime));
   ASSERT_TRUE(zelcon.Started());
   // The adapter's first open writes the channels of the driver's region (0x10: 1 to 11).
   plat::IniFile ini(home.File("Zelcon.ini"));
@@ -157,17 +164,8 @@ TEST(ZelconProgram, FindsTheAdapterOfAZelnicdStartedAfterIt) {
   ASSERT_TRUE(earlier.waitForDevice()) << earlier.output();
   ASSERT_EQ(earlier.stop(SIGTERM), 0) << earlier.output();
   plat::TestTempDir home, runtime;
-  std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
-  std::vector<std::string> environment = {
-      "QT_QPA_PLATFORM=offscreen",
-      "ZELNIC_RUN_DIR=" + earlier.runDir(),
-      "ZELCON_HOME=" + home.Path(),
-      "XDG_RUNTIME_DIR=" + runtime.Path(),
-      "ZELCON_REGISTRY_ROOT=" + earlier.registryRoot(),
-      "HOME=" + home.Path(),
-      "ZELCON_MESSAGE_BOX_LOG=" + home.File("boxes.log"),
-  };
-  KeepFromOurs(environment);
+  std::vector<std::string> environment = OnZelnicd(earlier, home, runtime);
+  environment.push_back("ZELCON_MESSAGE_BOX_LOG=" + home.File("boxes.log"));
   Program zelcon(environment);
   ASSERT_TRUE(zelcon.Started());
   // Up (its start-up box answered), without an adapter: the region's channels are not written.
