@@ -8,11 +8,28 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "platform/gui/base/utf8.h"
 #include "platform/gui/edit_limit.h"
 
 namespace zfw {
 namespace {
 constexpr const char* kRawTextProperty = "zfwText";
+}
+
+QString toQString(std::string_view s) {
+  if (isUtf8(s)) return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+  QString text;
+  for (size_t at = 0; at < s.size();) {
+    const size_t n = utf8SequenceLength(s, at);
+    if (n == 0) {
+      text += QChar(static_cast<unsigned char>(s[at]));
+      ++at;
+    } else {
+      text += QString::fromUtf8(s.data() + at, static_cast<qsizetype>(n));
+      at += n;
+    }
+  }
+  return text;
 }
 
 void setWidgetText(QWidget* w, std::string_view text) {

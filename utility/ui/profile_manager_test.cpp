@@ -202,8 +202,8 @@ TEST_F(ProfileManagerTest, ARenameKeepsTheBytesOfTheFieldsTheUserDidNotEdit) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.wpa.passphrase), p.wpa.passphraseLength), phrase);
   }
 
-  // Edited: what is typed, and a shortened row of replacement characters (three bytes each)
-  // cut before the character that would not fit.
+  // Edited: what is typed, and a shortened row of 0xFF bytes, each shown as the character
+  // y-diaeresis, stored in the two bytes of its UTF-8 and cut before the one that would not fit.
   const struct {
     int row;
     int backspaces;
@@ -218,9 +218,9 @@ TEST_F(ProfileManagerTest, ARenameKeepsTheBytesOfTheFieldsTheUserDidNotEdit) {
     ASSERT_TRUE(click(pm, IDC_PM_SAVE));
   }
   EXPECT_EQ(std::string(zelcon::ProfileSsid(saved("cafe2"))), "Z\xC3\xBCrich");
-  std::string replacements;
-  for (int i = 0; i < 10; ++i) replacements += "\xEF\xBF\xBD";
-  EXPECT_EQ(std::string(zelcon::ProfileSsid(saved("ones2"))), replacements);
+  std::string diaereses;
+  for (int i = 0; i < 16; ++i) diaereses += "\xC3\xBF";
+  EXPECT_EQ(std::string(zelcon::ProfileSsid(saved("ones2"))), diaereses);
 }
 
 TEST_F(ProfileManagerTest, ApplyGoesThroughTheSheetAndLeavesThePageUsable) {
