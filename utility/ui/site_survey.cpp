@@ -22,7 +22,6 @@
 namespace {
 
 constexpr int kIcons[] = {151, 152, 145, 144, 155, 156};
-constexpr int kMacColumn = 1;
 
 std::string BssidText(const uint8_t (&mac)[6]) {
   char text[24];
@@ -78,7 +77,7 @@ bool CSiteSurvey::onInitDialog() {
   zfw::ListView list = listView(IDC_NETWORK_LIST);
   const int w = kZelconPageWidth / 6;
   list.insertColumn(0, "Network SSID", 2 * w);
-  list.insertColumn(kMacColumn, "MAC Address", w * 3 / 2);
+  list.insertColumn(1, "MAC Address", w * 3 / 2);
   list.insertColumn(2, "Security", w);
   list.insertColumn(3, "CH.", w / 2);
   list.insertColumn(4, "Signal", w * 4 / 5);
@@ -208,7 +207,7 @@ void CSiteSurvey::Refill() {
     const int image = (adHoc ? kImageAdHoc : e.BOnly != 0 ? kImageB : kImageG) + (inUse ? 1 : 0);
     const std::string bssid = BssidText(e.MacAddress);
     list.insertItem(row, ssid->empty() ? "<" + bssid + ">" : std::string(*ssid), image);
-    list.setItemText(row, kMacColumn, bssid);
+    list.setItemText(row, 1, bssid);
     list.setItemText(row, 2, e.Privacy ? "Enable" : "Disable");
     list.setItemText(row, 3, std::to_string(channel));
     // RSSI -96 dBm and weaker show 0 per cent.
@@ -218,7 +217,8 @@ void CSiteSurvey::Refill() {
     list.setItemData(row, index);
     ++row;
   }
-  list.widenColumnToFit(kMacColumn);  // an address cut short is no address
+  // A sixth of the list is too narrow for an address or "Infrastructure": no text is cut.
+  list.widenColumnsToFit();
 }
 
 bool CSiteSurvey::EntryOfRow(int row, SCAN_LIST_ENTRY& entry) const {

@@ -131,7 +131,8 @@ TEST_F(ZelconSiteSurvey, ListsTheScanWithChannelsSignalsIconsAndHiddenNetworks) 
                                    CSiteSurvey::kImageG, CSiteSurvey::kImageAdHoc,
                                    CSiteSurvey::kImageG};
   for (int r = 0; r < 5; ++r) EXPECT_EQ(List().itemImage(r), images[size_t(r)]) << r;
-  ExpectColumnShowsItsTextsWhole(*page, CSiteSurvey::IDC_NETWORK_LIST, 1);  // the addresses
+  for (int column = 0; column < List().columnCount(); ++column)
+    ExpectColumnShowsItsTextsWhole(*page, CSiteSurvey::IDC_NETWORK_LIST, column);
 
   // A hidden network cannot be associated.
   ASSERT_TRUE(zfw::testing::clickListRow(*page, CSiteSurvey::IDC_NETWORK_LIST, 2));

@@ -23,7 +23,7 @@ void Fill(zfw::ListView list, const std::vector<Row>& rows) {
     for (int column = 0; column < 4; ++column) list.setItemText(row, column, rows[row][column]);
   }
   // A quarter of the list is too narrow for the longer names ("Received Beacons").
-  for (int column = 0; column < 4; ++column) list.widenColumnToFit(column);
+  list.widenColumnsToFit();
 }
 
 std::vector<Row> TransmitRows(const NDIS_802_11_STATISTICS& s) {
