@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/gui/icons.h"
+#include "platform/gui/edit_limit.h"
 #include "platform/gui/list_view.h"
 #include "platform/gui/list_view_wiring.h"
 #include "platform/gui/qt_text.h"
@@ -77,12 +78,12 @@ ControlBuilder& ControlBuilder::text(int id, std::string_view text) {
 
 ControlBuilder& ControlBuilder::edit(int id, int maxChars, unsigned style) {
   auto* e = new QLineEdit(d_->parent());
-  if (maxChars > 0) e->setMaxLength(maxChars);
   if (style & ES_PASSWORD) e->setEchoMode(QLineEdit::Password);
   if (style & ES_READONLY) e->setReadOnly(true);
   if (style & ES_NUMBER) {
     e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
   }
+  if (maxChars > 0) limitEditBytes(e, maxChars);
   return add(id, e);
 }
 

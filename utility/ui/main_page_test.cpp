@@ -184,6 +184,7 @@ TEST_F(ZelconMainPage, WithoutALinkTheStatusSaysWhy) {
   Tick();
   EXPECT_EQ(Text(CMainPage::IDC_TX_RATE), "Current Tx Rate:");
   EXPECT_EQ(Page().progressBar(CMainPage::IDC_SIGNAL).pos(), 0);
+  EXPECT_FALSE(zfw::testing::saveScreenshot(Sheet(), "zelcon_main_page_no_connection").empty());
   // Without a link both charts run along the bottom.
   Tick();
   for (int id : {CMainPage::IDC_TX_CHART, CMainPage::IDC_RX_CHART}) {

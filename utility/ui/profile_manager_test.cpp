@@ -5,8 +5,11 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QTest>
 #include <QWidget>
+#include <cstring>
 
 #include "platform/gui/icons.h"
 #include "platform/gui/testing/modal_hooks.h"
@@ -235,6 +238,63 @@ TEST_F(ProfileManagerTest, AnApplyHoldsThePageStillUntilItEnds) {
   }
   EXPECT_FALSE(pm.isItemEnabled(IDC_PM_SAVE));
   EXPECT_TRUE(pm.Wizard()->NetworkPage()->isItemEnabled(IDC_NET_NAME));
+}
+
+// SSIDs and pass phrases are bytes, and not all of them UTF-8: a rename and Save keeps the
+// bytes of every field the user did not edit. An SSID the user edits is stored as UTF-8 in
+// whole characters within its 32 bytes.
+TEST_F(ProfileManagerTest, ARenameKeepsTheBytesOfTheFieldsTheUserDidNotEdit) {
+  const std::string latin1 = "Caf\xE9", allOnes(32, '\xFF'), phrase = "m\xF6tley-crew";
+  std::vector<PROFILE_ENTRY> records;
+  for (const auto& [name, ssid] : {std::pair{"cafe", latin1}, std::pair{"ones", allOnes}}) {
+    PROFILE_ENTRY p = Profile(name);
+    std::memcpy(p.ssid, ssid.data(), ssid.size());
+    p.authMode = zelcon::kAuthWpa2Psk;
+    p.encryption = 3;
+    std::memcpy(p.wpa.passphrase, phrase.data(), phrase.size());
+    p.wpa.passphraseLength = static_cast<uint32_t>(phrase.size());
+    records.push_back(p);
+  }
+  CProfileManager& pm = Open(records);
+  CBasicSettgPage& net = *pm.Wizard()->NetworkPage();
+  for (int row : {0, 1}) {
+    Select(row);
+    ASSERT_TRUE(zfw::testing::typeText(net, IDC_NET_NAME, "2"));
+    ASSERT_TRUE(click(pm, IDC_PM_SAVE));
+  }
+  const auto saved = [&](const std::string& name) {
+    zelcon::ProfileList list;
+    zelcon::LoadProfiles(list, DataCfg());
+    const PROFILE_ENTRY* p = list.Find(list.FindByName(name));
+    return p ? *p : PROFILE_ENTRY{};
+  };
+  EXPECT_EQ(OnDisk(), (Names{"cafe2", "ones2", "<Default>"}));
+  for (const auto& [name, ssid] : {std::pair{"cafe2", latin1}, std::pair{"ones2", allOnes}}) {
+    SCOPED_TRACE(name);
+    const PROFILE_ENTRY p = saved(name);
+    EXPECT_EQ(std::string(zelcon::ProfileSsid(p)), ssid);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.wpa.passphrase), p.wpa.passphraseLength), phrase);
+  }
+
+  // Edited: what is typed, and a shortened row of 0xFF bytes, each shown as the character
+  // y-diaeresis, stored in the two bytes of its UTF-8 and cut before the one that would not fit.
+  const struct {
+    int row;
+    int backspaces;
+    const char* typed;
+  } edits[] = {{0, 4, "Z\xC3\xBCrich"}, {1, 1, ""}};
+  for (const auto& e : edits) {
+    Select(e.row);
+    auto* ssidEdit = qobject_cast<QLineEdit*>(net.item(IDC_NET_SSID));
+    ssidEdit->end(false);
+    for (int i = 0; i < e.backspaces; ++i) QTest::keyClick(ssidEdit, Qt::Key_Backspace);
+    ASSERT_TRUE(zfw::testing::typeText(net, IDC_NET_SSID, e.typed));
+    ASSERT_TRUE(click(pm, IDC_PM_SAVE));
+  }
+  EXPECT_EQ(std::string(zelcon::ProfileSsid(saved("cafe2"))), "Z\xC3\xBCrich");
+  std::string diaereses;
+  for (int i = 0; i < 16; ++i) diaereses += "\xC3\xBF";
+  EXPECT_EQ(std::string(zelcon::ProfileSsid(saved("ones2"))), diaereses);
 }
 
 TEST_F(ProfileManagerTest, ApplyGoesThroughTheSheetAndLeavesThePageUsable) {

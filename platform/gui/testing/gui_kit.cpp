@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -91,7 +92,18 @@ bool typeText(Wnd& window, int id, std::string_view text) {
   auto* edit = qobject_cast<QLineEdit*>(window.item(id));
   if (!usable(edit) || edit->isReadOnly()) return false;
   edit->setCursorPosition(edit->text().size());
-  QTest::keyClicks(edit, toQString(text));
+  // QTest types ASCII only; any other character comes as a key carrying its text.
+  for (const char32_t c : toQString(text).toUcs4()) {
+    if (c < 0x80) {
+      QTest::keyClick(edit, static_cast<char>(c));
+      continue;
+    }
+    const QString typed = QString::fromUcs4(&c, 1);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, typed);
+    QApplication::sendEvent(edit, &press);
+    QApplication::sendEvent(edit, &release);
+  }
   return true;
 }
 

@@ -20,8 +20,10 @@
 #include "platform/win32/ini_file.h"
 #include "platform/win32/test_temp_dir.h"
 #include "utility/ui/adapter_notification.h"
+#include "utility/ui/main_page.h"
 #include "utility/ui/zelcon_app.h"
 #include "utility/ui/zelcon_page.h"
+#include "utility/ui/zelcon_sheet.h"
 #include "zelconStrings.h"
 
 // A page that notes whether the sheet passed on a scan's end.
@@ -65,6 +67,15 @@ struct ZelconOnZelnicd : ::testing::Test {
     library.reset();
     ::unsetenv("ZELCON_HOME");
     ::unsetenv("ZELCON_PENTREL_LIBRARY");
+  }
+  // Starts the utility and shows its main page.
+  CMainPage& StartOnTheMainPage() {
+    app = std::make_unique<CZelconApp>(*library);
+    EXPECT_TRUE(app->InitInstance());
+    CMainPage& page = *app->Sheet()->MainPage();
+    EXPECT_TRUE(app->Sheet()->setActivePage(&page));
+    zfw::testing::processEvents();
+    return page;
   }
   // Runs the window's events until `done` holds, at most `limit`.
   template <class Done>
