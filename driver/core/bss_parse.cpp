@@ -6,6 +6,7 @@
 #include "driver/core/channels.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_tests.h"
+#include "driver/core/security_elements.h"
 #include "driver/ndis/status_codes.h"
 
 namespace zelnic::core {
@@ -173,6 +174,12 @@ ULONG ParseBssFromFrame(const CoreAdapter* core, const std::uint8_t* frame, std:
   // A BSS with few Supported Rates lists its faster ones as Extended Supported Rates.
   if (entry.SupportedRates[5] == 0 && elements.Rates[5] != 0) std::memcpy(entry.SupportedRates + 4, elements.Rates + 4, 4);
   return StatusSuccess;
+}
+
+void ParseBssSecurity(CoreAdapter* core, int bssIndex) {
+  BssRecord& bss = core->Bss[bssIndex];
+  const std::uint32_t length = bss.BlockLength < sizeof bss.Block ? bss.BlockLength : sizeof bss.Block;
+  ExtractSecurityElements(bss.Block, length, bss.WpaElement, bss.RsnElement);
 }
 
 bool IsCurrentNetwork(const CoreAdapter* core, const NDIS_WLAN_BSSID& entry) {

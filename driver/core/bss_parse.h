@@ -20,4 +20,7 @@ ULONG ParseBssFromFrame(const CoreAdapter* core, const std::uint8_t* frame, std:
 // or an empty one.
 bool IsCurrentNetwork(const CoreAdapter* core, const NDIS_WLAN_BSSID& entry);
 
+// The WPA and RSN elements of BSS `bssIndex`'s saved element block go to their slots.
+void ParseBssSecurity(CoreAdapter* core, int bssIndex);
+
 }  // namespace zelnic::core

@@ -10,7 +10,7 @@
 #include "driver/core/frame_tests.h"
 #include "driver/core/leds.h"
 #include "driver/core/link_monitor.h"
-#include "driver/core/station_seams.h"
+#include "driver/core/mlme.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/hal/receive_record.h"
 #include "driver/ndis/status_codes.h"

@@ -14,7 +14,6 @@
 #include "driver/core/rates.h"
 #include "driver/core/security_elements.h"
 #include "driver/core/station_management.h"
-#include "driver/core/station_seams.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/ndis/status_codes.h"
 

@@ -84,6 +84,12 @@ void CcxSetParentTsf(CoreAdapter* core, std::uint32_t tsf);
 // station has left its network meanwhile (the measurement set ends unanswered).
 bool CcxMeasurementScanDone(CoreAdapter* core);
 
+// The core table's FirmwareEvent: the firmware's measurement result (or the BSS table's
+// answer to a beacon request) joins the report, and the set goes on.
+void FirmwareEvent(CoreAdapter* core);
+// At a link state reset and at the core's end: a running measurement set ends (back on the station's channel when it
+// had switched), and the current network's CCX version, presence and CKIP flags are forgotten.
+void ClearCcxMeasurements(CoreAdapter* core);
 // An IAPP frame body (from its SNAP header) the data path received.
 void CcxReceiveIapp(CoreAdapter* core, const std::uint8_t* body, std::uint32_t length);
 // The CCX elements of a beacon or probe response of BSS `index`.

@@ -2,7 +2,7 @@
 
 #include "driver/core/ccx_core.h"
 #include "driver/core/core_adapter.h"
-#include "driver/core/station_seams.h"
+#include "driver/core/mlme.h"
 #include "driver/ndis/private_oids.h"
 #include "driver/ndis/status_codes.h"
 

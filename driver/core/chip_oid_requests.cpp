@@ -4,8 +4,8 @@
 
 #include "driver/core/channels.h"
 #include "driver/core/core_adapter.h"
+#include "driver/core/mlme.h"
 #include "driver/core/oid_answers.h"
-#include "driver/core/station_seams.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/miniport_context.h"

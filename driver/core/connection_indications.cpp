@@ -2,11 +2,11 @@
 // the one NDIS set that waits for the connection.
 #include <cstring>
 
+#include "driver/core/ccx_core.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/core_timer.h"
 #include "driver/core/mlme.h"
 #include "driver/core/rates.h"
-#include "driver/core/station_seams.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/hal/hal_adapter.h"
 

@@ -15,7 +15,6 @@
 #include "driver/core/mlme.h"
 #include "driver/core/oid_answers.h"
 #include "driver/core/station_management.h"
-#include "driver/core/station_seams.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/private_oids.h"
 #include "driver/ndis/status_codes.h"

@@ -6,10 +6,12 @@
 #include <new>
 
 #include "driver/core/bss_table.h"
+#include "driver/core/ccx_core.h"
 #include "driver/core/channels.h"
+#include "driver/core/data_ciphers.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/link_monitor.h"
-#include "driver/core/station_seams.h"
+#include "driver/core/mlme.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/shell_links.h"

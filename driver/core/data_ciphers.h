@@ -78,4 +78,10 @@ bool TkipCheckMic(CoreAdapter* core, ReceiveRecord* record, const ReceivedKey& r
 // A key table change: the TKIP transmit cache and the fragment cache start afresh.
 void KeysChanged(CoreAdapter* core);
 
+// The core table's Encrypt (data_ciphers.cpp) and Decrypt (data_decryption.cpp) operations.
+ULONG Encrypt(CoreAdapter* core, SendDescriptor* record, UCHAR* frame, ULONG length);
+LONG Decrypt(CoreAdapter* core, UCHAR* frame, ULONG length);
+// The MIC check a decryption asked for (CKIP's CMIC, or TKIP's Michael); false drops the frame.
+bool CheckReceiveMic(CoreAdapter* core, ReceiveRecord* record);
+
 }  // namespace zelnic::core

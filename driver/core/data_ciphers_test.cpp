@@ -15,7 +15,6 @@
 #include "driver/core/ccmp_cipher.h"
 #include "driver/core/ckip_cipher.h"
 #include "driver/core/michael.h"
-#include "driver/core/station_seams.h"
 #include "driver/core/tkip_cipher.h"
 #include "driver/core/testing/core_fixture.h"
 #include "driver/core/testing/protected_link.h"

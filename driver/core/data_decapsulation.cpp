@@ -2,6 +2,8 @@
 // header is stripped (RFC 1042 and bridge tunnel; the maker's vendor header with its type,
 // after the frame is answered), the 802.3 header is written just before the payload from the
 // addresses the DS bits name, and the record's start moves to it.
+#include "driver/core/data_decapsulation.h"
+
 #include <cstring>
 
 #include "driver/core/ccx_core.h"
@@ -9,7 +11,6 @@
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/snap.h"
-#include "driver/core/station_seams.h"
 #include "driver/core/vendor_frames.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"

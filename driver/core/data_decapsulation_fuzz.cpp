@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/core/station_seams.h"
+#include "driver/core/data_decapsulation.h"
 #include "driver/hal/receive_record.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,8 +5,8 @@
 
 #include <vector>
 
+#include "driver/core/data_decapsulation.h"
 #include "driver/core/management_frames.h"
-#include "driver/core/station_seams.h"
 #include "driver/core/testing/core_fixture.h"
 #include "driver/core/testing/protected_link.h"
 #include "sim/chip/firmware_engine.h"

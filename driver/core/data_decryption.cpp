@@ -11,7 +11,6 @@
 #include "driver/core/frame_tests.h"
 #include "driver/core/key_installs.h"
 #include "driver/core/michael.h"
-#include "driver/core/station_seams.h"
 #include "driver/core/tkip_countermeasures.h"
 #include "driver/core/wep_cipher.h"
 

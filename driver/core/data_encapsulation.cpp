@@ -3,6 +3,8 @@
 // 4-byte boundary), which the chip layer copies into its ring instead of the packet's own
 // buffers. Each fragment leaves room for its cipher around its data; the ring's Encrypt
 // fills it.
+#include "driver/core/data_encapsulation.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -13,7 +15,6 @@
 #include "driver/core/frame_builders.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/snap.h"
-#include "driver/core/station_seams.h"
 #include "driver/hal/chip_frames.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"

@@ -10,7 +10,9 @@
 #include "driver/core/little_endian.h"
 #include "driver/core/management_frames.h"
 #include "driver/core/rates.h"
-#include "driver/core/station_seams.h"
+#include "driver/core/security_elements.h"
+#include "driver/core/wep_cipher.h"
+#include "driver/core/wep_frame.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"
 
@@ -67,6 +69,31 @@ ULONG SendProbe(CoreAdapter* core, const std::uint8_t* destination, const std::u
   if (offerOfdm) at = AppendOfdmRates(at);
   Queue(core, frame, at);
   return StatusSuccess;
+}
+
+// The RSN element of a WPA-None IBSS at `at` (at most 26 bytes); its length, 0 when the
+// encryption status names no cipher. The ciphers follow the encryption status; a WEP group
+// is WEP-104 when the transmit key is 13 bytes long.
+std::uint32_t AppendWpaNoneElement(CoreAdapter* core, std::uint8_t* at) {
+  IbssCiphers ciphers;
+  switch (core->Config.wepStatus) {
+    case 6:
+      ciphers = {kIbssCipherCcmp, kIbssCipherCcmp};
+      break;
+    case 4:
+      ciphers = {kIbssCipherTkip, kIbssCipherTkip};
+      break;
+    case 0: {
+      std::uint32_t index = 0, length = 0;
+      const std::uint8_t* key = nullptr;
+      const bool wep104 = TransmitWepKey(core, index, key, length) && length == kWepMaxKeyBytes;
+      ciphers.group = wep104 ? kIbssCipherWep104 : kIbssCipherWep40;
+      break;
+    }
+    default:
+      return 0;
+  }
+  return BuildIbssRsnElement(ciphers, at);
 }
 
 }  // namespace

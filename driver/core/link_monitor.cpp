@@ -4,7 +4,8 @@
 #include "driver/core/core_timer.h"
 #include "driver/core/frame_builders.h"
 #include "driver/core/key_installs.h"
-#include "driver/core/station_seams.h"
+#include "driver/core/mlme.h"
+#include "driver/core/station_management.h"
 #include "driver/hal/hal_adapter.h"
 
 namespace zelnic::core {

@@ -6,7 +6,7 @@
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_builders.h"
 #include "driver/core/frame_tests.h"
-#include "driver/core/station_seams.h"
+#include "driver/core/mlme.h"
 #include "driver/ndis/status_codes.h"
 
 namespace zelnic::core {

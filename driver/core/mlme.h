@@ -35,6 +35,17 @@ ULONG HandleAssocResponse(CoreAdapter* core, const std::uint8_t* frame, std::uin
 void ContinueByState(CoreAdapter* core);
 void MlmeTimeout(CoreAdapter* core);
 void ArmMlmeTimer(CoreAdapter* core, std::uint32_t periodMs);
+// A received management frame other than a beacon or probe response (the record is given
+// back by the caller); StatusSuccess or StatusFailure.
+ULONG MacManagementFrameReceive(CoreAdapter* core, ReceiveRecord* record, std::uint8_t subtype);
+// A beacon of the current network in the associated state, after the link monitor heard of
+// it: LED traffic events, power-save TIM, ERP protection and short slot, beacon timing to
+// the chip layer.
+void CurrentNetworkBeaconed(CoreAdapter* core, int bssIndex);
+// Leaves the current network by MlmeState; with `indicate`, indicates media disconnect.
+void DisconnectByState(CoreAdapter* core, bool indicate);
+// At miniport halt: a deauthentication (reason 3) in states 3 and 5; MlmeState 0.
+void DeauthenticateIfConnected(CoreAdapter* core);
 
 // --- IBSS (ibss.cpp) ---
 ULONG JoinIbss(CoreAdapter* core, int index);
@@ -52,11 +63,16 @@ ULONG StartIbss(CoreAdapter* core, const IbssStartParameters& parameters);
 ULONG RestartIbss(CoreAdapter* core, void (*continuation)(CoreAdapter*));
 ULONG StartConfiguredIbss(CoreAdapter* core);
 ULONG JoinIbssByIndex(CoreAdapter* core, int index);
+// A beacon or probe response outside a scan while joining, in or restarting an IBSS: the
+// IBSS join, merge and start steps.
+void IbssBeaconReceived(CoreAdapter* core, int bssIndex);
 
 // --- indications (connection_indications.cpp) ---
 void IndicateConnected(CoreAdapter* core);
 void IndicateConnectedNoCompletion(CoreAdapter* core);
 void IndicateConnectFailed(CoreAdapter* core);
+// Media disconnect to NDIS, the media-disconnected flag, TX power level 4, link state reset.
+void IndicateDisconnected(CoreAdapter* core);
 void IndicateIbssStarted(CoreAdapter* core);
 void ResetLinkState(CoreAdapter* core);
 // Completes the NDIS set answered pending, when there is one: exactly one completion each.

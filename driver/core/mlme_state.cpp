@@ -14,7 +14,6 @@
 #include "driver/core/link_monitor.h"
 #include "driver/core/mlme.h"
 #include "driver/core/station_management.h"
-#include "driver/core/station_seams.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"

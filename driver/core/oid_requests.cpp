@@ -6,7 +6,6 @@
 #include "driver/core/core_adapter.h"
 #include "driver/core/key_installs.h"
 #include "driver/core/oid_answers.h"
-#include "driver/core/station_seams.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/ndis/private_oids.h"
 #include "driver/ndis/status_codes.h"

@@ -3,11 +3,14 @@
 #include <cstring>
 
 #include "driver/core/core_adapter.h"
+#include "driver/core/data_ciphers.h"
+#include "driver/core/data_decapsulation.h"
+#include "driver/core/data_encapsulation.h"
 #include "driver/core/eapol_key_watch.h"
 #include "driver/core/frame_tests.h"
 #include "driver/core/management_receive.h"
 #include "driver/core/pending_frame.h"
-#include "driver/core/station_seams.h"
+#include "driver/core/swiftbond_core.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"
 
@@ -51,6 +54,11 @@ bool HoldUntilConnected(CoreAdapter* core, ReceiveRecord* record) {
   if (std::memcmp(record->Frame + kAddress2, core->Bssid.data(), 6) != 0) return false;
   core->HeldReceive = record;
   return true;
+}
+
+// The More Data bit of a received data frame, to the chip layer's power saving.
+void TellPowerSaveMoreData(CoreAdapter* core, bool moreData) {
+  if (core->Hal != nullptr) hal::PowerSaveEvent(core->Hal, moreData ? 2 : 3);  // traffic indicated, or none
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include "driver/core/channels.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/mlme.h"
-#include "driver/core/station_seams.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/ndis/status_codes.h"
 

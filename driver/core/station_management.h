@@ -50,7 +50,8 @@ ULONG ScanForSsid(CoreAdapter* core, const Ssid& ssid);
 ULONG ScanAll(CoreAdapter* core);
 void CompleteScan(CoreAdapter* core);
 
-// --- roaming (roaming.cpp) ---
+// --- reconnection and roaming (roaming.cpp) ---
+void Reconnect(CoreAdapter* core, bool linkLost);
 void RoamTo(CoreAdapter* core, int index);
 void RetryRoam(CoreAdapter* core);
 void StartRoamCheck(CoreAdapter* core);

@@ -6,7 +6,6 @@
 #include "driver/core/core_adapter.h"
 #include "driver/core/core_timer.h"
 #include "driver/core/frame_tests.h"
-#include "driver/core/station_seams.h"
 #include "driver/hal/firmware_commands.h"
 #include "driver/ndis/status_codes.h"
 

@@ -32,6 +32,8 @@ struct SwiftBondCore {
   SwiftBondExchange exchange{link};
 };
 
+// A SwiftBond frame the data path received (the caller gives the record back).
+void SwiftBondReceive(CoreAdapter* core, ReceiveRecord* record);
 // OID_HLVN_SWIFTBOND_SECURITY: StatusBufferTooShort below 168 bytes.
 ULONG SetSwiftBondSecurity(CoreAdapter* core, const void* buffer, ULONG length, PULONG read);
 // OID_HLVN_SWIFTBOND_SETUP: always StatusSuccess once the 8-byte record is there.

@@ -5,7 +5,7 @@
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_builders.h"
 #include "driver/core/little_endian.h"
-#include "driver/core/station_seams.h"
+#include "driver/core/mlme.h"
 
 namespace zelnic::core {
 namespace {

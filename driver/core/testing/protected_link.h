@@ -9,9 +9,10 @@
 
 #include "driver/core/core_adapter.h"
 #include "driver/core/core_timer.h"
+#include "driver/core/data_ciphers.h"
+#include "driver/core/data_encapsulation.h"
 #include "driver/core/key_installs.h"
 #include "driver/core/management_frames.h"
-#include "driver/core/station_seams.h"
 #include "driver/core/testing/test_frames.h"
 #include "driver/entry/testing/driver_harness.h"
 #include "driver/hal/chip_frames.h"
