@@ -2,8 +2,8 @@
 // An access point's distribution port wired to a TAP interface (the wired network behind
 // the access point): what its stations send to the distribution system is written to the
 // TAP, and unicast frames the kernel writes to the TAP go to the station they name.
-// Group-addressed frames from the TAP are not sent on the air (the access point has no
-// group transmission yet). The host's loop calls pump() whenever work() says so.
+// Group-addressed frames from the TAP are not sent on the air (the access point sends no
+// group-addressed data). The host's loop calls pump() whenever work() says so.
 #include <memory>
 #include <string>
 
