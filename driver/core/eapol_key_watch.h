@@ -1,7 +1,7 @@
 #pragma once
 // The EAPOL watch: an EAPOL-Start in either direction, or a WPA group-key message received,
-// starts the EAPOL hold-off, so a background scan does not take the station off its channel
-// in the middle of the exchange.
+// starts the EAPOL hold-off (eapol_hold_off.h). It keeps no group-handshake state of its
+// own: no scan waits for the end of a group-key exchange.
 #include <cstdint>
 
 struct CoreAdapter;

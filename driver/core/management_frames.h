@@ -1,5 +1,5 @@
 #pragma once
-// Frames the station builds itself (management frames, and later the data frames it
+// Frames the station builds itself (management frames, and the data frames it
 // encapsulates): a pool of buffers allocated once at start, and the management transmit
 // queue that the chip layer's transmit service empties before it takes data.
 #include <cstdint>

@@ -56,8 +56,8 @@ NDIS_STATUS Counter64(const OidQuery& q, std::uint64_t value) {
   return NDIS_STATUS_BUFFER_TOO_SHORT;
 }
 
-// No key-table entry is marked installed while the key table is not built: the mapping
-// always applies (0 becomes 2 outside open and shared authentication, 4 becomes 5; 6 stays).
+// The key-absent mapping applies whatever keys are installed (0 becomes 2 outside open and
+// shared authentication, 4 becomes 5; 6 stays): the answer does not look at the key tables.
 std::uint32_t EncryptionStatusAnswer(const CoreAdapter* core) {
   const std::uint32_t status = core->Config.wepStatus;
   const std::uint32_t auth = core->Config.authMode;

@@ -2,7 +2,8 @@
 // The answers of a library that has no adapter behind a handle: every handle operation
 // fails; what needs no adapter works. Backends derive from it and answer what they can.
 // - the registry operations read and write the shared registry store;
-// - the identity operations keep the latest identity for the 802.1X host of a later backend;
+// - the identity operations keep the latest identity, which the device backend's 802.1X host
+//   takes with the WPA information;
 // - Initialize names the notification window.
 #include <mutex>
 #include <string>

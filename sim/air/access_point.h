@@ -56,7 +56,7 @@ struct AccessPointConfig {
   std::uint8_t dtimPeriod = 1;
   std::vector<std::uint8_t> rates = kDefaultRates;
   Security security = Security::Open;
-  Secret passphrase;                   // WPA/WPA2-PSK (for the authenticator, later)
+  Secret passphrase;                   // WPA/WPA2-PSK: the key exchange's PMK comes from it
   std::vector<Secret> wepKeys;         // WEP: up to 4 keys of 5 or 13 bytes
   std::uint8_t wepKeyIndex = 0;        // 0..3
   std::uint8_t ckipFlags = 0;          // WEP through CKIP: 0x10 key permutation, 0x08 CMIC (as its Aironet element says)
