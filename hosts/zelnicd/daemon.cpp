@@ -34,20 +34,6 @@ bool MakeRunDir(const std::string& path, std::ostream& out) {
   return true;
 }
 
-// Puts the chip on the air, or off it. The chip's air attachment (attachAir/detachAir) comes
-// with the chip's rings; until this build's chip has it, the chip stays off the air and says
-// so, while the access points still beacon into the pcap.
-template <typename Chip>
-bool ConnectChip(Chip& chip, simair::Air& air, bool on) {
-  if constexpr (requires { chip.attachAir(air); chip.detachAir(); }) {
-    if (on) chip.attachAir(air);
-    else chip.detachAir();
-    return true;
-  } else {
-    return false;
-  }
-}
-
 }  // namespace
 
 int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ostream& out,
@@ -75,16 +61,12 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   simchip::SimChip chip;
   chip.knobs() = air->chipKnobs;
   chip.setStepLog([&out](const std::string& line) { out << "zelnicd: chip: " << line << std::endl; });
+  chip.attachAir(air->world->medium());
   struct AirLink {  // the chip leaves the air on every way out
     simchip::SimChip& chip;
-    simair::Air& air;
-    bool on;
-    ~AirLink() {
-      if (on) ConnectChip(chip, air, false);
-    }
-  } link{chip, air->world->medium(), ConnectChip(chip, air->world->medium(), true)};
-  out << (link.on ? "zelnicd: chip on the air" : "zelnicd: chip not on the air (this chip has no air attachment)")
-      << std::endl;
+    ~AirLink() { chip.detachAir(); }
+  } link{chip};
+  out << "zelnicd: chip on the air" << std::endl;
   auto host = ndis::NdisHost::load(entry, config, chip, scheduler);
   if (host->driverEntryStatus() != NDIS_STATUS_SUCCESS || !host->registered()) {
     out << "zelnicd: driver entry failed: status " << StatusText(host->driverEntryStatus())

@@ -143,9 +143,7 @@ TEST(Zelnicd, AWorldsAccessPointsBeaconIntoThePcapWhileTheAdapterRuns) {
   EXPECT_TRUE(run.has("zelnicd: world " + world + ": 3 access points"));
   EXPECT_TRUE(run.has("zelnicd: air: lobby 02:5a:4c:00:00:01 \"Zelnet Guest\" channel 1 open -48 dBm"));
   EXPECT_TRUE(run.has("zelnicd: air: office 02:5a:4c:00:00:03 \"Zelnet Office\" channel 11 wpa2-psk -55 dBm"));
-  // Until the chip has its air attachment, the daemon says it is not on the air.
-  EXPECT_TRUE(run.has("zelnicd: chip on the air") ||
-              run.has("zelnicd: chip not on the air (this chip has no air attachment)"));
+  EXPECT_TRUE(run.has("zelnicd: chip on the air"));
   EXPECT_TRUE(run.has("zelnicd: adapter started"));
   for (const auto& line : run.lines) EXPECT_EQ(line.find("correct horse"), std::string::npos) << line;
 
