@@ -30,7 +30,7 @@ function(zl_library name)
     add_library(${name} STATIC ${srcs})
     target_include_directories(${name} PUBLIC ${A_PUBLIC_INCLUDES})
     target_link_libraries(${name} PUBLIC ${A_DEPS})
-  else()  # headers only, so far
+  else()  # headers only
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${A_PUBLIC_INCLUDES})
     target_link_libraries(${name} INTERFACE ${A_DEPS})
