@@ -14,11 +14,19 @@ std::atomic<Sha1Compression> g_fastestAllowed{Sha1Compression::kShaInstructions}
 
 }  // namespace
 
-void crypto_detail::Sha1CompressBlocks(std::uint32_t state[5], const std::uint8_t* blocks, std::size_t count) {
+void crypto_detail::Sha1CompressBlocks(std::uint32_t state[5], const std::uint8_t* blocks, std::size_t count,
+                                       const std::uint8_t* last) {
   switch (Sha1CompressionInUse()) {
-    case Sha1Compression::kShaInstructions: return Sha1InstructionsCompress(state, blocks, count);
-    case Sha1Compression::kVectorSchedule: return Sha1VectorScheduleCompress(state, blocks, count);
-    case Sha1Compression::kPortable: return Sha1PortableCompress(state, blocks, count);
+    case Sha1Compression::kShaInstructions:
+      Sha1InstructionsCompress(state, blocks, count);
+      if (last != nullptr) Sha1InstructionsCompress(state, last, 1);
+      return;
+    case Sha1Compression::kVectorSchedule:
+      return Sha1VectorScheduleCompress(state, blocks, count, last);  // pairs the last two
+    case Sha1Compression::kPortable:
+      Sha1PortableCompress(state, blocks, count);
+      if (last != nullptr) Sha1PortableCompress(state, last, 1);
+      return;
   }
 }
 
@@ -53,11 +61,23 @@ void Sha1Final(std::uint8_t digest[kSha1DigestSize], Sha1Context& context) {
   Wipe(context);
 }
 
+// Without a context: the whole blocks straight from the message, then its padded end, so
+// that the last whole block and the end can go through the compression together.
 void Sha1Digest(std::uint8_t digest[kSha1DigestSize], const void* data, std::size_t length) {
-  Sha1Context context;
-  Sha1Init(context);
-  Sha1Update(context, data, length);
-  Sha1Final(digest, context);
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  const std::size_t whole = length / kBlockSize;
+  std::uint8_t bitLength[8];
+  StoreBe32(bitLength, static_cast<std::uint32_t>(std::uint64_t{length} >> 29));
+  StoreBe32(bitLength + 4, static_cast<std::uint32_t>(length << 3));
+  std::uint8_t end[2 * kBlockSize];
+  const std::size_t endBlocks =
+      PadMessageEnd(end, whole * kBlockSize < length ? bytes + whole * kBlockSize : nullptr, length % kBlockSize, bitLength);
+  std::uint32_t state[5] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
+  Sha1CompressBlocks(state, bytes, whole, end);
+  if (endBlocks == 2) Sha1CompressBlocks(state, end + kBlockSize, 1);
+  for (int i = 0; i < 5; ++i) StoreBe32(digest + 4 * i, state[i]);
+  Wipe(end);
+  Wipe(state);
 }
 
 void Sha1FinishShortTail(const Sha1Context& context, const void* tail, std::size_t length,

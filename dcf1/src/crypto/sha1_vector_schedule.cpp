@@ -127,12 +127,20 @@ ZL_SCHEDULE_INLINE void Compress(std::uint32_t state[5], Schedules& s, const std
 }  // namespace
 
 ZL_SCHEDULE_TARGET void Sha1VectorScheduleCompress(std::uint32_t state[5], const std::uint8_t* blocks,
-                                                   std::size_t count) {
+                                                   std::size_t count, const std::uint8_t* last) {
   alignas(16) std::uint32_t wk[2][80];  // wiped at the end: the message may be a secret
   Schedules s{{}, {wk[0], wk[1]}};
-  const bool pairs = count >= 2;
-  for (; count >= 2; count -= 2, blocks += 2 * kBlockSize) Compress<true>(state, s, blocks, blocks + kBlockSize);
-  if (count == 1) Compress<false>(state, s, blocks, blocks);
+  bool pairs = false;
+  for (; count >= 2; count -= 2, blocks += 2 * kBlockSize, pairs = true) {
+    Compress<true>(state, s, blocks, blocks + kBlockSize);
+  }
+  if (count == 1 && last != nullptr) {  // the odd block and the one kept elsewhere as a pair
+    Compress<true>(state, s, blocks, last);
+    pairs = true;
+  } else if (count == 1 || last != nullptr) {
+    const std::uint8_t* block = count == 1 ? blocks : last;
+    Compress<false>(state, s, block, block);
+  }
   dcfWipe(wk, pairs ? sizeof wk : sizeof wk[0]);
 }
 
