@@ -91,6 +91,12 @@ bool ChooseRsnKey(CoreAdapter* core, const std::uint8_t* destination, bool eapol
   return true;
 }
 
+// CCMP's transmit key: every frame toward the access point goes under the current network's
+// pairwise key, group ones too; in WPA-None the adapter table's key of the destination.
+bool SelectCcmpTxKey(CoreAdapter* core, const std::uint8_t* destination, bool eapol, TransmitProtection& out) {
+  return ChooseRsnKey(core, destination, eapol, FindBssKeySlot(core, destination), FrameCipher::kCcmp, out);
+}
+
 // Phase 1 mixes in the transmitter address: the frame's address 2, which the receiver uses.
 TkipKeyMixer& TransmitMixer(CoreAdapter* core, std::uint32_t slot, const KeyEntry& entry,
                             const std::uint8_t* transmitter) {
@@ -168,12 +174,8 @@ bool ChooseTransmitProtection(CoreAdapter* core, const std::uint8_t* destination
     case 4: {
       return SelectTkipTxKey(core, destination, eapol, out);
     }
-    case 6: {
-      // Every frame toward the access point goes under the current network's pairwise key,
-      // group ones too.
-      const std::uint32_t slot = FindBssKeySlot(core, destination);
-      return ChooseRsnKey(core, destination, eapol, slot, FrameCipher::kCcmp, out);
-    }
+    case 6:
+      return SelectCcmpTxKey(core, destination, eapol, out);
     default:
       return false;  // 3, 7 and unknown values carry no data
   }
