@@ -89,6 +89,8 @@ bool AppendSecurity(CoreAdapter* core, std::uint8_t*& at) {
                                                             PmkidsFor(core, bss.Elements.Bssid))
                                    : BuildStationWpaElement(element, mode, status, at, chosen);
   if (length == 0) return false;
+  // A CCKM network keys the station through CCKM when the host can (the CCX flags say so).
+  if (CcxNamesCckmAkm(core, bss)) (void)CcxUseCckmAkm(at, length);
   core->Ciphers.GroupCipherStatus = chosen.group;  // group-addressed frames are received under it
   at += length;
   if (wpa && HasCcx(bss.Elements)) at = AppendElement(at, kElementVendor, sizeof kWpaCcxBody, kWpaCcxBody);
@@ -213,7 +215,10 @@ ULONG HandleAssocResponse(CoreAdapter* core, const std::uint8_t* frame, std::uin
 
   CancelTimer(core, kTimerLinkMonitor);
   const bool networkEap = core->Oid.ccxNetworkEap == 1 || core->Oid.ccxNetworkEap == 3;
-  if (!networkEap && (core->Config.authMode == 0 || core->Config.authMode == 8)) CcxRoamed(core);
+  if (!networkEap && (core->Config.authMode == 0 || core->Config.authMode == 8)) {
+    CcxSendRoamReport(core);
+    CcxSaveCurrentAp(core);
+  }
   if (core->Config.signalThreshold != kSignalCheckOff) StartRoamCheck(core);
   RestartLinkMonitor(core);
   return StatusSuccess;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/air/access_point.h"
+#include "sim/air/ccx_access_point.h"
 
 namespace simair {
 
@@ -18,6 +19,9 @@ struct WorldAccessPoint {
   AccessPointConfig config;
   int signalDbm = -50;  // what the station receives of it
   int line = 0;
+  bool ccx = false;  // a CCX access point: it reads the IAPP frames stations send it
+  // What it asks each station for once associated ('ccx-measure' lines), in one request.
+  std::vector<CcxMeasurementAsk> ccxMeasurements;
 };
 
 struct WorldChange {
@@ -53,6 +57,7 @@ struct WorldLimits {
   static constexpr std::size_t kMaxChanges = 4096;
   static constexpr std::size_t kMaxVendorElements = 8;
   static constexpr std::size_t kMaxChipKnobs = 16;
+  static constexpr std::size_t kMaxCcxMeasurements = 8;  // per access point
   static constexpr std::int64_t kMaxChangeTimeMicros = 86'400'000'000;  // one day
 };
 
