@@ -42,7 +42,9 @@ const char* SecurityName(Security security) {
   return "?";
 }
 
-bool IsEnterprise(Security security) { return security == Security::Wpa2Enterprise || security == Security::WpaEnterprise; }
+bool IsEnterprise(Security security) {
+  return security == Security::Wpa2Enterprise || security == Security::WpaEnterprise;
+}
 
 AccessPoint::AccessPoint(ndis::Scheduler& scheduler, Air& air, AccessPointConfig config)
     : scheduler_(scheduler), air_(air), config_(std::move(config)) {

@@ -45,7 +45,8 @@ AirWorld::AirWorld(ndis::Scheduler& scheduler, const World& world, PcapRecorder*
     ccxPeers_.push_back(described.ccx && !config.independent ? std::make_unique<CcxAccessPoint>(scheduler, ap) : nullptr);
     if (CcxAccessPoint* peer = ccxPeers_.back().get()) {
       peer->setLog(named);
-      if (!described.ccxMeasurements.empty()) peer->askAfterEachAssociation(described.ccxMeasurements, kCcxMeasurementDelay);
+      if (!described.ccxMeasurements.empty())
+        peer->askAfterEachAssociation(described.ccxMeasurements, kCcxMeasurementDelay);
     }
     setSignal(i, world.accessPoints[i].signalDbm);
     accessPoints_.back()->start();

@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "dcf1/src/crypto/crypto_test_support.h"
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
 #include "sim/air/testing/tshark_dissect.h"
 
 namespace {
 
+using crypto_test::FromHex;
 using simair::testing::Dissect;
 using simair::testing::SplitRow;
 using zelnicd::testing::ZelnicdProcess;
@@ -26,12 +28,6 @@ constexpr char kNeighbour[] = "02:5a:4c:00:00:22";
 constexpr char kStation[] = "00:1e:4d:2d:17:01";
 constexpr std::uint8_t kChannelLoad = 1, kBeacon = 3;
 
-std::vector<std::uint8_t> FromHex(const std::string& hex) {
-  std::vector<std::uint8_t> bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return bytes;
-}
-
 std::string MacAt(const std::vector<std::uint8_t>& b, std::size_t at) {
   char text[18];
   std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", b[at], b[at + 1], b[at + 2], b[at + 3], b[at + 4],
@@ -39,8 +35,12 @@ std::string MacAt(const std::vector<std::uint8_t>& b, std::size_t at) {
   return text;
 }
 
-std::uint16_t Big16(const std::vector<std::uint8_t>& b, std::size_t at) { return static_cast<std::uint16_t>(b[at] << 8 | b[at + 1]); }
-std::uint16_t Little16(const std::vector<std::uint8_t>& b, std::size_t at) { return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8); }
+std::uint16_t Big16(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return static_cast<std::uint16_t>(b[at] << 8 | b[at + 1]);
+}
+std::uint16_t Little16(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
 
 // An IAPP element (request 38, report 39) as the bytes after the SNAP header carry it:
 // u16 ID and length (little-endian), token, mode, type, channel, one byte, u16 duration, the rest.
@@ -64,7 +64,8 @@ bool ReadElements(const std::vector<std::uint8_t>& b, std::size_t at, std::vecto
     e.channel = b[at + 8];
     e.fourth = b[at + 9];
     e.duration = Little16(b, at + 10);
-    e.fields.assign(b.begin() + static_cast<std::ptrdiff_t>(at + 12), b.begin() + static_cast<std::ptrdiff_t>(at + 4 + length));
+    const auto from = b.begin() + static_cast<std::ptrdiff_t>(at);
+    e.fields.assign(from + 12, from + static_cast<std::ptrdiff_t>(4 + length));
     out.push_back(std::move(e));
     at += 4 + length;
   }
