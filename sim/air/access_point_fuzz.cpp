@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)simair::NamesCckm(elements);
     const auto request = simair::CckmRequestElement(elements);
     if (request && (request->size() < 2 || request->size() != 2u + (*request)[1])) __builtin_trap();  // whole
-    return dot11::Bytes{};
+    return simair::dot11::Bytes{};
   });
   FuzzStation station;
   medium.join(station);
