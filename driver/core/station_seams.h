@@ -62,7 +62,6 @@ std::uint32_t AppendWpaNoneElement(CoreAdapter* core, std::uint8_t* at);
 void TellPowerSaveMoreData(CoreAdapter* core, bool moreData);
 
 // --- CCX and SwiftBond ------------------------------------------------------------------
-void FirmwareEvent(CoreAdapter* core);
 void ClearCcxMeasurements(CoreAdapter* core);
 void SwiftBondReceive(CoreAdapter* core, ReceiveRecord* record);
 
