@@ -99,6 +99,8 @@ bool AppendSecurity(CoreAdapter* core, std::uint8_t*& at) {
   if (!wpa && !rsn) return true;
   const std::uint32_t length = BuildAssociationSecurityElement(core, bss, rsn, at);
   if (length == 0) return false;
+  // A CCKM network keys the station through CCKM when the host can (the CCX flags say so).
+  if (CcxNamesCckmAkm(core, bss)) (void)CcxUseCckmAkm(at, length);
   at += length;
   if (wpa && HasCcx(bss.Elements)) at = AppendElement(at, kElementVendor, sizeof kWpaCcxBody, kWpaCcxBody);
   return true;
@@ -222,7 +224,10 @@ ULONG HandleAssocResponse(CoreAdapter* core, const std::uint8_t* frame, std::uin
 
   CancelTimer(core, kTimerLinkMonitor);
   const bool networkEap = core->Oid.ccxNetworkEap == 1 || core->Oid.ccxNetworkEap == 3;
-  if (!networkEap && (core->Config.authMode == 0 || core->Config.authMode == 8)) CcxRoamed(core);
+  if (!networkEap && (core->Config.authMode == 0 || core->Config.authMode == 8)) {
+    CcxSendRoamReport(core);
+    CcxSaveCurrentAp(core);
+  }
   if (core->Config.signalThreshold != kSignalCheckOff) StartRoamCheck(core);
   RestartLinkMonitor(core);
   return StatusSuccess;

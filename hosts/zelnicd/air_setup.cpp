@@ -44,8 +44,9 @@ std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::stri
     }
     out << "zelnicd: recording the air to " << pcapPath << std::endl;
   }
-  air->world = std::make_unique<simair::AirWorld>(scheduler, world, air->recorder.get());
-  air->world->setReport([&out](const std::string& line) { out << "zelnicd: air: " << line << std::endl; });
+  // What the access points' peers did (CCX reports, CCKM reassociations), told as it happens.
+  const simair::AirLog log = [&out](const std::string& line) { out << "zelnicd: air: " << line << std::endl; };
+  air->world = std::make_unique<simair::AirWorld>(scheduler, world, air->recorder.get(), log);
   air->connectSsid = world.connectSsid;
   for (const auto& ap : world.accessPoints) air->accessPointNames.push_back(ap.name);
   if (!worldPath.empty())

@@ -34,6 +34,17 @@ bool MakeRunDir(const std::string& path, std::ostream& out) {
   return true;
 }
 
+// What the access points' data planes made of the stations' frames: those opened under the
+// keys they agreed (integrity checked), and those refused.
+void ReportDataPlanes(AirSetup& air, std::ostream& out) {
+  for (std::size_t i = 0; i < air.world->size(); ++i) {
+    const simair::DistributionPort* port = air.world->distributionPort(i);
+    if (port == nullptr || (port->keys().counters().opened == 0 && port->refused() == 0)) continue;
+    out << "zelnicd: air: " << air.accessPointNames[i] << ": data frames from stations: " << port->keys().counters().opened
+        << " opened under their keys, " << port->refused() << " refused" << std::endl;
+  }
+}
+
 }  // namespace
 
 int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ostream& out,
@@ -106,6 +117,7 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     return 1;
   }
   out << "zelnicd: adapter halted" << std::endl;
+  ReportDataPlanes(*air, out);
   if (!connected || !tapsServed) return 1;
   if (air->recorder) {
     out << "zelnicd: " << air->recorder->framesRecorded() << " frames recorded to " << options.pcapPath << std::endl;

@@ -5,6 +5,7 @@
 
 #include "sim/air/association_security.h"
 #include "sim/air/authenticator.h"
+#include "sim/air/enterprise_handshake.h"
 
 namespace simair {
 namespace {
@@ -44,8 +45,13 @@ const char* SecurityName(Security security) {
     case Security::Wpa2: return "wpa2-psk";
     case Security::WpaWpa2: return "wpa-wpa2-psk";
     case Security::Wpa2Enterprise: return "wpa2-enterprise";
+    case Security::WpaEnterprise: return "wpa-enterprise";
   }
   return "?";
+}
+
+bool IsEnterprise(Security security) {
+  return security == Security::Wpa2Enterprise || security == Security::WpaEnterprise;
 }
 
 AccessPoint::AccessPoint(ndis::Scheduler& scheduler, Air& air, AccessPointConfig config)
@@ -139,8 +145,7 @@ void AccessPoint::appendBssElements(dot11::FrameWriter& w, bool withTim) {
   using air::Cipher;
   using air::KeyProtocol;
   if (config_.security == Security::Wpa2) w.raw(air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp));
-  if (config_.security == Security::Wpa2Enterprise)
-    w.raw(air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp, air::Akm::Ieee8021X));
+  if (IsEnterprise(config_.security)) w.raw(EnterpriseElement(config_));
   if (config_.security == Security::WpaWpa2) w.raw(air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Tkip));
   if (config_.security == Security::Wpa || config_.security == Security::WpaWpa2)
     w.raw(air::BuildElement(KeyProtocol::Wpa, Cipher::Tkip, Cipher::Tkip));
@@ -325,7 +330,7 @@ void AccessPoint::answerAssociation(const dot11::FrameView& view, const MacAddre
     if (ssid && std::equal(ssid->begin(), ssid->end(), config_.ssid.begin(), config_.ssid.end()))
       status = kStatusSuccess;
     // The station's RSN or WPA element, checked as strictly as hostapd does; then the knob.
-    if (status == kStatusSuccess) status = CheckAssociationSecurity(config_.security, body.subspan(fixed));
+    if (status == kStatusSuccess) status = CheckAssociationSecurity(config_.security, body.subspan(fixed), config_.cckm);
     if (status == kStatusSuccess && config_.join.associationStatus != 0) status = config_.join.associationStatus;
     if (status == kStatusSuccess && scheduler_.now() < refuseAssociationsUntil_) status = kStatusUnspecified;
   }
@@ -340,6 +345,8 @@ void AccessPoint::answerAssociation(const dot11::FrameView& view, const MacAddre
   const std::span<const std::uint8_t> rates(config_.rates);
   w.element(element::SupportedRates, rates.first(std::min<std::size_t>(rates.size(), 8)));
   if (rates.size() > 8) w.element(element::ExtendedRates, rates.subspan(8));
+  if (status == kStatusSuccess && reassociation && reassociationElements_)
+    w.raw(reassociationElements_(from, body.subspan(fixed)));
   send(w.take());
   if (status == kStatusSuccess) {
     ++counters_.associations;

@@ -263,6 +263,7 @@ private:
     const std::string& keyword = tokens[0];
     WorldAccessPoint& ap = world_.accessPoints.back();
     AccessPointConfig& config = ap.config;
+    if (keyword == "ccx-measure") return ccxMeasure(tokens, ap);
     const bool repeatable = keyword == "wep-key" || keyword == "vendor";
     if (!repeatable && !given_.insert(keyword).second) return fail("'" + keyword + "' given twice for this access point");
 
@@ -302,9 +303,10 @@ private:
     } else if (keyword == "security") {
       if (!arguments(tokens, 1)) return false;
       constexpr Security kAll[] = {Security::Open, Security::Wep, Security::Wpa, Security::Wpa2, Security::WpaWpa2,
-                                   Security::Wpa2Enterprise};
+                                   Security::Wpa2Enterprise, Security::WpaEnterprise};
       const auto found = std::find_if(std::begin(kAll), std::end(kAll), [&](Security s) { return tokens[1] == SecurityName(s); });
-      if (found == std::end(kAll)) return fail("security must be open, wep, wpa-psk, wpa2-psk, wpa-wpa2-psk or wpa2-enterprise");
+      if (found == std::end(kAll))
+        return fail("security must be open, wep, wpa-psk, wpa2-psk, wpa-wpa2-psk, wpa2-enterprise or wpa-enterprise");
       config.security = *found;
     } else if (keyword == "passphrase") {
       if (!arguments(tokens, 1)) return false;
@@ -353,8 +355,12 @@ private:
         options.ckipFlags |= flag;
       }
       config.ckipFlags = options.ckipFlags;
+      ap.ccx = true;
       config.vendorElements.push_back(CcxPresenceBody());
       for (auto& element : CcxBeaconElements(options)) config.extraElements.push_back(std::move(element));
+    } else if (keyword == "cckm") {
+      if (!arguments(tokens, 0)) return false;
+      config.cckm = true;
     } else if (keyword == "ccx-ap-power") {
       if (!arguments(tokens, 1)) return false;
       const auto power = number(tokens[1], 0, 30, "ccx-ap-power (dBm)");
@@ -395,6 +401,36 @@ private:
     } else {
       return fail("unknown keyword '" + keyword + "'");
     }
+    return true;
+  }
+
+  // ccx-measure channel-load|noise-histogram CHANNEL TU, or beacon CHANNEL TU passive|active|table.
+  bool ccxMeasure(const Tokens& tokens, WorldAccessPoint& ap) {
+    static const char* const kUsage =
+        "ccx-measure takes channel-load or noise-histogram, a channel and a duration (TU), or beacon, a channel, "
+        "a duration and passive, active or table";
+    if (tokens.size() < 4) return fail(kUsage);
+    CcxMeasurementAsk ask;
+    const std::string& kind = tokens[1];
+    ask.type = kind == "channel-load" ? kCcxChannelLoad : kind == "noise-histogram" ? kCcxNoiseHistogram
+             : kind == "beacon"       ? kCcxBeacon      : 0;
+    if (ask.type == 0 || tokens.size() != (ask.type == kCcxBeacon ? 5u : 4u)) return fail(kUsage);
+    const auto channel = number(tokens[2], 1, 14, "ccx-measure channel");
+    if (!channel) return false;
+    const auto duration = number(tokens[3], 1, 65535, "ccx-measure duration (TU)");
+    if (!duration) return false;
+    if (ask.type == kCcxBeacon) {
+      static const char* const kScanModes[] = {"passive", "active", "table"};
+      const auto mode = std::find(std::begin(kScanModes), std::end(kScanModes), tokens[4]);
+      if (mode == std::end(kScanModes)) return fail("a beacon measurement's scan mode is passive, active or table");
+      ask.scanMode = static_cast<std::uint8_t>(mode - std::begin(kScanModes));
+    }
+    if (ap.ccxMeasurements.size() == WorldLimits::kMaxCcxMeasurements)
+      return fail("more than " + std::to_string(WorldLimits::kMaxCcxMeasurements) + " ccx-measure lines");
+    ask.channel = static_cast<std::uint8_t>(*channel);
+    ask.durationTu = static_cast<std::uint16_t>(*duration);
+    ask.token = static_cast<std::uint16_t>(ap.ccxMeasurements.size() + 1);
+    ap.ccxMeasurements.push_back(ask);
     return true;
   }
 
@@ -479,10 +515,13 @@ private:
     if (wpa && config.passphrase.empty())
       return failAt("security " + std::string(SecurityName(config.security)) + " needs a passphrase");
     if (!wpa && !config.passphrase.empty()) return failAt("a passphrase needs security wpa-psk, wpa2-psk or wpa-wpa2-psk");
-    const bool enterprise = config.security == Security::Wpa2Enterprise;
-    if (enterprise && config.radius.secret.empty()) return failAt("security wpa2-enterprise needs a radius-secret");
+    const bool enterprise = IsEnterprise(config.security);
+    if (enterprise && config.radius.secret.empty())
+      return failAt("security " + std::string(SecurityName(config.security)) + " needs a radius-secret");
     if (!enterprise && (given_.contains("radius-server") || given_.contains("radius-port") || given_.contains("radius-secret")))
-      return failAt("radius-server, radius-port and radius-secret need security wpa2-enterprise");
+      return failAt("radius-server, radius-port and radius-secret need security wpa2-enterprise or wpa-enterprise");
+    if (config.cckm && config.security != Security::WpaEnterprise) return failAt("cckm needs security wpa-enterprise");
+    if (!ap.ccx && !ap.ccxMeasurements.empty()) return failAt("ccx-measure needs ccx");
     const bool wep = config.security == Security::Wep;
     if (!wep && (!config.wepKeys.empty() || given_.contains("wep-tx-key"))) return failAt("WEP keys need security wep");
     if (wep && (config.wepKeys.size() <= config.wepKeyIndex || config.wepKeys[config.wepKeyIndex].empty()))

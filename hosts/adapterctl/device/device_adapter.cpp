@@ -21,6 +21,7 @@ constexpr uint32_t kEventToken = 1;
 constexpr uint32_t kRemoveEventToken = 2;
 constexpr uint32_t kEventEapolReceived = 132;  // payload: the 802.3 frame
 constexpr uint32_t kEventRawFrameSent = 133;   // payload: the request's 16-bit tag
+constexpr uint32_t kEventCckmRequest = 136;    // payload: the target's timestamp and BSSID
 
 std::vector<uint8_t> Word(uint32_t value) {
   std::vector<uint8_t> bytes(4);
@@ -142,6 +143,7 @@ void DeviceAdapter::PassToSupplicant(uint32_t code, std::span<const uint8_t> pay
   if (code == HLVN_EVENT_ASSOCIATED) host->Associated();
   if (code == kEventEapolReceived) host->ReceiveFrame(payload);
   if (code == kEventRawFrameSent && payload.size() >= 2) host->FrameSent(static_cast<uint16_t>(payload[0] | payload[1] << 8));
+  if (code == kEventCckmRequest) host->CckmRequested(payload);
   if (code == HLVN_EVENT_DISCONNECTED) host->Disconnected();
 }
 
