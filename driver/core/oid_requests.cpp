@@ -58,8 +58,11 @@ NDIS_STATUS Counter64(const OidQuery& q, std::uint64_t value) {
 
 // The key-absent mapping applies whatever keys are installed (0 becomes 2 outside open and
 // shared authentication, 4 becomes 5; 6 stays): the answer does not look at the key tables.
+// The status word, or its key-absent form while no key of the adapter table is installed.
 std::uint32_t EncryptionStatusAnswer(const CoreAdapter* core) {
   const std::uint32_t status = core->Config.wepStatus;
+  for (std::uint32_t slot = 0; slot < 4; ++slot)
+    if ((core->Keys.Entry(slot).flags & kKeyValid) != 0) return status;
   const std::uint32_t auth = core->Config.authMode;
   if (status == 0 && auth != 0 && auth != 1) return 2;
   if (status == 4) return 5;

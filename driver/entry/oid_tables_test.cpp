@@ -127,6 +127,14 @@ TEST_F(OidTables, TheChannelIsTheCurrentBsssOnceThereIsOne) {
   EXPECT_EQ(WordAt(h.host->query(OID_HLVN_CHANNEL, 4).data, 0), 11u);
 }
 
+// A key record {Length, KeyIndex, KeyLength, ...} of `bytes` bytes, the rest filled with `fill`.
+Bytes KeyRecordBytes(std::uint32_t index, std::uint32_t keyLength, std::size_t bytes, std::uint8_t fill) {
+  Bytes data(bytes, fill);
+  const std::uint32_t header[] = {static_cast<std::uint32_t>(bytes), index, keyLength};
+  std::memcpy(data.data(), header, std::min<std::size_t>(bytes, 12));
+  return data;
+}
+
 TEST_F(OidTables, TheEncryptionStatusReadsKeyAbsentWhileNoKeyIsInstalled) {
   struct Case {
     std::uint32_t auth, status, answer;
@@ -138,6 +146,13 @@ TEST_F(OidTables, TheEncryptionStatusReadsKeyAbsentWhileNoKeyIsInstalled) {
     ASSERT_EQ(h.host->set(OID_802_11_ENCRYPTION_STATUS, Words({c.status})).status, NDIS_STATUS_SUCCESS);
     EXPECT_EQ(WordAt(h.host->query(OID_802_11_ENCRYPTION_STATUS, 4).data, 0), c.answer) << c.auth << "/" << c.status;
   }
+  // Once a key is installed the status is answered as it was set, and key-absent again when
+  // the key is removed.
+  ASSERT_EQ(h.host->set(OID_802_11_ENCRYPTION_STATUS, Words({4})).status, NDIS_STATUS_SUCCESS);
+  ASSERT_EQ(h.host->set(OID_802_11_ADD_KEY, KeyRecordBytes(0xC0000000, 16, 48, 0x6B)).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(WordAt(h.host->query(OID_802_11_ENCRYPTION_STATUS, 4).data, 0), 4u);
+  ASSERT_EQ(h.host->set(OID_802_11_REMOVE_KEY, Words({12, 0x40000000, 0, 0})).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(WordAt(h.host->query(OID_802_11_ENCRYPTION_STATUS, 4).data, 0), 5u);
 }
 
 TEST_F(OidTables, RefusalsOfTheSetTables) {
@@ -189,14 +204,6 @@ TEST_F(OidTables, APmkidListMustHoldTheEntriesItCounts) {
   EXPECT_EQ(two.bytesDone, 52u);
   EXPECT_EQ(WordAt(two.data, 4), 2u);
   EXPECT_EQ(two.data[8], 0xAB);
-}
-
-// A key record {Length, KeyIndex, KeyLength, ...} of `bytes` bytes, the rest filled with `fill`.
-Bytes KeyRecordBytes(std::uint32_t index, std::uint32_t keyLength, std::size_t bytes, std::uint8_t fill) {
-  Bytes data(bytes, fill);
-  const std::uint32_t header[] = {static_cast<std::uint32_t>(bytes), index, keyLength};
-  std::memcpy(data.data(), header, std::min<std::size_t>(bytes, 12));
-  return data;
 }
 
 TEST_F(OidTables, AWepKeyMustBeInTheBytesThatCameAndGoesToItsSlot) {
