@@ -52,6 +52,7 @@ AdapterRuntime::AdapterRuntime(Scheduler& scheduler, ChipDevice& chip, AdapterCo
   registryPath_.Buffer = config_.registryPath.data();
   registryPath_.Length = static_cast<USHORT>(config_.registryPath.size() * sizeof(WCHAR));
   registryPath_.MaximumLength = registryPath_.Length;
+  heldLocks_.reserve(16);
   chip_.attach(*this);
 }
 
@@ -113,27 +114,22 @@ bool AdapterRuntime::refuse(RequestKind kind, std::size_t length, std::uint32_t 
   return failureRule_ && failureRule_(ResourceRequest{kind, tag, length, ordinal});
 }
 
-void AdapterRuntime::callDriver(KIRQL irql, const char* what, const std::function<void()>& call) {
-  const std::size_t locksBefore = heldLocks_.size();
-  DriverContext context(*this, irql);
-  call();
+bool AdapterRuntime::noteLockReleased(NDIS_SPIN_LOCK* lock) {
+  for (auto it = heldLocks_.rbegin(); it != heldLocks_.rend(); ++it) {
+    if (*it == lock) {
+      heldLocks_.erase(std::next(it).base());
+      return true;
+    }
+  }
+  return false;
+}
+
+void AdapterRuntime::checkReturnFromDriver(KIRQL irql, const char* what, std::size_t locksBefore) {
   if (t_irql != irql) {
     violation(std::string(what) + " returned at IRQL " + std::to_string(t_irql) + " instead of " +
               std::to_string(irql));
   }
   if (heldLocks_.size() > locksBefore) violation(std::string(what) + " returned holding a spin lock");
-}
-
-EventId AdapterRuntime::queue(Micros delay, EventKind kind, const char* what,
-                              std::function<void()> work) {
-  return scheduler_.after(delay, kind, what, [alive = alive_, work = std::move(work)] {
-    if (*alive) work();
-  });
-}
-
-EventId AdapterRuntime::queueDriverEvent(Micros delay, EventKind kind, KIRQL irql, const char* what,
-                                         std::function<void()> call) {
-  return queue(delay, kind, what, [this, irql, what, call = std::move(call)] { callDriver(irql, what, call); });
 }
 
 void AdapterRuntime::checkReleasedRange(const void* start, std::size_t length, const char* call) {
@@ -317,8 +313,8 @@ bool AdapterRuntime::dmaWrite(std::uint32_t physical, std::span<const std::uint8
   return false;
 }
 
-EventId AdapterRuntime::scheduleChipEvent(Micros delay, std::string label, std::function<void()> action) {
-  return scheduler_.after(delay, EventKind::Chip, std::move(label), std::move(action));
+EventId AdapterRuntime::scheduleChipEvent(Micros delay, std::string_view label, EventAction action) {
+  return scheduler_.after(delay, EventKind::Chip, label, std::move(action));
 }
 
 }  // namespace ndis

@@ -89,11 +89,25 @@ public:
 
   // Runs driver code as one event of the adapter's executor; the IRQL must come back
   // to where it started (a handler that returns holding a spin lock is a violation).
-  void callDriver(KIRQL irql, const char* what, const std::function<void()>& call);
-  EventId queueDriverEvent(Micros delay, EventKind kind, KIRQL irql, const char* what,
-                           std::function<void()> call);
+  template <class Call>
+  void callDriver(KIRQL irql, const char* what, Call&& call) {
+    const std::size_t locksBefore = heldLocks_.size();
+    DriverContext context(*this, irql);
+    call();
+    checkReturnFromDriver(irql, what, locksBefore);
+  }
+  template <class Call>
+  EventId queueDriverEvent(Micros delay, EventKind kind, KIRQL irql, const char* what, Call&& call) {
+    return queue(delay, kind, what,
+                 [this, irql, what, call = std::forward<Call>(call)]() mutable { callDriver(irql, what, call); });
+  }
   // Queues runtime work that must not outlive the adapter.
-  EventId queue(Micros delay, EventKind kind, const char* what, std::function<void()> work);
+  template <class Work>
+  EventId queue(Micros delay, EventKind kind, const char* what, Work&& work) {
+    return scheduler_.after(delay, kind, what, [alive = alive_, work = std::forward<Work>(work)]() mutable {
+      if (*alive) work();
+    });
+  }
 
   // --- the driver and its registration -------------------------------------------------
   struct Wrapper {
@@ -123,7 +137,10 @@ public:
   void checkReleasedRange(const void* start, std::size_t length, const char* call);
 
   // --- spin locks and timers -------------------------------------------------------------
-  std::set<NDIS_SPIN_LOCK*>& heldLocks() { return heldLocks_; }
+  // The spin locks held now, in the order taken (few at a time: a short list, no allocation).
+  void noteLockHeld(NDIS_SPIN_LOCK* lock) { heldLocks_.push_back(lock); }
+  // False when the lock was not held.
+  bool noteLockReleased(NDIS_SPIN_LOCK* lock);
   void armTimer(NDIS_MINIPORT_TIMER* timer, UINT milliseconds, bool periodic, const char* call);
   bool cancelTimer(NDIS_MINIPORT_TIMER* timer);
   std::size_t armedTimers() const { return armedTimers_.size(); }
@@ -174,7 +191,7 @@ public:
   void setInterruptLine(bool asserted) override;
   bool dmaRead(std::uint32_t physical, std::span<std::uint8_t> into) override;
   bool dmaWrite(std::uint32_t physical, std::span<const std::uint8_t> from) override;
-  EventId scheduleChipEvent(Micros delay, std::string label, std::function<void()> action) override;
+  EventId scheduleChipEvent(Micros delay, std::string_view label, EventAction action) override;
   std::size_t dmaFaults() const { return dmaFaults_; }
 
   // --- configuration ----------------------------------------------------------------------
@@ -243,6 +260,7 @@ public:
   LeakReport leaks() const;
 
 private:
+  void checkReturnFromDriver(KIRQL irql, const char* what, std::size_t locksBefore);
   void raiseInterrupt();
   void serviceInterrupt();
   void runDeferred();
@@ -270,7 +288,7 @@ private:
   DmaSpace dma_;
   std::size_t dmaFaults_ = 0;
 
-  std::set<NDIS_SPIN_LOCK*> heldLocks_;
+  std::vector<NDIS_SPIN_LOCK*> heldLocks_;
   std::map<NDIS_MINIPORT_TIMER*, EventId> armedTimers_;
   std::uint64_t timerGeneration_ = 0;
   std::size_t timersLeftArmed_ = 0;

@@ -29,7 +29,7 @@ std::unique_ptr<NdisHost> NdisHost::load(DriverEntryFn entry, AdapterConfig conf
 bool NdisHost::registered() const { return runtime_->wrapper().registered; }
 bool NdisHost::running() const { return runtime_->running(); }
 
-void NdisHost::runNow(EventKind kind, KIRQL irql, const char* what, const std::function<void()>& work) {
+void NdisHost::runNow(EventKind kind, KIRQL irql, const char* what, FunctionRef<void()> work) {
   bool done = false;
   runtime_->queueDriverEvent(Micros(0), kind, irql, what, [&] {
     work();

@@ -21,6 +21,7 @@
 #include "platform/ndis/adapter_config.h"
 #include "platform/ndis/device.h"
 #include "platform/ndis/fault_injection.h"
+#include "platform/ndis/function_ref.h"
 #include "platform/ndis/host_records.h"
 #include "platform/ndis/ndis.h"
 #include "platform/ndis/scheduler.h"
@@ -116,7 +117,7 @@ public:
 private:
   NdisHost(AdapterConfig config, ChipDevice& chip, Scheduler& scheduler);
   // Runs the work as one event of the executor, now, and returns when it has run.
-  void runNow(EventKind kind, KIRQL irql, const char* what, const std::function<void()>& work);
+  void runNow(EventKind kind, KIRQL irql, const char* what, FunctionRef<void()> work);
   OidResult request(bool isSet, NDIS_OID oid, std::span<const std::uint8_t> data, std::size_t bufferLength,
                     Micros timeout);
   struct PreparedIrp {

@@ -326,12 +326,11 @@ void SimChip::step(const std::string& line) {
   if (stepLog_) stepLog_(line);
 }
 
-ndis::EventId SimChip::schedule(ndis::Micros delay, std::string label,
-                                std::function<void()> action) {
+ndis::EventId SimChip::schedule(ndis::Micros delay, std::string_view label, ndis::EventAction action) {
   if (!bus_) return {};
   auto& scheduler = bus_->scheduler();
   std::erase_if(events_, [&](ndis::EventId id) { return !scheduler.queued(id); });
-  const auto id = bus_->scheduleChipEvent(delay, std::move(label), std::move(action));
+  const auto id = bus_->scheduleChipEvent(delay, label, std::move(action));
   events_.push_back(id);
   return id;
 }

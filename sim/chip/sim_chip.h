@@ -133,7 +133,7 @@ private:
   void fault(std::string what);
   void step(const std::string& line);
   void cancelEvents();
-  ndis::EventId schedule(ndis::Micros delay, std::string label, std::function<void()> action);
+  ndis::EventId schedule(ndis::Micros delay, std::string_view label, ndis::EventAction action);
   // The rings (chip_rings.cpp).
   void walkTransmitRing();
   bool writeReceiveRing(std::span<const std::uint8_t> air, int signalDbm, std::uint16_t rateHalfMbps);
