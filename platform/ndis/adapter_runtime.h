@@ -20,6 +20,8 @@
 #include "platform/ndis/host_records.h"
 #include "platform/ndis/memory_ledger.h"
 #include "platform/ndis/ndis.h"
+#include "platform/ndis/protocol_binding.h"
+#include "platform/ndis/protocol_sends.h"
 #include "platform/ndis/scheduler.h"
 
 namespace ndis {
@@ -141,32 +143,45 @@ public:
   void noteLockHeld(NDIS_SPIN_LOCK* lock) { heldLocks_.push_back(lock); }
   // False when the lock was not held.
   bool noteLockReleased(NDIS_SPIN_LOCK* lock);
+  // A timer the miniport initialized: arming it later allocates nothing.
+  void noteTimer(NDIS_MINIPORT_TIMER* timer) { armedTimers_.try_emplace(timer); }
   void armTimer(NDIS_MINIPORT_TIMER* timer, UINT milliseconds, bool periodic, const char* call);
   bool cancelTimer(NDIS_MINIPORT_TIMER* timer);
-  std::size_t armedTimers() const { return armedTimers_.size(); }
+  std::size_t armedTimers() const;
   // Disarms every timer the miniport left armed (at halt); they stay in the leak report.
   void cancelAllTimers();
 
   // --- packets and buffers --------------------------------------------------------------
+  // A pool keeps what it made: a freed packet or buffer is reused by the next allocation,
+  // so a miniport that allocates per frame costs nothing once the pool has grown.
   struct PacketPool {
-    std::uint32_t magic;
-    AdapterRuntime* adapter;
-    UINT limit;
-    UINT protocolReservedLength;
-    bool hostOwned;
-    std::set<NDIS_PACKET*> packets;
+    std::uint32_t magic = 0;
+    AdapterRuntime* adapter = nullptr;
+    UINT limit = 0;
+    UINT protocolReservedLength = 0;
+    bool hostOwned = false;
+    std::size_t live = 0;               // allocated and not freed
+    std::vector<NDIS_PACKET*> made;     // every packet, live or spare
+    std::vector<NDIS_PACKET*> spare;
+    ProtocolSends* sends = nullptr;  // a bound protocol's send slots, when the packets are theirs
+    // A live packet of this pool (a freed one no longer names its pool).
+    bool holds(const NDIS_PACKET* packet) const { return packet != nullptr && packet->Private.Pool == this; }
   };
   struct BufferPool {
-    std::uint32_t magic;
-    AdapterRuntime* adapter;
-    bool hostOwned;
-    std::set<NDIS_BUFFER*> buffers;
+    std::uint32_t magic = 0;
+    AdapterRuntime* adapter = nullptr;
+    bool hostOwned = false;
+    std::size_t live = 0;
+    std::vector<std::unique_ptr<NDIS_BUFFER>> made;
+    std::vector<NDIS_BUFFER*> spare;
   };
-  PacketPool* createPacketPool(UINT limit, UINT protocolReservedLength, bool hostOwned);
+  // `prepared` packets (buffers) are made at once, as NDIS makes a pool's descriptors, so the
+  // miniport's first frames do not grow it.
+  PacketPool* createPacketPool(UINT limit, UINT protocolReservedLength, bool hostOwned, std::size_t prepared = 0);
   void destroyPacketPool(PacketPool* pool);
   NDIS_PACKET* allocatePacket(PacketPool& pool);
   void freePacket(NDIS_PACKET* packet, const char* call);
-  BufferPool* createBufferPool(bool hostOwned);
+  BufferPool* createBufferPool(bool hostOwned, std::size_t prepared = 0);
   void destroyBufferPool(BufferPool* pool);
   NDIS_BUFFER* allocateBuffer(BufferPool& pool, void* data, UINT length);
   void freeBuffer(NDIS_BUFFER* buffer, const char* call);
@@ -242,6 +257,7 @@ public:
     ReturnPolicy returnPolicy;
     // Sends the host made and the miniport has not completed.
     std::map<NDIS_PACKET*, HostSend> hostSends;
+    ProtocolBinding* protocol = nullptr;  // takes received frames in place of `received`
     PendingRequest pending = PendingRequest::None;
     bool requestCompleted = false;
     NDIS_STATUS requestStatus = NDIS_STATUS_SUCCESS;
@@ -289,7 +305,7 @@ private:
   std::size_t dmaFaults_ = 0;
 
   std::vector<NDIS_SPIN_LOCK*> heldLocks_;
-  std::map<NDIS_MINIPORT_TIMER*, EventId> armedTimers_;
+  std::map<NDIS_MINIPORT_TIMER*, EventId> armedTimers_;  // every timer armed once; no id: not armed now
   std::uint64_t timerGeneration_ = 0;
   std::size_t timersLeftArmed_ = 0;
   // Every event the runtime queues holds this; the adapter's end turns them into no-ops.

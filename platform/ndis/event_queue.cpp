@@ -1,6 +1,24 @@
 #include "platform/ndis/event_queue.h"
 
 namespace ndis {
+namespace {
+
+// Room made at the start for what an adapter, its chip and the air keep queued.
+constexpr std::size_t kPreparedEvents = 256;
+// Room in each slot for its label, so labels up to this length never allocate.
+constexpr std::size_t kLabelRoom = 48;
+
+}  // namespace
+
+EventQueue::EventQueue() : slots_(kPreparedEvents) {
+  chip_.reserve(kPreparedEvents);
+  other_.reserve(kPreparedEvents);
+  for (std::size_t i = kPreparedEvents; i-- > 0;) {
+    slots_[i].label.reserve(kLabelRoom);
+    slots_[i].nextFree = freeHead_;
+    freeHead_ = static_cast<std::uint32_t>(i + 1);
+  }
+}
 
 EventId EventQueue::push(std::int64_t when, EventKind kind, std::string_view label, EventAction action) {
   std::uint32_t number;
@@ -10,6 +28,7 @@ EventId EventQueue::push(std::int64_t when, EventKind kind, std::string_view lab
   } else {
     number = static_cast<std::uint32_t>(slots_.size());
     slots_.emplace_back();
+    slots_.back().label.reserve(kLabelRoom);
   }
   Slot& slot = slots_[number];
   slot.when = when;

@@ -39,6 +39,7 @@ struct EventId {
 
 class EventQueue {
 public:
+  EventQueue();
   EventId push(std::int64_t when, EventKind kind, std::string_view label, EventAction action);
   bool cancel(EventId id);
   bool contains(EventId id) const;

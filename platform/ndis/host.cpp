@@ -202,6 +202,30 @@ std::vector<std::uint64_t> NdisHost::send(const std::vector<EthFrame>& frames, s
   return ids;
 }
 
+void NdisHost::bindProtocol(ProtocolBinding* protocol, std::size_t slots, std::size_t slotBytes) {
+  if (protocol != nullptr && !protocolSends_) protocolSends_ = std::make_unique<ProtocolSends>(*runtime_, slots, slotBytes);
+  runtime_->indications().protocol = protocol;
+  if (protocolSends_) protocolSends_->attach(protocol);
+}
+
+void NdisHost::sendProtocolBatch() {
+  const std::span<NDIS_PACKET* const> batch = protocolSends_->batch();
+  if (batch.empty()) return;
+  const auto& h = runtime_->handlers();
+  runNow(EventKind::Send, DISPATCH_LEVEL, "send packets", [&] {
+    if (h.SendPacketsHandler != nullptr) {
+      h.SendPacketsHandler(runtime_->miniportContext(), const_cast<PPNDIS_PACKET>(batch.data()),
+                           static_cast<UINT>(batch.size()));
+      return;
+    }
+    for (NDIS_PACKET* packet : batch) {
+      const NDIS_STATUS status = h.SendHandler(runtime_->miniportContext(), packet, 0);
+      if (status != NDIS_STATUS_PENDING) runtime_->sendComplete(packet, status);
+    }
+  });
+  protocolSends_->clearBatch();
+}
+
 std::vector<SendCompletion> NdisHost::takeSendCompletions() {
   return std::exchange(runtime_->indications().sendCompletions, {});
 }

@@ -24,6 +24,8 @@
 #include "platform/ndis/function_ref.h"
 #include "platform/ndis/host_records.h"
 #include "platform/ndis/ndis.h"
+#include "platform/ndis/protocol_binding.h"
+#include "platform/ndis/protocol_sends.h"
 #include "platform/ndis/scheduler.h"
 
 namespace ndis {
@@ -78,6 +80,15 @@ public:
   std::size_t heldPackets() const;
   // Gives back up to `count` held packets, oldest first (ReturnPolicy::manual()).
   void returnHeldPackets(std::size_t count = static_cast<std::size_t>(-1));
+
+  // --- a bound protocol (protocol_binding.h) --------------------------------------------------
+  // Binds `protocol` (null unbinds): received frames go to it instead of takeReceived(), and
+  // it sends through protocolSends(), made at the first bind with `slots` frames of at most
+  // `slotBytes` and kept as long as the host. Sending this way allocates nothing.
+  void bindProtocol(ProtocolBinding* protocol, std::size_t slots, std::size_t slotBytes);
+  ProtocolSends& protocolSends() { return *protocolSends_; }
+  // Hands the miniport the frames committed to protocolSends() in one call, and empties its batch.
+  void sendProtocolBatch();
 
   // --- control device and events --------------------------------------------------------------
   struct DeviceReply {
@@ -161,6 +172,7 @@ private:
   DeviceHandle nextDeviceHandle_ = 1;
   std::vector<std::unique_ptr<IRP>> abandonedIrps_;
   std::vector<std::unique_ptr<std::vector<std::uint8_t>>> abandonedBuffers_;
+  std::unique_ptr<ProtocolSends> protocolSends_;
 };
 
 }  // namespace ndis

@@ -243,18 +243,20 @@ void SimChip::commandKick() {
     fault("command record of size " + std::to_string(size));
     size = std::clamp(size, command::kHeaderSize, command::kMaxRecord);
   }
-  std::vector<std::uint8_t> record(size);
+  std::vector<std::uint8_t>& record = commandRecord_;
+  record.resize(size);
   if (!bus_->dmaRead(physical, record)) {
     fault("command record outside shared memory");
     return;
   }
   const auto code = static_cast<std::uint16_t>(record[0] | record[1] << 8);
-  commands_.push_back({code, record, bus_->scheduler().now()});
+  if (loggingCommands_) commands_.push_back({code, record, bus_->scheduler().now()});
   commandInChip_ = true;
   const auto latency =
       code == command::kGetHwSpec ? knobs_.hardwareSpecLatency : knobs_.commandLatency;
-  schedule(latency, "command response", [this, physical, code, record = std::move(record)] {
+  schedule(latency, "command response", [this, physical, code] {
     commandInChip_ = false;
+    const std::vector<std::uint8_t>& record = commandRecord_;
     auto response = firmware_.execute(record);
     if (!response) return;
     measurement_.answer(code, record, *response, bus_->scheduler().now().count());
