@@ -101,13 +101,13 @@ public:
   NTSTATUS closeDevice(DeviceHandle handle);
   DeviceReply deviceIoControl(DeviceHandle handle, ULONG code, std::span<const std::uint8_t> input,
                               std::size_t outputLength, Micros timeout = std::chrono::seconds(10));
-  // The same from inside an event of the executor (a request that came from a socket): the
-  // request is queued as a PASSIVE event of the adapter, and `done` gets the reply once the
-  // driver completed it (STATUS_PENDING when the driver pended it). IRP_MJ_CLOSE ends the
-  // handle.
-  void queueDeviceOpen(std::u16string_view link, std::function<void(std::optional<DeviceHandle>)> done);
-  void queueDeviceRequest(DeviceHandle handle, UCHAR major, ULONG code, std::vector<std::uint8_t> input,
-                          std::size_t outputLength, std::function<void(DeviceReply)> done);
+  // The same from inside an event of the executor (a request that came from a socket), run in
+  // place at PASSIVE (the driver may wait in it, as NdisMSleep lets everything due run
+  // meanwhile); a request the driver pends answers STATUS_PENDING and stays with the host.
+  // IRP_MJ_CLOSE ends the handle.
+  std::optional<DeviceHandle> openDeviceHere(std::u16string_view link);
+  DeviceReply deviceRequestHere(DeviceHandle handle, UCHAR major, ULONG code, std::span<const std::uint8_t> input,
+                                std::size_t outputLength);
   // The symbolic links of the registered devices ("\DosDevices\Name").
   std::vector<std::u16string> deviceLinks() const;
   // An event object as user mode would create one; the driver references it by handle.

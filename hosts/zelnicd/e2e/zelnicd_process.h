@@ -28,6 +28,7 @@ public:
   int stop(int signal, std::chrono::milliseconds timeout = std::chrono::seconds(20));
   int waitForExit(std::chrono::milliseconds timeout);
   std::string output() const;  // what it printed
+  pid_t pid() const { return pid_; }
   std::string runDir() const { return runDir_; }
   std::string registryRoot() const { return root_ + "/registry"; }
   std::string devicePath(int slot = 0) const { return runDir_ + "/HlvnDev" + std::to_string(slot); }
