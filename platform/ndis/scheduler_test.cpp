@@ -129,7 +129,7 @@ TEST(Scheduler, ALargeClosureRunsOnceAndIsReleasedWhenItsEventIsCancelled) {
   std::array<std::uint64_t, 16> bulk{};  // larger than an event keeps inline
   bulk[15] = 7;
   s.after(1us, EventKind::Host, "large", [token, bulk] { *token += static_cast<int>(bulk[15]); });
-  const EventId cancelled = s.after(1us, EventKind::Host, "cancelled", [token, bulk] { *token += 1000; });
+  const EventId cancelled = s.after(1us, EventKind::Host, "cancelled", [token, bulk] { *token += 1000 + static_cast<int>(bulk[0]); });
   EXPECT_EQ(token.use_count(), 3);
   s.cancel(cancelled);
   EXPECT_EQ(token.use_count(), 2);
