@@ -40,6 +40,7 @@ std::span<std::uint8_t> ProtocolSends::room() {
 }
 
 void ProtocolSends::commit(std::size_t length) {
+  if (free_.empty() || length > slotBytes_) return;  // room() gave none, or not this much
   Slot& slot = slots_[free_.back()];
   free_.pop_back();
   slot.inFlight = true;

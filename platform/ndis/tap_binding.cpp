@@ -1,6 +1,7 @@
 #include "platform/ndis/tap_binding.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/ndis/adapter_runtime.h"
@@ -24,7 +25,12 @@ std::unique_ptr<TapBinding> TapBinding::bind(NdisHost& host, const std::string& 
   std::array<std::uint8_t, 6> mac{};
   std::memcpy(mac.data(), address.data.data(), mac.size());
   if (!tap->setAddress(mac, error)) return nullptr;
-  return std::unique_ptr<TapBinding>(new TapBinding(host, std::move(tap)));
+  std::unique_ptr<TapBinding> binding(new TapBinding(host, std::move(tap)));
+  if (!binding->watch_) {
+    error = "cannot watch TAP " + tapName + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  return binding;
 }
 
 TapBinding::TapBinding(NdisHost& host, std::unique_ptr<TapDevice> tap) : host_(host), tap_(std::move(tap)) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 namespace simair {
 namespace {
@@ -18,7 +20,12 @@ std::unique_ptr<DistributionTap> DistributionTap::bind(DistributionPort& port, n
                                                        std::string& error) {
   auto tap = ndis::TapDevice::open(name, netnsPath, error);
   if (!tap) return nullptr;
-  return std::unique_ptr<DistributionTap>(new DistributionTap(port, scheduler, std::move(tap)));
+  std::unique_ptr<DistributionTap> bound(new DistributionTap(port, scheduler, std::move(tap)));
+  if (!bound->watch_) {
+    error = "cannot watch TAP " + name + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  return bound;
 }
 
 DistributionTap::DistributionTap(DistributionPort& port, ndis::Scheduler& scheduler,
