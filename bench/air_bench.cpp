@@ -1,4 +1,4 @@
-// The simulated air's own cost: the wall time of one simulated minute of beaconing by 10
+// The simulated air's own cost: the CPU time of one simulated minute of beaconing by 10
 // access points on channels 1..11 (a listening station on each of their channels, so every
 // beacon is delivered), without and with a pcap. The anchor, in the same run: the same
 // number of scheduler events with empty actions, so the ratio is what the air adds to the
@@ -104,7 +104,7 @@ void PrintRatios(const BestTimesReporter& reporter) {
   std::printf("\nOne simulated minute, %d access points, %zu events:\n", kAccessPoints, EventsOfAMinute());
   for (const char* name : {"AirMinute10Aps", "AirMinute10ApsWithPcap"}) {
     if (const auto time = reporter.best(name))
-      std::printf("  %-24s %8.2f ms wall, %6.2f x the anchor (empty scheduler events %.2f ms)\n", name, *time,
+      std::printf("  %-24s %8.2f ms CPU, %6.2f x the anchor (empty scheduler events %.2f ms)\n", name, *time,
                   *time / *anchor, *anchor);
   }
 }
@@ -121,6 +121,5 @@ int main(int argc, char** argv) {
   BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   PrintRatios(reporter);
-  benchmark::Shutdown();
-  return 0;
+  return FinishBenchmarks(reporter);
 }

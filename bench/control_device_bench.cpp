@@ -16,17 +16,11 @@
 #include <thread>
 
 #include "bench/best_times_reporter.h"
+#include "bench/cpu_instructions.h"
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
 #include "platform/ndis/control_client.h"
 
 namespace {
-
-// A case that errs fails the program too.
-bool g_failed = false;
-void Fail(benchmark::State& state, const std::string& why) {
-  g_failed = true;
-  state.SkipWithError(why.c_str());
-}
 
 constexpr std::uint32_t kQueryOid = 0x00122400;             // IOCTL_HLVN_QUERY_OID
 constexpr std::uint32_t kCurrentAddress = 0x01010102;       // OID_802_3_CURRENT_ADDRESS
@@ -58,7 +52,7 @@ void BM_QueryRoundTrip(benchmark::State& state) {
   if (zelnicd.waitForDevice()) client = ndis::ControlDeviceClient::open(zelnicd.devicePath(), &error);
   clockid_t zelnicdClock;
   if (!client || clock_getcpuclockid(zelnicd.pid(), &zelnicdClock) != 0) {
-    Fail(state, "zelnicd's control device: " + error + "\n" + zelnicd.output());
+    state.SkipWithError(("zelnicd's control device: " + error + "\n" + zelnicd.output()).c_str());
     return;
   }
   std::uint8_t request[4];
@@ -73,7 +67,7 @@ void BM_QueryRoundTrip(benchmark::State& state) {
     meter.start();
     for (int i = 0; i < kRoundTrips; ++i) {
       if (!ask()) {
-        Fail(state, "a query went unanswered");
+        state.SkipWithError("a query went unanswered");
         return;
       }
     }
@@ -87,7 +81,7 @@ BENCHMARK(BM_QueryRoundTrip)->UseManualTime()->Unit(benchmark::kMillisecond)->Mi
 void BM_SocketPairEchoAnchor(benchmark::State& state) {
   int pair[2];
   if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
-    Fail(state, "no socket pair");
+    state.SkipWithError("no socket pair");
     return;
   }
   clockid_t echoClock{};
@@ -110,7 +104,7 @@ void BM_SocketPairEchoAnchor(benchmark::State& state) {
     for (int i = 0; i < kRoundTrips; ++i) {
       if (send(pair[0], request, sizeof request, MSG_NOSIGNAL) != sizeof request ||
           recv(pair[0], reply, sizeof reply, 0) != sizeof request) {
-        Fail(state, "the echo failed");
+        state.SkipWithError("the echo failed");
         break;
       }
     }
@@ -129,6 +123,7 @@ BENCHMARK(BM_SocketPairEchoAnchor)->UseManualTime()->Unit(benchmark::kMillisecon
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  PrintCpu();  // the CPU's instructions are on, as a user has them
   BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const char* ours = "BM_QueryRoundTrip/min_time:0.500/manual_time";
@@ -143,6 +138,5 @@ int main(int argc, char** argv) {
     std::printf("  OID query through zelnicd's driver %6.2f us  %.2fx the anchor\n", *query * perTrip,
                 *query / *echo);
   }
-  benchmark::Shutdown();
-  return g_failed ? 1 : 0;
+  return FinishBenchmarks(reporter);
 }

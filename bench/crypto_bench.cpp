@@ -1,13 +1,11 @@
 // Throughput of our MD5, SHA-1, HMAC-SHA1, MD4, DES and RC4 against OpenSSL's EVP (legacy
 // provider for MD4, DES and RC4) in the same run, on 64-byte and 1,500-byte messages. After
-// the usual table, one line per pair gives the time ratio ours/OpenSSL (below 1: ours is
+// the usual table, one line per pair gives the CPU-time ratio ours/OpenSSL (below 1: ours is
 // faster).
 //
-// OpenSSL uses assembly where the CPU allows (SHA-NI for SHA-1); the summary says whether
-// this CPU has it. OPENSSL_ia32cap=":~0x20000000" makes OpenSSL leave SHA-NI alone, for a
-// comparison with its next-best code.
+// Both sides use the CPU's SHA instructions where it has them; the program then runs again
+// with them masked on both sides (bench/cpu_instructions.h).
 #include <benchmark/benchmark.h>
-#include <cpuid.h>
 #include <dcf/des.h>
 #include <dcf/hmac.h>
 #include <dcf/md4.h>
@@ -26,6 +24,7 @@
 #include <vector>
 
 #include "bench/best_times_reporter.h"
+#include "bench/cpu_instructions.h"
 #include "dcf1/src/crypto/openssl_reference.h"
 
 namespace {
@@ -145,25 +144,18 @@ std::string Name(const char* primitive, const char* side, std::size_t size) {
   return std::string(primitive) + "/" + side + "/" + std::to_string(size);
 }
 
-void PrintRatios(const BestTimesReporter& reporter, const std::vector<Pair>& pairs) {
-  std::printf("\nours/OpenSSL time ratio (below 1: ours is faster)\n");
+void PrintRatios(const BestTimesReporter& reporter, const std::vector<Pair>& pairs, InstructionRun run) {
+  std::printf("\nours/OpenSSL CPU-time ratio (below 1: ours is faster), %s; ours on SHA-NI: %s\n", Describe(run),
+              Sha1CompressionInUse() == Sha1Compression::kShaInstructions ? "yes" : "no");
   for (const Pair& pair : pairs) {
     for (std::size_t size : kSizes) {
-      const auto ours = reporter.best(Name(pair.name, "ours", size));
-      const auto theirs = reporter.best(Name(pair.name, "openssl", size));
-      if (ours && theirs) std::printf("ratio %-10s %5zu B: %.2f\n", pair.name, size, *ours / *theirs);
+      if (const auto ratio = reporter.ratio(Name(pair.name, "ours", size), Name(pair.name, "openssl", size)))
+        std::printf("ratio %-10s %5zu B: %.2f\n", pair.name, size, *ratio);
     }
   }
 }
 
-bool CpuHasShaNi() {
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  return __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) && (ebx & (1u << 29)) != 0;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(InstructionRun run, int argc, char** argv) {
   const std::vector<Pair> pairs = Pairs();
   for (const Pair& pair : pairs) {
     for (std::size_t size : kSizes) {
@@ -175,11 +167,15 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  PrintRunHeader(run);
   BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  PrintRatios(reporter, pairs);
-  const char* cap = std::getenv("OPENSSL_ia32cap");
-  std::printf("CPU has SHA-NI: %s; OPENSSL_ia32cap=%s\n", CpuHasShaNi() ? "yes" : "no", cap != nullptr ? cap : "(unset)");
-  benchmark::Shutdown();
-  return 0;
+  PrintRatios(reporter, pairs, run);
+  return FinishBenchmarks(reporter);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return RunWithAndWithoutCpuInstructions(argc, argv, [] { LimitSha1Compression(Sha1Compression::kVectorSchedule); }, Run);
 }

@@ -7,17 +7,17 @@
 // ring buffer and the core's Encrypt runs on it there, as the chip layer does. Receive: the
 // ring buffer is copied into a receive buffer (the DMA) and handed to the core's Receive:
 // decryption, reassembly (an unfragmented frame passes it), the TKIP Michael check,
-// decapsulation to 802.3 and the indication to NDIS. The receive counter of the key is
-// reset before each frame so the same frame can come again.
+// decapsulation to 802.3 and the indication to NDIS. The receive counter of the key the
+// cipher decrypts with (TKIP: the adapter table's; CCMP: the current network's per-BSS
+// table's) is reset before each frame so the same frame can come again.
 //
 // The anchor: the access point's seal and open (OpenSSL's RC4 and AES-128-CCM, its own
-// Michael and key mixing) on frames of the same size. OpenSSL runs with AES-NI masked
-// (kMaskAesNi below; set OPENSSL_ia32cap yourself to measure it otherwise), since the
-// driver's AES is portable table code. After the table: frames/s of every run, the ratio
-// driver/anchor in time (below 1: the driver is faster), and allocations per frame in the
-// driver's path (must be 0).
+// Michael and key mixing) on frames of the same size. Both sides use the CPU's AES
+// instructions, then the program runs again with them masked on both sides
+// (bench/cpu_instructions.h). After each table: frames/s of every run, the ratio
+// driver/anchor in CPU time (below 1: the driver is faster), and allocations per frame in
+// the driver's path (must be 0).
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -32,6 +32,9 @@
 
 #include "bench/allocation_counter.h"
 #include "bench/best_times_reporter.h"
+#include "bench/cpu_instructions.h"
+#include "driver/core/aes128.h"
+#include "driver/core/key_installs.h"
 #include "driver/core/testing/protected_link.h"
 #include "driver/hal/hal_adapter.h"
 #include "sim/air/ccmp_protection.h"
@@ -43,10 +46,6 @@ namespace {
 
 using zelnic::core::testing::Cipher;
 using zelnic::core::testing::kApAddress;
-
-// OpenSSL's capability vector with bit 57 (AES-NI) cleared: its AES then runs without the
-// AES instructions (vector-permute or table code), like the driver's.
-constexpr const char* kMaskAesNi = "~0x200000000000000";
 
 constexpr Cipher kCiphers[] = {Cipher::kNone, Cipher::kWep, Cipher::kTkip, Cipher::kCcmp};
 constexpr std::size_t kSizes[] = {64, 576, 1500};
@@ -105,9 +104,17 @@ struct DriverPath {
     std::memcpy(received.data(), ring.data(), ringLength);
     ReceiveRecord record{{nullptr}, received.data(), ringLength, static_cast<ULONG>(received.size())};
     record.Packet = reinterpret_cast<PNDIS_PACKET>(&record);  // only looked at
-    core->Keys.Entry(0).receiveCounter = 0;
+    ReceiveKey().receiveCounter = 0;
     const std::uint64_t before = g_indicated;
     return CoreOps(core).Receive(core, &record) == 0 && g_indicated == before + 1;
+  }
+  // The key a received frame is decrypted with: TKIP's in the adapter table, CCMP's in the
+  // current network's per-BSS table (WEP keeps no counter).
+  zelnic::core::KeyEntry& ReceiveKey() {
+    if (cipher == Cipher::kCcmp) {
+      if (zelnic::core::KeyEntry* entry = zelnic::core::CcmpKeyEntry(core, 0)) return *entry;
+    }
+    return core->Keys.Entry(0);
   }
   // Runs `body` on the adapter's executor, as the runtime runs sends and receive interrupts.
   template <typename Body>
@@ -217,11 +224,11 @@ void Run(benchmark::State& state, Cipher cipher, bool transmit, std::size_t size
   g_allocationsPerFrame[name] = {static_cast<double>(g_allocations) / n, static_cast<double>(g_apart) / n};
 }
 
-void PrintSummary(const BestTimesReporter& reporter) {
-  const char* mask = std::getenv("OPENSSL_ia32cap");
-  std::printf("\nframes/s per core (driver | access point's OpenSSL anchor, OPENSSL_ia32cap=%s), time ratio "
-              "driver/anchor, driver allocations per frame (and the NDIS stand-in's spin-lock bookkeeping)\n",
-              mask != nullptr ? mask : "(unset)");
+void PrintSummary(const BestTimesReporter& reporter, InstructionRun run) {
+  std::printf("\nframes/s per core (driver | access point's OpenSSL anchor), %s; driver on AES-NI: %s;\n"
+              "CPU-time ratio driver/anchor, driver allocations per frame (and the NDIS stand-in's spin-lock "
+              "bookkeeping)\n",
+              Describe(run), zelnic::core::CpuAesInstructionsInUse() ? "yes" : "no");
   for (Cipher cipher : kCiphers)
     for (const char* direction : {"transmit", "receive"})
       for (std::size_t size : kSizes) {
@@ -235,16 +242,7 @@ void PrintSummary(const BestTimesReporter& reporter) {
       }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // OpenSSL reads its capability mask once, as the library loads: run again with it set.
-  if (std::getenv("OPENSSL_ia32cap") == nullptr) {
-    setenv("OPENSSL_ia32cap", kMaskAesNi, 1);
-    execv("/proc/self/exe", argv);
-    std::perror("execv");
-    return 1;
-  }
+int RunBenchmarks(InstructionRun run, int argc, char** argv) {
   for (Cipher cipher : kCiphers)
     for (bool transmit : {true, false})
       for (std::size_t size : kSizes) {
@@ -257,9 +255,16 @@ int main(int argc, char** argv) {
       }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  PrintRunHeader(run);
   BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  PrintSummary(reporter);
-  benchmark::Shutdown();
-  return 0;
+  PrintSummary(reporter, run);
+  return FinishBenchmarks(reporter);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return RunWithAndWithoutCpuInstructions(argc, argv, [] { zelnic::core::AllowCpuAesInstructions(false); },
+                                          RunBenchmarks);
 }

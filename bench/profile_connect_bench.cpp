@@ -139,6 +139,5 @@ int main(int argc, char** argv) {
   std::printf("\n");
   PrintRatio(reporter, "WPA2-PSK", kPsk);
   PrintRatio(reporter, "WPA2-Enterprise PEAP", kPeap);
-  benchmark::Shutdown();
-  return 0;
+  return FinishBenchmarks(reporter);
 }

@@ -141,10 +141,10 @@ void PrintRatios(const BestTimesReporter& reporter) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   PrintRatios(reporter);
   loopback.reset();
-  benchmark::Shutdown();
-  return 0;
+  return FinishBenchmarks(reporter);
 }

@@ -25,18 +25,12 @@
 
 #include "bench/allocation_counter.h"
 #include "bench/best_times_reporter.h"
+#include "bench/cpu_instructions.h"
 #include "hosts/zelnicd/station/library_station.h"
 #include "tests/linux_traffic/daemon_tap_path.h"
 #include "tests/linux_traffic/tap_paths.h"
 
 namespace {
-
-// A case that errs fails the program too.
-bool g_failed = false;
-void Fail(benchmark::State& state, const std::string& why) {
-  g_failed = true;
-  state.SkipWithError(why.c_str());
-}
 
 constexpr std::size_t kBytes = 4 << 20;
 constexpr char kStationTap[] = "zt0";
@@ -104,7 +98,7 @@ void Transfer(benchmark::State& state, linux_traffic::TapPath& path, const std::
     if (g_executor != nullptr) daemon += CpuSeconds(g_daemonClock) - daemonBefore;
     frames += StationTapFrames(path) - framesBefore;
     if (!t.intact) {
-      Fail(state, "the transfer did not arrive intact");
+      state.SkipWithError("the transfer did not arrive intact");
       return;
     }
     state.SetIterationTime(cpu);
@@ -140,7 +134,7 @@ void BM_TcpThroughDriverTapCcmp(benchmark::State& state) {
     zelnicd::testing::LibraryStation station(path->DevicePath(), path->RegistryRoot(), PENTREL_LIBRARY);
     std::string error;
     if (!station.Join("Zelnet Office", "correct horse battery staple", error)) {
-      Fail(state, "the station did not join: " + error);
+      state.SkipWithError(("the station did not join: " + error).c_str());
     } else {
       Transfer(state, *path, kCcmp);
     }
@@ -163,6 +157,7 @@ BENCHMARK(BM_TcpThroughDriverTapCcmp)->UseManualTime()->Iterations(5)->Unit(benc
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  PrintCpu();  // the CPU's instructions are on, as a user has them
   g_onlyMarkedThreads = true;
   g_isApart = &MadeBySimulation;
   BestTimesReporter reporter;
@@ -186,6 +181,5 @@ int main(int argc, char** argv) {
                 "", static_cast<unsigned long long>(a.frames), static_cast<unsigned long long>(a.path),
                 static_cast<double>(a.path) / frames, static_cast<double>(a.simulation) / frames);
   }
-  benchmark::Shutdown();
-  return g_failed ? 1 : 0;
+  return FinishBenchmarks(reporter);
 }

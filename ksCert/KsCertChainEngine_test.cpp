@@ -51,6 +51,8 @@ TEST_F(CertChainEngine, OwnEngineIsBuiltOnceFromItsStoresAtTheFirstValidation) {
   EXPECT_EQ(config.restrictedRoot, HandleOf(roots));
   EXPECT_EQ(config.restrictedOther, HandleOf(intermediates));
   EXPECT_EQ(config.flags, 0x80000015u);
+  EXPECT_EQ(config.MaximumCachedCertificates, 0u);
+  EXPECT_EQ(config.CycleDetectionModulus, 0u);
   EXPECT_FALSE(Object(engine)->IsReady());
 
   Ref<ksCertStore> held;

@@ -17,7 +17,8 @@ inline constexpr std::uint16_t kDefaultClientCipherSuites[] = {
 // The TLS 1.0 AES suites, also appended to the supplicant context's own default list.
 inline constexpr std::uint16_t kTlsAesCipherSuites[] = {0x39, 0x33, 0x38, 0x32, 0x35, 0x2F};
 
-// Appended to every client context's list; the engine offers them in TLS 1.2 only.
+// Put before the configured suites of every client context's list; the engine offers them
+// in TLS 1.2 only.
 inline constexpr char kTls12ForwardSecretSuites[] =
     "ECDHE-ECDSA-AES128-GCM-SHA256:ECDHE-RSA-AES128-GCM-SHA256:"
     "ECDHE-ECDSA-AES256-GCM-SHA384:ECDHE-RSA-AES256-GCM-SHA384";

@@ -9,7 +9,23 @@
 
 #include "ksLib_OSSL/der_certificate.h"
 
-class EapTlsPeer {
+// The framing side of a TLS session as an EAP method drives it: requests in, responses out.
+class TlsSession {
+ public:
+  virtual std::uint32_t SetMaxMessageSize(std::uint32_t bytes) = 0;
+  // Drops the caller's reference.
+  virtual std::uint32_t Release() = 0;
+  // One EAP Request: 0 accepted (a Response, or a Nak, is then pending), -1 refused.
+  virtual std::int32_t ProcessRequest(const std::uint8_t* packet, std::uint32_t length) = 0;
+  // The pending Response, at most `size` bytes; -1 when there is none or it does not fit.
+  virtual std::int32_t GetResponse(std::uint8_t* buffer, std::uint32_t size,
+                                   std::uint32_t* length) = 0;
+
+ protected:
+  ~TlsSession() = default;
+};
+
+class EapTlsPeer : public TlsSession {
  public:
   // Signs the client's CertificateVerify digest: 0 with the signature in out, -1 on failure.
   using ExternalSigner = int (*)(void* argument, char selector, std::uint32_t keySize,
@@ -24,20 +40,13 @@ class EapTlsPeer {
   // Set-up; each operation returns 0 on success.
   virtual std::uint32_t EnableEapType(const char* name) = 0;  // "tls", "ttls" or "peap"
   virtual std::uint32_t SetPeapVersionRange(std::uint32_t lowest, std::uint32_t highest) = 0;
-  virtual std::uint32_t SetMaxMessageSize(std::uint32_t bytes) = 0;
   virtual std::uint32_t SetSessionResumptionTimeout(std::uint32_t seconds) = 0;
   virtual std::uint32_t SetExternalSigner(ExternalSigner signer, void* argument) = 0;
   virtual std::uint32_t CreateConnection() = 0;
   virtual std::uint32_t SetChainVerifyHook(ChainVerifyHook hook, void* argument) = 0;
-  // Drops the caller's reference.
-  virtual std::uint32_t Release() = 0;
 
-  // What the method uses; 0 on success, -1 (or another code) otherwise.
-  // One EAP Request: 0 accepted (a Response, or a Nak, is then pending), -1 refused.
-  virtual std::int32_t ProcessRequest(const std::uint8_t* packet, std::uint32_t length) = 0;
-  // The pending Response, at most `size` bytes; -1 when there is none or it does not fit.
-  virtual std::int32_t GetResponse(std::uint8_t* buffer, std::uint32_t size,
-                                   std::uint32_t* length) = 0;
+  // What the method uses besides requests and responses; 0 on success, -1 (or another code)
+  // otherwise.
   // Bits: 1 handshake finished, 2 tunnel open, 4 the handshake's last output sent.
   virtual std::int32_t GetTlsStatus(std::uint32_t* status) const = 0;
   virtual std::int32_t GetLastTlsError(std::uint32_t* error) const = 0;

@@ -69,7 +69,9 @@ std::uint32_t OpenSslEapTlsPeer::CreateConnection() {
   const std::int32_t opened = connection_->Open(resumptionTimeout_, &chainVerdictHook_);
   // Without the client's RSA certificate, or with its key in the context, there is nothing
   // for the signer to do.
-  if (opened == 0 && signer_ != nullptr) TlsUseExternalSigner(connection_->ssl(), SignThroughHost, this);
+  if (opened == 0 && signer_ != nullptr) {
+    context_->InstallExternalSigner(connection_->ssl(), SignThroughHost, this);
+  }
   return static_cast<std::uint32_t>(opened);
 }
 
@@ -224,14 +226,13 @@ std::int32_t OpenSslEapTlsPeer::ProcessRequest(const std::uint8_t* packet, std::
       const std::int32_t fed = connection_->FeedAndPump(data, dataLength);
       receivedBytes_ = 0;
       if (fed != 0 || connection_->Pump() != 0) return -1;
-      return AfterPump();
+      return CollectHandshakeOutput();
     }
     case Event::kMore:
-      receivedBytes_ += dataLength;
-      return connection_->Feed(data, dataLength) == 0 ? 0 : -1;  // an acknowledgement follows
+      return FeedFragment(data, dataLength);  // an acknowledgement follows
     case Event::kStart:
       if (connection_->Pump() != 0) return -1;
-      return AfterPump();
+      return CollectHandshakeOutput();
     case Event::kEmpty:
       if (responseState_ == kSendingFragments) return 0;  // the server took a fragment
       responseState_ = kOutputPending;
@@ -240,7 +241,12 @@ std::int32_t OpenSslEapTlsPeer::ProcessRequest(const std::uint8_t* packet, std::
   return -1;
 }
 
-std::int32_t OpenSslEapTlsPeer::AfterPump() {
+std::int32_t OpenSslEapTlsPeer::FeedFragment(const std::uint8_t* data, std::uint32_t length) {
+  receivedBytes_ += length;
+  return connection_->Feed(data, length) == 0 ? 0 : -1;
+}
+
+std::int32_t OpenSslEapTlsPeer::CollectHandshakeOutput() {
   responseState_ = kOutputPending;
   if (!handshakeSeen_ && connection_->state() != TlsConnection::kEstablished) return 0;
   if (!handshakeSeen_) {

@@ -105,7 +105,10 @@ private:
 
   // After a pump: output is pending; the first time the handshake is seen finished, its
   // last output is collected.
-  std::int32_t AfterPump();
+  std::int32_t CollectHandshakeOutput();
+  // A fragment of a longer message (the size already checked): into the connection at once,
+  // which reassembles; 0, or -1 when the connection refuses it.
+  std::int32_t FeedFragment(const std::uint8_t* data, std::uint32_t length);
   std::int32_t BuildEmptyResponse(std::uint8_t* buffer, std::uint32_t size,
                                   std::uint32_t* length) const;
   std::uint8_t VersionBits() const;

@@ -117,11 +117,13 @@ std::int32_t TlsContext::ApplyConfiguration() {
     }
   }
   try {
-    cipherList_ = BuildCipherList(config->CipherSuites());
-    // After the configured suites: forward secrecy with AES-GCM for TLS 1.2 servers that
-    // accept nothing else (the configured ones date from TLS 1.0). A configuration without
-    // any servable suite is still refused.
-    if (!cipherList_.empty()) cipherList_ += kTls12ForwardSecretSuites;
+    // The forward-secret AES-GCM suites first: a TLS 1.2 server that follows our order
+    // takes one of them rather than an RSA key exchange of the configured suites, which
+    // date from TLS 1.0 and come next, for servers that offer nothing newer. A
+    // configuration without any servable suite is still refused.
+    const std::string configured = BuildCipherList(config->CipherSuites());
+    cipherList_ =
+        configured.empty() ? configured : std::string(kTls12ForwardSecretSuites) + ":" + configured;
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }
@@ -167,6 +169,11 @@ std::int32_t TlsContext::UsePrivateKeyDer(const std::uint8_t* bytes, std::uint32
     return kKeyRefused;
   }
   return 0;
+}
+
+std::int32_t TlsContext::InstallExternalSigner(SSL* connection, ExternalSignCallbackEx sign,
+                                              void* argument) {
+  return TlsUseExternalSigner(connection, sign, argument) ? 0 : -1;
 }
 
 std::int32_t TlsContext::SetDefaultResumptionTimeout(std::uint32_t seconds) {

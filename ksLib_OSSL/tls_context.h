@@ -18,6 +18,7 @@
 #include <openssl/ssl.h>
 
 #include "ksLib_OSSL/tls_config.h"
+#include "tls-extensions/external_signer.h"
 
 class OpenSslEapTlsPeer;
 
@@ -59,6 +60,12 @@ public:
   // no public hook to sign the CertificateVerify outside the engine, so the key is given to
   // the engine instead.
   std::int32_t UsePrivateKeyDer(const std::uint8_t* bytes, std::uint32_t length);
+
+  // Makes a connection of this context sign its CertificateVerify through `sign`: when the
+  // context has the client's RSA certificate without its key, the connection gets a
+  // placeholder key that hands the bytes to sign to `sign` with `argument`. 0 installed, -1
+  // when there is nothing for a signer to do.
+  std::int32_t InstallExternalSigner(SSL* connection, ExternalSignCallbackEx sign, void* argument);
 
   std::int32_t SetDefaultResumptionTimeout(std::uint32_t seconds);
   std::uint32_t DefaultResumptionTimeout() const { return defaultResumptionTimeout_; }

@@ -32,8 +32,9 @@ std::unique_ptr<TlsContext, ContextDeleter> MakeContext(const std::vector<std::u
   return std::unique_ptr<TlsContext, ContextDeleter>(context);
 }
 
-// The cipher string keeps the configuration's order and names only what OpenSSL 3 serves;
-// a list of nothing servable is refused.
+// The cipher string puts the forward-secret AES-GCM suites of TLS 1.2 first, then keeps the
+// configuration's order and names only what OpenSSL 3 serves; a list of nothing servable is
+// refused.
 TEST(TlsContext, CipherListFromTheConfiguredSuites) {
   struct Case {
     std::vector<std::uint32_t> ids;
@@ -41,9 +42,9 @@ TEST(TlsContext, CipherListFromTheConfiguredSuites) {
     std::int32_t result;
   };
   const Case cases[] = {
-      {{0x35, 0x07, 0x03, 0x1234, 0x2F}, std::string("AES256-SHA:AES128-SHA:") + kTls12ForwardSecretSuites, 0},
+      {{0x35, 0x07, 0x03, 0x1234, 0x2F}, kTls12ForwardSecretSuites + std::string(":AES256-SHA:AES128-SHA:"), 0},
       // SPEKE is not carried by the engine.
-      {{0x8001, 0x39}, std::string("DHE-RSA-AES256-SHA:") + kTls12ForwardSecretSuites, 0},
+      {{0x8001, 0x39}, kTls12ForwardSecretSuites + std::string(":DHE-RSA-AES256-SHA:"), 0},
       {{0x07, 0x03, 0x1234, 0x16, 0x0A}, "", TlsContext::kCipherListRefused},
   };
   for (const Case& c : cases) {
@@ -66,9 +67,9 @@ TEST(TlsContext, EmptyConfigurationTakesTheClientDefaultAndKeepsIt) {
                                         0x09, 0x63, 0x65, 0x60, 0x62, 0x61, 0x64, 0x14, 0x11,
                                         0x03, 0x06, 0x08}));
   EXPECT_EQ(context->CipherList(),
-            std::string("DHE-RSA-AES256-SHA:DHE-RSA-AES128-SHA:DHE-DSS-AES256-SHA:DHE-DSS-AES128-SHA:"
-                        "AES256-SHA:AES128-SHA:") +
-                kTls12ForwardSecretSuites);
+            kTls12ForwardSecretSuites +
+                std::string(":DHE-RSA-AES256-SHA:DHE-RSA-AES128-SHA:DHE-DSS-AES256-SHA:DHE-DSS-AES128-SHA:"
+                            "AES256-SHA:AES128-SHA:"));
   STACK_OF(SSL_CIPHER)* offered = SSL_CTX_get_ciphers(context->Handle());
   ASSERT_NE(offered, nullptr);
   std::vector<std::uint16_t> tls12;
@@ -77,9 +78,10 @@ TEST(TlsContext, EmptyConfigurationTakesTheClientDefaultAndKeepsIt) {
     const std::uint16_t id = SSL_CIPHER_get_protocol_id(cipher);
     if ((id >> 8) != 0x13) tls12.push_back(id);  // TLS 1.3 suites are never negotiated here
   }
-  // The configured suites first, then the forward-secret AES-GCM ones of TLS 1.2.
-  EXPECT_EQ(tls12, (std::vector<std::uint16_t>{0x39, 0x33, 0x38, 0x32, 0x35, 0x2F, 0xC02B, 0xC02F,
-                                               0xC02C, 0xC030}));
+  // The forward-secret AES-GCM suites of TLS 1.2 first, in the ClientHello's order, then the
+  // configured ones.
+  EXPECT_EQ(tls12, (std::vector<std::uint16_t>{0xC02B, 0xC02F, 0xC02C, 0xC030, 0x39, 0x33, 0x38, 0x32,
+                                               0x35, 0x2F}));
 }
 
 // The loaders' results for each kind of bad input, and the key that must match the

@@ -14,6 +14,8 @@
 #include "ksLib_OSSL/tls_config.h"
 #include "ksSupp/cert_list.h"
 
+class TlsContext;
+
 class ApiContext : public RefCounted {
 public:
   static constexpr std::uint32_t kDefaultDhExponentBits = 192;
@@ -59,6 +61,16 @@ private:
   ApiContext();
   ~ApiContext() override = default;
 
+  // Loads the user's certificate and its chain (over the location's "root" and "ca" stores)
+  // into the context; a credential status (0 when loaded). An RSA key stays in the store:
+  // the connection signs through the external signer. Other keys (the signer has no
+  // placeholder for them) are given to the engine from the location's store, where they are
+  // kept beside the certificate.
+  std::uint32_t LoadUserCertificate(std::uint32_t location, ksCert& cert,
+                                    const std::uint8_t hash[20], TlsContext& context);
+  // The chain of list (first: the end certificate) built for server use by the chain
+  // engine; null when the engine built none.
+  ksCertChain* ValidateChainCerts(const CertList& list);
   // The body of CreateTlsContext: the credential's status, hash and context.
   void FillCredential(IdentityTlsCredential& credential, std::uint32_t location,
                       const std::uint8_t* hash, ksCert* certificate);

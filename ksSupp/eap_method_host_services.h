@@ -43,3 +43,7 @@ class EapMethodHostServices {
   // Methods never delete their host through this interface.
   ~EapMethodHostServices() = default;
 };
+
+// The same interface under the name the hosts give what they serve their methods
+// (EapMethodHost::Services()).
+using EapMethodServices = EapMethodHostServices;

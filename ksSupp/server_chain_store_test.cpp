@@ -4,12 +4,15 @@
 // trusted.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include <ksstk.h>
+#include <openssl/evp.h>
 
 #include "ksCert/KsCertLib.h"
 #include "ksSupp/api_context.h"
+#include "ksSupp/trace.h"
 #include "platform/cryptoapi/cert_context.h"
 #include "platform/cryptoapi/cert_store.h"
 #include "platform/cryptoapi/crl_store.h"
@@ -23,6 +26,11 @@ using capi::testing::TestCertificate;
 
 constexpr long kRevokedSerial = 66;
 
+std::vector<std::string> g_traces;
+void KSSTK_CALL CollectTrace(int32_t, int32_t, const char* text, const uint8_t*, uint32_t) {
+  g_traces.emplace_back(text);
+}
+
 void AddToStore(const char* store, const TestCertificate& cert) {
   capi::PCCERT_CONTEXT context = capi::CertCreateCertificateContext(
       capi::X509_ASN_ENCODING, cert.der.data(), static_cast<std::uint32_t>(cert.der.size()));
@@ -35,15 +43,18 @@ void AddToStore(const char* store, const TestCertificate& cert) {
   capi::CertFreeCertificateContext(context);
 }
 
+void AddCrlToStore(const std::vector<std::uint8_t>& crl) {
+  capi::HCERTSTORE store = capi::CertOpenSystemStore(capi::StoreLocation::CurrentUser, "CA");
+  ASSERT_NE(store, nullptr);
+  ASSERT_TRUE(capi::CertAddEncodedCrlToStore(store, crl.data(), static_cast<std::uint32_t>(crl.size())));
+  capi::CertCloseStore(store, 0);
+}
+
 class ServerChainInTheStore : public ::testing::Test {
  protected:
   void SetUp() override {
     AddToStore("ROOT", ca_);
-    const std::vector<std::uint8_t> crl = capi::testing::MakeCrl(ca_, {kRevokedSerial});
-    capi::HCERTSTORE store = capi::CertOpenSystemStore(capi::StoreLocation::CurrentUser, "CA");
-    ASSERT_NE(store, nullptr);
-    ASSERT_TRUE(capi::CertAddEncodedCrlToStore(store, crl.data(), static_cast<std::uint32_t>(crl.size())));
-    capi::CertCloseStore(store, 0);
+    AddCrlToStore(capi::testing::MakeCrl(ca_, {kRevokedSerial}));
 
     ksCertUtility* utility = nullptr;
     dcfCreateInstance<KsCertLib>(&utility);
@@ -127,6 +138,45 @@ TEST_F(ServerChainInTheStore, UnknownRevocationStatusIsNotTrusted) {
   const TestCertificate server = MakeCertificate(
       "radius.example", {.issuer = &intermediate, .serial = 9, .extendedKeyUsage = "serverAuth"});
   EXPECT_EQ(Verdict({&server, &intermediate}), KSSTK_CHAIN_REVOCATION_UNKNOWN);
+}
+
+// A server certificate that the trusted CA signed with MD5 or SHA-1 is refused as a bad
+// signature, and the trace names it and the algorithm.
+TEST_F(ServerChainInTheStore, ServerCertificatesSignedWithWeakDigestsAreRefused) {
+  const TestCertificate rsaCa = MakeCertificate("Store RSA CA", {.isCa = true, .serial = 10, .rsa = true});
+  AddToStore("ROOT", rsaCa);
+  AddCrlToStore(capi::testing::MakeCrl(rsaCa, {}));
+  g_traces.clear();
+  SetTraceLevel(1);
+  SetTraceCallbackA(CollectTrace);
+  const struct {
+    const EVP_MD* digest;
+    std::int32_t verdict;
+    const char* algorithm;
+  } cases[] = {
+      {EVP_sha256(), KSSTK_CHAIN_TRUSTED, nullptr},
+      {EVP_sha1(), KSSTK_CHAIN_BAD_SIGNATURE, "sha1WithRSAEncryption"},
+      {EVP_md5(), KSSTK_CHAIN_BAD_SIGNATURE, "md5WithRSAEncryption"},
+  };
+  long serial = 11;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(EVP_MD_get0_name(c.digest));
+    g_traces.clear();
+    const TestCertificate server = MakeCertificate(
+        "weak.example", {.issuer = &rsaCa, .serial = serial++, .extendedKeyUsage = "serverAuth", .digest = c.digest});
+    EXPECT_EQ(Verdict({&server}), c.verdict);
+    if (c.algorithm == nullptr) {
+      EXPECT_TRUE(g_traces.empty()) << ::testing::PrintToString(g_traces);
+    } else {
+      ASSERT_EQ(g_traces.size(), 1u);
+      EXPECT_NE(g_traces[0].find("Server certificate 0 refused: signature not valid or made with too weak a digest"),
+                std::string::npos) << g_traces[0];
+      EXPECT_NE(g_traces[0].find("CN=weak.example"), std::string::npos) << g_traces[0];
+      EXPECT_NE(g_traces[0].find(c.algorithm), std::string::npos) << g_traces[0];
+    }
+  }
+  SetTraceCallbackA(nullptr);
+  SetTraceLevel(0);
 }
 
 }  // namespace

@@ -129,14 +129,24 @@ bool HasRsaKey(const dcfByteArray& der) {
   return rsa;
 }
 
-// Loads the certificate and its chain into the context; a credential status (0 when
-// loaded). An RSA key stays in the store: the connection signs through the external signer.
-// Other keys (the signer has no placeholder for them) are given to the engine from the
-// location's store, where they are kept beside the certificate.
-std::uint32_t LoadCertificate(ksCertUtility& utility, std::uint32_t location, ksCert& cert,
-                              const std::uint8_t hash[20], TlsContext& context) {
+// The certificate object's SHA-1 hash.
+void CertificateHash(ksCert& cert, std::uint8_t hash[20]) {
+  std::uint32_t length = 0;
+  const HRESULT result = cert.get_Hash(hash, 20, &length);
+  CheckCertUtility(result, "error return from get_Hash call in certificate utility object",
+                   __LINE__);
+  if (result != S_OK || length != 20) {
+    CheckCertUtility(E_FAIL, "error return from get_Hash call in certificate utility object",
+                     __LINE__);
+  }
+}
+
+}  // namespace
+
+std::uint32_t ApiContext::LoadUserCertificate(std::uint32_t location, ksCert& cert,
+                                              const std::uint8_t hash[20], TlsContext& context) {
   const std::uint32_t stores = location == kLocalMachineMy ? kLocalMachineMy : kCurrentUserMy;
-  dcfComPtr<ksCertChain> chain = BuildUserChain(utility, stores, cert);
+  dcfComPtr<ksCertChain> chain = BuildUserChain(*certUtility_, stores, cert);
   if (!chain) return IdentityTlsCredential::kContextFailed;
   std::int32_t count = 0;
   CheckCertUtility(chain->get_NumCerts(&count),
@@ -162,20 +172,6 @@ std::uint32_t LoadCertificate(ksCertUtility& utility, std::uint32_t location, ks
              ? 0
              : IdentityTlsCredential::kContextFailed;
 }
-
-// The certificate object's SHA-1 hash.
-void CertificateHash(ksCert& cert, std::uint8_t hash[20]) {
-  std::uint32_t length = 0;
-  const HRESULT result = cert.get_Hash(hash, 20, &length);
-  CheckCertUtility(result, "error return from get_Hash call in certificate utility object",
-                   __LINE__);
-  if (result != S_OK || length != 20) {
-    CheckCertUtility(E_FAIL, "error return from get_Hash call in certificate utility object",
-                     __LINE__);
-  }
-}
-
-}  // namespace
 
 IdentityTlsCredential* ApiContext::CreateTlsContext(std::uint32_t location,
                                                     const std::uint8_t* hash,
@@ -219,7 +215,7 @@ void ApiContext::FillCredential(IdentityTlsCredential& credential, std::uint32_t
   }
   if (certificate) {
     const std::uint32_t loaded =
-        LoadCertificate(*certUtility_, location, *certificate, credential.hash, *context);
+        LoadUserCertificate(location, *certificate, credential.hash, *context);
     if (loaded != 0) {
       credential.status = loaded;
       return;

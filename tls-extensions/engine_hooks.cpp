@@ -8,11 +8,17 @@
 
 namespace {
 
+// A verification hook with its argument; both hooks have the same form.
+struct Hook {
+  TlsChainVerifyHook function = nullptr;
+  void* argument = nullptr;
+};
+
 // The engine's per-connection record of our additions, kept in the SSL's extra data and
 // freed with the SSL.
 struct ConnectionHooks {
-  TlsChainVerifyHook chainVerify = nullptr;
-  void* chainVerifyArgument = nullptr;
+  Hook chainVerify;
+  Hook postVerify;
   std::vector<std::uint8_t> transcript;
 };
 
@@ -47,9 +53,18 @@ ConnectionHooks* HooksOf(SSL* connection) {
   return hooks;
 }
 
+// Sets or (with a null function) clears one of the connection's hooks.
+bool SetHook(SSL* connection, Hook ConnectionHooks::*which, TlsChainVerifyHook function, void* argument) {
+  ConnectionHooks* hooks = HooksOf(connection);
+  if (hooks == nullptr) return false;
+  hooks->*which = {function, function != nullptr ? argument : nullptr};
+  return true;
+}
+
 // The context's certificate-verify callback: the peer's key against the context's policy,
-// then the connection's hook when it has one, else OpenSSL's own verification. Called by
-// OpenSSL: nothing may escape.
+// then the connection's hook when it has one, else OpenSSL's own verification; a chain so
+// accepted goes to the connection's post-verify hook when it has one. Called by OpenSSL:
+// nothing may escape.
 int DispatchChainVerify(X509_STORE_CTX* store, void* argument) {
   try {
     const auto* policy = static_cast<const TlsPeerKeyPolicy*>(argument);
@@ -64,10 +79,13 @@ int DispatchChainVerify(X509_STORE_CTX* store, void* argument) {
     auto* connection = static_cast<SSL*>(
         X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
     const ConnectionHooks* hooks = FindHooks(connection);
-    if (hooks != nullptr && hooks->chainVerify != nullptr) {
-      return hooks->chainVerify(store, hooks->chainVerifyArgument);
+    const int verdict = hooks != nullptr && hooks->chainVerify.function != nullptr
+                            ? hooks->chainVerify.function(store, hooks->chainVerify.argument)
+                            : X509_verify_cert(store);
+    if (verdict > 0 && hooks != nullptr && hooks->postVerify.function != nullptr) {
+      return hooks->postVerify.function(store, hooks->postVerify.argument);
     }
-    return X509_verify_cert(store);
+    return verdict;
   } catch (...) {
     X509_STORE_CTX_set_error(store, X509_V_ERR_APPLICATION_VERIFICATION);
     return 0;
@@ -102,11 +120,11 @@ bool TlsInstallEngineHooks(SSL_CTX* context, const TlsPeerKeyPolicy* policy) {
 }
 
 bool TlsSetChainVerifyHook(SSL* connection, TlsChainVerifyHook hook, void* argument) {
-  ConnectionHooks* hooks = HooksOf(connection);
-  if (hooks == nullptr) return false;
-  hooks->chainVerify = hook;
-  hooks->chainVerifyArgument = hook != nullptr ? argument : nullptr;
-  return true;
+  return SetHook(connection, &ConnectionHooks::chainVerify, hook, argument);
+}
+
+bool TlsSetPostVerifyHook(SSL* connection, TlsPostVerifyHook hook, void* argument) {
+  return SetHook(connection, &ConnectionHooks::postVerify, hook, argument);
 }
 
 const std::uint8_t* TlsHandshakeTranscript(const SSL* connection, std::size_t* length) {

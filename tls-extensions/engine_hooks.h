@@ -6,6 +6,8 @@
 //   gets the X.509 store context (the chain the peer sent is its untrusted chain) and its
 //   argument; it returns 1 to accept, or 0 with its reason set as the store context's error,
 //   which becomes the connection's verify result;
+// - a post-verify hook per connection: when the chain was accepted (by the chain-verify hook
+//   or by OpenSSL), it has the last word, in the same form;
 // - a handshake transcript per connection: every handshake message sent or received (4-byte
 //   header and body) in order, from the ClientHello that started the current handshake on.
 //
@@ -16,6 +18,7 @@
 #include <openssl/ssl.h>
 
 using TlsChainVerifyHook = int (*)(X509_STORE_CTX* store, void* argument);
+using TlsPostVerifyHook = int (*)(X509_STORE_CTX* store, void* argument);
 
 // What the context accepts as the peer's certificate key, judged before its chain: a key
 // refused ends the verification with X509_V_ERR_EE_KEY_TOO_SMALL.
@@ -30,6 +33,10 @@ bool TlsInstallEngineHooks(SSL_CTX* context, const TlsPeerKeyPolicy* policy = nu
 // Sets or (with a null hook) clears the connection's chain-verify hook; false when the
 // connection's extra data cannot be made.
 bool TlsSetChainVerifyHook(SSL* connection, TlsChainVerifyHook hook, void* argument);
+
+// Sets or (with a null hook) clears the connection's post-verify hook; false when the
+// connection's extra data cannot be made.
+bool TlsSetPostVerifyHook(SSL* connection, TlsPostVerifyHook hook, void* argument);
 
 // The transcript of the connection's current handshake (empty when nothing was recorded).
 // The bytes stay valid until the connection's next handshake message or its end.

@@ -104,6 +104,37 @@ TEST_F(HandshakeTest, HookJudgesTheChainInsteadOfOpenSsl) {
   }
 }
 
+// The post-verify hook has the last word on a chain the chain-verify hook accepted, and is
+// not asked about one it refused.
+TEST_F(HandshakeTest, PostVerifyHookJudgesAnAcceptedChain) {
+  struct Case {
+    int chainVerdict;
+    int postVerdict;
+    int postError;
+    bool completes;
+    int postCalls;
+    int verifyResult;
+  };
+  for (const Case& c : {Case{1, 1, X509_V_OK, true, 1, X509_V_OK},
+                        Case{1, 0, X509_V_ERR_CERT_REJECTED, false, 1, X509_V_ERR_CERT_REJECTED},
+                        Case{0, 1, X509_V_OK, false, 0, X509_V_ERR_CERT_UNTRUSTED}}) {
+    SCOPED_TRACE(::testing::Message() << c.chainVerdict << c.postVerdict);
+    NewClient();
+    HookRecord chain;
+    chain.verdict = c.chainVerdict;
+    chain.error = c.chainVerdict > 0 ? X509_V_OK : X509_V_ERR_CERT_UNTRUSTED;
+    HookRecord post;
+    post.verdict = c.postVerdict;
+    post.error = c.postError;
+    ASSERT_TRUE(TlsSetChainVerifyHook(clientSsl_.get(), RecordingHook, &chain));
+    ASSERT_TRUE(TlsSetPostVerifyHook(clientSsl_.get(), RecordingHook, &post));
+    EXPECT_EQ(Handshake(), c.completes);
+    EXPECT_EQ(post.calls, c.postCalls);
+    EXPECT_EQ(SSL_get_verify_result(clientSsl_.get()), c.verifyResult);
+    ERR_clear_error();
+  }
+}
+
 TEST_F(HandshakeTest, ClearedHookGivesTheChainBackToOpenSsl) {
   NewClient();
   HookRecord record;

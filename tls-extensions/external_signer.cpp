@@ -29,7 +29,7 @@ constexpr char kMd5Sha1[] = "MD5-SHA1";
 constexpr std::size_t kMaxInput = 128;  // a DigestInfo of SHA-512 is 83 bytes
 
 struct Signer {
-  TlsExternalSignFunction sign;
+  ExternalSignCallbackEx sign;
   void* argument;
 };
 
@@ -431,7 +431,7 @@ OSSL_LIB_CTX* TlsEngineLibraryContext() {
   return context;
 }
 
-bool TlsUseExternalSigner(SSL* connection, TlsExternalSignFunction sign, void* argument) {
+bool TlsUseExternalSigner(SSL* connection, ExternalSignCallbackEx sign, void* argument) {
   X509* certificate = SSL_get_certificate(connection);
   if (sign == nullptr || certificate == nullptr || SSL_get_privatekey(connection) != nullptr ||
       TlsEngineLibraryContext() == nullptr) {

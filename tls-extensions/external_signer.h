@@ -17,10 +17,10 @@
 // Signs `input` (inputLength bytes) with the key of a keySize-byte modulus: 0 with the
 // signature in out (*outLength bytes, at most capacity), anything else refuses. Called on
 // the connection's thread during the handshake; it must not throw.
-using TlsExternalSignFunction = int (*)(void* argument, const std::uint8_t* input,
-                                        std::uint32_t inputLength, std::uint32_t keySize,
-                                        std::uint8_t* out, std::uint32_t capacity,
-                                        std::uint32_t* outLength);
+using ExternalSignCallbackEx = int (*)(void* argument, const std::uint8_t* input,
+                                       std::uint32_t inputLength, std::uint32_t keySize,
+                                       std::uint8_t* out, std::uint32_t capacity,
+                                       std::uint32_t* outLength);
 
 // The library context for TLS contexts: OpenSSL's default provider, preferred for every
 // algorithm, and the placeholder-key provider beside it. Made once; null when it cannot be.
@@ -30,4 +30,4 @@ OSSL_LIB_CTX* TlsEngineLibraryContext();
 // Only when the connection has a certificate with an RSA key and no private key; it then
 // offers the server PKCS #1 v1.5 signatures only (what the signer makes). True when the key
 // is in place.
-bool TlsUseExternalSigner(SSL* connection, TlsExternalSignFunction sign, void* argument);
+bool TlsUseExternalSigner(SSL* connection, ExternalSignCallbackEx sign, void* argument);

@@ -22,6 +22,17 @@ constexpr std::size_t kOpaqueLength = 8;
 constexpr std::size_t kMacLength = 20;
 constexpr std::size_t kKeyBlockLength = 40;  // MAC key, then the encryption secret
 constexpr std::size_t kPadBlock = 32;
+// The groups a SPEKE exchange may use: id and the maker of its prime.
+struct GroupEntry {
+  std::uint32_t id;
+  BIGNUM* (*prime)(BIGNUM* into);
+};
+constexpr GroupEntry kSpekeGroupTable[] = {
+    {1, BN_get_rfc2409_prime_768},   // 768-bit MODP group
+    {2, BN_get_rfc2409_prime_1024},  // 1024-bit MODP group
+    {5, BN_get_rfc3526_prime_1536},  // 1536-bit MODP group
+};
+
 constexpr char kKeyExpansion[] = "id key expansion";
 constexpr char kEncrypt[] = "id encrypt";
 
@@ -102,16 +113,10 @@ bool IdentityKeys(const Bytes& sharedSecret, const Randoms& randoms, std::size_t
 }  // namespace
 
 BIGNUM* GroupPrime(std::uint32_t groupId) {
-  switch (groupId) {
-    case 1:
-      return BN_get_rfc2409_prime_768(nullptr);
-    case 2:
-      return BN_get_rfc2409_prime_1024(nullptr);
-    case 5:
-      return BN_get_rfc3526_prime_1536(nullptr);
-    default:
-      return nullptr;
+  for (const GroupEntry& entry : kSpekeGroupTable) {
+    if (entry.id == groupId) return entry.prime(nullptr);
   }
+  return nullptr;
 }
 
 Bytes BuildHelloBlock(const std::vector<std::uint32_t>& groups,

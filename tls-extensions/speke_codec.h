@@ -27,10 +27,14 @@ inline constexpr Suite kSuites[] = {
     {0x03008003, "SPEKE-DES-CBC3-SHA"},
 };
 
-// Handshake message types.
+// Handshake message types. The last three follow the credential step, which the engine never
+// passes (no SPEKE password is ever given to it): they have no codec.
 inline constexpr std::uint8_t kSpekeParams = 128;
 inline constexpr std::uint8_t kEncryptedIdentity = 129;
 inline constexpr std::uint8_t kClientSpekeValue = 130;
+inline constexpr std::uint8_t kServerSpekeValue = 131;
+inline constexpr std::uint8_t kClientConfirm = 132;
+inline constexpr std::uint8_t kServerConfirm = 133;
 
 // Handshake states of the engine's client and server state machines.
 enum State : std::uint32_t {
@@ -61,8 +65,8 @@ inline constexpr int kInternalError = 80;
 inline constexpr std::uint8_t kModePlain = 0;
 inline constexpr std::uint8_t kModeProtected = 1;
 
-// A new big number of the group's prime (RFC 2409 groups 1 and 2, RFC 3526 group 5); null for
-// another id. The caller frees it.
+// A new big number of the group's prime from kSpekeGroupTable (RFC 2409 groups 1 and 2, RFC
+// 3526 group 5); null for another id. The caller frees it.
 BIGNUM* GroupPrime(std::uint32_t groupId);
 
 // The block appended to the ClientHello after the compression methods: 5, "speke", a 16-bit

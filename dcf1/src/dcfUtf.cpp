@@ -94,24 +94,28 @@ std::uint32_t Utf8ToUtf16(char16_t* out, std::uint32_t capacity, std::uint32_t* 
   return flags;
 }
 
+std::uint32_t Utf16Range::Peek(std::uint32_t& codePoint) const {
+  const std::uint32_t unit = *begin;
+  if (unit >= 0xDC00 && unit <= 0xDFFF) return 0;  // a low surrogate without its high one
+  if (unit < 0xD800 || unit > 0xDBFF) {
+    codePoint = unit;
+    return 1;
+  }
+  if (end - begin < 2 || begin[1] < 0xDC00 || begin[1] > 0xDFFF) return 0;
+  codePoint = ((unit & 0x3FF) + 0x40) * 1024 + (begin[1] & 0x3FFu);
+  return 2;
+}
+
 std::uint32_t Utf16ToUtf8(std::uint8_t* out, std::uint32_t capacity, std::uint32_t* bytesWritten,
                           const char16_t* in, std::uint32_t units) {
   std::uint32_t flags = 0;
   std::uint32_t written = 0;
-  for (std::uint32_t i = 0; i < units; ++i) {
-    std::uint32_t cp = in[i];
-    if (cp >= 0xDC00 && cp <= 0xDFFF) {
-      flags |= kUtfInvalidInput;  // a low surrogate without its high one
+  for (Utf16Range input{in, in + units}; !input.AtEnd();) {
+    std::uint32_t cp = 0;
+    const std::uint32_t used = input.Peek(cp);
+    if (used == 0) {
+      flags |= kUtfInvalidInput;
       break;
-    }
-    std::uint32_t used = 1;
-    if (cp >= 0xD800 && cp <= 0xDBFF) {
-      if (i + 1 >= units || in[i + 1] < 0xDC00 || in[i + 1] > 0xDFFF) {
-        flags |= kUtfInvalidInput;
-        break;
-      }
-      cp = ((cp & 0x3FF) + 0x40) * 1024 + (in[i + 1] & 0x3FFu);
-      used = 2;
     }
     if (cp == 0) break;
 
@@ -136,7 +140,7 @@ std::uint32_t Utf16ToUtf8(std::uint8_t* out, std::uint32_t capacity, std::uint32
     }
     out[written] = static_cast<std::uint8_t>(leadMark | cp);
     written += length;
-    i += used - 1;
+    input.begin += used;
   }
   if (bytesWritten != nullptr) *bytesWritten = written;
   return flags;

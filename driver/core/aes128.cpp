@@ -1,11 +1,15 @@
 #include "driver/core/aes128.h"
 
 #include <array>
+#include <atomic>
 
+#include "driver/core/aes_instructions.h"
 #include "driver/core/aes_sbox.h"
 
 namespace zelnic::core {
 namespace {
+
+std::atomic<bool> g_cpuInstructionsAllowed{true};
 
 constexpr std::uint32_t RotateRight8(std::uint32_t x) { return x >> 8 | x << 24; }
 
@@ -37,6 +41,19 @@ void StoreBigEndian(std::uint32_t x, std::uint8_t* p) {
 std::uint32_t SubWord(std::uint32_t w) {
   return std::uint32_t{kAesSbox[w >> 24]} << 24 | std::uint32_t{kAesSbox[(w >> 16) & 0xFF]} << 16 |
          std::uint32_t{kAesSbox[(w >> 8) & 0xFF]} << 8 | kAesSbox[w & 0xFF];
+}
+
+void TableExpandKey(const std::uint8_t key[16], std::uint32_t roundKeys[44]) {
+  for (int i = 0; i < 4; ++i) roundKeys[i] = LoadBigEndian(key + 4 * i);
+  std::uint8_t rcon = 1;
+  for (int i = 4; i < 44; ++i) {
+    std::uint32_t w = roundKeys[i - 1];
+    if (i % 4 == 0) {
+      w = SubWord(w << 8 | w >> 24) ^ std::uint32_t{rcon} << 24;  // RotWord, SubWord, round constant
+      rcon = AesTimes2(rcon);
+    }
+    roundKeys[i] = roundKeys[i - 4] ^ w;
+  }
 }
 
 // The state as four named columns, so it stays in registers through the rounds.
@@ -75,41 +92,68 @@ struct Columns {
   StoreBigEndian(SubColumn(s.c3, s.c0, s.c1, s.c2, k[3]), out + 12);
 }
 
+void TableEncryptBlock(const std::uint8_t in[16], std::uint8_t out[16], const std::uint32_t* roundKeys) {
+  Columns s = Load(in, roundKeys);
+  for (int round = 1; round < 10; ++round) s = Round(s, roundKeys + 4 * round);
+  Store(s, roundKeys + 40, out);
+}
+
+void TableEncryptTwoBlocks(const std::uint8_t a[16], std::uint8_t aOut[16], const std::uint8_t b[16],
+                           std::uint8_t bOut[16], const std::uint32_t* roundKeys) {
+  Columns s = Load(a, roundKeys), t = Load(b, roundKeys);
+  for (int round = 1; round < 10; ++round) {
+    s = Round(s, roundKeys + 4 * round);
+    t = Round(t, roundKeys + 4 * round);
+  }
+  Store(s, roundKeys + 40, aOut);
+  Store(t, roundKeys + 40, bOut);
+}
+
 }  // namespace
 
-Aes128::Aes128(const std::uint8_t key[16]) {
-  for (int i = 0; i < 4; ++i) roundKeys_[i] = LoadBigEndian(key + 4 * i);
-  std::uint8_t rcon = 1;
-  for (int i = 4; i < 44; ++i) {
-    std::uint32_t w = roundKeys_[i - 1];
-    if (i % 4 == 0) {
-      w = SubWord(w << 8 | w >> 24) ^ std::uint32_t{rcon} << 24;  // RotWord, SubWord, round constant
-      rcon = AesTimes2(rcon);
-    }
-    roundKeys_[i] = roundKeys_[i - 4] ^ w;
+AesKeySchedule::~AesKeySchedule() {
+  volatile std::uint32_t* wipe = roundKeys;
+  for (std::size_t i = 0; i < sizeof roundKeys / sizeof roundKeys[0]; ++i) wipe[i] = 0;
+}
+
+bool AesExpandKey(const std::uint8_t* key, std::uint32_t keyLength, AesKeySchedule& schedule) {
+  if (key == nullptr || keyLength != kAes128KeyBytes) return false;
+  schedule.cpuInstructions = CpuAesInstructionsInUse();
+  if (schedule.cpuInstructions) {
+    AesInstructionsExpandKey(key, schedule);
+  } else {
+    TableExpandKey(key, schedule.roundKeys);
+  }
+  return true;
+}
+
+void AesEncryptBlock(const std::uint8_t in[16], std::uint8_t out[16], const AesKeySchedule& schedule) {
+  if (schedule.cpuInstructions) {
+    AesInstructionsEncryptBlock(in, out, schedule);
+  } else {
+    TableEncryptBlock(in, out, schedule.roundKeys);
   }
 }
 
-Aes128::~Aes128() {
-  volatile std::uint32_t* wipe = roundKeys_;
-  for (std::size_t i = 0; i < sizeof roundKeys_ / sizeof roundKeys_[0]; ++i) wipe[i] = 0;
-}
-
-void Aes128::EncryptBlock(const std::uint8_t in[16], std::uint8_t out[16]) const {
-  Columns s = Load(in, roundKeys_);
-  for (int round = 1; round < 10; ++round) s = Round(s, roundKeys_ + 4 * round);
-  Store(s, roundKeys_ + 40, out);
-}
-
-void Aes128::EncryptTwoBlocks(const std::uint8_t a[16], std::uint8_t aOut[16], const std::uint8_t b[16],
-                              std::uint8_t bOut[16]) const {
-  Columns s = Load(a, roundKeys_), t = Load(b, roundKeys_);
-  for (int round = 1; round < 10; ++round) {
-    s = Round(s, roundKeys_ + 4 * round);
-    t = Round(t, roundKeys_ + 4 * round);
+void AesEncryptTwoBlocks(const std::uint8_t a[16], std::uint8_t aOut[16], const std::uint8_t b[16],
+                         std::uint8_t bOut[16], const AesKeySchedule& schedule) {
+  if (schedule.cpuInstructions) {
+    AesInstructionsEncryptTwoBlocks(a, aOut, b, bOut, schedule);
+  } else {
+    TableEncryptTwoBlocks(a, aOut, b, bOut, schedule.roundKeys);
   }
-  Store(s, roundKeys_ + 40, aOut);
-  Store(t, roundKeys_ + 40, bOut);
+}
+
+void AesEncryptWithKey(const std::uint8_t key[16], const std::uint8_t in[16], std::uint8_t out[16]) {
+  AesKeySchedule schedule;
+  AesExpandKey(key, kAes128KeyBytes, schedule);
+  AesEncryptBlock(in, out, schedule);
+}
+
+void AllowCpuAesInstructions(bool allowed) { g_cpuInstructionsAllowed.store(allowed, std::memory_order_relaxed); }
+
+bool CpuAesInstructionsInUse() {
+  return g_cpuInstructionsAllowed.load(std::memory_order_relaxed) && CpuHasAesInstructions();
 }
 
 }  // namespace zelnic::core

@@ -18,11 +18,12 @@ constexpr std::uint32_t kIvBytes = 4;
 
 }  // namespace
 
-bool SendDataToBss(CoreAdapter* core, const std::uint8_t* body, std::uint32_t length, bool ivRoom) {
+ManagementFrameBuffer* BuildDataToBss(CoreAdapter* core, const std::uint8_t* body, std::uint32_t length,
+                                      bool ivRoom) {
   const std::uint32_t room = ivRoom ? kIvBytes : 0;
-  if (length + room + kChipHeaderBytes > kManagementFrameBytes) return false;
+  if (length + room + kChipHeaderBytes > kManagementFrameBytes) return nullptr;
   ManagementFrameBuffer* frame = TakeFrameBuffer(core);
-  if (frame == nullptr) return false;
+  if (frame == nullptr) return nullptr;
   std::uint8_t* f = frame->Buffer;
   BuildHeader(core, f, core->Bssid.data(), 0);
   f[2] = kDataFrameControl;
@@ -31,6 +32,12 @@ bool SendDataToBss(CoreAdapter* core, const std::uint8_t* body, std::uint32_t le
   std::memcpy(f + kChipHeaderBytes + room, body, length);
   Put16(f, length + room);
   frame->Length = kChipHeaderBytes + room + length;
+  return frame;
+}
+
+bool SendDataToBss(CoreAdapter* core, const std::uint8_t* body, std::uint32_t length, bool ivRoom) {
+  ManagementFrameBuffer* frame = BuildDataToBss(core, body, length, ivRoom);
+  if (frame == nullptr) return false;
   QueueManagementFrame(core, frame);
   return true;
 }

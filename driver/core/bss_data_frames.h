@@ -7,9 +7,15 @@ struct CoreAdapter;
 
 namespace zelnic::core {
 
-// Queues `body` behind an 802.11 data header (A1 = A3 = BSSID, A2 = the station). With
-// `ivRoom`, the Protected bit is set and four bytes of IV space precede the body for the
-// chip layer's cipher. False when the frame does not fit or no frame buffer is free.
+struct ManagementFrameBuffer;
+
+// `body` behind an 802.11 data header (ToDS, duration 0, A1 = A3 = BSSID, A2 = the station)
+// in a frame buffer of the pool. With `ivRoom`, the Protected bit is set and four bytes of
+// IV space precede the body for the chip layer's cipher. Null when the frame does not fit or
+// no frame buffer is free.
+ManagementFrameBuffer* BuildDataToBss(CoreAdapter* core, const std::uint8_t* body, std::uint32_t length,
+                                      bool ivRoom = false);
+// The same frame queued for the chip layer; false when it could not be built.
 bool SendDataToBss(CoreAdapter* core, const std::uint8_t* body, std::uint32_t length, bool ivRoom = false);
 
 }  // namespace zelnic::core

@@ -50,6 +50,10 @@ struct BssRecord {
 
 inline constexpr std::uint32_t kMaxBss = 255;
 
+// What the utility reads of a BSS beside its entry ("extra record"): 1 when the BSS carries
+// the maker's vendor element, then that element's first 32 bytes.
+inline constexpr std::uint32_t kMakerExtraRecordBytes = 33;
+
 // The BSS table as OID queries read it: a count, then the entries.
 struct BssTableData {
   ULONG Count;

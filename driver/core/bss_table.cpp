@@ -144,6 +144,12 @@ void CopyBssTableToShadow(CoreAdapter* core) {
   for (std::uint32_t poll = 0; *busy != 0 && poll < kShadowPolls; ++poll) NdisStallExecution(kShadowPollMicros);
   NdisInterlockedIncrement(busy);
   std::memcpy(core->ShadowBssTable, core->BssTable, kBssTableBytes);
+  for (std::uint32_t i = 0; i < kMaxBss; ++i) {
+    const BssElements& elements = core->Bss[i].Elements;
+    std::uint8_t* extra = core->ShadowBssExtras[i];
+    extra[0] = elements.MakerPresent != 0 ? 1 : 0;
+    std::memcpy(extra + 1, elements.Maker, kMakerExtraRecordBytes - 1);
+  }
   NdisInterlockedDecrement(busy);
 }
 

@@ -256,6 +256,7 @@ TEST_F(BssTable, TheShadowIsACopyTakenWhenNoQueryHoldsIt) {
   // A query that never lets go delays the copy by at most about a second, not for ever.
   TestBeacon second = TestBeacon::Typical("b", 6);
   second.bssid = kOtherAp;
+  second.element(221, {0x02, 0x5A, 0x9C, 0x00, 0x00, 0x01});  // the maker's element: Auto Link offered
   receive(second.chipFrame());
   const auto before = h.scheduler.now();
   h.run([&] {
@@ -263,6 +264,10 @@ TEST_F(BssTable, TheShadowIsACopyTakenWhenNoQueryHoldsIt) {
     CopyBssTableToShadow(core);
   });
   EXPECT_EQ(shadow.Count, 2u);
+  // Beside each entry the extra record the utility reads: the maker's element, when there is one.
+  EXPECT_EQ(core->ShadowBssExtras[0][0], 0);
+  EXPECT_EQ(Bytes(core->ShadowBssExtras[1], core->ShadowBssExtras[1] + 10),
+            (Bytes{1, 221, 6, 0x02, 0x5A, 0x9C, 0x00, 0x00, 0x01, 0}));
   EXPECT_EQ(core->Head.Container->Context->BssCopyBusy, 1);
   EXPECT_NEAR(std::chrono::duration<double>(h.scheduler.now() - before).count(), 19999 * 50e-6, 0.01);
   core->Head.Container->Context->BssCopyBusy = 0;

@@ -1,5 +1,6 @@
 // AES-128 and CCMP against FIPS-197, the IEEE 802.11 CCMP MPDU example and OpenSSL's
-// AES-128-CCM, with the receive refusals.
+// AES-128-CCM, with the receive refusals; each in both AES forms (the CPU's instructions and
+// the table code).
 #include "driver/core/ccmp_cipher.h"
 
 #include <gtest/gtest.h>
@@ -17,27 +18,70 @@ using crypto_test::Hex;
 
 namespace {
 
-TEST(Aes128, MatchesTheFips197Example) {
-  const std::vector<std::uint8_t> key = FromHex("000102030405060708090a0b0c0d0e0f");
-  const std::vector<std::uint8_t> plain = FromHex("00112233445566778899aabbccddeeff");
-  std::uint8_t out[16];
-  Aes128(key.data()).EncryptBlock(plain.data(), out);
-  EXPECT_EQ(Hex(out, 16), "69c4e0d86a7b0430d8cdb78070b4c55a");
+enum class AesForm { kTables, kCpuInstructions };
+
+// Runs a test in one AES form; the CPU's instructions only where the CPU has them.
+class EachAesForm : public ::testing::TestWithParam<AesForm> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == AesForm::kCpuInstructions && !CpuHasAesInstructions())
+      GTEST_SKIP() << "this CPU has no AES instructions";
+    AllowCpuAesInstructions(GetParam() == AesForm::kCpuInstructions);
+    ASSERT_EQ(CpuAesInstructionsInUse(), GetParam() == AesForm::kCpuInstructions);
+  }
+  void TearDown() override { AllowCpuAesInstructions(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Aes, EachAesForm, ::testing::Values(AesForm::kTables, AesForm::kCpuInstructions),
+                         [](const auto& info) { return info.param == AesForm::kTables ? "Tables" : "CpuInstructions"; });
+
+TEST_P(EachAesForm, MatchesTheFips197Examples) {
+  struct Case {
+    const char* key;
+    const char* plain;
+    const char* cipher;
+  };
+  const Case kCases[] = {
+      {"000102030405060708090a0b0c0d0e0f", "00112233445566778899aabbccddeeff", "69c4e0d86a7b0430d8cdb78070b4c55a"},
+      {"2b7e151628aed2a6abf7158809cf4f3c", "3243f6a8885a308d313198a2e0370734", "3925841d02dc09fbdc118597196a0b32"},
+  };
+  for (const Case& c : kCases) {
+    const std::vector<std::uint8_t> key = FromHex(c.key), plain = FromHex(c.plain);
+    std::uint8_t out[16];
+    AesEncryptWithKey(key.data(), plain.data(), out);
+    EXPECT_EQ(Hex(out, 16), c.cipher) << c.key;
+  }
+  AesKeySchedule schedule;
+  EXPECT_FALSE(AesExpandKey(FromHex("000102030405060708090a0b0c0d0e").data(), 15, schedule));
 }
 
 // The paired form overlaps two blocks' rounds; each must come out as it would alone, also
 // when a block is encrypted in place.
-TEST(Aes128, TwoBlocksAtOnceEqualTwoSingleBlocks) {
+TEST_P(EachAesForm, TwoBlocksAtOnceEqualTwoSingleBlocks) {
   const std::vector<std::uint8_t> key = FromHex("2b7e151628aed2a6abf7158809cf4f3c");
-  const Aes128 aes(key.data());
+  AesKeySchedule schedule;
+  ASSERT_TRUE(AesExpandKey(key.data(), 16, schedule));
   std::uint8_t a[16], b[16], aAlone[16], bAlone[16];
   for (int i = 0; i < 16; ++i) a[i] = static_cast<std::uint8_t>(i * 7 + 1), b[i] = static_cast<std::uint8_t>(0xF0 - i);
-  aes.EncryptBlock(a, aAlone);
-  aes.EncryptBlock(b, bAlone);
+  AesEncryptBlock(a, aAlone, schedule);
+  AesEncryptBlock(b, bAlone, schedule);
   std::uint8_t bOut[16];
-  aes.EncryptTwoBlocks(a, a, b, bOut);
+  AesEncryptTwoBlocks(a, a, b, bOut, schedule);
   EXPECT_EQ(Hex(a, 16), Hex(aAlone, 16));
   EXPECT_EQ(Hex(bOut, 16), Hex(bAlone, 16));
+}
+
+// A schedule is read in the form it was expanded in, whatever the switch says later (CKIP's
+// MIC keeps one across a frame).
+TEST_P(EachAesForm, AScheduleKeepsItsFormWhenTheSwitchChanges) {
+  const std::vector<std::uint8_t> key = FromHex("000102030405060708090a0b0c0d0e0f");
+  const std::vector<std::uint8_t> plain = FromHex("00112233445566778899aabbccddeeff");
+  AesKeySchedule schedule;
+  ASSERT_TRUE(AesExpandKey(key.data(), 16, schedule));
+  AllowCpuAesInstructions(GetParam() != AesForm::kCpuInstructions);
+  std::uint8_t out[16];
+  AesEncryptBlock(plain.data(), out, schedule);
+  EXPECT_EQ(Hex(out, 16), "69c4e0d86a7b0430d8cdb78070b4c55a");
 }
 
 // The IEEE 802.11 CCMP MPDU example.
@@ -49,7 +93,7 @@ const char kExampleBody[] =
     "f3d0a2fe9a3dbf2342a643e43246e80c3c04d019"
     "7845ce0b16f97623";
 
-TEST(CcmpCipher, EncryptsAndDecryptsTheStandardsExample) {
+TEST_P(EachAesForm, CcmpEncryptsAndDecryptsTheStandardsExample) {
   std::vector<std::uint8_t> body(kCcmpHeaderBytes + kExamplePlain.size() + kCcmpMicBytes);
   std::copy(kExamplePlain.begin(), kExamplePlain.end(), body.begin() + kCcmpHeaderBytes);
   ASSERT_EQ(CcmpEncrypt(kExampleKey.data(), kExampleHeader.data(), 24, 0xB5039776E70Cull, 0, body.data(),
@@ -93,7 +137,7 @@ std::vector<std::uint8_t> OpenSslCcm(const std::vector<std::uint8_t>& key, const
   return out;
 }
 
-TEST(CcmpCipher, AgreesWithOpenSslCcmForThreeAndFourAddressQosFrames) {
+TEST_P(EachAesForm, CcmpAgreesWithOpenSslCcmForThreeAndFourAddressQosFrames) {
   std::mt19937 random(23);
   const std::vector<std::uint8_t> key = FromHex("000102030405060708090a0b0c0d0e0f");
   struct Case {
@@ -146,7 +190,7 @@ TEST(CcmpCipher, AgreesWithOpenSslCcmForThreeAndFourAddressQosFrames) {
   }
 }
 
-TEST(CcmpCipher, RefusesReplaysShortInputsMissingExtendedIvAndForgeries) {
+TEST_P(EachAesForm, CcmpRefusesReplaysShortInputsMissingExtendedIvAndForgeries) {
   const std::uint64_t pn = 0x000100000000ull;  // only an upper byte set: a 32-bit compare would miss it
   std::vector<std::uint8_t> good(kCcmpHeaderBytes + 20 + kCcmpMicBytes, 0x33);
   ASSERT_EQ(CcmpEncrypt(kExampleKey.data(), kExampleHeader.data(), 24, pn, 0, good.data(), 20), CcmpRefusal::kNone);

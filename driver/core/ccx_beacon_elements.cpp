@@ -45,7 +45,7 @@ std::optional<std::uint8_t> CcxVersion(const std::uint8_t* element, std::uint32_
   return element[6];
 }
 
-std::optional<AironetInfo> ReadAironet(const std::uint8_t* element, std::uint32_t length) {
+std::optional<AironetInfo> ParseAironetElement(const std::uint8_t* element, std::uint32_t length) {
   if (!Fits(element, length, kElementAironet, 28, false)) return std::nullopt;
   // Offsets count from the element's ID byte: the contention windows at 6 and 8, the CKIP
   // flags at 10 (content bytes 4, 6 and 8), as the station's own Aironet element carries them.

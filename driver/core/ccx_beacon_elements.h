@@ -23,6 +23,6 @@ struct AironetInfo {
   std::uint8_t cwMaxExponent = 0;
 };
 // The Aironet element (133, length above 27).
-std::optional<AironetInfo> ReadAironet(const std::uint8_t* element, std::uint32_t length);
+std::optional<AironetInfo> ParseAironetElement(const std::uint8_t* element, std::uint32_t length);
 
 }  // namespace zelnic::core

@@ -51,17 +51,17 @@ TEST(CcxBeaconElements, VersionAndAironet) {
   aironet[9] = 0x03;
   aironet[10] = 0xFF;  // only the CKIP bits count
   aironet[12] = 0x00;
-  const auto info = ReadAironet(aironet.data(), static_cast<std::uint32_t>(aironet.size()));
+  const auto info = ParseAironetElement(aironet.data(), static_cast<std::uint32_t>(aironet.size()));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->ckipFlags, 0x18);
   EXPECT_EQ(info->cwMinExponent, 4);
   EXPECT_EQ(info->cwMaxExponent, 10);
   aironet[10] = 0x10;
-  EXPECT_EQ(ReadAironet(aironet.data(), static_cast<std::uint32_t>(aironet.size()))->ckipFlags, 0x10);
+  EXPECT_EQ(ParseAironetElement(aironet.data(), static_cast<std::uint32_t>(aironet.size()))->ckipFlags, 0x10);
   aironet[1] = 27;  // not above 27
-  EXPECT_FALSE(ReadAironet(aironet.data(), static_cast<std::uint32_t>(aironet.size())));
+  EXPECT_FALSE(ParseAironetElement(aironet.data(), static_cast<std::uint32_t>(aironet.size())));
   aironet[1] = 40;  // claims more than there is
-  EXPECT_FALSE(ReadAironet(aironet.data(), static_cast<std::uint32_t>(aironet.size())));
+  EXPECT_FALSE(ParseAironetElement(aironet.data(), static_cast<std::uint32_t>(aironet.size())));
 }
 
 }  // namespace

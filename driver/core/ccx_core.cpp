@@ -55,7 +55,7 @@ void WriteIappHeader(std::uint8_t* body, std::uint32_t length, std::uint8_t type
 
 // --- the measurement set ----------------------------------------------------------------
 
-void NextMeasurement(CoreAdapter* core);
+void CcxNextMeasurement(CoreAdapter* core);
 void RunMeasurement(CoreAdapter* core);
 
 bool TakeQueued(CoreAdapter* core, CcxMeasurementRequest& out) {
@@ -70,12 +70,6 @@ unsigned QueuedCount(CoreAdapter* core) {
   const unsigned count = core->Ccx.queue.Count();
   core->Os->Table->ReleaseSpinLock(&core->CcxLock);
   return count;
-}
-
-void ClearQueue(CoreAdapter* core) {
-  core->Os->Table->AcquireSpinLock(&core->CcxLock);
-  core->Ccx.queue.Clear();
-  core->Os->Table->ReleaseSpinLock(&core->CcxLock);
 }
 
 void SendReports(CoreAdapter* core) {
@@ -111,7 +105,7 @@ void ResetSet(CoreAdapter* core) {
   CancelTimer(core, kTimerCcxMeasurement2);
   CancelTimer(core, kTimerCcxMeasurement3);
   core->Ccx.set = CcxMeasurementSet{};
-  ClearQueue(core);
+  CcxFreeMeasurementQueue(core);
 }
 
 void EndSet(CoreAdapter* core);
@@ -173,13 +167,13 @@ void RunAfterActivationDelay(OsTimerRecord* record) {
 // The BSS table answers the beacon measurement.
 void ReportBeacons(CoreAdapter* core) {
   core->Ccx.set.awaitingResult = true;
-  FirmwareEvent(core);
+  CcxFirmwareEvent(core);
 }
 
 // The next request of the set, or its end.
 void ContinueSet(CoreAdapter* core) {
   if (QueuedCount(core) != 0) {
-    NextMeasurement(core);
+    CcxNextMeasurement(core);
   } else {
     EndSet(core);
   }
@@ -227,7 +221,7 @@ bool KnownType(std::uint8_t type) {
          type <= static_cast<std::uint8_t>(MeasurementType::Beacon);
 }
 
-void NextMeasurement(CoreAdapter* core) {
+void CcxNextMeasurement(CoreAdapter* core) {
   CcxMeasurementSet& set = core->Ccx.set;
   bool taken = false;
   // A type the station does not measure is passed over.
@@ -335,7 +329,7 @@ void CcxReceiveIapp(CoreAdapter* core, const std::uint8_t* body, std::uint32_t l
   core->Os->Table->AcquireSpinLock(&core->CcxLock);
   ccx.queue.Load(ccx.incoming, core->Config.ccxReqTime, ccx.set.homeChannel);
   core->Os->Table->ReleaseSpinLock(&core->CcxLock);
-  NextMeasurement(core);
+  CcxNextMeasurement(core);
 }
 
 void CcxSetParentTsf(CoreAdapter* core, std::uint32_t tsf) {
@@ -357,9 +351,7 @@ bool CcxMeasurementScanDone(CoreAdapter* core) {
   return true;
 }
 
-// The firmware's measurement result is in `Measurement` (or the BSS table answers a beacon
-// request): it joins the report, and the set goes on.
-void FirmwareEvent(CoreAdapter* core) {
+void CcxFirmwareEvent(CoreAdapter* core) {
   CcxMeasurementSet& set = core->Ccx.set;
   if (!set.running || !set.awaitingResult) return;
   set.awaitingResult = false;
@@ -374,6 +366,12 @@ void FirmwareEvent(CoreAdapter* core) {
     }
   }
   ContinueSet(core);
+}
+
+void CcxFreeMeasurementQueue(CoreAdapter* core) {
+  core->Os->Table->AcquireSpinLock(&core->CcxLock);
+  core->Ccx.queue.Clear();
+  core->Os->Table->ReleaseSpinLock(&core->CcxLock);
 }
 
 void ClearCcxMeasurements(CoreAdapter* core) {
@@ -417,7 +415,7 @@ void CcxProcessBeaconElements(CoreAdapter* core, int index) {
         }
       }
     }
-    if (const auto aironet = ReadAironet(e, size); aironet && current) {
+    if (const auto aironet = ParseAironetElement(e, size); aironet && current) {
       std::memset(ccx.aironet, 0, sizeof ccx.aironet);
       std::memcpy(ccx.aironet, e + 2, std::min<std::uint32_t>(e[1], sizeof ccx.aironet));
       ccx.ckipFlags = aironet->ckipFlags;
@@ -427,20 +425,24 @@ void CcxProcessBeaconElements(CoreAdapter* core, int index) {
 
 // --- adjacent-AP records and the roam report --------------------------------------------
 
+bool CcxAddApRecord(CoreAdapter* core, const CcxApRecord& record) {
+  if (record.type == 0) return false;
+  CcxApRecord* free = nullptr;
+  for (CcxApRecord& existing : core->Ccx.apRecords) {
+    if (existing.type != 0 && std::memcmp(&existing, &record, sizeof record) == 0) return true;
+    if (existing.type == 0 && free == nullptr) free = &existing;
+  }
+  if (free != nullptr) *free = record;
+  return true;
+}
+
 bool CcxAddUtilityApRecord(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length) {
   if (record == nullptr || length < 24) return false;
   CcxApRecord r;
   r.type = static_cast<std::uint16_t>(record[2] | record[3] << 8);
   std::memcpy(r.bssid, record + 4, 6);
   std::memcpy(r.ssid, record + 10, 14);
-  if (r.type == 0) return false;
-  CcxApRecord* free = nullptr;
-  for (CcxApRecord& existing : core->Ccx.apRecords) {
-    if (existing.type != 0 && std::memcmp(&existing, &r, sizeof r) == 0) return true;
-    if (existing.type == 0 && free == nullptr) free = &existing;
-  }
-  if (free != nullptr) *free = r;
-  return true;
+  return CcxAddApRecord(core, r);
 }
 
 void CcxSendApList(CoreAdapter* core) {
@@ -459,26 +461,29 @@ void CcxSendApList(CoreAdapter* core) {
   }
 }
 
-void CcxRoamed(CoreAdapter* core) {
-  CcxCore& ccx = core->Ccx;
+void CcxSendRoamReport(CoreAdapter* core) {
+  const CcxCore& ccx = core->Ccx;
   const bool ccxAp = core->Station.CurrentBss.Elements.Ccx[0] != 0;
-  if (ccx.previousSaved && ccxAp && std::memcmp(ccx.previousBssid, core->Bssid.data(), 6) != 0) {
-    const std::uint32_t ssidLength = std::min<std::uint32_t>(ccx.previousSsidLength, 32);
-    std::uint8_t body[24 + 20 + 32] = {};
-    const std::uint32_t length = 24 + 20 + ssidLength;
-    WriteIappHeader(body, length, kIappTypeReport, 0, core->Bssid.data(), core->StationAddress.data());
-    std::uint8_t* e = body + 24;
-    PutBig16(e, kAdjacentApElement);
-    PutBig16(e + 2, ssidLength + 16);
-    std::memcpy(e + 4, kCckmAkm, 4);  // 00 40 96 00
-    std::memcpy(e + 8, ccx.previousBssid, 6);
-    PutBig16(e + 14, ccx.previousChannel);
-    PutBig16(e + 16, ssidLength);
-    std::memcpy(e + 18, ccx.previousSsid, ssidLength);
-    // Seconds since the link to the previous access point was lost.
-    PutBig16(e + 18 + ssidLength, std::min<std::uint32_t>(core->SecondsSinceLinkLoss, 0xFFFF));
-    (void)SendDataToBss(core, body, length);
-  }
+  if (!ccx.previousSaved || !ccxAp || std::memcmp(ccx.previousBssid, core->Bssid.data(), 6) == 0) return;
+  const std::uint32_t ssidLength = std::min<std::uint32_t>(ccx.previousSsidLength, 32);
+  std::uint8_t body[24 + 20 + 32] = {};
+  const std::uint32_t length = 24 + 20 + ssidLength;
+  WriteIappHeader(body, length, kIappTypeReport, 0, core->Bssid.data(), core->StationAddress.data());
+  std::uint8_t* e = body + 24;
+  PutBig16(e, kAdjacentApElement);
+  PutBig16(e + 2, ssidLength + 16);
+  std::memcpy(e + 4, kCckmAkm, 4);  // 00 40 96 00
+  std::memcpy(e + 8, ccx.previousBssid, 6);
+  PutBig16(e + 14, ccx.previousChannel);
+  PutBig16(e + 16, ssidLength);
+  std::memcpy(e + 18, ccx.previousSsid, ssidLength);
+  // Seconds since the link to the previous access point was lost.
+  PutBig16(e + 18 + ssidLength, std::min<std::uint32_t>(core->SecondsSinceLinkLoss, 0xFFFF));
+  (void)SendDataToBss(core, body, length);
+}
+
+void CcxSaveCurrentAp(CoreAdapter* core) {
+  CcxCore& ccx = core->Ccx;
   ccx.previousSaved = true;
   std::memcpy(ccx.previousBssid, core->Bssid.data(), 6);
   ccx.previousChannel = CurrentChannel(core);
@@ -490,23 +495,35 @@ void CcxRoamed(CoreAdapter* core) {
 
 namespace {
 
-// The AKM suites of a WPA or RSN element (whole element, within `size`) include CCKM.
-bool OffersCckm(const std::uint8_t* e, std::uint32_t size) {
+constexpr std::uint32_t kAuthModeWpa = 3, kAuthModeWpa2 = 6;  // with 802.1X
+
+// Where the AKM suites of a WPA or RSN element (whole element, within `size`) begin, after
+// the count of them (in `count`); 0 when the element ends before them.
+std::uint32_t AkmSuitesAt(const std::uint8_t* e, std::uint32_t size, std::uint32_t& count) {
   std::uint32_t at = 2;
   if (e[0] == kElementVendor) {
-    if (size < 6 || std::memcmp(e + 2, kWpaOui, 4) != 0) return false;
+    if (size < 6 || std::memcmp(e + 2, kWpaOui, 4) != 0) return 0;
     at = 6;
   } else if (e[0] != kElementRsn) {
-    return false;
+    return 0;
   }
   at += 2 + 4;  // version, group suite
-  if (at + 2 > size) return false;
+  if (at + 2 > size) return 0;
   const std::uint32_t pairwise = e[at] | e[at + 1] << 8;
   at += 2 + 4 * pairwise;
-  if (at + 2 > size) return false;
+  if (at + 2 > size) return 0;
   const std::uint32_t akms = e[at] | e[at + 1] << 8;
   at += 2;
-  for (std::uint32_t i = 0; i < akms && at + 4 * (i + 1) <= size; ++i)
+  count = 0;
+  while (count < akms && at + 4 * (count + 1) <= size) ++count;  // those within the element
+  return at;
+}
+
+// The AKM suites of a WPA or RSN element include CCKM.
+bool OffersCckm(const std::uint8_t* e, std::uint32_t size) {
+  std::uint32_t count = 0;
+  const std::uint32_t at = AkmSuitesAt(e, size, count);
+  for (std::uint32_t i = 0; at != 0 && i < count; ++i)
     if (std::memcmp(e + at + 4 * i, kCckmAkm, 4) == 0) return true;
   return false;
 }
@@ -521,6 +538,22 @@ bool CcxCckmRoam(const CoreAdapter* core, const BssRecord& record) {
     if (e != nullptr && OffersCckm(e, 2u + e[1])) return true;
   }
   return false;
+}
+
+bool CcxNamesCckmAkm(const CoreAdapter* core, const BssRecord& record) {
+  const std::uint32_t mode = core->Config.authMode;
+  if ((core->CcxWord & kCcxFlagCckm) == 0 || (mode != kAuthModeWpa && mode != kAuthModeWpa2)) return false;
+  const std::uint32_t length = std::min<std::uint32_t>(record.BlockLength, sizeof record.Block);
+  const std::uint8_t* e = FindSecurityElement(record.Block, length, mode == kAuthModeWpa2);
+  return e != nullptr && OffersCckm(e, 2u + e[1]);
+}
+
+bool CcxUseCckmAkm(std::uint8_t* element, std::uint32_t length) {
+  std::uint32_t count = 0;
+  const std::uint32_t at = length >= 2 ? AkmSuitesAt(element, length, count) : 0;
+  if (at == 0 || count == 0) return false;
+  std::memcpy(element + at, kCckmAkm, 4);
+  return true;
 }
 
 bool CcxCckmWanted(CoreAdapter* core) {
@@ -540,6 +573,14 @@ void CcxRequestCckm(CoreAdapter* core, const std::uint8_t* target) {
   core->Ccx.cckm.Request(timestamp, bssid);
 }
 
+CckmRefusal CcxSetCckmElement(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length) {
+  return core->Ccx.cckm.SetElement(record, length);
+}
+
+CckmRefusal CcxCancelCckm(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length) {
+  return core->Ccx.cckm.Cancel(record, length);
+}
+
 std::uint8_t* CcxAppendCckmElement(CoreAdapter* core, std::uint8_t* at) {
   CcxCore& ccx = core->Ccx;
   if (ccx.cckmAnswered && ccx.cckm.State() == kCckmGiven) {
@@ -553,7 +594,8 @@ std::uint8_t* CcxAppendCckmElement(CoreAdapter* core, std::uint8_t* at) {
 
 namespace {
 
-void CckmWaitEnded(OsTimerRecord* record) {
+// No element came within the wait: the reassociation goes out without one.
+void CckmWaitTimeout(OsTimerRecord* record) {
   if (CoreAdapter* core = CoreOfTimer(record); core != nullptr) core->Ccx.cckm.WaitTimeout();
 }
 
@@ -570,7 +612,7 @@ void CcxCckmLink::PostEvent(std::uint32_t event, const std::uint8_t* payload, st
   zelnic::core::PostEvent(core, event, payload, length);
 }
 
-void CcxCckmLink::ArmWait(std::uint32_t ms) { ArmTimer(core, kTimerCckmWait, &CckmWaitEnded, ms, false); }
+void CcxCckmLink::ArmWait(std::uint32_t ms) { ArmTimer(core, kTimerCckmWait, &CckmWaitTimeout, ms, false); }
 
 void CcxCckmLink::CancelWait() { CancelTimer(core, kTimerCckmWait); }
 

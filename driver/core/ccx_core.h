@@ -89,15 +89,25 @@ void CcxReceiveIapp(CoreAdapter* core, const std::uint8_t* body, std::uint32_t l
 // The CCX elements of a beacon or probe response of BSS `index`.
 void CcxProcessBeaconElements(CoreAdapter* core, int index);
 
-// Adjacent-AP records: a utility record {u16 0, u16 type, BSSID, SSID[16]} goes into the
-// first free entry unless an identical one is listed; false for a record of type 0.
+// The firmware's measurement result is in the core's measurement record (or the BSS table
+// answers a beacon request): it joins the report, and the set goes on.
+void CcxFirmwareEvent(CoreAdapter* core);
+// Empties the queue of measurements asked for (under the CCX lock).
+void CcxFreeMeasurementQueue(CoreAdapter* core);
+
+// Adjacent-AP records: `record` goes into the first free entry unless an identical one is
+// listed (a full list drops it); false for a record of type 0.
+bool CcxAddApRecord(CoreAdapter* core, const CcxApRecord& record);
+// The utility's record {u16 0, u16 type, BSSID, SSID[14]} (OID_HLVN_CCX_AP_LIST) into the list.
 bool CcxAddUtilityApRecord(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length);
 // One adjacent-AP list frame per record (associated only); a record whose frame cannot be
 // built stays listed.
 void CcxSendApList(CoreAdapter* core);
-// After a roam: the report about the previous access point (when there is one and the
-// current one is a CCX access point); then the current one becomes the previous one.
-void CcxRoamed(CoreAdapter* core);
+// After a roam: the report about the previous access point to the current one, when there is
+// a previous one and the current one is a CCX access point other than it.
+void CcxSendRoamReport(CoreAdapter* core);
+// The current access point becomes the previous one of the next roam report.
+void CcxSaveCurrentAp(CoreAdapter* core);
 
 // CCKM: whether a roam to the BSS of `record` keeps the link to the access point it leaves
 // (CCKM on in the CCX flags and the BSS offers the CCKM AKM): no deauthentication first.
@@ -107,6 +117,16 @@ bool CcxCckmRoam(const CoreAdapter* core, const BssRecord& record);
 bool CcxCckmWanted(CoreAdapter* core);
 // Indicates the request (the target's timestamp and `target`) and starts the 500 ms wait.
 void CcxRequestCckm(CoreAdapter* core, const std::uint8_t* target);
+// OID_HLVN_CCX_CCKM_ELEMENT {u32 valid, u32 length, element}: the host's answer.
+CckmRefusal CcxSetCckmElement(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length);
+// OID_HLVN_CCX_CCKM_CANCEL {u32 flag}: ends the wait (flag 1 leaves the network).
+CckmRefusal CcxCancelCckm(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length);
+// Whether the station's WPA or RSN element names the CCKM AKM for `record`'s BSS: CCKM on in
+// the CCX flags, an 802.1X authentication mode and the BSS offering the CCKM AKM.
+bool CcxNamesCckmAkm(const CoreAdapter* core, const BssRecord& record);
+// Puts the CCKM AKM (00-40-96-00) in the place of the AKM suite of the station's WPA or RSN
+// element at `element` (its whole `length`); false when the element holds no AKM suite.
+bool CcxUseCckmAkm(std::uint8_t* element, std::uint32_t length);
 // The element the host gave, behind the reassociation request's elements.
 std::uint8_t* CcxAppendCckmElement(CoreAdapter* core, std::uint8_t* at);
 

@@ -46,6 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (report.Length() >= zelnic::core::kReportBodyLimit) __builtin_trap();
   }
   (void)zelnic::core::CcxVersion(body.data(), length);
-  (void)zelnic::core::ReadAironet(body.data(), length);
+  (void)zelnic::core::ParseAironetElement(body.data(), length);
   return 0;
 }

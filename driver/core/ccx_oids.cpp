@@ -43,16 +43,17 @@ bool SetCcxOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULO
       return true;
     case OID_HLVN_CCX_ROAM:
       core->Ccx.cckm.Reset();
-      CcxRoamed(core);
+      CcxSendRoamReport(core);
+      CcxSaveCurrentAp(core);
       *read = length;
       status = StatusSuccess;
       return true;
     case OID_HLVN_CCX_CCKM_ELEMENT:
-      status = CckmAnswer(core->Ccx.cckm.SetElement(in, length));
+      status = CckmAnswer(CcxSetCckmElement(core, in, length));
       if (status == StatusSuccess) *read = length;
       return true;
     case OID_HLVN_CCX_CCKM_CANCEL:
-      status = CckmAnswer(core->Ccx.cckm.Cancel(in, length));
+      status = CckmAnswer(CcxCancelCckm(core, in, length));
       if (status == StatusSuccess) *read = 4;
       return true;
     default:

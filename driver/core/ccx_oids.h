@@ -1,6 +1,6 @@
 #pragma once
 // The CCX sets of the OID layer: the adjacent-AP list and its report, the roam report, the
-// CCKM element and its cancel. Hooked into SetOid before its own table.
+// CCKM element and its cancel. Hooked into CoreSetOid before its own table.
 #include "driver/ndis/os_service_table.h"
 #include "platform/ndis/ndis_types.h"
 

@@ -149,7 +149,7 @@ ULONG SetVendorMode(CoreAdapter* core, HalAdapter* hal, std::uint8_t mode) {
 
 }  // namespace
 
-NDIS_STATUS QueryChipOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written,
+NDIS_STATUS HalQueryOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written,
                          PULONG needed) {
   HalAdapter* hal = core->Hal;
   const OidQuery q{buffer, length, written, needed};
@@ -273,7 +273,7 @@ ULONG QueueRawFrame(CoreAdapter* core, PVOID buffer, ULONG length, PULONG read) 
 
 }  // namespace
 
-ULONG SetChipOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed) {
+ULONG HalSetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed) {
   HalAdapter* hal = core->Hal;
   const auto* in = static_cast<const std::uint8_t*>(buffer);
   std::uint32_t value = 0;

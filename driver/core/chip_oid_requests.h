@@ -8,9 +8,9 @@ struct CoreAdapter;
 
 namespace zelnic::core {
 
-NDIS_STATUS QueryChipOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written,
+NDIS_STATUS HalQueryOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written,
                          PULONG needed);
-ULONG SetChipOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed);
+ULONG HalSetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed);
 
 // The chip layer's supported list (51 OIDs).
 extern const NDIS_OID kChipOids[51];

@@ -27,7 +27,7 @@ void Put32BigEndian(std::uint8_t* p, std::uint32_t v) {
 // block serves four words.
 class Mmh {
  public:
-  explicit Mmh(const std::uint8_t key[16]) : aes_(key) {}
+  explicit Mmh(const std::uint8_t key[16]) { AesExpandKey(key, kAes128KeyBytes, aes_); }
   ~Mmh() {
     WipeKeyBytes(keystream_, sizeof keystream_);
     WipeKeyBytes(pending_, sizeof pending_);
@@ -55,7 +55,7 @@ class Mmh {
     if (words_ % 4 == 0) {
       std::uint8_t counter[16] = {};
       Put32BigEndian(counter + 12, words_ / 4);
-      aes_.EncryptBlock(counter, keystream_);
+      AesEncryptBlock(counter, keystream_, aes_);
     }
     const std::uint64_t keyWord = Get32BigEndian(keystream_ + 4 * (words_ % 4));
     sum_ += static_cast<std::uint64_t>(Get32BigEndian(pending_)) * keyWord;
@@ -63,7 +63,7 @@ class Mmh {
     pendingBytes_ = 0;
   }
 
-  Aes128 aes_;
+  AesKeySchedule aes_;
   std::uint8_t keystream_[16] = {};
   std::uint8_t pending_[4] = {};
   std::uint32_t pendingBytes_ = 0;

@@ -58,8 +58,8 @@ std::uint32_t WriteCkipHeader(CoreAdapter* core, std::uint8_t* body, std::uint16
   return kCkipHeaderWithTypeBytes;
 }
 
-void SealCkipMsdu(CoreAdapter* core, const std::uint8_t destination[6], const std::uint8_t source[6],
-                  std::uint8_t* body, std::uint32_t length) {
+void CmicCompute(CoreAdapter* core, const std::uint8_t destination[6], const std::uint8_t source[6],
+                 std::uint8_t* body, std::uint32_t length) {
   CkipSealCmic(core->Ckip.Keys[core->Ckip.TransmitKeyId].key, destination, source, body, length);
 }
 
@@ -107,7 +107,7 @@ bool CkipCmicApplies(const CoreAdapter* core, FrameCipher cipher) {
 
 // Group-addressed frames come under the group key, others under the transmit key. The
 // sequence number is not checked against earlier frames.
-bool CheckCkipCmic(CoreAdapter* core, ReceiveRecord* record) {
+bool CmicCheck(CoreAdapter* core, ReceiveRecord* record) {
   if (record->Length < kChipHeaderBytes) return false;
   const std::uint8_t* frame = record->Frame;
   const std::uint8_t* destination = frame + kAddress1;

@@ -35,8 +35,8 @@ bool CkipHeaderApplies(const CoreAdapter* core, const TransmitProtection& protec
 // Writes the CKIP header for `type` at `body` and returns its length.
 std::uint32_t WriteCkipHeader(CoreAdapter* core, std::uint8_t* body, std::uint16_t type);
 // Seals the CMIC of a complete plaintext MSDU body (starting at its CKIP header).
-void SealCkipMsdu(CoreAdapter* core, const std::uint8_t destination[6], const std::uint8_t source[6],
-                  std::uint8_t* body, std::uint32_t length);
+void CmicCompute(CoreAdapter* core, const std::uint8_t destination[6], const std::uint8_t source[6],
+                 std::uint8_t* body, std::uint32_t length);
 
 // CKIP's encryption instead of the encryption status's own; out is the transmit key's choice.
 bool CkipEncrypts(const CoreAdapter* core);
@@ -49,6 +49,6 @@ LONG CkipDecryptFrame(CoreAdapter* core, std::uint8_t* frame, std::uint32_t body
 // Whether frames decrypted under `cipher` go through the CMIC check.
 bool CkipCmicApplies(const CoreAdapter* core, FrameCipher cipher);
 // The CMIC check of a whole received MSDU; false drops it.
-bool CheckCkipCmic(CoreAdapter* core, ReceiveRecord* record);
+bool CmicCheck(CoreAdapter* core, ReceiveRecord* record);
 
 }  // namespace zelnic::core

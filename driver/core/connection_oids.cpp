@@ -184,6 +184,7 @@ ULONG Disassociate(CoreAdapter* core) {
   core->Config.radioOn = 0;
   ClearBssTable(core);
   std::memset(core->ShadowBssTable, 0, kBssTableBytes);
+  std::memset(core->ShadowBssExtras, 0, sizeof core->ShadowBssExtras);
   std::memset(core->ScanList, 0, kScanListBytes);
   return StatusSuccess;
 }

@@ -33,7 +33,7 @@ void FillOps(CoreAdapterOps& ops) {
   ops.SendComplete = &SendComplete;
   ops.Receive = &Receive;
   ops.NoOperation7 = &NoOperation;
-  ops.FirmwareEvent = &FirmwareEvent;
+  ops.FirmwareEvent = &CcxFirmwareEvent;
   ops.Encrypt = &Encrypt;
   ops.Decrypt = &Decrypt;
   ops.IsFromCurrentBss = &IsFromCurrentBss;
@@ -180,7 +180,7 @@ void Destroy(CoreAdapter* core) {
   FreeTable(core, core->ScanList, kScanListBytes);
   if (core->LocksReady) {
     os->Table->FreeSpinLock(&core->FlagsLock);
-    ClearCcxMeasurements(core);
+    CcxFreeMeasurementQueue(core);
     os->Table->FreeSpinLock(&core->CcxLock);
     core->LocksReady = false;
   }

@@ -88,6 +88,8 @@ struct CoreAdapter {
   std::int32_t LinkRssi;
   std::uint8_t* BssTable;
   std::uint8_t* ShadowBssTable;
+  // Beside each shadow entry, by index, its maker's element as the utility reads it.
+  std::uint8_t ShadowBssExtras[zelnic::core::kMaxBss][zelnic::core::kMakerExtraRecordBytes];
   std::uint8_t* ScanList;
   zelnic::core::BssRecord Bss[zelnic::core::kMaxBss];  // beside each table entry, by index
 
@@ -170,6 +172,8 @@ void Destroy(CoreAdapter* core);
 BOOLEAN IsMediaConnected(CoreAdapter* core);
 // The shadow BSS table as the control device's BSSID list reads it.
 const UCHAR* ShadowBssList(CoreAdapter* core, ULONG* length);
+// Beside it, one extra record of kMakerExtraRecordBytes per shadow entry.
+const UCHAR* ShadowBssExtras(CoreAdapter* core);
 // The shell's halt: leaves the network (a deauthentication when associated).
 void LeaveNetworkForHalt(CoreAdapter* core);
 

@@ -28,11 +28,9 @@ constexpr ULONG kSendProtectionMask = 0x1Fu << kSendCipherShift;
 constexpr std::uint32_t kNoSlot = 5;
 constexpr std::uint32_t kMacHeaderBytes = 30;  // frame control through address 4
 
-bool WpaNone(const CoreAdapter* core) { return core->Config.authMode == 5; }
-
 // The adapter key table's slot for a frame to `destination`, or kNoSlot.
 std::uint32_t FindAdapterKeySlot(CoreAdapter* core, const std::uint8_t* destination) {
-  const bool wpaNone = WpaNone(core);
+  const bool wpaNone = WpaNoneMode(core);
   if (IsGroupAddress(destination)) {
     for (std::uint32_t slot = wpaNone ? 0 : 1; slot < 4; ++slot) {
       const KeyEntry& e = core->Keys.Entry(slot);
@@ -46,9 +44,10 @@ std::uint32_t FindAdapterKeySlot(CoreAdapter* core, const std::uint8_t* destinat
   return usable ? 0 : kNoSlot;
 }
 
-bool PairwiseInstalled(CoreAdapter* core) {
+// The adapter key table's pairwise key: always slot 0 when installed, else kNoSlot.
+std::uint32_t FindPairwiseKey(CoreAdapter* core) {
   const KeyEntry& e = core->Keys.Entry(0);
-  return (e.flags & kKeyValid) != 0 && (e.flags & kKeyPairwise) != 0;
+  return (e.flags & kKeyValid) != 0 && (e.flags & kKeyPairwise) != 0 ? 0 : kNoSlot;
 }
 
 bool CurrentBssPairwiseInstalled(CoreAdapter* core) {
@@ -58,25 +57,32 @@ bool CurrentBssPairwiseInstalled(CoreAdapter* core) {
   return (e.flags & kKeyValid) != 0 && (e.flags & kKeyPairwise) != 0;
 }
 
+// CCMP's slot: the current network's pairwise key (slot 0) when it is installed; in
+// WPA-None the adapter table's key for the destination.
+std::uint32_t FindBssKeySlot(CoreAdapter* core, const std::uint8_t* destination) {
+  if (WpaNoneMode(core)) return FindAdapterKeySlot(core, destination);
+  return CurrentBssPairwiseInstalled(core) ? 0 : kNoSlot;
+}
+
 // TKIP sends a receive-only group key's frames under the pairwise key.
 std::uint32_t TkipTransmitSlot(CoreAdapter* core, std::uint32_t slot) {
   if (slot > 3) return kNoSlot;
   if ((core->Keys.Entry(slot).flags & kKeyReceiveOnly) == 0) return slot;
-  return PairwiseInstalled(core) ? 0 : kNoSlot;
+  return FindPairwiseKey(core);
 }
 
 // TKIP and CCMP alike: an EAPOL frame goes in the clear until its key exists; the MIC-failure
 // countermeasures let only EAPOL frames pass, and none once their report has gone out.
 bool ChooseRsnKey(CoreAdapter* core, const std::uint8_t* destination, bool eapol, std::uint32_t slot,
                   FrameCipher cipher, TransmitProtection& out) {
-  if (!WpaNone(core) && core->MlmeState != kMlmeAssociated) return false;
+  if (!WpaNoneMode(core) && core->MlmeState != kMlmeAssociated) return false;
   if (eapol) {
     if (!TkipCountermeasuresLetEapolPass(core)) return false;
-    if (slot != 0 && !(WpaNone(core) && slot < 4)) return true;  // in the clear
+    if (slot != 0 && !(WpaNoneMode(core) && slot < 4)) return true;  // in the clear
   } else {
     if (TkipCountermeasuresHoldData(core)) return false;
     if (slot == kNoSlot) return false;
-    if (!IsGroupAddress(destination) && slot != 0 && !WpaNone(core)) return false;
+    if (!IsGroupAddress(destination) && slot != 0 && !WpaNoneMode(core)) return false;
   }
   out.cipher = cipher;
   out.slot = slot;
@@ -84,6 +90,12 @@ bool ChooseRsnKey(CoreAdapter* core, const std::uint8_t* destination, bool eapol
   out.trailerRoom = cipher == FrameCipher::kTkip ? kTkipIcvBytes : kCcmpMicBytes;
   out.msduTrailer = cipher == FrameCipher::kTkip ? kMichaelBytes : 0;
   return true;
+}
+
+// CCMP's transmit key: every frame toward the access point goes under the current network's
+// pairwise key, group ones too; in WPA-None the adapter table's key of the destination.
+bool SelectCcmpTxKey(CoreAdapter* core, const std::uint8_t* destination, bool eapol, TransmitProtection& out) {
+  return ChooseRsnKey(core, destination, eapol, FindBssKeySlot(core, destination), FrameCipher::kCcmp, out);
 }
 
 // Phase 1 mixes in the transmitter address: the frame's address 2, which the receiver uses.
@@ -139,6 +151,11 @@ bool EncryptFragment(CoreAdapter* core, FrameCipher cipher, std::uint32_t slot, 
 
 }  // namespace
 
+bool SelectTkipTxKey(CoreAdapter* core, const std::uint8_t* destination, bool eapol, TransmitProtection& out) {
+  const std::uint32_t slot = TkipTransmitSlot(core, FindAdapterKeySlot(core, destination));
+  return ChooseRsnKey(core, destination, eapol, slot, FrameCipher::kTkip, out);
+}
+
 bool ChooseTransmitProtection(CoreAdapter* core, const std::uint8_t* destination, bool eapol, TransmitProtection& out) {
   out = TransmitProtection{};
   if (CkipEncrypts(core)) return ChooseCkipProtection(core, eapol, out);
@@ -156,16 +173,10 @@ bool ChooseTransmitProtection(CoreAdapter* core, const std::uint8_t* destination
       return true;
     }
     case 4: {
-      const std::uint32_t slot = TkipTransmitSlot(core, FindAdapterKeySlot(core, destination));
-      return ChooseRsnKey(core, destination, eapol, slot, FrameCipher::kTkip, out);
+      return SelectTkipTxKey(core, destination, eapol, out);
     }
-    case 6: {
-      // Every frame toward the access point goes under the current network's pairwise key,
-      // group ones too.
-      const std::uint32_t slot = WpaNone(core) ? FindAdapterKeySlot(core, destination)
-                                               : (CurrentBssPairwiseInstalled(core) ? 0 : kNoSlot);
-      return ChooseRsnKey(core, destination, eapol, slot, FrameCipher::kCcmp, out);
-    }
+    case 6:
+      return SelectCcmpTxKey(core, destination, eapol, out);
     default:
       return false;  // 3, 7 and unknown values carry no data
   }
@@ -176,12 +187,12 @@ void MarkSendRecord(SendDescriptor* record, const TransmitProtection& protection
   record->Flags |= (static_cast<ULONG>(protection.cipher) | (protection.slot & 3) << 3) << kSendCipherShift;
 }
 
-void TkipMsduMic(CoreAdapter* core, const TransmitProtection& protection, const std::uint8_t* header,
-                 const std::uint8_t* body, std::uint32_t length, std::uint8_t mic[8]) {
+void TkipAppendMic(CoreAdapter* core, const TransmitProtection& protection, const std::uint8_t* header,
+                   std::uint8_t* body, std::uint32_t length) {
   const KeyEntry& entry = core->Keys.Entry(protection.slot);
   const bool toDs = (header[3] & 0x01) != 0;
   MichaelMic(entry.michaelTransmitKey, header + (toDs ? kAddress3 : kAddress1), header + kAddress2, 0, body, length,
-             mic);
+             body + length);
 }
 
 void KeysChanged(CoreAdapter* core) {

@@ -59,11 +59,21 @@ struct CipherState {
 // The protection a data frame to `destination` gets; false refuses the frame (no key, the
 // countermeasures, an encryption status that carries no data).
 bool ChooseTransmitProtection(CoreAdapter* core, const std::uint8_t* destination, bool eapol, TransmitProtection& out);
+// TKIP's choice (encryption status 4): the adapter table's key for the destination, the
+// pairwise key for a receive-only group key; an EAPOL frame goes in the clear until its key
+// exists; the MIC-failure countermeasures hold data back.
+bool SelectTkipTxKey(CoreAdapter* core, const std::uint8_t* destination, bool eapol, TransmitProtection& out);
 // Records the choice on the send record, where Encrypt finds it in the ring.
 void MarkSendRecord(SendDescriptor* record, const TransmitProtection& protection);
-// Michael over the MSDU (destination, source, the body as it goes into the fragments).
-void TkipMsduMic(CoreAdapter* core, const TransmitProtection& protection, const std::uint8_t* header,
-                 const std::uint8_t* body, std::uint32_t length, std::uint8_t mic[8]);
+// Michael over the MSDU (destination, source, the `length` body bytes as they go into the
+// fragments), appended to it: the caller leaves the 8 bytes of room after the body.
+void TkipAppendMic(CoreAdapter* core, const TransmitProtection& protection, const std::uint8_t* header,
+                   std::uint8_t* body, std::uint32_t length);
+
+// TKIP's Michael check of a whole received MSDU decrypted under `received` (its last 8
+// bytes): only a verified MSDU moves the receive TSC; a mismatch is a MIC failure. False
+// drops the frame; on success the MIC is taken off the record.
+bool TkipCheckMic(CoreAdapter* core, ReceiveRecord* record, const ReceivedKey& received);
 
 // A key table change: the TKIP transmit cache and the fragment cache start afresh.
 void KeysChanged(CoreAdapter* core);

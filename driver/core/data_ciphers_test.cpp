@@ -178,7 +178,7 @@ TEST_F(ProtectedLoopback, WithoutItsKeyAFrameIsRefusedAndNeverSentInTheClear) {
     SCOPED_TRACE(int(cipher));
     Associate(cipher);
     h.run([&] {
-      ResetTkipState(core);
+      ResetKeyState(core);
       for (WepKeyRecord& key : core->Config.wepKeys) key = WepKeyRecord{};
     });
     EXPECT_TRUE(SendToRing(Ethernet(kPeer, 0x0800, 100)).empty());
@@ -454,7 +454,7 @@ TEST_F(ProtectedLoopback, KeysReachTheAdapterTableAndTheirAccessPointsTable) {
     SCOPED_TRACE(c.name);
     Associate(Cipher::kCcmp);
     h.run([&] {
-      ResetTkipState(core);
+      ResetKeyState(core);
       core->Config.authMode = c.authMode;
       if (!c.associated) core->MlmeState = kMlmeIdle;
     });
@@ -539,7 +539,7 @@ TEST_F(ProtectedLoopback, ACcmpGroupKeyForEveryBssDecryptsGroupFrames) {
 TEST_F(ProtectedLoopback, WpaNoneCcmpHasNoReplayCheck) {
   Associate(Cipher::kCcmp);
   h.run([&] {
-    ResetTkipState(core);
+    ResetKeyState(core);
     core->Config.authMode = 5;
   });
   Bytes tk(16);

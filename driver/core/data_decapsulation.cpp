@@ -1,6 +1,7 @@
 // Incoming data: a received 802.11 data frame becomes an 802.3 frame in place. The SNAP
-// header is stripped (RFC 1042 and bridge tunnel), the 802.3 header is written just before
-// the payload from the addresses the DS bits name, and the record's start moves to it.
+// header is stripped (RFC 1042 and bridge tunnel; the maker's vendor header with its type,
+// after the frame is answered), the 802.3 header is written just before the payload from the
+// addresses the DS bits name, and the record's start moves to it.
 #include <cstring>
 
 #include "driver/core/ccx_core.h"
@@ -9,6 +10,7 @@
 #include "driver/core/frame_tests.h"
 #include "driver/core/snap.h"
 #include "driver/core/station_seams.h"
+#include "driver/core/vendor_frames.h"
 #include "driver/hal/hal_adapter.h"
 #include "driver/ndis/status_codes.h"
 
@@ -37,7 +39,15 @@ bool DataFrameDecapsulate(CoreAdapter* core, ReceiveRecord* record, bool& eapol)
 
   std::uint32_t stripped = 0;
   std::uint16_t typeOrLength = static_cast<std::uint16_t>(body);
-  if (body >= kCkipHeaderWithTypeBytes && std::memcmp(llc, kCkipSnap, kCkipSnapBytes) == 0) {
+  bool vendorMode = false;
+  if (body >= kSnapBytes && std::memcmp(llc, kMakerVendorHeader, kSnapBytes) == 0) {
+    // The maker's vendor-mode frame: header, type, mode byte. Without its mode byte there is
+    // nothing to answer, and it is no 802.3 frame either.
+    if (body < kVendorModeFrameBytes) return false;
+    vendorMode = true;
+    stripped = kVendorModeStripped;
+    typeOrLength = static_cast<std::uint16_t>(llc[8] << 8 | llc[9]);
+  } else if (body >= kCkipHeaderWithTypeBytes && std::memcmp(llc, kCkipSnap, kCkipSnapBytes) == 0) {
     // CKIP: SNAP, CMIC and SEQ (checked already), then the EtherType.
     stripped = kCkipHeaderWithTypeBytes;
     typeOrLength = static_cast<std::uint16_t>(llc[kCkipHeaderBytes] << 8 | llc[kCkipHeaderBytes + 1]);
@@ -55,6 +65,7 @@ bool DataFrameDecapsulate(CoreAdapter* core, ReceiveRecord* record, bool& eapol)
     }
   }
   if (record->Length - 2 - stripped > kMaxRemaining) return false;
+  if (vendorMode) AnswerVendorModeFrame(core, llc[kVendorModeStripped]);
 
   const std::uint8_t flags = FrameFlags(frame);
   const bool toDs = (flags & kFlagToDs) != 0;

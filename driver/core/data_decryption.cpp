@@ -20,8 +20,6 @@ namespace {
 
 constexpr std::uint32_t kMacHeaderBytes = 30;  // frame control through address 4
 
-bool WpaNone(const CoreAdapter* core) { return core->Config.authMode == 5; }
-
 void PutBodyLength(std::uint8_t* frame, std::uint32_t body) {
   frame[0] = static_cast<std::uint8_t>(body);
   frame[1] = static_cast<std::uint8_t>(body >> 8);
@@ -50,7 +48,7 @@ LONG DecryptWep(CoreAdapter* core, std::uint8_t* frame, std::uint32_t body) {
 LONG DecryptTkip(CoreAdapter* core, std::uint8_t* frame, std::uint32_t body) {
   if (body < kTkipHeaderBytes + kTkipIcvBytes) return -1;
   std::uint8_t* iv = frame + kChipHeaderBytes;
-  const std::uint32_t slot = WpaNone(core) ? 0 : iv[3] >> 6;
+  const std::uint32_t slot = WpaNoneMode(core) ? 0 : iv[3] >> 6;
   KeyEntry& entry = core->Keys.Entry(slot);
   if ((entry.flags & kKeyValid) == 0) return -1;
   TkipKeyMixer mixer(entry.temporalKey, frame + kAddress2);
@@ -66,7 +64,7 @@ LONG DecryptTkip(CoreAdapter* core, std::uint8_t* frame, std::uint32_t body) {
 LONG DecryptCcmp(CoreAdapter* core, std::uint8_t* frame, std::uint32_t body) {
   if (body < kCcmpHeaderBytes + kCcmpMicBytes) return -1;
   std::uint8_t* header = frame + kChipHeaderBytes;
-  const bool wpaNone = WpaNone(core);
+  const bool wpaNone = WpaNoneMode(core);
   const std::uint32_t slot = wpaNone || !IsGroupAddress(frame + kAddress1) ? 0 : header[3] >> 6;
   KeyEntry* entry = CcmpKeyEntry(core, slot);
   if (entry == nullptr) return -1;
@@ -107,10 +105,7 @@ LONG Decrypt(CoreAdapter* core, UCHAR* frame, ULONG length) {
 
 // TKIP's Michael over the whole MSDU: its last 8 bytes are the MIC. Only a verified MSDU
 // moves the receive TSC, so a forged frame never advances it.
-bool CheckReceiveMic(CoreAdapter* core, ReceiveRecord* record) {
-  const ReceivedKey received = core->Ciphers.Received;
-  if (CkipCmicApplies(core, received.cipher)) return CheckCkipCmic(core, record);
-  if (received.cipher != FrameCipher::kTkip) return received.cipher != FrameCipher::kNone;
+bool TkipCheckMic(CoreAdapter* core, ReceiveRecord* record, const ReceivedKey& received) {
   if (record->Length < kChipHeaderBytes + kMichaelBytes) return false;
   std::uint8_t* frame = record->Frame;
   const std::uint32_t data = record->Length - kChipHeaderBytes - kMichaelBytes;
@@ -128,6 +123,13 @@ bool CheckReceiveMic(CoreAdapter* core, ReceiveRecord* record) {
   record->Length -= kMichaelBytes;
   PutBodyLength(frame, data);
   return true;
+}
+
+bool CheckReceiveMic(CoreAdapter* core, ReceiveRecord* record) {
+  const ReceivedKey received = core->Ciphers.Received;
+  if (CkipCmicApplies(core, received.cipher)) return CmicCheck(core, record);
+  if (received.cipher != FrameCipher::kTkip) return received.cipher != FrameCipher::kNone;
+  return TkipCheckMic(core, record, received);
 }
 
 }  // namespace zelnic::core

@@ -112,8 +112,8 @@ ULONG DataFrameEncapsulate(CoreAdapter* core, SendDescriptor* record) {
   }
   if (!Gather(record, kEthernetHeaderBytes, body + at, data)) return StatusFailure;
   at += data;
-  if (ckipHeader) SealCkipMsdu(core, destination, source, body, at);
-  if (protection.msduTrailer != 0) TkipMsduMic(core, protection, header, body, at, body + at);
+  if (ckipHeader) CmicCompute(core, destination, source, body, at);
+  if (protection.msduTrailer != 0) TkipAppendMic(core, protection, header, body, at);
 
   ManagementFrameBuffer* frame = TakeFrameBuffer(core);
   if (frame == nullptr) return StatusFailure;

@@ -5,6 +5,7 @@
 #include "driver/core/core_adapter.h"
 #include "driver/core/elements.h"
 #include "driver/core/frame_tests.h"
+#include "driver/core/key_installs.h"
 #include "driver/core/leds.h"
 #include "driver/core/little_endian.h"
 #include "driver/core/management_frames.h"
@@ -147,7 +148,7 @@ void BuildBeaconTemplate(CoreAdapter* core, IbssStartRecord& record, const IbssP
     at = AppendElement(at, kElementErp, 1, &erp);
     at = AppendOfdmRates(at);
   }
-  if (core->Config.authMode == 5) at += AppendWpaNoneElement(core, at);  // WPA-None
+  if (WpaNoneMode(core)) at += AppendWpaNoneElement(core, at);
 
   SetBodyLength(f, at);
   record.length = static_cast<std::uint32_t>(at - record.bytes);

@@ -18,8 +18,6 @@ namespace {
 constexpr std::uint8_t kEveryBss[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 constexpr std::uint32_t kTransmitBit = 0x80000000u;
 
-bool WpaNone(const CoreAdapter* core) { return core->Config.authMode == 5; }
-
 bool CurrentBssKnown(const CoreAdapter* core) {
   return core->MlmeState == kMlmeAssociated || FindBss(core, core->Bssid.data()) >= 0;
 }
@@ -47,6 +45,8 @@ bool Usable(const KeyEntry& entry) { return (entry.flags & kKeyValid) != 0; }
 
 }  // namespace
 
+bool WpaNoneMode(const CoreAdapter* core) { return core->Config.authMode == 5; }
+
 ULONG AddKeyToBss(CoreAdapter* core, const KeyInstall& install) {
   if (std::memcmp(install.bssid, kEveryBss, 6) == 0) return StatusSuccess;
   const std::uint8_t* bssid = KeyBss(core, install.bssid);
@@ -65,31 +65,48 @@ ULONG AddKeyToBss(CoreAdapter* core, const KeyInstall& install) {
 // reported as failed.
 void InstallKey(CoreAdapter* core, const KeyInstall& install) {
   TkipCountermeasuresKeyInstalled(core);
-  if (!WpaNone(core)) (void)AddKeyToBss(core, install);
-  core->Keys.Install(install, core->StationAddress.data(), WpaNone(core));
+  if (!WpaNoneMode(core)) (void)AddKeyToBss(core, install);
+  core->Keys.Install(install, core->StationAddress.data(), WpaNoneMode(core));
   KeysChanged(core);
   CkipKeyInstalled(core, install.keyIndex, install.material, install.keyLength);
   FillWepRecord(core, install);
   KeyInstalledForPendingFrame(core);
 }
 
+ULONG RemoveKeyFromBss(CoreAdapter* core, std::uint32_t keyIndex, const std::uint8_t* bssid) {
+  const std::uint8_t* keyBss = KeyBss(core, bssid);
+  if (keyBss == nullptr) return StatusBadArgument;
+  if (BssKeyTable* table = core->BssKeys.Find(keyBss)) BssKeyTables::Remove(*table, keyIndex);
+  return StatusSuccess;
+}
+
+// Without a BSS for the per-BSS copy the adapter table's key still goes, so the removal is
+// not reported as failed.
 ULONG RemoveKey(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length) {
   std::uint32_t keyIndex = 0;
   const std::uint8_t* keyBssid = nullptr;
   if (ReadRemoveKeyRecord(record, length, keyIndex, keyBssid) != KeyRefusal::kNone) return StatusInvalidData;
-  if (const std::uint8_t* bssid = KeyBss(core, keyBssid)) {
-    if (BssKeyTable* table = core->BssKeys.Find(bssid)) BssKeyTables::Remove(*table, keyIndex);
-  }
+  (void)RemoveKeyFromBss(core, keyIndex, keyBssid);
   (void)core->Keys.RemoveKey(keyIndex);
   KeysChanged(core);
   return StatusSuccess;
 }
 
+void ResetKeyState(CoreAdapter* core) {
+  TkipForgetMicFailureWindow(core);
+  core->Keys.Clear();
+  ClearBssKeys(core);
+  core->Ciphers.GroupCipherStatus = 0xFF;
+  KeysChanged(core);
+}
+
+void ClearBssKeys(CoreAdapter* core) { core->BssKeys.Clear(); }
+
 BssKeyTable* CurrentBssKeys(CoreAdapter* core) { return core->BssKeys.Find(core->Bssid.data()); }
 
 KeyEntry* CcmpKeyEntry(CoreAdapter* core, std::uint32_t slot) {
   KeyEntry& adapterEntry = core->Keys.Entry(slot);
-  if (WpaNone(core)) return Usable(adapterEntry) ? &adapterEntry : nullptr;
+  if (WpaNoneMode(core)) return Usable(adapterEntry) ? &adapterEntry : nullptr;
   if (BssKeyTable* table = CurrentBssKeys(core); table != nullptr && Usable(table->entries[slot & 3]))
     return &table->entries[slot & 3];
   const bool forEveryBss = slot != 0 && std::memcmp(adapterEntry.bssid, kEveryBss, 6) == 0;

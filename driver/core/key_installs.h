@@ -14,6 +14,10 @@ struct CoreAdapter;
 
 namespace zelnic::core {
 
+// The authentication mode is WPA-None (5): the IBSS's peers share the keys of the adapter
+// table, and no per-BSS table is kept.
+bool WpaNoneMode(const CoreAdapter* core);
+
 // A checked ADD_KEY record goes into every table it belongs to.
 void InstallKey(CoreAdapter* core, const KeyInstall& install);
 // The per-BSS copy: into the table of the key's BSSID when the BSS table knows it, else the
@@ -23,6 +27,16 @@ ULONG AddKeyToBss(CoreAdapter* core, const KeyInstall& install);
 // NDIS_802_11_REMOVE_KEY {Length, KeyIndex, BSSID}: StatusInvalidData for a short record, the
 // transmit bit or an identifier above 3; else the key leaves both tables.
 ULONG RemoveKey(CoreAdapter* core, const std::uint8_t* record, std::uint32_t length);
+// The per-BSS part of a removal: the key leaves the table of the BSSID the BSS table knows,
+// else the current network's. StatusSuccess, or StatusBadArgument when there is no BSS.
+ULONG RemoveKeyFromBss(CoreAdapter* core, std::uint32_t keyIndex, const std::uint8_t* bssid);
+
+// Disconnect, link loss, deauthentication: the adapter table's keys go (and the per-BSS
+// ones, ClearBssKeys), and with them the MIC-failure window, the group cipher and any
+// fragments received under them.
+void ResetKeyState(CoreAdapter* core);
+// Every per-BSS key table is wiped: a new association runs its handshake afresh.
+void ClearBssKeys(CoreAdapter* core);
 
 // The per-BSS key table of the current network; null when it holds no key.
 BssKeyTable* CurrentBssKeys(CoreAdapter* core);

@@ -92,7 +92,7 @@ AdapterKeyTable::~AdapterKeyTable() { Clear(); }
 
 void AdapterKeyTable::Clear() {
   WipeKeyBytes(entries_, sizeof entries_);
-  WipeKeyBytes(defaultKeyIds_, sizeof defaultKeyIds_);
+  defaultKeyIds_ = {};
   keysInstalled_ = 0;
   ++generation_;
 }
@@ -108,11 +108,11 @@ KeyRefusal AdapterKeyTable::AddKey(const std::uint8_t* record, std::uint32_t len
 void AdapterKeyTable::Install(const KeyInstall& install, const std::uint8_t ownAddress[6], bool wpaNone) {
   FillKeyEntry(entries_[(wpaNone || install.pairwise) ? 0 : install.id], install, ownAddress, wpaNone);
   if (install.transmit) {
-    defaultKeyIds_[1] = defaultKeyIds_[0];
-    defaultKeyIds_[0] = static_cast<std::uint8_t>(install.id);
+    defaultKeyIds_.previousTransmit = defaultKeyIds_.transmit;
+    defaultKeyIds_.transmit = static_cast<std::uint8_t>(install.id);
   } else {
-    defaultKeyIds_[3] = defaultKeyIds_[2];
-    defaultKeyIds_[2] = static_cast<std::uint8_t>(install.id);
+    defaultKeyIds_.previousGroup = defaultKeyIds_.group;
+    defaultKeyIds_.group = static_cast<std::uint8_t>(install.id);
   }
   ++keysInstalled_;
   ++generation_;

@@ -69,6 +69,15 @@ void FillKeyEntry(KeyEntry& entry, const KeyInstall& install, const std::uint8_t
 // Zeroes key bytes so that the compiler cannot leave the store out.
 void WipeKeyBytes(void* bytes, std::size_t length);
 
+// The key identifiers of the latest installs: a transmit key's id moves the one before it to
+// `previousTransmit`, a group key's to `previousGroup`.
+struct DefaultKeyIds {
+  std::uint8_t transmit = 0;
+  std::uint8_t previousTransmit = 0;
+  std::uint8_t group = 0;
+  std::uint8_t previousGroup = 0;
+};
+
 class AdapterKeyTable {
  public:
   ~AdapterKeyTable();
@@ -87,12 +96,12 @@ class AdapterKeyTable {
   std::uint32_t KeysInstalled() const { return keysInstalled_; }
   // Changes with every install, removal and clearing: what was derived from a key is stale.
   std::uint32_t Generation() const { return generation_; }
-  std::uint8_t TransmitKeyId() const { return defaultKeyIds_[0]; }
-  std::uint8_t GroupKeyId() const { return defaultKeyIds_[2]; }
+  std::uint8_t TransmitKeyId() const { return defaultKeyIds_.transmit; }
+  std::uint8_t GroupKeyId() const { return defaultKeyIds_.group; }
 
  private:
   KeyEntry entries_[4];
-  std::uint8_t defaultKeyIds_[4] = {};  // transmit, previous transmit, group, previous group
+  DefaultKeyIds defaultKeyIds_;
   std::uint32_t keysInstalled_ = 0;
   std::uint32_t generation_ = 0;
 };

@@ -3,6 +3,7 @@
 #include "driver/core/core_adapter.h"
 #include "driver/core/core_timer.h"
 #include "driver/core/frame_builders.h"
+#include "driver/core/key_installs.h"
 #include "driver/core/station_seams.h"
 #include "driver/hal/hal_adapter.h"
 
@@ -75,7 +76,7 @@ void WatchAssociated(CoreAdapter* core) {
     if (ChipAsleep(core)) {
       link.MissedBeacons = 0;
     } else {
-      ResetTkipState(core);
+      ResetKeyState(core);
       core->MlmeState = kMlmeLinkLost;
       Reconnect(core, true);
       return;

@@ -115,12 +115,17 @@ bool SendManagementFrame(CoreAdapter* core) {
     frame = reinterpret_cast<ManagementFrameBuffer*>(Table(core).PopHead(&m.Queue));
   }
   if (frame == nullptr) return false;
-  SendDescriptor* record = Table(core).PopRecord(&core->Os->SendDescriptors);
-  if (record == nullptr) {
+  if (!TransmitFrame(core, frame)) {
     // Nothing went out: the frame waits for the next pass in its place.
     RequeueAtHead(core, frame);
     return false;
   }
+  return true;
+}
+
+bool TransmitFrame(CoreAdapter* core, ManagementFrameBuffer* frame) {
+  SendDescriptor* record = Table(core).PopRecord(&core->Os->SendDescriptors);
+  if (record == nullptr) return false;
   record->Packet = nullptr;
   record->Owner = core;
   record->References = 1;

@@ -47,6 +47,9 @@ void QueueManagementFrame(CoreAdapter* core, ManagementFrameBuffer* frame);
 // Sends the oldest queued frame: false when the queue is empty or no send record is free
 // (the frame then keeps its place at the head of the queue).
 bool SendManagementFrame(CoreAdapter* core);
+// Hands a built frame to the chip layer at once, in a send record from the packet list that
+// is completed with success; false when no record is free (the frame is still the caller's).
+bool TransmitFrame(CoreAdapter* core, ManagementFrameBuffer* frame);
 std::uint32_t ManagementQueueLength(const CoreAdapter* core);
 // Away from its own channel the station sends nothing but a scan's broadcast probe requests;
 // the other frames wait, in their order, and go first once it is back.

@@ -74,6 +74,22 @@ TargetPmkids PmkidsFor(const CoreAdapter* core, const std::uint8_t* bssid) {
   return found;
 }
 
+// The station's RSN (else WPA) element for an association with `bss`, from the BSS's own,
+// written at `at`: its length, 0 when the BSS has none or it names nothing the station can
+// use. The group cipher it settles on is the one group-addressed frames are received under.
+std::uint32_t BuildAssociationSecurityElement(CoreAdapter* core, const BssRecord& bss, bool rsn, std::uint8_t* at) {
+  const std::uint8_t* element = rsn ? bss.RsnElement : bss.WpaElement;
+  if (element[0] == 0) return 0;
+  ChosenCiphers chosen;
+  const std::uint32_t mode = core->Config.authMode;
+  const std::uint32_t status = core->Config.wepStatus;
+  const std::uint32_t length = rsn ? BuildStationRsnElement(element, mode, status, at, chosen,
+                                                            PmkidsFor(core, bss.Elements.Bssid))
+                                   : BuildStationWpaElement(element, mode, status, at, chosen);
+  if (length != 0) core->Ciphers.GroupCipherStatus = chosen.group;
+  return length;
+}
+
 // The WPA or RSN element the authentication mode needs; false when the BSS lacks its own.
 bool AppendSecurity(CoreAdapter* core, std::uint8_t*& at) {
   const std::uint32_t mode = core->Config.authMode;
@@ -81,15 +97,10 @@ bool AppendSecurity(CoreAdapter* core, std::uint8_t*& at) {
   const bool wpa = mode == 3 || mode == 4;
   const bool rsn = mode == 6 || mode == 7;
   if (!wpa && !rsn) return true;
-  const std::uint8_t* element = rsn ? bss.RsnElement : bss.WpaElement;
-  if (element[0] == 0) return false;
-  ChosenCiphers chosen;
-  const std::uint32_t status = core->Config.wepStatus;
-  const std::uint32_t length = rsn ? BuildStationRsnElement(element, mode, status, at, chosen,
-                                                            PmkidsFor(core, bss.Elements.Bssid))
-                                   : BuildStationWpaElement(element, mode, status, at, chosen);
+  const std::uint32_t length = BuildAssociationSecurityElement(core, bss, rsn, at);
   if (length == 0) return false;
-  core->Ciphers.GroupCipherStatus = chosen.group;  // group-addressed frames are received under it
+  // A CCKM network keys the station through CCKM when the host can (the CCX flags say so).
+  if (CcxNamesCckmAkm(core, bss)) (void)CcxUseCckmAkm(at, length);
   at += length;
   if (wpa && HasCcx(bss.Elements)) at = AppendElement(at, kElementVendor, sizeof kWpaCcxBody, kWpaCcxBody);
   return true;
@@ -213,7 +224,10 @@ ULONG HandleAssocResponse(CoreAdapter* core, const std::uint8_t* frame, std::uin
 
   CancelTimer(core, kTimerLinkMonitor);
   const bool networkEap = core->Oid.ccxNetworkEap == 1 || core->Oid.ccxNetworkEap == 3;
-  if (!networkEap && (core->Config.authMode == 0 || core->Config.authMode == 8)) CcxRoamed(core);
+  if (!networkEap && (core->Config.authMode == 0 || core->Config.authMode == 8)) {
+    CcxSendRoamReport(core);
+    CcxSaveCurrentAp(core);
+  }
   if (core->Config.signalThreshold != kSignalCheckOff) StartRoamCheck(core);
   RestartLinkMonitor(core);
   return StatusSuccess;

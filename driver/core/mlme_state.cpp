@@ -8,6 +8,7 @@
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_builders.h"
 #include "driver/core/frame_tests.h"
+#include "driver/core/key_installs.h"
 #include "driver/core/little_endian.h"
 #include "driver/core/leds.h"
 #include "driver/core/link_monitor.h"
@@ -101,7 +102,7 @@ ULONG ReceiveDisassociation(CoreAdapter* core, const ReceiveRecord* record) {
 ULONG ReceiveDeauthentication(CoreAdapter* core, const ReceiveRecord* record) {
   if (!FromCurrentBss(core, record->Frame) || core->Config.networkMode == kModeIbss) return StatusFailure;
   SetLedPattern(core, kLedEventPowerOn);
-  ResetTkipState(core);
+  ResetKeyState(core);
   const Ssid current = core->CurrentSsid;
   SetDesiredSsid(core, current, kReasonReconnectAfterDeauth);
   return StatusSuccess;
@@ -195,7 +196,7 @@ void DisconnectByState(CoreAdapter* core, bool indicate) {
       return;
     case kMlmeAssociated:
       SendDeauthentication(core, core->Bssid.data(), kReasonLeaving);
-      ResetTkipState(core);
+      ResetKeyState(core);
       core->MlmeState = kMlmeIdle;
       break;
     case kMlmeIbssJoining:

@@ -182,6 +182,8 @@ const UCHAR* ShadowBssList(CoreAdapter* core, ULONG* length) {
   return core->ShadowBssTable;
 }
 
+const UCHAR* ShadowBssExtras(CoreAdapter* core) { return &core->ShadowBssExtras[0][0]; }
+
 void BuildCapabilityRecord(std::uint8_t (&record)[136]) {
   NdisZeroMemory(record, sizeof record);
   const std::uint32_t header[] = {136, 2, kPmkidEntries, 14};
@@ -191,7 +193,7 @@ void BuildCapabilityRecord(std::uint8_t (&record)[136]) {
   NdisMoveMemory(record + sizeof header, pairs, sizeof pairs);  // 8 zero bytes stay at the end
 }
 
-NDIS_STATUS QueryOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written, PULONG needed) {
+NDIS_STATUS CoreQueryOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written, PULONG needed) {
   *written = 0;
   *needed = 0;
   if (NDIS_STATUS status; QueryConnectionOid(core, oid, buffer, length, written, needed, status)) return status;
@@ -274,11 +276,11 @@ NDIS_STATUS QueryOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length
     case OID_HLVN_CCX_NETWORK_EAP:
       return AnswerWord(q, core->Oid.ccxNetworkEap, true);
     default:
-      return QueryChipOid(core, oid, buffer, length, written, needed);
+      return HalQueryOid(core, oid, buffer, length, written, needed);
   }
 }
 
-ULONG SetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed) {
+ULONG CoreSetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed) {
   *read = 0;
   *needed = 0;
   if (ULONG status; SetConnectionOid(core, oid, buffer, length, read, needed, status)) return status;
@@ -358,7 +360,7 @@ ULONG SetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG
     case OID_HLVN_CCX_NETWORK_EAP:
       return stored(core->Oid.ccxNetworkEap);
     default:
-      return SetChipOid(core, oid, buffer, length, read, needed);
+      return HalSetOid(core, oid, buffer, length, read, needed);
   }
 }
 

@@ -13,8 +13,8 @@ namespace zelnic::core {
 inline constexpr ULONG kCoreOidCount = 49;
 inline constexpr ULONG kChipOidCount = 51;
 
-NDIS_STATUS QueryOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written, PULONG needed);
-ULONG SetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed);
+NDIS_STATUS CoreQueryOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written, PULONG needed);
+ULONG CoreSetOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG read, PULONG needed);
 
 // The 136-byte answer of OID_802_11_CAPABILITY.
 void BuildCapabilityRecord(std::uint8_t (&record)[136]);

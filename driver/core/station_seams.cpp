@@ -3,9 +3,7 @@
 #include "driver/core/station_seams.h"
 
 #include "driver/core/core_adapter.h"
-#include "driver/core/data_ciphers.h"
 #include "driver/core/security_elements.h"
-#include "driver/core/tkip_countermeasures.h"
 #include "driver/core/wep_cipher.h"
 #include "driver/core/wep_frame.h"
 #include "driver/hal/hal_adapter.h"
@@ -17,18 +15,9 @@ namespace zelnic::core {
 
 // --- keys and ciphers -------------------------------------------------------------------
 
-// Encrypt, Decrypt and CheckReceiveMic are in data_ciphers.cpp and data_decryption.cpp.
+// Encrypt, Decrypt and CheckReceiveMic are in data_ciphers.cpp and data_decryption.cpp;
+// ResetKeyState in key_installs.cpp.
 
-// Disconnect, link loss, deauthentication: the pairwise and group keys go (the per-BSS ones
-// too: a new association runs its handshake afresh), and with them the MIC-failure window
-// and any fragments received under them.
-void ResetTkipState(CoreAdapter* core) {
-  TkipForgetMicFailureWindow(core);
-  core->Keys.Clear();
-  core->BssKeys.Clear();
-  core->Ciphers.GroupCipherStatus = 0xFF;
-  KeysChanged(core);
-}
 // The WPA and RSN elements of a BSS's saved element block go to their slots.
 void ParseBssSecurity(CoreAdapter* core, int bssIndex) {
   BssRecord& bss = core->Bss[bssIndex];

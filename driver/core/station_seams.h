@@ -51,7 +51,6 @@ ULONG Encrypt(CoreAdapter* core, SendDescriptor* record, UCHAR* frame, ULONG len
 LONG Decrypt(CoreAdapter* core, UCHAR* frame, ULONG length);
 // The MIC check a decryption asked for; false drops the frame.
 bool CheckReceiveMic(CoreAdapter* core, ReceiveRecord* record);
-void ResetTkipState(CoreAdapter* core);
 // The security parsers of a BSS's saved elements (WPA, RSN, CCX).
 void ParseBssSecurity(CoreAdapter* core, int bssIndex);
 // Writes the RSN element of a WPA-None IBSS at `at` (at most 257 bytes); its length, 0 when
@@ -63,7 +62,6 @@ std::uint32_t AppendWpaNoneElement(CoreAdapter* core, std::uint8_t* at);
 void TellPowerSaveMoreData(CoreAdapter* core, bool moreData);
 
 // --- CCX and SwiftBond ------------------------------------------------------------------
-void FirmwareEvent(CoreAdapter* core);
 void ClearCcxMeasurements(CoreAdapter* core);
 void SwiftBondReceive(CoreAdapter* core, ReceiveRecord* record);
 

@@ -13,7 +13,8 @@
 namespace zelnic::core {
 namespace {
 
-void SwiftBondTimerFired(OsTimerRecord* record) {
+// The step timer: 200 ms after the last message without its reply the exchange fails.
+void SwiftBondTimeout(OsTimerRecord* record) {
   CoreAdapter* core = CoreOfTimer(record);
   if (core != nullptr) core->SwiftBond.exchange.Timeout();
 }
@@ -27,7 +28,7 @@ bool SwiftBondCoreLink::SendBody(const std::uint8_t* body, std::uint32_t length)
 }
 
 void SwiftBondCoreLink::ArmTimer(std::uint32_t ms) {
-  zelnic::core::ArmTimer(core, kTimerSwiftBond, SwiftBondTimerFired, ms, false);
+  zelnic::core::ArmTimer(core, kTimerSwiftBond, SwiftBondTimeout, ms, false);
 }
 
 void SwiftBondCoreLink::CancelTimer() { zelnic::core::CancelTimer(core, kTimerSwiftBond); }

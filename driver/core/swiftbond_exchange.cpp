@@ -64,7 +64,7 @@ void SwiftBondExchange::Setup(const std::uint8_t* record, std::uint32_t length) 
   keyIndex_ = Get16(record + 6);
   sequence_ = 0;
   state_ = kSbSendStart;
-  SendStart();
+  SwiftBondSendStart();
 }
 
 bool SwiftBondExchange::BeginSend(std::uint32_t ownState) {
@@ -91,17 +91,13 @@ void SwiftBondExchange::Send(std::uint8_t* body, std::uint32_t length, std::uint
   link_.PostEvent(event);
 }
 
-void SwiftBondExchange::SendStart() {
+void SwiftBondExchange::SwiftBondSendStart() {
   if (!BeginSend(kSbSendStart)) return;
   std::uint8_t body[kSwiftBondMaxBody];
-  const std::uint32_t length = WriteSwiftBondHeader(body, kSwiftBondStart, 82, ++sequence_, 0);
+  const std::uint32_t length = SwiftBondMessage{kSwiftBondStart, 82, ++sequence_, 0}.Write(body);
   std::memcpy(body + 16, passphrase_, sizeof passphrase_);
   std::uint8_t key[16];
-  if (!SwiftBondDeriveRc4Key(key, link_.Bssid(), link_.StationAddress())) {
-    OPENSSL_cleanse(body, sizeof body);
-    Fail();
-    return;
-  }
+  SwiftBondDeriveRc4Key(key, link_.Bssid(), link_.StationAddress());
   SbRc4(key, sizeof key, body + 16, sizeof passphrase_);
   OPENSSL_cleanse(key, sizeof key);
   Put16(body + 48, keyType_);
@@ -113,25 +109,25 @@ void SwiftBondExchange::SendStart() {
   OPENSSL_cleanse(body, sizeof body);
 }
 
-void SwiftBondExchange::SendSecurity() {
+void SwiftBondExchange::SwiftBondSendSecurity() {
   if (!BeginSend(kSbSendSecurity)) return;
   std::uint8_t body[kSwiftBondMaxBody];
-  const std::uint32_t length = WriteSwiftBondHeader(body, kSwiftBondSecurity, 136, ++sequence_, 0);
+  const std::uint32_t length = SwiftBondMessage{kSwiftBondSecurity, 136, ++sequence_, 0}.Write(body);
   std::memcpy(body + 16, securityBlock_, sizeof securityBlock_);
   Send(body, length, kSwiftBondEventStep + 2);
   OPENSSL_cleanse(body, sizeof body);
 }
 
-void SwiftBondExchange::SendConfirm() {
+void SwiftBondExchange::SwiftBondSendConfirm() {
   if (!BeginSend(kSbSendConfirm)) return;
   std::uint8_t body[kSwiftBondMaxBody];
-  Send(body, WriteSwiftBondHeader(body, kSwiftBondConfirm, 10, ++sequence_, 0), kSwiftBondEventStep + 4);
+  Send(body, SwiftBondMessage{kSwiftBondConfirm, 10, ++sequence_, 0}.Write(body), kSwiftBondEventStep + 4);
 }
 
-void SwiftBondExchange::SendFinish() {
+void SwiftBondExchange::SwiftBondSendFinish() {
   if (!BeginSend(kSbSendFinish)) return;
   std::uint8_t body[kSwiftBondMaxBody];
-  Send(body, WriteSwiftBondHeader(body, kSwiftBondFinish, 8, ++sequence_, 0), kSwiftBondEventStep + 6);
+  Send(body, SwiftBondMessage{kSwiftBondFinish, 8, ++sequence_, 0}.Write(body), kSwiftBondEventStep + 6);
 }
 
 bool SwiftBondExchange::Receive(const std::uint8_t* body, std::uint32_t length) {
@@ -155,7 +151,7 @@ bool SwiftBondExchange::Receive(const std::uint8_t* body, std::uint32_t length) 
     case kSbWaitConfirm:
       link_.PostEvent(kSwiftBondEventStep + 5);
       state_ = kSbSendFinish;
-      SendFinish();
+      SwiftBondSendFinish();
       break;
     case kSbWaitFinish:
       link_.PostEvent(kSwiftBondEventStep + 7);
@@ -177,7 +173,7 @@ void SwiftBondExchange::OnStartReply(const SwiftBondReply& reply) {
   std::memcpy(apValue_, reply.data + (54 - 16), sizeof apValue_);
   link_.PostEvent(kSwiftBondEventStep + 1);
   state_ = kSbSendSecurity;
-  SendSecurity();
+  SwiftBondSendSecurity();
 }
 
 void SwiftBondExchange::OnSecurityReply(const SwiftBondReply& reply) {
@@ -199,7 +195,7 @@ void SwiftBondExchange::OnSecurityReply(const SwiftBondReply& reply) {
   }
   link_.PostEvent(kSwiftBondEventStep + 3);
   state_ = kSbSendConfirm;
-  SendConfirm();
+  SwiftBondSendConfirm();
 }
 
 void SwiftBondExchange::Timeout() {

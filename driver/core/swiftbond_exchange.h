@@ -71,10 +71,11 @@ class SwiftBondExchange {
  private:
   bool BeginSend(std::uint32_t ownState);
   void Send(std::uint8_t* body, std::uint32_t length, std::uint32_t event);
-  void SendStart();
-  void SendSecurity();
-  void SendConfirm();
-  void SendFinish();
+  // The four messages of the station: types 1, 3, 4 and 2.
+  void SwiftBondSendStart();
+  void SwiftBondSendSecurity();
+  void SwiftBondSendConfirm();
+  void SwiftBondSendFinish();
   void OnStartReply(const SwiftBondReply& reply);
   void OnSecurityReply(const SwiftBondReply& reply);
   void Fail();

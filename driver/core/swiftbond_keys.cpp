@@ -1,25 +1,26 @@
 #include "driver/core/swiftbond_keys.h"
 
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
 
 #include <cstring>
 #include <utility>
+
+#include "driver/core/swiftbond_md5.h"
 
 namespace zelnic::core {
 namespace {
 
 constexpr std::size_t kRepeatBytes = 64;
 
-// MD5 of `bytes` repeated to fill 64 bytes.
-bool Md5OfRepeated(const std::uint8_t* bytes, std::size_t length, std::uint8_t (&out)[16]) {
-  if (length == 0) return false;
+// MD5 of `bytes` (at least one) repeated to fill 64 bytes.
+void Md5OfRepeated(const std::uint8_t* bytes, std::size_t length, std::uint8_t (&out)[16]) {
   std::uint8_t block[kRepeatBytes];
   for (std::size_t k = 0; k < kRepeatBytes; ++k) block[k] = bytes[k % length];
-  unsigned int outLength = 0;
-  const bool ok = EVP_Digest(block, sizeof block, out, &outLength, EVP_md5(), nullptr) == 1 && outLength == 16;
+  SbMd5Context context;
+  SbMd5Init(context);
+  SbMd5Update(context, block, sizeof block);
+  SbMd5Final(out, context);
   OPENSSL_cleanse(block, sizeof block);
-  return ok;
 }
 
 }  // namespace
@@ -29,14 +30,14 @@ std::size_t PassphraseLength(const std::uint8_t* field, std::size_t fieldLength)
   return zero == nullptr ? fieldLength : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - field);
 }
 
-bool SwiftBondDeriveRc4Key(std::uint8_t (&out)[16], const std::uint8_t* bssid, const std::uint8_t* station) {
+void SwiftBondDeriveRc4Key(std::uint8_t (&out)[16], const std::uint8_t* bssid, const std::uint8_t* station) {
   std::uint8_t a[16];
   std::uint8_t b[16];
-  const bool ok = Md5OfRepeated(bssid, 6, a) && Md5OfRepeated(station, 6, b);
-  for (int i = 0; i < 16; ++i) out[i] = ok ? static_cast<std::uint8_t>(a[i] ^ b[i] ^ kSwiftBondMask[i]) : 0;
+  Md5OfRepeated(bssid, 6, a);
+  Md5OfRepeated(station, 6, b);
+  for (int i = 0; i < 16; ++i) out[i] = static_cast<std::uint8_t>(a[i] ^ b[i] ^ kSwiftBondMask[i]);
   OPENSSL_cleanse(a, sizeof a);
   OPENSSL_cleanse(b, sizeof b);
-  return ok;
 }
 
 void PassphraseToWep40Keys(const std::uint8_t* field, std::size_t fieldLength, std::uint8_t (&out)[20]) {
@@ -53,7 +54,10 @@ void PassphraseToWep40Keys(const std::uint8_t* field, std::size_t fieldLength, s
 }
 
 bool PassphraseToWep104Key(const std::uint8_t* field, std::size_t fieldLength, std::uint8_t (&out)[16]) {
-  return Md5OfRepeated(field, PassphraseLength(field, fieldLength), out);
+  const std::size_t length = PassphraseLength(field, fieldLength);
+  if (length == 0) return false;
+  Md5OfRepeated(field, length, out);
+  return true;
 }
 
 void SbRc4SetKey(const std::uint8_t* key, std::size_t keyLength, SbRc4State& state) {

@@ -14,11 +14,11 @@ namespace zelnic::core {
 constexpr std::uint8_t kSwiftBondMask[16] = {0x5A, 0x9C, 0x02, 0x53, 0x77, 0x69, 0x66, 0x74,
                                              0x42, 0x6F, 0x6E, 0x64, 0xC3, 0x1E, 0xA7, 0x40};
 
-// MD5(BSSID × 64 bytes) ⊕ MD5(station × 64 bytes) ⊕ mask; false when MD5 is not available.
-bool SwiftBondDeriveRc4Key(std::uint8_t (&out)[16], const std::uint8_t* bssid, const std::uint8_t* station);
+// MD5(BSSID × 64 bytes) ⊕ MD5(station × 64 bytes) ⊕ mask.
+void SwiftBondDeriveRc4Key(std::uint8_t (&out)[16], const std::uint8_t* bssid, const std::uint8_t* station);
 // Four 40-bit keys from the pass phrase's folded seed and the LCG x = x·214013 + 2531011.
 void PassphraseToWep40Keys(const std::uint8_t* field, std::size_t fieldLength, std::uint8_t (&out)[20]);
-// MD5 of the pass phrase repeated to 64 bytes; false without MD5 or for an empty pass phrase.
+// MD5 of the pass phrase repeated to 64 bytes; false for an empty pass phrase.
 bool PassphraseToWep104Key(const std::uint8_t* field, std::size_t fieldLength, std::uint8_t (&out)[16]);
 // The pass phrase is read up to its terminating zero, never beyond its field.
 std::size_t PassphraseLength(const std::uint8_t* field, std::size_t fieldLength);

@@ -71,10 +71,10 @@ TEST(SwiftBondKeys, TheRc4KeyDependsOnBothAddressesAndTheMask) {
   const std::uint8_t station[6] = {0x02, 0, 0, 0, 0, 2};
   std::uint8_t k1[16];
   std::uint8_t k2[16];
-  ASSERT_TRUE(SwiftBondDeriveRc4Key(k1, bssid, station));
-  ASSERT_TRUE(SwiftBondDeriveRc4Key(k2, station, bssid));
+  SwiftBondDeriveRc4Key(k1, bssid, station);
+  SwiftBondDeriveRc4Key(k2, station, bssid);
   EXPECT_EQ(Bytes(k1, k1 + 16), Bytes(k2, k2 + 16));  // XOR is symmetric in the two addresses
-  ASSERT_TRUE(SwiftBondDeriveRc4Key(k2, bssid, bssid));
+  SwiftBondDeriveRc4Key(k2, bssid, bssid);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(k2[i], kSwiftBondMask[i]);  // equal halves cancel: only the mask is left
 }
 

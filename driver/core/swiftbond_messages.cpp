@@ -38,15 +38,14 @@ SwiftBondRefusal ParseSwiftBondReply(const std::uint8_t* body, std::uint32_t len
   return SwiftBondRefusal::None;
 }
 
-std::uint32_t WriteSwiftBondHeader(std::uint8_t* body, std::uint16_t type, std::uint16_t messageLength,
-                                   std::uint16_t sequence, std::uint16_t status) {
+std::uint32_t SwiftBondMessage::Write(std::uint8_t* body) const {
   std::memset(body, 0, kSwiftBondMaxBody);
   std::memcpy(body, kSwiftBondSnap, sizeof kSwiftBondSnap);
   Put16(body + 8, type);
-  Put16(body + 10, messageLength);
+  Put16(body + 10, length);
   Put16(body + 12, sequence);
   Put16(body + 14, status);
-  return 8u + messageLength;
+  return 8u + length;
 }
 
 }  // namespace zelnic::core

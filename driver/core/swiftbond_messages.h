@@ -3,9 +3,9 @@
 // multi-byte fields little-endian).
 #include <cstdint>
 
-namespace zelnic::core {
+#include "driver/core/snap.h"
 
-constexpr std::uint8_t kSwiftBondSnap[8] = {0xAA, 0xAA, 0x03, 0x02, 0x5A, 0x9C, 0x00, 0x01};
+namespace zelnic::core {
 constexpr std::uint16_t kSwiftBondReplyFlag = 0x8000;
 constexpr std::uint32_t kSwiftBondMaxBody = 144;
 
@@ -33,9 +33,15 @@ enum class SwiftBondRefusal { None, ForeignHeader, NotAReply, TooShort };
 std::uint32_t SwiftBondReplyLength(std::uint16_t type);
 SwiftBondRefusal ParseSwiftBondReply(const std::uint8_t* body, std::uint32_t length, SwiftBondReply& out);
 
-// Writes a message's header at `body` (at least kSwiftBondMaxBody bytes); its body length
-// is 8 + `messageLength`.
-std::uint32_t WriteSwiftBondHeader(std::uint8_t* body, std::uint16_t type, std::uint16_t messageLength,
-                                   std::uint16_t sequence, std::uint16_t status);
+// The header of a message the station sends, after the SNAP header (body offsets 8..15).
+struct SwiftBondMessage {
+  std::uint16_t type;
+  std::uint16_t length;  // bytes from body offset 8 to the end
+  std::uint16_t sequence;
+  std::uint16_t status;
+  // Writes the SNAP header and this header at `body` (kSwiftBondMaxBody bytes, the rest
+  // zeroed for the message's data); the body length, 8 + `length`.
+  std::uint32_t Write(std::uint8_t* body) const;
+};
 
 }  // namespace zelnic::core

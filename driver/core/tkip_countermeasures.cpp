@@ -19,21 +19,14 @@ enum : std::uint8_t { kIdle = 0, kSecondFailure = 1, kReportSent = 2 };
 
 void WindowEnded(OsTimerRecord* record) { CoreOfTimer(record)->Ciphers.MicWindowArmed = false; }
 
-// State 2: the report had its 50 ms; the link goes and SSID sets wait 60 s. State 0: the
-// 60 s are over.
 void CountermeasureTimer(OsTimerRecord* record) {
   CoreAdapter* core = CoreOfTimer(record);
-  CipherState& c = core->Ciphers;
-  if (c.CountermeasureState != kReportSent) {
-    c.CountermeasureTimerArmed = false;
-    return;
+  // A second failure within the 60 s waits for its report: the send path moves it on.
+  if (core->Ciphers.CountermeasureState == kSecondFailure) {
+    core->Ciphers.CountermeasureTimerArmed = false;
+  } else {
+    AdvanceCountermeasures(core);
   }
-  c.CountermeasureState = kIdle;
-  SendDeauthentication(core, core->Bssid.data(), kReasonMicFailure);
-  core->MlmeState = kMlmeAuthenticated;
-  DisconnectByState(core, true);
-  ArmTimer(core, kTimerTkipCountermeasures, &CountermeasureTimer, kCountermeasureBlockMs, false);
-  c.CountermeasureTimerArmed = true;
 }
 
 // The authentication request of a MIC failure: status type, {Length, BSSID, pad, Flags}.
@@ -67,16 +60,37 @@ void TkipMicFailure(CoreAdapter* core, std::uint32_t slot) {
   IndicateMicFailure(core, slot);
 }
 
+// State 1: the report goes out, 50 ms to go. State 2 (the timer): the link goes and SSID
+// sets wait 60 s. State 0 (the timer): the 60 s are over.
+void AdvanceCountermeasures(CoreAdapter* core) {
+  CipherState& c = core->Ciphers;
+  switch (c.CountermeasureState) {
+    case kSecondFailure:
+      c.CountermeasureState = kReportSent;
+      ArmTimer(core, kTimerTkipCountermeasures, &CountermeasureTimer, kCountermeasureReportMs, false);
+      c.CountermeasureTimerArmed = true;
+      break;
+    case kReportSent:
+      c.CountermeasureState = kIdle;
+      SendDeauthentication(core, core->Bssid.data(), kReasonMicFailure);
+      core->MlmeState = kMlmeAuthenticated;
+      DisconnectByState(core, true);
+      ArmTimer(core, kTimerTkipCountermeasures, &CountermeasureTimer, kCountermeasureBlockMs, false);
+      c.CountermeasureTimerArmed = true;
+      break;
+    default:
+      c.CountermeasureTimerArmed = false;
+      break;
+  }
+}
+
 bool TkipCountermeasuresHoldData(const CoreAdapter* core) { return core->Ciphers.CountermeasureState != kIdle; }
 
 bool TkipCountermeasuresLetEapolPass(CoreAdapter* core) {
   CipherState& c = core->Ciphers;
   if (c.CountermeasureState == kReportSent) return false;
-  if (c.CountermeasureState == kSecondFailure) {
-    c.CountermeasureState = kReportSent;  // this frame still goes: it carries the report
-    ArmTimer(core, kTimerTkipCountermeasures, &CountermeasureTimer, kCountermeasureReportMs, false);
-    c.CountermeasureTimerArmed = true;
-  }
+  // This frame still goes: it carries the report.
+  if (c.CountermeasureState == kSecondFailure) AdvanceCountermeasures(core);
   return true;
 }
 

@@ -22,6 +22,10 @@ bool TkipCountermeasuresHoldData(const CoreAdapter* core);
 // An EAPOL frame is about to be sent: false when it must not go (the report is out); the
 // first one after a second failure starts the 50 ms until the deauthentication.
 bool TkipCountermeasuresLetEapolPass(CoreAdapter* core);
+// The countermeasures' next step: from a second failure to the report sent (the send path,
+// for the EAPOL frame that carries it), then to the deauthentication and the 60 s without
+// SSID sets, then to their end (the countermeasure timer).
+void AdvanceCountermeasures(CoreAdapter* core);
 // While true, OID_802_11_SSID sets are refused.
 bool TkipCountermeasuresBlockSsid(const CoreAdapter* core);
 // A key install: the countermeasure state returns to idle.

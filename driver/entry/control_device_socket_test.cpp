@@ -1,7 +1,8 @@
 // The driver's event ring read by another process over the control device's socket: events
 // the driver posts reach the child's eventfd, and after an overflow the child reads the ten
-// newest, oldest first. The driver runs in virtual time; the parent turns the executor while
-// the child talks to the socket.
+// newest, oldest first; at halt the host ends a connection the child keeps open, after the
+// driver's removal notice. The driver runs in virtual time; the parent turns the executor
+// while the child talks to the socket.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -85,6 +86,57 @@ TEST(ControlDeviceSocket, AnotherProcessGetsTheTenNewestEventsThroughItsEventfd)
   EXPECT_TRUE(h.leakFree()) << h.leaks();
   std::filesystem::remove_all(directory);
   for (int fd : {toParent[0], toParent[1], fromParent[0], fromParent[1]}) close(fd);
+}
+
+// A client that registers its remove event and never closes: once the driver has signalled
+// it, the host ends the connection, and the halt does not wait for the client.
+int ChildThatKeepsTheDeviceOpen(const std::string& path, int toParent) {
+  auto client = ndis::ControlDeviceClient::open(path);
+  if (!client) return 1;
+  const int removal = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (client->ioctl(IOCTL_HLVN_REGISTER_REMOVE_EVENT, Words({2}), 0, removal).status != 0) return 2;
+  const char ready = 'r';
+  if (write(toParent, &ready, 1) != 1) return 3;
+  if (client->receiveReply(std::chrono::seconds(10))) return 4;  // the end of the stream, not a reply
+  pollfd polled{removal, POLLIN, 0};
+  if (poll(&polled, 1, 0) != 1) return 5;  // told before its connection ended
+  return 0;
+}
+
+TEST(ControlDeviceSocket, EndingTheConnectionsAtHaltTellsTheClientFirstAndTheHaltDoesNotWait) {
+  char pattern[] = "/tmp/zelnic-socket-XXXXXX";
+  const std::string directory = mkdtemp(pattern);
+  int toParent[2];
+  ASSERT_EQ(pipe(toParent), 0);
+  const std::string path = directory + "/HlvnDev0";
+  const pid_t child = fork();  // before any thread of ours exists
+  if (child == 0) {
+    for (int i = 0; i < 500 && !std::filesystem::exists(path); ++i) usleep(10'000);
+    _exit(ChildThatKeepsTheDeviceOpen(path, toParent[1]));
+  }
+
+  testing::DriverHarness h;
+  ASSERT_EQ(h.start(), NDIS_STATUS_SUCCESS);
+  std::string error;
+  auto server = ndis::ControlDeviceServer::start(*h.host, h.scheduler, {directory, std::nullopt}, &error);
+  ASSERT_NE(server, nullptr) << error;
+  pollfd polled{toParent[0], POLLIN, 0};
+  for (int i = 0; i < 10'000 && poll(&polled, 1, 1) == 0; ++i) h.scheduler.settle();
+  char said = 0;
+  ASSERT_EQ(read(toParent[0], &said, 1), 1);
+
+  server->endConnectionsAtHalt();
+  const ndis::Micros before = h.scheduler.now();
+  h.halt();
+  EXPECT_LT(h.scheduler.now() - before, ndis::Micros(std::chrono::seconds(2)));  // not the 100 s wait
+  int status = -1;
+  EXPECT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  server.reset();
+  EXPECT_TRUE(h.leakFree()) << h.leaks();
+  std::filesystem::remove_all(directory);
+  for (int fd : toParent) close(fd);
 }
 
 }  // namespace

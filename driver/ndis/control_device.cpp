@@ -61,7 +61,9 @@ BOOLEAN QueryThroughDevice(MiniportContext* context, UCHAR* buffer, ULONG inputL
     NdisInterlockedIncrement(&context->BssCopyBusy);
     const UCHAR* list =
         core != nullptr && Links().ShadowBssList != nullptr ? Links().ShadowBssList(core, &listLength) : nullptr;
-    written = FormatBssidListForUtility(list, listLength, nullptr, buffer + 4, outputLength - 4);
+    const UCHAR* extras =
+        list != nullptr && Links().ShadowBssExtras != nullptr ? Links().ShadowBssExtras(core) : nullptr;
+    written = FormatBssidListForUtility(list, listLength, extras, buffer + 4, outputLength - 4);
     NdisInterlockedDecrement(&context->BssCopyBusy);
     status = NDIS_STATUS_SUCCESS;
   } else {

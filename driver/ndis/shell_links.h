@@ -24,6 +24,9 @@ struct ShellLinks {
   // The shadow of the BSS table that queries read ({u32 count, NDIS_WLAN_BSSID entries}) and
   // its size; null when the core has none. Readers hold the context's BssCopyBusy meanwhile.
   const UCHAR* (*ShadowBssList)(CoreAdapter* core, ULONG* length);
+  // Beside the shadow, one 33-byte extra record per entry ({1 when the BSS carries the
+  // maker's vendor element, its first 32 bytes}); may be null: the records stay zero.
+  const UCHAR* (*ShadowBssExtras)(CoreAdapter* core);
   // OID handling below the shell: queries answer NDIS status values, sets internal codes.
   NDIS_STATUS (*QueryOid)(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG length, PULONG written,
                           PULONG needed);

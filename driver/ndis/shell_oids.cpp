@@ -76,7 +76,7 @@ NDIS_STATUS Answer(const void* value, ULONG size, PVOID buffer, ULONG length, PU
   return NDIS_STATUS_SUCCESS;
 }
 
-NDIS_STATUS SupportedList(MiniportContext* context, PVOID buffer, ULONG length, PULONG written, PULONG needed) {
+NDIS_STATUS BuildSupportedOidList(MiniportContext* context, PVOID buffer, ULONG length, PULONG written, PULONG needed) {
   CoreAdapter* core = context->Container->Core;
   ULONG belowWritten = 0;
   ULONG belowNeeded = 0;
@@ -141,7 +141,7 @@ BOOLEAN ShellQueryOid(MiniportContext* context, NDIS_OID oid, PVOID buffer, ULON
                       PULONG needed, NDIS_STATUS* status) {
   switch (oid) {
     case OID_GEN_SUPPORTED_LIST:
-      *status = SupportedList(context, buffer, length, written, needed);
+      *status = BuildSupportedOidList(context, buffer, length, written, needed);
       return TRUE;
     case OID_GEN_DRIVER_VERSION:
       *status = Answer(&kDriverVersion, sizeof kDriverVersion, buffer, length, written, needed);

@@ -10,6 +10,8 @@
 
 // ERROR_FILE_NOT_FOUND: the registry value (or its key) does not exist.
 inline constexpr int kRegistryValueAbsent = 2;
+// SetSsid: the adapter is on this network already (no association notice follows).
+inline constexpr int kAlreadyOnNetwork = 4;
 
 class IAdapterControl {
 public:

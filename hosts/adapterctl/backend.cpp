@@ -21,8 +21,12 @@ std::unique_ptr<IAdapterControl> CreateBackend(std::string_view selection, Notif
     return std::make_unique<AdapterControlBase>(notifier, registry);
   }
   // The driver's control device, as zelnicd serves it.
-  return std::make_unique<DeviceAdapter>(notifier, std::move(registry),
-                                         ndis::ChooseControlRunDir().path + "/HlvnDev0");
+  return std::make_unique<DeviceAdapter>(notifier, std::move(registry), ControlDevicePath(selection));
+}
+
+std::string ControlDevicePath(std::string_view selection) {
+  if (selection == "sim" || selection.substr(0, 4) == "sim:") return {};
+  return ndis::ChooseControlRunDir().path + "/HlvnDev0";
 }
 
 }  // namespace zelcon

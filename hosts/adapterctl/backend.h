@@ -4,6 +4,7 @@
 // zelnicd serves it ($ZELNIC_RUN_DIR/HlvnDev0). A scenario file that cannot be read is
 // reported on stderr and leaves the library without an adapter.
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "hosts/adapterctl/adapter_control.h"
@@ -14,5 +15,7 @@ namespace zelcon {
 
 std::unique_ptr<IAdapterControl> CreateBackend(std::string_view selection, Notifier& notifier,
                                                plat::RegistryStore registry);
+// The control device the selected backend opens; empty for the simulated adapter.
+std::string ControlDevicePath(std::string_view selection);
 
 }  // namespace zelcon

@@ -32,6 +32,8 @@ void ZelconSetNotificationPoster(ZelconPoster poster) { TheLibrary().notifier.Se
 
 IAdapterControl& ZelconLibrary() { return TheLibrary().control; }
 
+std::string ZelconControlDevicePath() { return zelcon::ControlDevicePath(Library::Selection()); }
+
 int ZelconInitialize(void* window) { return ZelconLibrary().Initialize(window); }
 int ZelconOpenAdapter(void*& handle) { return ZelconLibrary().OpenAdapter(handle); }
 int ZelconCloseAdapter(void* handle) { return ZelconLibrary().CloseAdapter(handle); }

@@ -8,6 +8,7 @@
 // the simulated adapter; otherwise the driver's control device (no adapter until it exists).
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "hosts/adapterctl/adapter_control.h"
 
@@ -18,6 +19,13 @@ void ZelconSetNotificationPoster(ZelconPoster poster);
 
 // The process's library instance, for code written against IAdapterControl.
 IAdapterControl& ZelconLibrary();
+
+// The control device the library opens (zelnicd's socket), whose appearing and going stand
+// for the adapter's arrival and removal; empty on the simulated adapter. The adapter behind
+// it is announced under kZelconAdapterHardwareId: the simulated chip's own PCI id is not
+// among those the utility recognises as its adapters.
+std::string ZelconControlDevicePath();
+inline constexpr const char* kZelconAdapterHardwareId = "PCI\\VEN_1E4D&DEV_1F00&SUBSYS_00101E4D";
 
 int ZelconInitialize(void* window);
 int ZelconOpenAdapter(void*& handle);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "driver/core/registry_parameters.h"
+#include "driver/ndis/driver_release.h"
 
 namespace zelnicd {
 namespace {
@@ -29,6 +30,11 @@ Parameters AdapterParameters(const plat::RegistryStore& store) {
     Take(store, row.name, row.kind == zelnic::KeywordKind::HexInteger, parameters);
   Take(store, "NetworkAddress", false, parameters);
   return parameters;
+}
+
+bool WriteDriverRelease(plat::RegistryStore& store) {
+  return store.SetString(kAdapterKey, "DriverVersion", kDriverVersion) &&
+         store.SetString(kAdapterKey, "DriverDate", kDriverDate);
 }
 
 }  // namespace zelnicd

@@ -16,4 +16,9 @@ inline constexpr const char* kAdapterKey =
 // they are, numbers in decimal, or hexadecimal for the keywords the driver reads as such.
 Parameters AdapterParameters(const plat::RegistryStore& store);
 
+// What setup writes into the key when it installs the driver: the package's release as
+// DriverVersion and DriverDate, for the adapter-control library. False when the store takes
+// no writes.
+bool WriteDriverRelease(plat::RegistryStore& store);
+
 }  // namespace zelnicd

@@ -44,7 +44,9 @@ std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::stri
     }
     out << "zelnicd: recording the air to " << pcapPath << std::endl;
   }
-  air->world = std::make_unique<simair::AirWorld>(scheduler, world, air->recorder.get());
+  // What the access points' peers did (CCX reports, CCKM reassociations), told as it happens.
+  const simair::AirLog log = [&out](const std::string& line) { out << "zelnicd: air: " << line << std::endl; };
+  air->world = std::make_unique<simair::AirWorld>(scheduler, world, air->recorder.get(), log);
   air->connectSsid = world.connectSsid;
   for (const auto& ap : world.accessPoints) air->accessPointNames.push_back(ap.name);
   if (!worldPath.empty())
@@ -52,7 +54,9 @@ std::unique_ptr<AirSetup> BuildAir(const std::string& worldPath, const std::stri
   for (const simair::WorldAccessPoint& ap : world.accessPoints) {
     out << "zelnicd: air: " << ap.name << " " << simair::dot11::FormatAddress(ap.config.bssid) << " \""
         << ap.config.ssid << "\" channel " << static_cast<int>(ap.config.channel) << " "
-        << simair::SecurityName(ap.config.security) << " " << ap.signalDbm << " dBm" << std::endl;
+        << simair::SecurityName(ap.config.security) << " " << ap.signalDbm << " dBm"
+        << (ap.swiftBond ? ", offers Auto Link" : "")
+        << (ap.vendorMode ? ", vendor mode " + std::to_string(*ap.vendorMode) : "") << std::endl;
   }
   return air;
 }

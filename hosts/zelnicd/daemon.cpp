@@ -27,7 +27,7 @@ bool MakeRunDir(const std::string& path, std::ostream& out) {
   std::filesystem::create_directories(path, error);
   if (error || !std::filesystem::is_directory(path)) {
     out << "zelnicd: cannot use run directory " << path << ": "
-        << (error ? error.message() : "not a directory") << std::endl;
+        << (error ? error.message() : "not a directory") << kRunDirHint << std::endl;
     return false;
   }
   out << "zelnicd: run directory " << path << std::endl;
@@ -48,6 +48,17 @@ bool ConnectChip(Chip& chip, simair::Air& air, bool on) {
   }
 }
 
+// What the access points' data planes made of the stations' frames: those opened under the
+// keys they agreed (integrity checked), and those refused.
+void ReportDataPlanes(AirSetup& air, std::ostream& out) {
+  for (std::size_t i = 0; i < air.world->size(); ++i) {
+    const simair::DistributionPort* port = air.world->distributionPort(i);
+    if (port == nullptr || (port->keys().counters().opened == 0 && port->refused() == 0)) continue;
+    out << "zelnicd: air: " << air.accessPointNames[i] << ": data frames from stations: " << port->keys().counters().opened
+        << " opened under their keys, " << port->refused() << " refused" << std::endl;
+  }
+}
+
 }  // namespace
 
 int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ostream& out,
@@ -63,7 +74,10 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   const auto air = BuildAir(options.worldPath, options.pcapPath, options.knobs, scheduler, out);
   if (!air) return 1;
 
-  const plat::RegistryStore registry(options.registryRoot);
+  plat::RegistryStore registry(options.registryRoot);
+  if (!WriteDriverRelease(registry))
+    out << "zelnicd: the driver's release could not be written to the adapter key in "
+        << registry.Root() << " (the utility's About page leaves it out)" << std::endl;
   ndis::AdapterConfig config;
   config.parameters = AdapterParameters(registry);
   out << "zelnicd: adapter key: " << config.parameters.size() << " values from "
@@ -112,6 +126,9 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
   taps = {};  // closed before the adapter halts
 
   out << "zelnicd: halting" << std::endl;
+  // The driver waits for its control device's clients to close (up to 100 s): once it has
+  // told them the adapter goes, their connections end.
+  if (server) server->endConnectionsAtHalt();
   host->halt();
   const auto leaks = host->leaks();
   if (!leaks.empty()) {
@@ -119,6 +136,7 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     return 1;
   }
   out << "zelnicd: adapter halted" << std::endl;
+  ReportDataPlanes(*air, out);
   if (!connected || !tapsServed) return 1;
   if (air->recorder) {
     out << "zelnicd: " << air->recorder->framesRecorded() << " frames recorded to " << options.pcapPath << std::endl;

@@ -83,6 +83,17 @@ TEST(Zelnicd, AnUnusableRunDirectoryStopsBeforeTheDriver) {
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.lines.size(), 1u);
   EXPECT_NE(run.lines[0].find("cannot use run directory"), std::string::npos);
+  EXPECT_NE(run.lines[0].find("set ZELNIC_RUN_DIR to a directory you may write"), std::string::npos) << run.lines[0];
+}
+
+TEST(Zelnicd, ARunDirectoryWithoutRoomForTheLockNamesZelnicRunDir) {
+  TemporaryDirectory dir;
+  std::filesystem::create_directories(dir.path("run/zelnicd.lock"));  // the lock file cannot be made
+  const DaemonRun run = RunOnce(dir);
+  EXPECT_EQ(run.status, 1);
+  ASSERT_EQ(run.lines.size(), 2u);
+  EXPECT_EQ(run.lines[1].rfind("zelnicd: cannot make " + dir.path("run/zelnicd.lock"), 0), 0u) << run.lines[1];
+  EXPECT_NE(run.lines[1].find("set ZELNIC_RUN_DIR to a directory you may write"), std::string::npos) << run.lines[1];
 }
 
 // zelnicd with a world and a pcap, stopped after `duration` of virtual time.

@@ -14,7 +14,7 @@ std::optional<RunDirLock> RunDirLock::take(const std::string& dir, std::string* 
   const std::string path = dir + "/zelnicd.lock";
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
-    *error = "cannot make " + path + ": " + std::strerror(errno);
+    *error = "cannot make " + path + ": " + std::strerror(errno) + kRunDirHint;
     return std::nullopt;
   }
   // flock ends with the process, however it ends: a crashed zelnicd leaves no stale lock.
@@ -22,7 +22,7 @@ std::optional<RunDirLock> RunDirLock::take(const std::string& dir, std::string* 
     const int cause = errno;
     close(fd);
     *error = cause == EWOULDBLOCK ? "another zelnicd already serves " + dir
-                                  : "cannot lock " + path + ": " + std::strerror(cause);
+                                  : "cannot lock " + path + ": " + std::strerror(cause) + kRunDirHint;
     return std::nullopt;
   }
   return RunDirLock(fd);

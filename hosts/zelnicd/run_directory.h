@@ -6,6 +6,10 @@
 
 namespace zelnicd {
 
+// Ends the message of a run directory that cannot be used: what to do about it (/run is root's).
+inline constexpr char kRunDirHint[] =
+    "; set ZELNIC_RUN_DIR to a directory you may write (and give the utility the same), or run as root";
+
 // An exclusive lock on <dir>/zelnicd.lock, held while the object lives.
 class RunDirLock {
 public:

@@ -51,10 +51,13 @@ const char* EapPeap::GetName() {
   std::snprintf(head, sizeof head, "EAP-PEAP/v%1u",
                 static_cast<unsigned>(version_ < 0 ? 0 : version_));
   displayName_.Assign(head);
-  if (inner_) {
+  // An inner method that failed before its completion check has no name in the runner:
+  // then the brackets hold only what there is, and nothing at all when there is nothing.
+  const char* innerName = inner_ ? inner_->GetName() : "";
+  if (resumedRestarted_ || innerName[0] != '\0') {
     displayName_.Append(" [");
-    if (resumedRestarted_) displayName_.Append("Resumed, ");
-    displayName_.Append(inner_->GetName());
+    if (resumedRestarted_) displayName_.Append(innerName[0] != '\0' ? "Resumed, " : "Resumed");
+    displayName_.Append(innerName);
     displayName_.Append("]");
   }
   return displayName_.CStr();

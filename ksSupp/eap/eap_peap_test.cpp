@@ -113,6 +113,14 @@ TEST_P(EapPeapTest, SuccessBeforeTheInnerMethodFails) {
   EXPECT_NE(method_->phase(), EapPeap::kSucceeded);
 }
 
+// An inner method that failed has no name in the inner runner: the method's name shows no
+// empty brackets.
+TEST_P(EapPeapTest, AFailedInnerMethodLeavesNoEmptyInnerName) {
+  ASSERT_TRUE(SendInner({1, 20, 0, 5, 1}));
+  EXPECT_FALSE(SendInner({1, 21, 0, 6, 4, 16}));  // an MD5 challenge without its value
+  EXPECT_STREQ(method_->GetName(), version() == 0 ? "EAP-PEAP/v0" : "EAP-PEAP/v1");
+}
+
 TEST_P(EapPeapTest, MandatoryUnknownTlvFails) {
   ASSERT_TRUE(SendInner({1, 20, 0, 5, 1}));
   EXPECT_FALSE(SendInner({1, 21, 0, 9, 33, 0x80, 0x07, 0, 0}));

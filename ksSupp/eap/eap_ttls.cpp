@@ -39,9 +39,11 @@ std::uint32_t EapTtls::VerifyCompletion() {
 
 const char* EapTtls::GetName() {
   displayName_.Assign("EAP-TTLS");
-  if (inner_) {
+  // An inner EAP method that failed before its completion check has no name: no brackets.
+  const char* innerName = inner_ ? inner_->GetName() : "";
+  if (innerName[0] != '\0') {
     displayName_.Append(" [");
-    displayName_.Append(inner_->GetName());
+    displayName_.Append(innerName);
     displayName_.Append("]");
   }
   return displayName_.CStr();
@@ -74,7 +76,7 @@ std::uint32_t EapTtls::OpenTunnel() {
   bool resumed = false;
   if (peer_->IsSessionResumed(&resumed) != 0) return statusBase_ | kEapInternalFailure;
   resumed_ = resumed;
-  if (resumed) inner_ = std::make_unique<TtlsResumedSession>();
+  if (resumed) inner_ = std::make_unique<ResumedSessionMethod>();
   else inner_ = CreateTtlsInnerProtocol(selector_, methodHost_);
   if (!inner_) return statusBase_ | kEapInternalFailure;
   if (const std::uint32_t n = inner_->ChallengeLength(); n > 0) {

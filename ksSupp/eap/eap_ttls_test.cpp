@@ -126,6 +126,7 @@ TEST_F(EapTtlsTest, SuccessBeforeTheInnerEapMethodFails) {
   EXPECT_EQ(avps.at(79), (Bytes{2, 0, 0, 8, 1, 'b', 'o', 'b'}));
   EXPECT_FALSE(EapStatusIsComplete(method_->VerifyCompletion()));
   EXPECT_EQ(method_->VerifyCompletion(), kEapSessionNoMethodRun);
+  EXPECT_STREQ(method_->GetName(), "EAP-TTLS") << "no inner method has a name to show";
 }
 
 TEST_F(EapTtlsTest, InnerEapRunsItsMethodAndCompletesOnTheInnerSuccess) {

@@ -15,8 +15,7 @@ constexpr std::uint32_t kResponseBufferSize = 4096;
 }  // namespace
 
 PeapInnerSession::PeapInnerSession(EapMethodHost* host)
-    : host_(host),
-      runner_(host != nullptr ? host->InnerEapTypes(kEapTypePeap) : nullptr, host) {}
+    : host_(host), runner_(host) {}
 
 std::uint32_t PeapInnerSession::Process(const std::uint8_t* packet, std::uint32_t length) {
   response_.Clear();

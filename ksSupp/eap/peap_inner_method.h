@@ -41,7 +41,7 @@ class PeapInnerSession : public PeapInnerMethod {
 
  private:
   EapMethodHost* host_;
-  TunnelInnerSession runner_;
+  PeapInnerFactory runner_;
 };
 
 class PeapResumedSession : public PeapInnerMethod {

@@ -13,15 +13,11 @@ namespace {
 constexpr std::uint32_t kResponseBufferSize = 4096;
 constexpr std::uint32_t kPromptValueSize = 4;
 
-const EapTypeList* TtlsTypes(EapMethodHost* host) {
-  return host != nullptr ? host->InnerEapTypes(kEapTypeTtls) : nullptr;
-}
-
 }  // namespace
 
 TtlsInnerEap::TtlsInnerEap(EapMethodHost* host)
     : TtlsInnerProtocol(host != nullptr ? host->Services() : nullptr, kEapBaseTtls),
-      runner_(TtlsTypes(host), host) {}
+      runner_(host) {}
 
 std::uint32_t TtlsInnerEap::Process(const std::uint8_t* avps, std::uint32_t length,
                                     std::uint8_t* handled, std::uint32_t handledCount,

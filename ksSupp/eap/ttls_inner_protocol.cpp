@@ -44,7 +44,7 @@ std::unique_ptr<TtlsInnerProtocol> CreateTtlsInnerProtocol(std::uint32_t selecto
   EapMethodHostServices* services = host != nullptr ? host->Services() : nullptr;
   switch (selector) {
     case kPap:
-      return std::make_unique<TtlsPap>(services, false);
+      return std::make_unique<TtlsPap>(services);
     case kChap:
       return std::make_unique<TtlsChap>(services);
     case kMsChap:
@@ -54,13 +54,13 @@ std::unique_ptr<TtlsInnerProtocol> CreateTtlsInnerProtocol(std::uint32_t selecto
     case kEap:
       return std::make_unique<TtlsInnerEap>(host);
     case kPapWithToken:
-      return std::make_unique<TtlsPap>(services, true);
+      return std::make_unique<TtlsTokenPap>(services);
     default:
       return nullptr;
   }
 }
 
-TtlsResumedSession::TtlsResumedSession() : TtlsInnerProtocol(nullptr, kEapBaseResumed) {
+ResumedSessionMethod::ResumedSessionMethod() : TtlsInnerProtocol(nullptr, kEapBaseResumed) {
   finished_ = true;
 }
 

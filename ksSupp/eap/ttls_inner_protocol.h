@@ -55,23 +55,33 @@ std::unique_ptr<TtlsInnerProtocol> CreateTtlsInnerProtocol(std::uint32_t selecto
                                                            EapMethodHost* host);
 
 // A resumed TLS session: the server proved itself in the earlier one; nothing is said.
-class TtlsResumedSession : public TtlsInnerProtocol {
+class ResumedSessionMethod : public TtlsInnerProtocol {
  public:
-  TtlsResumedSession();
+  ResumedSessionMethod();
   const char* GetName() override { return "Resumed Session"; }
 };
 
-// PAP: the user name and password (or a token code) in the first round; later rounds answer
-// a Reply-Message the server sends (a challenge) with what the user types.
+// PAP: the user name and password in the first round; later rounds answer a Reply-Message
+// the server sends (a challenge) with what the user types.
 class TtlsPap : public TtlsInnerProtocol {
  public:
-  TtlsPap(EapMethodHostServices* host, bool withToken);
+  explicit TtlsPap(EapMethodHostServices* host) : TtlsPap(host, false) {}
   const char* GetName() override { return "PAP"; }
   std::uint32_t Process(const std::uint8_t* avps, std::uint32_t length, std::uint8_t* handled,
                         std::uint32_t handledCount, AvpWriter& writer) override;
 
+ protected:
+  TtlsPap(EapMethodHostServices* host, bool withToken);
+
  private:
   bool withToken_;
+};
+
+// PAP with a token: the token code the owner gives in place of the password; a Prompt AVP the
+// server adds to its challenge is understood (one of fewer than 4 bytes ends the round).
+class TtlsTokenPap : public TtlsPap {
+ public:
+  explicit TtlsTokenPap(EapMethodHostServices* host) : TtlsPap(host, true) {}
 };
 
 // CHAP (RFC 1994) over the tunnel's 17 challenge bytes: 16 of challenge, then the identifier.
@@ -107,6 +117,6 @@ class TtlsInnerEap : public TtlsInnerProtocol {
                         std::uint32_t handledCount, AvpWriter& writer) override;
 
  private:
-  TunnelInnerSession runner_;
+  TtlsInnerFactory runner_;
   SecureByteArray response_;
 };

@@ -23,3 +23,11 @@ EapMethod* TunnelInnerSession::CreateMethod(std::uint32_t type) {
       return nullptr;
   }
 }
+
+const EapTypeList* TunnelInnerSession::TypesOf(std::uint32_t tunnelType, EapMethodHost* host) {
+  return host != nullptr ? host->InnerEapTypes(tunnelType) : nullptr;
+}
+
+PeapInnerFactory::PeapInnerFactory(EapMethodHost* host) : TunnelInnerSession(kEapTypePeap, host) {}
+
+TtlsInnerFactory::TtlsInnerFactory(EapMethodHost* host) : TunnelInnerSession(kEapTypeTtls, host) {}

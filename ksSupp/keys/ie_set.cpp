@@ -13,10 +13,7 @@ uint32_t Selector(const uint8_t* element) {
 }
 }  // namespace
 
-// Least lengths of FLIT elements 1 to 10 (0: any length; 6 to 9 are stored headless).
-IeSet::IeSet()
-    : flit_{FlitElement(11), FlitElement(7), FlitElement(7), FlitElement(22), FlitElement(30),
-            FlitElement(0),  FlitElement(0), FlitElement(0), FlitElement(0),  FlitElement(29)} {}
+IeSet::IeSet() = default;
 
 void IeSet::Walk(const uint8_t* bytes, uint32_t length) {
   if (bytes == nullptr) return;
@@ -59,7 +56,7 @@ void IeSet::Route(const uint8_t* element, uint32_t length) {
     }
   } else if (selector > kFlitOui && selector < kFlitContinuation) {
     const int n = static_cast<int>(selector - kFlitOui);
-    FlitElement& slot = flit_[n - 1];
+    FlitElement& slot = *flit_[n - 1];
     if (n >= 6 && n <= 9) {
       slot.Store(element + 2, length - 2);
       continuationTarget_ = &slot;
@@ -76,7 +73,7 @@ void IeSet::Clear() {
   pmkidKde_.Clear();
   gtkKde_.Clear();
   cckm_.Clear();
-  for (auto& e : flit_) e.Clear();
+  for (FlitElement* e : flit_) e->Clear();
   continuationTarget_ = nullptr;
   continuation_ = 0;
 }

@@ -25,7 +25,7 @@ class IeSet {
   const GtkKdeElement& GtkKde() const { return gtkKde_; }
   const CckmElement& Cckm() const { return cckm_; }
   // FLIT element n (1 to 10).
-  const FlitElement& Flit(int n) const { return flit_[n - 1]; }
+  const FlitElement& Flit(int n) const { return *flit_[n - 1]; }
 
  private:
   RsnIeElement rsn_[2];
@@ -33,7 +33,19 @@ class IeSet {
   PmkidKdeElement pmkidKde_;
   GtkKdeElement gtkKde_;
   CckmElement cckm_;
-  FlitElement flit_[kFlitSlots];
+  FlitElement1 flit1_;
+  FlitElement2 flit2_;
+  FlitElement2 flit3_;
+  FlitElement4 flit4_;
+  FlitElement5 flit5_;
+  FlitElement6 flit6_;
+  FlitElement7 flit7_;
+  FlitElement8 flit8_;
+  FlitElement9 flit9_;
+  FlitElement10 flit10_;
+  // FLIT element n (1 to 10) at index n - 1.
+  FlitElement* const flit_[kFlitSlots] = {&flit1_, &flit2_, &flit3_, &flit4_, &flit5_,
+                                         &flit6_, &flit7_, &flit8_, &flit9_, &flit10_};
   // The FLIT element (6 to 9) a continuation element extends, while the element routed
   // just before was that element or a continuation of it.
   FlitElement* continuationTarget_ = nullptr;

@@ -130,4 +130,33 @@ TEST(IeSet, ContinuationExtendsOnlyTheFlitElementJustBefore) {
   EXPECT_EQ(set.Flit(2).Length(), 9u);
 }
 
+// Each FLIT kind at its least length is valid and one byte shorter is not; kinds 6 to 9 are
+// stored without their header and take any length.
+TEST(IeSet, EachFlitKindChecksItsOwnLeastLength) {
+  struct Case {
+    int kind;
+    uint32_t leastLength;  // of the whole element
+  };
+  const Case cases[] = {{1, 11}, {2, 7}, {3, 7}, {4, 22}, {5, 30}, {10, 29}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind);
+    for (uint32_t length : {c.leastLength - 1, c.leastLength}) {
+      Bytes element(length, 0x5A);
+      element[0] = 0xdd;
+      element[1] = static_cast<uint8_t>(length - 2);
+      element[2] = 0x02, element[3] = 0x6d, element[4] = 0x4b;
+      element[5] = static_cast<uint8_t>(c.kind);
+      IeSet set;
+      set.Walk(element.data(), length);
+      EXPECT_TRUE(set.Flit(c.kind).Present());
+      EXPECT_EQ(set.Flit(c.kind).Valid(), length == c.leastLength);
+    }
+  }
+  Bytes six = Hex("dd04026d4b06");
+  IeSet set;
+  set.Walk(six.data(), static_cast<uint32_t>(six.size()));
+  EXPECT_TRUE(set.Flit(6).Valid());
+  EXPECT_EQ(set.Flit(6).Length(), 4u);
+}
+
 }  // namespace

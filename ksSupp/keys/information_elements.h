@@ -121,9 +121,50 @@ class CckmElement : public IeElement {
 // checked for their least length.
 class FlitElement : public IeElement {
  public:
-  explicit FlitElement(uint32_t leastLength) : leastLength_(leastLength) {}
   bool Parse(const uint8_t* bytes, uint32_t length) override;
+
+ protected:
+  explicit FlitElement(uint32_t leastLength) : leastLength_(leastLength) {}
 
  private:
   uint32_t leastLength_;
+};
+
+// One class a FLIT element kind, by its least length; kind 3 is stored as kind 2, and
+// kinds 6 to 9 are stored without their 2-byte header, so any length is valid.
+class FlitElement1 : public FlitElement {
+ public:
+  FlitElement1() : FlitElement(11) {}
+};
+class FlitElement2 : public FlitElement {
+ public:
+  FlitElement2() : FlitElement(7) {}
+};
+class FlitElement4 : public FlitElement {
+ public:
+  FlitElement4() : FlitElement(22) {}
+};
+class FlitElement5 : public FlitElement {
+ public:
+  FlitElement5() : FlitElement(30) {}
+};
+class FlitElement6 : public FlitElement {
+ public:
+  FlitElement6() : FlitElement(0) {}
+};
+class FlitElement7 : public FlitElement {
+ public:
+  FlitElement7() : FlitElement(0) {}
+};
+class FlitElement8 : public FlitElement {
+ public:
+  FlitElement8() : FlitElement(0) {}
+};
+class FlitElement9 : public FlitElement {
+ public:
+  FlitElement9() : FlitElement(0) {}
+};
+class FlitElement10 : public FlitElement {
+ public:
+  FlitElement10() : FlitElement(29) {}
 };

@@ -13,9 +13,9 @@ void prf_sha1(const uint8_t* key, uint32_t keyLength, const char* label, int lab
                                              : static_cast<uint32_t>(labelLength);
   uint8_t block[kSha1DigestSize];
   uint32_t produced = 0;
+  HmacSha1 hmac;
+  hmac.SetKey(key, keyLength);
   for (uint8_t counter = 0; produced < outLength; ++counter) {
-    HmacSha1 hmac;
-    hmac.SetKey(key, keyLength);
     hmac.Init();
     if (labelBytes != 0) {
       const uint8_t zero = 0;
@@ -33,62 +33,23 @@ void prf_sha1(const uint8_t* key, uint32_t keyLength, const char* label, int lab
   dcfWipe(block, sizeof block);
 }
 
-namespace {
-
-// HMAC-SHA1 with the key's pads hashed once: PBKDF2 runs thousands of HMACs under one key,
-// and each then costs two compressions instead of four.
-class KeyedSha1 {
- public:
-  KeyedSha1(const uint8_t* key, uint32_t keyLength) {
-    uint8_t block[64] = {};
-    if (keyLength > sizeof block)
-      Sha1Digest(block, key, keyLength);
-    else if (keyLength != 0)
-      std::memcpy(block, key, keyLength);
-    uint8_t pad[64];
-    for (int i = 0; i < 64; ++i) pad[i] = block[i] ^ 0x36;
-    Sha1Init(inner_);
-    Sha1Update(inner_, pad, sizeof pad);
-    for (int i = 0; i < 64; ++i) pad[i] = block[i] ^ 0x5C;
-    Sha1Init(outer_);
-    Sha1Update(outer_, pad, sizeof pad);
-    dcfWipe(block, sizeof block);
-    dcfWipe(pad, sizeof pad);
-  }
-
-  // out = HMAC(key, first | second); out may alias the input.
-  void Mac(const uint8_t* first, uint32_t firstLength, const uint8_t* second,
-           uint32_t secondLength, uint8_t out[kSha1DigestSize]) const {
-    Sha1Context inner = inner_;
-    Sha1Update(inner, first, firstLength);
-    Sha1Update(inner, second, secondLength);
-    uint8_t digest[kSha1DigestSize];
-    Sha1Final(digest, inner);
-    Sha1Context outer = outer_;
-    Sha1Update(outer, digest, sizeof digest);
-    Sha1Final(out, outer);
-    dcfWipe(digest, sizeof digest);
-  }
-
- private:
-  Sha1Context inner_;
-  Sha1Context outer_;
-};
-
-}  // namespace
-
 void pbkdf2_sha1_block(const uint8_t* password, uint32_t passwordLength, const uint8_t* salt,
                        uint32_t saltLength, uint32_t iterations, uint32_t blockIndex,
                        uint8_t out[20]) {
-  const KeyedSha1 hmac(password, passwordLength);
+  // The key's pads are hashed once; every further U is then two single-block compressions.
+  HmacSha1 hmac;
+  hmac.SetKey(password, passwordLength);
   const uint8_t index[4] = {static_cast<uint8_t>(blockIndex >> 24),
                             static_cast<uint8_t>(blockIndex >> 16),
                             static_cast<uint8_t>(blockIndex >> 8), static_cast<uint8_t>(blockIndex)};
   uint8_t u[kSha1DigestSize];
-  hmac.Mac(salt, saltLength, index, sizeof index, u);
+  hmac.Init();
+  hmac.Update(salt, saltLength);
+  hmac.Update(index, sizeof index);
+  hmac.Final(u);
   std::memcpy(out, u, sizeof u);
   for (uint32_t i = 1; i < iterations; ++i) {
-    hmac.Mac(u, sizeof u, nullptr, 0, u);
+    hmac.MacOfDigest(u, u);
     for (uint32_t k = 0; k < sizeof u; ++k) out[k] ^= u[k];
   }
   dcfWipe(u, sizeof u);

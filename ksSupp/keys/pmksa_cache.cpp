@@ -71,7 +71,7 @@ void PmksaCache::SetPending(const uint8_t* pmk, uint32_t length, const uint8_t a
   selection_ = Selection::None;
 }
 
-bool PmksaCache::SelectForMessage1(const PmkidKdeElement& kde, const uint8_t authenticator[6],
+bool PmksaCache::UsePmkid(const PmkidKdeElement& kde, const uint8_t authenticator[6],
                                    SecureByteArray& pmk) {
   selection_ = pending_ != nullptr ? Selection::Pending : Selection::None;
   if (!kde.Valid()) {
@@ -105,7 +105,7 @@ bool PmksaCache::SelectForMessage1(const PmkidKdeElement& kde, const uint8_t aut
   return true;
 }
 
-void PmksaCache::ValidateSelection(const uint8_t authenticator[6]) {
+void PmksaCache::ValidatePending(const uint8_t authenticator[6]) {
   PmksaEntry* entry = nullptr;
   if (selection_ == Selection::Pending && pending_ != nullptr) {
     entry = pending_;

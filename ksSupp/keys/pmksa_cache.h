@@ -54,11 +54,12 @@ class PmksaCache {
   // PMKID, the pending one, and hands its PMK over. False when the named PMKID is unknown
   // (traced; the host receives a fresh PMKID map). Nothing is forgotten here: message 1
   // carries no MIC.
-  bool SelectForMessage1(const PmkidKdeElement& pmkid, const uint8_t authenticator[6],
+  bool UsePmkid(const PmkidKdeElement& pmkid, const uint8_t authenticator[6],
                          SecureByteArray& pmk);
-  // Message 3 proved the picked PMKSA: it becomes the newest cached entry for the access
-  // point; older and surplus entries are pruned.
-  void ValidateSelection(const uint8_t authenticator[6]);
+  // Message 3 proved the PMKSA message 1 picked (the pending one, or a cached one kept
+  // until now): it becomes the newest cached entry for the access point; older and surplus
+  // entries are pruned.
+  void ValidatePending(const uint8_t authenticator[6]);
   // A new association: the pending PMKSA and the candidate list are dropped.
   void Reset();
 

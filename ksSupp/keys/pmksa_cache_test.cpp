@@ -33,8 +33,8 @@ class PmksaCacheTest : public testing::Test {
   void Validate(const Address& aa, const Bytes& pmk) {
     cache_.SetPending(pmk.data(), static_cast<uint32_t>(pmk.size()), aa.data());
     SecureByteArray selected;
-    ASSERT_TRUE(cache_.SelectForMessage1(PmkidKdeElement(), aa.data(), selected));
-    cache_.ValidateSelection(aa.data());
+    ASSERT_TRUE(cache_.UsePmkid(PmkidKdeElement(), aa.data(), selected));
+    cache_.ValidatePending(aa.data());
   }
 
   // Message 1 naming `pmkid`; the PMK it picked, or nothing when refused.
@@ -44,7 +44,7 @@ class PmksaCacheTest : public testing::Test {
     PmkidKdeElement element;
     element.Store(kde.data(), static_cast<uint32_t>(kde.size()));
     SecureByteArray pmk;
-    if (!cache_.SelectForMessage1(element, aa.data(), pmk)) return std::nullopt;
+    if (!cache_.UsePmkid(element, aa.data(), pmk)) return std::nullopt;
     return Bytes(pmk.begin(), pmk.end());
   }
 
@@ -91,7 +91,7 @@ TEST_F(PmksaCacheTest, AProvedPmksaIsFoundByItsPmkidOnTheNextAssociation) {
   cache_.Reset();
   EXPECT_EQ(Select(PmkidOf(pmk_, Ap(1)), Ap(1)), pmk_);
   EXPECT_EQ(services_.hits, 1);
-  cache_.ValidateSelection(Ap(1).data());
+  cache_.ValidatePending(Ap(1).data());
   EXPECT_EQ(cache_.Count(), 1u);
 
   Validate(Ap(1), otherPmk_);  // a new authentication with the same access point replaces it
@@ -117,7 +117,7 @@ TEST_F(PmksaCacheTest, AMessage1NamingACachedPmksaLeavesTheFreshOneUntilMessage3
   cache_.SetPending(otherPmk_.data(), 32, Ap(1).data());
   EXPECT_EQ(Select(PmkidOf(pmk_, Ap(1)), Ap(1)), pmk_);
   EXPECT_TRUE(cache_.HasPending());
-  cache_.ValidateSelection(Ap(1).data());  // the access point proved the cached one
+  cache_.ValidatePending(Ap(1).data());  // the access point proved the cached one
   EXPECT_FALSE(cache_.HasPending());
   EXPECT_EQ(Bytes(cache_.FindByAuthenticator(Ap(1).data())->pmk.begin(),
                   cache_.FindByAuthenticator(Ap(1).data())->pmk.end()), pmk_);
@@ -127,7 +127,7 @@ TEST_F(PmksaCacheTest, APmksaNamedByAnotherAccessPointMovesToIt) {
   Validate(Ap(1), pmk_);
   cache_.Reset();
   EXPECT_EQ(Select(PmkidOf(pmk_, Ap(1)), Ap(2)), pmk_);
-  cache_.ValidateSelection(Ap(2).data());
+  cache_.ValidatePending(Ap(2).data());
   EXPECT_FALSE(Cached(Ap(1)));
   EXPECT_TRUE(Cached(Ap(2)));
 }

@@ -47,7 +47,7 @@ bool RsnKeyHandler::Message1(const EapolKeyFrame& frame, const Reply& reply) {
 
 bool RsnKeyHandler::SelectPmk(const IeSet& keyData) {
   if (SupplicantAkmSuite() == kRsnAkm8021X) {
-    if (!pmksa_.SelectForMessage1(keyData.PmkidKde(), authenticatorAddress_, pmk_)) return false;
+    if (!pmksa_.UsePmkid(keyData.PmkidKde(), authenticatorAddress_, pmk_)) return false;
     if (pmk_.Empty()) {
       Refuse("EAPOL-Key handshake message 1 discarded: no PMK or PMKID for lookup\n");
       return false;
@@ -81,7 +81,7 @@ bool RsnKeyHandler::Message3(const EapolKeyFrame& frame, const Reply& reply) {
   if (!retransmitted) {
     CommitPtk(reply.descriptorVersion, reply.keyLength);
     if (SupplicantAkmSuite() == kRsnAkm8021X) {
-      pmksa_.ValidateSelection(authenticatorAddress_);
+      pmksa_.ValidatePending(authenticatorAddress_);
       services_.CachedHandshakeDone();
     }
   }

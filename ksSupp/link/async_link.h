@@ -11,10 +11,10 @@
 
 #include "ksSupp/identity.h"
 #include "ksSupp/link/frame_queue.h"
+#include "ksSupp/link/gate_event.h"
 #include "ksSupp/link/link.h"
 #include "ksSupp/link/link_engine.h"
 #include "ksSupp/link_callback_adapter.h"
-#include "platform/win32/event.h"
 
 class AsyncLink final : public Link {
  public:
@@ -84,7 +84,7 @@ class AsyncLink final : public Link {
   LinkEngine engine_;
 
   dcfCriticalSection lock_;
-  plat::AutoResetEvent gate_;
+  GateEvent gate_;
   FrameQueue eapolQueue_;
   FrameQueue preauthQueue_;
   dcfComPtr<NetworkInfo> pendingNetwork_;

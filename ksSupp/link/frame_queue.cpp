@@ -12,7 +12,9 @@ bool FrameQueue::Push(const std::uint8_t* prefix, std::uint32_t prefixLength,
   copy.Append(frame, length);
   dcfLock lock(lock_);
   if (count_ == kCapacity) return false;
-  entries_[(head_ + count_) % kCapacity] = std::move(copy);
+  FrameQueueEntry& entry = entries_[(head_ + count_) % kCapacity];
+  entry.frame = std::move(copy);
+  entry.owns = true;
   ++count_;
   return true;
 }
@@ -20,8 +22,10 @@ bool FrameQueue::Push(const std::uint8_t* prefix, std::uint32_t prefixLength,
 bool FrameQueue::Pop(dcfByteArray& out) {
   dcfLock lock(lock_);
   if (count_ == 0) return false;
-  out = std::move(entries_[head_]);
-  entries_[head_].Clear();
+  FrameQueueEntry& entry = entries_[head_];
+  out = std::move(entry.frame);
+  entry.frame.Clear();
+  entry.owns = false;
   head_ = (head_ + 1) % kCapacity;
   --count_;
   return true;
@@ -29,6 +33,9 @@ bool FrameQueue::Pop(dcfByteArray& out) {
 
 void FrameQueue::Clear() {
   dcfLock lock(lock_);
-  for (dcfByteArray& entry : entries_) entry.Clear();
+  for (FrameQueueEntry& entry : entries_) {
+    entry.frame.Clear();
+    entry.owns = false;
+  }
   head_ = count_ = 0;
 }

@@ -7,6 +7,13 @@
 #include <collections/dcfByteArray.h>
 #include <dcf/dcfCriticalSection.h>
 
+// One slot of the ring: a frame's copy, owned by the ring from its push until its pop hands
+// it to the popper.
+struct FrameQueueEntry {
+  bool owns = false;
+  dcfByteArray frame;
+};
+
 class FrameQueue {
  public:
   static constexpr std::uint32_t kCapacity = 16;
@@ -20,7 +27,7 @@ class FrameQueue {
 
  private:
   dcfCriticalSection lock_;
-  dcfByteArray entries_[kCapacity];
+  FrameQueueEntry entries_[kCapacity];
   std::uint32_t head_ = 0;
   std::uint32_t count_ = 0;
 };

@@ -22,6 +22,12 @@ namespace {
 // Chains longer than this are not followed (OpenSSL reports the chain as too long).
 constexpr int kMaxDepth = 32;
 
+// OpenSSL's default security level: a key of less than 80 bits of security (RSA and DSA
+// below 1024 bits) anywhere, or a signature made with a digest of less than 80 (MD5, SHA-1)
+// on any certificate but the trust anchor, makes the chain too weak. The anchor's own
+// signature is not verified; WeakAnchorDigest refuses an MD5 one there all the same.
+constexpr int kSecurityLevel = 1;
+
 struct ChainRecord : CertChainContext {
   std::vector<CertChainElement> elements;
   CertSimpleChain simple{};
@@ -83,6 +89,17 @@ std::uint32_t TrustBitOf(int error) {
       // cannot be trusted, and no more precise bit says why.
       return CERT_TRUST_INVALID_EXTENSION;
   }
+}
+
+// Whether a self-signed trust anchor signs itself with MD5 (or an older MD digest), which
+// the security level does not look at.
+bool WeakAnchorDigest(X509* anchor) {
+  int digest = NID_undef;
+  if (X509_self_signed(anchor, 0) != 1 ||
+      X509_get_signature_info(anchor, &digest, nullptr, nullptr, nullptr) != 1) {
+    return false;
+  }
+  return digest == NID_md5 || digest == NID_md4 || digest == NID_md2;
 }
 
 // The errors OpenSSL reports while it verifies, by depth. Filled from OpenSSL's callback,
@@ -248,6 +265,7 @@ bool CertGetCertificateChain(HCERTCHAINENGINE engine, PCCERT_CONTEXT endCertific
   X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(context.get());
   X509_VERIFY_PARAM_set_time(param, static_cast<time_t>(ToUnixTime(fileTime)));
   X509_VERIFY_PARAM_set_depth(param, kMaxDepth);
+  X509_VERIFY_PARAM_set_auth_level(param, kSecurityLevel);
   // A list at hand is always consulted, so a revoked certificate is refused whether or not
   // revocation was asked for; only the asking makes a missing list count.
   const bool revocationAsked = (flags & CERT_CHAIN_REVOCATION_CHECK_CHAIN) != 0;
@@ -267,6 +285,9 @@ bool CertGetCertificateChain(HCERTCHAINENGINE engine, PCCERT_CONTEXT endCertific
     PCCERT_CONTEXT element = ContextFor(certificate, endCertificate, roots, others);
     if (element == nullptr) break;
     record->elements.push_back({element, {state.errors[i], 0}});
+  }
+  if (!record->elements.empty() && WeakAnchorDigest(Shared(record->elements.back().certificate))) {
+    record->elements.back().trustStatus.errorStatus |= CERT_TRUST_IS_NOT_SIGNATURE_VALID;
   }
   for (std::size_t i = 0; revocationAsked && i < record->elements.size(); ++i) {
     // A self-signed root is trusted as it is: nobody above it could revoke it.

@@ -135,6 +135,33 @@ TEST_F(Chain, TrustStatusOfEachElement) {
                                         static_cast<std::uint32_t>(root_.der.size())}));
 }
 
+// MD5 is refused wherever it signs, SHA-1 everywhere but in the trusted root's own signature.
+TEST_F(Chain, WeakSignatureDigestsAreRefused) {
+  const struct {
+    const char* name;
+    const EVP_MD* root;  // the root's self-signature
+    const EVP_MD* intermediate;
+    const EVP_MD* server;
+    std::vector<std::uint32_t> elementErrors;
+  } cases[] = {
+      {"SHA-256 throughout", EVP_sha256(), EVP_sha256(), EVP_sha256(), {0, 0, 0}},
+      {"server signed with MD5", EVP_sha256(), EVP_sha256(), EVP_md5(), {CERT_TRUST_IS_NOT_SIGNATURE_VALID, 0, 0}},
+      {"server signed with SHA-1", EVP_sha256(), EVP_sha256(), EVP_sha1(), {CERT_TRUST_IS_NOT_SIGNATURE_VALID, 0, 0}},
+      {"intermediate signed with SHA-1", EVP_sha256(), EVP_sha1(), EVP_sha256(),
+       {0, CERT_TRUST_IS_NOT_SIGNATURE_VALID, 0}},
+      {"root signs itself with SHA-1", EVP_sha1(), EVP_sha256(), EVP_sha256(), {0, 0, 0}},
+      {"root signs itself with MD5", EVP_md5(), EVP_sha256(), EVP_sha256(), {0, 0, CERT_TRUST_IS_NOT_SIGNATURE_VALID}},
+  };
+  for (const auto& c : cases) {
+    root_ = MakeCertificate("Root", {.isCa = true, .rsa = true, .digest = c.root});
+    intermediate_ =
+        MakeCertificate("Intermediate", {.issuer = &root_, .isCa = true, .rsa = true, .digest = c.intermediate});
+    const TestCertificate server = MakeCertificate("server", {.issuer = &intermediate_, .digest = c.server});
+    EXPECT_EQ(Build(server, true, true).elementErrors, c.elementErrors) << c.name;
+    EXPECT_EQ(ERR_peek_error(), 0u) << c.name;
+  }
+}
+
 TEST_F(Chain, RevocationListsOfTheStoresAreConsulted) {
   const TestCertificate good = MakeCertificate("good", {.issuer = &intermediate_, .serial = 21});
   const TestCertificate revoked = MakeCertificate("revoked", {.issuer = &intermediate_, .serial = 22});

@@ -24,8 +24,11 @@ struct CertChainEngineConfig {
   const HCERTSTORE* additionalStores = nullptr;
   std::uint32_t flags = 0;
   std::uint32_t urlRetrievalTimeout = 0;  // no URL is ever fetched here
-  std::uint32_t maximumCachedCertificates = 0;
-  std::uint32_t cycleDetectionModulus = 0;
+  // Tuning of CryptoAPI's certificate cache and of its loop detection in chain building,
+  // under their CryptoAPI names; 0 is CryptoAPI's default. Chains are built afresh each time
+  // here, and OpenSSL's building stops at the depth limit, so neither changes anything.
+  std::uint32_t MaximumCachedCertificates = 0;
+  std::uint32_t CycleDetectionModulus = 0;
 };
 
 // A new engine over the configuration; it holds a reference on each store named there.

@@ -45,6 +45,7 @@ struct CertificateOptions {
   bool dsa = false;  // a DSA key (1024 bits, 160-bit q) instead of P-256
   const char* extendedKeyUsage = nullptr;  // e.g. "clientAuth"; null: no such extension
   const char* keyUsage = nullptr;          // e.g. "digitalSignature"; null: no such extension
+  const EVP_MD* digest = nullptr;  // what the issuer signs with (EVP_md5() needs an RSA issuer); null: SHA-256
 };
 
 // A 1024-bit DSA key with a 160-bit q, so that it signs 20-byte SHA-1 values whole.
@@ -100,7 +101,7 @@ inline TestCertificate MakeCertificate(const std::string& commonName,
   if (options.isCa) addExtension(NID_basic_constraints, "critical,CA:TRUE");
   if (options.extendedKeyUsage != nullptr) addExtension(NID_ext_key_usage, options.extendedKeyUsage);
   if (options.keyUsage != nullptr) addExtension(NID_key_usage, options.keyUsage);
-  if (X509_sign(x, issuer->key.get(), EVP_sha256()) <= 0) std::abort();
+  if (X509_sign(x, issuer->key.get(), options.digest != nullptr ? options.digest : EVP_sha256()) <= 0) std::abort();
   unsigned char* out = nullptr;
   int length = i2d_X509(x, &out);
   if (length <= 0) std::abort();

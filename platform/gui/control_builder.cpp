@@ -16,6 +16,8 @@
 #include <QVBoxLayout>
 #include <vector>
 
+#include "platform/gui/icons.h"
+#include "platform/gui/edit_limit.h"
 #include "platform/gui/list_view.h"
 #include "platform/gui/list_view_wiring.h"
 #include "platform/gui/qt_text.h"
@@ -76,12 +78,12 @@ ControlBuilder& ControlBuilder::text(int id, std::string_view text) {
 
 ControlBuilder& ControlBuilder::edit(int id, int maxChars, unsigned style) {
   auto* e = new QLineEdit(d_->parent());
-  if (maxChars > 0) e->setMaxLength(maxChars);
   if (style & ES_PASSWORD) e->setEchoMode(QLineEdit::Password);
   if (style & ES_READONLY) e->setReadOnly(true);
   if (style & ES_NUMBER) {
     e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
   }
+  if (maxChars > 0) limitEditBytes(e, maxChars);
   return add(id, e);
 }
 
@@ -146,6 +148,15 @@ ControlBuilder& ControlBuilder::progress(int id) {
   p->setRange(0, 100);
   p->setValue(0);
   return add(id, p);
+}
+
+ControlBuilder& ControlBuilder::icon(int id, int iconId, int size) {
+  auto* label = new QLabel(d_->parent());
+  label->setFixedSize(size, size);
+  label->setAlignment(Qt::AlignCenter);
+  add(id, label);
+  setStaticIcon(label, iconId);
+  return *this;
 }
 
 ControlBuilder& ControlBuilder::placeholder(int id, int width, int height) {

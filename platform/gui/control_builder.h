@@ -40,6 +40,8 @@ class ControlBuilder {
   // An edit `editId` with an up-down control `spinId` that steps it within [low, high].
   ControlBuilder& spin(int editId, int spinId, int low, int high);
   ControlBuilder& progress(int id);
+  // A static icon (SS_ICON) of `size` x `size` pixels showing icon resource `iconId`.
+  ControlBuilder& icon(int id, int iconId, int size = 32);
   // An empty frame of the given size; other controls may be created in its place later.
   ControlBuilder& placeholder(int id, int width, int height);
   // A control made by the caller (custom widgets); the window takes it over.

@@ -129,6 +129,15 @@ int ListView::columnCount() const { return list_ ? list_->columnCount() : 0; }
 
 int ListView::columnWidth(int column) const { return list_ ? list_->columnWidth(column) : 0; }
 
+void ListView::widenColumnsToFit() {
+  if (!list_) return;
+  for (int column = 0; column < list_->columnCount(); ++column) {
+    const int width = list_->columnWidth(column);
+    list_->resizeColumnToContents(column);
+    if (list_->columnWidth(column) < width) list_->setColumnWidth(column, width);
+  }
+}
+
 void ListView::setHeaderVisible(bool visible) {
   if (list_) list_->setHeaderHidden(!visible);
 }

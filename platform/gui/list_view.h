@@ -29,6 +29,8 @@ class ListView {
   int insertColumn(int column, std::string_view heading, int width);
   int columnCount() const;
   int columnWidth(int column) const;
+  // Widens each column whose heading or the text of a row would not fit (never narrows one).
+  void widenColumnsToFit();
   void setHeaderVisible(bool visible);
   void setExtendedStyle(unsigned style);
   unsigned extendedStyle() const;

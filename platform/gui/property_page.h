@@ -23,6 +23,9 @@ class PropertyPage : public DialogBase {
   // The title a wizard shows above the page.
   void setHeaderTitle(std::string_view title);
   const std::string& headerTitle() const { return headerTitle_; }
+  // PSP_HIDEHEADER: an exterior page of a Wizard97 wizard (no header; the watermark beside it).
+  void setHideHeader(bool hide = true) { hideHeader_ = hide; }
+  bool hidesHeader() const { return hideHeader_; }
   // Marks the page changed: the sheet's Apply button becomes available.
   void setModified(bool changed = true);
   bool isModified() const { return modified_; }
@@ -49,6 +52,7 @@ class PropertyPage : public DialogBase {
   std::string caption_;
   std::string headerTitle_;
   bool modified_ = false;
+  bool hideHeader_ = false;
 };
 
 }  // namespace zfw

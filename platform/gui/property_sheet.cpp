@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include "platform/gui/base/string_table.h"
 #include "platform/gui/control_builder.h"
 #include "platform/gui/cross_thread.h"
+#include "platform/gui/icons.h"
 #include "platform/gui/property_page.h"
 #include "platform/gui/qt_text.h"
 #include "platform/gui/top_level_widget.h"
@@ -43,12 +45,27 @@ class FooterWidget final : public QWidget {
   void resizeEvent(QResizeEvent*) override { place(); }
 };
 
+// A label showing bitmap `id` at its own size, hidden until a page wants it.
+QLabel* bitmapLabel(QWidget* parent, int id) {
+  auto* label = new QLabel(parent);
+  const QPixmap bitmap = bitmapFor(id);
+  label->setPixmap(bitmap);
+  label->setFixedSize(bitmap.size());
+  label->hide();
+  return label;
+}
+
 }  // namespace
 
 struct PropertySheet::Impl {
   QPointer<QStackedWidget> stack;
+  QPointer<QWidget> header;
+  QPointer<QFrame> headerLine;
   QPointer<QLabel> headerCaption;
   QPointer<QLabel> headerTitle;
+  QPointer<QLabel> headerBitmap;
+  QPointer<QLabel> watermark;
+  QPointer<QLabel> exteriorTitle;
   QPointer<FooterWidget> footer;
 };
 
@@ -177,12 +194,95 @@ void PropertySheet::pageCaptionChanged(PropertyPage* page) {
   if (wizard_ && index == active_ && d_->headerCaption) {
     d_->headerCaption->setText(toQString(page->caption()));
     d_->headerTitle->setText(toQString(page->headerTitle()));
+    d_->exteriorTitle->setText(toQString(page->caption()));
+    showWizardLook(*page);
   }
+}
+
+void PropertySheet::showWizardLook(const PropertyPage& page) {
+  const bool exterior = page.hidesHeader();
+  d_->header->setVisible(!exterior);
+  d_->headerLine->setVisible(!exterior);
+  d_->exteriorTitle->setVisible(exterior);
+  if (d_->headerBitmap) d_->headerBitmap->setVisible(!exterior);
+  if (d_->watermark) d_->watermark->setVisible(exterior);
+}
+
+void PropertySheet::setWizard97(int headerBitmapId, int watermarkBitmapId) {
+  if (isCreated()) return;
+  headerBitmap_ = headerBitmapId;
+  watermarkBitmap_ = watermarkBitmapId;
+}
+
+int PropertySheet::wizardBitmapShown(WizardBitmap which, Rect* where) const {
+  QLabel* label = which == WizardBitmap::Header ? d_->headerBitmap.data() : d_->watermark.data();
+  QWidget* root = widget();
+  if (!label || !root || !label->isVisibleTo(root)) return 0;
+  if (where) {
+    const QRect r(label->mapTo(root, QPoint(0, 0)), label->size());
+    *where = Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+  }
+  return which == WizardBitmap::Header ? headerBitmap_ : watermarkBitmap_;
 }
 
 void PropertySheet::pageModified() { updateButtons(); }
 
 // --- the window -----------------------------------------------------------------------------
+
+// The wizard's frame around its pages: the header (with its bitmap in the Wizard97 look) and
+// the exterior pages' watermark and title. Returns the column the pages go in.
+QVBoxLayout* PropertySheet::buildWizardFrame(QWidget* body, QVBoxLayout* column) {
+  const bool look97 = headerBitmap_ != 0 || watermarkBitmap_ != 0;
+  auto* upper = new QHBoxLayout();
+  column->addLayout(upper, 1);
+  if (watermarkBitmap_ != 0) {
+    d_->watermark = bitmapLabel(body, watermarkBitmap_);
+    upper->addWidget(d_->watermark, 0, Qt::AlignTop);
+  }
+  auto* pagesColumn = new QVBoxLayout();
+  upper->addLayout(pagesColumn, 1);
+  d_->header = new QWidget(body);
+  auto* headerRow = new QHBoxLayout(d_->header);
+  auto* lines = new QVBoxLayout();
+  headerRow->addLayout(lines, 1);
+  d_->headerCaption = new QLabel(d_->header);
+  d_->headerTitle = new QLabel(d_->header);
+  QFont bold = d_->headerCaption->font();
+  bold.setBold(true);
+  d_->headerCaption->setFont(bold);
+  d_->headerCaption->setTextFormat(Qt::PlainText);
+  d_->headerTitle->setTextFormat(Qt::PlainText);
+  lines->addWidget(d_->headerCaption);
+  lines->addWidget(d_->headerTitle);
+  if (headerBitmap_ != 0) {
+    d_->headerBitmap = bitmapLabel(d_->header, headerBitmap_);
+    headerRow->addWidget(d_->headerBitmap, 0, Qt::AlignRight | Qt::AlignVCenter);
+  }
+  if (look97) {
+    // Wizard97 headers are white, whatever the window's colour.
+    QPalette white = d_->header->palette();
+    white.setColor(QPalette::Window, white.color(QPalette::Base));
+    d_->header->setPalette(white);
+    d_->header->setAutoFillBackground(true);
+  }
+  pagesColumn->addWidget(d_->header);
+  d_->headerLine = new QFrame(body);
+  d_->headerLine->setFrameShape(QFrame::HLine);
+  pagesColumn->addWidget(d_->headerLine);
+  d_->exteriorTitle = new QLabel(body);
+  QFont title = d_->exteriorTitle->font();
+  title.setBold(true);
+  if (title.pointSizeF() > 0) {
+    title.setPointSizeF(title.pointSizeF() * 1.5);
+  } else {
+    title.setPixelSize(title.pixelSize() * 3 / 2);
+  }
+  d_->exteriorTitle->setFont(title);
+  d_->exteriorTitle->setTextFormat(Qt::PlainText);
+  d_->exteriorTitle->hide();
+  pagesColumn->addWidget(d_->exteriorTitle);
+  return pagesColumn;
+}
 
 void PropertySheet::buildWindow(QWidget* root) {
   attachWidget(root);
@@ -194,22 +294,10 @@ void PropertySheet::buildWindow(QWidget* root) {
   auto* body = new QWidget(root);
   outer->addWidget(body, 1);
   auto* column = new QVBoxLayout(body);
+  // Where the pages go: in a wizard, beside the watermark and below the header.
+  QVBoxLayout* pagesColumn = column;
   if (wizard_) {
-    auto* header = new QWidget(body);
-    auto* lines = new QVBoxLayout(header);
-    d_->headerCaption = new QLabel(header);
-    d_->headerTitle = new QLabel(header);
-    QFont bold = d_->headerCaption->font();
-    bold.setBold(true);
-    d_->headerCaption->setFont(bold);
-    d_->headerCaption->setTextFormat(Qt::PlainText);
-    d_->headerTitle->setTextFormat(Qt::PlainText);
-    lines->addWidget(d_->headerCaption);
-    lines->addWidget(d_->headerTitle);
-    column->addWidget(header);
-    auto* line = new QFrame(body);
-    line->setFrameShape(QFrame::HLine);
-    column->addWidget(line);
+    pagesColumn = buildWizardFrame(body, column);
   } else {
     tabs_->create(body);
     tabs_->setOwner([this] { return !activePage() || activePage()->onKillActive(); },
@@ -221,7 +309,7 @@ void PropertySheet::buildWindow(QWidget* root) {
   }
   d_->stack = new QStackedWidget(body);
   if (!wizard_) d_->stack->setFrameShape(QFrame::StyledPanel);
-  column->addWidget(d_->stack, 1);
+  pagesColumn->addWidget(d_->stack, 1);
   if (mode_ == Mode::Modal || mode_ == Mode::Wizard) {
     auto* buttons = new QWidget(body);
     column->addWidget(buttons);

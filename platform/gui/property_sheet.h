@@ -4,6 +4,9 @@
 //   embedded child      create(parent)      inside another window, no buttons
 //   modal               doModal()           OK, Cancel and (unless hidden) Apply
 //   wizard              setWizardMode(), doModal()   Back, Next or Finish, Cancel
+// A wizard may have the Wizard97 look (setWizard97): a white header with the page's caption
+// and header title and a bitmap at its right over interior pages, and a watermark bitmap down
+// the left of exterior pages (those that hide the header), which show their caption as a title.
 //
 // Page hooks run in the Windows order:
 //   change of page   old page onKillActive (false refuses), new page onSetActive
@@ -22,6 +25,8 @@
 #include "platform/gui/base/thread.h"
 #include "platform/gui/tab_control.h"
 #include "platform/gui/wnd.h"
+
+class QVBoxLayout;
 
 namespace zfw {
 
@@ -59,6 +64,13 @@ class PropertySheet : public Wnd {
   // --- running ---
   void setWizardMode();
   bool isWizardMode() const { return wizard_; }
+  // PSH_WIZARD97 with PSH_HEADER and PSH_WATERMARK: bitmap resources (see icons.h) for the
+  // header and the watermark. Before the window is made.
+  void setWizard97(int headerBitmapId, int watermarkBitmapId);
+  enum class WizardBitmap { Header, Watermark };
+  // The bitmap a Wizard97 wizard shows in that place with the page on show: its id (0 when
+  // none shows there) and, in `where`, its rectangle in this window's coordinates.
+  int wizardBitmapShown(WizardBitmap which, Rect* where = nullptr) const;
   void showApplyButton(bool show) { applyShown_ = show; }
   Mode mode() const { return mode_; }
   int captionId() const { return captionId_; }
@@ -105,17 +117,21 @@ class PropertySheet : public Wnd {
   void pageCaptionChanged(PropertyPage* page);
   void pageModified();
   void buildWindow(QWidget* root);
+  QVBoxLayout* buildWizardFrame(QWidget* body, QVBoxLayout* column);
   bool showPage(int index, int direction);
   bool activateForced(int index);
   bool applyAll();
   bool wizardStep(int direction);
   void updateButtons();
+  void showWizardLook(const PropertyPage& page);
 
   std::string caption_;
   int captionId_ = 0;
   Wnd* parent_;
   int startPage_;
   bool wizard_ = false;
+  int headerBitmap_ = 0;
+  int watermarkBitmap_ = 0;
   bool applyShown_ = true;
   Mode mode_ = Mode::None;
   unsigned wizardButtons_ = PSWIZB_BACK | PSWIZB_NEXT;

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
 #include <QWidget>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/gui/dialog.h"
+#include "platform/gui/icons.h"
 #include "platform/gui/property_page.h"
 #include "platform/gui/testing/fake_platform.h"
 #include "platform/gui/testing/gui_kit.h"
@@ -234,6 +237,56 @@ TEST(PropertySheet, WizardButtonsFollowTheFlags) {
     EXPECT_TRUE(testing::click(wizard, ID_WIZFINISH));
   });
   EXPECT_EQ(wizard.doModal(), ID_WIZFINISH);
+}
+
+TEST(PropertySheet, AWizard97ShowsItsHeaderBitmapOverInteriorPagesAndItsWatermarkBesideExteriorOnes) {
+  FakePlatform fake;
+  ModalHooks hooks;
+  ThreePages p;
+  registerDrawnImage(9131, 20, 12, [](QPainter& q) { q.fillRect(0, 0, 20, 12, Qt::red); });
+  registerDrawnImage(9132, 30, 90, [](QPainter& q) { q.fillRect(0, 0, 30, 90, Qt::blue); });
+  PropertySheet wizard(61309);
+  p.addTo(wizard);
+  p.c.setHideHeader();  // the last page is an exterior one
+  wizard.setWizardMode();
+  wizard.setWizard97(9131, 9132);
+  // The bitmap on show in `place`, checked against the window's own picture.
+  auto shows = [&](PropertySheet::WizardBitmap place, QColor colour) {
+    testing::processEvents();
+    Rect where;
+    const int id = wizard.wizardBitmapShown(place, &where);
+    if (id == 0) return 0;
+    const QImage picture = wizard.widget()->grab().toImage();
+    for (QPoint at : {QPoint(where.left, where.top), QPoint(where.right - 1, where.bottom - 1)}) {
+      if (picture.pixelColor(at) != colour) return -1;
+    }
+    return id;
+  };
+  hooks.expect(61309, [&](Wnd&) {
+    using Place = PropertySheet::WizardBitmap;
+    EXPECT_EQ(shows(Place::Header, Qt::red), 9131);
+    EXPECT_EQ(shows(Place::Watermark, Qt::blue), 0);
+    Rect header;
+    wizard.wizardBitmapShown(Place::Header, &header);
+    EXPECT_EQ(header.width(), 20);
+    EXPECT_EQ(header.height(), 12);
+    EXPECT_GT(header.left, wizard.clientRect().width() / 2);  // at the header's right
+    ASSERT_TRUE(wizard.pressButton(PSBTN_NEXT));
+    EXPECT_EQ(shows(Place::Header, Qt::red), 9131);
+    ASSERT_TRUE(wizard.pressButton(PSBTN_NEXT));
+    EXPECT_EQ(shows(Place::Header, Qt::red), 0);
+    EXPECT_EQ(shows(Place::Watermark, Qt::blue), 9132);
+    Rect watermark;
+    wizard.wizardBitmapShown(Place::Watermark, &watermark);
+    EXPECT_LT(watermark.left, 20);  // down the left edge
+    EXPECT_EQ(watermark.height(), 90);
+    EXPECT_NE(testing::saveScreenshot(wizard, "zfw_wizard97_exterior_page"), "");
+    ASSERT_TRUE(wizard.pressButton(PSBTN_BACK));
+    EXPECT_EQ(shows(Place::Header, Qt::red), 9131);
+    EXPECT_EQ(shows(Place::Watermark, Qt::blue), 0);
+    testing::click(wizard, IDCANCEL);
+  });
+  EXPECT_EQ(wizard.doModal(), IDCANCEL);
 }
 
 TEST(PropertySheet, ApplyButtonFollowsModifiedPagesAndCanBeHidden) {

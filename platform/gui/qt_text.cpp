@@ -8,9 +8,28 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "platform/gui/base/utf8.h"
+#include "platform/gui/edit_limit.h"
+
 namespace zfw {
 namespace {
 constexpr const char* kRawTextProperty = "zfwText";
+}
+
+QString toQString(std::string_view s) {
+  if (isUtf8(s)) return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+  QString text;
+  for (size_t at = 0; at < s.size();) {
+    const size_t n = utf8SequenceLength(s, at);
+    if (n == 0) {
+      text += QChar(static_cast<unsigned char>(s[at]));
+      ++at;
+    } else {
+      text += QString::fromUtf8(s.data() + at, static_cast<qsizetype>(n));
+      at += n;
+    }
+  }
+  return text;
 }
 
 void setWidgetText(QWidget* w, std::string_view text) {
@@ -23,7 +42,7 @@ void setWidgetText(QWidget* w, std::string_view text) {
   } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
     button->setText(t);
   } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-    edit->setText(t);
+    setEditText(edit, t);
   } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
     group->setTitle(t);
   } else if (qobject_cast<QComboBox*>(w)) {

@@ -8,7 +8,10 @@ class QWidget;
 
 namespace zfw {
 
-inline QString toQString(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+// A byte that is not part of UTF-8 (an SSID in another encoding) shows as the Latin-1
+// character of that byte: distinct bytes stay distinct on the screen, as they would in a
+// byte-string program, instead of all becoming replacement characters.
+QString toQString(std::string_view s);
 inline std::string fromQString(const QString& s) { return s.toUtf8().toStdString(); }
 
 // The text a control shows: a label's, a button's, an edit's, a group box's title, a

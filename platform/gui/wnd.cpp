@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QWidget>
 #include <climits>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "platform/gui/app.h"
+#include "platform/gui/edit_limit.h"
 #include "platform/gui/icons.h"
 #include "platform/gui/list_view_wiring.h"
 #include "platform/gui/platform.h"
@@ -243,6 +245,23 @@ void Wnd::moveWindow(const Rect& r) {
   if (QWidget* w = widget()) w->setGeometry(r.left, r.top, r.width(), r.height());
 }
 
+void Wnd::centerWindow() {
+  QWidget* w = widget();
+  if (!w) return;
+  QRect around;
+  if (!w->isWindow()) {
+    around = w->parentWidget() ? w->parentWidget()->rect() : QRect();
+  } else if (QWidget* owner = w->parentWidget()) {
+    around = owner->window()->frameGeometry();
+  } else if (QScreen* screen = w->screen()) {
+    around = screen->availableGeometry();
+  }
+  if (around.isEmpty()) return;
+  QRect placed = w->frameGeometry();
+  placed.moveCenter(around.center());
+  w->move(placed.topLeft());
+}
+
 void Wnd::redraw() {
   if (QWidget* w = widget()) w->update();
 }
@@ -270,6 +289,10 @@ void Wnd::addControl(int id, QWidget* control) {
     wireListView(list, context, [this, id](int code, const NotifyInfo& info) { dispatchCommand(id, code, info); });
   }
 }
+
+void Wnd::setItemIcon(int id, int iconId) { setStaticIcon(qobject_cast<QLabel*>(item(id)), iconId); }
+
+int Wnd::itemIcon(int id) const { return staticIcon(item(id)); }
 
 void Wnd::setItemText(int id, std::string_view text) {
   if (QWidget* w = item(id)) setWidgetText(w, text);
@@ -358,9 +381,7 @@ int Wnd::focusedItem() const {
   return 0;
 }
 
-void Wnd::limitText(int id, int maxChars) {
-  if (auto* e = qobject_cast<QLineEdit*>(item(id))) e->setMaxLength(maxChars > 0 ? maxChars : 32767);
-}
+void Wnd::limitText(int id, int maxBytes) { limitEditBytes(qobject_cast<QLineEdit*>(item(id)), maxBytes); }
 
 void Wnd::setEditCaret(int id, int position) {
   if (auto* e = qobject_cast<QLineEdit*>(item(id))) e->setCursorPosition(position < 0 ? e->text().size() : position);

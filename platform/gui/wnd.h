@@ -75,6 +75,9 @@ class Wnd {
   Rect windowRect() const;  // in the parent's coordinates (the screen for top-level windows)
   Rect clientRect() const;  // origin 0,0
   void moveWindow(const Rect& r);
+  // Puts the window's centre on its owner's (CenterWindow): the parent window's, or the
+  // screen's for a window without one.
+  void centerWindow();
   void redraw();
 
   // --- controls by id ---------------------------------------------------------------------
@@ -95,9 +98,13 @@ class Wnd {
   // Checks `check` and clears every other radio button with an id in [first, last].
   void checkRadioButton(int first, int last, int check);
   int checkedRadioButton(int first, int last) const;  // 0 when none
+  // Static icons (STM_SETICON): control `id` shows icon resource `iconId` (0: none).
+  void setItemIcon(int id, int iconId);
+  int itemIcon(int id) const;  // 0 when it shows none
   void setItemFocus(int id);
   int focusedItem() const;  // id of the control with the keyboard focus, 0 when none of ours
-  void limitText(int id, int maxChars);
+  // At most `maxBytes` bytes of text (UTF-8) may be typed into edit `id`; 0: no limit.
+  void limitText(int id, int maxBytes);
   void setEditCaret(int id, int position);  // -1: the end
   Rect itemRect(int id) const;  // in this window's coordinates
   void moveItem(int id, const Rect& r);

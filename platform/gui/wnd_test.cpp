@@ -8,7 +8,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QTest>
 #include <QLineEdit>
+#include <QPainter>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -73,6 +75,46 @@ TEST(Wnd, TextsRoundTripThroughEveryKindOfControl) {
   auto* label = qobject_cast<QLabel*>(w.item(14));
   EXPECT_EQ(label->textFormat(), Qt::PlainText);
   EXPECT_EQ(label->text(), "<ANY SSID>\nsecond");
+}
+
+// The fields behind edits hold bytes: the limit counts the bytes of the text, not its
+// characters, and a text the program put there longer than that can still be shortened.
+TEST(Wnd, AnEditsLimitCountsTheBytesOfItsText) {
+  FakePlatform fake;
+  Controls w;
+  ASSERT_TRUE(w.create());
+  w.limitText(13, 5);
+  auto* edit = qobject_cast<QLineEdit*>(w.item(13));
+  ASSERT_TRUE(testing::typeText(w, 13, "a\xC3\xA9\xC3\xA9\xC3\xA9"));  // a, then three e-acute
+  EXPECT_EQ(w.itemText(13), "a\xC3\xA9\xC3\xA9");
+  ASSERT_TRUE(testing::replaceText(w, 13, "\xC3\xA9\xC3\xA9\xC3\xA9"));  // a paste of 6 bytes
+  EXPECT_EQ(w.itemText(13), "a\xC3\xA9\xC3\xA9");
+
+  w.setItemText(13, "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC");  // three euro signs, 9 bytes, put by the program
+  edit->setCursorPosition(3);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_EQ(w.itemText(13), "\xE2\x82\xAC\xE2\x82\xAC");
+  ASSERT_TRUE(testing::typeText(w, 13, "x"));  // longer again: refused
+  EXPECT_EQ(w.itemText(13), "\xE2\x82\xAC\xE2\x82\xAC");
+}
+
+// Bytes from outside (an SSID) need not be UTF-8: each byte that is not part of a UTF-8
+// character shows as its Latin-1 character, so that different bytes look different.
+TEST(Wnd, BytesThatAreNotUtf8ShowAsTheirLatin1Characters) {
+  FakePlatform fake;
+  Controls w;
+  ASSERT_TRUE(w.create());
+  const struct {
+    const char* bytes;
+    const char* shown;  // as the control's text reads back, UTF-8
+  } cases[] = {{"Caf\xE9", "Caf\xC3\xA9"},
+               {"Caf\xE8", "Caf\xC3\xA8"},
+               {"\xFF\xC3\xA9\xC3", "\xC3\xBF\xC3\xA9\xC3\x83"},  // a whole character between two strays
+               {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"}};        // a surrogate is no character
+  for (const auto& c : cases) {
+    w.setItemText(14, c.bytes);
+    EXPECT_EQ(w.itemText(14), c.shown) << c.bytes;
+  }
 }
 
 TEST(Wnd, ItemIntReadsOnlyWholeNumbers) {
@@ -217,6 +259,31 @@ TEST(Wnd, TheWindowIconComesFromItsRegisteredFile) {
   const QImage shown = w.widget()->windowIcon().pixmap(16, 16).toImage();
   EXPECT_EQ(shown.pixelColor(8, 8), QColor(Qt::red));
   QFile::remove(QString::fromStdString(file));
+}
+
+TEST(Wnd, AStaticIconShowsTheDrawingOfItsIconAndChangesWithIt) {
+  FakePlatform fake;
+  registerDrawnImage(9002, 32, 32, [](QPainter& p) { p.fillRect(0, 0, 32, 32, Qt::green); });
+  registerDrawnImage(9003, 32, 32, [](QPainter& p) { p.fillRect(8, 8, 16, 16, Qt::blue); });
+  class IconWindow : public Dialog {
+   public:
+    IconWindow() : Dialog(503) {}
+    void buildControls(ControlBuilder& b) override { b.icon(40, 9002).text(41, "label"); }
+  } w;
+  ASSERT_TRUE(w.create());
+  auto shown = [&] { return w.item(40)->grab().toImage(); };
+  EXPECT_EQ(w.itemIcon(40), 9002);
+  EXPECT_EQ(shown().pixelColor(2, 2), QColor(Qt::green));
+  w.setItemIcon(40, 9003);
+  EXPECT_EQ(w.itemIcon(40), 9003);
+  EXPECT_EQ(shown().pixelColor(16, 16), QColor(Qt::blue));
+  EXPECT_NE(shown().pixelColor(2, 2), QColor(Qt::green));  // the old picture went
+  w.setItemIcon(40, 0);
+  EXPECT_EQ(w.itemIcon(40), 0);
+  EXPECT_NE(shown().pixelColor(16, 16), QColor(Qt::blue));
+  EXPECT_EQ(w.itemIcon(41), 0);  // not an icon control
+  EXPECT_TRUE(bitmapFor(9002).size() == QSize(32, 32));
+  EXPECT_TRUE(bitmapFor(9004).isNull());  // nothing registered
 }
 
 // A custom control with a timer of its own, as a chart is made in place of a placeholder.

@@ -33,6 +33,8 @@ public:
   Result ioctl(std::uint32_t code, std::span<const std::uint8_t> input, std::uint32_t outputCapacity,
                int eventFd = -1, std::chrono::milliseconds timeout = std::chrono::seconds(10));
   bool connected() const { return fd_ >= 0; }
+  // The connection's socket, to watch for the server's end (a hang-up); -1 once failed.
+  int descriptor() const { return fd_; }
   // Sends raw bytes as one message (tests of the server's refusals).
   bool sendRaw(std::span<const std::uint8_t> message);
   std::optional<ControlReply> receiveReply(std::chrono::milliseconds timeout);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <set>
 
 #include "platform/ndis/adapter_runtime.h"
 #include "platform/ndis/control_protocol.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr ULONG kRegisterEvent = 0x00122480;
 constexpr ULONG kRegisterRemoveEvent = 0x00122500;
 constexpr NTSTATUS kStatusInvalidParameter = NdisStatus(0xC000000D);
+constexpr Micros kEndAllPoll{1000};
 
 void CloseFd(int fd) {
   if (fd >= 0) ::close(fd);
@@ -74,6 +76,19 @@ struct ControlDeviceServer::State {
   bool executing = false;
   std::vector<std::uint8_t> message = std::vector<std::uint8_t>(kControlMaxMessage + 1);
 
+  // The adapter halts: nothing more is read, a new connection ends at once, and every
+  // connection ends once the driver has told its clients (endConnectionsAtHalt).
+  bool endingAll = false;
+  // The events clients registered, by kind, and how often the driver had signalled those it
+  // holds when the stop was asked.
+  struct RegisteredEvents {
+    std::set<HANDLE> handles;
+    ULONG signalsAtStop = 0;
+  };
+  RegisteredEvents removeEvents;
+  RegisteredEvents ringEvents;
+  EventId endAllCheck;  // the next look, cancelled with the server
+
   void enqueue(Connection& connection) {
     if (connection.queued) return;
     connection.queued = true;
@@ -98,6 +113,10 @@ struct ControlDeviceServer::State {
     for (;;) {
       const int fd = accept4(listeners[listener], nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (fd < 0) break;
+      if (endingAll) {  // the adapter goes: the peer reads the end of the stream
+        CloseFd(fd);
+        continue;
+      }
       auto owned = std::make_unique<Connection>();
       Connection& connection = *owned;
       connection.fd = fd;
@@ -115,6 +134,7 @@ struct ControlDeviceServer::State {
 
   // One thing a connection waits for: its open, or its next message.
   void step(Connection& connection) {
+    if (endingAll) return;  // it ends with the others
     if (!connection.opened) {
       connection.opened = true;
       connection.handle = host->openDeviceHere(connection.link);
@@ -196,6 +216,9 @@ struct ControlDeviceServer::State {
       connection.events[token] = handle;
     }
     auto found = connection.events.find(token);
+    if (found != connection.events.end()) {
+      (request.code == kRegisterRemoveEvent ? removeEvents : ringEvents).handles.insert(found->second);
+    }
     // Without an eventfd, now or before, the word names nothing: the driver's reference fails.
     const auto value = found == connection.events.end()
                            ? 0u
@@ -229,6 +252,39 @@ struct ControlDeviceServer::State {
     // The peer waits for this reply; one that cannot take it at once is gone or stuck.
     const ssize_t sent = sendmsg(connection.fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent != static_cast<ssize_t>(header.size() + output.size())) shutdown(connection.fd, SHUT_RDWR);
+  }
+
+  // How often the driver has signalled those of the events it holds; none when it holds none.
+  std::optional<ULONG> signalsOf(const RegisteredEvents& events) {
+    std::optional<ULONG> signals;
+    for (HANDLE handle : events.handles) {
+      const KEVENT* event = host->runtime().eventOf(handle);
+      if (event != nullptr && event->References > 0) signals = signals.value_or(0) + event->SetCount;
+    }
+    return signals;
+  }
+
+  // The halting driver has told its clients the adapter goes, and waits for them: it signals
+  // the remove event (set at the removal only), then posts the removal to the event ring.
+  // Without either held, nobody can be told: the halt running is enough.
+  bool clientsTold() {
+    if (!host->halting()) return false;
+    for (const RegisteredEvents* events : {&removeEvents, &ringEvents}) {
+      const std::optional<ULONG> signals = signalsOf(*events);
+      if (signals) return *signals > events->signalsAtStop;
+    }
+    return true;
+  }
+
+  // Every connection ends once the clients have been told (and no request runs); until then
+  // the executor looks again every kEndAllPoll.
+  void endAllWhenTold() {
+    if (executing || !clientsTold()) {
+      endAllCheck = scheduler->after(kEndAllPoll, EventKind::Host, "control device: wait for the removal notice",
+                                     [this] { endAllWhenTold(); });
+      return;
+    }
+    while (!connections.empty()) end(*connections.begin()->second);
   }
 
   // The peer ended: the driver hears the close, the events no longer reach the peer.
@@ -307,10 +363,22 @@ std::unique_ptr<ControlDeviceServer> ControlDeviceServer::start(NdisHost& host, 
 
 ControlDeviceServer::~ControlDeviceServer() {
   State& state = *state_;
+  state.scheduler->cancel(state.endAllCheck);
   for (const auto watch : state.listenerWatches) state.scheduler->unwatch(watch);
   while (!state.connections.empty()) state.drop(*state.connections.begin()->second);
   for (int fd : state.listeners) CloseFd(fd);
   for (const std::string& path : state.paths) unlink(path.c_str());
+}
+
+void ControlDeviceServer::endConnectionsAtHalt() {
+  State& state = *state_;
+  if (state.endingAll) return;
+  state.endingAll = true;
+  for (State::RegisteredEvents* events : {&state.removeEvents, &state.ringEvents}) {
+    events->signalsAtStop = state.signalsOf(*events).value_or(0);
+  }
+  state.endAllCheck = state.scheduler->after(Micros(0), EventKind::Host, "control device: wait for the removal notice",
+                                             [&state] { state.endAllWhenTold(); });
 }
 
 const std::vector<std::string>& ControlDeviceServer::socketPaths() const { return state_->paths; }

@@ -35,6 +35,12 @@ public:
   // Stops reading, closes every connection without telling the driver (call after halt, on
   // the executor's thread), and removes the sockets.
   ~ControlDeviceServer();
+  // Ends every connection once the halting driver has told its clients the adapter goes
+  // (call just before halting the adapter): it signalled a remove event a client registered
+  // (else an event of the event ring; when it holds neither, its halt handler runs). Then
+  // every handle closes, so a driver that waits for its clients to close does not wait. From
+  // the call on no request is read, and a new connection ends at once.
+  void endConnectionsAtHalt();
   ControlDeviceServer(const ControlDeviceServer&) = delete;
   ControlDeviceServer& operator=(const ControlDeviceServer&) = delete;
 

@@ -78,7 +78,11 @@ void NdisHost::halt() {
   if (!runtime_->running()) throw std::logic_error("halt: the adapter is not running");
   returnHeldPackets();
   scheduler_.cancel(hangCheck_);
-  runNow(EventKind::Passive, PASSIVE_LEVEL, "halt", [&] { runtime_->handlers().HaltHandler(runtime_->miniportContext()); });
+  runNow(EventKind::Passive, PASSIVE_LEVEL, "halt", [&] {
+    halting_ = true;
+    runtime_->handlers().HaltHandler(runtime_->miniportContext());
+    halting_ = false;
+  });
   runtime_->setRunning(false);
   runtime_->cancelAllTimers();
 }

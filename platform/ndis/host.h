@@ -55,6 +55,8 @@ public:
   // Halt: the protocols first give back every received packet, then the miniport halts;
   // timers it leaves armed are disarmed and reported by leaks().
   void halt();
+  // True while the miniport's halt handler runs (events it lets run meanwhile can tell).
+  bool halting() const { return halting_; }
   // The card is pulled: the chip reads all ones, the miniport hears of it, then halts.
   void surpriseRemove();
   ResetResult reset(Micros timeout = std::chrono::seconds(10));
@@ -150,6 +152,7 @@ private:
   Scheduler& scheduler_;
   std::unique_ptr<AdapterRuntime> runtime_;
   NDIS_STATUS entryStatus_ = NDIS_STATUS_FAILURE;
+  bool halting_ = false;
   UINT selectedMedium_ = 0;
   std::uint64_t nextSendId_ = 1;
   void* hostPacketPool_ = nullptr;

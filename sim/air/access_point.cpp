@@ -1,9 +1,11 @@
 #include "sim/air/access_point.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "sim/air/association_security.h"
 #include "sim/air/authenticator.h"
+#include "sim/air/enterprise_handshake.h"
 
 namespace simair {
 namespace {
@@ -26,6 +28,13 @@ std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t at) {
   return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
 }
 
+// A beacon interval and DTIM period of 0 mean 1.
+AccessPointConfig WithTimingDefaults(AccessPointConfig config) {
+  if (config.dtimPeriod == 0) config.dtimPeriod = 1;
+  if (config.beaconIntervalTu == 0) config.beaconIntervalTu = 1;
+  return config;
+}
+
 }  // namespace
 
 const char* SecurityName(Security security) {
@@ -36,15 +45,17 @@ const char* SecurityName(Security security) {
     case Security::Wpa2: return "wpa2-psk";
     case Security::WpaWpa2: return "wpa-wpa2-psk";
     case Security::Wpa2Enterprise: return "wpa2-enterprise";
+    case Security::WpaEnterprise: return "wpa-enterprise";
   }
   return "?";
 }
 
-AccessPoint::AccessPoint(ndis::Scheduler& scheduler, Air& air, AccessPointConfig config)
-    : scheduler_(scheduler), air_(air), config_(std::move(config)) {
-  if (config_.dtimPeriod == 0) config_.dtimPeriod = 1;
-  if (config_.beaconIntervalTu == 0) config_.beaconIntervalTu = 1;
+bool IsEnterprise(Security security) {
+  return security == Security::Wpa2Enterprise || security == Security::WpaEnterprise;
 }
+
+AccessPoint::AccessPoint(ndis::Scheduler& scheduler, Air& air, AccessPointConfig config)
+    : scheduler_(scheduler), air_(air), config_(WithTimingDefaults(std::move(config))) {}
 
 AccessPoint::~AccessPoint() { stop(); }
 
@@ -73,6 +84,17 @@ void AccessPoint::setRadioOn(bool on) {
     scheduler_.cancel(beaconTimer_);
     beaconTimer_ = {};
   }
+}
+
+void AccessPoint::reconfigure(AccessPointConfig config) {
+  if (config.bssid != config_.bssid || config.channel != config_.channel)
+    throw std::invalid_argument("an access point keeps its BSSID and channel");
+  while (!stations_.empty()) {
+    const MacAddress station = stations_.begin()->first;
+    forgetStation(station);
+  }
+  challenges_.clear();
+  config_ = WithTimingDefaults(std::move(config));
 }
 
 void AccessPoint::scheduleBeacon() {
@@ -123,8 +145,7 @@ void AccessPoint::appendBssElements(dot11::FrameWriter& w, bool withTim) {
   using air::Cipher;
   using air::KeyProtocol;
   if (config_.security == Security::Wpa2) w.raw(air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp));
-  if (config_.security == Security::Wpa2Enterprise)
-    w.raw(air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp, air::Akm::Ieee8021X));
+  if (IsEnterprise(config_.security)) w.raw(EnterpriseElement(config_));
   if (config_.security == Security::WpaWpa2) w.raw(air::BuildElement(KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Tkip));
   if (config_.security == Security::Wpa || config_.security == Security::WpaWpa2)
     w.raw(air::BuildElement(KeyProtocol::Wpa, Cipher::Tkip, Cipher::Tkip));
@@ -309,7 +330,7 @@ void AccessPoint::answerAssociation(const dot11::FrameView& view, const MacAddre
     if (ssid && std::equal(ssid->begin(), ssid->end(), config_.ssid.begin(), config_.ssid.end()))
       status = kStatusSuccess;
     // The station's RSN or WPA element, checked as strictly as hostapd does; then the knob.
-    if (status == kStatusSuccess) status = CheckAssociationSecurity(config_.security, body.subspan(fixed));
+    if (status == kStatusSuccess) status = CheckAssociationSecurity(config_.security, body.subspan(fixed), config_.cckm);
     if (status == kStatusSuccess && config_.join.associationStatus != 0) status = config_.join.associationStatus;
     if (status == kStatusSuccess && scheduler_.now() < refuseAssociationsUntil_) status = kStatusUnspecified;
   }
@@ -324,6 +345,8 @@ void AccessPoint::answerAssociation(const dot11::FrameView& view, const MacAddre
   const std::span<const std::uint8_t> rates(config_.rates);
   w.element(element::SupportedRates, rates.first(std::min<std::size_t>(rates.size(), 8)));
   if (rates.size() > 8) w.element(element::ExtendedRates, rates.subspan(8));
+  if (status == kStatusSuccess && reassociation && reassociationElements_)
+    w.raw(reassociationElements_(from, body.subspan(fixed)));
   send(w.take());
   if (status == kStatusSuccess) {
     ++counters_.associations;

@@ -22,9 +22,12 @@
 
 namespace simair {
 
-enum class Security : std::uint8_t { Open, Wep, Wpa, Wpa2, WpaWpa2, Wpa2Enterprise };
-// The world file's names: "open", "wep", "wpa-psk", "wpa2-psk", "wpa-wpa2-psk".
+enum class Security : std::uint8_t { Open, Wep, Wpa, Wpa2, WpaWpa2, Wpa2Enterprise, WpaEnterprise };
+// The world file's names: "open", "wep", "wpa-psk", "wpa2-psk", "wpa-wpa2-psk",
+// "wpa2-enterprise", "wpa-enterprise".
 const char* SecurityName(Security security);
+// 802.1X through the RADIUS server (wpa2-enterprise, wpa-enterprise).
+bool IsEnterprise(Security security);
 
 // Rates in 500 kbit/s units; 0x80 marks a basic rate.
 inline const std::vector<std::uint8_t> kDefaultRates{0x82, 0x84, 0x8B, 0x96, 0x0C, 0x12,
@@ -60,7 +63,8 @@ struct AccessPointConfig {
   std::vector<Secret> wepKeys;         // WEP: up to 4 keys of 5 or 13 bytes
   std::uint8_t wepKeyIndex = 0;        // 0..3
   std::uint8_t ckipFlags = 0;          // WEP through CKIP: 0x10 key permutation, 0x08 CMIC (as its Aironet element says)
-  RadiusServer radius;                 // WPA2-Enterprise
+  RadiusServer radius;                 // WPA2-Enterprise and WPA-Enterprise
+  bool cckm = false;                   // WPA-Enterprise: the CCKM AKM (00-40-96-00) offered beside 802.1X
   std::vector<dot11::Bytes> vendorElements;  // bodies of vendor elements, OUI first
   std::vector<dot11::Bytes> extraElements;   // whole elements (ID, length, body), after the vendor ones
   int transmitPowerDbm = 15;
@@ -94,6 +98,10 @@ public:
   // Protects a whole data frame on its way to a station (the frame as it goes on the air),
   // or drops it (nothing).
   using DataProtector = std::function<std::optional<dot11::Bytes>(const MacAddress& station, dot11::Bytes frame)>;
+  // Whole elements for the response to a reassociation the access point accepts, from the
+  // elements of the request (none: nothing added).
+  using ReassociationElements =
+      std::function<dot11::Bytes(const MacAddress& station, std::span<const std::uint8_t> requestElements)>;
 
   AccessPoint(ndis::Scheduler& scheduler, Air& air, AccessPointConfig config);
   ~AccessPoint() override;
@@ -106,6 +114,10 @@ public:
   void stop();
   // The radio off: no beacons, hears nothing; on again: beacons resume.
   void setRadioOn(bool on);
+  // New settings on the same BSSID and channel, as an access point takes them after a setup
+  // exchange: every station is let go (watchers hear it leave) and joins afresh; the next
+  // beacon carries them. Other BSSIDs or channels are refused (std::invalid_argument).
+  void reconfigure(AccessPointConfig config);
   bool started() const { return started_; }
 
   // Radio
@@ -123,6 +135,8 @@ public:
   void removeStationWatcher(HookId id);
   // One protector at most; an empty function sends data frames as they are.
   void setDataProtector(DataProtector protector) { protector_ = std::move(protector); }
+  // One source at most (CCKM's response element); an empty function adds nothing.
+  void setReassociationElements(ReassociationElements elements) { reassociationElements_ = std::move(elements); }
   // Associations are refused (status 1) until the scheduler's clock reaches `until`
   // (TKIP countermeasures).
   void refuseAssociationsUntil(ndis::Micros until) { refuseAssociationsUntil_ = until; }
@@ -188,6 +202,7 @@ private:
   std::vector<std::pair<HookId, StationWatcher>> watchers_;
   HookId nextHookId_ = 1;
   DataProtector protector_;
+  ReassociationElements reassociationElements_;
   ndis::Micros refuseAssociationsUntil_{0};
   std::map<MacAddress, StationState> stations_;
   std::map<MacAddress, dot11::Bytes> challenges_;  // shared key: frame 2's challenge per station

@@ -1,14 +1,19 @@
 // An access point's answers to joining stations: shared-key authentication, the status and
-// silence knobs, the RSN and WPA elements checked as hostapd checks them, deauthentication
-// and disassociation on demand, and the world-file words for all of them.
+// silence knobs, the RSN and WPA elements checked as hostapd checks them, a CCKM request
+// element that keys nothing, deauthentication and disassociation on demand, and the
+// world-file words for all of them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "sim/air/access_point.h"
 #include "sim/air/association_security.h"
 #include "sim/air/authenticator_crypto.h"
+#include "sim/air/distribution_port.h"
 #include "sim/air/medium.h"
+#include "sim/air/psk_key_exchange.h"
+#include "sim/air/test_radio.h"
 #include "sim/air/world_file.h"
 
 namespace simair {
@@ -34,7 +39,15 @@ struct ElementCase {
   Security security;
   Bytes elements;
   std::uint16_t status;
+  bool cckm = false;  // the network offers CCKM
 };
+
+// The WPA element of a WPA-Enterprise station (TKIP/TKIP) with the AKM suite `akm`.
+Bytes WpaWithAkm(std::initializer_list<std::uint8_t> akm) {
+  Bytes e{221, 22, 0x00, 0x50, 0xF2, 1, 1, 0, 0x00, 0x50, 0xF2, 2, 1, 0, 0x00, 0x50, 0xF2, 2, 1, 0};
+  e.insert(e.end(), akm);
+  return e;
+}
 
 TEST(AssociationSecurity, ElementsAreCheckedAsStrictlyAsHostapd) {
   const Bytes pmkidCountZero{0, 0, 0, 0};
@@ -64,8 +77,98 @@ TEST(AssociationSecurity, ElementsAreCheckedAsStrictlyAsHostapd) {
       {"802.1X key management on a PSK network", Security::Wpa2,
        [] { Bytes e = Rsn({}); e.back() = 1; return e; }(), kStatusInvalidAkmp},
       {"WPA on an enterprise network", Security::Wpa2Enterprise, wpa, kStatusInvalidElement},
+      {"802.1X on a WPA-Enterprise network", Security::WpaEnterprise, WpaWithAkm({0x00, 0x50, 0xF2, 1}), 0},
+      {"802.1X where CCKM is offered too", Security::WpaEnterprise, WpaWithAkm({0x00, 0x50, 0xF2, 1}), 0, true},
+      {"CCKM where it is offered", Security::WpaEnterprise, WpaWithAkm({0x00, 0x40, 0x96, 0}), 0, true},
+      {"CCKM where it is not offered", Security::WpaEnterprise, WpaWithAkm({0x00, 0x40, 0x96, 0}), kStatusInvalidAkmp},
+      {"CCKM on a WPA-PSK network", Security::Wpa, WpaWithAkm({0x00, 0x40, 0x96, 0}), kStatusInvalidAkmp, true},
+      {"PSK on a WPA-Enterprise network", Security::WpaEnterprise, wpa, kStatusInvalidAkmp, true},
+      {"RSN on a WPA-Enterprise network", Security::WpaEnterprise,
+       [] { Bytes e = Rsn({}); e.back() = 1; return e; }(), kStatusInvalidElement},
   };
-  for (const ElementCase& c : cases) EXPECT_EQ(CheckAssociationSecurity(c.security, c.elements), c.status) << c.name;
+  for (const ElementCase& c : cases)
+    EXPECT_EQ(CheckAssociationSecurity(c.security, c.elements, c.cckm), c.status) << c.name;
+}
+
+// What the CCKM access point reads of a reassociation request: the AKM its WPA element names
+// and the CCKM request element, each only within the elements.
+TEST(AssociationSecurity, TheCckmAkmAndRequestElementAreReadWithinTheRequest) {
+  const Bytes cckm = WpaWithAkm({0x00, 0x40, 0x96, 0});
+  EXPECT_TRUE(NamesCckm(cckm));
+  EXPECT_FALSE(NamesCckm(WpaWithAkm({0x00, 0x50, 0xF2, 1})));
+  EXPECT_FALSE(NamesCckm(Bytes{221, 40, 0x00, 0x50, 0xF2, 1}));  // runs past the request
+
+  const Bytes request{156, 4, 0x00, 0x40, 0x96, 0x00};
+  Bytes withRequest = cckm;
+  withRequest.insert(withRequest.end(), request.begin(), request.end());
+  EXPECT_FALSE(CckmRequestElement(cckm));
+  EXPECT_EQ(CckmRequestElement(withRequest), request);
+  withRequest[cckm.size() + 1] = 5;  // one byte more than the request holds
+  EXPECT_FALSE(CckmRequestElement(withRequest));
+}
+
+// A wpa-enterprise access point that offers CCKM, at the reassociation of a station it holds
+// no CCKM context for: the CCKM request element keys nothing. The response carries no CCKM
+// element, no keys are in force, and 802.1X starts as for any association.
+const MacAddress kLeftBssid{0x02, 0x5a, 0x4c, 0, 0, 5};
+
+TEST(CckmAccessPoint, ARequestWithoutAContextKeysNothingAnd8021XRuns) {
+  ndis::Scheduler scheduler;
+  Medium medium(scheduler);
+  AccessPointConfig config;
+  config.bssid = kBssid;
+  config.ssid = "corp";
+  config.security = Security::WpaEnterprise;
+  config.cckm = true;
+  config.radius.secret = Secret("s");
+  AccessPoint ap(scheduler, medium, config);
+  DistributionPort port(ap);
+  std::vector<std::string> log;
+  PskKeyExchange exchange(scheduler, ap, port, {}, nullptr, nullptr, [&](const std::string& line) { log.push_back(line); });
+  TestRadio station(kStation, config.channel);
+  medium.join(station);
+  ap.start();
+  const auto send = [&](std::uint8_t subtype, const Bytes& body) {
+    dot11::FrameWriter w;
+    w.header(FrameType::Management, subtype, 0, kBssid, kStation, kBssid, 9);
+    w.raw(body);
+    medium.transmit(station, {w.take(), config.channel, 2});
+    scheduler.runFor(5ms);
+  };
+  send(dot11::subtype::Authentication, {0, 0, 1, 0, 0, 0});
+  // Capability, listen interval, the access point left; SSID, the station's WPA element naming
+  // CCKM, a CCKM request element (timestamp, RN 2, MIC) made up by the station.
+  Bytes reassociation{0x11, 0x04, 10, 0};
+  reassociation.insert(reassociation.end(), kLeftBssid.begin(), kLeftBssid.end());
+  reassociation.insert(reassociation.end(), {0, 4, 'c', 'o', 'r', 'p'});
+  const Bytes element = air::BuildElement(air::KeyProtocol::Wpa, air::Cipher::Tkip, air::Cipher::Tkip, air::Akm::Cckm);
+  reassociation.insert(reassociation.end(), element.begin(), element.end());
+  Bytes request{156, 24, 0x00, 0x40, 0x96, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 2, 0, 0, 0};
+  request.resize(26, 0x5A);
+  reassociation.insert(reassociation.end(), request.begin(), request.end());
+  send(dot11::subtype::ReassociationRequest, reassociation);
+
+  const auto response = std::find_if(station.heard.begin(), station.heard.end(), [](const Heard& h) {
+    return (h.frame.bytes[0] & 0xFC) == (dot11::subtype::ReassociationResponse << 4);
+  });
+  ASSERT_NE(response, station.heard.end());
+  const Bytes& frame = response->frame.bytes;
+  EXPECT_EQ(frame[24 + 2] | frame[24 + 3] << 8, 0);  // accepted
+  EXPECT_FALSE(dot11::FindElement(std::span(frame).subspan(24 + 6), 156)) << "a CCKM response without a context";
+  EXPECT_TRUE(ap.associated(kStation));
+  EXPECT_FALSE(exchange.keysInForce(kStation));
+  EXPECT_EQ(exchange.counters().cckmRefused, 1u);
+  EXPECT_EQ(exchange.counters().cckmReassociations, 0u);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0], "00:1e:4d:2d:17:01 reassociated with a CCKM element that does not check out (no CCKM context): 802.1X runs");
+  // 802.1X: the access point asks for the station's identity (EAP-Request/Identity).
+  const bool identityRequested = std::any_of(station.heard.begin(), station.heard.end(), [](const Heard& h) {
+    const Bytes& b = h.frame.bytes;
+    return (b[0] & 0x0C) == 0x08 && b.size() >= 24 + 8 + 9 && b[24 + 6] == 0x88 && b[24 + 7] == 0x8E &&
+           b[24 + 9] == 0 && b[24 + 12] == 1 && b[24 + 16] == 1;
+  });
+  EXPECT_TRUE(identityRequested);
+  medium.leave(station);
 }
 
 // A station radio that sends what a case wants and keeps the frames addressed to it.

@@ -8,8 +8,10 @@ namespace {
 
 constexpr std::uint8_t kElementRsn = 48;
 constexpr std::uint8_t kElementVendor = 221;
+constexpr std::uint8_t kElementCckm = 156;
 constexpr std::uint8_t kRsnOui[3] = {0x00, 0x0F, 0xAC};
 constexpr std::uint8_t kWpaOui[3] = {0x00, 0x50, 0xF2};
+constexpr std::uint8_t kCckmSuite[4] = {0x00, 0x40, 0x96, 0x00};
 constexpr std::uint8_t kTkip = 2, kCcmp = 4, kIeee8021X = 1, kPsk = 2;
 
 // The access point's own choices, as its beacon announces them.
@@ -17,6 +19,7 @@ struct Offer {
   std::uint8_t group;
   std::uint8_t pairwise;
   std::uint8_t akm = kPsk;
+  bool cckm = false;  // CCKM's AKM too
 };
 
 std::uint16_t Read16(std::span<const std::uint8_t> b, std::size_t at) {
@@ -26,6 +29,8 @@ std::uint16_t Read16(std::span<const std::uint8_t> b, std::size_t at) {
 bool SuiteIs(std::span<const std::uint8_t> suite, const std::uint8_t* oui, std::uint8_t type) {
   return std::equal(oui, oui + 3, suite.begin()) && suite[3] == type;
 }
+
+bool IsCckm(std::span<const std::uint8_t> suite) { return std::equal(kCckmSuite, kCckmSuite + 4, suite.begin()); }
 
 // The suites an element names, read before any of them is judged (as hostapd parses first).
 struct Suites {
@@ -77,7 +82,8 @@ std::uint16_t CheckSuites(std::span<const std::uint8_t> body, const std::uint8_t
   // The station chooses one pairwise cipher and one key management, the network's.
   if (!suites->pairwise.empty() && (suites->pairwise.size() != 4 || !SuiteIs(suites->pairwise, oui, offer.pairwise)))
     return kStatusInvalidPairwiseCipher;
-  if (!suites->akms.empty() && (suites->akms.size() != 4 || !SuiteIs(suites->akms, oui, offer.akm)))
+  if (!suites->akms.empty() &&
+      (suites->akms.size() != 4 || !(SuiteIs(suites->akms, oui, offer.akm) || (offer.cckm && IsCckm(suites->akms)))))
     return kStatusInvalidAkmp;
   return 0;
 }
@@ -119,17 +125,37 @@ Found FindElements(std::span<const std::uint8_t> elements) {
 
 }  // namespace
 
-std::uint16_t CheckAssociationSecurity(Security security, std::span<const std::uint8_t> elements) {
+std::uint16_t CheckAssociationSecurity(Security security, std::span<const std::uint8_t> elements, bool cckm) {
   if (security == Security::Open || security == Security::Wep) return 0;
   const Found found = FindElements(elements);
   if (found.malformed) return kStatusInvalidElement;
   // WPA2 networks: CCMP pairwise with a CCMP group, or a TKIP group beside WPA.
   const Offer rsnOffer{security == Security::WpaWpa2 ? kTkip : kCcmp, kCcmp,
                        security == Security::Wpa2Enterprise ? kIeee8021X : kPsk};
-  const Offer wpaOffer{kTkip, kTkip};
-  if (security != Security::Wpa && found.rsn) return CheckRsn(*found.rsn, rsnOffer);
-  if (security != Security::Wpa2 && security != Security::Wpa2Enterprise && found.wpa) return CheckWpa(*found.wpa, wpaOffer);
+  const Offer wpaOffer{kTkip, kTkip, security == Security::WpaEnterprise ? kIeee8021X : kPsk,
+                       security == Security::WpaEnterprise && cckm};
+  const bool rsnOnly = security == Security::Wpa2 || security == Security::Wpa2Enterprise;
+  const bool wpaOnly = security == Security::Wpa || security == Security::WpaEnterprise;
+  if (!wpaOnly && found.rsn) return CheckRsn(*found.rsn, rsnOffer);
+  if (!rsnOnly && found.wpa) return CheckWpa(*found.wpa, wpaOffer);
   return kStatusInvalidElement;
+}
+
+std::optional<std::vector<std::uint8_t>> CckmRequestElement(std::span<const std::uint8_t> elements) {
+  for (std::size_t at = 0; at + 2 <= elements.size() && elements.size() - at - 2 >= elements[at + 1];
+       at += 2u + elements[at + 1]) {
+    if (elements[at] == kElementCckm)
+      return std::vector<std::uint8_t>(elements.begin() + static_cast<std::ptrdiff_t>(at),
+                                       elements.begin() + static_cast<std::ptrdiff_t>(at + 2 + elements[at + 1]));
+  }
+  return std::nullopt;
+}
+
+bool NamesCckm(std::span<const std::uint8_t> elements) {
+  const Found found = FindElements(elements);
+  if (found.malformed || !found.wpa || found.wpa->size() < 6) return false;
+  const auto suites = ParseSuites(found.wpa->subspan(6), false);
+  return suites && suites->akms.size() == 4 && IsCckm(suites->akms);
 }
 
 std::vector<Pmkid> OfferedPmkids(std::span<const std::uint8_t> elements) {

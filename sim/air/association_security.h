@@ -4,6 +4,7 @@
 // the access point does not offer, or any byte after the last field is refused.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -18,8 +19,15 @@ inline constexpr std::uint16_t kStatusInvalidAkmp = 43;
 inline constexpr std::uint16_t kStatusUnsupportedRsnVersion = 44;
 
 // 0 when the request's elements (after its fixed fields) carry what `security` needs, else
-// the status code of the refusal. Open and WEP networks need no element.
-std::uint16_t CheckAssociationSecurity(Security security, std::span<const std::uint8_t> elements);
+// the status code of the refusal. Open and WEP networks need no element. With `cckm` a
+// wpa-enterprise network takes the CCKM AKM (00-40-96-00) as well as 802.1X.
+std::uint16_t CheckAssociationSecurity(Security security, std::span<const std::uint8_t> elements, bool cckm = false);
+
+// Whether the WPA element of a (re)association request names the CCKM AKM.
+bool NamesCckm(std::span<const std::uint8_t> elements);
+// The CCKM request element (ID 156, header included) of a reassociation request; nothing
+// when the elements carry none or run past their end.
+std::optional<std::vector<std::uint8_t>> CckmRequestElement(std::span<const std::uint8_t> elements);
 
 using Pmkid = std::array<std::uint8_t, 16>;
 

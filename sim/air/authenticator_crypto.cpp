@@ -6,6 +6,7 @@
 #include <openssl/provider.h>
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -96,6 +97,11 @@ Bytes Prf(const Bytes& key, std::string_view label, const Bytes& data, size_t le
 
 Bytes PrfWithoutLabel(const Bytes& key, const Bytes& data, size_t length) {
   return PrfBlocks(key, data, length);
+}
+
+bool IsPskPassphrase(std::string_view passphrase) {
+  return passphrase.size() >= 8 && passphrase.size() <= 63 &&
+         std::all_of(passphrase.begin(), passphrase.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
 Bytes PskFromPassphrase(std::string_view passphrase, std::string_view ssid) {

@@ -19,6 +19,9 @@ Bytes Prf(const Bytes& key, std::string_view label, const Bytes& data, size_t le
 // The same PRF without a label: HMAC-SHA1(key, data | counter) blocks.
 Bytes PrfWithoutLabel(const Bytes& key, const Bytes& data, size_t length);
 
+// A pass phrase IEEE 802.11i allows: 8 to 63 printable ASCII characters.
+bool IsPskPassphrase(std::string_view passphrase);
+
 // PSK = PBKDF2-HMAC-SHA1(pass phrase, SSID, 4096 iterations, 32 bytes).
 Bytes PskFromPassphrase(std::string_view passphrase, std::string_view ssid);
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "sim/air/association_security.h"
+
 namespace simair {
 namespace {
 
@@ -12,7 +14,6 @@ constexpr std::size_t kIappHeaderBytes = 24;
 constexpr std::uint8_t kElementAironet = 133;
 constexpr std::uint8_t kElementApTxPower = 150;
 constexpr std::uint8_t kElementVendor = 221;
-constexpr std::uint8_t kElementCckm = 156;
 
 std::uint16_t Big16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
 std::uint16_t Little16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
@@ -20,6 +21,42 @@ std::uint16_t Little16(const std::uint8_t* p) { return static_cast<std::uint16_t
 void AppendLittle16(dot11::Bytes& b, std::uint16_t v) {
   b.push_back(static_cast<std::uint8_t>(v));
   b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+std::string ChannelText(std::uint8_t channel) { return "channel " + std::to_string(channel); }
+
+std::string MeasurementName(std::uint8_t type) {
+  switch (type) {
+    case kCcxChannelLoad: return "channel load";
+    case kCcxNoiseHistogram: return "noise histogram";
+    case kCcxBeacon: return "beacon";
+    default: return "type " + std::to_string(type);
+  }
+}
+
+std::string DescribeAsk(const CcxMeasurementAsk& ask) {
+  static const char* const kScanModes[] = {"passive", "active", "table"};
+  std::string text = MeasurementName(ask.type) + " on " + ChannelText(ask.channel);
+  if (ask.type == kCcxBeacon) text += ask.scanMode < 3 ? std::string(" ") + kScanModes[ask.scanMode] : " scan mode ?";
+  return text + " for " + std::to_string(ask.durationTu) + " TU";
+}
+
+// A report element as the log shows it: the channel load (of 255), the eight noise ranges, or
+// the BSSID a beacon report names.
+std::string DescribeResult(const CcxReportElement& e) {
+  std::string text = MeasurementName(e.type) + " on " + ChannelText(e.channel) + ": ";
+  if (e.type == kCcxChannelLoad && e.fields.size() >= 1) return text + std::to_string(e.fields[0]) + "/255";
+  if (e.type == kCcxNoiseHistogram && e.fields.size() >= 8) {
+    for (std::size_t i = 0; i < 8; ++i) text += (i == 0 ? "" : " ") + std::to_string(e.fields[i]);
+    return text;
+  }
+  if (e.type == kCcxBeacon && e.fields.size() >= 8) {
+    MacAddress bssid;
+    std::memcpy(bssid.data(), e.fields.data() + 2, 6);
+    const int dbm = static_cast<std::int8_t>(e.fields[1]) - 20;  // the report carries dBm + 20
+    return text + dot11::FormatAddress(bssid) + " at " + std::to_string(dbm) + " dBm";
+  }
+  return text + std::to_string(e.fields.size()) + " bytes";
 }
 
 dot11::Bytes CiscoVendor(std::uint8_t type, std::initializer_list<std::uint8_t> rest) {
@@ -65,7 +102,35 @@ CcxAccessPoint::CcxAccessPoint(ndis::Scheduler& scheduler, AccessPoint& ap) : sc
   hook_ = ap_.addFrameHook([this](const AirFrame& frame, const Reception&) { return take(frame); });
 }
 
-CcxAccessPoint::~CcxAccessPoint() { ap_.removeFrameHook(hook_); }
+CcxAccessPoint::~CcxAccessPoint() {
+  ap_.removeFrameHook(hook_);
+  if (watcher_) ap_.removeStationWatcher(*watcher_);
+  for (const auto& [station, ask] : pendingAsks_) scheduler_.cancel(ask);
+}
+
+void CcxAccessPoint::askAfterEachAssociation(std::vector<CcxMeasurementAsk> asks, ndis::Micros delay) {
+  asks_ = std::move(asks);
+  askDelay_ = delay;
+  if (watcher_) return;
+  watcher_ = ap_.addStationWatcher(
+      [this](const MacAddress& station, AccessPoint::StationEvent event, std::span<const std::uint8_t>) {
+        if (event == AccessPoint::StationEvent::Associated) associated(station);
+      });
+}
+
+void CcxAccessPoint::associated(const MacAddress& station) {
+  if (asks_.empty()) return;
+  if (const auto pending = pendingAsks_.find(station); pending != pendingAsks_.end()) scheduler_.cancel(pending->second);
+  pendingAsks_[station] = scheduler_.after(askDelay_, ndis::EventKind::Air, "ccx measurement request", [this, station] {
+    pendingAsks_.erase(station);
+    const std::uint16_t dialog = nextDialogToken_++;
+    const bool sent = requestMeasurements(station, dialog, 0, 0, asks_);
+    if (!log_) return;
+    std::string text = "measurement request to " + dot11::FormatAddress(station) + ", dialog " + std::to_string(dialog);
+    for (std::size_t i = 0; i < asks_.size(); ++i) text += (i == 0 ? ": " : "; ") + DescribeAsk(asks_[i]);
+    log_(text + (sent ? "" : " (not sent: the station is not associated)"));
+  });
+}
 
 bool CcxAccessPoint::requestMeasurements(const MacAddress& station, std::uint16_t dialogToken,
                                          std::uint8_t activationDelay, std::uint8_t offset,
@@ -101,11 +166,9 @@ bool CcxAccessPoint::take(const AirFrame& frame) {
   if (std::memcmp(b.data() + 4, ap_.address().data(), 6) != 0) return false;
   if (type == 0 && subtype == 2) {
     // A reassociation request: fixed fields (10 bytes), then its elements.
-    bool cckm = false;
-    for (std::size_t at = kDataHeaderBytes + 10; at + 2 <= b.size() && at + 2 + b[at + 1] <= b.size();
-         at += 2u + b[at + 1])
-      cckm |= b[at] == kElementCckm;
-    reassociations_.push_back(cckm);
+    const std::size_t fixed = kDataHeaderBytes + 10;
+    reassociations_.push_back(b.size() >= fixed &&
+                              CckmRequestElement(std::span<const std::uint8_t>(b).subspan(fixed)).has_value());
     return false;  // the access point answers it as usual
   }
   const bool plainData = type == 2 && subtype == 0 && (b[1] & 0x03) == 0x01;
@@ -147,6 +210,13 @@ void CcxAccessPoint::readReport(const MacAddress& station, const std::uint8_t* b
     at += 4u + elementLength;
   }
   if (at != length) report.wellFormed = false;
+  if (log_) {
+    std::string text = "measurement report from " + dot11::FormatAddress(station) + ", dialog " +
+                       std::to_string(report.dialogToken) + (report.wellFormed ? "" : " (malformed)");
+    for (std::size_t i = 0; i < report.elements.size(); ++i)
+      text += (i == 0 ? ": " : "; ") + DescribeResult(report.elements[i]);
+    log_(text);
+  }
   reports_.push_back(std::move(report));
 }
 
@@ -165,6 +235,9 @@ void CcxAccessPoint::readAdjacent(const MacAddress& station, const std::uint8_t*
     report.channel = Big16(e + 10);
     report.ssid.assign(e + 14, e + 14 + ssidLength);
     report.seconds = Big16(e + 14 + ssidLength);
+    if (log_)
+      log_("adjacent-AP report from " + dot11::FormatAddress(station) + ": it was with " +
+           dot11::FormatAddress(report.previousBssid) + " on channel " + std::to_string(report.channel));
     adjacent_.push_back(std::move(report));
     at += 4 + elementLength;
   }

@@ -2,15 +2,19 @@
 // A CCX access point of the simulated air, written from the CCX frame formats: the beacon
 // elements a CCX access point carries (Aironet element with CKIP flags and contention
 // windows, AP transmit power, CCX version and presence, QoS parameters), IAPP radio-
-// measurement requests to a station with the reports it answers kept for checking, the
-// adjacent-AP reports and lists stations send, and the CCKM element a reassociation carries.
+// measurement requests to a station (on demand, or after each association) with the reports
+// it answers kept for checking, the adjacent-AP reports and lists stations send, and the
+// CCKM element a reassociation carries.
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/ndis/scheduler.h"
 #include "sim/air/access_point.h"
+#include "sim/air/air_log.h"
 
 namespace simair {
 
@@ -35,9 +39,10 @@ struct CcxMeasurementAsk {
   std::uint8_t mode = 0;  // bit 0: parallel
   std::uint8_t type = 1;  // 1 channel load, 2 noise histogram, 3 beacon
   std::uint8_t channel = 0;
-  std::uint8_t scanMode = 0;
+  std::uint8_t scanMode = 0;  // beacon: 0 passive, 1 active, 2 beacon table
   std::uint16_t durationTu = 0;
 };
+inline constexpr std::uint8_t kCcxChannelLoad = 1, kCcxNoiseHistogram = 2, kCcxBeacon = 3;
 
 // One report element the station sent (ID 39).
 struct CcxReportElement {
@@ -86,6 +91,11 @@ class CcxAccessPoint {
   bool requestMeasurements(const MacAddress& station, std::uint16_t dialogToken, std::uint8_t activationDelay,
                            std::uint8_t offset, const std::vector<CcxMeasurementAsk>& asks,
                            const MacAddress& destination = {});
+  // `delay` after each association of a station, one request for all of `asks` (dialog
+  // tokens from 1 on).
+  void askAfterEachAssociation(std::vector<CcxMeasurementAsk> asks, ndis::Micros delay);
+  // Tells of the requests sent and of the reports read.
+  void setLog(AirLog log) { log_ = std::move(log); }
 
   const std::vector<CcxReceivedReport>& reports() const { return reports_; }
   const std::vector<CcxAdjacentReport>& adjacentReports() const { return adjacent_; }
@@ -99,9 +109,17 @@ class CcxAccessPoint {
   void readAdjacent(const MacAddress& station, const std::uint8_t* body, std::size_t length);
   void readApList(const MacAddress& station, const std::uint8_t* body, std::size_t length);
 
+  void associated(const MacAddress& station);
+
   ndis::Scheduler& scheduler_;
   AccessPoint& ap_;
   AccessPoint::HookId hook_;
+  std::optional<AccessPoint::HookId> watcher_;
+  std::vector<CcxMeasurementAsk> asks_;
+  ndis::Micros askDelay_{0};
+  std::uint16_t nextDialogToken_ = 1;
+  std::map<MacAddress, ndis::EventId> pendingAsks_;
+  AirLog log_;
   std::vector<CcxReceivedReport> reports_;
   std::vector<CcxAdjacentReport> adjacent_;
   std::vector<CcxApListRecord> apLists_;

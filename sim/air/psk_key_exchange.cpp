@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "sim/air/association_security.h"
+#include "sim/air/cckm_contexts.h"
 #include "sim/air/enterprise_handshake.h"
 #include "sim/air/pmksa_cache.h"
 #include "sim/air/radius_authentication.h"
@@ -41,10 +42,10 @@ std::optional<air::Bytes> SecurityElement(std::span<const std::uint8_t> elements
 }  // namespace
 
 PskKeyExchange::PskKeyExchange(ndis::Scheduler& scheduler, AccessPoint& ap, DistributionPort& port,
-                               KeyExchangeTiming timing, PmksaCache* pmksa)
-    : scheduler_(scheduler), ap_(ap), port_(port), timing_(timing), pmksa_(pmksa) {
+                               KeyExchangeTiming timing, PmksaCache* pmksa, CckmContexts* cckm, AirLog log)
+    : scheduler_(scheduler), ap_(ap), port_(port), timing_(timing), pmksa_(pmksa), cckm_(cckm), log_(std::move(log)) {
   const Security security = ap.config().security;
-  if (security == Security::Wpa2Enterprise) {
+  if (IsEnterprise(security)) {
     if (pmksa_ == nullptr) {
       ownPmksa_ = std::make_unique<PmksaCache>();
       pmksa_ = ownPmksa_.get();
@@ -64,11 +65,21 @@ PskKeyExchange::PskKeyExchange(ndis::Scheduler& scheduler, AccessPoint& ap, Dist
     else left(station);
   });
   port_.setEapolHandler([this](const MacAddress& station, std::span<const std::uint8_t> eapol) { receive(station, eapol); });
+  if (security == Security::WpaEnterprise && ap.config().cckm) {
+    if (cckm_ == nullptr) {
+      ownCckm_ = std::make_unique<CckmContexts>();
+      cckm_ = ownCckm_.get();
+    }
+    ap_.setReassociationElements([this](const MacAddress& station, std::span<const std::uint8_t> elements) {
+      return cckmReassociation(station, elements);
+    });
+  }
 }
 
 PskKeyExchange::~PskKeyExchange() {
   for (auto& [station, session] : sessions_) scheduler_.cancel(session.timer);
   ap_.removeStationWatcher(watcher_);
+  ap_.setReassociationElements({});
   port_.setEapolHandler({});
   radius_.reset();
   for (auto& [station, config] : awaitingPmk_) air::Wipe(config.pmk);
@@ -76,12 +87,21 @@ PskKeyExchange::~PskKeyExchange() {
 }
 
 void PskKeyExchange::associated(const MacAddress& station, std::span<const std::uint8_t> elements) {
+  const auto keyed = cckmKeyed_.extract(station);
   left(station);
+  if (!keyed.empty()) {
+    // The reassociation response brought the keys: nothing more runs.
+    Session& session = sessions_[station];
+    session.authenticator = keyed.mapped();
+    installKeys(station, session);
+    return;
+  }
   const Security security = ap_.config().security;
   // A WPA+WPA2 access point speaks the protocol of the element the station chose.
   const auto rsnElement = SecurityElement(elements, true);
   const bool rsn = security == Security::Wpa2 || security == Security::Wpa2Enterprise ||
                    (security == Security::WpaWpa2 && rsnElement);
+  const bool enterprise = IsEnterprise(security);
   air::AuthenticatorConfig config;
   config.protocol = rsn ? KeyProtocol::Rsn : KeyProtocol::Wpa;
   config.pairwise = rsn ? Cipher::Ccmp : Cipher::Tkip;
@@ -90,6 +110,8 @@ void PskKeyExchange::associated(const MacAddress& station, std::span<const std::
   config.supplicantAddress = station;
   config.pmkidInMessage1 = rsn;
   if (auto element = SecurityElement(elements, rsn)) config.supplicantElement = std::move(*element);
+  if (enterprise) config.authenticatorElement = EnterpriseElement(ap_.config());
+  config.cckm = cckm_ != nullptr && !rsn && NamesCckm(elements);
   if (radius_) {
     if (auto pmk = pmksa_->find(station, ap_.address(), OfferedPmkids(elements))) {
       // A cached PMKSA: message 1 names it in its PMKID KDE, and no EAP runs.
@@ -125,6 +147,7 @@ void PskKeyExchange::startHandshake(const MacAddress& station, std::unique_ptr<a
 void PskKeyExchange::left(const MacAddress& station) {
   if (radius_) radius_->forget(station);
   awaitingPmk_.erase(station);
+  cckmKeyed_.erase(station);
   const auto found = sessions_.find(station);
   if (found == sessions_.end()) return;
   scheduler_.cancel(found->second.timer);
@@ -199,6 +222,30 @@ void PskKeyExchange::installKeys(const MacAddress& station, Session& session) {
   port_.keys().setPairwise(station, DataCipherOf(session.authenticator->Config().pairwise), tk);
   air::Wipe(tk);
   session.keysInForce = true;
+  // The base key of a CCKM handshake serves the network's access points from now on.
+  if (cckm_ != nullptr && session.authenticator->Config().cckm) cckm_->keep(station, session.authenticator);
+}
+
+// A reassociation the access point accepts: with a CCKM request element that the station's
+// context checks out, the response element (and the keys once the station is associated).
+dot11::Bytes PskKeyExchange::cckmReassociation(const MacAddress& station, std::span<const std::uint8_t> elements) {
+  const auto request = CckmRequestElement(elements);
+  if (!request) return {};
+  const std::shared_ptr<air::PskAuthenticator> context = cckm_->find(station);
+  std::optional<air::Bytes> response;
+  std::string why = "no CCKM context";
+  if (context && !NamesCckm(elements)) why = "the WPA element names another AKM";
+  else if (context && !(response = context->CckmReassociate(*request, ap_.address()))) why = context->LastError();
+  const std::string who = dot11::FormatAddress(station);
+  if (!response) {
+    ++counters_.cckmRefused;
+    if (log_) log_(who + " reassociated with a CCKM element that does not check out (" + why + "): 802.1X runs");
+    return {};
+  }
+  ++counters_.cckmReassociations;
+  cckmKeyed_[station] = context;
+  if (log_) log_(who + " reassociated through CCKM: keys from its base key, no 802.1X");
+  return std::move(*response);
 }
 
 bool PskKeyExchange::rekeyPairwise(const MacAddress& station) {

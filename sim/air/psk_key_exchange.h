@@ -8,12 +8,18 @@
 // WPA2-Enterprise access point the PMK is not the pass phrase's: the station's 802.1X
 // authentication through the RADIUS server gives it, and the handshake starts then; the PMK
 // goes into the network's PMKSA cache, and a station whose (re)association request names a
-// cached PMKSA for this access point skips 802.1X and gets message 1 at once.
+// cached PMKSA for this access point skips 802.1X and gets message 1 at once. On a
+// wpa-enterprise access point that offers CCKM, a station that names CCKM's AKM gets its
+// first PTK from a base key, kept in the network's CCKM contexts; when it reassociates to an
+// access point of the network with a CCKM request element that checks out, the reassociation
+// response carries the CCKM response element, the keys are in force at once, and neither
+// 802.1X nor a handshake runs.
 #include <cstdint>
 #include <map>
 #include <memory>
 
 #include "platform/ndis/scheduler.h"
+#include "sim/air/air_log.h"
 #include "sim/air/authenticator.h"
 #include "sim/air/distribution_port.h"
 
@@ -28,6 +34,8 @@ struct KeyExchangeCounters {
   std::uint64_t countermeasures = 0;
   std::uint64_t refusedFrames = 0;     // EAPOL frames the authenticator refused
   std::uint64_t cachedPmksaUsed = 0;   // WPA2-Enterprise associations keyed from the PMKSA cache
+  std::uint64_t cckmReassociations = 0;  // reassociations keyed through CCKM
+  std::uint64_t cckmRefused = 0;         // CCKM request elements that did not check out
 };
 
 struct KeyExchangeTiming {
@@ -37,14 +45,17 @@ struct KeyExchangeTiming {
 
 class RadiusAuthentication;
 class PmksaCache;
+class CckmContexts;
 
 class PskKeyExchange {
 public:
   // The access point's security must be one of the WPA kinds and its pass phrase set, or
-  // WPA2-Enterprise. `pmksa` (may be null: the access point keeps one of its own) is the
-  // network's shared PMKSA cache, used only on WPA2-Enterprise; it must outlive this.
+  // an enterprise one. `pmksa` (may be null: the access point keeps one of its own) is the
+  // network's shared PMKSA cache, used only on enterprise networks; `cckm` (may be null: the
+  // access point keeps its own) the network's CCKM contexts, used only where CCKM is
+  // offered. Both must outlive this. `log` hears of CCKM reassociations.
   PskKeyExchange(ndis::Scheduler& scheduler, AccessPoint& ap, DistributionPort& port, KeyExchangeTiming timing = {},
-                 PmksaCache* pmksa = nullptr);
+                 PmksaCache* pmksa = nullptr, CckmContexts* cckm = nullptr, AirLog log = {});
   ~PskKeyExchange();
   PskKeyExchange(const PskKeyExchange&) = delete;
   PskKeyExchange& operator=(const PskKeyExchange&) = delete;
@@ -61,7 +72,7 @@ public:
 
 private:
   struct Session {
-    std::unique_ptr<air::PskAuthenticator> authenticator;
+    std::shared_ptr<air::PskAuthenticator> authenticator;  // a CCKM context is shared
     ndis::EventId timer;
     int sends = 0;
     bool keysInForce = false;
@@ -70,6 +81,7 @@ private:
   void associated(const MacAddress& station, std::span<const std::uint8_t> elements);
   void authenticated(const MacAddress& station, std::span<const std::uint8_t> pmk);
   void startHandshake(const MacAddress& station, std::unique_ptr<air::PskAuthenticator> authenticator);
+  dot11::Bytes cckmReassociation(const MacAddress& station, std::span<const std::uint8_t> elements);
   void left(const MacAddress& station);
   void receive(const MacAddress& station, std::span<const std::uint8_t> eapol);
   void send(const MacAddress& station, Session& session, const air::Bytes& frame, bool fresh);
@@ -88,6 +100,12 @@ private:
   std::unique_ptr<PmksaCache> ownPmksa_;           // when no shared one was given
   PmksaCache* pmksa_ = nullptr;
   std::map<MacAddress, air::AuthenticatorConfig> awaitingPmk_;
+  std::unique_ptr<CckmContexts> ownCckm_;  // when no shared one was given
+  CckmContexts* cckm_ = nullptr;           // only where CCKM is offered
+  // Stations whose reassociation the CCKM response answered: their association takes the
+  // context's keys.
+  std::map<MacAddress, std::shared_ptr<air::PskAuthenticator>> cckmKeyed_;
+  AirLog log_;
   std::optional<ndis::Micros> lastMicFailure_;
   ndis::Micros countermeasuresUntil_{0};
   KeyExchangeCounters counters_;

@@ -41,6 +41,8 @@ OSSL_LIB_CTX* LegacyContext() {
   return context;
 }
 
+constexpr std::uint16_t kStatusRefusedPassphrase = 1;
+
 }  // namespace
 
 SwiftBondResponder::SwiftBondResponder(std::string ssid, std::array<std::uint8_t, 16> value,
@@ -92,12 +94,17 @@ std::vector<std::uint8_t> SwiftBondResponder::answer(const std::uint8_t* bssid, 
   const std::uint16_t type = Little16(body + 8);
   requestTypes_.push_back(type);
   std::vector<std::uint8_t> reply(16, 0);
+  std::uint16_t status = 0;
   switch (type) {
     case 1: {
       if (length < 60) return {};
       const auto key = Rc4Key(bssid, station);
-      const auto field = Rc4(key.data(), key.size(), std::vector<std::uint8_t>(body + 16, body + 48));
-      passphrase_.assign(field.begin(), std::find(field.begin(), field.end(), 0));
+      auto field = Rc4(key.data(), key.size(), std::vector<std::uint8_t>(body + 16, body + 48));
+      const auto end = std::find(field.begin(), field.end(), 0);
+      passphrase_ = Secret(std::string_view(reinterpret_cast<const char*>(field.data()),
+                                            static_cast<std::size_t>(end - field.begin())));
+      OPENSSL_cleanse(field.data(), field.size());
+      if (passphraseTest_ && !passphraseTest_(passphrase_.reveal())) status = kStatusRefusedPassphrase;
       keyType_ = Little16(body + 48);
       keyIndex_ = Little16(body + 50);
       reply.resize(70, 0);
@@ -110,10 +117,10 @@ std::vector<std::uint8_t> SwiftBondResponder::answer(const std::uint8_t* bssid, 
       securityBlock_.assign(body + 16, body + 144);
       std::vector<std::uint8_t> block(block_.begin(), block_.end());
       if (keyType_ == 2) {
-        const auto keys = Wep40Keys(passphrase_);
+        const auto keys = Wep40Keys(passphrase());
         block = Rc4(keys.data() + 5 * (keyIndex_ % 4), 5, block);
       } else {
-        const auto key = Wep104Key(passphrase_);
+        const auto key = Wep104Key(passphrase());
         block = Rc4(key.data(), key.size(), block);
       }
       reply.insert(reply.end(), block.begin(), block.end());
@@ -132,7 +139,7 @@ std::vector<std::uint8_t> SwiftBondResponder::answer(const std::uint8_t* bssid, 
   PutLittle16(reply.data() + 8, replyType);
   PutLittle16(reply.data() + 10, static_cast<std::uint16_t>(reply.size() - 8));
   PutLittle16(reply.data() + 12, Little16(body + 12));
-  if (knobs_.statusOnType == type) PutLittle16(reply.data() + 14, knobs_.status);
+  PutLittle16(reply.data() + 14, knobs_.statusOnType == type ? knobs_.status : status);
   if (knobs_.shortOnType == type) reply.resize(12);
   return reply;
 }

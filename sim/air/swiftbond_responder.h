@@ -3,12 +3,16 @@
 // exchange (types 1, 3, 4, 2) with its reply (0x8001, 0x8003, 0x8004, 0x8002). It reads the
 // station's pass phrase with the same key derivation and mask as the station, returns its
 // SSID and a 16-byte value, and encrypts its 128-byte block with the WEP key the station
-// chose. Knobs make it misbehave for the station's failure paths. Its crypto is OpenSSL's
-// (MD5 from the default provider, RC4 from the legacy one).
+// chose. An access point that sets a test for the pass phrase answers one that fails it with
+// status 1 in the 0x8001 reply. Knobs make it misbehave for the station's failure paths. Its
+// crypto is OpenSSL's (MD5 from the default provider, RC4 from the legacy one).
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "sim/air/secret.h"
 
 namespace simair {
 
@@ -20,7 +24,7 @@ struct SwiftBondKnobs {
   std::uint16_t silentOnType = 0;    // a request of this type gets no reply
   std::uint16_t wrongTypeOnType = 0; // ... gets the reply of another request
   std::uint16_t shortOnType = 0;     // ... gets its reply cut to 12 bytes
-  std::uint16_t statusOnType = 0;    // ... gets `status`
+  std::uint16_t statusOnType = 0;    // ... gets `status` (whatever the pass phrase)
   std::uint16_t status = 0;
 };
 
@@ -28,13 +32,15 @@ class SwiftBondResponder {
  public:
   SwiftBondResponder(std::string ssid, std::array<std::uint8_t, 16> value, std::array<std::uint8_t, 128> block);
   SwiftBondKnobs& knobs() { return knobs_; }
+  // The pass phrases the access point takes (every one until set).
+  void setPassphraseTest(std::function<bool(const std::string&)> test) { passphraseTest_ = std::move(test); }
 
   // The reply body to a request body from `station` to `bssid`; empty for no reply.
   std::vector<std::uint8_t> answer(const std::uint8_t* bssid, const std::uint8_t* station,
                                    const std::uint8_t* body, std::size_t length);
 
   // What the station sent, for the tests' checks.
-  const std::string& passphrase() const { return passphrase_; }
+  const std::string& passphrase() const { return passphrase_.reveal(); }
   std::uint16_t keyType() const { return keyType_; }
   std::uint16_t keyIndex() const { return keyIndex_; }
   const std::vector<std::uint8_t>& securityBlock() const { return securityBlock_; }
@@ -51,7 +57,8 @@ class SwiftBondResponder {
   std::array<std::uint8_t, 16> value_;
   std::array<std::uint8_t, 128> block_;
   SwiftBondKnobs knobs_;
-  std::string passphrase_;
+  std::function<bool(const std::string&)> passphraseTest_;
+  Secret passphrase_;
   std::uint16_t keyType_ = 0;
   std::uint16_t keyIndex_ = 0;
   std::vector<std::uint8_t> securityBlock_;

@@ -13,8 +13,10 @@
 #include <set>
 #include <sstream>
 
+#include "sim/air/authenticator_crypto.h"
 #include "sim/air/ccx_access_point.h"
 #include "sim/air/ckip_protection.h"
+#include "sim/air/swiftbond_access_point.h"
 
 namespace simair {
 namespace {
@@ -231,7 +233,7 @@ private:
                                                    "rates", "security", "passphrase", "wep-key", "wep-tx-key",
                                                    "vendor", "signal", "power", "ibss", "auth", "auth-status",
                                                    "assoc-status", "silent-auth", "silent-assoc", "radius-server",
-                                                   "radius-port", "radius-secret"};
+                                                   "radius-port", "radius-secret", "swiftbond", "vendor-mode"};
     if (kProperties.contains(keyword)) return fail("'" + keyword + "' outside an access point (start one with 'ap NAME')");
     return fail("unknown keyword '" + keyword + "'");
   }
@@ -261,6 +263,7 @@ private:
     const std::string& keyword = tokens[0];
     WorldAccessPoint& ap = world_.accessPoints.back();
     AccessPointConfig& config = ap.config;
+    if (keyword == "ccx-measure") return ccxMeasure(tokens, ap);
     const bool repeatable = keyword == "wep-key" || keyword == "vendor";
     if (!repeatable && !given_.insert(keyword).second) return fail("'" + keyword + "' given twice for this access point");
 
@@ -300,16 +303,15 @@ private:
     } else if (keyword == "security") {
       if (!arguments(tokens, 1)) return false;
       constexpr Security kAll[] = {Security::Open, Security::Wep, Security::Wpa, Security::Wpa2, Security::WpaWpa2,
-                                   Security::Wpa2Enterprise};
+                                   Security::Wpa2Enterprise, Security::WpaEnterprise};
       const auto found = std::find_if(std::begin(kAll), std::end(kAll), [&](Security s) { return tokens[1] == SecurityName(s); });
-      if (found == std::end(kAll)) return fail("security must be open, wep, wpa-psk, wpa2-psk, wpa-wpa2-psk or wpa2-enterprise");
+      if (found == std::end(kAll))
+        return fail("security must be open, wep, wpa-psk, wpa2-psk, wpa-wpa2-psk, wpa2-enterprise or wpa-enterprise");
       config.security = *found;
     } else if (keyword == "passphrase") {
       if (!arguments(tokens, 1)) return false;
       const std::string& phrase = tokens[1];
-      if (phrase.size() < 8 || phrase.size() > 63 ||
-          !std::all_of(phrase.begin(), phrase.end(), [](char c) { return c >= 0x20 && c <= 0x7E; }))
-        return fail("passphrase must be 8 to 63 printable ASCII characters");
+      if (!air::IsPskPassphrase(phrase)) return fail("passphrase must be 8 to 63 printable ASCII characters");
       config.passphrase = Secret(phrase);
     } else if (keyword == "radius-server") {
       if (!arguments(tokens, 1)) return false;
@@ -353,8 +355,12 @@ private:
         options.ckipFlags |= flag;
       }
       config.ckipFlags = options.ckipFlags;
+      ap.ccx = true;
       config.vendorElements.push_back(CcxPresenceBody());
       for (auto& element : CcxBeaconElements(options)) config.extraElements.push_back(std::move(element));
+    } else if (keyword == "cckm") {
+      if (!arguments(tokens, 0)) return false;
+      config.cckm = true;
     } else if (keyword == "ccx-ap-power") {
       if (!arguments(tokens, 1)) return false;
       const auto power = number(tokens[1], 0, 30, "ccx-ap-power (dBm)");
@@ -381,12 +387,50 @@ private:
       if (!status) return false;
       (keyword == "auth-status" ? config.join.authenticationStatus : config.join.associationStatus) =
           static_cast<std::uint16_t>(*status);
+    } else if (keyword == "swiftbond") {
+      if (!arguments(tokens, 0)) return false;
+      ap.swiftBond = true;
+    } else if (keyword == "vendor-mode") {
+      if (!arguments(tokens, 1)) return false;
+      const auto mode = number(tokens[1], 0, 255, "vendor-mode");
+      if (!mode) return false;
+      ap.vendorMode = static_cast<std::uint8_t>(*mode);
     } else if (keyword == "silent-auth" || keyword == "silent-assoc") {
       if (!arguments(tokens, 0)) return false;
       (keyword == "silent-auth" ? config.join.silentAuthentication : config.join.silentAssociation) = true;
     } else {
       return fail("unknown keyword '" + keyword + "'");
     }
+    return true;
+  }
+
+  // ccx-measure channel-load|noise-histogram CHANNEL TU, or beacon CHANNEL TU passive|active|table.
+  bool ccxMeasure(const Tokens& tokens, WorldAccessPoint& ap) {
+    static const char* const kUsage =
+        "ccx-measure takes channel-load or noise-histogram, a channel and a duration (TU), or beacon, a channel, "
+        "a duration and passive, active or table";
+    if (tokens.size() < 4) return fail(kUsage);
+    CcxMeasurementAsk ask;
+    const std::string& kind = tokens[1];
+    ask.type = kind == "channel-load" ? kCcxChannelLoad : kind == "noise-histogram" ? kCcxNoiseHistogram
+             : kind == "beacon"       ? kCcxBeacon      : 0;
+    if (ask.type == 0 || tokens.size() != (ask.type == kCcxBeacon ? 5u : 4u)) return fail(kUsage);
+    const auto channel = number(tokens[2], 1, 14, "ccx-measure channel");
+    if (!channel) return false;
+    const auto duration = number(tokens[3], 1, 65535, "ccx-measure duration (TU)");
+    if (!duration) return false;
+    if (ask.type == kCcxBeacon) {
+      static const char* const kScanModes[] = {"passive", "active", "table"};
+      const auto mode = std::find(std::begin(kScanModes), std::end(kScanModes), tokens[4]);
+      if (mode == std::end(kScanModes)) return fail("a beacon measurement's scan mode is passive, active or table");
+      ask.scanMode = static_cast<std::uint8_t>(mode - std::begin(kScanModes));
+    }
+    if (ap.ccxMeasurements.size() == WorldLimits::kMaxCcxMeasurements)
+      return fail("more than " + std::to_string(WorldLimits::kMaxCcxMeasurements) + " ccx-measure lines");
+    ask.channel = static_cast<std::uint8_t>(*channel);
+    ask.durationTu = static_cast<std::uint16_t>(*duration);
+    ask.token = static_cast<std::uint16_t>(ap.ccxMeasurements.size() + 1);
+    ap.ccxMeasurements.push_back(ask);
     return true;
   }
 
@@ -471,15 +515,35 @@ private:
     if (wpa && config.passphrase.empty())
       return failAt("security " + std::string(SecurityName(config.security)) + " needs a passphrase");
     if (!wpa && !config.passphrase.empty()) return failAt("a passphrase needs security wpa-psk, wpa2-psk or wpa-wpa2-psk");
-    const bool enterprise = config.security == Security::Wpa2Enterprise;
-    if (enterprise && config.radius.secret.empty()) return failAt("security wpa2-enterprise needs a radius-secret");
+    const bool enterprise = IsEnterprise(config.security);
+    if (enterprise && config.radius.secret.empty())
+      return failAt("security " + std::string(SecurityName(config.security)) + " needs a radius-secret");
     if (!enterprise && (given_.contains("radius-server") || given_.contains("radius-port") || given_.contains("radius-secret")))
-      return failAt("radius-server, radius-port and radius-secret need security wpa2-enterprise");
+      return failAt("radius-server, radius-port and radius-secret need security wpa2-enterprise or wpa-enterprise");
+    if (config.cckm && config.security != Security::WpaEnterprise) return failAt("cckm needs security wpa-enterprise");
+    if (!ap.ccx && !ap.ccxMeasurements.empty()) return failAt("ccx-measure needs ccx");
     const bool wep = config.security == Security::Wep;
     if (!wep && (!config.wepKeys.empty() || given_.contains("wep-tx-key"))) return failAt("WEP keys need security wep");
     if (wep && (config.wepKeys.size() <= config.wepKeyIndex || config.wepKeys[config.wepKeyIndex].empty()))
       return failAt("security wep needs the key of wep-tx-key (default 1)");
     if (!wep && config.ckipFlags != 0) return failAt("CKIP (ccx kp, cmic) needs security wep");
+    if (config.independent && (ap.swiftBond || ap.vendorMode)) return failAt("an IBSS peer has no swiftbond or vendor-mode");
+    return !ap.swiftBond || offerAutoLink(world_.accessPoints.back(), failAt);
+  }
+
+  // 'swiftbond': an open access point is not yet configured (and bonds), a WPA-PSK one is
+  // configured by Auto Link; its Auto Link element says which.
+  template <class Fail>
+  bool offerAutoLink(WorldAccessPoint& ap, const Fail& failAt) {
+    AccessPointConfig& config = ap.config;
+    if (config.security != Security::Open && config.security != Security::Wpa)
+      return failAt("swiftbond needs security open (not yet configured) or wpa-psk (configured by Auto Link)");
+    const dot11::Bytes element =
+        AutoLinkElementBody(config.security == Security::Open ? kAutoLinkNotConfigured : kAutoLinkConfigured);
+    for (const dot11::Bytes& body : config.vendorElements)
+      if (body.size() >= 5 && std::equal(element.begin(), element.begin() + 5, body.begin()))
+        return failAt("swiftbond announces its own Auto Link element: no vendor line for it");
+    config.vendorElements.push_back(element);
     return true;
   }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/air/access_point.h"
+#include "sim/air/ccx_access_point.h"
 
 namespace simair {
 
@@ -17,7 +18,12 @@ struct WorldAccessPoint {
   std::string name;
   AccessPointConfig config;
   int signalDbm = -50;  // what the station receives of it
+  bool swiftBond = false;                  // 'swiftbond': offers Auto Link (its element is in config)
+  std::optional<std::uint8_t> vendorMode;  // 'vendor-mode': the maker's vendor-mode frame after association
   int line = 0;
+  bool ccx = false;  // a CCX access point: it reads the IAPP frames stations send it
+  // What it asks each station for once associated ('ccx-measure' lines), in one request.
+  std::vector<CcxMeasurementAsk> ccxMeasurements;
 };
 
 struct WorldChange {
@@ -53,6 +59,7 @@ struct WorldLimits {
   static constexpr std::size_t kMaxChanges = 4096;
   static constexpr std::size_t kMaxVendorElements = 8;
   static constexpr std::size_t kMaxChipKnobs = 16;
+  static constexpr std::size_t kMaxCcxMeasurements = 8;  // per access point
   static constexpr std::int64_t kMaxChangeTimeMicros = 86'400'000'000;  // one day
 };
 

@@ -26,6 +26,14 @@ std::string ErrorOf(const std::string& text) {
 }
 
 const std::string kAp = "ap a\n bssid 02:00:00:00:00:01\n ssid x\n";
+const std::string kCcxMeasureUsage =
+    "ccx-measure takes channel-load or noise-histogram, a channel and a duration (TU), or beacon, a channel, a "
+    "duration and passive, active or table";
+const std::string kNineMeasurements = [] {
+  std::string lines;
+  for (int i = 0; i < 9; ++i) lines += " ccx-measure channel-load 1 100\n";
+  return lines;
+}();
 const std::string kSeventeenKnobs = [] {
   std::string lines;
   for (int i = 0; i < 17; ++i) lines += "chip-knob hold-transmit\n";
@@ -33,7 +41,8 @@ const std::string kSeventeenKnobs = [] {
 }();
 
 TEST(WorldFile, TheExampleWorldsLoad) {
-  for (const char* name : {"office.world", "roaming.world", "hidden.world", "demo.world", "ckip.world"}) {
+  for (const char* name : {"office.world", "roaming.world", "hidden.world", "demo.world", "ckip.world", "autolink.world",
+                           "ccx.world"}) {
     std::string error;
     EXPECT_TRUE(LoadWorldFile(kWorlds + "/" + name, error)) << error;
   }
@@ -112,6 +121,34 @@ TEST(WorldFile, ValuesAndScriptedChangesAreRead) {
   EXPECT_EQ(world.changes[3].atMicros, 1);
 }
 
+// A CCX access point's measurements go into one request, in the order of their lines, each
+// with its own token; a wpa-enterprise network offers CCKM beside 802.1X.
+TEST(WorldFile, CcxMeasurementsAndCckmAreRead) {
+  const World world = Parse(kAp + " ccx 4\n ccx-measure beacon 6 50 active\n ccx-measure channel-load 1 200\n"
+                                  " ccx-measure noise-histogram 14 65535\n ccx-measure beacon 1 1 table\n"
+                                  "ap b\n bssid 02:00:00:00:00:02\n ssid y\n security wpa-enterprise\n"
+                                  " radius-secret s\n cckm\n");
+  ASSERT_EQ(world.accessPoints.size(), 2u);
+  const WorldAccessPoint& ccx = world.accessPoints[0];
+  EXPECT_TRUE(ccx.ccx);
+  ASSERT_EQ(ccx.ccxMeasurements.size(), 4u);
+  const CcxMeasurementAsk& beacon = ccx.ccxMeasurements[0];
+  EXPECT_EQ(beacon.token, 1);
+  EXPECT_EQ(beacon.type, kCcxBeacon);
+  EXPECT_EQ(beacon.channel, 6);
+  EXPECT_EQ(beacon.durationTu, 50);
+  EXPECT_EQ(beacon.scanMode, 1);
+  EXPECT_EQ(ccx.ccxMeasurements[1].type, kCcxChannelLoad);
+  EXPECT_EQ(ccx.ccxMeasurements[1].token, 2);
+  EXPECT_EQ(ccx.ccxMeasurements[2].type, kCcxNoiseHistogram);
+  EXPECT_EQ(ccx.ccxMeasurements[2].durationTu, 65535);
+  EXPECT_EQ(ccx.ccxMeasurements[3].scanMode, 2);
+  const WorldAccessPoint& corp = world.accessPoints[1];
+  EXPECT_FALSE(corp.ccx);
+  EXPECT_EQ(corp.config.security, Security::WpaEnterprise);
+  EXPECT_TRUE(corp.config.cckm);
+}
+
 // The chip's knobs are kept by name with their lines; the chip reads their values.
 // CKIP in a WEP network: the flags go into the Aironet element (byte 10 from its ID) and the
 // access point's configuration alike.
@@ -132,6 +169,24 @@ TEST(WorldFile, CcxCkipFlagsSetTheAironetElementAndTheDataPlane) {
     ASSERT_EQ(config.extraElements[0][0], 133);
     EXPECT_EQ(config.extraElements[0][10], c.flags) << c.words;
   }
+}
+
+// Auto Link: an open access point is not yet configured, a WPA-PSK one configured, as the
+// maker's element says; vendor-mode keeps its byte.
+TEST(WorldFile, SwiftBondAnnouncesAutoLinkByItsSecurityAndVendorModeKeepsItsByte) {
+  const World world = Parse(kAp + " swiftbond\n vendor-mode 5\n" +
+                            "ap b\n bssid 02:00:00:00:00:02\n ssid y\n swiftbond\n security wpa-psk\n"
+                            " passphrase \"bonded before\"\n vendor 00:50:f2:04\n");
+  ASSERT_EQ(world.accessPoints.size(), 2u);
+  const WorldAccessPoint& open = world.accessPoints[0];
+  EXPECT_TRUE(open.swiftBond);
+  EXPECT_EQ(open.vendorMode, std::optional<std::uint8_t>(5));
+  EXPECT_EQ(open.config.vendorElements, (std::vector<dot11::Bytes>{{0x02, 0x5A, 0x9C, 0x00, 0x00, 0x01}}));
+  const WorldAccessPoint& bonded = world.accessPoints[1];
+  EXPECT_FALSE(bonded.vendorMode);
+  EXPECT_EQ(bonded.config.vendorElements,
+            (std::vector<dot11::Bytes>{{0x00, 0x50, 0xF2, 0x04}, {0x02, 0x5A, 0x9C, 0x00, 0x00, 0x02}}));
+  EXPECT_FALSE(Parse(kAp).accessPoints[0].swiftBond);
 }
 
 TEST(WorldFile, ChipKnobsAreKeptInOrderWithTheirLines) {
@@ -184,9 +239,25 @@ TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
       {kAp + " rates 1b 3\n", "line 4: rate '3' is not one of 1 2 5.5 11 6 9 12 18 24 36 48 54 (b: basic)"},
       {kAp + " rates 1b 1\n", "line 4: rate '1' given twice"},
       {kAp + " rates\n", "line 4: rates takes 1 to 12 rates"},
-      {kAp + " security wpa3\n", "line 4: security must be open, wep, wpa-psk, wpa2-psk, wpa-wpa2-psk or wpa2-enterprise"},
+      {kAp + " security wpa3\n",
+       "line 4: security must be open, wep, wpa-psk, wpa2-psk, wpa-wpa2-psk, wpa2-enterprise or wpa-enterprise"},
       {kAp + " security wpa2-enterprise\n", "line 1: access point 'a': security wpa2-enterprise needs a radius-secret"},
-      {kAp + " radius-port 1812\n", "line 1: access point 'a': radius-server, radius-port and radius-secret need security wpa2-enterprise"},
+      {kAp + " security wpa-enterprise\n", "line 1: access point 'a': security wpa-enterprise needs a radius-secret"},
+      {kAp + " radius-port 1812\n",
+       "line 1: access point 'a': radius-server, radius-port and radius-secret need security wpa2-enterprise or wpa-enterprise"},
+      {kAp + " cckm\n", "line 1: access point 'a': cckm needs security wpa-enterprise"},
+      {kAp + " security wpa2-enterprise\n radius-secret s\n cckm\n", "line 1: access point 'a': cckm needs security wpa-enterprise"},
+      {kAp + " cckm yes\n", "line 4: 'cckm' takes 0 values"},
+      {kAp + " ccx-measure channel-load 1 200\n", "line 1: access point 'a': ccx-measure needs ccx"},
+      {kAp + " ccx-measure radar 1 200\n", "line 4: " + kCcxMeasureUsage},
+      {kAp + " ccx-measure channel-load 1\n", "line 4: " + kCcxMeasureUsage},
+      {kAp + " ccx-measure channel-load 1 200 active\n", "line 4: " + kCcxMeasureUsage},
+      {kAp + " ccx-measure beacon 1 200\n", "line 4: " + kCcxMeasureUsage},
+      {kAp + " ccx-measure beacon 1 200 loud\n", "line 4: a beacon measurement's scan mode is passive, active or table"},
+      {kAp + " ccx-measure noise-histogram 15 200\n", "line 4: ccx-measure channel must be a whole number from 1 to 14"},
+      {kAp + " ccx-measure noise-histogram 1 0\n",
+       "line 4: ccx-measure duration (TU) must be a whole number from 1 to 65535"},
+      {kAp + kNineMeasurements, "line 12: more than 8 ccx-measure lines"},
       {kAp + " radius-server localhost\n", "line 4: radius-server must be an IPv4 address"},
       {kAp + " radius-port 0\n", "line 4: radius-port must be a whole number from 1 to 65535"},
       {kAp + " radius-secret \"\"\n", "line 4: radius-secret must have 1 to 128 characters"},
@@ -210,6 +281,13 @@ TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
       {kAp + " ccx 4 mic\n", "line 4: ccx CKIP flags are kp and cmic"},
       {kAp + " ccx 4 kp kp\n", "line 4: ccx CKIP flag kp given twice"},
       {kAp + " ccx 4 kp\n", "line 1: access point 'a': CKIP (ccx kp, cmic) needs security wep"},
+      {kAp + " security wep\n wep-key 1 0102030405\n swiftbond\n",
+       "line 1: access point 'a': swiftbond needs security open (not yet configured) or wpa-psk (configured by Auto Link)"},
+      {kAp + " vendor 02:5a:9c:00:00:04\n swiftbond\n",
+       "line 1: access point 'a': swiftbond announces its own Auto Link element: no vendor line for it"},
+      {kAp + " ibss\n vendor-mode 1\n", "line 1: access point 'a': an IBSS peer has no swiftbond or vendor-mode"},
+      {kAp + " swiftbond on\n", "line 4: 'swiftbond' takes 0 values"},
+      {kAp + " vendor-mode 256\n", "line 4: vendor-mode must be a whole number from 0 to 255"},
       {kAp + " hidden yes\n", "line 4: 'hidden' takes 0 values"},
       {kAp + " ssid \"open\n", "line 4: quotes not closed"},
       {kAp + " ssid \"a\"b\n", "line 4: a space must follow closing quotes"},

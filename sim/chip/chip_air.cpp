@@ -12,6 +12,9 @@ namespace {
 
 constexpr std::uint8_t kTypeManagement = 0;
 constexpr std::uint8_t kTypeControl = 1;
+constexpr std::uint8_t kTypeData = 2;
+constexpr std::uint8_t kFlagPowerManagement = 0x10;
+constexpr std::uint8_t kFlagMoreData = 0x20;
 constexpr std::uint8_t kSubtypeProbeRequest = 4;
 constexpr std::uint8_t kSubtypeProbeResponse = 5;
 constexpr std::uint8_t kSubtypeBeacon = 8;
@@ -94,11 +97,16 @@ bool SimChip::transmitAir(std::vector<std::uint8_t> bytes, std::uint16_t rateHal
   ++c.transmittedFragments;
   const bool group = IsGroup(AddressAt(bytes, 4));
   if (group) ++c.multicastTransmitted;
+  // A frame the access point acknowledged tells it whether the station dozes from now on.
+  const auto bssid = AssociatedBssid(firmware_.settings());
+  const bool toAccessPoint = bssid && bytes.size() >= 10 && AddressAt(bytes, 4) == *bssid;
+  const bool powerManagement = bytes.size() >= 2 && (bytes[1] & kFlagPowerManagement) != 0;
   bool acknowledged = false;
   if (air_ != nullptr && radioOn()) {
     ++rings_.framesSent;
     acknowledged = air_->transmit(*this, simair::AirFrame{std::move(bytes), channel(), rateHalfMbps}).acknowledged;
   }
+  if (toAccessPoint && acknowledged) dozingToAccessPoint_ = powerManagement;
   if (group) return true;
   if (!acknowledged) {
     ++c.ackFailures;
@@ -135,23 +143,30 @@ void SimChip::receive(const simair::AirFrame& frame, const simair::Reception& re
                          associated && BssidOf(air) == associated;
   if (ourBeacon) noteBeacon(air);
   writeReceiveRing(air, reception.signalDbm, frame.rateHalfMbps);
+  // Frames wait at the access point: ask for the first (the host hears of the beacon that
+  // ended a doze after the poll went), and for the next while More Data says there is one.
+  const bool buffered = ourBeacon && TimNames(FindElement(air, kAirHeader + kFixedBeaconFields, kElementTim),
+                                              AssociationId(firmware_.settings()));
+  const bool moreData = FrameType(air) == kTypeData && (air[1] & kFlagMoreData) != 0 &&
+                        AddressAt(air, 4) == address() && associated && BssidOf(air) == associated;
+  if (buffered || (moreData && dozingToAccessPoint_)) sendPsPoll(*associated);
   if (ourBeacon && awaitingBeacon_) {
     awaitingBeacon_ = false;
-    // Buffered traffic: ask the access point for it before telling the host.
-    const auto tim = FindElement(air, kAirHeader + kFixedBeaconFields, kElementTim);
-    if (TimNames(tim, AssociationId(firmware_.settings()))) {
-      std::vector<std::uint8_t> poll(16, 0);
-      poll[0] = 0xA4;  // PS-Poll
-      const std::uint16_t aid = AssociationId(firmware_.settings()) | 0xC000;
-      poll[2] = static_cast<std::uint8_t>(aid);
-      poll[3] = static_cast<std::uint8_t>(aid >> 8);
-      std::copy(associated->begin(), associated->end(), poll.begin() + 4);
-      const auto own = address();
-      std::copy(own.begin(), own.end(), poll.begin() + 10);
-      transmitAir(std::move(poll), 2);
-    }
     raise(kCausePowerSave);
   }
+}
+
+void SimChip::sendPsPoll(const simair::MacAddress& bssid) {
+  std::vector<std::uint8_t> poll(16, 0);
+  poll[0] = 0xA4;                  // PS-Poll
+  poll[1] = kFlagPowerManagement;  // the station stays in power save: one frame, not all
+  const std::uint16_t aid = AssociationId(firmware_.settings()) | 0xC000;
+  poll[2] = static_cast<std::uint8_t>(aid);
+  poll[3] = static_cast<std::uint8_t>(aid >> 8);
+  std::copy(bssid.begin(), bssid.end(), poll.begin() + 4);
+  const auto own = address();
+  std::copy(own.begin(), own.end(), poll.begin() + 10);
+  transmitAir(std::move(poll), 2);
 }
 
 void SimChip::noteBeacon(std::span<const std::uint8_t> air) {
@@ -169,8 +184,9 @@ void SimChip::noteBeacon(std::span<const std::uint8_t> air) {
 void SimChip::sleepRequest() {
   if (!bus_) return;
   const auto bssid = AssociatedBssid(firmware_.settings());
-  if (address_ == 1 && bssid) {
-    // Entering power save: tell the access point with a null frame that has the PM bit.
+  if ((address_ == 1 || !dozingToAccessPoint_) && bssid) {
+    // Entering power save, or the access point took the station for awake since (a frame
+    // without the PM bit): tell it with a null frame that has the PM bit.
     std::vector<std::uint8_t> null(kAirHeader, 0);
     null[0] = 0x48;
     null[1] = 0x11;  // to the DS, power management
@@ -210,6 +226,8 @@ void SimChip::endDoze() {
 }
 
 void SimChip::commandApplied(std::uint16_t code) {
+  // A new association (or none): the access point takes the station for awake.
+  if (code == command::kSetAssociation || code == command::kIbssStart) dozingToAccessPoint_ = false;
   if (code == command::kIbssStart) {
     if (bus_ && beaconEvent_) bus_->scheduler().cancel(beaconEvent_);
     beaconFromTemplate();

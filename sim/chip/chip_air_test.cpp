@@ -244,6 +244,20 @@ TEST_F(ChipOnAir, ScanIgnoresTheBssidFilterAndReturnsToTheHomeChannel) {
   EXPECT_EQ(h.chip.rings().framesReceived, 1u);
 }
 
+TEST_F(ChipOnAir, AnIbssStartLeavesTheAccessPointsBssidFilter) {
+  associate(kBssid, 1);
+  RecordingAir::deliver(h.chip, Beacon(kOther));
+  EXPECT_EQ(h.chip.rings().framesReceived, 0u);
+  Bytes beacon = Beacon(kOther);
+  auto record = Record(0x0100, static_cast<std::uint16_t>(10 + beacon.size()));
+  record[8] = static_cast<std::uint8_t>(beacon.size());
+  std::copy(beacon.begin(), beacon.end(), record.begin() + 10);
+  command(record);
+  RecordingAir::deliver(h.chip, Beacon(kOther));
+  RecordingAir::deliver(h.chip, Beacon(kBssid));  // another BSSID of the IBSS: heard too (a merge)
+  EXPECT_EQ(h.chip.rings().framesReceived, 2u);
+}
+
 TEST_F(ChipOnAir, IbssBeaconsFromTheTemplateAndAnswersProbes) {
   const auto own = h.chip.identity().mac;
   Bytes beacon = Beacon(kBssid);
@@ -304,6 +318,48 @@ TEST_F(ChipOnAir, DozesUntilTheDtimBeaconThenRaisesThePowerSaveCause) {
   EXPECT_TRUE(h.chip.dozing());
   h.write(1, kRegDoorbell, kDoorbellTransmit);
   EXPECT_FALSE(h.chip.dozing());
+}
+
+// The access point buffers while the station's last frame to it had the power-management
+// bit: the chip's polls keep it, More Data asks for the next frame, and a frame of the host
+// without the bit must be taken back by a null frame before the next doze.
+TEST_F(ChipOnAir, PollsInPowerSaveUntilNoMoreDataAndAnnouncesTheNextDozeWhenTheHostSentAwake) {
+  const auto own = h.chip.identity().mac;
+  associate(kBssid, 1);
+  h.write(1, kRegAddress, 1);
+  h.write(1, kRegDoorbell, kDoorbellSleep);
+  h.scheduler.runFor(110ms);  // no beacon known: awake after 100 ms
+  ASSERT_FALSE(h.chip.dozing());
+  Bytes beacon = Beacon(kBssid);
+  beacon.back() = 0x02;  // the TIM names association id 1
+  RecordingAir::deliver(h.chip, beacon);
+  RecordingAir::deliver(h.chip, Frame(0x08, 0x22, own, kBssid, kOther, {1}));  // From DS, More Data
+  RecordingAir::deliver(h.chip, Frame(0x08, 0x02, own, kBssid, kOther, {2}));  // the last one
+  RecordingAir::deliver(h.chip, beacon);  // awake already: the beacon alone asks for a poll
+  ASSERT_EQ(air.sent.size(), 4u);  // the null frame, then a poll for each frame and the beacon
+  for (std::size_t i = 1; i < 4; ++i) {
+    EXPECT_EQ(air.sent[i].bytes[0], 0xA4);
+    EXPECT_EQ(air.sent[i].bytes[1], 0x10);  // power management: the station stays in power save
+    EXPECT_EQ(air.sent[i].bytes[2] | air.sent[i].bytes[3] << 8, 0xC001);
+  }
+
+  Bytes awake(32, 0);  // the host's null frame to the DS without the power-management bit
+  awake[2] = 0x48, awake[3] = 0x01;
+  std::copy(kBssid.begin(), kBssid.end(), awake.begin() + 6);
+  std::copy(own.begin(), own.end(), awake.begin() + 12);
+  std::copy(kBssid.begin(), kBssid.end(), awake.begin() + 18);
+  queueTransmit(0, awake);
+  h.write(1, kRegDoorbell, kDoorbellTransmit);
+  h.scheduler.runFor(1ms);
+  ASSERT_EQ(air.sent.size(), 5u);
+  h.write(1, kRegAddress, 0);
+  h.write(1, kRegDoorbell, kDoorbellSleep);
+  ASSERT_EQ(air.sent.size(), 6u);
+  EXPECT_EQ(air.sent[5].bytes[0], 0x48);
+  EXPECT_EQ(air.sent[5].bytes[1], 0x11);
+  h.write(1, kRegDoorbell, kDoorbellTransmit);  // awake again; dozing anew needs no frame
+  h.write(1, kRegDoorbell, kDoorbellSleep);
+  EXPECT_EQ(air.sent.size(), 6u);
 }
 
 }  // namespace

@@ -51,6 +51,7 @@ std::string CommandName(std::uint16_t code) {
     case command::kSetAssociation: return "SET_ASSOCIATION";
     case command::kSetInfraMode: return "SET_INFRA_MODE";
     case command::kSetRts: return "SET_RTS";
+    case command::kSetMode: return "SET_MODE";
     case command::kMeasureLoad: return "MEASURE_0118";
     case command::kMeasureHistogram: return "MEASURE_0119";
     case command::kMeasureFrames: return "MEASURE_011A";
@@ -112,6 +113,8 @@ std::optional<std::vector<std::uint8_t>> FirmwareEngine::execute(
     case command::kIbssStart:
       settings_.ibssTemplate.assign(record.begin(), record.end());
       settings_.infrastructure = false;
+      // No access point any more: an IBSS hears every BSSID of its SSID (it may merge).
+      settings_.association.clear();
       break;
     case command::kScanStart:
       if (!settings_.scanning) settings_.homeChannel = settings_.channel;
@@ -132,6 +135,10 @@ std::optional<std::vector<std::uint8_t>> FirmwareEngine::execute(
       break;
     case command::kSetRts:
       settings_.rtsThreshold = Get(record, 8, 4);
+      break;
+    case command::kSetMode:
+      settings_.vendorFlags = static_cast<std::uint8_t>(Get(record, 9, 1));
+      settings_.vendorMode = static_cast<std::uint8_t>(Get(record, 10, 1));
       break;
     case command::kSetLedPattern:
       settings_.ledPattern = Get(record, 8, 4);

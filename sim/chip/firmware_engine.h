@@ -28,6 +28,7 @@ inline constexpr std::uint16_t kSetChannel = 0x010A;
 inline constexpr std::uint16_t kSetAssociation = 0x010D;
 inline constexpr std::uint16_t kSetInfraMode = 0x010E;
 inline constexpr std::uint16_t kSetRts = 0x0113;
+inline constexpr std::uint16_t kSetMode = 0x0116;
 inline constexpr std::uint16_t kMeasureLoad = 0x0118;
 inline constexpr std::uint16_t kMeasureHistogram = 0x0119;
 inline constexpr std::uint16_t kMeasureFrames = 0x011A;
@@ -70,6 +71,8 @@ struct FirmwareSettings {
   MacAddress directedAddress{};
   std::vector<std::uint8_t> association;   // the last SET_ASSOCIATION body
   std::vector<std::uint8_t> ibssTemplate;  // the last IBSS_START record
+  std::uint8_t vendorFlags = 0;  // SET_MODE: the byte at 9
+  std::uint8_t vendorMode = 0;   // ... and at 10
 };
 
 class FirmwareEngine {

@@ -269,6 +269,9 @@ void SimChip::commandKick() {
       step("hardware specification: MAC " + MacText(std::span(*response).subspan(14, 6)) +
            ", region 0x" + Hex(identity_.regionCode, 2) + ", firmware release " +
            ReleaseText(firmware_.release()));
+    } else if (code == command::kSetMode) {
+      const FirmwareSettings& now = firmware_.settings();
+      step("command SET_MODE answered: flags 0x" + Hex(now.vendorFlags, 2) + ", mode 0x" + Hex(now.vendorMode, 2));
     } else {
       step(std::string("command ") + CommandName(code) + " answered");
     }

@@ -142,6 +142,7 @@ private:
   bool writeReceiveRing(std::span<const std::uint8_t> air, int signalDbm, std::uint16_t rateHalfMbps);
   // The air side (chip_air.cpp).
   bool transmitAir(std::vector<std::uint8_t> bytes, std::uint16_t rateHalfMbps);
+  void sendPsPoll(const simair::MacAddress& bssid);
   bool passesFilter(std::span<const std::uint8_t> air) const;
   void noteBeacon(std::span<const std::uint8_t> air);
   void sleepRequest();
@@ -194,6 +195,9 @@ private:
   std::uint8_t homeChannel_ = 0;  // where SCAN_END returns to
   bool dozing_ = false;
   bool awaitingBeacon_ = false;
+  // The power-management bit of the last frame sent to the access point: whether it takes
+  // the station for dozing (and buffers its frames).
+  bool dozingToAccessPoint_ = false;
   BeaconClock beaconClock_;
   ndis::EventId wakeEvent_;
   ndis::EventId beaconEvent_;

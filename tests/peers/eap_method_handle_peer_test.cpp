@@ -7,6 +7,8 @@
 // never enters the TLS engine: the CertificateVerify is signed by the store (the host
 // leaving the signing request, code 6, unanswered) or by the host itself, also with
 // FreeRADIUS as the authentication server; a host that refuses to sign fails the handshake.
+// A server certificate that the trusted CA signed with MD5 or SHA-1 is refused by the
+// library's judgement.
 #include <ksstk.h>
 
 #include <algorithm>
@@ -15,7 +17,9 @@
 #include <vector>
 
 #include <openssl/rsa.h>
+#include <unistd.h>
 
+#include "platform/cryptoapi/cert_import.h"
 #include "platform/cryptoapi/scoped_cert_root.h"
 #include "tests/peers/freeradius_peer.h"
 #include "tests/peers/hostapd_fixture.h"
@@ -32,6 +36,8 @@ struct Host {
   std::vector<std::uint32_t> statuses;
   std::string password;
   bool judgeChain = true;  // answers code 5 with "trusted"; else leaves it unanswered
+  bool askTheLibrary = false;  // answers code 5 with the library's own judgement of the chain
+  std::vector<std::uint32_t> verdicts;  // the library's
   Signing signing = Signing::kLeftToTheStore;
   EVP_PKEY* key = nullptr;  // the host's copy of the user's key, for kByTheHost
 };
@@ -64,10 +70,20 @@ uint32_t KSSTK_CALL Callback(uintptr_t user, KSSTK_CALLBACK_MESSAGE* message) {
     case KSSTK_MSG_EAP_GET_PASSWORD:
       KSSTK_AllocStringA(host.password.c_str(), &reinterpret_cast<KSSTK_GET_PASSWORD_MESSAGE*>(message)->Password.A);
       break;
-    case KSSTK_MSG_EAP_VALIDATE_SERVER_CERT:
-      if (host.judgeChain)
-        reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message)->Verdict = KSSTK_CHAIN_TRUSTED;
+    case KSSTK_MSG_EAP_VALIDATE_SERVER_CERT: {
+      auto& question = *reinterpret_cast<KSSTK_VALIDATE_SERVER_CERT_MESSAGE*>(message);
+      if (host.askTheLibrary) {
+        KSSTK_CERT_LIST built = nullptr;
+        int32_t verdict = -1;
+        KSSTK_CERT_LIST_BuildCertChain(question.Chain, &built, &verdict);
+        if (built != nullptr) KSSTK_Release(built);
+        question.Verdict = static_cast<uint32_t>(verdict);
+        host.verdicts.push_back(question.Verdict);
+      } else if (host.judgeChain) {
+        question.Verdict = KSSTK_CHAIN_TRUSTED;
+      }
       break;
+    }
     case KSSTK_MSG_EAP_SIGN: {
       auto& request = *reinterpret_cast<KSSTK_PRIVATE_KEY_OPERATION_MESSAGE*>(message);
       if (host.signing == Host::Signing::kRefused) request.Failed = 1;
@@ -120,6 +136,29 @@ class EapMethodHandlePeerTest : public HostapdTest {
     ASSERT_EQ(KSSTK_CONTEXT_CreateEapMethodA(context_, type, &method_), 0);
     KSSTK_EAP_METHOD_SetCallbackA(method_, Callback, reinterpret_cast<uintptr_t>(&host_));
     KSSTK_IDENTITY identity = MakeIdentity(context_, user, password, type, certificate);
+    KSSTK_EAP_METHOD_SetIdentity(method_, identity);
+    KSSTK_Release(identity);
+    ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
+  }
+
+  // A PEAP handle whose identity "ms" runs MS-CHAP-V2 inside, with the password when given
+  // (else the host is asked); the context is made once.
+  void MakePeap(const char* identityPassword) {
+    if (context_ == nullptr) {
+      ASSERT_EQ(KSSTK_CreateContext(&context_), 0);
+      KSSTK_CONTEXT_Initialize(context_);
+    }
+    if (method_ != nullptr) KSSTK_Release(method_);
+    ASSERT_EQ(KSSTK_CONTEXT_CreateEapMethodA(context_, 25, &method_), 0);
+    KSSTK_EAP_METHOD_SetCallbackA(method_, Callback, reinterpret_cast<uintptr_t>(&host_));
+    KSSTK_IDENTITY identity = nullptr;
+    ASSERT_EQ(KSSTK_CONTEXT_CreateIdentity(context_, &identity), 0);
+    KSSTK_IDENTITY_SetUserNameA(identity, "ms");
+    if (identityPassword != nullptr) KSSTK_IDENTITY_SetPasswordA(identity, identityPassword);
+    const std::uint32_t peap = 25, msChapV2 = 26;
+    KSSTK_IDENTITY_SetEapTypes(identity, &peap, 1);
+    KSSTK_IDENTITY_SetPeapInnerEapTypes(identity, &msChapV2, 1);
+    KSSTK_IDENTITY_Initialize(identity);
     KSSTK_EAP_METHOD_SetIdentity(method_, identity);
     KSSTK_Release(identity);
     ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
@@ -263,8 +302,6 @@ TEST_F(EapMethodHandlePeerTest, PeapMsChapV2WithThePasswordOfTheIdentityOrOfTheH
                                 "server_cert=" + dir().Write("server.pem", Pem(certs.server, false)),
                                 "private_key=" + dir().Write("server.key", Pem(certs.server, true))},
                 .logKeys = true});
-  ASSERT_EQ(KSSTK_CreateContext(&context_), 0);
-  KSSTK_CONTEXT_Initialize(context_);
   struct Case {
     const char* identityPassword;
     std::vector<std::uint32_t> codes;
@@ -274,20 +311,7 @@ TEST_F(EapMethodHandlePeerTest, PeapMsChapV2WithThePasswordOfTheIdentityOrOfTheH
     SCOPED_TRACE(c.identityPassword != nullptr ? "identity's password" : "host's password");
     host_ = Host{};
     host_.password = "ms secret";
-    if (method_ != nullptr) KSSTK_Release(method_);
-    ASSERT_EQ(KSSTK_CONTEXT_CreateEapMethodA(context_, 25, &method_), 0);
-    KSSTK_EAP_METHOD_SetCallbackA(method_, Callback, reinterpret_cast<uintptr_t>(&host_));
-    KSSTK_IDENTITY identity = nullptr;
-    ASSERT_EQ(KSSTK_CONTEXT_CreateIdentity(context_, &identity), 0);
-    KSSTK_IDENTITY_SetUserNameA(identity, "ms");
-    if (c.identityPassword != nullptr) KSSTK_IDENTITY_SetPasswordA(identity, c.identityPassword);
-    const std::uint32_t peap = 25, msChapV2 = 26;
-    KSSTK_IDENTITY_SetEapTypes(identity, &peap, 1);
-    KSSTK_IDENTITY_SetPeapInnerEapTypes(identity, &msChapV2, 1);
-    KSSTK_IDENTITY_Initialize(identity);
-    KSSTK_EAP_METHOD_SetIdentity(method_, identity);
-    KSSTK_Release(identity);
-    ASSERT_EQ(KSSTK_EAP_METHOD_Initialize(method_), 0);
+    MakePeap(c.identityPassword);
     HandleResponder responder(method_, host_);
     const EapTranscript transcript = Converse("ms", responder);
     ASSERT_EQ(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
@@ -296,6 +320,79 @@ TEST_F(EapMethodHandlePeerTest, PeapMsChapV2WithThePasswordOfTheIdentityOrOfTheH
     EXPECT_EQ(codes, c.codes);
     ExpectCompletedWithKeys("EAP-PEAP: Derived key");
   }
+}
+
+std::vector<std::string> g_traces;
+void KSSTK_CALL CollectTrace(int32_t, int32_t, const char* text, const uint8_t*, uint32_t) {
+  g_traces.emplace_back(text);
+}
+
+// hostapd's CA and server certificate, made with the openssl CLI (which still signs with MD5
+// and SHA-1): the CA (RSA) signs itself with SHA-256 and the server's certificate (P-256)
+// with `digest`. The keys are made once per directory.
+struct CliPki {
+  std::string caPem;
+  std::string serverPem;
+  std::string serverKey;  // file
+};
+
+CliPki MakeCliPki(const ScratchDir& dir, const std::string& digest) {
+  const std::string caKey = dir.File("cli-ca.key");
+  const std::string serverKey = dir.File("cli-server.key");
+  if (access(caKey.c_str(), F_OK) != 0) {
+    EXPECT_EQ(RunProgram({"openssl", "genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048", "-out",
+                          caKey}),
+              0);
+    EXPECT_EQ(RunProgram({"openssl", "genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out",
+                          serverKey}),
+              0);
+  }
+  const std::string ca = dir.File(digest + "-ca.pem");
+  const std::string request = dir.File(digest + "-server.csr");
+  const std::string server = dir.File(digest + "-server.pem");
+  EXPECT_EQ(RunProgram({"openssl", "req", "-x509", "-key", caKey, "-subj", "/CN=Weak Digest CA " + digest, "-days",
+                        "30", "-sha256", "-addext", "basicConstraints=critical,CA:TRUE", "-out", ca}),
+            0);
+  EXPECT_EQ(RunProgram({"openssl", "req", "-new", "-key", serverKey, "-subj", "/CN=weak.example", "-out", request}), 0);
+  EXPECT_EQ(RunProgram({"openssl", "x509", "-req", "-in", request, "-CA", ca, "-CAkey", caKey, "-set_serial", "2",
+                        "-days", "30", "-" + digest, "-out", server}),
+            0);
+  return {ReadTextFile(ca), ReadTextFile(server), serverKey};
+}
+
+// A server whose certificate the trusted CA signed with MD5 or SHA-1 is refused by the
+// library's judgement: the verdict is a bad signature, the trace names the certificate, and
+// the handshake fails. (That a root's own SHA-1 signature is no reason to refuse is the chain
+// engine's test.)
+TEST_F(EapMethodHandlePeerTest, ServerCertificatesSignedWithWeakDigestsAreRefused) {
+  KSSTK_SetTraceLevel(1);
+  KSSTK_SetTraceCallbackA(CollectTrace);
+  for (const std::string digest : {"md5", "sha1"}) {
+    SCOPED_TRACE(digest);
+    const CliPki pki = MakeCliPki(dir(), digest);
+    const auto filed = capi::ImportIntoStore(capi::StoreLocation::CurrentUser, "ROOT", pki.caPem, "");
+    ASSERT_TRUE(filed.ok) << filed.error;
+    StartHostapd({.eapUsers = {"\"ms\" PEAP", "\"ms\" MSCHAPV2 \"ms secret\" [2]"},
+                  .extraConfig = {"ca_cert=" + dir().Write(digest + "-hostapd-ca.pem", pki.caPem),
+                                  "server_cert=" + dir().Write(digest + "-hostapd-server.pem", pki.serverPem),
+                                  "private_key=" + pki.serverKey},
+                  .securityLevelZero = true});
+    host_ = Host{};
+    host_.askTheLibrary = true;
+    g_traces.clear();
+    MakePeap("ms secret");
+    HandleResponder responder(method_, host_);
+    const EapTranscript transcript = Converse("ms", responder);
+    EXPECT_EQ(host_.verdicts, std::vector<std::uint32_t>{KSSTK_CHAIN_BAD_SIGNATURE});
+    EXPECT_NE(transcript.outcome, EapOutcome::kSuccess) << Describe(transcript);
+    const bool named = std::any_of(g_traces.begin(), g_traces.end(), [](const std::string& line) {
+      return line.find("refused: signature not valid or made with too weak a digest") != std::string::npos &&
+             line.find("CN=weak.example") != std::string::npos;
+    });
+    EXPECT_TRUE(named) << ::testing::PrintToString(g_traces);
+  }
+  KSSTK_SetTraceCallbackA(nullptr);
+  KSSTK_SetTraceLevel(0);
 }
 
 }  // namespace

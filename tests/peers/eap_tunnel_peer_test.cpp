@@ -194,9 +194,10 @@ void PrintTo(const StrengthCase& c, std::ostream* os) { *os << c.name; }
 
 class TlsStrengthTest : public TunnelPeerTest, public ::testing::WithParamInterface<StrengthCase> {};
 
-// A hardened server (ECDHE with AES-GCM only) is reached with TLS 1.2 and forward secrecy;
-// servers with RSA or DH keys below 2048 bits are refused at any version, with our alert;
-// TLS 1.0 with the legacy suites stays available.
+// A server that follows our order of suites (hostapd as it comes) and a hardened one (ECDHE
+// with AES-GCM only) both agree on TLS 1.2 with forward secrecy; a server that offers only
+// an old suite, and TLS 1.0 with the legacy suites, stay reachable; servers with RSA or DH
+// keys below 2048 bits are refused at any version, with our alert.
 TEST_P(TlsStrengthTest, PeapV0) {
   const StrengthCase& c = GetParam();
   const TestCertificate server = MakeCertificate(
@@ -206,15 +207,9 @@ TEST_P(TlsStrengthTest, PeapV0) {
     config.push_back(line == "dh_file" ? "dh_file=" + dir().Write("dh.pem", kWeakDhParameters)
                                        : line);
   }
-  // hostapd loads its key and DH parameters at the system's security level, which refuses
-  // the weak ones before its configured ciphers apply: lower it for hostapd alone.
-  const std::string systemConfig = dir().Write(
-      "openssl.cnf",
-      "openssl_conf = conf\n[conf]\nssl_conf = ssl\n[ssl]\nsystem_default = sys\n"
-      "[sys]\nCipherString = DEFAULT@SECLEVEL=0\n");
-  setenv("OPENSSL_CONF", systemConfig.c_str(), 1);
-  StartHostapd({.eapUsers = kUsers, .extraConfig = config, .logKeys = true});
-  unsetenv("OPENSSL_CONF");
+  // The servers we refuse hold keys that hostapd loads only at security level 0; the others
+  // run with hostapd's own settings.
+  StartHostapd({.eapUsers = kUsers, .extraConfig = config, .logKeys = true, .securityLevelZero = !c.accepted});
   context_ = MakePlainClientContext();
   ASSERT_NE(context_, nullptr);
   FakeEapMethodHost host;
@@ -247,6 +242,8 @@ TEST_P(TlsStrengthTest, PeapV0) {
 INSTANTIATE_TEST_SUITE_P(
     Hostapd, TlsStrengthTest,
     ::testing::Values(
+        StrengthCase{"DefaultServer", {}, 2048, true, 0xC02F},
+        StrengthCase{"ServerWithAnOldSuiteOnly", {"openssl_ciphers=AES256-SHA"}, 2048, true, 0x35},
         StrengthCase{"HardenedServer",
                      {"openssl_ciphers=ECDHE-RSA-AES128-GCM-SHA256:ECDHE-RSA-AES256-GCM-SHA384",
                       "tls_flags=[DISABLE-TLSv1.0][DISABLE-TLSv1.1]"},

@@ -45,6 +45,13 @@ HostapdPeer::HostapdPeer(NetworkNamespace& space, const std::string& interface,
   if (log < 0) throw std::runtime_error("cannot create " + logPath_);
   try {
     std::vector<std::string> command = {"hostapd", "-dd", "-t"};
+    if (options.securityLevelZero) {
+      const std::string systemConfig = dir.Write(
+          "openssl.cnf",
+          "openssl_conf = conf\n[conf]\nssl_conf = ssl\n[ssl]\nsystem_default = sys\n"
+          "[sys]\nCipherString = DEFAULT@SECLEVEL=0\n");
+      command.insert(command.begin(), {"env", "OPENSSL_CONF=" + systemConfig});
+    }
     if (options.logKeys) command.push_back("-K");
     command.push_back(configPath);
     process_ = space.Start(command, log);

@@ -20,6 +20,10 @@ struct HostapdOptions {
   std::vector<std::string> extraConfig{};
   // Key material in the debug log too (hostapd -K), to compare the keys both sides derive.
   bool logKeys = false;
+  // hostapd's OpenSSL at security level 0 from its start: it loads its certificate, key and
+  // DH parameters at the system's level, before its configured ciphers apply, so weak ones
+  // (small keys, MD5 or SHA-1 signatures) need this to be served at all.
+  bool securityLevelZero = false;
 };
 
 class HostapdPeer {

@@ -1,13 +1,12 @@
 // Wall time of one PEAP/MS-CHAP-V2 and one EAP-TLS authentication against hostapd: ours (the
-// EAP runner from EAPOL-Start to EAP-Success) beside eapol_test and wpa_supplicant on the
-// same server configuration in the same run. eapol_test reaches hostapd's EAP server over
-// RADIUS (hostapd's own RADIUS server, on the loopback); one process runs all its rounds
-// (-r), and its time per authentication is the process's wall time divided by the rounds
-// (its start-up included). wpa_supplicant runs on the wired port as we do, timed from its
-// EAP start to its EAP success by its own timestamps. The ratios are printed; the goal is
-// 1.0 or less. Each side runs several times; the medians count.
-#include <fcntl.h>
-#include <unistd.h>
+// EAP runner from EAPOL-Start to EAP-Success) beside wpa_supplicant on the same wired port
+// and the same hostapd in the same run, timed from its EAP start to its EAP success by its
+// own timestamps. The ratio ours/wpa_supplicant is printed; the goal is 1.0 or less. Each
+// side runs several times; the medians count. The time is the wall clock's: most of it is
+// hostapd's, in another process.
+//
+// eapol_test is not compared: it paces its rounds itself (about 100 ms a round), so its time
+// per authentication measures its pacing, not the exchange.
 
 #include <algorithm>
 #include <chrono>
@@ -31,7 +30,6 @@ using capi::testing::MakeCertificate;
 using capi::testing::TestCertificate;
 
 constexpr int kRounds = 5;
-constexpr int kRadiusPort = 18120;
 constexpr char kPassword[] = "bench secret";
 
 struct BenchPki {
@@ -50,33 +48,10 @@ double Median(std::vector<double> values) {
 class TunnelBenchmark : public HostapdTest {
  protected:
   void Start(const BenchPki& pki) {
-    std::vector<std::string> config = ServerCertificateConfig(dir(), pki.ca, pki.server);
-    config.push_back("radius_server_clients=" + dir().Write("radius.clients", "127.0.0.1/32 bench\n"));
-    config.push_back("radius_server_auth_port=" + std::to_string(kRadiusPort));
+    const std::vector<std::string> config = ServerCertificateConfig(dir(), pki.ca, pki.server);
     StartHostapd({.eapUsers = {"\"anonymous\" PEAP", "\"alice\" TLS",
                                "\"ms\" MSCHAPV2 \"bench secret\" [2]"},
                   .extraConfig = config});
-  }
-
-  // eapol_test's seconds per authentication over `rounds` in one process; negative when it
-  // did not succeed.
-  double EapolTest(const std::string& network, const std::string& name, int rounds) {
-    const std::string config = dir().Write(name + ".conf", "network={\n" + network + "}\n");
-    const std::string log = dir().File(name + ".log");
-    const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (logFd < 0) return -1;
-    const auto begin = std::chrono::steady_clock::now();
-    ChildProcess process = space().Start(
-        {"eapol_test", "-c", config, "-a", "127.0.0.1", "-p", std::to_string(kRadiusPort), "-s",
-         "bench", "-r", std::to_string(rounds - 1), "-t", "20"},
-        logFd);
-    ::close(logFd);
-    // Waiting for the other process to finish its rounds, not for a protocol timer.
-    while (process.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const auto end = std::chrono::steady_clock::now();
-    const std::string text = ReadTextFile(log);
-    if (text.find("SUCCESS") == std::string::npos) return -1;
-    return std::chrono::duration<double>(end - begin).count() / rounds;
   }
 
   // One wpa_supplicant authentication on the station end: seconds from its EAP start to its
@@ -120,19 +95,13 @@ class TunnelBenchmark : public HostapdTest {
     return std::chrono::duration<double>(end - begin).count();
   }
 
-  void Report(const char* what, const std::vector<double>& ours, double eapolTest,
-              const std::vector<double>& supplicant) {
+  void Report(const char* what, const std::vector<double>& ours, const std::vector<double>& supplicant) {
     for (const double value : ours) ASSERT_GT(value, 0) << what << ": ours failed";
-    ASSERT_GT(eapolTest, 0) << what << ": eapol_test failed";
     for (const double value : supplicant) ASSERT_GT(value, 0) << what << ": wpa_supplicant failed";
-    const double ratio = Median(ours) / eapolTest;
-    const double wiredRatio = Median(ours) / Median(supplicant);
-    std::printf("[ bench ] %s: ours %.1f ms, eapol_test %.1f ms, ratio %.2f (goal <= 1.0); "
-                "wpa_supplicant %.1f ms, ratio %.2f\n",
-                what, Median(ours) * 1000, eapolTest * 1000, ratio, Median(supplicant) * 1000,
-                wiredRatio);
-    RecordProperty(std::string(what) + "_ratio", std::to_string(ratio));
-    RecordProperty(std::string(what) + "_wpa_supplicant_ratio", std::to_string(wiredRatio));
+    const double ratio = Median(ours) / Median(supplicant);
+    std::printf("[ bench ] %s: ours %.1f ms, wpa_supplicant %.1f ms, ratio %.2f (goal <= 1.0)\n", what,
+                Median(ours) * 1000, Median(supplicant) * 1000, ratio);
+    RecordProperty(std::string(what) + "_wpa_supplicant_ratio", std::to_string(ratio));
   }
 };
 
@@ -179,10 +148,8 @@ TEST_F(TunnelBenchmark, PeapMsChapV2AndEapTls) {
     oursTls.push_back(Ours(tls, 13, "alice"));
     theirsTls.push_back(Supplicant(tlsNetwork, 2 * round + 1));
   }
-  const double eapolTestPeap = EapolTest(peapNetwork, "eapol-peap", kRounds);
-  const double eapolTestTls = EapolTest(tlsNetwork, "eapol-tls", kRounds);
-  Report("PEAPv0/MS-CHAP-V2", oursPeap, eapolTestPeap, theirsPeap);
-  Report("EAP-TLS", oursTls, eapolTestTls, theirsTls);
+  Report("PEAPv0/MS-CHAP-V2", oursPeap, theirsPeap);
+  Report("EAP-TLS", oursTls, theirsTls);
   plain->Release();
   withCertificate->Release();
 }

@@ -122,10 +122,10 @@ TEST(ZelconProgram, RunsOnTheSimulatedAdapterKeepsToOneInstanceAndSavesAtTheSess
             "Cannot create hotkey for Radio On/Off!!\n");
 }
 
-TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
-  zelnicd::testing::ZelnicdProcess zelnicd;
-  ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
-  plat::TestTempDir home, runtime;
+// The program's environment on the adapter that `zelnicd` serves (or will serve), without
+// ZELCON_ADAPTER.
+std::vector<std::string> OnZelnicd(const zelnicd::testing::ZelnicdProcess& zelnicd, const plat::TestTempDir& home,
+                                   const plat::TestTempDir& runtime) {
   std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
   std::vector<std::string> environment = {
       "QT_QPA_PLATFORM=offscreen",
@@ -136,7 +136,14 @@ TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
       "HOME=" + home.Path(),
   };
   KeepFromOurs(environment);
-  Program zelcon(environment);
+  return environment;
+}
+
+TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
+  zelnicd::testing::ZelnicdProcess zelnicd;
+  ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
+  plat::TestTempDir home, runtime;
+  Program zelcon(OnZelnicd(zelnicd, home, runtime));
   ASSERT_TRUE(zelcon.Started());
   // The adapter's first open writes the channels of the driver's region (0x10: 1 to 11).
   plat::IniFile ini(home.File("Zelcon.ini"));
@@ -148,6 +155,33 @@ TEST(ZelconProgram, WithoutZelconAdapterFindsTheAdapterZelnicdServes) {
   zelcon.Signal(SIGTERM);
   EXPECT_EQ(zelcon.Wait(30000), 0);
   EXPECT_EQ(zelnicd.stop(SIGTERM), 0) << zelnicd.output();  // the utility closed: a prompt halt
+}
+
+// Started before zelnicd (the order of a log-in): the program finds the adapter once zelnicd's
+// control device appears, as it would an adapter plugged in.
+TEST(ZelconProgram, FindsTheAdapterOfAZelnicdStartedAfterIt) {
+  zelnicd::testing::ZelnicdProcess earlier;  // its run only leaves the run directory behind
+  ASSERT_TRUE(earlier.waitForDevice()) << earlier.output();
+  ASSERT_EQ(earlier.stop(SIGTERM), 0) << earlier.output();
+  plat::TestTempDir home, runtime;
+  std::vector<std::string> environment = OnZelnicd(earlier, home, runtime);
+  environment.push_back("ZELCON_MESSAGE_BOX_LOG=" + home.File("boxes.log"));
+  Program zelcon(environment);
+  ASSERT_TRUE(zelcon.Started());
+  // Up (its start-up box answered), without an adapter: the region's channels are not written.
+  ASSERT_TRUE(WaitForDirectory(home.Path(), 30000,
+                               [&] { return std::filesystem::exists(home.File("boxes.log")); }));
+  plat::IniFile ini(home.File("Zelcon.ini"));
+  EXPECT_EQ(ini.ReadInt("Advanced", "LastChan", 0), 0);
+
+  zelnicd::testing::ZelnicdProcess later(earlier);
+  ASSERT_TRUE(WaitForDirectory(home.Path(), 30000,
+                               [&] { return ini.ReadInt("Advanced", "LastChan", 0) != 0; }))
+      << later.output();
+  EXPECT_EQ(ini.ReadInt("Advanced", "LastChan", 0), 11);
+  zelcon.Signal(SIGTERM);
+  EXPECT_EQ(zelcon.Wait(30000), 0);
+  EXPECT_EQ(later.stop(SIGTERM), 0) << later.output();
 }
 
 }  // namespace

@@ -129,7 +129,7 @@ std::string ProfileList::FirstFreeName(const NameCounts& counts, std::string nam
   return name;
 }
 
-void ProfileList::NormalizeImported() {
+void ProfileList::NormalizeImportedProfiles() {
   Regroup();
   // Each name's holders in list order; the first keeps it, the later ones are renamed (or,
   // for "<Default>", dropped), one name after another in the order of the first holders.

@@ -52,7 +52,7 @@ public:
   void Regroup();
   // After an import: regroup, keep only the first "<Default>", and rename every later
   // profile whose name repeats an earlier one (UniqueName) so that no profile is lost.
-  void NormalizeImported();
+  void NormalizeImportedProfiles();
   // `candidate` if no profile other than `except` has that name; otherwise the name
   // incremented as many times as needed: a trailing number counts up (net3 -> net4,
   // net19 -> net20, net9 -> net10, net99 -> net100), any other name gets "2" (home ->

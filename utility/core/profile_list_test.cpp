@@ -75,7 +75,7 @@ TEST(ProfileList, ImportNormalisesGroupsAndNamesWithoutLosingProfiles) {
   for (const auto& [before, after] : cases) {
     ProfileList list;
     Fill(list, before);
-    list.NormalizeImported();
+    list.NormalizeImportedProfiles();
     EXPECT_EQ(Names(list), after);
   }
 }
@@ -89,7 +89,7 @@ TEST(ProfileList, ImportingThousandsOfOneNameIsQuick) {
   many.insert(many.end(), 200, "<Default>");
   Fill(list, many);
   const auto start = std::chrono::steady_clock::now();
-  list.NormalizeImported();
+  list.NormalizeImportedProfiles();
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_LT(elapsed, std::chrono::milliseconds(500));
   ASSERT_EQ(list.Size(), 3002u);

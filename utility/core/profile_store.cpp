@@ -69,7 +69,7 @@ bool SaveProfiles(const ProfileList& list, const std::string& dataCfgPath) {
 
 void AppendImported(ProfileList& list, ProfileReadResult& read) {
   AppendRecords(list, read);
-  list.NormalizeImported();
+  list.NormalizeImportedProfiles();
 }
 
 bool ImportProfiles(ProfileList& list, const std::string& path) {

@@ -142,11 +142,20 @@ void CAutoLinkDlg::onOK() {
     zelcon::WipeProfile(m_profile);
     m_profile = zelcon::OpenAutoLinkProfile(m_ssid);
     // The exchange starts once the adapter is on the access point's network.
-    m_exchangePending = PushProfile(m_profile);
+    switch (PushProfile(m_profile)) {
+      case Join::kJoining:
+        m_exchangePending = true;
+        break;
+      case Join::kAlreadyThere:
+        StartExchange();
+        break;
+      case Join::kRefused:
+        break;
+    }
   } else if (m_class == 1) {
     zelcon::WipeProfile(m_profile);
     m_profile = zelcon::FinalAutoLinkProfile(m_ssid, m_pin);
-    if (PushProfile(m_profile)) {
+    if (PushProfile(m_profile) != Join::kRefused) {
       setTimer(kAssociationTimer, kAssociationMs);
       m_timerRunning = true;
     }
@@ -157,9 +166,9 @@ void CAutoLinkDlg::onOK() {
   StoreAskAgain();
 }
 
-bool CAutoLinkDlg::PushProfile(const PROFILE_ENTRY& p) {
+CAutoLinkDlg::Join CAutoLinkDlg::PushProfile(const PROFILE_ENTRY& p) {
   void* h = m_sheet.Adapter();
-  if (!h) return false;
+  if (!h) return Join::kRefused;
   IAdapterControl& lib = m_sheet.Library();
   lib.SetAuthMode(h, LibraryAuthMode(p.authMode));
   lib.SetTpxCCXNetworkEap(h, 0);
@@ -180,14 +189,15 @@ bool CAutoLinkDlg::PushProfile(const PROFILE_ENTRY& p) {
                         reinterpret_cast<const uint8_t*>(&p.wpa), ssid.c_str());
   lib.SetWlanMode(h, p.wlanMode);
   lib.SetNetworkMode(h, p.networkType);
-  if (lib.SetSsid(h, ssid.c_str(), static_cast<uint32_t>(ssid.size()), 0) != 0 &&
-      lib.GetConnectStatus(h) == 0) {
+  const int joined = lib.SetSsid(h, ssid.c_str(), static_cast<uint32_t>(ssid.size()), 0);
+  if (joined == 0) return Join::kJoining;
+  if (lib.GetConnectStatus(h) == 0) {
     Abort();
     zfw::endWaitCursor();
     Status("Cannot associate to Halvane AP!\r\nPlease try again");
-    return false;
+    return Join::kRefused;
   }
-  return true;
+  return joined == kAlreadyOnNetwork ? Join::kAlreadyThere : Join::kJoining;
 }
 
 void CAutoLinkDlg::Countdown(const std::string& message, int seconds) {
@@ -275,6 +285,9 @@ intptr_t CAutoLinkDlg::onAppMessage(uint32_t code, const zfw::AppParam& param) {
       if (m_exchangePending) {
         m_exchangePending = false;
         StartExchange();
+      } else {
+        // A link that came up otherwise (Auto Configuration's): the sheet's to know.
+        zfw::sendAppMessage(m_sheet, code, param);
       }
       return 0;
     case HLVN_EVENT_ADAPTER_REMOVED:

@@ -58,8 +58,10 @@ protected:
 private:
   void Choose();
   bool ValidatePin(const std::string& pin);
-  // Sets the adapter up for the profile and joins its network; false when it was refused.
-  bool PushProfile(const PROFILE_ENTRY& profile);
+  // Sets the adapter up for the profile and joins its network. Already there: the adapter
+  // is on that network, so no association notice will come for it.
+  enum class Join { kRefused, kJoining, kAlreadyThere };
+  Join PushProfile(const PROFILE_ENTRY& profile);
   void StartExchange();
   zelcon::AdapterAddress ReadAdapterAddress();
   void Finish(bool success);

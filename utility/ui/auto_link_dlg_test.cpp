@@ -158,7 +158,7 @@ TEST_F(ZelconAutoLink, ANewAccessPointIsJoinedOpenlyThenTheExchangeEndsWithAWpaP
     // A second association starts nothing more.
     lib.ClearCalls();
     zfw::sendAppMessage(d, HLVN_EVENT_ASSOCIATED);
-    EXPECT_TRUE(lib.CallTexts().empty());
+    EXPECT_FALSE(Called("SetSBSecurityInfo(168 bytes)"));
 
     const char* steps[] = {"Auto Link Start Request",     "Auto Link Start Response",
                            "Auto Link Challenge Request", "Auto Link Challenge Response",
@@ -343,6 +343,57 @@ TEST_F(ZelconAutoLink, AFailedOrAbortedExchangeEndsWithoutAProfile) {
   sheet.RunAutoLink();
   EXPECT_EQ(sheet.m_autoLinkCommand.load(), AUTOLINK_NOTHING);
   EXPECT_EQ(ProfileNames(sheet), std::vector<std::string>{"<Default>"});
+}
+
+// Auto Configuration's join may complete while the dialog runs: the dialog, waiting for no
+// association of its own, hands the notice on to the sheet; and whether told or not, the
+// sheet takes the adapter's link as it is once the dialog has ended.
+TEST_F(ZelconAutoLink, ALinkThatCameUpWhileTheDialogRanIsTheSheetsAfterwards) {
+  CZelconSheet& sheet = *Start();
+  for (const bool told : {true, false}) {
+    SCOPED_TRACE(told ? "its notice came to the dialog" : "its notice was lost");
+    lib.SetResult("GetConnectStatus", 0);
+    sheet.QueryLinkStatus(0);
+    hooks.expect<CAutoLinkDlg>(CAutoLinkDlg::IDD, [&](CAutoLinkDlg& d) {
+      Associated("Hall");
+      if (told) {
+        zfw::sendAppMessage(d, HLVN_EVENT_ASSOCIATED);
+        auto lock = sheet.LockState();
+        EXPECT_EQ(sheet.Link().connected, 1u);
+      }
+      ASSERT_TRUE(zfw::testing::click(d, zfw::IDCANCEL));
+    });
+    sheet.RunAutoLink();
+    EXPECT_EQ(sheet.m_autoLinkCommand.load(), AUTOLINK_NOTHING);
+    {
+      auto lock = sheet.LockState();
+      EXPECT_EQ(sheet.Link().connected, 1u);
+      EXPECT_EQ(zelcon::FieldText(sheet.Link().ssid), "Hall");
+    }
+    EXPECT_EQ(fake.tray.tip, "Connected");
+  }
+}
+
+// Applied while the adapter is on the access point's network already (Auto Configuration
+// joined it): no association notice will come, so the exchange starts at once.
+TEST_F(ZelconAutoLink, ApplyOnTheAccessPointsNetworkAlreadyStartsTheExchangeAtOnce) {
+  CZelconSheet& sheet = *Start();
+  hooks.expect<CAutoLinkDlg>(CAutoLinkDlg::IDD, [&](CAutoLinkDlg& d) {
+    Choose(d, "Office");
+    d.checkItem(CAutoLinkDlg::IDC_DO_NOT_ASK, 1);
+    Associated("Office");
+    lib.QueueResults("SetSsid", {kAlreadyOnNetwork});
+    ExpectCountdown("Preparing for Auto Link swift bond...", 5);
+    Apply(d, "12345678", "12345678");
+    EXPECT_TRUE(Called("SetSBSecurityInfo(168 bytes)"));
+    EXPECT_TRUE(Called("SetSBSetupRequest(8 bytes)"));
+    lib.ClearCalls();
+    zfw::sendAppMessage(d, HLVN_EVENT_ASSOCIATED);  // a later association starts no second one
+    EXPECT_FALSE(Called("SetSBSetupRequest(8 bytes)"));
+    ASSERT_TRUE(zfw::testing::click(d, zfw::IDCANCEL));
+  });
+  sheet.RunAutoLink();
+  EXPECT_EQ(hooks.unused(), 0u);
 }
 
 TEST_F(ZelconAutoLink, RemovingTheAdapterEndsTheDialogAndTheWorkerConnectsNothing) {

@@ -139,8 +139,8 @@ bool CBasicSettgPage::onSetActive() {
 void CBasicSettgPage::ShowState() {
   if (!isCreated()) return;
   m_showing = true;
-  setItemText(IDC_NET_NAME, m_name);
-  setItemText(IDC_NET_SSID, m_ssid);
+  m_nameEdit.Show(*this, IDC_NET_NAME, m_name);
+  m_ssidEdit.Show(*this, IDC_NET_SSID, m_ssid);
   SelectCode(comboBox(IDC_NET_TYPE), m_networkType);
   if (m_networkType != 0) {
     SelectCode(comboBox(IDC_NET_WLAN_MODE), m_wlanMode);
@@ -169,9 +169,8 @@ int CBasicSettgPage::LoadBasicFromProfile(const PROFILE_ENTRY& p) {
 
 int CBasicSettgPage::SaveBasicToProfile(PROFILE_ENTRY& p) {
   if (!isCreated()) return 1;
-  const std::string name = itemText(IDC_NET_NAME), ssid = itemText(IDC_NET_SSID);
-  zelcon::SetFieldText(p.name, name);
-  zelcon::SetFieldText(p.ssid, ssid);
+  zelcon::SetFieldText(p.name, m_nameEdit.Take(*this, IDC_NET_NAME));
+  zelcon::SetFieldText(p.ssid, m_ssidEdit.Take(*this, IDC_NET_SSID));
   p.hiddenSsid = 0;
   // Fields in order; a list without a selection stops the save there.
   const int lists[] = {IDC_NET_TYPE, IDC_NET_WLAN_MODE, IDC_NET_ADHOC_MODE, IDC_NET_CHANNEL};
@@ -191,7 +190,7 @@ int CBasicSettgPage::SaveBasicToProfile(PROFILE_ENTRY& p) {
 
 int CBasicSettgPage::ValidateProfileName() {
   if (!isCreated()) return 1;
-  const std::string name = itemText(IDC_NET_NAME);
+  const std::string name = m_nameEdit.Take(*this, IDC_NET_NAME);
   if (name.empty()) {
     zfw::messageBox(this, zfw::loadString(IDS_ILLEGAL_NAME), {}, zfw::MB_ICONEXCLAMATION);
     return 0;

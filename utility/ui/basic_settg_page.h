@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/gui/property_page.h"
+#include "utility/ui/edit_bytes.h"
 #include "utility/core/profile_entry.h"
 #include "utility/ui/profile_wizard_context.h"
 
@@ -49,6 +50,7 @@ private:
 
   ProfileWizardContext& m_wizard;
   std::string m_name, m_ssid;
+  EditBytes m_nameEdit{39}, m_ssidEdit{32};  // the name and SSID fields' bytes
   uint32_t m_networkType = 1, m_wlanMode = 255, m_adHocWlanMode = 0, m_channel = 0;
   bool m_enabled = true;
   bool m_showing = false;

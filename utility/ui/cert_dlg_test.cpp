@@ -262,6 +262,42 @@ TEST_F(CertDlgTest, ViewFromTheListTellsCertificatesOfOneIssuerApartByHash) {
   }
 }
 
+// Both dialogs open over the middle of the window that opened them, not at a corner of the
+// screen where it may be far from where the user looks.
+TEST_F(CertDlgTest, TheDialogsOpenCentredOnTheWindowThatOpenedThem) {
+  StoreTwoOfOneIssuer();
+  InstallCertificateDialogs();
+  zfw::Dialog owner(999);
+  owner.create();
+  owner.moveWindow(zfw::Rect{400, 300, 1000, 800});
+  owner.show();
+  const auto expectCentredOn = [](zfw::Wnd& dialog, zfw::Wnd& parent) {
+    const zfw::Rect d = dialog.windowRect(), p = parent.windowRect();
+    EXPECT_NEAR(d.left + d.right, p.left + p.right, 6) << "twice the centre's x";
+    EXPECT_NEAR(d.top + d.bottom, p.top + p.bottom, 6) << "twice the centre's y";
+  };
+  std::string name;
+  uint8_t hash[20] = {};
+  {
+    zfw::testing::ModalHooks hooks;
+    hooks.expect<CSelectCertDlg>(IDD_SELECT_CERT, [&](CSelectCertDlg& d) {
+      expectCentredOn(d, owner);
+      ASSERT_TRUE(clickListRow(d, IDC_SELECT_CERT_LIST, 0));
+      hooks.expect<CViewCertDlg>(IDD_VIEW_CERT, [&](CViewCertDlg& v) {
+        expectCentredOn(v, d);
+        click(v, zfw::IDOK);
+      });
+      click(d, IDC_SELECT_CERT_VIEW);
+      click(d, zfw::IDCANCEL);
+    });
+    CEapTlsDlg::s_selectCertificate(owner, name, hash);
+    EXPECT_EQ(hooks.opened(), (std::vector<int>{IDD_SELECT_CERT, IDD_VIEW_CERT}));
+  }
+  owner.destroyWindow();
+  CEapTlsDlg::s_selectCertificate = nullptr;
+  CEapTlsDlg::s_viewCertificate = nullptr;
+}
+
 TEST_F(CertDlgTest, InstalledDialogsServeTheCredentialDialogsBrowseAndView) {
   TestCertificate ca = MakeCertificate("Corp Root CA", {.isCa = true});
   TestCertificate alice = MakeCertificate("alice", {.issuer = &ca, .serial = 2});

@@ -22,7 +22,9 @@ CCompleteWiz::CCompleteWiz(zfw::Wnd& network, zfw::Wnd& security, zfw::Wnd& prot
       m_network(network),
       m_security(security),
       m_protocol(protocol),
-      m_createRecord(std::move(createRecord)) {}
+      m_createRecord(std::move(createRecord)) {
+  setHideHeader();  // the wizard's last page stands beside its watermark, as its first would
+}
 
 void CCompleteWiz::buildControls(zfw::ControlBuilder& b) { b.text(IDC_COMPLETE_SUMMARY, "").row().stretch(); }
 

@@ -1,6 +1,6 @@
 #pragma once
 // "Complete.": the last page of the "Create New Profile" wizard, a summary of what the
-// other pages hold before Finish.
+// other pages hold before Finish; an exterior page, beside the wizard's watermark.
 #include <functional>
 #include <string>
 

@@ -23,6 +23,11 @@ void CGraphCtrl::AddValue(uint64_t value) {
   m_queue.push_back(std::clamp<uint64_t>(above, 1, m_size));
 }
 
+void CGraphCtrl::SetLineColour(int width, QRgb colour) {
+  m_lineWidth = std::max(width, 1);
+  m_lineColour = colour;
+}
+
 void CGraphCtrl::Clear() {
   const QSize size = this->size().isEmpty() ? QSize(1, 1) : this->size();
   m_bitmap = QImage(size, QImage::Format_RGB32);
@@ -69,7 +74,7 @@ void CGraphCtrl::Step() {
     if (m_lastY < 0) m_lastY = y;  // the first point starts at its own height
   }
   if (y >= 0 && m_lastY >= 0) {
-    p.setPen(QPen(QColor::fromRgb(kLine), 1));
+    p.setPen(QPen(QColor::fromRgb(m_lineColour), m_lineWidth));
     p.drawLine(width - 14, m_lastY, width - 11, y);
     m_lastY = y;
   }

@@ -22,6 +22,8 @@ public:
   void SetRange(uint64_t low, uint64_t high);
   // Queues a value for the next step; it is held within the range.
   void AddValue(uint64_t value);
+  // The pen of the line drawn from now on: `width` pixels of `colour` (green, 1 at first).
+  void SetLineColour(int width, QRgb colour);
   // One second: scroll, extend the grid, draw the line to the mean of the queued values.
   void Step();
 
@@ -42,4 +44,6 @@ private:
   uint64_t m_size = 100;  // high - low + 1
   int m_gridPhase = kGridSpacing;
   int m_lastY = -1;  // -1: no point yet (below the bottom)
+  int m_lineWidth = 1;
+  QRgb m_lineColour = kLine;
 };

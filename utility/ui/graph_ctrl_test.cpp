@@ -64,4 +64,22 @@ TEST(CGraphCtrl, ScrollsTheGridAndDrawsTheMeanOfEachSecond) {
   EXPECT_EQ(chart.Bitmap().pixel(12, 30), CGraphCtrl::kBackground);
 }
 
+TEST(CGraphCtrl, TheLineIsDrawnWithThePenItWasGiven) {
+  zfw::testing::ensureGuiApp();
+  CGraphCtrl chart;
+  chart.resize(130, 66);
+  chart.show();
+  chart.SetRange(1, 1000);
+  const QRgb red = 0xFFFF0000;
+  chart.SetLineColour(3, red);
+  chart.AddValue(500);
+  chart.Step();  // y = 65 - 500 * 65 / 1000 = 33, clear of the grid rows 25 and 38
+  const QImage& bitmap = chart.Bitmap();
+  const int x = 130 - 12;
+  for (int y : {32, 33, 34}) EXPECT_EQ(bitmap.pixel(x, y), red) << y;
+  EXPECT_EQ(bitmap.pixel(x, 30), CGraphCtrl::kBackground);
+  EXPECT_EQ(bitmap.pixel(x, 36), CGraphCtrl::kBackground);
+  EXPECT_FALSE(ColumnHas(bitmap, x, CGraphCtrl::kLine));
+}
+
 }  // namespace

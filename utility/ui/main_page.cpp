@@ -57,7 +57,7 @@ CMainPage::CMainPage() : CZelconPage(101, "Network Status") {
 void CMainPage::buildControls(zfw::ControlBuilder& b) {
   b.text(0, "Profile:").combo(IDC_PROFILE_BOX).row();
   b.beginGroup(0, "Link")
-      .text(0, "Status:").text(IDC_STATUS, "").row()
+      .text(0, "Status:").text(IDC_STATUS, "").stretch().icon(IDC_BAND_ICON, IDI_BAND_NONE).row()
       .text(0, "SSID:").text(IDC_SSID, "").row()
       .text(0, "BSSID:").text(IDC_BSSID, "").row()
       .text(0, "Network Type:").text(IDC_NETWORK_TYPE, "").row()
@@ -153,7 +153,7 @@ void CMainPage::ShowNotConnected(const char* status) {
   progressBar(IDC_SIGNAL).setPos(0);
   comboBox(IDC_PROFILE_BOX).setCurSel(-1);
   setItemText(IDC_STATUS, status);
-  m_bandIcon = IDI_BAND_NONE;
+  setItemIcon(IDC_BAND_ICON, IDI_BAND_NONE);
 }
 
 void CMainPage::RefreshStatus() {
@@ -183,7 +183,7 @@ void CMainPage::RefreshStatus() {
   std::snprintf(text, sizeof text, "Channel %d (%.3f GHz)", static_cast<int>(link.channel),
                 link.frequencyMhz / 1000.0);
   setItemText(IDC_CHANNEL_GROUP, text);
-  m_bandIcon = link.wlanMode == 1 ? IDI_BAND_B : link.wlanMode == 2 ? IDI_BAND_A : IDI_BAND_OTHER;
+  setItemIcon(IDC_BAND_ICON, link.wlanMode == 1 ? IDI_BAND_B : link.wlanMode == 2 ? IDI_BAND_A : IDI_BAND_OTHER);
 
   // The box shows the profile in use when it fits the network, else the first that does.
   zfw::ComboBox box = comboBox(IDC_PROFILE_BOX);

@@ -9,6 +9,7 @@
 #include "utility/ui/graph_ctrl.h"
 #include "utility/ui/link_sample_rings.h"
 #include "utility/ui/throughput_meter.h"
+#include "utility/ui/zelcon_images.h"
 #include "utility/ui/zelcon_page.h"
 
 class CMainPage : public CZelconPage {
@@ -40,7 +41,12 @@ public:
     IDC_RX_CHART = 5002,
   };
   // The band icon by the link's radio: not connected, 802.11b, 802.11a, any other.
-  enum : int { IDI_BAND_NONE = 136, IDI_BAND_B = 157, IDI_BAND_A = 160, IDI_BAND_OTHER = 140 };
+  enum : int {
+    IDI_BAND_NONE = IDI_LINK_NONE,
+    IDI_BAND_B = IDI_LINK_B,
+    IDI_BAND_A = IDI_LINK_A,
+    IDI_BAND_OTHER = IDI_LINK_G,
+  };
   static constexpr int kRefreshTimer = 0x1000;
   // The charts scroll once a second from the page's creation, shown or not.
   static constexpr int kChartTimer = 0x1001;
@@ -53,7 +59,8 @@ public:
   void FillProfileBox();
   void OnSelectProfile();
   void OnRadioStateChanged(int radioOn) override;
-  int bandIcon() const { return m_bandIcon; }
+  // The band icon on show.
+  int bandIcon() const { return itemIcon(IDC_BAND_ICON); }
   CGraphCtrl* Chart(int id) const;
 
 protected:
@@ -78,7 +85,6 @@ private:
 
   bool m_radioOff = false;
   bool m_timerRunning = false;
-  int m_bandIcon = IDI_BAND_NONE;
   LinkSampleRings m_rings;
   ThroughputMeter m_throughput;
 };

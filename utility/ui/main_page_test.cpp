@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+
 #include <string>
 #include <vector>
 
 #include "hosts/adapterctl/zelcon_records.h"
 #include "platform/gui/cross_thread.h"
+#include "platform/gui/icons.h"
 #include "platform/gui/testing/gui_kit.h"
 #include "utility/core/profile_entry.h"
 #include "utility/ui/app_messages.h"
@@ -127,6 +132,50 @@ TEST_F(ZelconMainPage, ShowsTheLinkAndRefreshesSignalSpeedAndThroughputEverySeco
   EXPECT_FALSE(zfw::testing::saveScreenshot(Sheet(), "zelcon_main_page").empty());
 }
 
+TEST_F(ZelconMainPage, TheBandIconShowsTheRadioOfTheLink) {
+  OnOffice();
+  ASSERT_NE(Start(), nullptr);
+  // The icon on show is the page's control 1041 with the icon's own drawing in it.
+  auto shows = [&](int icon) {
+    const zfw::Rect at = Page().itemRect(CMainPage::IDC_BAND_ICON);
+    return Page().bandIcon() == icon && Page().isItemVisible(CMainPage::IDC_BAND_ICON) &&
+           zfw::testing::showsImage(Page(), zfw::iconFor(icon).pixmap(32, 32), at.left, at.top);
+  };
+  const struct {
+    uint32_t channel, wlanMode;
+    int icon;
+  } links[] = {
+      {6, 1, CMainPage::IDI_BAND_B},
+      {6, 0, CMainPage::IDI_BAND_OTHER},
+      {11, 255, CMainPage::IDI_BAND_OTHER},
+      {36, 1, CMainPage::IDI_BAND_A},  // 5 GHz: 802.11a whatever the mode says
+  };
+  for (const auto& link : links) {
+    SCOPED_TRACE(link.channel * 1000 + link.wlanMode);
+    lib.SetDword("QueryChannel", link.channel);
+    lib.SetDword("QueryWlanMode", link.wlanMode);
+    zfw::sendAppMessage(Sheet(), HLVN_EVENT_ASSOCIATED);
+    EXPECT_TRUE(shows(link.icon));
+  }
+  EXPECT_FALSE(zfw::testing::saveScreenshot(Sheet(), "zelcon_main_page_802_11a").empty());
+  // The drawings differ: each band has an icon of its own.
+  const int icons[] = {CMainPage::IDI_BAND_NONE, CMainPage::IDI_BAND_B, CMainPage::IDI_BAND_A,
+                       CMainPage::IDI_BAND_OTHER};
+  for (int a : icons) {
+    for (int b : icons) {
+      if (a != b) {
+        EXPECT_NE(zfw::iconFor(a).pixmap(32, 32).toImage(), zfw::iconFor(b).pixmap(32, 32).toImage());
+      }
+    }
+  }
+
+  lib.SetResult("GetConnectStatus", 0);
+  lib.SetBytes("QueryBssid", {0, 0, 0, 0, 0, 0});
+  zfw::sendAppMessage(Sheet(), HLVN_EVENT_DISCONNECTED);
+  EXPECT_EQ(Text(CMainPage::IDC_STATUS), "No Connection");
+  EXPECT_TRUE(shows(CMainPage::IDI_BAND_NONE));
+}
+
 TEST_F(ZelconMainPage, WithoutALinkTheStatusSaysWhy) {
   CZelconSheet& sheet = *Start();
   EXPECT_EQ(Text(CMainPage::IDC_STATUS), "No Connection");
@@ -135,6 +184,7 @@ TEST_F(ZelconMainPage, WithoutALinkTheStatusSaysWhy) {
   Tick();
   EXPECT_EQ(Text(CMainPage::IDC_TX_RATE), "Current Tx Rate:");
   EXPECT_EQ(Page().progressBar(CMainPage::IDC_SIGNAL).pos(), 0);
+  EXPECT_FALSE(zfw::testing::saveScreenshot(Sheet(), "zelcon_main_page_no_connection").empty());
   // Without a link both charts run along the bottom.
   Tick();
   for (int id : {CMainPage::IDC_TX_CHART, CMainPage::IDC_RX_CHART}) {

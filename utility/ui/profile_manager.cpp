@@ -6,19 +6,26 @@
 #include <QWidget>
 
 #include "platform/gui/base/string_table.h"
+#include "platform/gui/base/clock.h"
 #include "platform/gui/menu.h"
+#include "platform/gui/tool_tip.h"
 #include "platform/gui/wait_cursor.h"
 #include "utility/ui/profile_wizard.h"
 #include "utility/ui/zelcon_app.h"
+#include "utility/ui/zelcon_images.h"
 #include "utility/ui/zelcon_sheet.h"
 
 namespace {
 
-enum : int { kIconNotInUse = 154, kIconInUse = 153 };
+enum : int { kIconNotInUse = IDI_PROFILE_NOT_IN_USE, kIconInUse = IDI_PROFILE_IN_USE };
 // The frame the embedded wizard is placed in (the page's own, not a template id).
 constexpr int kWizardFrame = 0x7F01;
 // The check box of a row is its first 16 pixels.
 constexpr int kCheckStripWidth = 16;
+// The tip's tool: the check-box strip all down the list, however tall it grows.
+constexpr zfw::Rect kCheckStrip{0, 0, kCheckStripWidth, 0x7FFF};
+constexpr int kPreferTipTool = 1000;
+constexpr uint32_t kPreferTipDelayMs = 200;
 
 }  // namespace
 
@@ -27,8 +34,8 @@ CProfileManager::CProfileManager() : CZelconPage(IDD_PROFILE_MANAGER, "Profile M
   on(zfw::BN_CLICKED, IDC_PM_DELETE, &CProfileManager::OnDeleteProfile);
   on(zfw::BN_CLICKED, IDC_PM_CREATE, &CProfileManager::OnCreateProfile);
   on(zfw::BN_CLICKED, IDC_PM_APPLY, &CProfileManager::OnApplyProfile);
-  bindCommand(zfw::BN_CLICKED, IDC_PM_MOVE_UP, [this](const zfw::NotifyInfo&) { Move(-1); });
-  bindCommand(zfw::BN_CLICKED, IDC_PM_MOVE_DOWN, [this](const zfw::NotifyInfo&) { Move(+1); });
+  on(zfw::BN_CLICKED, IDC_PM_MOVE_UP, &CProfileManager::OnMoveProfileUp);
+  on(zfw::BN_CLICKED, IDC_PM_MOVE_DOWN, &CProfileManager::OnMoveProfileDown);
   on(zfw::LVN_ITEMCHANGED, IDC_PM_LIST, &CProfileManager::OnProfileSelected);
   on(zfw::NM_CLICK, IDC_PM_LIST, &CProfileManager::OnListClick);
   on(zfw::NM_DBLCLK, IDC_PM_LIST, &CProfileManager::OnApplyProfile);
@@ -56,6 +63,7 @@ void CProfileManager::buildControls(zfw::ControlBuilder& b) {
 
 bool CProfileManager::onInitDialog() {
   CZelconPage::onInitDialog();
+  CreatePreferListTip();
   zfw::ListView list = listView(IDC_PM_LIST);
   list.setImageList({kIconNotInUse, kIconInUse});
   list.setHeaderVisible(false);
@@ -72,6 +80,16 @@ bool CProfileManager::onInitDialog() {
 void CProfileManager::onDestroy() {
   if (m_wizard) m_wizard->destroyWindow();
   m_wizard.reset();
+  m_toolTip.reset();
+}
+
+void CProfileManager::CreatePreferListTip() {
+  m_toolTip = std::make_unique<zfw::ToolTip>();
+  m_toolTip->create(*this, zfw::TTS_ALWAYSTIP | zfw::TTS_BALLOON);
+  m_toolTip->addTool(IDC_PM_LIST, kCheckStrip, zfw::loadString(IDS_PM_PREFER_TIP), kPreferTipTool);
+  m_toolTip->setDelayTime(kPreferTipDelayMs);
+  // Below the last row the strip holds no check box: nothing to explain there.
+  m_toolTip->relayMouseMessages(IDC_PM_LIST, [](const zfw::NotifyInfo& at) { return at.row >= 0; });
 }
 
 void CProfileManager::PlaceWizard() {
@@ -242,13 +260,8 @@ int CProfileManager::OnSaveProfile() {
   const zelcon::ProfileId id = RowProfile(row);
   const bool gathered = GatherSelected();
   if (gathered) {
-    {
-      auto lock = m_sheet->LockState();
-      m_sheet->Profiles().Regroup();
-    }
+    const int newRow = RegroupProfiles(id);
     m_sheet->SaveProfiles();
-    FillRows();
-    const int newRow = RowOf(id);
     listView(IDC_PM_LIST).selectRow(newRow);
     UpdateProfileButtons(true, newRow);
   }
@@ -257,6 +270,15 @@ int CProfileManager::OnSaveProfile() {
 }
 
 void CProfileManager::OnSaveProfileClicked() { OnSaveProfile(); }
+
+int CProfileManager::RegroupProfiles(zelcon::ProfileId id) {
+  {
+    auto lock = m_sheet->LockState();
+    m_sheet->Profiles().Regroup();
+  }
+  FillRows();
+  return RowOf(id);
+}
 
 void CProfileManager::RefreshWizardPage() {
   if (m_wizard && m_wizard->isCreated() && m_wizard->activeIndex() >= 0) m_wizard->setActivePage(m_wizard->activeIndex());
@@ -270,12 +292,11 @@ void CProfileManager::OnCreateProfile() {
   {
     auto lock = m_sheet->LockState();
     id = m_sheet->Profiles().Append(*wizard.NewProfile());
-    m_sheet->Profiles().Regroup();
   }
   zelcon::WipeProfile(*wizard.NewProfile());
+  const int row = RegroupProfiles(id);
   m_sheet->SaveProfiles();
-  FillRows();
-  listView(IDC_PM_LIST).selectRow(RowOf(id));
+  listView(IDC_PM_LIST).selectRow(row);
   OnProfileSelected();
   if (m_wizard) m_wizard->setActivePage(0);
 }
@@ -302,7 +323,11 @@ void CProfileManager::OnDeleteProfile() {
   OnProfileSelected();
 }
 
-void CProfileManager::Move(int delta) {
+void CProfileManager::OnMoveProfileUp() { MoveProfile(-1); }
+
+void CProfileManager::OnMoveProfileDown() { MoveProfile(+1); }
+
+void CProfileManager::MoveProfile(int delta) {
   zfw::ListView list = listView(IDC_PM_LIST);
   const int row = list.selectedRow();
   const int target = row + delta;
@@ -368,17 +393,29 @@ void CProfileManager::OnApplyProfile() {
   if (row < 0 || !GatherSelected()) return;
   const zelcon::ProfileId id = RowProfile(row);
   m_sheet->SaveProfiles();
+  BeginApply();
+  m_sheet->ApplyProfile(id);
+  RefillProfileList();
+  EndApply();
+}
+
+void CProfileManager::BeginApply() {
   // Nothing on the page may change while the adapter is being set up.
   m_sheet->m_busy = 1;
   zfw::beginWaitCursor();
-  m_wizard->setActivePage(0);
-  enableAllItems(false);
-  m_wizard->EnablePages(false);
-  m_sheet->ApplyProfile(id);
+  if (m_wizard) m_wizard->setActivePage(0);
+  zfw::sleep(100);  // a short pause on the first page before everything greys out
+  enableAllItems(false);  // the list and every button: Delete, Apply, Move Up and Down, Save, Create
+  if (m_wizard) m_wizard->EnablePages(false);
+  redraw();
+}
+
+void CProfileManager::EndApply() {
   enableAllItems(true);
-  RefillProfileList();
+  UpdateProfileButtons(true, listView(IDC_PM_LIST).selectedRow());
   enableItem(IDC_PM_CREATE, true);
   m_sheet->m_busy = 0;
+  redraw();
   enableItem(IDC_PM_SAVE, false);
   zfw::endWaitCursor();
 }

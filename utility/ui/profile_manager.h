@@ -9,6 +9,9 @@
 #include "utility/ui/zelcon_page.h"
 
 class CProfileWizard;
+namespace zfw {
+class ToolTip;
+}
 
 enum : int {
   IDD_PROFILE_MANAGER = 102,
@@ -25,6 +28,7 @@ enum : int {
   ID_PM_REMOVE_PREFER = 32775,
   ID_PM_EMPTY_PREFER = 32776,
   ID_PM_ADD_ALL_PREFER = 32779,
+  IDS_PM_PREFER_TIP = 63001,
 };
 
 class CProfileManager : public CZelconPage {
@@ -39,7 +43,13 @@ public:
   void RefreshWizardPage();
   void OnApplyProfile();
   void OnProfileManagerNotify(uint32_t code);
+  // The two ends of an apply: everything on the page disabled and the sheet busy, then
+  // usable again.
+  void BeginApply();
+  void EndApply();
   CProfileWizard* Wizard() { return m_wizard.get(); }
+  // The balloon over the rows' check boxes.
+  zfw::ToolTip* PreferListTip() { return m_toolTip.get(); }
 
 protected:
   void buildControls(zfw::ControlBuilder& b) override;
@@ -59,7 +69,12 @@ private:
   void OnCreateProfile();
   void OnSaveProfileClicked();
   void OnDeleteProfile();
-  void Move(int delta);
+  void OnMoveProfileUp();
+  void OnMoveProfileDown();
+  void MoveProfile(int delta);
+  // Puts the sheet's list back into its groups (infrastructure ahead of ad hoc), rebuilds the
+  // rows and returns the row of `id`.
+  int RegroupProfiles(zelcon::ProfileId id);
   void OnListClick(const zfw::NotifyInfo& info);
   void OnListRightClick(const zfw::NotifyInfo& info);
   void SetPrefer(int row, bool prefer, bool setBox = true);
@@ -68,7 +83,9 @@ private:
   // Gathers the wizard into the selected profile; false when a page refused.
   bool GatherSelected();
   void PlaceWizard();
+  void CreatePreferListTip();
 
   std::unique_ptr<CProfileWizard> m_wizard;
+  std::unique_ptr<zfw::ToolTip> m_toolTip;
   bool m_filling = false;
 };

@@ -3,11 +3,23 @@
 
 #include <gtest/gtest.h>
 
+#include <QIcon>
+#include <QImage>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTest>
+#include <QWidget>
+#include <cstring>
+
+#include "platform/gui/icons.h"
 #include "platform/gui/testing/modal_hooks.h"
+#include "platform/gui/tool_tip.h"
+#include "platform/gui/wait_cursor.h"
 #include "utility/core/profile_store.h"
 #include "utility/ui/basic_settg_page.h"
 #include "utility/ui/profile_wizard.h"
 #include "utility/ui/testing/zelcon_fixture.h"
+#include "utility/ui/zelcon_images.h"
 
 namespace zelcon_test {
 namespace {
@@ -160,6 +172,129 @@ TEST_F(ProfileManagerTest, SaveEnablesOnAChangeAndWritesTheProfile) {
   EXPECT_EQ(pm.OnSaveProfile(), 0);
   EXPECT_EQ(fake.boxes.texts(), Names{"Profile name already exists! Please enter a new one!"});
   EXPECT_EQ(OnDisk(), (Names{"home", "work2", "<Default>"}));
+}
+
+TEST_F(ProfileManagerTest, SavingAnotherNetworkTypeMovesTheProfileIntoItsGroup) {
+  CProfileManager& pm = Open({Profile("home"), Profile("work"), Profile("party", 0)});
+  Select(0);
+  ASSERT_TRUE(zfw::testing::chooseComboItem(*pm.Wizard()->NetworkPage(), IDC_NET_TYPE, 1));  // ad hoc
+  ASSERT_TRUE(click(pm, IDC_PM_SAVE));
+  // Among the ad hoc profiles it keeps its place: ahead of the one that stood after it.
+  EXPECT_EQ(Rows(), (Names{"work", "<Default>", "home", "party"}));
+  EXPECT_EQ(List().selectedRow(), 2);
+  EXPECT_EQ(OnDisk(), (Names{"work", "<Default>", "home", "party"}));
+}
+
+TEST_F(ProfileManagerTest, ABalloonOverTheCheckBoxesExplainsThePreferList) {
+  CProfileManager& pm = Open({Profile("home"), Profile("work")});
+  zfw::ToolTip* tip = pm.PreferListTip();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_TRUE(tip->isBalloon());
+  ASSERT_TRUE(zfw::testing::moveMouseOverListRow(pm, IDC_PM_LIST, 1, 8));
+  fake.timers.advance(199);
+  EXPECT_EQ(tip->shownTool(), 0);
+  fake.timers.advance(1);
+  EXPECT_EQ(tip->shownTool(), 1000);
+  EXPECT_EQ(tip->shownText(), "Add/Remove Profile from Auto Configuration Prefer List.");
+  ASSERT_NE(tip->widget(), nullptr);
+  EXPECT_TRUE(tip->widget()->isVisible());
+  EXPECT_FALSE(zfw::testing::saveScreenshot(Sheet(), "profile_manager_prefer_list_tip").empty());
+  // Over the name, past the check box: no tip.
+  ASSERT_TRUE(zfw::testing::moveMouseOverListRow(pm, IDC_PM_LIST, 1, 60));
+  EXPECT_EQ(tip->shownTool(), 0);
+  EXPECT_FALSE(tip->widget()->isVisible());
+  // Leaving the page takes the tip with it.
+  ASSERT_TRUE(zfw::testing::moveMouseOverListRow(pm, IDC_PM_LIST, 0, 8));
+  fake.timers.advance(200);
+  ASSERT_EQ(tip->shownTool(), 1000);
+  ASSERT_TRUE(Sheet().setActivePage(0));
+  EXPECT_EQ(tip->shownTool(), 0);
+  EXPECT_FALSE(tip->widget()->isVisible());
+  // The row images are the page's own drawings: the profile in use and the others.
+  EXPECT_NE(zfw::iconFor(IDI_PROFILE_IN_USE).pixmap(16, 16).toImage(),
+            zfw::iconFor(IDI_PROFILE_NOT_IN_USE).pixmap(16, 16).toImage());
+  EXPECT_TRUE(zfw::hasDrawnImage(IDI_PROFILE_IN_USE));
+  EXPECT_TRUE(zfw::hasDrawnImage(IDI_PROFILE_NOT_IN_USE));
+}
+
+TEST_F(ProfileManagerTest, AnApplyHoldsThePageStillUntilItEnds) {
+  CProfileManager& pm = Open({Profile("home"), Profile("work")});
+  Select(1);
+  pm.Wizard()->setActivePage(2);
+  pm.BeginApply();
+  EXPECT_EQ(Sheet().m_busy.load(), 1);
+  EXPECT_GT(zfw::waitCursorDepth(), 0);
+  EXPECT_EQ(pm.Wizard()->activeIndex(), 0);
+  for (int id : {IDC_PM_LIST, IDC_PM_DELETE, IDC_PM_APPLY, IDC_PM_MOVE_UP, IDC_PM_MOVE_DOWN, IDC_PM_SAVE,
+                 IDC_PM_CREATE}) {
+    EXPECT_FALSE(pm.isItemEnabled(id)) << id;
+  }
+  EXPECT_FALSE(pm.Wizard()->NetworkPage()->isItemEnabled(IDC_NET_NAME));
+  pm.EndApply();
+  EXPECT_EQ(Sheet().m_busy.load(), 0);
+  EXPECT_EQ(zfw::waitCursorDepth(), 0);
+  for (int id : {IDC_PM_LIST, IDC_PM_DELETE, IDC_PM_APPLY, IDC_PM_MOVE_UP, IDC_PM_MOVE_DOWN, IDC_PM_CREATE}) {
+    EXPECT_TRUE(pm.isItemEnabled(id)) << id;
+  }
+  EXPECT_FALSE(pm.isItemEnabled(IDC_PM_SAVE));
+  EXPECT_TRUE(pm.Wizard()->NetworkPage()->isItemEnabled(IDC_NET_NAME));
+}
+
+// SSIDs and pass phrases are bytes, and not all of them UTF-8: a rename and Save keeps the
+// bytes of every field the user did not edit. An SSID the user edits is stored as UTF-8 in
+// whole characters within its 32 bytes.
+TEST_F(ProfileManagerTest, ARenameKeepsTheBytesOfTheFieldsTheUserDidNotEdit) {
+  const std::string latin1 = "Caf\xE9", allOnes(32, '\xFF'), phrase = "m\xF6tley-crew";
+  std::vector<PROFILE_ENTRY> records;
+  for (const auto& [name, ssid] : {std::pair{"cafe", latin1}, std::pair{"ones", allOnes}}) {
+    PROFILE_ENTRY p = Profile(name);
+    std::memcpy(p.ssid, ssid.data(), ssid.size());
+    p.authMode = zelcon::kAuthWpa2Psk;
+    p.encryption = 3;
+    std::memcpy(p.wpa.passphrase, phrase.data(), phrase.size());
+    p.wpa.passphraseLength = static_cast<uint32_t>(phrase.size());
+    records.push_back(p);
+  }
+  CProfileManager& pm = Open(records);
+  CBasicSettgPage& net = *pm.Wizard()->NetworkPage();
+  for (int row : {0, 1}) {
+    Select(row);
+    ASSERT_TRUE(zfw::testing::typeText(net, IDC_NET_NAME, "2"));
+    ASSERT_TRUE(click(pm, IDC_PM_SAVE));
+  }
+  const auto saved = [&](const std::string& name) {
+    zelcon::ProfileList list;
+    zelcon::LoadProfiles(list, DataCfg());
+    const PROFILE_ENTRY* p = list.Find(list.FindByName(name));
+    return p ? *p : PROFILE_ENTRY{};
+  };
+  EXPECT_EQ(OnDisk(), (Names{"cafe2", "ones2", "<Default>"}));
+  for (const auto& [name, ssid] : {std::pair{"cafe2", latin1}, std::pair{"ones2", allOnes}}) {
+    SCOPED_TRACE(name);
+    const PROFILE_ENTRY p = saved(name);
+    EXPECT_EQ(std::string(zelcon::ProfileSsid(p)), ssid);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.wpa.passphrase), p.wpa.passphraseLength), phrase);
+  }
+
+  // Edited: what is typed, and a shortened row of 0xFF bytes, each shown as the character
+  // y-diaeresis, stored in the two bytes of its UTF-8 and cut before the one that would not fit.
+  const struct {
+    int row;
+    int backspaces;
+    const char* typed;
+  } edits[] = {{0, 4, "Z\xC3\xBCrich"}, {1, 1, ""}};
+  for (const auto& e : edits) {
+    Select(e.row);
+    auto* ssidEdit = qobject_cast<QLineEdit*>(net.item(IDC_NET_SSID));
+    ssidEdit->end(false);
+    for (int i = 0; i < e.backspaces; ++i) QTest::keyClick(ssidEdit, Qt::Key_Backspace);
+    ASSERT_TRUE(zfw::testing::typeText(net, IDC_NET_SSID, e.typed));
+    ASSERT_TRUE(click(pm, IDC_PM_SAVE));
+  }
+  EXPECT_EQ(std::string(zelcon::ProfileSsid(saved("cafe2"))), "Z\xC3\xBCrich");
+  std::string diaereses;
+  for (int i = 0; i < 16; ++i) diaereses += "\xC3\xBF";
+  EXPECT_EQ(std::string(zelcon::ProfileSsid(saved("ones2"))), diaereses);
 }
 
 TEST_F(ProfileManagerTest, ApplyGoesThroughTheSheetAndLeavesThePageUsable) {

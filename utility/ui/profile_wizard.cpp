@@ -5,6 +5,7 @@
 #include "utility/ui/complete_wiz.h"
 #include "utility/ui/password_credential_dlg.h"
 #include "utility/ui/security_settg_page.h"
+#include "utility/ui/zelcon_images.h"
 #include "utility/ui/zelcon_sheet.h"
 
 namespace {
@@ -23,6 +24,7 @@ CProfileWizard::CProfileWizard(int captionId, CZelconSheet* mainSheet, std::stri
   m_context.changed = [this] { OnPageChanged(); };
   m_context.nameTaken = [this](const std::string& name) { return NameTaken(name); };
   m_context.credentialDialog = RunCredentialDialog;
+  RegisterZelconImages();
   SetupPages();
 }
 
@@ -52,6 +54,7 @@ void CProfileWizard::SetupPages() {
                                                   [this] { return CreateProfileRecord() != 0; });
       addPage(m_complete.get());
       setWizardMode();
+      setWizard97(IDB_WIZARD_HEADER, IDB_WIZARD_WATERMARK);
     }
   }
   m_newProfile.reset();

@@ -1,7 +1,8 @@
 #pragma once
 // The sheet through which every profile is edited, in three forms chosen by its caption:
 //   embedded (caption 0)        network info, security, protocol; a child of the Profile Manager
-//   "Create New Profile" 61309  the same and "Complete.", as a modal wizard
+//   "Create New Profile" 61309  the same and "Complete.", as a modal wizard with the Wizard97
+//                               header bitmap (131) and, beside "Complete.", its watermark (132)
 //   "Configure Network" 61420   the security page only, modal, without Apply
 // Scatter shows a record on the pages; gather writes the pages into a record once every page
 // has accepted its values.

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <functional>
 
+#include <QPixmap>
+#include <QSize>
+
+#include "platform/gui/icons.h"
 #include "platform/gui/testing/modal_hooks.h"
 #include "utility/core/profile_file.h"
 #include "utility/core/profile_store.h"
@@ -15,6 +19,7 @@
 #include "utility/ui/password_credential_dlg.h"
 #include "utility/ui/security_settg_page.h"
 #include "utility/ui/testing/zelcon_fixture.h"
+#include "utility/ui/zelcon_images.h"
 
 namespace zelcon_test {
 namespace {
@@ -213,6 +218,50 @@ TEST_F(ProfileWizardTest, ATakenNameRefusesFinishAndShowsTheNetworkPage) {
   });
   EXPECT_EQ(wizard.doModal(), zfw::IDCANCEL);
   EXPECT_FALSE(wizard.NewProfile());
+}
+
+TEST_F(ProfileWizardTest, CreateNewProfileShowsItsHeaderBitmapAndOnItsLastPageItsWatermark) {
+  ASSERT_TRUE(Start());
+  using Place = zfw::PropertySheet::WizardBitmap;
+  // The bitmap shown in `place` is the wizard's own drawing, whole and in place.
+  auto shows = [](CProfileWizard& w, Place place) {
+    zfw::testing::processEvents();
+    zfw::Rect at;
+    const int id = w.wizardBitmapShown(place, &at);
+    if (id != 0 && !zfw::testing::showsImage(w, zfw::bitmapFor(id), at.left, at.top)) return -1;
+    return id;
+  };
+  CProfileWizard wizard(IDS_CREATE_NEW_PROFILE, &Sheet(), home.File("Zelcon.ini"));
+  zfw::testing::ModalHooks hooks;
+  hooks.expect<CProfileWizard>(IDS_CREATE_NEW_PROFILE, [&](CProfileWizard& w) {
+    typeText(*w.NetworkPage(), IDC_NET_NAME, "Home");
+    for (int page = 0; page < 3; ++page) {
+      SCOPED_TRACE(page);
+      EXPECT_EQ(shows(w, Place::Header), IDB_WIZARD_HEADER);
+      EXPECT_EQ(shows(w, Place::Watermark), 0);
+      if (page == 0) {
+        EXPECT_FALSE(zfw::testing::saveScreenshot(w, "create_new_profile_header").empty());
+      }
+      ASSERT_TRUE(w.pressButton(zfw::PSBTN_NEXT));
+    }
+    EXPECT_EQ(w.activePage(), w.CompletePage());
+    EXPECT_EQ(shows(w, Place::Watermark), IDB_WIZARD_WATERMARK);
+    EXPECT_EQ(shows(w, Place::Header), 0);
+    EXPECT_FALSE(zfw::testing::saveScreenshot(w, "create_new_profile_watermark").empty());
+    w.pressButton(zfw::PSBTN_CANCEL);
+  });
+  EXPECT_EQ(wizard.doModal(), zfw::IDCANCEL);
+  // The two are drawings of their own sizes, not blank.
+  EXPECT_EQ(zfw::bitmapFor(IDB_WIZARD_HEADER).size(), QSize(49, 49));
+  EXPECT_EQ(zfw::bitmapFor(IDB_WIZARD_WATERMARK).size(), QSize(164, 314));
+  // The other forms have neither.
+  CProfileWizard configure(IDS_CONFIGURE_NETWORK, &Sheet(), home.File("Zelcon.ini"));
+  hooks.expect<CProfileWizard>(IDS_CONFIGURE_NETWORK, [&](CProfileWizard& w) {
+    EXPECT_EQ(shows(w, Place::Header), 0);
+    EXPECT_EQ(shows(w, Place::Watermark), 0);
+    w.pressButton(zfw::PSBTN_CANCEL);
+  });
+  EXPECT_EQ(configure.doModal(), zfw::IDCANCEL);
 }
 
 TEST_F(ProfileWizardTest, ConfigureNetworkShowsOnlyTheSecurityPageAndWritesOnOk) {

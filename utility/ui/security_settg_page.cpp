@@ -151,8 +151,8 @@ void CSecuritySettgPage::ShowState() {
   }
   ::SelectCode(comboBox(IDC_SEC_ENCRYPTION), m_encryption);
   UpdateWepControls();
-  setItemText(IDC_SEC_PASSPHRASE, m_passphraseText);
-  setItemText(IDC_SEC_CONFIRM, m_passphraseText);
+  m_passphraseEdit.Show(*this, IDC_SEC_PASSPHRASE, m_passphraseText);
+  m_confirmEdit.Show(*this, IDC_SEC_CONFIRM, m_passphraseText);
   m_showing = false;
 }
 
@@ -366,7 +366,7 @@ int CSecuritySettgPage::LoadSecurityFromProfile(const PROFILE_ENTRY& p) {
 
 void CSecuritySettgPage::TakeControlValues() {
   if (!isCreated()) return;
-  Replace(m_passphraseText, itemText(IDC_SEC_PASSPHRASE));
+  Replace(m_passphraseText, m_passphraseEdit.Take(*this, IDC_SEC_PASSPHRASE));
   const int checked = checkedRadioButton(IDC_SEC_TX_KEY1, IDC_SEC_TX_KEY1 + 3);
   m_keyBlock.txKeyIndex = checked ? uint32_t(checked - IDC_SEC_TX_KEY1 + 1) : 0;
   bool any = false;
@@ -401,8 +401,8 @@ int CSecuritySettgPage::SaveSecurityToProfile(PROFILE_ENTRY& p) {
 }
 
 bool CSecuritySettgPage::CheckPassphrase() {
-  std::string phrase = itemText(IDC_SEC_PASSPHRASE);
-  std::string confirm = itemText(IDC_SEC_CONFIRM);
+  std::string phrase = m_passphraseEdit.Take(*this, IDC_SEC_PASSPHRASE);
+  std::string confirm = m_confirmEdit.Take(*this, IDC_SEC_CONFIRM);
   int message = 0;
   if (phrase.size() < 8 || phrase.size() > 63) {
     message = IDS_PASSPHRASE_LENGTH;

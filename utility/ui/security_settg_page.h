@@ -9,6 +9,7 @@
 
 #include "platform/gui/property_page.h"
 #include "utility/core/profile_entry.h"
+#include "utility/ui/edit_bytes.h"
 #include "utility/ui/profile_wizard_context.h"
 #include "utility/ui/wep_key_dlg.h"
 
@@ -89,6 +90,7 @@ private:
   uint32_t m_encryption = 0;
   WepKeyBlock m_keyBlock{};
   std::string m_passphraseText, m_loginName, m_password, m_domain, m_certName, m_anonymousName;
+  EditBytes m_passphraseEdit{sizeof(WPA_INFORMATION::passphrase)}, m_confirmEdit{sizeof(WPA_INFORMATION::passphrase)};
   bool m_enabled = true;
   bool m_showing = false;  // the page fills its controls: not the user's change
 };

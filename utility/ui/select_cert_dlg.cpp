@@ -47,8 +47,8 @@ void CSelectCertDlg::buildControls(zfw::ControlBuilder& b) {
 }
 
 bool CSelectCertDlg::onInitDialog() {
-  const zfw::Rect at = windowRect();
-  moveWindow(zfw::Rect{at.left, at.top, at.left + 560, at.top + 300});
+  moveWindow(zfw::Rect{0, 0, 560, 300});
+  centerWindow();  // on the dialog that opened it
   zfw::ListView list = listView(IDC_SELECT_CERT_LIST);
   const int third = 520 / 3;
   list.insertColumn(0, zfw::loadString(IDS_CERT_ISSUER), third - 1);

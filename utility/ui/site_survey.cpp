@@ -22,7 +22,6 @@
 namespace {
 
 constexpr int kIcons[] = {151, 152, 145, 144, 155, 156};
-constexpr int kAlreadyOnNetwork = 4;
 
 std::string BssidText(const uint8_t (&mac)[6]) {
   char text[24];
@@ -218,6 +217,8 @@ void CSiteSurvey::Refill() {
     list.setItemData(row, index);
     ++row;
   }
+  // A sixth of the list is too narrow for an address or "Infrastructure": no text is cut.
+  list.widenColumnsToFit();
 }
 
 bool CSiteSurvey::EntryOfRow(int row, SCAN_LIST_ENTRY& entry) const {

@@ -12,6 +12,7 @@
 #include "platform/gui/list_view.h"
 #include "platform/gui/testing/gui_kit.h"
 #include "utility/core/profile_entry.h"
+#include "utility/ui/testing/column_fit.h"
 #include "utility/ui/testing/zelcon_fixture.h"
 
 namespace zelcon_test {
@@ -130,6 +131,8 @@ TEST_F(ZelconSiteSurvey, ListsTheScanWithChannelsSignalsIconsAndHiddenNetworks) 
                                    CSiteSurvey::kImageG, CSiteSurvey::kImageAdHoc,
                                    CSiteSurvey::kImageG};
   for (int r = 0; r < 5; ++r) EXPECT_EQ(List().itemImage(r), images[size_t(r)]) << r;
+  for (int column = 0; column < List().columnCount(); ++column)
+    ExpectColumnShowsItsTextsWhole(*page, CSiteSurvey::IDC_NETWORK_LIST, column);
 
   // A hidden network cannot be associated.
   ASSERT_TRUE(zfw::testing::clickListRow(*page, CSiteSurvey::IDC_NETWORK_LIST, 2));

@@ -22,6 +22,8 @@ void Fill(zfw::ListView list, const std::vector<Row>& rows) {
     if (row >= list.itemCount()) list.insertItem(row, rows[row][0]);
     for (int column = 0; column < 4; ++column) list.setItemText(row, column, rows[row][column]);
   }
+  // A quarter of the list is too narrow for the longer names ("Received Beacons").
+  list.widenColumnsToFit();
 }
 
 std::vector<Row> TransmitRows(const NDIS_802_11_STATISTICS& s) {

@@ -20,7 +20,7 @@ using Row = std::array<std::string, 4>;
 void SetUpColumns(zfw::ListView list);
 // The low 32 bits of a counter, unsigned: what the adapter's 32-bit counters show.
 std::string Counter(int64_t value);
-// Replaces the list's rows with `rows`.
+// Replaces the list's rows with `rows`, widening a column whose text would not fit.
 void Fill(zfw::ListView list, const std::vector<Row>& rows);
 
 // The transmit list's rows, the same on both pages (the detailed page passes its rebased

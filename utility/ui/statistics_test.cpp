@@ -6,6 +6,7 @@
 
 #include "hosts/adapterctl/zelcon_records.h"
 #include "utility/ui/debug_stats_page.h"
+#include "utility/ui/testing/column_fit.h"
 #include "utility/ui/testing/show_page.h"
 
 namespace zelcon_test {
@@ -96,6 +97,9 @@ TEST_F(StatisticsTest, ListsShowTheCountersAndTheLinkIcon) {
             (Rows{{"Total Packet", "221", "Duplicate Frame", "109"},
                   {"Unicast Packet", "110", "Received Beacons", "77"},
                   {"Multicast Packet", "111", "Beacon Loss", "3"}}));
+  for (int list : {1003, 1004}) {
+    for (int column = 0; column < 4; ++column) ExpectColumnShowsItsTextsWhole(*page, list, column);
+  }
   zfw::testing::saveScreenshot(Sheet(), "statistics");
 
   auto& stats = dynamic_cast<CStatistics&>(*page);

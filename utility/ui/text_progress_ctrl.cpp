@@ -33,6 +33,14 @@ void CTextProgressCtrl::paintEvent(QPaintEvent*) {
     painter.drawLine(x, 0, x, area.height() - 1);
   }
   if (!look.text) return;
+  // White over the gradient; over the empty part, where white would vanish on the light
+  // background, the colour of button text.
+  const QString text = QString::fromStdString(*look.text);
+  const QRect filled(0, 0, look.fillWidth, area.height());
+  painter.setClipRect(filled);
   painter.setPen(Qt::white);
-  painter.drawText(area, Qt::AlignCenter, QString::fromStdString(*look.text));
+  painter.drawText(area, Qt::AlignCenter, text);
+  painter.setClipRect(QRect(filled.right() + 1, 0, area.width() - look.fillWidth, area.height()));
+  painter.setPen(palette().color(QPalette::ButtonText));
+  painter.drawText(area, Qt::AlignCenter, text);
 }

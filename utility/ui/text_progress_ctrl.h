@@ -1,7 +1,8 @@
 #pragma once
 // The signal bar: a progress bar filled with a gradient from red at the left end to green at
 // the right end of the whole bar (so a short bar stays red), with the percentage centred in
-// white. A bar whose range is empty (high == low) is drawn empty with no text.
+// white over the filled part and in the button text's colour over the empty part. A bar
+// whose range is empty (high == low) is drawn empty with no text.
 #include <QProgressBar>
 
 #include <cstdint>

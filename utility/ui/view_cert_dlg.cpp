@@ -77,8 +77,8 @@ void CViewCertDlg::buildControls(zfw::ControlBuilder& b) {
 
 bool CViewCertDlg::onInitDialog() {
   // Wide enough for a name or a date at a glance; the list scrolls for a long key.
-  const zfw::Rect at = windowRect();
-  moveWindow(zfw::Rect{at.left, at.top, at.left + 560, at.top + 320});
+  moveWindow(zfw::Rect{0, 0, 560, 320});
+  centerWindow();  // on the dialog that opened it
   zfw::ListView list = listView(IDC_VIEW_CERT_LIST);
   list.setHeaderVisible(false);
   const int width = 540;

@@ -142,7 +142,7 @@ void CZelconSheet::ShowPageSet(bool zeroConfigOwns) {
 
 // --- the window -----------------------------------------------------------------------------
 
-bool CZelconSheet::onInitDialog() {
+bool CZelconSheet::OnInitDialog() {
   zfw::PropertySheet::onInitDialog();
   setIcon(IDI_SHEET);
   // The sheet's own buttons and the radio switch along a strip 40 pixels high at the bottom.
@@ -270,7 +270,8 @@ void CZelconSheet::OnTrayExit() {
   destroyWindow();
 }
 
-void CZelconSheet::onEndSession() {
+void CZelconSheet::OnEndSession() {
+  m_sessionEnding = true;
   StopWorker();
   if (void* adapter = m_adapter.load()) m_lib.UnlockPages(adapter);
   m_savedAtEnd = SaveProfiles();
@@ -491,7 +492,10 @@ bool CZelconSheet::SaveProfiles() {
 }
 
 void CZelconSheet::TellProfileFileProblem(const std::string& text) {
-  if (zfw::isGuiThread()) {
+  if (m_sessionEnding) {
+    // The session is ending: a box would hold up the log-off (or, offscreen, the end).
+    std::fprintf(stderr, "zelcon: %s\n", text.c_str());
+  } else if (zfw::isGuiThread()) {
     zfw::messageBox(text, zfw::MB_ICONEXCLAMATION);
   } else {
     // The worker holds the state lock here; the GUI thread may be waiting for it.
@@ -591,18 +595,16 @@ void CZelconSheet::RunAutoLink() {
     bool showSheet = false;
     if (!adapter) {
       command = AUTOLINK_CONNECTED;  // the adapter went: nothing to connect with
-    } else if (result == zfw::IDOK) {
-      if (m_lib.GetConnectStatus(adapter) != 0) {
-        QueryLinkStatus(1);
+    } else {
+      // The dialog had the library's notices meanwhile: a link that came up while it ran
+      // (Auto Configuration's, say) is known from the adapter only.
+      const bool associated = m_lib.GetConnectStatus(adapter) != 0;
+      QueryLinkStatus(associated ? 1 : 0);
+      if (result == zfw::IDOK && associated) {
         PlaceAutoLinkProfile(dialog.Profile(), 1);
         showSheet = true;
         command = AUTOLINK_CONNECTED;
-      } else {
-        QueryLinkStatus(0);
-      }
-    } else {
-      QueryLinkStatus(0);
-      if (dialog.ProfileReady()) {
+      } else if (result != zfw::IDOK && dialog.ProfileReady()) {
         PlaceAutoLinkProfile(dialog.Profile(), 0);
         showSheet = true;
         command = AUTOLINK_PROFILE_READY;

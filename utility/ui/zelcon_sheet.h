@@ -82,6 +82,13 @@ public:
   zelcon::LINK_STATUS& Link() { return m_link; }
 
   // --- events ---
+  // The window is made: its buttons, the tray icon, the two events, the library's
+  // notifications, the tab control, then the adapter session.
+  bool OnInitDialog();
+  // The user's session ends (shut-down or log-off): the worker stops and the profiles are
+  // saved. Nobody may be asked to click anything now: a problem with the save is written to
+  // standard error instead of a message box.
+  void OnEndSession();
   intptr_t OnAdapterNotify(uint32_t code, const zfw::AppParam& param);
   void OnDeviceChange(const zfw::DeviceChange& change);
   void OnHotKey(int id);
@@ -129,16 +136,17 @@ public:
   static constexpr int kZeroConfigTimer = 0x8000;
 
 protected:
-  bool onInitDialog() override;
+  bool onInitDialog() override { return OnInitDialog(); }
   void onDestroy() override;
   intptr_t onAppMessage(uint32_t code, const zfw::AppParam& param) override;
-  // Shows a problem with Data.cfg on the GUI thread (posted when met on another).
+  // Shows a problem with Data.cfg on the GUI thread (posted when met on another); at the
+  // session end, writes it to standard error.
   void TellProfileFileProblem(const std::string& text);
   bool onCommand(int id, int code) override;
   void onTimer(int id) override;
   void onClose() override;
   void onMinimize() override;
-  void onEndSession() override;
+  void onEndSession() override { OnEndSession(); }
 
   // The worker's body: runs while an adapter is open, until the stop event is set.
   virtual void AutoConnectThreadProc();
@@ -190,5 +198,6 @@ private:
   zelcon::ProfileList m_profiles;
   zelcon::ProfileFileState m_profileFileState = zelcon::ProfileFileState::kWhole;
   bool m_savedAtEnd = true;
+  std::atomic<bool> m_sessionEnding{false};
   zelcon::LINK_STATUS m_link{};
 };

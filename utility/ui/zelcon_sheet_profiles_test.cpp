@@ -186,16 +186,51 @@ TEST_F(ZelconProfiles, ADamagedProfileFileIsBackedUpOnceAndTheUserTold) {
   EXPECT_EQ(OnDisk(DataCfg()), (Names{"office", "<Default>"}));
 }
 
-TEST_F(ZelconProfiles, AFailedSaveAtTheSessionEndIsToldAndEndsWithAFailureStatus) {
+TEST_F(ZelconProfiles, AFailedSaveAtTheSessionEndEndsWithAFailureStatusAndNoBox) {
   Start();
   {
     plat::TestFileSizeLimit full(64);
     app->onSessionEnd();
   }
-  EXPECT_EQ(fake.boxes.texts(),
-            std::vector<std::string>{"The profiles could not be saved to " + DataCfg() + "."});
+  EXPECT_TRUE(fake.boxes.texts().empty());  // nobody is there to click it
   EXPECT_NE(app->ExitInstance(), 0);
   app.reset();
+}
+
+// At the session end nobody may be asked to click: what the last save has to tell goes to
+// standard error, and the program ends (with a failure status when nothing was saved).
+TEST_F(ZelconProfiles, AtTheSessionEndTheSavesNoticeGoesToStandardErrorNotIntoABox) {
+  std::string damaged = zelcon::EncodeProfileFile({Profile("office"), Profile("lab")}, true);
+  damaged.resize(damaged.size() - 100);
+  const std::string missingHome = home.File("missing");
+  struct Case {
+    const char* name;
+    std::string zelconHome;
+    std::string told;
+    bool saved;
+  };
+  const Case cases[] = {
+      {"a damaged Data.cfg, backed up by this first save", home.Path(),
+       "The profile file " + DataCfg() +
+           " was damaged; the profiles after the damage could not be read. The original file "
+           "has been kept as " + DataCfg() + ".bak.",
+       true},
+      {"a ZELCON_HOME that does not exist", missingHome,
+       "The profiles could not be saved to " + missingHome + "/Data.cfg.", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(plat::WriteFileAtomically(DataCfg(), damaged));
+    ::setenv("ZELCON_HOME", c.zelconHome.c_str(), 1);
+    ASSERT_NE(Start(), nullptr);
+    ::testing::internal::CaptureStderr();
+    app->onSessionEnd();
+    const std::string stderrText = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(fake.boxes.texts().empty());
+    EXPECT_NE(stderrText.find("zelcon: " + c.told + "\n"), std::string::npos) << stderrText;
+    EXPECT_EQ(app->ExitInstance() == 0, c.saved);
+    app.reset();
+  }
 }
 
 }  // namespace

@@ -21,7 +21,6 @@ enum : int { kTrayScanning = 3 };
 constexpr uint32_t kCycleMs = 5000;
 constexpr uint32_t kNoPreferListPauseMs = 500;
 constexpr int kAutoLinkAttempts = 3;
-constexpr int kAlreadyOnNetwork = 4;  // ZelconSetSsid: the adapter is on this network
 
 }  // namespace
 

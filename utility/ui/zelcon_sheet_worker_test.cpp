@@ -1,13 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "hosts/adapterctl/notifier.h"
+#include "hosts/adapterctl/sim/sim_adapter.h"
 #include "hosts/adapterctl/zelcon_records.h"
+#include "platform/gui/testing/modal_hooks.h"
 #include "utility/core/profile_entry.h"
+#include "utility/ui/adapter_notification.h"
 #include "utility/ui/app_messages.h"
+#include "utility/ui/auto_link_dlg.h"
+#include "utility/ui/main_page.h"
 #include "utility/ui/testing/zelcon_fixture.h"
 
 namespace zelcon_test {
@@ -169,6 +177,69 @@ TEST_F(ZelconWorker, AnAutoLinkProfileReplacesEveryProfileOfItsNetworkAtTheHead)
   EXPECT_EQ(names, (std::vector<std::string>{"AutoLink", "home", "office"}));
   EXPECT_EQ(sheet.CurrentProfile(), sheet.Profiles().IdAt(0));
   EXPECT_TRUE(Called("SetProfileInUse(\"AutoLink\", 8)"));
+}
+
+// The utility on the simulated office (hosts/adapterctl/sim/office.scenario), its
+// notifications delivered as the program delivers them; the worker runs both passes.
+struct ZelconOnTheOfficeScenario : ZelconWorker {
+  zelcon::Notifier notifier;
+  plat::TestTempDir registry;
+  std::unique_ptr<zelcon::SimAdapter> office;
+
+  ZelconOnTheOfficeScenario() {
+    notifier.SetPoster(&PostAdapterNotification);
+    zelcon::SimScenarioResult loaded =
+        zelcon::LoadSimScenario(std::string(ZL_SOURCE_DIR) + "/hosts/adapterctl/sim/office.scenario");
+    EXPECT_TRUE(loaded.scenario) << loaded.error;
+    if (loaded.scenario)
+      office = std::make_unique<zelcon::SimAdapter>(std::move(*loaded.scenario), notifier,
+                                                    plat::RegistryStore(registry.Path()));
+    WorkerSwitches(1, 1);
+  }
+  ~ZelconOnTheOfficeScenario() override { Stop(); }  // before the adapter goes
+  // Runs the window's events in real time (the scenario's association takes 800 ms) until
+  // `done` holds, at most 5 seconds.
+  template <class Done>
+  bool RunRealTimeUntil(Done done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < end) {
+      processEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+  }
+};
+
+// In one cycle Auto Configuration joins the strongest open network ("Setup", which also
+// offers Auto Link) and the worker opens the Auto Link dialog, which gets the association's
+// notice. After Exit the page shows the connection, and the worker leaves the adapter (and
+// the user) alone: the dialog does not come back.
+TEST_F(ZelconOnTheOfficeScenario, ExitFromAutoLinkAfterAutoConfigurationJoinedShowsTheConnection) {
+  ASSERT_TRUE(office);
+  zfw::testing::ModalHooks hooks;
+  hooks.expect<CAutoLinkDlg>(CAutoLinkDlg::IDD, [&](CAutoLinkDlg& d) {
+    // The join under way completes while the dialog is open.
+    RunRealTimeUntil([&] { return office->GetConnectStatus(Sheet().Adapter()) != 0; });
+    RunRealTimeUntil([&] {
+      auto lock = Sheet().LockState();
+      return Sheet().Link().connected != 0;
+    });
+    ASSERT_TRUE(zfw::testing::click(d, zfw::IDCANCEL));  // "E&xit"
+  });
+  CZelconSheet& sheet = *Start(*office);
+  RunWorkerUntil([&] { return hooks.opened().size() == 1 && sheet.m_autoLinkRunning == 0; });
+  EXPECT_EQ(sheet.MainPage()->itemText(CMainPage::IDC_STATUS), "Connected");
+  EXPECT_EQ(sheet.MainPage()->itemText(CMainPage::IDC_SSID), "Setup");
+  EXPECT_EQ(fake.tray.tip, "Connected");
+  // Five cycles later: no dialog again (a modal window without a hook fails the test).
+  for (int step = 0; step < 500; ++step) {
+    fake.clock.advance(50);
+    processEvents();
+    std::this_thread::yield();
+  }
+  EXPECT_EQ(hooks.opened().size(), 1u);
+  EXPECT_EQ(fake.tray.tip, "Connected");
+  sheet.OpenAdapterSession(0);  // the worker ends
 }
 
 }  // namespace

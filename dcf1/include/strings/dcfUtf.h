@@ -22,6 +22,17 @@ struct Utf8Range {
   bool AtEnd() const { return !terminated && cursor >= end; }
 };
 
+// UTF-16 input: the units from begin up to end.
+struct Utf16Range {
+  const char16_t* begin;
+  const char16_t* end;
+
+  // Decodes the code point at begin without moving it: returns the units it takes (1, or 2
+  // for a surrogate pair), or 0 for a lone low surrogate or a high one without its low one.
+  std::uint32_t Peek(std::uint32_t& codePoint) const;
+  bool AtEnd() const { return begin >= end; }
+};
+
 // Decodes UTF-8 into UTF-16 units (code points from U+10000 as surrogate pairs).
 // inLength < 0: the input ends at its NUL; one output unit is kept for the terminating 0,
 // which is always written and counted (capacity 0 gives kUtfOutputFull at once). The NUL

@@ -62,20 +62,26 @@ std::size_t FeedBlocks(std::uint8_t (&buffer)[kBlockSize], std::size_t used,
   return length;
 }
 
-// Closes a message: 0x80, zeros up to 56 bytes into the last block, then the eight bytes
-// of the bit length in the digest's byte order.
+// The end of a message in `end`: its last `tailLength` bytes (fewer than a block), 0x80,
+// zeros and the eight bytes of the bit length in the digest's byte order, in one block or,
+// when the length does not fit beside the tail, two. Returns how many blocks.
+inline std::size_t PadMessageEnd(std::uint8_t (&end)[2 * kBlockSize], const std::uint8_t* tail,
+                                 std::size_t tailLength, const std::uint8_t (&bitLength)[8]) {
+  const std::size_t blocks = tailLength + 1 + 8 <= kBlockSize ? 1 : 2;
+  if (tailLength > 0) std::memcpy(end, tail, tailLength);
+  end[tailLength] = 0x80;
+  std::memset(end + tailLength + 1, 0, blocks * kBlockSize - 8 - tailLength - 1);
+  std::memcpy(end + blocks * kBlockSize - 8, bitLength, 8);
+  return blocks;
+}
+
+// Closes a message whose last `used` bytes wait in buffer.
 template <class Compress>
-void PadAndCompress(std::uint8_t (&buffer)[kBlockSize], std::size_t used,
+void PadAndCompress(const std::uint8_t (&buffer)[kBlockSize], std::size_t used,
                     const std::uint8_t (&bitLength)[8], Compress compress) {
-  buffer[used++] = 0x80;
-  if (used > kBlockSize - 8) {
-    std::memset(buffer + used, 0, kBlockSize - used);
-    compress(buffer, 1);
-    used = 0;
-  }
-  std::memset(buffer + used, 0, kBlockSize - 8 - used);
-  std::memcpy(buffer + kBlockSize - 8, bitLength, 8);
-  compress(buffer, 1);
+  std::uint8_t end[2 * kBlockSize];
+  compress(end, PadMessageEnd(end, buffer, used, bitLength));
+  Wipe(end);
 }
 
 // Init, Update, Final and the one-shot digest of MD4 and MD5, which differ only in their compression function.

@@ -140,6 +140,67 @@ TEST(Digest, UpdatesSplitAnywhereGiveTheOneShotDigest) {
   }
 }
 
+// SHA-1 in each form of its compression the CPU has: the published vectors and OpenSSL at
+// every interesting length (odd and even block counts: the vector form takes blocks in
+// pairs), and the short tail HMAC finishes with.
+class EachSha1Form : public ::testing::TestWithParam<Sha1Compression> {
+ protected:
+  void SetUp() override {
+    if (!CpuHasSha1Compression(GetParam())) GTEST_SKIP() << "this CPU lacks what the form needs";
+    LimitSha1Compression(GetParam());
+    ASSERT_EQ(Sha1CompressionInUse(), GetParam());
+  }
+  void TearDown() override { LimitSha1Compression(Sha1Compression::kShaInstructions); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Sha1, EachSha1Form,
+                         ::testing::Values(Sha1Compression::kShaInstructions, Sha1Compression::kVectorSchedule,
+                                           Sha1Compression::kPortable),
+                         [](const auto& info) {
+                           switch (info.param) {
+                             case Sha1Compression::kShaInstructions: return "ShaInstructions";
+                             case Sha1Compression::kVectorSchedule: return "VectorSchedule";
+                             case Sha1Compression::kPortable: return "Portable";
+                           }
+                           return "";
+                         });
+
+TEST_P(EachSha1Form, MatchesThePublishedVectorsAndOpenSsl) {
+  for (const auto& v : kPublished) {
+    if (v.digest != &kSha1) continue;
+    std::string message;
+    for (std::size_t i = 0; i < v.repeat; ++i) message += v.text;
+    EXPECT_EQ(Hex(kSha1.oneShot(reinterpret_cast<const std::uint8_t*>(message.data()), message.size())), v.expected)
+        << v.text << " x" << v.repeat;
+  }
+  std::mt19937 rng(1801);
+  for (std::size_t length : InterestingLengths()) {
+    const ByteVector message = RandomBytes(rng, length);
+    EXPECT_EQ(Hex(kSha1.oneShot(message.data(), length)), Hex(openssl_reference::Digest("SHA1", message.data(), length)))
+        << length << " bytes";
+  }
+}
+
+// After whole blocks, a tail of up to 55 bytes is finished in one padded block; anything
+// else takes the long way; both equal Update and Final.
+TEST_P(EachSha1Form, AShortTailAfterWholeBlocksGivesTheDigestOfBoth) {
+  std::mt19937 rng(1802);
+  const ByteVector head = RandomBytes(rng, 128), tail = RandomBytes(rng, 70);
+  for (std::size_t headLength : {0, 64, 128, 5}) {
+    for (std::size_t tailLength : {0, 1, 20, 55, 56, 70}) {
+      ByteVector whole(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(headLength));
+      whole.insert(whole.end(), tail.begin(), tail.begin() + static_cast<std::ptrdiff_t>(tailLength));
+      Sha1Context context;
+      Sha1Init(context);
+      Sha1Update(context, head.data(), headLength);
+      std::uint8_t digest[kSha1DigestSize];
+      Sha1FinishShortTail(context, tail.data(), tailLength, digest);
+      EXPECT_EQ(Hex(digest, sizeof digest), Hex(kSha1.oneShot(whole.data(), whole.size())))
+          << headLength << " + " << tailLength;
+    }
+  }
+}
+
 template <class Context>
 bool AllZero(const Context& context) {
   const auto* p = reinterpret_cast<const std::uint8_t*>(&context);

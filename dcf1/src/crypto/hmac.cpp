@@ -7,10 +7,7 @@
 using crypto_detail::Wipe;
 
 template <class Digest>
-Hmac<Digest>::~Hmac() {
-  Wipe(innerPad_);
-  Wipe(outerPad_);
-}
+Hmac<Digest>::~Hmac() = default;  // the contexts wipe themselves
 
 template <class Digest>
 void Hmac<Digest>::SetKey(const void* key, std::size_t length) {
@@ -20,19 +17,20 @@ void Hmac<Digest>::SetKey(const void* key, std::size_t length) {
   } else if (length > 0) {
     std::memcpy(block, key, length);
   }
-  for (std::size_t i = 0; i < kBlockSize; ++i) {
-    innerPad_[i] = block[i] ^ 0x36;
-    outerPad_[i] = block[i] ^ 0x5c;
-  }
+  std::uint8_t pad[kBlockSize];
+  for (std::size_t i = 0; i < kBlockSize; ++i) pad[i] = block[i] ^ 0x36;
+  Digest::Init(innerKeyed_);
+  Digest::Update(innerKeyed_, pad, kBlockSize);
+  for (std::size_t i = 0; i < kBlockSize; ++i) pad[i] = block[i] ^ 0x5c;
+  Digest::Init(outerKeyed_);
+  Digest::Update(outerKeyed_, pad, kBlockSize);
   Wipe(block);
+  Wipe(pad);
 }
 
 template <class Digest>
 void Hmac<Digest>::Init() {
-  Digest::Init(inner_);
-  Digest::Update(inner_, innerPad_, kBlockSize);
-  Digest::Init(outer_);
-  Digest::Update(outer_, outerPad_, kBlockSize);
+  inner_ = innerKeyed_;
 }
 
 template <class Digest>
@@ -44,8 +42,15 @@ template <class Digest>
 void Hmac<Digest>::Final(std::uint8_t out[kDigestSize]) {
   std::uint8_t innerDigest[kDigestSize];
   Digest::Final(innerDigest, inner_);
-  Digest::Update(outer_, innerDigest, kDigestSize);
-  Digest::Final(out, outer_);
+  Digest::FinishShortTail(outerKeyed_, innerDigest, kDigestSize, out);
+  Wipe(innerDigest);
+}
+
+template <class Digest>
+void Hmac<Digest>::MacOfDigest(const std::uint8_t message[kDigestSize], std::uint8_t out[kDigestSize]) const {
+  std::uint8_t innerDigest[kDigestSize];
+  Digest::FinishShortTail(innerKeyed_, message, kDigestSize, innerDigest);
+  Digest::FinishShortTail(outerKeyed_, innerDigest, kDigestSize, out);
   Wipe(innerDigest);
 }
 

@@ -1,92 +1,34 @@
 #include <dcf/sha1.h>
 
-#include <bit>
+#include <atomic>
+#include <cstring>
 
 #include "dcf1/src/crypto/block_hash.h"
+#include "dcf1/src/crypto/sha1_compress.h"
 
 using namespace crypto_detail;
 
 namespace {
 
-// The message schedule kept as a ring of 16 words: w[t] = (w[t-3]^w[t-8]^w[t-14]^w[t-16]) <<< 1.
-inline std::uint32_t Expand(std::uint32_t* w, int t) {
-  const std::uint32_t v = std::rotl(w[(t + 13) & 15] ^ w[(t + 8) & 15] ^ w[(t + 2) & 15] ^ w[t & 15], 1);
-  w[t & 15] = v;
-  return v;
-}
-
-// One step with the five working words named in their rotated order: instead of moving the
-// words along, each call names them one place further on.
-inline void Step(std::uint32_t a, std::uint32_t& b, std::uint32_t& e, std::uint32_t f, std::uint32_t k,
-                 std::uint32_t w) {
-  e += std::rotl(a, 5) + f + k + w;
-  b = std::rotl(b, 30);
-}
-
-inline std::uint32_t Choose(std::uint32_t b, std::uint32_t c, std::uint32_t d) { return d ^ (b & (c ^ d)); }
-inline std::uint32_t Parity(std::uint32_t b, std::uint32_t c, std::uint32_t d) { return b ^ c ^ d; }
-inline std::uint32_t Majority(std::uint32_t b, std::uint32_t c, std::uint32_t d) { return (b & c) | (d & (b | c)); }
-
-constexpr std::uint32_t K0 = 0x5a827999, K1 = 0x6ed9eba1, K2 = 0x8f1bbcdc, K3 = 0xca62c1d6;
-
-// Steps 0-15 use the block's words, 16-19 the schedule, both with Choose and K0.
-inline void R0(std::uint32_t a, std::uint32_t& b, std::uint32_t c, std::uint32_t d, std::uint32_t& e,
-               std::uint32_t* w, int t) {
-  Step(a, b, e, Choose(b, c, d), K0, w[t]);
-}
-inline void R1(std::uint32_t a, std::uint32_t& b, std::uint32_t c, std::uint32_t d, std::uint32_t& e,
-               std::uint32_t* w, int t) {
-  Step(a, b, e, Choose(b, c, d), K0, Expand(w, t));
-}
-inline void R2(std::uint32_t a, std::uint32_t& b, std::uint32_t c, std::uint32_t d, std::uint32_t& e,
-               std::uint32_t* w, int t) {
-  Step(a, b, e, Parity(b, c, d), K1, Expand(w, t));
-}
-inline void R3(std::uint32_t a, std::uint32_t& b, std::uint32_t c, std::uint32_t d, std::uint32_t& e,
-               std::uint32_t* w, int t) {
-  Step(a, b, e, Majority(b, c, d), K2, Expand(w, t));
-}
-inline void R4(std::uint32_t a, std::uint32_t& b, std::uint32_t c, std::uint32_t d, std::uint32_t& e,
-               std::uint32_t* w, int t) {
-  Step(a, b, e, Parity(b, c, d), K3, Expand(w, t));
-}
-
-void Sha1Compress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
-  std::uint32_t w[16];  // the schedule, wiped at the end: the message may be a secret
-  for (; count > 0; --count, blocks += kBlockSize) {
-    for (int i = 0; i < 16; ++i) w[i] = LoadBe32(blocks + 4 * i);
-    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
-
-    R0(a, b, c, d, e, w, 0);  R0(e, a, b, c, d, w, 1);  R0(d, e, a, b, c, w, 2);  R0(c, d, e, a, b, w, 3);  R0(b, c, d, e, a, w, 4);
-    R0(a, b, c, d, e, w, 5);  R0(e, a, b, c, d, w, 6);  R0(d, e, a, b, c, w, 7);  R0(c, d, e, a, b, w, 8);  R0(b, c, d, e, a, w, 9);
-    R0(a, b, c, d, e, w, 10); R0(e, a, b, c, d, w, 11); R0(d, e, a, b, c, w, 12); R0(c, d, e, a, b, w, 13); R0(b, c, d, e, a, w, 14);
-    R0(a, b, c, d, e, w, 15); R1(e, a, b, c, d, w, 16); R1(d, e, a, b, c, w, 17); R1(c, d, e, a, b, w, 18); R1(b, c, d, e, a, w, 19);
-
-    R2(a, b, c, d, e, w, 20); R2(e, a, b, c, d, w, 21); R2(d, e, a, b, c, w, 22); R2(c, d, e, a, b, w, 23); R2(b, c, d, e, a, w, 24);
-    R2(a, b, c, d, e, w, 25); R2(e, a, b, c, d, w, 26); R2(d, e, a, b, c, w, 27); R2(c, d, e, a, b, w, 28); R2(b, c, d, e, a, w, 29);
-    R2(a, b, c, d, e, w, 30); R2(e, a, b, c, d, w, 31); R2(d, e, a, b, c, w, 32); R2(c, d, e, a, b, w, 33); R2(b, c, d, e, a, w, 34);
-    R2(a, b, c, d, e, w, 35); R2(e, a, b, c, d, w, 36); R2(d, e, a, b, c, w, 37); R2(c, d, e, a, b, w, 38); R2(b, c, d, e, a, w, 39);
-
-    R3(a, b, c, d, e, w, 40); R3(e, a, b, c, d, w, 41); R3(d, e, a, b, c, w, 42); R3(c, d, e, a, b, w, 43); R3(b, c, d, e, a, w, 44);
-    R3(a, b, c, d, e, w, 45); R3(e, a, b, c, d, w, 46); R3(d, e, a, b, c, w, 47); R3(c, d, e, a, b, w, 48); R3(b, c, d, e, a, w, 49);
-    R3(a, b, c, d, e, w, 50); R3(e, a, b, c, d, w, 51); R3(d, e, a, b, c, w, 52); R3(c, d, e, a, b, w, 53); R3(b, c, d, e, a, w, 54);
-    R3(a, b, c, d, e, w, 55); R3(e, a, b, c, d, w, 56); R3(d, e, a, b, c, w, 57); R3(c, d, e, a, b, w, 58); R3(b, c, d, e, a, w, 59);
-
-    R4(a, b, c, d, e, w, 60); R4(e, a, b, c, d, w, 61); R4(d, e, a, b, c, w, 62); R4(c, d, e, a, b, w, 63); R4(b, c, d, e, a, w, 64);
-    R4(a, b, c, d, e, w, 65); R4(e, a, b, c, d, w, 66); R4(d, e, a, b, c, w, 67); R4(c, d, e, a, b, w, 68); R4(b, c, d, e, a, w, 69);
-    R4(a, b, c, d, e, w, 70); R4(e, a, b, c, d, w, 71); R4(d, e, a, b, c, w, 72); R4(c, d, e, a, b, w, 73); R4(b, c, d, e, a, w, 74);
-    R4(a, b, c, d, e, w, 75); R4(e, a, b, c, d, w, 76); R4(d, e, a, b, c, w, 77); R4(c, d, e, a, b, w, 78); R4(b, c, d, e, a, w, 79);
-
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-    state[4] += e;
-  }
-  Wipe(w);
-}
+std::atomic<Sha1Compression> g_fastestAllowed{Sha1Compression::kShaInstructions};
 
 }  // namespace
+
+void crypto_detail::Sha1CompressBlocks(std::uint32_t state[5], const std::uint8_t* blocks, std::size_t count,
+                                       const std::uint8_t* last) {
+  switch (Sha1CompressionInUse()) {
+    case Sha1Compression::kShaInstructions:
+      Sha1InstructionsCompress(state, blocks, count);
+      if (last != nullptr) Sha1InstructionsCompress(state, last, 1);
+      return;
+    case Sha1Compression::kVectorSchedule:
+      return Sha1VectorScheduleCompress(state, blocks, count, last);  // pairs the last two
+    case Sha1Compression::kPortable:
+      Sha1PortableCompress(state, blocks, count);
+      if (last != nullptr) Sha1PortableCompress(state, last, 1);
+      return;
+  }
+}
 
 Sha1Context::~Sha1Context() { Wipe(*this); }
 
@@ -106,7 +48,7 @@ void Sha1Update(Sha1Context& context, const void* data, std::size_t length) {
   context.bitCount[1] = static_cast<std::uint32_t>(bits >> 32);
   context.position = static_cast<std::uint32_t>(
       FeedBlocks(context.buffer, context.position, static_cast<const std::uint8_t*>(data), length,
-                 [&](const std::uint8_t* blocks, std::size_t n) { Sha1Compress(context.state, blocks, n); }));
+                 [&](const std::uint8_t* blocks, std::size_t n) { Sha1CompressBlocks(context.state, blocks, n); }));
 }
 
 void Sha1Final(std::uint8_t digest[kSha1DigestSize], Sha1Context& context) {
@@ -114,14 +56,69 @@ void Sha1Final(std::uint8_t digest[kSha1DigestSize], Sha1Context& context) {
   StoreBe32(bitLength, context.bitCount[1]);
   StoreBe32(bitLength + 4, context.bitCount[0]);
   PadAndCompress(context.buffer, context.position, bitLength,
-                 [&](const std::uint8_t* blocks, std::size_t n) { Sha1Compress(context.state, blocks, n); });
+                 [&](const std::uint8_t* blocks, std::size_t n) { Sha1CompressBlocks(context.state, blocks, n); });
   for (int i = 0; i < 5; ++i) StoreBe32(digest + 4 * i, context.state[i]);
   Wipe(context);
 }
 
+// Without a context: the whole blocks straight from the message, then its padded end, so
+// that the last whole block and the end can go through the compression together.
 void Sha1Digest(std::uint8_t digest[kSha1DigestSize], const void* data, std::size_t length) {
-  Sha1Context context;
-  Sha1Init(context);
-  Sha1Update(context, data, length);
-  Sha1Final(digest, context);
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  const std::size_t whole = length / kBlockSize;
+  std::uint8_t bitLength[8];
+  StoreBe32(bitLength, static_cast<std::uint32_t>(std::uint64_t{length} >> 29));
+  StoreBe32(bitLength + 4, static_cast<std::uint32_t>(length << 3));
+  std::uint8_t end[2 * kBlockSize];
+  const std::size_t endBlocks =
+      PadMessageEnd(end, whole * kBlockSize < length ? bytes + whole * kBlockSize : nullptr, length % kBlockSize, bitLength);
+  std::uint32_t state[5] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
+  Sha1CompressBlocks(state, bytes, whole, end);
+  if (endBlocks == 2) Sha1CompressBlocks(state, end + kBlockSize, 1);
+  for (int i = 0; i < 5; ++i) StoreBe32(digest + 4 * i, state[i]);
+  Wipe(end);
+  Wipe(state);
+}
+
+void Sha1FinishShortTail(const Sha1Context& context, const void* tail, std::size_t length,
+                         std::uint8_t digest[kSha1DigestSize]) {
+  if (context.position != 0 || length > kBlockSize - 9) {  // not the short case: the long way
+    Sha1Context copy = context;
+    Sha1Update(copy, tail, length);
+    Sha1Final(digest, copy);
+    return;
+  }
+  std::uint8_t block[kBlockSize];
+  std::memcpy(block, tail, length);
+  block[length] = 0x80;
+  std::memset(block + length + 1, 0, kBlockSize - 8 - length - 1);
+  const std::uint64_t bits = ((std::uint64_t{context.bitCount[1]} << 32) | context.bitCount[0]) + (std::uint64_t{length} << 3);
+  StoreBe32(block + 56, static_cast<std::uint32_t>(bits >> 32));
+  StoreBe32(block + 60, static_cast<std::uint32_t>(bits));
+  std::uint32_t state[5];
+  std::memcpy(state, context.state, sizeof state);
+  Sha1CompressBlocks(state, block, 1);
+  for (int i = 0; i < 5; ++i) StoreBe32(digest + 4 * i, state[i]);
+  Wipe(block);
+  Wipe(state);
+}
+
+bool CpuHasSha1Compression(Sha1Compression form) {
+  switch (form) {
+    case Sha1Compression::kShaInstructions: return CpuHasShaExtensions();
+    case Sha1Compression::kVectorSchedule: return CpuHasAvx2AndBmi();
+    case Sha1Compression::kPortable: return true;
+  }
+  return false;
+}
+
+void LimitSha1Compression(Sha1Compression fastestAllowed) {
+  g_fastestAllowed.store(fastestAllowed, std::memory_order_relaxed);
+}
+
+Sha1Compression Sha1CompressionInUse() {
+  const Sha1Compression fastest = g_fastestAllowed.load(std::memory_order_relaxed);
+  if (fastest <= Sha1Compression::kShaInstructions && CpuHasShaExtensions()) return Sha1Compression::kShaInstructions;
+  if (fastest <= Sha1Compression::kVectorSchedule && CpuHasAvx2AndBmi()) return Sha1Compression::kVectorSchedule;
+  return Sha1Compression::kPortable;
 }

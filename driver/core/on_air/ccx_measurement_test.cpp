@@ -14,6 +14,7 @@
 #include "driver/ndis/private_oids.h"
 #include "driver/ndis/status_codes.h"
 #include "driver/core/station_state.h"
+#include "sim/air/association_security.h"
 #include "sim/air/ccx_access_point.h"
 #include "sim/air/distribution_port.h"
 
@@ -28,11 +29,11 @@ const std::string kNeighbour = "ap other\n bssid 02:40:96:00:00:02\n ssid Other\
 class CcxMeasurement : public AirStation {
  protected:
   void TearDown() override {
-    ccx.reset();  // before the access point it hooks into
+    ccx = nullptr;  // the world's, gone with it
     AirStation::TearDown();
   }
   void Connect() {
-    ccx = std::make_unique<simair::CcxAccessPoint>(h.scheduler, Ap(0));
+    ccx = world->ccxPeer(0);
     ASSERT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
     ASSERT_EQ(core->MlmeState, kMlmeAssociated);
   }
@@ -55,7 +56,7 @@ class CcxMeasurement : public AirStation {
     }
     return found;
   }
-  std::unique_ptr<simair::CcxAccessPoint> ccx;
+  simair::CcxAccessPoint* ccx = nullptr;  // the CCX peer the world gave the access point
 };
 
 TEST_F(CcxMeasurement, AChannelLoadRequestOnTheCurrentChannelIsAnsweredAfterItsDuration) {
@@ -346,7 +347,7 @@ TEST_F(CcxMeasurement, ARoamToAnotherCcxAccessPointReportsThePreviousOne) {
   const std::string a = "ap a\n bssid 02:40:96:00:00:0a\n ssid CcxNet\n channel 6\n signal -50\n ccx 4\n";
   const std::string b = "ap b\n bssid 02:40:96:00:00:0b\n ssid CcxNet\n channel 1\n signal -90\n ccx 4\n";
   StartWorld(a + b + "at 2s a signal -80\nat 2s b signal -45\n");
-  ccx = std::make_unique<simair::CcxAccessPoint>(h.scheduler, Ap(1));
+  ccx = world->ccxPeer(1);
   const simair::CcxAccessPoint& newAp = *ccx;
   h.run([&] { core->Config.signalThreshold = -70; });
   ASSERT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
@@ -406,7 +407,7 @@ class Cckm : public CcxMeasurement, public ::testing::WithParamInterface<CckmCas
 TEST_P(Cckm, ARoamReassociatesWithTheHostsElementOrWithoutItAfter500Ms) {
   const CckmCase& c = GetParam();
   StartWorld(kCckmWorld, std::string("cckm_roam_") + std::to_string(static_cast<int>(c.answer)));
-  ccx = std::make_unique<simair::CcxAccessPoint>(h.scheduler, Ap(1));
+  ccx = world->ccxPeer(1);
   h.run([&] { core->Config.signalThreshold = -70; });
   ASSERT_EQ(SetWord(OID_HLVN_CCX_FLAGS, 4).status, NDIS_STATUS_SUCCESS);
   ASSERT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
@@ -472,10 +473,42 @@ const CckmCase kCckmCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, Cckm, ::testing::ValuesIn(kCckmCases),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
+// A WPA 802.1X association with an access point that offers CCKM beside 802.1X names CCKM's
+// AKM once the host says it does CCKM (CCX flags bit 2), and 802.1X's otherwise.
+struct AkmCase {
+  const char* name;
+  std::uint32_t ccxFlags;
+  bool namesCckm;
+};
+
+class CckmAkm : public CcxMeasurement, public ::testing::WithParamInterface<AkmCase> {};
+
+TEST_P(CckmAkm, TheAssociationNamesTheAkmOfTheCcxFlags) {
+  StartWorld("ap a\n bssid 02:40:96:00:00:0a\n ssid CcxNet\n channel 6\n ccx 4\n"
+             " vendor 00:50:f2:01:01:00:00:50:f2:02:01:00:00:50:f2:02:02:00:00:50:f2:01:00:40:96:00\n");
+  std::vector<std::uint8_t> request;
+  Ap(0).addStationWatcher([&](const simair::MacAddress&, simair::AccessPoint::StationEvent event,
+                              std::span<const std::uint8_t> elements) {
+    if (event == simair::AccessPoint::StationEvent::Associated) request.assign(elements.begin(), elements.end());
+  });
+  h.run([&] { core->Config.wepStatus = 4; });  // TKIP
+  ASSERT_EQ(SetWord(OID_802_11_AUTHENTICATION_MODE, 3).status, NDIS_STATUS_SUCCESS);  // WPA with 802.1X
+  ASSERT_EQ(SetWord(OID_HLVN_CCX_FLAGS, GetParam().ccxFlags).status, NDIS_STATUS_SUCCESS);
+  ASSERT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
+  ASSERT_FALSE(request.empty());
+  EXPECT_EQ(simair::NamesCckm(request), GetParam().namesCckm);
+  EXPECT_EQ(simair::CheckAssociationSecurity(simair::Security::WpaEnterprise, request, true), 0);
+}
+
+const AkmCase kAkmCases[] = {{"CCKM on", 4, true}, {"CCKM off", 0, false}, {"other flags", 3, false}};
+
+INSTANTIATE_TEST_SUITE_P(Table, CckmAkm, ::testing::ValuesIn(kAkmCases),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
 // Without CCKM in the CCX flags the same roam leaves the old access point and associates.
 TEST_F(CcxMeasurement, ARoamWithoutCckmDeauthenticatesAndAssociatesAfresh) {
   StartWorld(kCckmWorld, "roam_without_cckm");
-  ccx = std::make_unique<simair::CcxAccessPoint>(h.scheduler, Ap(1));
+  ccx = world->ccxPeer(1);
   h.run([&] { core->Config.signalThreshold = -70; });
   ASSERT_EQ(SetSsid("CcxNet").status, NDIS_STATUS_SUCCESS);
   Advance(32s);

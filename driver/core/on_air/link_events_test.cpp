@@ -9,6 +9,7 @@
 #include "driver/core/on_air/air_station.h"
 #include "driver/core/station_state.h"
 #include "driver/hal/hal_adapter.h"
+#include "sim/air/distribution_port.h"
 
 namespace zelnic::core::testing {
 namespace {
@@ -73,6 +74,37 @@ TEST_F(LinkEvents, InPowerSaveTheStationDozesBetweenBeaconsAndStaysAssociated) {
   EXPECT_TRUE(Ap(0).dozing(StationAddress()));  // the null frame with the PM bit reached it
   EXPECT_TRUE(AssociatedTo(0));
   EXPECT_EQ(MediaEvents(), "");
+}
+
+// Traffic to a dozing station: the access point buffers it, the chip polls it out frame by
+// frame; the station answers each batch (its frame goes with the power-management bit
+// clear), and must tell the access point again before it next dozes.
+TEST_F(LinkEvents, InPowerSaveEveryFrameTheAccessPointBuffersReachesTheStation) {
+  StartWorld(kA + " signal -50\n dtim 2\n");
+  Connect();
+  simair::DistributionPort* port = world->distributionPort(0);
+  ASSERT_NE(port, nullptr);
+  const simair::MacAddress station = StationAddress();
+  const simair::MacAddress server{0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
+  ndis::EthFrame reply(server.begin(), server.end());
+  reply.insert(reply.end(), station.begin(), station.end());
+  reply.insert(reply.end(), {0x08, 0x00});
+  reply.resize(60, 0x45);
+  h.run([&] { hal::SetPowerMode(h.hal(), 2); });
+  (void)h.host->takeReceived();
+  for (int batch = 0; batch < 3; ++batch) {
+    SCOPED_TRACE("batch " + std::to_string(batch));
+    ASSERT_TRUE(h.scheduler.runUntil([&] { return h.chip.dozing(); }, 10s));
+    Advance(10ms);  // its null frame has reached the access point
+    for (std::uint8_t i = 0; i < 20; ++i) port->deliver(simair::EthernetFrame{station, server, 0x0800, {i}});
+    Advance(1s);  // the chip woke for the DTIM beacon and polled them out
+    EXPECT_EQ(h.host->takeReceived().size(), 20u);
+    h.host->send({reply});  // while the traffic keeps the station awake
+    Advance(100ms);
+    EXPECT_TRUE(port->take().has_value());
+  }
+  EXPECT_EQ(Ap(0).counters().dataDropped, 0u);
+  EXPECT_TRUE(AssociatedTo(0));
 }
 
 struct RoamCase {
@@ -199,6 +231,23 @@ TEST_F(LinkEvents, IbssJoinsAPeerMergesIntoAnotherBssidOfItAndStartsItsOwnWhenNo
   EXPECT_EQ(f[0], "");
   EXPECT_EQ(f[1], "6c6f6e656c79");  // "lonely"
   EXPECT_EQ(f[2], "1");
+}
+
+// The chip heard only the access point's frames while associated; the IBSS's beacons and
+// data must reach it once it joins the IBSS.
+TEST_F(LinkEvents, AnIbssIsJoinedAfterAnInfrastructureConnection) {
+  StartWorld(kA + " signal -50\nap peer\n bssid 02:00:00:00:00:0c\n ssid adhoc\n ibss\n channel 3\n"
+                  " rates 1b 2b 5.5b 11b\n signal -50\n");
+  Connect();
+  ASSERT_TRUE(AssociatedTo(0));
+  ASSERT_EQ(SetWord(OID_802_11_INFRASTRUCTURE_MODE, 0).status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(SetSsid("adhoc").status, NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(core->MlmeState, kMlmeIbssJoined);
+  EXPECT_EQ(core->Bssid, Ap(1).config().bssid);
+  EXPECT_EQ(MediaEvents(), "DC");
+  Advance(5s);  // the IBSS's beacons keep the link
+  EXPECT_EQ(core->MlmeState, kMlmeIbssJoined);
+  EXPECT_EQ(core->Bssid, Ap(1).config().bssid);
 }
 
 }  // namespace

@@ -75,6 +75,40 @@ TEST_F(SwiftBondThroughDriver, ASilentAccessPointFailsTheExchangeOnTheStepTimer)
   EXPECT_EQ(core->SwiftBond.exchange.State(), kSbFailed);
 }
 
+// A world's swiftbond access point: open and not yet configured until an exchange ends, then
+// WPA-PSK with the station's pass phrase, configured; a pass phrase it cannot use fails the
+// exchange and leaves it as it was.
+TEST_F(SwiftBondThroughDriver, TheWorldsAccessPointTakesThePassPhraseOrRefusesOneItCannotUse) {
+  StartWorld("ap bond\n bssid 02:5a:9c:00:00:01\n ssid BondSetup\n channel 6\n swiftbond\n");
+  simair::SwiftBondAccessPoint* peer = world->swiftBond(0);
+  ASSERT_NE(peer, nullptr);
+  const auto autoLinkFlags = [&] { return Ap(0).config().vendorElements.at(0).at(5); };
+  EXPECT_EQ(autoLinkFlags(), simair::kAutoLinkNotConfigured);
+  ASSERT_EQ(SetSsid("BondSetup").status, NDIS_STATUS_SUCCESS);
+
+  const struct {
+    const char* passphrase;
+    std::uint32_t endState;
+    simair::Security security;
+  } cases[] = {{"short", kSbFailed, simair::Security::Open}, {"one touch", kSbIdle, simair::Security::Wpa}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.passphrase);
+    std::vector<std::uint8_t> security(kSwiftBondSecurityRecordBytes, 0);
+    std::memcpy(security.data() + 2, c.passphrase, std::strlen(c.passphrase));
+    ASSERT_EQ(h.host->set(OID_HLVN_SWIFTBOND_SECURITY, security).status, NDIS_STATUS_SUCCESS);
+    const std::vector<std::uint8_t> start = {0, 0, 1, 0, 1, 0, 0, 0};
+    ASSERT_EQ(h.host->set(OID_HLVN_SWIFTBOND_SETUP, start).status, NDIS_STATUS_SUCCESS);
+    Advance(300ms);
+    EXPECT_EQ(core->SwiftBond.exchange.State(), c.endState);
+    EXPECT_EQ(Ap(0).config().security, c.security);
+  }
+  EXPECT_TRUE(peer->bonded());
+  EXPECT_EQ(Ap(0).config().passphrase.reveal(), "one touch");
+  EXPECT_EQ(autoLinkFlags(), simair::kAutoLinkConfigured);
+  EXPECT_NE(world->keyExchange(0), nullptr);
+  EXPECT_FALSE(Ap(0).associated(StationAddress()));  // the station joins the new network afresh
+}
+
 TEST_F(SwiftBondThroughDriver, AShortSecurityRecordIsRefused) {
   StartWorld(kBondAp);
   const std::vector<std::uint8_t> shortRecord(167, 0);

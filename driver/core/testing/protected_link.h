@@ -9,6 +9,7 @@
 
 #include "driver/core/core_adapter.h"
 #include "driver/core/core_timer.h"
+#include "driver/core/key_installs.h"
 #include "driver/core/management_frames.h"
 #include "driver/core/station_seams.h"
 #include "driver/core/testing/test_frames.h"
@@ -52,7 +53,7 @@ inline bool AssociateUnder(zelnic::testing::DriverHarness& h, CoreAdapter* core,
     core->MediaDisconnected = 0;
     std::copy(kApAddress.begin(), kApAddress.end(), core->Bssid.begin());
     std::copy(kStation.begin(), kStation.end(), core->StationAddress.begin());
-    ResetTkipState(core);   // what a disconnect leaves
+    ResetKeyState(core);    // what a disconnect leaves
     CancelAllTimers(core);  // no link monitor: the association is the caller's own, without beacons
   });
   bool accepted = true;

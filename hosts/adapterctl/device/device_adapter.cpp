@@ -1,5 +1,6 @@
 #include "hosts/adapterctl/device/device_adapter.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@ constexpr uint32_t kEventToken = 1;
 constexpr uint32_t kRemoveEventToken = 2;
 constexpr uint32_t kEventEapolReceived = 132;  // payload: the 802.3 frame
 constexpr uint32_t kEventRawFrameSent = 133;   // payload: the request's 16-bit tag
+constexpr uint32_t kEventCckmRequest = 136;    // payload: the target's timestamp and BSSID
 
 std::vector<uint8_t> Word(uint32_t value) {
   std::vector<uint8_t> bytes(4);
@@ -60,22 +62,24 @@ int DeviceAdapter::OpenAdapter(void*& handle) {
   if (!device_) return 1;
   const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   const int removal = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  // A zelnicd that ends without a halt (killed) signals no removal: its socket hangs up.
+  const int hangup = fcntl(device_->descriptor(), F_DUPFD_CLOEXEC, 0);
   stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   const std::vector<uint8_t> eventToken = Word(kEventToken);
   const std::vector<uint8_t> removalToken = Word(kRemoveEventToken);
   const bool registered =
-      event >= 0 && removal >= 0 && stopFd_ >= 0 &&
+      event >= 0 && removal >= 0 && hangup >= 0 && stopFd_ >= 0 &&
       device_->ioctl(IOCTL_HLVN_REGISTER_EVENT, eventToken, 0, event).status == 0 &&
       device_->ioctl(IOCTL_HLVN_REGISTER_REMOVE_EVENT, removalToken, 0, removal).status == 0;
   if (!registered) {
-    for (int fd : {event, removal, stopFd_}) {
+    for (int fd : {event, removal, hangup, stopFd_}) {
       if (fd >= 0) close(fd);
     }
     stopFd_ = -1;
     device_.reset();
     return 1;
   }
-  watcher_ = std::thread([this, event, removal] { WatchEvents(event, removal, stopFd_); });
+  watcher_ = std::thread([this, event, removal, hangup] { WatchEvents(event, removal, hangup, stopFd_); });
   handle = this;
   return 0;
 }
@@ -93,8 +97,18 @@ void DeviceAdapter::StopWatching() {
 int DeviceAdapter::CloseAdapter(void* handle) {
   if (!IsOurs(handle)) return 1;
   StopWatching();
-  std::lock_guard lock(deviceMutex_);
-  device_.reset();  // the driver sees the close
+  {
+    std::lock_guard lock(deviceMutex_);
+    device_.reset();  // the driver sees the close
+  }
+  // The supplicant's connection was this adapter's: nothing of it may speak for the next
+  // one (a connection cut short would be reported failed at the next one's association).
+  std::unique_ptr<SupplicantHost> host;
+  {
+    std::lock_guard lock(supplicantMutex_);
+    host = std::move(supplicant_);
+  }
+  host.reset();  // its link thread may still set an OID: outside the lock
   return 0;
 }
 
@@ -129,6 +143,7 @@ void DeviceAdapter::PassToSupplicant(uint32_t code, std::span<const uint8_t> pay
   if (code == HLVN_EVENT_ASSOCIATED) host->Associated();
   if (code == kEventEapolReceived) host->ReceiveFrame(payload);
   if (code == kEventRawFrameSent && payload.size() >= 2) host->FrameSent(static_cast<uint16_t>(payload[0] | payload[1] << 8));
+  if (code == kEventCckmRequest) host->CckmRequested(payload);
   if (code == HLVN_EVENT_DISCONNECTED) host->Disconnected();
 }
 
@@ -193,17 +208,18 @@ const SupplicantHost* DeviceAdapter::Supplicant() {
   return supplicant_.get();
 }
 
-void DeviceAdapter::WatchEvents(int event, int removal, int stop) {
+void DeviceAdapter::WatchEvents(int event, int removal, int hangup, int stop) {
   for (;;) {
-    pollfd polled[3] = {{event, POLLIN, 0}, {removal, POLLIN, 0}, {stop, POLLIN, 0}};
-    if (poll(polled, 3, -1) < 0) continue;
-    if (polled[2].revents != 0) break;
+    // The hang-up is waited for without reading: the connection's replies are not ours.
+    pollfd polled[4] = {{event, POLLIN, 0}, {removal, POLLIN, 0}, {hangup, 0, 0}, {stop, POLLIN, 0}};
+    if (poll(polled, 4, -1) < 0) continue;
+    if (polled[3].revents != 0) break;
     uint64_t count;
     if (polled[0].revents != 0) {
       [[maybe_unused]] const ssize_t drained = read(event, &count, sizeof count);
       ReadRing();
     }
-    if (polled[1].revents != 0) {
+    if (polled[1].revents != 0 || polled[2].revents != 0) {
       // The adapter goes away: tell the utility and let the driver finish (it waits for the close).
       notifier_.Post(HLVN_EVENT_ADAPTER_REMOVED);
       std::lock_guard lock(deviceMutex_);
@@ -213,6 +229,7 @@ void DeviceAdapter::WatchEvents(int event, int removal, int stop) {
   }
   close(event);
   close(removal);
+  close(hangup);
 }
 
 std::optional<std::vector<uint8_t>> DeviceAdapter::Query(uint32_t oid, uint32_t capacity,

@@ -2,7 +2,8 @@
 // The library's real backend: the driver's control device, served by zelnicd on a socket
 // (platform/ndis/control_client.h). Operations become OID queries and sets in the device's
 // I/O buffers; a thread waits on the registered eventfds, reads the event ring and posts the
-// driver's events to the utility; the remove event closes the device so the driver can halt.
+// driver's events to the utility; the remove event, or the socket's hang-up when zelnicd
+// ended without a halt, closes the device so the driver can halt.
 // The first WPA information starts the supplicant's host (libpentrel.so, found as
 // PentrelLibraryPath says), which the driver's association, EAPOL and disconnect events drive.
 #include <atomic>
@@ -37,7 +38,8 @@ public:
                         const uint8_t* wpa, const char* ssid) override;
   int SetWepKey(void* handle, uint32_t index, const uint8_t* key, uint32_t length, uint32_t isTx) override;
   void WPAPortDown() override;
-  // The supplicant's host, once WPA information started it (null before).
+  // The supplicant's host, once WPA information started it (null before, and again once
+  // the adapter is closed).
   const SupplicantHost* Supplicant();
 
   std::optional<std::vector<uint8_t>> Query(uint32_t oid, uint32_t capacity,
@@ -106,7 +108,7 @@ private:
   int SetWord(uint32_t oid, uint32_t value);
   int QueryRecord(uint32_t oid, void* record, uint32_t size);
   bool IsOurs(void* handle) const;
-  void WatchEvents(int event, int removal, int stop);
+  void WatchEvents(int event, int removal, int hangup, int stop);
   void StopWatching();
   void ReadRing();
   void PassToSupplicant(uint32_t code, std::span<const uint8_t> payload);
@@ -116,7 +118,7 @@ private:
   std::optional<ndis::ControlDeviceClient> device_;
   std::thread watcher_;
   int stopFd_ = -1;
-  std::mutex supplicantMutex_;  // made once, kept until the adapter object goes
+  std::mutex supplicantMutex_;  // made by the first WPA information, ended with the adapter's close
   std::unique_ptr<SupplicantHost> supplicant_;
 };
 

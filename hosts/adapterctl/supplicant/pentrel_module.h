@@ -20,7 +20,8 @@ namespace zelcon {
   X(KSSTK_LINK_SetCallbackA) X(KSSTK_LINK_Initialize) X(KSSTK_LINK_PortDown)                 \
   X(KSSTK_LINK_SetNetworkInfoA) X(KSSTK_LINK_SetIdentity) X(KSSTK_LINK_PortUp) X(KSSTK_LINK_PrecomputeWpaPskA)               \
   X(KSSTK_LINK_ReceiveEapol) X(KSSTK_LINK_ReceiveAuthenticationEvent)                        \
-  X(KSSTK_LINK_ReceivePMKIDCandidateListEvent) X(KSSTK_LINK_Terminate) X(KSSTK_LINK_Thread)
+  X(KSSTK_LINK_ReceivePMKIDCandidateListEvent) X(KSSTK_LINK_CCKM_StartReassociation)          \
+  X(KSSTK_LINK_Terminate) X(KSSTK_LINK_Thread)
 
 struct PentrelModule {
 #define PENTREL_HOST_MEMBER(name) decltype(&::name) name = nullptr;

@@ -41,6 +41,10 @@ bool Wpa2Profile(uint32_t authMode) {
 }
 bool EapNetwork(uint32_t authMode) { return authMode > 2 && authMode != 4 && authMode != 9 && authMode <= 17; }
 constexpr uint32_t kEncryptionTkip = 2, kEncryptionAes = 3;
+// The key index the library gives the CCKM key-request key (KRK): its own, not the driver's.
+constexpr uint32_t kCckmKeyRequestKeyIndex = 0xFFFFFFFF;
+constexpr uint32_t kCcxFlagCckm = 0x4;  // OID_HLVN_CCX_FLAGS: the host answers CCKM requests
+constexpr uint32_t kCckmElementMax = 128;  // what OID_HLVN_CCX_CCKM_ELEMENT carries
 
 uint32_t AssociationMode(const WpaNetwork& network) {
   const bool wpaCipher = network.encryption == kEncryptionTkip || network.encryption == kEncryptionAes;
@@ -112,6 +116,9 @@ SupplicantHost::~SupplicantHost() {
 }
 
 void SupplicantHost::SetNetwork(WpaNetwork network) {
+  // CCKM is WPA's with 802.1X in the library: the driver names it in the association (where
+  // the access point offers it) and asks for the element before a reassociation.
+  UseCckm(AssociationMode(network) == KSSTK_ASSOCIATION_WPA && EapNetwork(network.authMode));
   std::lock_guard lock(mutex_);
   UseIdentity(network.identity);
   network_.networkType = network.networkType;
@@ -210,6 +217,34 @@ void SupplicantHost::Associated() {
 
 void SupplicantHost::PortDown() { pentrel_->KSSTK_LINK_PortDown(link_); }
 
+// The CCKM bit of the driver's CCX flags, the other bits as they are.
+void SupplicantHost::UseCckm(bool on) {
+  const std::optional<std::vector<uint8_t>> answer = adapter_.Query(OID_HLVN_CCX_FLAGS, 4);
+  uint32_t flags = 0;
+  if (answer && answer->size() == 4) std::memcpy(&flags, answer->data(), 4);
+  const uint32_t wanted = on ? flags | kCcxFlagCckm : flags & ~kCcxFlagCckm;
+  if (answer && wanted == flags) return;
+  adapter_.Set(OID_HLVN_CCX_FLAGS, Bytes(&wanted, sizeof wanted));
+}
+
+void SupplicantHost::CckmRequested(std::span<const uint8_t> request) {
+  KSSTK_CCKM_START start{};
+  if (request.size() < sizeof start.Timestamp + sizeof start.Bssid) return;
+  std::memcpy(start.Timestamp, request.data(), sizeof start.Timestamp);
+  std::memcpy(start.Bssid, request.data() + sizeof start.Timestamp, sizeof start.Bssid);
+  pentrel_->KSSTK_LINK_CCKM_StartReassociation(link_, &start);
+}
+
+// The link's answer to a CCKM request: its element for the reassociation (a fast handoff),
+// or none (a first association: the driver reassociates without one at once).
+void SupplicantHost::AnswerCckm(const KSSTK_CCKM_REQUEST_MESSAGE& message) {
+  const bool handoff = message.Kind == 1 && message.ElementLength != 0 && message.ElementLength <= kCckmElementMax;
+  const uint32_t words[2] = {handoff ? 1u : 0u, handoff ? message.ElementLength : 0u};
+  std::vector<uint8_t> record = Bytes(words, sizeof words);
+  if (handoff) record.insert(record.end(), message.Element, message.Element + message.ElementLength);
+  adapter_.Set(OID_HLVN_CCX_CCKM_ELEMENT, std::move(record));
+}
+
 void SupplicantHost::Disconnected() {
   ReportUnfinishedConnection();
   PortDown();
@@ -269,8 +304,16 @@ void SupplicantHost::Handle(KSSTK_CALLBACK_MESSAGE& message) {
       break;
     case KSSTK_MSG_ADD_KEY: {
       const auto& add = reinterpret_cast<const KSSTK_ADD_KEY_MESSAGE&>(message);
-      if (message.Size >= sizeof add && add.Key.KeyLength <= message.Size - sizeof add)
+      // The CCKM key-request key stays in the library, which signs its requests with it.
+      if (message.Size >= sizeof add && add.Key.KeyLength <= message.Size - sizeof add &&
+          add.Key.KeyIndex != kCckmKeyRequestKeyIndex)
         SetKey(kOidAddKey, &add.Key, static_cast<uint32_t>(sizeof add.Key + add.Key.KeyLength), true);
+      break;
+    }
+    case KSSTK_MSG_CCKM_REQUEST: {
+      const auto& request = reinterpret_cast<const KSSTK_CCKM_REQUEST_MESSAGE&>(message);
+      if (message.Size >= sizeof request && request.ElementLength <= message.Size - sizeof request)
+        AnswerCckm(request);
       break;
     }
     case KSSTK_MSG_SET_WEP_KEY: {

@@ -4,9 +4,11 @@
 // OIDs. The profile's WPA information and identity become the link's network and identity;
 // at association the link gets the elements of the association and the port goes up; the
 // EAPOL frames the driver posts go to the link, whose frames go out as raw frames and whose
-// keys are set on the driver. Requests for secrets are answered from the profile only:
-// what the profile does not hold is not answered, and the method fails. The utility hears
-// the link's progress as connection texts (1012) and the authorized port as 1008.
+// keys are set on the driver; on a CCKM network the driver's request before a reassociation
+// goes to the link, and the link's CCKM element back to the driver. Requests for secrets
+// are answered from the profile only: what the profile does not hold is not answered, and
+// the method fails. The utility hears the link's progress as connection texts (1012) and
+// the authorized port as 1008.
 #include <atomic>
 #include <condition_variable>
 #include <memory>
@@ -62,6 +64,9 @@ public:
   void ReceiveFrame(std::span<const uint8_t> frame);
   // The driver sent the raw frame of this tag (event 133).
   void FrameSent(uint16_t tag);
+  // The driver is about to reassociate on a CCKM network (event 136: the target's 8-byte
+  // timestamp and its BSSID) and waits for the link's CCKM element.
+  void CckmRequested(std::span<const uint8_t> request);
 
   // The link's last status (KSSTK_LINK_STATUS_*) and the keys it set on the driver so far.
   uint32_t LinkStatus() const { return linkStatus_; }
@@ -74,6 +79,8 @@ private:
   void Handle(KSSTK_CALLBACK_MESSAGE& message);
   void SendEapol(const KSSTK_SEND_EAPOL_MESSAGE& message);
   void SetKey(uint32_t oid, const void* record, uint32_t length, bool counts);
+  void AnswerCckm(const KSSTK_CCKM_REQUEST_MESSAGE& message);
+  void UseCckm(bool on);
   void AnswerPassword(KSSTK_GET_PASSWORD_MESSAGE& message);
   void AnswerCredentials(KSSTK_GET_CREDENTIALS_MESSAGE& message);
   void AnswerPrivateKeyOperation(KSSTK_PRIVATE_KEY_OPERATION_MESSAGE& message);

@@ -27,6 +27,7 @@
 #include "hosts/adapterctl/notifier.h"
 #include "hosts/adapterctl/zelcon_records.h"
 #include "platform/gui/base/string_table.h"
+#include "platform/gui/desktop/single_instance.h"
 #include "platform/gui/gui_runtime.h"
 #include "platform/gui/platform.h"
 #include "platform/ndis/control_run_dir.h"
@@ -136,10 +137,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string home = homeVariable;
+  // Its single-instance mark lies in ZELCON_HOME, not in the session's: the demonstration runs
+  // beside a Zelcon the user has open.
+  zfw::LocalSingleInstance instance(home);
   // Nobody can click here: every message box is answered and its text kept beside Data.cfg.
   services = zfw::platform();
   answering = std::make_unique<AnsweringMessageBox>(home + "/message-boxes.log");
   services.messageBox = answering.get();
+  services.singleInstance = &instance;
   zfw::installPlatform(&services);
   zfw::StringTable::install(zelconStrings());
   {
@@ -157,7 +162,11 @@ int main(int argc, char** argv) {
   zelcon::GuardedAdapterControl library(std::move(device));
   CZelconApp app(library);
   if (!app.InitInstance() || app.Sheet() == nullptr) {
-    std::fprintf(stderr, "zelcon-demo: the utility did not start\n");
+    if (app.m_isSecondInstance)
+      std::fprintf(stderr, "zelcon-demo: another zelcon-demo runs on %s: let it end first\n", home.c_str());
+    else
+      std::fprintf(stderr, "zelcon-demo: the utility did not start (its messages: %s/message-boxes.log)\n",
+                   home.c_str());
     return 1;
   }
   CZelconSheet& sheet = *app.Sheet();

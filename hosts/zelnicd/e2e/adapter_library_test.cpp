@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "driver/ndis/driver_release.h"
 #include "hosts/adapterctl/device/device_adapter.h"
 #include "hosts/adapterctl/zelcon_records.h"
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
@@ -70,6 +71,13 @@ TEST_F(Library, OpensTheAdapterAndReadsItsFacts) {
   uint32_t firmware = 0;
   EXPECT_EQ(adapter.QueryFirmwareVersion(handle, firmware), 0);
   EXPECT_NE(firmware, 0u);
+  // The driver package's release, written into the adapter's key by zelnicd as setup does.
+  char text[100] = {};
+  ASSERT_EQ(adapter.QueryDriverVersion(handle, text, sizeof text), 0);
+  EXPECT_STREQ(text, kDriverVersion);
+  ASSERT_EQ(adapter.QueryDriverDate(handle, text, sizeof text), 0);
+  EXPECT_STREQ(text, kDriverDate);
+  EXPECT_NE(adapter.QueryDriverDate(handle, text, 5), 0);  // does not fit: nothing half-written is used
   EXPECT_EQ(adapter.GetConnectStatus(handle), 0);
   uint32_t fragment = 0;
   EXPECT_EQ(adapter.QueryFragThreshold(handle, fragment), 0);

@@ -110,12 +110,26 @@ TEST_F(Running, AnEventNeedsAnEventfdAndIsSignalledThroughIt) {
   std::thread stopper([&] { EXPECT_EQ(zelnicd.stop(SIGTERM), 0) << zelnicd.output(); });
   EXPECT_TRUE(Signalled(removal, 10'000));
   EXPECT_TRUE(Signalled(event, 10'000));
-  // The adapter is already marked removed: the device refuses work while it waits for the close.
-  EXPECT_EQ(client.ioctl(IOCTL_HLVN_PING, {}, 0).status, kUnsuccessful);
   { ControlDeviceClient closing = std::move(client); }  // the utility closes: the halt goes on at once
   stopper.join();
   EXPECT_NE(zelnicd.output().find("zelnicd: adapter halted"), std::string::npos) << zelnicd.output();
   close(event);
+  close(removal);
+}
+
+// The driver's halt waits up to 100 s for its clients to close: zelnicd ends their
+// connections once the driver has told them the adapter goes.
+TEST_F(Running, StoppingEndsTheConnectionOfAClientThatKeepsTheDeviceOpen) {
+  ControlDeviceClient client = open();
+  const int removal = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  EXPECT_EQ(client.ioctl(IOCTL_HLVN_REGISTER_REMOVE_EVENT, Words({2}), 0, removal).status, 0u);
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(zelnicd.stop(SIGTERM, std::chrono::seconds(5)), 0) << zelnicd.output();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+  EXPECT_TRUE(Signalled(removal, 0));  // told before its connection ended
+  EXPECT_FALSE(client.receiveReply(std::chrono::seconds(1)));  // the end of the stream
+  EXPECT_FALSE(client.ioctl(IOCTL_HLVN_PING, {}, 0).answered);
+  EXPECT_NE(zelnicd.output().find("zelnicd: adapter halted"), std::string::npos) << zelnicd.output();
   close(removal);
 }
 

@@ -73,6 +73,15 @@ bool ZelnicdProcess::waitForDevice(std::chrono::milliseconds timeout) const {
   return false;
 }
 
+bool ZelnicdProcess::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) const {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < end) {
+    if (output().find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
 int ZelnicdProcess::waitForExit(std::chrono::milliseconds timeout) {
   if (pid_ <= 0) return -1;
   const auto end = std::chrono::steady_clock::now() + timeout;

@@ -3,42 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/gui/base/utf8.h"
+
 namespace zfw {
 namespace {
-
-bool validUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    size_t extra;
-    uint32_t cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      extra = 1;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + extra >= s.size()) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      const auto cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
 
 bool unescape(std::string_view in, std::string& out, std::string& why) {
   out.clear();
@@ -91,7 +59,7 @@ bool parseLine(std::string_view line, SourceString& entry, std::string& why) {
   std::string_view text = line.substr(i + 1);
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
   if (!unescape(text, entry.text, why)) return false;
-  if (!validUtf8(entry.text)) {
+  if (!isUtf8(entry.text)) {
     why = "the text is not valid UTF-8";
     return false;
   }

@@ -4,10 +4,14 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <thread>
 
+#include "platform/gui/desktop/device_node_watcher.h"
 #include "platform/gui/desktop/device_watcher.h"
 #include "platform/gui/desktop/file_dialog.h"
 #include "platform/gui/desktop/hot_key.h"
@@ -235,6 +239,51 @@ TEST(DeviceWatcher, TheNetlinkWatcherRegisters) {
   FakePlatform fake;
   NetlinkDeviceWatcher watcher;
   EXPECT_TRUE(watcher.start([](const DeviceChange&) {}));
+  watcher.stop();
+}
+
+// A driver host's socket in its run directory: the adapter arrives when the socket appears
+// (also in a directory made later), goes when it goes, and one put in place of a socket left
+// behind is a removal and an arrival.
+TEST(DeviceNodeWatcher, TheNodeAppearingAndGoingIsTheAdaptersArrivalAndRemoval) {
+  FakePlatform fake;
+  QTemporaryDir root;
+  const std::string runDir = root.path().toStdString() + "/run/zelnic";
+  const std::string node = runDir + "/HlvnDev0";
+  std::vector<uint32_t> events;
+  ASSERT_TRUE(fake.devices.start([&](const DeviceChange& c) {
+    if (c.event == DBT_DEVNODES_CHANGED) return;
+    EXPECT_EQ(c.deviceType, uint32_t{DBT_DEVTYP_DEVICEINTERFACE});
+    EXPECT_EQ(c.name, "\\\\?\\PCI#VEN_1E4D&DEV_1F00#HlvnDev0#{ad498944-762f-11d0-8dcb-00c04fc3358c}");
+    events.push_back(c.event);
+  }));
+  DeviceNodeWatcher watcher(fake.devices, node, "PCI\\VEN_1E4D&DEV_1F00");
+  ASSERT_TRUE(watcher.start());
+  const auto waitFor = [&](size_t count) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (events.size() < count && std::chrono::steady_clock::now() < end) testing::processEvents();
+    return events.size() >= count;
+  };
+  const auto put = [&](const std::string& name) {  // bound under a passing name, then renamed in
+    std::ofstream(runDir + "/" + name + ".pending") << "socket";
+    std::filesystem::rename(runDir + "/" + name + ".pending", runDir + "/" + name);
+  };
+
+  std::filesystem::create_directories(runDir);
+  put("HlvnDev1");  // another device: not this one
+  put("HlvnDev0");
+  ASSERT_TRUE(waitFor(1));
+  std::filesystem::remove(node);
+  ASSERT_TRUE(waitFor(2));
+  put("HlvnDev0");
+  ASSERT_TRUE(waitFor(3));
+  put("HlvnDev0");  // the next host's, over the one the last left behind
+  ASSERT_TRUE(waitFor(5));
+  std::filesystem::remove_all(root.path().toStdString() + "/run");  // the directory goes with it
+  ASSERT_TRUE(waitFor(6));
+  EXPECT_EQ(events, (std::vector<uint32_t>{DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE, DBT_DEVICEARRIVAL,
+                                           DBT_DEVICEREMOVECOMPLETE, DBT_DEVICEARRIVAL,
+                                           DBT_DEVICEREMOVECOMPLETE}));
   watcher.stop();
 }
 

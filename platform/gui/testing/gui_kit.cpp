@@ -4,7 +4,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QImage>
+#include <QPixmap>
+#include <QAbstractScrollArea>
 #include <QTest>
 #include <QTreeWidget>
 #include <cstdlib>
@@ -86,7 +92,18 @@ bool typeText(Wnd& window, int id, std::string_view text) {
   auto* edit = qobject_cast<QLineEdit*>(window.item(id));
   if (!usable(edit) || edit->isReadOnly()) return false;
   edit->setCursorPosition(edit->text().size());
-  QTest::keyClicks(edit, toQString(text));
+  // QTest types ASCII only; any other character comes as a key carrying its text.
+  for (const char32_t c : toQString(text).toUcs4()) {
+    if (c < 0x80) {
+      QTest::keyClick(edit, static_cast<char>(c));
+      continue;
+    }
+    const QString typed = QString::fromUcs4(&c, 1);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, typed);
+    QApplication::sendEvent(edit, &press);
+    QApplication::sendEvent(edit, &release);
+  }
   return true;
 }
 
@@ -144,6 +161,25 @@ bool rightClickListRow(Wnd& window, int id, int row, int x) {
   return true;
 }
 
+bool moveMouseOverListRow(Wnd& window, int id, int row, int x) {
+  QTreeWidget* list = listRow(window, id, row);
+  if (!list) return false;
+  const QPoint at = rowPoint(list, row, x);
+  QMouseEvent move(QEvent::MouseMove, at, list->viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(list->viewport(), &move);
+  return true;
+}
+
+bool moveMouseOff(Wnd& window, int id) {
+  QWidget* control = window.item(id);
+  if (!control) return false;
+  auto* area = qobject_cast<QAbstractScrollArea*>(control);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(area ? area->viewport() : control, &leave);
+  return true;
+}
+
 void pressEscape(Wnd& window) {
   if (QWidget* w = window.widget()) QTest::keyClick(w->window(), Qt::Key_Escape);
 }
@@ -170,6 +206,24 @@ bool focusControl(Wnd& window, int id) {
   return w->hasFocus();
 }
 
+bool showsImage(Wnd& window, const QPixmap& image, int x, int y) {
+  QWidget* w = window.widget();
+  if (!w || image.isNull()) return false;
+  const QImage wanted = image.toImage().convertToFormat(QImage::Format_ARGB32);
+  const QImage picture = w->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+  int opaque = 0;
+  for (int row = 0; row < wanted.height(); ++row) {
+    for (int column = 0; column < wanted.width(); ++column) {
+      const QRgb pixel = wanted.pixel(column, row);
+      if (qAlpha(pixel) != 255) continue;
+      const QPoint at(x + column, y + row);
+      if (!picture.rect().contains(at) || picture.pixel(at) != pixel) return false;
+      ++opaque;
+    }
+  }
+  return opaque > 0;
+}
+
 std::string saveScreenshot(Wnd& window, const std::string& name) {
   QWidget* w = window.widget();
   if (!w) return {};
@@ -177,7 +231,15 @@ std::string saveScreenshot(Wnd& window, const std::string& name) {
   const QString dir = QString::fromUtf8(configured && *configured ? configured : ZFW_SCREENSHOT_DIR);
   if (!QDir().mkpath(dir)) return {};
   const QString path = dir + "/" + toQString(name) + ".png";
-  if (!w->grab().save(path, "PNG")) return {};
+  QPixmap image = w->grab();
+  // Tips are windows of their own: paint those on show where they stand over this one.
+  QPainter painter(&image);
+  const QPoint origin = w->mapToGlobal(QPoint(0, 0));
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->windowType() == Qt::ToolTip && top->isVisible()) painter.drawPixmap(top->pos() - origin, top->grab());
+  }
+  painter.end();
+  if (!image.save(path, "PNG")) return {};
   return fromQString(path);
 }
 

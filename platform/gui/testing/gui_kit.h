@@ -6,6 +6,7 @@
 #include "platform/gui/wnd.h"
 
 class QApplication;
+class QPixmap;
 class QWidget;
 
 namespace zfw {
@@ -39,6 +40,10 @@ bool chooseComboItem(Wnd& window, int id, int index);
 bool clickListRow(Wnd& window, int id, int row, int x = 40);
 bool doubleClickListRow(Wnd& window, int id, int row, int x = 40);
 bool rightClickListRow(Wnd& window, int id, int row, int x = 40);
+// The pointer moves (no button pressed) over list row `row` at `x` (client coordinates).
+bool moveMouseOverListRow(Wnd& window, int id, int row, int x = 40);
+// The pointer leaves control `id`.
+bool moveMouseOff(Wnd& window, int id);
 // The Escape key on a window, its close box, its minimise button.
 void pressEscape(Wnd& window);
 void clickCloseBox(Wnd& window);
@@ -46,8 +51,14 @@ void minimizeWindow(Wnd& window);
 // Gives control `id` the keyboard focus (activating its window first).
 bool focusControl(Wnd& window, int id);
 
+// Whether the window's picture shows `image` with its top-left corner at (x, y) (window
+// coordinates): every opaque pixel of the image is there, and it has some. Edge pixels
+// that blend with what lies below are not compared.
+bool showsImage(Wnd& window, const QPixmap& image, int x, int y);
+
 // Saves an image of the window as <dir>/<name>.png, <dir> being $ZFW_SCREENSHOT_DIR or the
-// build tree's screenshots folder; returns the path ("" on failure).
+// build tree's screenshots folder, with the tips on show over it painted in; returns the
+// path ("" on failure).
 std::string saveScreenshot(Wnd& window, const std::string& name);
 
 }  // namespace zfw::testing

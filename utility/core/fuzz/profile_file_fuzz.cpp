@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     list.Append(r);
     defaults += zelcon::FieldText(r.name) == zelcon::kDefaultProfileName;
   }
-  list.NormalizeImported();
+  list.NormalizeImportedProfiles();
   if (list.Size() != read.records.size() - (defaults > 1 ? defaults - 1 : 0)) __builtin_trap();
   return 0;
 }

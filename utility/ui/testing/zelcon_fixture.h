@@ -86,13 +86,15 @@ struct ZelconFixture : ::testing::Test {
     ::unsetenv("ZELCON_HOME");
   }
 
-  // Starts the utility as its program would; the sheet, or null when start-up ended it.
-  CZelconSheet* Start() {
+  // Starts the utility as its program would, on `library` (the recording one unless a test
+  // passes another); the sheet, or null when start-up ended it.
+  CZelconSheet* Start() { return Start(lib); }
+  CZelconSheet* Start(IAdapterControl& library) {
     Stop();
-    app = std::make_unique<CZelconApp>(lib);
+    app = std::make_unique<CZelconApp>(library);
     if (!app->InitInstance()) return nullptr;
     zfw::testing::processEvents();
-    WaitForIdleWorkerStart();
+    if (&library == &lib) WaitForIdleWorkerStart();
     return app->Sheet();
   }
   CZelconSheet& Sheet() { return *app->Sheet(); }
