@@ -18,6 +18,7 @@
 #include <pthread.h>
 #include <time.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -40,13 +41,14 @@ constexpr char kRaw[] = "BM_TcpThroughRawTapPair/iterations:5/manual_time";
 constexpr char kOpen[] = "BM_TcpThroughDriverTap/iterations:5/manual_time";
 constexpr char kCcmp[] = "BM_TcpThroughDriverTapCcmp/iterations:5/manual_time";
 
-const ndis::Scheduler* g_executor = nullptr;
+std::atomic<const ndis::Scheduler*> g_executor{nullptr};  // set by the main thread, read by the daemon's
 clockid_t g_daemonClock{};  // the daemon thread's CPU clock
 
 // An allocation the simulated chip or air makes in one of its own events.
 bool MadeBySimulation() {
-  if (g_executor == nullptr || !g_executor->running()) return false;
-  const ndis::EventKind kind = g_executor->currentKind();
+  const ndis::Scheduler* executor = g_executor.load(std::memory_order_relaxed);
+  if (executor == nullptr || !executor->running()) return false;
+  const ndis::EventKind kind = executor->currentKind();
   return kind == ndis::EventKind::Chip || kind == ndis::EventKind::Air;
 }
 
