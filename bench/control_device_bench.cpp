@@ -1,162 +1,81 @@
-// The control device on Linux: one QUERY's round trip over the socket (request message,
-// executor dispatch at PASSIVE, reply message) and the latency of an event, from the
-// request that makes the driver signal it to the eventfd waking its reader. The driver is a
-// small miniport in the real-time runtime, on a thread of its own, as in zelnicd. The anchor,
-// measured in the same run, is the bare transport: one message echoed by another thread over
-// an AF_UNIX SOCK_SEQPACKET pair; the program prints both times as ratios to it.
+// The control device of zelnicd as the utility reaches it: one OID query's round trip over
+// the device's socket (the request message, zelnicd's dispatch into the real driver at
+// PASSIVE, the driver's answer, the reply message), against zelnicd running as its own
+// process. The anchor, measured in the same run, is the bare transport: a request-sized
+// message echoed by another thread over an AF_UNIX SOCK_SEQPACKET pair.
+//
+// Times are CPU time, as the machine is shared: per batch of round trips, the CPU time of the
+// thread that asks plus that of every thread of the side that answers (all of zelnicd's
+// process; the echo thread for the anchor). The program prints the ratio to the anchor.
 #include <benchmark/benchmark.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <unistd.h>
+#include <time.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <future>
 #include <thread>
 
 #include "bench/best_times_reporter.h"
+#include "bench/cpu_instructions.h"
+#include "hosts/zelnicd/e2e/zelnicd_process.h"
 #include "platform/ndis/control_client.h"
-#include "platform/ndis/control_device_server.h"
-#include "platform/ndis/test_miniport.h"
 
 namespace {
 
-constexpr ULONG kQuery = CTL_CODE(0x12, 0x900, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr ULONG kRegister = CTL_CODE(0x12, 0x920, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr ULONG kSignal = CTL_CODE(0x12, 0x9F0, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr std::uint32_t kQueryOid = 0x00122400;             // IOCTL_HLVN_QUERY_OID
+constexpr std::uint32_t kCurrentAddress = 0x01010102;       // OID_802_3_CURRENT_ADDRESS
+constexpr int kRoundTrips = 2000;                           // per timed batch
 
-PKEVENT g_event = nullptr;
-
-// Query: answers 8 bytes; register: references the event; signal: sets it.
-NTSTATUS Dispatch(PDEVICE_OBJECT, PIRP irp) {
-  PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-  irp->IoStatus.Status = STATUS_SUCCESS;
-  irp->IoStatus.Information = 0;
-  if (stack->MajorFunction == IRP_MJ_DEVICE_CONTROL) {
-    const ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
-    auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
-    if (code == kQuery) {
-      std::memset(buffer, 0, 8);
-      irp->IoStatus.Information = 8;
-    } else if (code == kRegister) {
-      ULONG handle;
-      std::memcpy(&handle, buffer, 4);
-      PVOID object = nullptr;
-      irp->IoStatus.Status = ObReferenceObjectByHandle(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handle)),
-                                                       EVENT_MODIFY_STATE, *ExEventObjectType, UserMode, &object,
-                                                       nullptr);
-      g_event = static_cast<PKEVENT>(object);
-    } else if (code == kSignal && g_event != nullptr) {
-      KeSetEvent(g_event, 2, FALSE);
-    }
-  }
-  const NTSTATUS status = irp->IoStatus.Status;
-  IoCompleteRequest(irp, IO_NO_INCREMENT);
-  return status;
+double CpuSeconds(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// The driver host on its own thread: load, start, serve, and halt at the end.
-class Host {
+// The CPU time of the asking thread and of the answering side.
+class CpuMeter {
 public:
-  Host() {
-    char pattern[] = "/tmp/zelnic-bench-XXXXXX";
-    directory_ = mkdtemp(pattern);
-    std::promise<void> ready;
-    auto started = ready.get_future();
-    thread_ = std::thread([this, &ready] { run(ready); });
-    started.wait();
-  }
-  ~Host() {
-    stop_ = true;
-    scheduler_->post(ndis::EventKind::Host, "stop", [] {});
-    thread_.join();
-    std::filesystem::remove_all(directory_);
-  }
-  std::string path() const { return directory_ + "/BenchDev0"; }
+  explicit CpuMeter(clockid_t answering) : answering_(answering) {}
+  void start() { begin_ = now(); }
+  double seconds() const { return now() - begin_; }
 
 private:
-  void run(std::promise<void>& ready) {
-    ndis::Scheduler scheduler(ndis::Scheduler::Mode::RealTime);
-    scheduler_ = &scheduler;
-    ndis::RegisterFileChip chip;
-    ndis::testing::TestMiniport miniport;
-    NDIS_HANDLE device = nullptr;
-    miniport.initialize = [&] {
-      NDIS_STRING name, link;
-      NdisInitUnicodeString(&name, u"\\Device\\Bench0");
-      NdisInitUnicodeString(&link, u"\\DosDevices\\BenchDev0");
-      PDRIVER_DISPATCH table[IRP_MJ_MAXIMUM_FUNCTION + 1] = {};
-      table[IRP_MJ_CREATE] = table[IRP_MJ_CLOSE] = table[IRP_MJ_DEVICE_CONTROL] = &Dispatch;
-      PDEVICE_OBJECT object = nullptr;
-      return NdisMRegisterDevice(miniport.wrapper, &name, &link, table, &object, &device);
-    };
-    miniport.halt = [&] {
-      if (g_event != nullptr) ObDereferenceObject(g_event);
-      g_event = nullptr;
-      NdisMDeregisterDevice(device);
-    };
-    ndis::AdapterConfig config;
-    config.checkForHang = false;
-    auto host = ndis::NdisHost::load(&ndis::testing::TestMiniport::DriverEntry, config, chip, scheduler);
-    if (host->initialize() != NDIS_STATUS_SUCCESS) std::abort();
-    std::string error;
-    auto server = ndis::ControlDeviceServer::start(*host, scheduler, {directory_, std::nullopt}, &error);
-    if (server == nullptr) std::abort();
-    ready.set_value();
-    while (!stop_) scheduler.runUntil([this] { return stop_.load(); }, std::chrono::seconds(1));
-    host->halt();
-    server.reset();
-  }
-
-  std::string directory_;
-  std::thread thread_;
-  std::atomic<bool> stop_{false};
-  ndis::Scheduler* scheduler_ = nullptr;
+  double now() const { return CpuSeconds(CLOCK_THREAD_CPUTIME_ID) + CpuSeconds(answering_); }
+  clockid_t answering_;
+  double begin_ = 0;
 };
 
 void BM_QueryRoundTrip(benchmark::State& state) {
-  Host host;
-  auto client = ndis::ControlDeviceClient::open(host.path());
-  if (!client) {
-    state.SkipWithError("no device");
+  zelnicd::testing::ZelnicdProcess zelnicd;
+  std::string error;
+  std::optional<ndis::ControlDeviceClient> client;
+  if (zelnicd.waitForDevice()) client = ndis::ControlDeviceClient::open(zelnicd.devicePath(), &error);
+  clockid_t zelnicdClock;
+  if (!client || clock_getcpuclockid(zelnicd.pid(), &zelnicdClock) != 0) {
+    state.SkipWithError(("zelnicd's control device: " + error + "\n" + zelnicd.output()).c_str());
     return;
   }
-  const std::uint8_t oid[4] = {0x06, 0x01, 0x01, 0x00};
+  std::uint8_t request[4];
+  std::memcpy(request, &kCurrentAddress, 4);
+  const auto ask = [&] {
+    const auto reply = client->ioctl(kQueryOid, request, 4 + 6);
+    return reply.answered && reply.status == 0 && reply.output.size() == 4 + 6;
+  };
+  for (int i = 0; i < 200; ++i) ask();  // both sides warm
+  CpuMeter meter(zelnicdClock);
   for (auto _ : state) {
-    auto reply = client->ioctl(kQuery, oid, 8);
-    benchmark::DoNotOptimize(reply);
+    meter.start();
+    for (int i = 0; i < kRoundTrips; ++i) {
+      if (!ask()) {
+        state.SkipWithError("a query went unanswered");
+        return;
+      }
+    }
+    state.SetIterationTime(meter.seconds());
   }
+  state.SetItemsProcessed(state.iterations() * kRoundTrips);
 }
-BENCHMARK(BM_QueryRoundTrip)->Unit(benchmark::kMicrosecond);
-
-void BM_EventLatency(benchmark::State& state) {
-  Host host;
-  auto client = ndis::ControlDeviceClient::open(host.path());
-  const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  const std::uint8_t token[4] = {1, 0, 0, 0};
-  if (!client || client->ioctl(kRegister, token, 0, event).status != 0) {
-    state.SkipWithError("no device");
-    return;
-  }
-  // The signal request's reply is not waited for: the clock stops when the eventfd wakes.
-  const std::vector<std::uint8_t> signal = ndis::EncodeControlRequest(ndis::ControlRequest{1, kSignal, 0, {}});
-  for (auto _ : state) {
-    client->sendRaw(signal);
-    pollfd polled{event, POLLIN, 0};
-    poll(&polled, 1, 1000);
-    state.PauseTiming();
-    std::uint64_t count;
-    [[maybe_unused]] const ssize_t drained = read(event, &count, sizeof count);
-    client->receiveReply(std::chrono::seconds(1));
-    state.ResumeTiming();
-  }
-  close(event);
-}
-BENCHMARK(BM_EventLatency)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_QueryRoundTrip)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(0.5);
 
 // The anchor: a request-sized message to another thread and its echo, nothing in between.
 void BM_SocketPairEchoAnchor(benchmark::State& state) {
@@ -165,36 +84,59 @@ void BM_SocketPairEchoAnchor(benchmark::State& state) {
     state.SkipWithError("no socket pair");
     return;
   }
-  std::thread echo([fd = pair[1]] {
+  clockid_t echoClock{};
+  std::atomic<bool> started{false};
+  std::thread echo([&, fd = pair[1]] {
+    pthread_getcpuclockid(pthread_self(), &echoClock);
+    started = true;
     std::uint8_t message[64];
     for (;;) {
       const ssize_t n = recv(fd, message, sizeof message, 0);
       if (n <= 0 || send(fd, message, static_cast<std::size_t>(n), MSG_NOSIGNAL) != n) return;
     }
   });
+  while (!started) std::this_thread::yield();
   std::uint8_t request[28] = {};
   std::uint8_t reply[64];
+  CpuMeter meter(echoClock);
   for (auto _ : state) {
-    if (send(pair[0], request, sizeof request, MSG_NOSIGNAL) != sizeof request) break;
-    benchmark::DoNotOptimize(recv(pair[0], reply, sizeof reply, 0));
+    meter.start();
+    for (int i = 0; i < kRoundTrips; ++i) {
+      if (send(pair[0], request, sizeof request, MSG_NOSIGNAL) != sizeof request ||
+          recv(pair[0], reply, sizeof reply, 0) != sizeof request) {
+        state.SkipWithError("the echo failed");
+        break;
+      }
+    }
+    state.SetIterationTime(meter.seconds());
   }
+  state.SetItemsProcessed(state.iterations() * kRoundTrips);
   shutdown(pair[0], SHUT_RDWR);
   echo.join();
   close(pair[0]);
   close(pair[1]);
 }
-BENCHMARK(BM_SocketPairEchoAnchor)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SocketPairEchoAnchor)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(0.5);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  PrintCpu();  // the CPU's instructions are on, as a user has them
   BestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\ntime ratio to the bare socket-pair echo (anchor)\n");
-  for (const char* ours : {"BM_QueryRoundTrip", "BM_EventLatency"}) {
-    if (const auto ratio = reporter.ratio(ours, "BM_SocketPairEchoAnchor")) std::printf("%-18s %.1f\n", ours, *ratio);
+  const char* ours = "BM_QueryRoundTrip/min_time:0.500/manual_time";
+  const char* anchor = "BM_SocketPairEchoAnchor/min_time:0.500/manual_time";
+  const auto query = reporter.best(ours);
+  const auto echo = reporter.best(anchor);
+  if (query && echo) {
+    // Batches of kRoundTrips, in milliseconds: the same figure is microseconds per kRoundTrips/1000.
+    const double perTrip = 1000.0 / kRoundTrips;
+    std::printf("\nCPU time of one round trip, both sides (best batch):\n");
+    std::printf("  socket-pair echo (anchor)          %6.2f us\n", *echo * perTrip);
+    std::printf("  OID query through zelnicd's driver %6.2f us  %.2fx the anchor\n", *query * perTrip,
+                *query / *echo);
   }
-  benchmark::Shutdown();
-  return 0;
+  return FinishBenchmarks(reporter);
 }

@@ -71,6 +71,7 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
 
   simchip::SimChip chip;
   chip.knobs() = air->chipKnobs;
+  chip.logCommands(false);  // a daemon runs for long: a log of every command would only grow
   chip.setStepLog([&out](const std::string& line) { out << "zelnicd: chip: " << line << std::endl; });
   chip.attachAir(air->world->medium());
   struct AirLink {  // the chip leaves the air on every way out

@@ -1,5 +1,5 @@
-// What the miniport hands up: received packets (copied, then given back by the return
-// policy), send and request completions (matched to what is outstanding; anything else is
+// What the miniport hands up: received packets (copied, or handed to the bound protocol,
+// then given back by the return policy), send and request completions (matched to what is outstanding; anything else is
 // recorded as spurious, never a crash), status indications; and the leak report.
 #include <algorithm>
 #include <cstdlib>
@@ -14,7 +14,7 @@ void AdapterRuntime::indicateReceive(NDIS_PACKET** packets, UINT count) {
   for (UINT i = 0; i < count; ++i) {
     NDIS_PACKET* packet = packets[i];
     PacketPool* pool = packet != nullptr ? packetPoolOf(packet->Private.Pool) : nullptr;
-    if (pool == nullptr || pool->adapter != this || !pool->packets.contains(packet)) {
+    if (pool == nullptr || pool->adapter != this || !pool->holds(packet)) {
       violation("NdisMIndicateReceivePacket with a packet that is not allocated");
       continue;
     }
@@ -22,12 +22,16 @@ void AdapterRuntime::indicateReceive(NDIS_PACKET** packets, UINT count) {
       violation("NdisMIndicateReceivePacket with a packet the protocols still hold");
       continue;
     }
-    EthFrame frame;
-    for (NDIS_BUFFER* buffer = packet->Private.Head; buffer != nullptr; buffer = buffer->Next) {
-      const auto* bytes = static_cast<const std::uint8_t*>(buffer->VirtualAddress);
-      frame.insert(frame.end(), bytes, bytes + buffer->ByteCount);
+    if (in.protocol != nullptr) {
+      in.protocol->receive(*packet);
+    } else {
+      EthFrame frame;
+      for (NDIS_BUFFER* buffer = packet->Private.Head; buffer != nullptr; buffer = buffer->Next) {
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer->VirtualAddress);
+        frame.insert(frame.end(), bytes, bytes + buffer->ByteCount);
+      }
+      in.received.push_back(std::move(frame));
     }
-    in.received.push_back(std::move(frame));
     // A packet indicated with NDIS_STATUS_RESOURCES is the miniport's again at once.
     if (NDIS_GET_PACKET_STATUS(packet) == NDIS_STATUS_RESOURCES) continue;
     in.held.push_back(packet);
@@ -52,6 +56,14 @@ void AdapterRuntime::returnPacket(NDIS_PACKET* packet) {
 
 void AdapterRuntime::sendComplete(NDIS_PACKET* packet, NDIS_STATUS status) {
   auto& in = indications_;
+  // A bound protocol's packet goes back to its slot.
+  const PacketPool* pool = packet != nullptr ? packetPoolOf(packet->Private.Pool) : nullptr;
+  if (pool != nullptr && pool->sends != nullptr && pool->adapter == this && pool->holds(packet)) {
+    if (!pool->sends->complete(packet, status)) {
+      in.spurious.push_back({SpuriousCompletion::Kind::Send, status, scheduler_.now()});
+    }
+    return;
+  }
   auto found = in.hostSends.find(packet);
   if (found == in.hostSends.end()) {
     in.spurious.push_back({SpuriousCompletion::Kind::Send, status, scheduler_.now()});
@@ -89,16 +101,16 @@ LeakReport AdapterRuntime::leaks() const {
   }
   report.sharedBlocks = dma_.liveBlocks();
   report.sharedBytes = dma_.liveBytes();
-  report.armedTimers = armedTimers_.size() + timersLeftArmed_;
+  report.armedTimers = armedTimers() + timersLeftArmed_;
   for (const auto& [address, pool] : packetPools_) {
     if (pool->hostOwned) continue;
     ++report.packetPools;
-    report.packets += pool->packets.size();
+    report.packets += pool->live;
   }
   for (const auto& [address, pool] : bufferPools_) {
     if (pool->hostOwned) continue;
     ++report.bufferPools;
-    report.buffers += pool->buffers.size();
+    report.buffers += pool->live;
   }
   report.mappedWindows = mappedWindows_.size();
   report.portRanges = portRanges_.size();

@@ -1,5 +1,7 @@
 // The adapter's bookkeeping of what a miniport holds: packet and buffer pools, mapped
 // windows, configuration sessions, control devices and event objects.
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,42 +16,65 @@ constexpr std::uint32_t kBufferPoolMagic = 0x42504F4C;   // "BPOL"
 constexpr std::uint32_t kSessionMagic = 0x43464753;      // "CFGS"
 constexpr std::uint32_t kDeviceMagic = 0x44455649;       // "DEVI"
 
+// Descriptors made when a pool is made; a pool asked for more grows as they are used.
+constexpr std::size_t kMostPrepared = 1024;
+
+std::size_t PacketBytes(const AdapterRuntime::PacketPool& pool) {
+  const std::size_t reserved = pool.protocolReservedLength == 0 ? 1 : pool.protocolReservedLength;
+  return offsetof(NDIS_PACKET, ProtocolReserved) + reserved;
+}
+
 }  // namespace
 
 // --- packets and buffers --------------------------------------------------------------------
 
 AdapterRuntime::PacketPool* AdapterRuntime::createPacketPool(UINT limit, UINT protocolReservedLength,
-                                                             bool hostOwned) {
-  auto pool = std::make_unique<PacketPool>(
-      PacketPool{kPacketPoolMagic, this, limit, protocolReservedLength, hostOwned, {}});
+                                                             bool hostOwned, std::size_t prepared) {
+  auto pool = std::make_unique<PacketPool>();
+  pool->magic = kPacketPoolMagic;
+  pool->adapter = this;
+  pool->limit = limit;
+  pool->protocolReservedLength = protocolReservedLength;
+  pool->hostOwned = hostOwned;
+  for (std::size_t i = 0; i < std::min(prepared, kMostPrepared); ++i) {
+    auto* packet = static_cast<NDIS_PACKET*>(std::calloc(1, PacketBytes(*pool)));
+    if (packet == nullptr) break;
+    pool->made.push_back(packet);
+    pool->spare.push_back(packet);
+  }
   PacketPool* raw = pool.get();
   packetPools_.emplace(raw, std::move(pool));
   return raw;
 }
 
 void AdapterRuntime::destroyPacketPool(PacketPool* pool) {
-  if (!pool->packets.empty()) {
-    violation("NdisFreePacketPool with " + std::to_string(pool->packets.size()) + " packets not freed");
-    for (NDIS_PACKET* packet : pool->packets) std::free(packet);
-  }
+  if (pool->live != 0) violation("NdisFreePacketPool with " + std::to_string(pool->live) + " packets not freed");
+  for (NDIS_PACKET* packet : pool->made) std::free(packet);
   pool->magic = 0;
   packetPools_.erase(pool);
 }
 
 NDIS_PACKET* AdapterRuntime::allocatePacket(PacketPool& pool) {
-  if (pool.packets.size() >= pool.limit) return nullptr;
-  const std::size_t reserved = pool.protocolReservedLength == 0 ? 1 : pool.protocolReservedLength;
-  const std::size_t size = offsetof(NDIS_PACKET, ProtocolReserved) + reserved;
-  auto* packet = static_cast<NDIS_PACKET*>(std::calloc(1, size));
-  if (packet == nullptr) return nullptr;
+  if (pool.live >= pool.limit) return nullptr;
+  NDIS_PACKET* packet;
+  if (!pool.spare.empty()) {
+    packet = pool.spare.back();
+    pool.spare.pop_back();
+    std::memset(packet, 0, PacketBytes(pool));
+  } else {
+    packet = static_cast<NDIS_PACKET*>(std::calloc(1, PacketBytes(pool)));
+    if (packet == nullptr) return nullptr;
+    pool.made.push_back(packet);
+    pool.spare.reserve(pool.made.size());  // freeing never allocates
+  }
   packet->Private.Pool = &pool;
-  pool.packets.insert(packet);
+  ++pool.live;
   return packet;
 }
 
 void AdapterRuntime::freePacket(NDIS_PACKET* packet, const char* call) {
   PacketPool* pool = packet != nullptr ? packetPoolOf(packet->Private.Pool) : nullptr;
-  if (pool == nullptr || pool->adapter != this || !pool->packets.contains(packet)) {
+  if (pool == nullptr || pool->adapter != this || !pool->holds(packet)) {
     violation(std::string(call) + " on a packet that is not allocated");
     return;
   }
@@ -59,40 +84,55 @@ void AdapterRuntime::freePacket(NDIS_PACKET* packet, const char* call) {
       return;
     }
   }
-  pool->packets.erase(packet);
-  std::free(packet);
+  packet->Private.Pool = nullptr;
+  --pool->live;
+  pool->spare.push_back(packet);
 }
 
-AdapterRuntime::BufferPool* AdapterRuntime::createBufferPool(bool hostOwned) {
-  auto pool = std::make_unique<BufferPool>(BufferPool{kBufferPoolMagic, this, hostOwned, {}});
+AdapterRuntime::BufferPool* AdapterRuntime::createBufferPool(bool hostOwned, std::size_t prepared) {
+  auto pool = std::make_unique<BufferPool>();
+  pool->magic = kBufferPoolMagic;
+  pool->adapter = this;
+  pool->hostOwned = hostOwned;
+  for (std::size_t i = 0; i < std::min(prepared, kMostPrepared); ++i) {
+    pool->made.push_back(std::make_unique<NDIS_BUFFER>());
+    pool->spare.push_back(pool->made.back().get());
+  }
   BufferPool* raw = pool.get();
   bufferPools_.emplace(raw, std::move(pool));
   return raw;
 }
 
 void AdapterRuntime::destroyBufferPool(BufferPool* pool) {
-  if (!pool->buffers.empty()) {
-    violation("NdisFreeBufferPool with " + std::to_string(pool->buffers.size()) + " buffers not freed");
-    for (NDIS_BUFFER* buffer : pool->buffers) delete buffer;
-  }
+  if (pool->live != 0) violation("NdisFreeBufferPool with " + std::to_string(pool->live) + " buffers not freed");
   pool->magic = 0;
   bufferPools_.erase(pool);
 }
 
 NDIS_BUFFER* AdapterRuntime::allocateBuffer(BufferPool& pool, void* data, UINT length) {
-  auto* buffer = new NDIS_BUFFER{nullptr, data, length, &pool};
-  pool.buffers.insert(buffer);
+  NDIS_BUFFER* buffer;
+  if (!pool.spare.empty()) {
+    buffer = pool.spare.back();
+    pool.spare.pop_back();
+  } else {
+    pool.made.push_back(std::make_unique<NDIS_BUFFER>());
+    pool.spare.reserve(pool.made.size());  // freeing never allocates
+    buffer = pool.made.back().get();
+  }
+  *buffer = NDIS_BUFFER{nullptr, data, length, &pool};
+  ++pool.live;
   return buffer;
 }
 
 void AdapterRuntime::freeBuffer(NDIS_BUFFER* buffer, const char* call) {
   BufferPool* pool = buffer != nullptr ? bufferPoolOf(buffer->Pool) : nullptr;
-  if (pool == nullptr || pool->adapter != this || !pool->buffers.contains(buffer)) {
+  if (pool == nullptr || pool->adapter != this) {
     violation(std::string(call) + " on a buffer that is not allocated");
     return;
   }
-  pool->buffers.erase(buffer);
-  delete buffer;
+  buffer->Pool = nullptr;  // freed: no longer names its pool
+  --pool->live;
+  pool->spare.push_back(buffer);
 }
 
 AdapterRuntime::PacketPool* AdapterRuntime::packetPoolOf(NDIS_HANDLE handle) {

@@ -1,5 +1,6 @@
 #include "platform/ndis/adapter_runtime.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <strings.h>
@@ -52,19 +53,18 @@ AdapterRuntime::AdapterRuntime(Scheduler& scheduler, ChipDevice& chip, AdapterCo
   registryPath_.Buffer = config_.registryPath.data();
   registryPath_.Length = static_cast<USHORT>(config_.registryPath.size() * sizeof(WCHAR));
   registryPath_.MaximumLength = registryPath_.Length;
+  heldLocks_.reserve(16);
+  indications_.held.reserve(256);  // received packets up in the protocols: room for a ring's worth
   chip_.attach(*this);
 }
 
 AdapterRuntime::~AdapterRuntime() {
   *alive_ = false;
-  for (auto& [timer, id] : armedTimers_) scheduler_.cancel(id);
+  for (auto& [timer, id] : armedTimers_) scheduler_.cancel(id);  // an unarmed entry holds no id
   chip_.detach();
   for (const auto& window : mappedWindows_) ReleaseRegisterWindow(window.start, window.length);
   for (auto& [address, pool] : packetPools_) {
-    for (NDIS_PACKET* packet : pool->packets) std::free(packet);
-  }
-  for (auto& [address, pool] : bufferPools_) {
-    for (NDIS_BUFFER* buffer : pool->buffers) delete buffer;
+    for (NDIS_PACKET* packet : pool->made) std::free(packet);
   }
   magic_ = 0;
 }
@@ -113,27 +113,22 @@ bool AdapterRuntime::refuse(RequestKind kind, std::size_t length, std::uint32_t 
   return failureRule_ && failureRule_(ResourceRequest{kind, tag, length, ordinal});
 }
 
-void AdapterRuntime::callDriver(KIRQL irql, const char* what, const std::function<void()>& call) {
-  const std::size_t locksBefore = heldLocks_.size();
-  DriverContext context(*this, irql);
-  call();
+bool AdapterRuntime::noteLockReleased(NDIS_SPIN_LOCK* lock) {
+  for (auto it = heldLocks_.rbegin(); it != heldLocks_.rend(); ++it) {
+    if (*it == lock) {
+      heldLocks_.erase(std::next(it).base());
+      return true;
+    }
+  }
+  return false;
+}
+
+void AdapterRuntime::checkReturnFromDriver(KIRQL irql, const char* what, std::size_t locksBefore) {
   if (t_irql != irql) {
     violation(std::string(what) + " returned at IRQL " + std::to_string(t_irql) + " instead of " +
               std::to_string(irql));
   }
   if (heldLocks_.size() > locksBefore) violation(std::string(what) + " returned holding a spin lock");
-}
-
-EventId AdapterRuntime::queue(Micros delay, EventKind kind, const char* what,
-                              std::function<void()> work) {
-  return scheduler_.after(delay, kind, what, [alive = alive_, work = std::move(work)] {
-    if (*alive) work();
-  });
-}
-
-EventId AdapterRuntime::queueDriverEvent(Micros delay, EventKind kind, KIRQL irql, const char* what,
-                                         std::function<void()> call) {
-  return queue(delay, kind, what, [this, irql, what, call = std::move(call)] { callDriver(irql, what, call); });
 }
 
 void AdapterRuntime::checkReleasedRange(const void* start, std::size_t length, const char* call) {
@@ -144,7 +139,7 @@ void AdapterRuntime::checkReleasedRange(const void* start, std::size_t length, c
   };
   for (auto it = armedTimers_.begin(); it != armedTimers_.end();) {
     if (inside(it->first)) {
-      violation(std::string(call) + " releases memory that holds an armed timer");
+      if (it->second) violation(std::string(call) + " releases memory that holds an armed timer");
       scheduler_.cancel(it->second);
       it = armedTimers_.erase(it);
     } else {
@@ -184,33 +179,42 @@ void AdapterRuntime::armTimer(NDIS_MINIPORT_TIMER* timer, UINT milliseconds, boo
     violation(std::string(call) + " with a period of 0 ms");
     return;
   }
-  if (auto armed = armedTimers_.find(timer); armed != armedTimers_.end()) scheduler_.cancel(armed->second);
+  // The timer's entry stays once made (unarmed: no id).
+  EventId& armed = armedTimers_[timer];
+  scheduler_.cancel(armed);
   timer->PeriodMs = periodic ? milliseconds : 0;
-  armedTimers_[timer] = queueTimer(timer, milliseconds);
+  armed = queueTimer(timer, milliseconds);
 }
 
 bool AdapterRuntime::cancelTimer(NDIS_MINIPORT_TIMER* timer) {
   auto armed = armedTimers_.find(timer);
-  if (armed == armedTimers_.end()) return false;
+  if (armed == armedTimers_.end() || !armed->second) return false;
   scheduler_.cancel(armed->second);
-  armedTimers_.erase(armed);
+  armed->second = {};
   timer->QueuedEvent = 0;
   return true;
 }
 
+std::size_t AdapterRuntime::armedTimers() const {
+  return static_cast<std::size_t>(
+      std::count_if(armedTimers_.begin(), armedTimers_.end(), [](const auto& entry) { return bool(entry.second); }));
+}
+
 void AdapterRuntime::cancelAllTimers() {
-  for (auto& [timer, id] : armedTimers_) scheduler_.cancel(id);
-  timersLeftArmed_ += armedTimers_.size();
-  armedTimers_.clear();
+  timersLeftArmed_ += armedTimers();
+  for (auto& [timer, id] : armedTimers_) {
+    scheduler_.cancel(id);
+    id = {};
+  }
 }
 
 void AdapterRuntime::fireTimer(NDIS_MINIPORT_TIMER* timer, std::uint64_t generation) {
   auto armed = armedTimers_.find(timer);
-  if (armed == armedTimers_.end() || timer->QueuedEvent != generation) return;
+  if (armed == armedTimers_.end() || !armed->second || timer->QueuedEvent != generation) return;
   if (timer->PeriodMs != 0) {
     armed->second = queueTimer(timer, timer->PeriodMs);
   } else {
-    armedTimers_.erase(armed);
+    armed->second = {};
     timer->QueuedEvent = 0;
   }
   PNDIS_TIMER_FUNCTION function = timer->MiniportTimerFunction;
@@ -317,8 +321,8 @@ bool AdapterRuntime::dmaWrite(std::uint32_t physical, std::span<const std::uint8
   return false;
 }
 
-EventId AdapterRuntime::scheduleChipEvent(Micros delay, std::string label, std::function<void()> action) {
-  return scheduler_.after(delay, EventKind::Chip, std::move(label), std::move(action));
+EventId AdapterRuntime::scheduleChipEvent(Micros delay, std::string_view label, EventAction action) {
+  return scheduler_.after(delay, EventKind::Chip, label, std::move(action));
 }
 
 }  // namespace ndis

@@ -20,6 +20,8 @@
 #include "platform/ndis/host_records.h"
 #include "platform/ndis/memory_ledger.h"
 #include "platform/ndis/ndis.h"
+#include "platform/ndis/protocol_binding.h"
+#include "platform/ndis/protocol_sends.h"
 #include "platform/ndis/scheduler.h"
 
 namespace ndis {
@@ -89,11 +91,25 @@ public:
 
   // Runs driver code as one event of the adapter's executor; the IRQL must come back
   // to where it started (a handler that returns holding a spin lock is a violation).
-  void callDriver(KIRQL irql, const char* what, const std::function<void()>& call);
-  EventId queueDriverEvent(Micros delay, EventKind kind, KIRQL irql, const char* what,
-                           std::function<void()> call);
+  template <class Call>
+  void callDriver(KIRQL irql, const char* what, Call&& call) {
+    const std::size_t locksBefore = heldLocks_.size();
+    DriverContext context(*this, irql);
+    call();
+    checkReturnFromDriver(irql, what, locksBefore);
+  }
+  template <class Call>
+  EventId queueDriverEvent(Micros delay, EventKind kind, KIRQL irql, const char* what, Call&& call) {
+    return queue(delay, kind, what,
+                 [this, irql, what, call = std::forward<Call>(call)]() mutable { callDriver(irql, what, call); });
+  }
   // Queues runtime work that must not outlive the adapter.
-  EventId queue(Micros delay, EventKind kind, const char* what, std::function<void()> work);
+  template <class Work>
+  EventId queue(Micros delay, EventKind kind, const char* what, Work&& work) {
+    return scheduler_.after(delay, kind, what, [alive = alive_, work = std::forward<Work>(work)]() mutable {
+      if (*alive) work();
+    });
+  }
 
   // --- the driver and its registration -------------------------------------------------
   struct Wrapper {
@@ -123,33 +139,49 @@ public:
   void checkReleasedRange(const void* start, std::size_t length, const char* call);
 
   // --- spin locks and timers -------------------------------------------------------------
-  std::set<NDIS_SPIN_LOCK*>& heldLocks() { return heldLocks_; }
+  // The spin locks held now, in the order taken (few at a time: a short list, no allocation).
+  void noteLockHeld(NDIS_SPIN_LOCK* lock) { heldLocks_.push_back(lock); }
+  // False when the lock was not held.
+  bool noteLockReleased(NDIS_SPIN_LOCK* lock);
+  // A timer the miniport initialized: arming it later allocates nothing.
+  void noteTimer(NDIS_MINIPORT_TIMER* timer) { armedTimers_.try_emplace(timer); }
   void armTimer(NDIS_MINIPORT_TIMER* timer, UINT milliseconds, bool periodic, const char* call);
   bool cancelTimer(NDIS_MINIPORT_TIMER* timer);
-  std::size_t armedTimers() const { return armedTimers_.size(); }
+  std::size_t armedTimers() const;
   // Disarms every timer the miniport left armed (at halt); they stay in the leak report.
   void cancelAllTimers();
 
   // --- packets and buffers --------------------------------------------------------------
+  // A pool keeps what it made: a freed packet or buffer is reused by the next allocation,
+  // so a miniport that allocates per frame costs nothing once the pool has grown.
   struct PacketPool {
-    std::uint32_t magic;
-    AdapterRuntime* adapter;
-    UINT limit;
-    UINT protocolReservedLength;
-    bool hostOwned;
-    std::set<NDIS_PACKET*> packets;
+    std::uint32_t magic = 0;
+    AdapterRuntime* adapter = nullptr;
+    UINT limit = 0;
+    UINT protocolReservedLength = 0;
+    bool hostOwned = false;
+    std::size_t live = 0;               // allocated and not freed
+    std::vector<NDIS_PACKET*> made;     // every packet, live or spare
+    std::vector<NDIS_PACKET*> spare;
+    ProtocolSends* sends = nullptr;  // a bound protocol's send slots, when the packets are theirs
+    // A live packet of this pool (a freed one no longer names its pool).
+    bool holds(const NDIS_PACKET* packet) const { return packet != nullptr && packet->Private.Pool == this; }
   };
   struct BufferPool {
-    std::uint32_t magic;
-    AdapterRuntime* adapter;
-    bool hostOwned;
-    std::set<NDIS_BUFFER*> buffers;
+    std::uint32_t magic = 0;
+    AdapterRuntime* adapter = nullptr;
+    bool hostOwned = false;
+    std::size_t live = 0;
+    std::vector<std::unique_ptr<NDIS_BUFFER>> made;
+    std::vector<NDIS_BUFFER*> spare;
   };
-  PacketPool* createPacketPool(UINT limit, UINT protocolReservedLength, bool hostOwned);
+  // `prepared` packets (buffers) are made at once, as NDIS makes a pool's descriptors, so the
+  // miniport's first frames do not grow it.
+  PacketPool* createPacketPool(UINT limit, UINT protocolReservedLength, bool hostOwned, std::size_t prepared = 0);
   void destroyPacketPool(PacketPool* pool);
   NDIS_PACKET* allocatePacket(PacketPool& pool);
   void freePacket(NDIS_PACKET* packet, const char* call);
-  BufferPool* createBufferPool(bool hostOwned);
+  BufferPool* createBufferPool(bool hostOwned, std::size_t prepared = 0);
   void destroyBufferPool(BufferPool* pool);
   NDIS_BUFFER* allocateBuffer(BufferPool& pool, void* data, UINT length);
   void freeBuffer(NDIS_BUFFER* buffer, const char* call);
@@ -174,7 +206,7 @@ public:
   void setInterruptLine(bool asserted) override;
   bool dmaRead(std::uint32_t physical, std::span<std::uint8_t> into) override;
   bool dmaWrite(std::uint32_t physical, std::span<const std::uint8_t> from) override;
-  EventId scheduleChipEvent(Micros delay, std::string label, std::function<void()> action) override;
+  EventId scheduleChipEvent(Micros delay, std::string_view label, EventAction action) override;
   std::size_t dmaFaults() const { return dmaFaults_; }
 
   // --- configuration ----------------------------------------------------------------------
@@ -225,6 +257,7 @@ public:
     ReturnPolicy returnPolicy;
     // Sends the host made and the miniport has not completed.
     std::map<NDIS_PACKET*, HostSend> hostSends;
+    ProtocolBinding* protocol = nullptr;  // takes received frames in place of `received`
     PendingRequest pending = PendingRequest::None;
     bool requestCompleted = false;
     NDIS_STATUS requestStatus = NDIS_STATUS_SUCCESS;
@@ -243,6 +276,7 @@ public:
   LeakReport leaks() const;
 
 private:
+  void checkReturnFromDriver(KIRQL irql, const char* what, std::size_t locksBefore);
   void raiseInterrupt();
   void serviceInterrupt();
   void runDeferred();
@@ -270,8 +304,8 @@ private:
   DmaSpace dma_;
   std::size_t dmaFaults_ = 0;
 
-  std::set<NDIS_SPIN_LOCK*> heldLocks_;
-  std::map<NDIS_MINIPORT_TIMER*, EventId> armedTimers_;
+  std::vector<NDIS_SPIN_LOCK*> heldLocks_;
+  std::map<NDIS_MINIPORT_TIMER*, EventId> armedTimers_;  // every timer armed once; no id: not armed now
   std::uint64_t timerGeneration_ = 0;
   std::size_t timersLeftArmed_ = 0;
   // Every event the runtime queues holds this; the adapter's end turns them into no-ops.

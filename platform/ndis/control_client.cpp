@@ -1,10 +1,10 @@
 #include "platform/ndis/control_client.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -29,13 +29,18 @@ std::optional<ControlDeviceClient> ControlDeviceClient::open(const std::string& 
 }
 
 ControlDeviceClient::ControlDeviceClient(ControlDeviceClient&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), nextId_(other.nextId_) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      nextId_(other.nextId_),
+      receiveTimeout_(other.receiveTimeout_),
+      replyBuffer_(std::move(other.replyBuffer_)) {}
 
 ControlDeviceClient& ControlDeviceClient::operator=(ControlDeviceClient&& other) noexcept {
   if (this != &other) {
     fail();
     fd_ = std::exchange(other.fd_, -1);
     nextId_ = other.nextId_;
+    receiveTimeout_ = other.receiveTimeout_;
+    replyBuffer_ = std::move(other.replyBuffer_);
   }
   return *this;
 }
@@ -52,14 +57,26 @@ bool ControlDeviceClient::sendRaw(std::span<const std::uint8_t> message) {
   return send(fd_, message.data(), message.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(message.size());
 }
 
+ssize_t ControlDeviceClient::receive(std::chrono::milliseconds timeout) {
+  if (timeout != receiveTimeout_) {  // a blocking receive that gives up at the timeout
+    const auto ms = std::max<std::int64_t>(timeout.count(), 1);
+    const timeval limit{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
+    if (setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) return -1;
+    receiveTimeout_ = timeout;
+  }
+  if (replyBuffer_.empty()) replyBuffer_.resize(kControlReplyHeaderSize + kControlMaxData + 1);
+  ssize_t length;
+  do {
+    length = recv(fd_, replyBuffer_.data(), replyBuffer_.size(), 0);
+  } while (length < 0 && errno == EINTR);
+  return length;
+}
+
 std::optional<ControlReply> ControlDeviceClient::receiveReply(std::chrono::milliseconds timeout) {
   if (fd_ < 0) return std::nullopt;
-  pollfd polled{fd_, POLLIN, 0};
-  if (poll(&polled, 1, static_cast<int>(timeout.count())) <= 0) return std::nullopt;
-  std::vector<std::uint8_t> buffer(kControlReplyHeaderSize + kControlMaxData + 1);
-  const ssize_t length = recv(fd_, buffer.data(), buffer.size(), 0);
+  const ssize_t length = receive(timeout);
   if (length <= 0) return std::nullopt;
-  return ParseControlReply(std::span(buffer.data(), static_cast<std::size_t>(length)), nullptr);
+  return ParseControlReply(std::span(replyBuffer_.data(), static_cast<std::size_t>(length)), nullptr);
 }
 
 ControlDeviceClient::Result ControlDeviceClient::ioctl(std::uint32_t code, std::span<const std::uint8_t> input,
@@ -67,40 +84,36 @@ ControlDeviceClient::Result ControlDeviceClient::ioctl(std::uint32_t code, std::
                                                        std::chrono::milliseconds timeout) {
   Result result;
   if (fd_ < 0) return result;
-  ControlRequest request;
-  request.id = nextId_++;
-  request.code = code;
-  request.outputCapacity = outputCapacity;
-  request.input.assign(input.begin(), input.end());
-  const std::vector<std::uint8_t> message = EncodeControlRequest(request);
-
-  iovec vector{const_cast<std::uint8_t*>(message.data()), message.size()};
-  msghdr header{};
-  header.msg_iov = &vector;
-  header.msg_iovlen = 1;
+  const std::uint32_t id = nextId_++;
+  const auto header = EncodeControlRequestHeader(id, code, static_cast<std::uint32_t>(input.size()), outputCapacity);
+  iovec pieces[2] = {{const_cast<std::uint8_t*>(header.data()), header.size()},
+                     {const_cast<std::uint8_t*>(input.data()), input.size()}};
+  msghdr message{};
+  message.msg_iov = pieces;
+  message.msg_iovlen = input.empty() ? 1 : 2;
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
   if (eventFd >= 0) {
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&header);
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&message);
     c->cmsg_level = SOL_SOCKET;
     c->cmsg_type = SCM_RIGHTS;
     c->cmsg_len = CMSG_LEN(sizeof(int));
     std::memcpy(CMSG_DATA(c), &eventFd, sizeof eventFd);
   }
-  if (sendmsg(fd_, &header, MSG_NOSIGNAL) != static_cast<ssize_t>(message.size())) {
+  if (sendmsg(fd_, &message, MSG_NOSIGNAL) != static_cast<ssize_t>(header.size() + input.size())) {
     fail();
     return result;
   }
-  const std::optional<ControlReply> reply = receiveReply(timeout);
+  std::optional<ControlReply> reply = receiveReply(timeout);
   // A lost or mismatched reply leaves the stream out of step: the connection ends.
-  if (!reply || reply->id != request.id) {
+  if (!reply || reply->id != id) {
     fail();
     return result;
   }
   result.answered = true;
   result.status = reply->status;
-  result.output = reply->output;
+  result.output = std::move(reply->output);
   return result;
 }
 

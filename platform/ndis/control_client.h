@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <sys/types.h>
 #include <span>
 #include <string>
 #include <vector>
@@ -41,8 +42,12 @@ public:
 private:
   explicit ControlDeviceClient(int fd) : fd_(fd) {}
   void fail();
+  // Waits for the next message at most `timeout`; its length, or -1.
+  ssize_t receive(std::chrono::milliseconds timeout);
   int fd_ = -1;
   std::uint32_t nextId_ = 1;
+  std::chrono::milliseconds receiveTimeout_{-1};  // what the socket's SO_RCVTIMEO says now
+  std::vector<std::uint8_t> replyBuffer_;         // one reply at a time, made at the first
 };
 
 }  // namespace ndis

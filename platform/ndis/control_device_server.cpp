@@ -1,8 +1,6 @@
 #include "platform/ndis/control_device_server.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -13,9 +11,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <set>
-#include <thread>
 
 #include "platform/ndis/adapter_runtime.h"
 #include "platform/ndis/control_protocol.h"
@@ -52,174 +48,155 @@ std::optional<std::string> AsciiName(const std::u16string& link) {
   return name;
 }
 
-// One connection. The socket belongs to the reading thread; the handle, the events and
-// their descriptors belong to the executor.
+// One connection; everything of it belongs to the executor.
 struct Connection {
-  std::uint64_t id = 0;
   int fd = -1;
   std::u16string link;
-  bool busy = false;     // a request (or the open) is with the executor: not read meanwhile
-  bool ending = false;   // the close is with the executor
+  Scheduler::WatchId watch;
+  bool opened = false;    // the open has run (a refused one ends the connection)
+  bool readable = true;   // a message (or the end) may wait: read until EAGAIN
+  bool queued = false;    // in the server's queue of work
   std::optional<NdisHost::DeviceHandle> handle;
   std::map<std::uint32_t, HANDLE> events;  // the peer's first word -> event object
   std::vector<int> eventFds;
 };
 
-enum class WorkKind { Open, Request, Close, EndAll };
-
-struct Work {
-  WorkKind kind;
-  std::shared_ptr<Connection> connection;
-  ControlRequest request;
-  int passedFd = -1;
-};
-
 }  // namespace
 
-struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
+struct ControlDeviceServer::State {
   NdisHost* host = nullptr;
   Scheduler* scheduler = nullptr;
   std::vector<int> listeners;
   std::vector<std::u16string> listenerLinks;
+  std::vector<Scheduler::WatchId> listenerWatches;
   std::vector<std::string> paths;
-  int wake = -1;
-  std::thread reader;
-
-  std::mutex mutex;  // guards everything below
-  bool stopping = false;
-  bool endingAll = false;  // the adapter halts: nothing more is read, every connection ends
-  std::map<std::uint64_t, std::shared_ptr<Connection>> connections;
-  std::deque<Work> work;
-  std::vector<std::uint64_t> finished;  // closes the executor has done: the reader closes the socket
-  std::uint64_t nextId = 1;
-
-  // Executor only.
+  std::map<Connection*, std::unique_ptr<Connection>> connections;
+  // Connections with something to do, in the order it came; one request runs at a time.
+  std::deque<Connection*> work;
   bool executing = false;
+  std::vector<std::uint8_t> message = std::vector<std::uint8_t>(kControlMaxMessage + 1);
+
+  // The adapter halts: nothing more is read, a new connection ends at once, and every
+  // connection ends once the driver has told its clients (endConnectionsAtHalt).
+  bool endingAll = false;
   // The events clients registered, by kind, and how often the driver had signalled those it
   // holds when the stop was asked.
   struct RegisteredEvents {
     std::set<HANDLE> handles;
-    std::optional<ULONG> signalsAtStop;
+    ULONG signalsAtStop = 0;
   };
   RegisteredEvents removeEvents;
   RegisteredEvents ringEvents;
+  EventId endAllCheck;  // the next look, cancelled with the server
 
-  void wakeReader() {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = write(wake, &one, sizeof one);
+  void enqueue(Connection& connection) {
+    if (connection.queued) return;
+    connection.queued = true;
+    work.push_back(&connection);
   }
 
-  void submit(Work item) {
-    {
-      std::lock_guard lock(mutex);
-      work.push_back(std::move(item));
-    }
-    std::weak_ptr<State> weak = weak_from_this();
-    scheduler->post(EventKind::Host, "control device", [weak] {
-      if (auto self = weak.lock()) self->pump();
-    });
-  }
-
-  // --- executor -------------------------------------------------------------------------------
-
+  // Runs the queued work unless a request runs already (this is then nested in its wait,
+  // and the running one's loop takes the work when it is done).
   void pump() {
-    if (executing) return;  // one request at a time; the running one pumps again when done
-    Work item;
-    {
-      std::lock_guard lock(mutex);
-      if (stopping || work.empty()) return;
-      item = std::move(work.front());
-      work.pop_front();
-    }
+    if (executing) return;
     executing = true;
-    std::shared_ptr<State> self = shared_from_this();
-    auto connection = item.connection;
-    switch (item.kind) {
-      case WorkKind::Open:
-        host->queueDeviceOpen(connection->link, [self, connection](std::optional<NdisHost::DeviceHandle> handle) {
-          connection->handle = handle;
-          // A refused open ends the connection: the peer reads the end of the stream.
-          if (handle) self->idle(connection); else self->closeSocketLater(connection);
-          self->next();
-        });
-        return;
-      case WorkKind::Request:
-        run(connection, std::move(item.request), item.passedFd);
-        return;
-      case WorkKind::EndAll:
-        endAll(std::move(item));
-        return;
-      case WorkKind::Close:
-        if (!connection->handle) {
-          endConnection(connection);
-          next();
-          return;
-        }
-        host->queueDeviceRequest(*connection->handle, IRP_MJ_CLOSE, 0, {}, 0,
-                                 [self, connection](NdisHost::DeviceReply) {
-                                   self->endConnection(connection);
-                                   self->next();
-                                 });
-        return;
+    while (!work.empty()) {
+      Connection* connection = work.front();
+      work.pop_front();
+      connection->queued = false;
+      step(*connection);
     }
-  }
-
-  void next() {
     executing = false;
-    std::weak_ptr<State> weak = weak_from_this();
-    scheduler->post(EventKind::Host, "control device", [weak] {
-      if (auto self = weak.lock()) self->pump();
-    });
   }
 
-  // How often the driver has signalled those of the events it holds; none when it holds none.
-  std::optional<ULONG> signalsOf(const RegisteredEvents& events) {
-    std::optional<ULONG> signals;
-    for (HANDLE handle : events.handles) {
-      const KEVENT* event = host->runtime().eventOf(handle);
-      if (event != nullptr && event->References > 0) signals = signals.value_or(0) + event->SetCount;
-    }
-    return signals;
-  }
-
-  // The halting driver has told its clients the adapter goes, and waits for them: it signals
-  // the remove event (set at the removal only), then posts the removal to the event ring.
-  // Without either held, nobody can be told: the halt running is enough.
-  bool clientsTold() {
-    if (!host->halting()) return false;
-    for (const RegisteredEvents* events : {&removeEvents, &ringEvents}) {
-      const std::optional<ULONG> signals = signalsOf(*events);
-      if (signals) return *signals > events->signalsAtStop.value_or(0);
-    }
-    return true;
-  }
-
-  // Every connection ends once the clients have been told.
-  void endAll(Work item) {
-    for (RegisteredEvents* events : {&removeEvents, &ringEvents}) {
-      if (!events->signalsAtStop) events->signalsAtStop = signalsOf(*events).value_or(0);
-    }
-    if (!clientsTold()) {
-      {
-        std::lock_guard lock(mutex);
-        work.push_front(std::move(item));
+  void accept(std::size_t listener) {
+    for (;;) {
+      const int fd = accept4(listeners[listener], nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (fd < 0) break;
+      if (endingAll) {  // the adapter goes: the peer reads the end of the stream
+        CloseFd(fd);
+        continue;
       }
-      executing = false;
-      std::weak_ptr<State> weak = weak_from_this();
-      scheduler->after(kEndAllPoll, EventKind::Host, "control device: wait for the removal notice", [weak] {
-        if (auto self = weak.lock()) self->pump();
+      auto owned = std::make_unique<Connection>();
+      Connection& connection = *owned;
+      connection.fd = fd;
+      connection.link = listenerLinks[listener];
+      connection.watch = scheduler->watch(fd, EventKind::Host, "control device", [this, &connection] {
+        connection.readable = true;
+        enqueue(connection);
+        pump();
       });
+      connections.emplace(&connection, std::move(owned));
+      enqueue(connection);  // its open
+    }
+    pump();
+  }
+
+  // One thing a connection waits for: its open, or its next message.
+  void step(Connection& connection) {
+    if (endingAll) return;  // it ends with the others
+    if (!connection.opened) {
+      connection.opened = true;
+      connection.handle = host->openDeviceHere(connection.link);
+      // A refused open ends the connection: the peer reads the end of the stream.
+      if (!connection.handle) {
+        drop(connection);
+        return;
+      }
+    }
+    if (!connection.readable) return;
+    int passed = -1;
+    std::size_t fdsReceived = 0;
+    bool truncated = false;
+    const ssize_t length = receive(connection, passed, fdsReceived, truncated);
+    if (length < 0) {  // nothing waits
+      connection.readable = false;
       return;
     }
-    {
-      std::lock_guard lock(mutex);
-      for (auto& [id, connection] : connections) {
-        if (connection->ending) continue;
-        connection->ending = true;
-        work.push_back(Work{WorkKind::Close, connection, {}, -1});
+    if (length == 0) {  // the peer ended (or the socket failed): the handle closes
+      CloseFd(passed);
+      end(connection);
+      return;
+    }
+    enqueue(connection);  // until a read finds nothing more
+    const std::span<const std::uint8_t> bytes(message.data(), static_cast<std::size_t>(length));
+    std::optional<ControlRequest> request;
+    if (!truncated && fdsReceived <= 1) request = ParseControlRequest(bytes, nullptr);
+    if (!request || (passed >= 0 && !IsEventFd(passed))) {
+      CloseFd(passed);
+      const auto refusal = EncodeControlReplyHeader(ControlRequestIdOf(bytes),
+                                                    static_cast<std::uint32_t>(kStatusInvalidParameter), 0);
+      send(connection.fd, refusal.data(), refusal.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+      return;
+    }
+    run(connection, *request, passed);
+  }
+
+  // One message into `message`: its length, 0 at the end of the stream, -1 when none waits.
+  ssize_t receive(Connection& connection, int& passed, std::size_t& fdsReceived, bool& truncated) {
+    iovec vector{message.data(), message.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)];
+    msghdr header{};
+    header.msg_iov = &vector;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    ssize_t length;
+    do {
+      length = recvmsg(connection.fd, &header, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+    } while (length < 0 && errno == EINTR);
+    if (length < 0 && errno == EAGAIN) return -1;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr; c = CMSG_NXTHDR(&header, c)) {
+      if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
+      const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+      for (std::size_t i = 0; i < count; ++i) {
+        int fd;
+        std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
+        if (fdsReceived++ == 0) passed = fd; else CloseFd(fd);
       }
     }
-    next();
+    truncated = (header.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0;
+    return length < 0 ? 0 : length;
   }
 
   // An event registration names its event by the peer's word; the driver sees our handle.
@@ -249,215 +226,101 @@ struct ControlDeviceServer::State : std::enable_shared_from_this<State> {
     std::memcpy(request.input.data(), &value, 4);
   }
 
-  void run(const std::shared_ptr<Connection>& connection, ControlRequest request, int passedFd) {
+  void run(Connection& connection, ControlRequest& request, int passedFd) {
     if (request.code == kRegisterEvent || request.code == kRegisterRemoveEvent) {
-      bindEvent(*connection, request, passedFd);
+      bindEvent(connection, request, passedFd);
     } else {
       CloseFd(passedFd);  // only registrations carry an eventfd
     }
-    if (!connection->handle) {
-      reply(connection, ControlReply{request.id, static_cast<std::uint32_t>(STATUS_UNSUCCESSFUL), {}});
-      next();
+    if (!connection.handle) {
+      reply(connection, request.id, STATUS_UNSUCCESSFUL, {});
       return;
     }
-    std::shared_ptr<State> self = shared_from_this();
-    const std::uint32_t id = request.id;
-    host->queueDeviceRequest(*connection->handle, IRP_MJ_DEVICE_CONTROL, request.code, std::move(request.input),
-                             request.outputCapacity, [self, connection, id](NdisHost::DeviceReply answer) {
-                               self->reply(connection, ControlReply{id, static_cast<std::uint32_t>(answer.status),
-                                                                    std::move(answer.output)});
-                               self->next();
-                             });
+    const NdisHost::DeviceReply answer = host->deviceRequestHere(*connection.handle, IRP_MJ_DEVICE_CONTROL,
+                                                                 request.code, request.input, request.outputCapacity);
+    reply(connection, request.id, answer.status, answer.output);
   }
 
-  bool endingAllConnections() {
-    std::lock_guard lock(mutex);
-    return endingAll;
-  }
-
-  // After the server stopped, a request the driver still completes must not reach a socket
-  // (its number may belong to something else by then) or the host.
-  bool stopped() {
-    std::lock_guard lock(mutex);
-    return stopping;
-  }
-
-  void reply(const std::shared_ptr<Connection>& connection, const ControlReply& answer) {
-    if (stopped()) return;
-    const std::vector<std::uint8_t> message = EncodeControlReply(answer);
+  void reply(Connection& connection, std::uint32_t id, NTSTATUS status, std::span<const std::uint8_t> output) {
+    const auto header = EncodeControlReplyHeader(id, static_cast<std::uint32_t>(status),
+                                                 static_cast<std::uint32_t>(output.size()));
+    iovec pieces[2] = {{const_cast<std::uint8_t*>(header.data()), header.size()},
+                       {const_cast<std::uint8_t*>(output.data()), output.size()}};
+    msghdr message{};
+    message.msg_iov = pieces;
+    message.msg_iovlen = output.empty() ? 1 : 2;
     // The peer waits for this reply; one that cannot take it at once is gone or stuck.
-    const ssize_t sent = send(connection->fd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (sent != static_cast<ssize_t>(message.size())) shutdown(connection->fd, SHUT_RDWR);
-    idle(connection);
+    const ssize_t sent = sendmsg(connection.fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent != static_cast<ssize_t>(header.size() + output.size())) shutdown(connection.fd, SHUT_RDWR);
   }
 
-  void idle(const std::shared_ptr<Connection>& connection) {
-    {
-      std::lock_guard lock(mutex);
-      connection->busy = false;
+  // How often the driver has signalled those of the events it holds; none when it holds none.
+  std::optional<ULONG> signalsOf(const RegisteredEvents& events) {
+    std::optional<ULONG> signals;
+    for (HANDLE handle : events.handles) {
+      const KEVENT* event = host->runtime().eventOf(handle);
+      if (event != nullptr && event->References > 0) signals = signals.value_or(0) + event->SetCount;
     }
-    wakeReader();
+    return signals;
   }
 
-  void endConnection(const std::shared_ptr<Connection>& connection) {
-    if (stopped()) return;  // the destructor ended every connection
+  // The halting driver has told its clients the adapter goes, and waits for them: it signals
+  // the remove event (set at the removal only), then posts the removal to the event ring.
+  // Without either held, nobody can be told: the halt running is enough.
+  bool clientsTold() {
+    if (!host->halting()) return false;
+    for (const RegisteredEvents* events : {&removeEvents, &ringEvents}) {
+      const std::optional<ULONG> signals = signalsOf(*events);
+      if (signals) return *signals > events->signalsAtStop;
+    }
+    return true;
+  }
+
+  // Every connection ends once the clients have been told (and no request runs); until then
+  // the executor looks again every kEndAllPoll.
+  void endAllWhenTold() {
+    if (executing || !clientsTold()) {
+      endAllCheck = scheduler->after(kEndAllPoll, EventKind::Host, "control device: wait for the removal notice",
+                                     [this] { endAllWhenTold(); });
+      return;
+    }
+    while (!connections.empty()) end(*connections.begin()->second);
+  }
+
+  // The peer ended: the driver hears the close, the events no longer reach the peer.
+  void end(Connection& connection) {
+    if (connection.handle) host->deviceRequestHere(*connection.handle, IRP_MJ_CLOSE, 0, {}, 0);
+    connection.handle.reset();
+    drop(connection);
+  }
+
+  // Closes the socket and forgets the connection (the driver is not told).
+  void drop(Connection& connection) {
     // The driver may keep its reference to the event object; it no longer reaches the peer.
-    for (auto& [token, handle] : connection->events) {
+    for (auto& [token, handle] : connection.events) {
       if (KEVENT* event = host->runtime().eventOf(handle)) event->NotifyFd = -1;
     }
-    for (int fd : connection->eventFds) CloseFd(fd);
-    connection->eventFds.clear();
-    connection->handle.reset();
-    closeSocketLater(connection);
-  }
-
-  void closeSocketLater(const std::shared_ptr<Connection>& connection) {
-    {
-      std::lock_guard lock(mutex);
-      finished.push_back(connection->id);
-    }
-    wakeReader();
-  }
-
-  // --- reader ---------------------------------------------------------------------------------
-
-  void refuse(int fd, std::span<const std::uint8_t> message) {
-    const std::vector<std::uint8_t> answer =
-        EncodeControlReply(ControlReply{ControlRequestIdOf(message), static_cast<std::uint32_t>(kStatusInvalidParameter), {}});
-    send(fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-  }
-
-  void receive(const std::shared_ptr<Connection>& connection, std::vector<std::uint8_t>& buffer) {
-    iovec vector{buffer.data(), buffer.size()};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)];
-    msghdr header{};
-    header.msg_iov = &vector;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
-    const ssize_t length = recvmsg(connection->fd, &header, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
-    if (length < 0 && (errno == EAGAIN || errno == EINTR)) return;
-    std::vector<int> fds;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr; c = CMSG_NXTHDR(&header, c)) {
-      if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
-      const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-      for (std::size_t i = 0; i < count; ++i) {
-        int fd;
-        std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
-        fds.push_back(fd);
-      }
-    }
-    if (length <= 0) {  // the peer ended (or the socket failed): the handle closes
-      for (int fd : fds) CloseFd(fd);
-      beginClose(connection);
-      return;
-    }
-    const std::span<const std::uint8_t> message(buffer.data(), static_cast<std::size_t>(length));
-    std::string reason;
-    std::optional<ControlRequest> request;
-    if ((header.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) == 0 && fds.size() <= 1) {
-      request = ParseControlRequest(message, &reason);
-    }
-    int passed = fds.empty() ? -1 : fds.front();
-    if (!request || (passed >= 0 && !IsEventFd(passed))) {
-      for (int fd : fds) CloseFd(fd);
-      refuse(connection->fd, message);
-      return;
-    }
-    {
-      std::lock_guard lock(mutex);
-      connection->busy = true;
-    }
-    submit(Work{WorkKind::Request, connection, std::move(*request), passed});
-  }
-
-  void beginClose(const std::shared_ptr<Connection>& connection) {
-    {
-      std::lock_guard lock(mutex);
-      connection->ending = true;
-    }
-    submit(Work{WorkKind::Close, connection, {}, -1});
-  }
-
-  void accept(std::size_t listener) {
-    const int fd = accept4(listeners[listener], nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) return;
-    if (endingAllConnections()) {  // the adapter goes: the peer reads the end of the stream
-      CloseFd(fd);
-      return;
-    }
-    auto connection = std::make_shared<Connection>();
-    connection->fd = fd;
-    connection->link = listenerLinks[listener];
-    connection->busy = true;  // until the open is done
-    {
-      std::lock_guard lock(mutex);
-      connection->id = nextId++;
-      connections[connection->id] = connection;
-    }
-    submit(Work{WorkKind::Open, connection, {}, -1});
-  }
-
-  void readLoop() {
-    std::vector<std::uint8_t> buffer(kControlMaxMessage + 1);
-    for (;;) {
-      std::vector<pollfd> polled{{wake, POLLIN, 0}};
-      for (int fd : listeners) polled.push_back({fd, POLLIN, 0});
-      std::vector<std::shared_ptr<Connection>> readable;
-      {
-        std::lock_guard lock(mutex);
-        if (stopping) return;
-        for (std::uint64_t id : finished) {
-          auto found = connections.find(id);
-          if (found == connections.end()) continue;
-          CloseFd(found->second->fd);
-          connections.erase(found);
-        }
-        finished.clear();
-        for (auto& [id, connection] : connections) {
-          if (endingAll || connection->busy || connection->ending) continue;
-          readable.push_back(connection);
-          polled.push_back({connection->fd, POLLIN, 0});
-        }
-      }
-      if (poll(polled.data(), polled.size(), -1) < 0) {
-        if (errno == EINTR) continue;
-        return;
-      }
-      if (polled[0].revents != 0) {
-        std::uint64_t count;
-        [[maybe_unused]] const ssize_t drained = read(wake, &count, sizeof count);
-      }
-      for (std::size_t i = 0; i < listeners.size(); ++i) {
-        if (polled[1 + i].revents & POLLIN) accept(i);
-      }
-      for (std::size_t i = 0; i < readable.size(); ++i) {
-        const short events = polled[1 + listeners.size() + i].revents;
-        if (events & POLLIN) {
-          receive(readable[i], buffer);
-        } else if (events & (POLLHUP | POLLERR | POLLNVAL)) {
-          beginClose(readable[i]);
-        }
-      }
-    }
+    for (int fd : connection.eventFds) CloseFd(fd);
+    scheduler->unwatch(connection.watch);
+    CloseFd(connection.fd);
+    if (connection.queued) std::erase(work, &connection);
+    connections.erase(&connection);
   }
 };
 
-ControlDeviceServer::ControlDeviceServer(std::shared_ptr<State> state) : state_(std::move(state)) {}
+ControlDeviceServer::ControlDeviceServer(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 std::unique_ptr<ControlDeviceServer> ControlDeviceServer::start(NdisHost& host, Scheduler& scheduler,
                                                                const ControlServerOptions& options,
                                                                std::string* error) {
-  auto state = std::make_shared<State>();
-  std::unique_ptr<ControlDeviceServer> server(new ControlDeviceServer(state));
-  state->host = &host;
-  state->scheduler = &scheduler;
-  state->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  std::unique_ptr<ControlDeviceServer> server(new ControlDeviceServer(std::make_unique<State>()));
+  State& state = *server->state_;
+  state.host = &host;
+  state.scheduler = &scheduler;
   auto fail = [&](const std::string& what) -> std::unique_ptr<ControlDeviceServer> {
     if (error != nullptr) *error = what;
     return nullptr;
   };
-  if (state->wake < 0) return fail(std::string("eventfd: ") + std::strerror(errno));
   for (const std::u16string& link : host.deviceLinks()) {
     const std::optional<std::string> name = AsciiName(link);
     if (!name) return fail("a device link is not a plain name");
@@ -471,7 +334,7 @@ std::unique_ptr<ControlDeviceServer> ControlDeviceServer::start(NdisHost& host, 
     std::memcpy(address.sun_path, pending.c_str(), pending.size() + 1);
     const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return fail(std::string("socket: ") + std::strerror(errno));
-    state->listeners.push_back(fd);
+    state.listeners.push_back(fd);
     unlink(pending.c_str());  // a socket left by a process that ended (the run directory's lock says none runs)
     if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
       return fail(path + ": " + std::strerror(errno));
@@ -486,45 +349,36 @@ std::unique_ptr<ControlDeviceServer> ControlDeviceServer::start(NdisHost& host, 
       unlink(pending.c_str());
       return fail(path + ": " + reason);
     }
-    state->paths.push_back(path);
-    state->listenerLinks.push_back(link);
+    state.paths.push_back(path);
+    state.listenerLinks.push_back(link);
   }
-  state->reader = std::thread([state] { state->readLoop(); });
+  for (std::size_t i = 0; i < state.listeners.size(); ++i) {
+    const auto watch = scheduler.watch(state.listeners[i], EventKind::Host, "control device",
+                                       [&state, i] { state.accept(i); });
+    if (!watch) return fail(std::string("cannot watch the device's socket: ") + std::strerror(errno));
+    state.listenerWatches.push_back(watch);
+  }
   return server;
 }
 
 ControlDeviceServer::~ControlDeviceServer() {
-  {
-    std::lock_guard lock(state_->mutex);
-    state_->stopping = true;
-  }
-  if (state_->reader.joinable()) {
-    state_->wakeReader();
-    state_->reader.join();
-  }
-  for (auto& [id, connection] : state_->connections) {
-    for (auto& [token, handle] : connection->events) {
-      if (KEVENT* event = state_->host->runtime().eventOf(handle)) event->NotifyFd = -1;
-    }
-    for (int fd : connection->eventFds) CloseFd(fd);
-    CloseFd(connection->fd);
-  }
-  state_->connections.clear();
-  for (Work& item : state_->work) CloseFd(item.passedFd);
-  state_->work.clear();
-  for (int fd : state_->listeners) CloseFd(fd);
-  for (const std::string& path : state_->paths) unlink(path.c_str());
-  CloseFd(state_->wake);
+  State& state = *state_;
+  state.scheduler->cancel(state.endAllCheck);
+  for (const auto watch : state.listenerWatches) state.scheduler->unwatch(watch);
+  while (!state.connections.empty()) state.drop(*state.connections.begin()->second);
+  for (int fd : state.listeners) CloseFd(fd);
+  for (const std::string& path : state.paths) unlink(path.c_str());
 }
 
 void ControlDeviceServer::endConnectionsAtHalt() {
-  {
-    std::lock_guard lock(state_->mutex);
-    if (state_->endingAll) return;
-    state_->endingAll = true;
+  State& state = *state_;
+  if (state.endingAll) return;
+  state.endingAll = true;
+  for (State::RegisteredEvents* events : {&state.removeEvents, &state.ringEvents}) {
+    events->signalsAtStop = state.signalsOf(*events).value_or(0);
   }
-  state_->wakeReader();
-  state_->submit(Work{WorkKind::EndAll, nullptr, {}, -1});
+  state.endAllCheck = state.scheduler->after(Micros(0), EventKind::Host, "control device: wait for the removal notice",
+                                             [&state] { state.endAllWhenTold(); });
 }
 
 const std::vector<std::string>& ControlDeviceServer::socketPaths() const { return state_->paths; }

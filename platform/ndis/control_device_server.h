@@ -7,8 +7,8 @@
 // sent with a request (SCM_RIGHTS) becomes an event object whose handle replaces the
 // request's first word; the same first word later names the same event on that connection.
 //
-// One thread reads the sockets; everything that touches the driver runs on the executor,
-// reached through Scheduler::post.
+// The executor watches the sockets itself (Scheduler::watch): a request is read, run in the
+// driver and answered within one event, with no thread in between.
 #include <sys/types.h>
 
 #include <memory>
@@ -28,12 +28,12 @@ struct ControlServerOptions {
 
 class ControlDeviceServer {
 public:
-  // Call on the executor's thread once the adapter started. Null with `error` set when a
-  // socket could not be made.
+  // Call on the executor's thread once the adapter started, outside any event. Null with
+  // `error` set when a socket could not be made.
   static std::unique_ptr<ControlDeviceServer> start(NdisHost& host, Scheduler& scheduler,
                                                     const ControlServerOptions& options, std::string* error);
-  // Stops reading, closes every connection without telling the driver (call after halt),
-  // and removes the sockets.
+  // Stops reading, closes every connection without telling the driver (call after halt, on
+  // the executor's thread), and removes the sockets.
   ~ControlDeviceServer();
   // Ends every connection once the halting driver has told its clients the adapter goes
   // (call just before halting the adapter): it signalled a remove event a client registered
@@ -49,8 +49,8 @@ public:
   struct State;
 
 private:
-  explicit ControlDeviceServer(std::shared_ptr<State> state);
-  std::shared_ptr<State> state_;
+  explicit ControlDeviceServer(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace ndis

@@ -14,8 +14,8 @@ std::uint16_t Half(std::span<const std::uint8_t> bytes, std::size_t offset) {
   return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
 }
 
-void PutWord(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+void PutWord(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 std::nullopt_t Refuse(std::string* reason, const char* why) {
@@ -59,26 +59,40 @@ std::optional<ControlReply> ParseControlReply(std::span<const std::uint8_t> mess
   return reply;
 }
 
+std::array<std::uint8_t, kControlRequestHeaderSize> EncodeControlRequestHeader(std::uint32_t id, std::uint32_t code,
+                                                                              std::uint32_t inputLength,
+                                                                              std::uint32_t outputCapacity) {
+  std::array<std::uint8_t, kControlRequestHeaderSize> header;
+  PutWord(header, 0, kControlRequestMagic);
+  PutWord(header, 4, kControlProtocolVersion);  // version, then flags 0
+  PutWord(header, 8, id);
+  PutWord(header, 12, code);
+  PutWord(header, 16, inputLength);
+  PutWord(header, 20, outputCapacity);
+  return header;
+}
+
+std::array<std::uint8_t, kControlReplyHeaderSize> EncodeControlReplyHeader(std::uint32_t id, std::uint32_t status,
+                                                                          std::uint32_t information) {
+  std::array<std::uint8_t, kControlReplyHeaderSize> header;
+  PutWord(header, 0, kControlReplyMagic);
+  PutWord(header, 4, id);
+  PutWord(header, 8, status);
+  PutWord(header, 12, information);
+  return header;
+}
+
 std::vector<std::uint8_t> EncodeControlRequest(const ControlRequest& request) {
-  std::vector<std::uint8_t> out;
-  out.reserve(kControlRequestHeaderSize + request.input.size());
-  PutWord(out, kControlRequestMagic);
-  PutWord(out, kControlProtocolVersion);  // version, then flags 0
-  PutWord(out, request.id);
-  PutWord(out, request.code);
-  PutWord(out, static_cast<std::uint32_t>(request.input.size()));
-  PutWord(out, request.outputCapacity);
+  const auto header = EncodeControlRequestHeader(request.id, request.code, static_cast<std::uint32_t>(request.input.size()),
+                                                 request.outputCapacity);
+  std::vector<std::uint8_t> out(header.begin(), header.end());
   out.insert(out.end(), request.input.begin(), request.input.end());
   return out;
 }
 
 std::vector<std::uint8_t> EncodeControlReply(const ControlReply& reply) {
-  std::vector<std::uint8_t> out;
-  out.reserve(kControlReplyHeaderSize + reply.output.size());
-  PutWord(out, kControlReplyMagic);
-  PutWord(out, reply.id);
-  PutWord(out, reply.status);
-  PutWord(out, static_cast<std::uint32_t>(reply.output.size()));
+  const auto header = EncodeControlReplyHeader(reply.id, reply.status, static_cast<std::uint32_t>(reply.output.size()));
+  std::vector<std::uint8_t> out(header.begin(), header.end());
   out.insert(out.end(), reply.output.begin(), reply.output.end());
   return out;
 }

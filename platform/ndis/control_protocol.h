@@ -7,6 +7,7 @@
 //   reply:   magic "ZCDR", u32 request id, u32 NTSTATUS, u32 information, then that many bytes
 //
 // All words little-endian. An eventfd handed over with a request travels as SCM_RIGHTS.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -43,6 +44,12 @@ std::optional<ControlReply> ParseControlReply(std::span<const std::uint8_t> mess
 
 std::vector<std::uint8_t> EncodeControlRequest(const ControlRequest& request);
 std::vector<std::uint8_t> EncodeControlReply(const ControlReply& reply);
+// The fixed part alone, for a sender that gathers it with the data in one message.
+std::array<std::uint8_t, kControlRequestHeaderSize> EncodeControlRequestHeader(std::uint32_t id, std::uint32_t code,
+                                                                              std::uint32_t inputLength,
+                                                                              std::uint32_t outputCapacity);
+std::array<std::uint8_t, kControlReplyHeaderSize> EncodeControlReplyHeader(std::uint32_t id, std::uint32_t status,
+                                                                          std::uint32_t information);
 
 // The request id of a message too broken to parse, when its header still carries one (0 otherwise),
 // so the refusal can be matched by the sender.

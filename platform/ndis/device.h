@@ -57,8 +57,7 @@ public:
   // The chip's own work at a later time: runs on the adapter's scheduler as
   // EventKind::Chip, so NdisStallExecution runs it too (a mailbox that answers while the
   // driver spins). Cancel with scheduler().cancel().
-  virtual EventId scheduleChipEvent(Micros delay, std::string label,
-                                    std::function<void()> action) = 0;
+  virtual EventId scheduleChipEvent(Micros delay, std::string_view label, EventAction action) = 0;
   virtual Scheduler& scheduler() = 0;
 
 protected:

@@ -20,9 +20,8 @@ bool DeviceTestBus::dmaWrite(std::uint32_t physical, std::span<const std::uint8_
   return false;
 }
 
-EventId DeviceTestBus::scheduleChipEvent(Micros delay, std::string label,
-                                         std::function<void()> action) {
-  return scheduler_.after(delay, EventKind::Chip, std::move(label), std::move(action));
+EventId DeviceTestBus::scheduleChipEvent(Micros delay, std::string_view label, EventAction action) {
+  return scheduler_.after(delay, EventKind::Chip, label, std::move(action));
 }
 
 }  // namespace ndis

@@ -17,8 +17,7 @@ public:
   void setInterruptLine(bool asserted) override;
   bool dmaRead(std::uint32_t physical, std::span<std::uint8_t> into) override;
   bool dmaWrite(std::uint32_t physical, std::span<const std::uint8_t> from) override;
-  EventId scheduleChipEvent(Micros delay, std::string label,
-                            std::function<void()> action) override;
+  EventId scheduleChipEvent(Micros delay, std::string_view label, EventAction action) override;
   Scheduler& scheduler() override { return scheduler_; }
 
   DmaSpace& memory() { return memory_; }

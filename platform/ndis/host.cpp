@@ -29,7 +29,7 @@ std::unique_ptr<NdisHost> NdisHost::load(DriverEntryFn entry, AdapterConfig conf
 bool NdisHost::registered() const { return runtime_->wrapper().registered; }
 bool NdisHost::running() const { return runtime_->running(); }
 
-void NdisHost::runNow(EventKind kind, KIRQL irql, const char* what, const std::function<void()>& work) {
+void NdisHost::runNow(EventKind kind, KIRQL irql, const char* what, FunctionRef<void()> work) {
   bool done = false;
   runtime_->queueDriverEvent(Micros(0), kind, irql, what, [&] {
     work();
@@ -206,6 +206,30 @@ std::vector<std::uint64_t> NdisHost::send(const std::vector<EthFrame>& frames, s
   return ids;
 }
 
+void NdisHost::bindProtocol(ProtocolBinding* protocol, std::size_t slots, std::size_t slotBytes) {
+  if (protocol != nullptr && !protocolSends_) protocolSends_ = std::make_unique<ProtocolSends>(*runtime_, slots, slotBytes);
+  runtime_->indications().protocol = protocol;
+  if (protocolSends_) protocolSends_->attach(protocol);
+}
+
+void NdisHost::sendProtocolBatch() {
+  const std::span<NDIS_PACKET* const> batch = protocolSends_->batch();
+  if (batch.empty()) return;
+  const auto& h = runtime_->handlers();
+  runNow(EventKind::Send, DISPATCH_LEVEL, "send packets", [&] {
+    if (h.SendPacketsHandler != nullptr) {
+      h.SendPacketsHandler(runtime_->miniportContext(), const_cast<PPNDIS_PACKET>(batch.data()),
+                           static_cast<UINT>(batch.size()));
+      return;
+    }
+    for (NDIS_PACKET* packet : batch) {
+      const NDIS_STATUS status = h.SendHandler(runtime_->miniportContext(), packet, 0);
+      if (status != NDIS_STATUS_PENDING) runtime_->sendComplete(packet, status);
+    }
+  });
+  protocolSends_->clearBatch();
+}
+
 std::vector<SendCompletion> NdisHost::takeSendCompletions() {
   return std::exchange(runtime_->indications().sendCompletions, {});
 }
@@ -330,48 +354,35 @@ NdisHost::DeviceReply NdisHost::dispatch(DeviceHandle handle, UCHAR major, ULONG
   return finish(*prepared);
 }
 
-void NdisHost::queueDeviceOpen(std::u16string_view link, std::function<void(std::optional<DeviceHandle>)> done) {
+std::optional<NdisHost::DeviceHandle> NdisHost::openDeviceHere(std::u16string_view link) {
   AdapterRuntime::Device* device = runtime_->findDevice(link);
-  if (device == nullptr) {
-    done(std::nullopt);
-    return;
-  }
+  if (device == nullptr) return std::nullopt;
   const DeviceHandle handle = nextDeviceHandle_++;
   openDevices_[handle] = OpenDevice{device};
-  queueDeviceRequest(handle, IRP_MJ_CREATE, 0, {}, 0, [this, handle, done = std::move(done)](DeviceReply reply) {
-    if (reply.status == STATUS_SUCCESS) {
-      done(handle);
-    } else {
-      openDevices_.erase(handle);
-      done(std::nullopt);
-    }
-  });
+  if (deviceRequestHere(handle, IRP_MJ_CREATE, 0, {}, 0).status != STATUS_SUCCESS) {
+    openDevices_.erase(handle);
+    return std::nullopt;
+  }
+  return handle;
 }
 
-void NdisHost::queueDeviceRequest(DeviceHandle handle, UCHAR major, ULONG code, std::vector<std::uint8_t> input,
-                                  std::size_t outputLength, std::function<void(DeviceReply)> done) {
-  std::shared_ptr<PreparedIrp> prepared = prepare(handle, major, code, input, outputLength);
+NdisHost::DeviceReply NdisHost::deviceRequestHere(DeviceHandle handle, UCHAR major, ULONG code,
+                                                  std::span<const std::uint8_t> input, std::size_t outputLength) {
+  std::unique_ptr<PreparedIrp> prepared = prepare(handle, major, code, input, outputLength);
   if (major == IRP_MJ_CLOSE) openDevices_.erase(handle);
-  if (prepared == nullptr) {
-    done(DeviceReply{});
-    return;
+  if (prepared == nullptr) return DeviceReply{};
+  NTSTATUS returned = STATUS_UNSUCCESSFUL;
+  runtime_->callDriver(PASSIVE_LEVEL, "device request",
+                       [&] { returned = prepared->routine(prepared->device, prepared->irp.get()); });
+  if (returned == STATUS_PENDING && !prepared->irp->Completed) {
+    // Nothing waits for a pended request here: it stays with the host.
+    keepAbandoned(*prepared);
+    DeviceReply reply;
+    reply.status = STATUS_PENDING;
+    return reply;
   }
-  runtime_->queueDriverEvent(Micros(0), EventKind::Passive, PASSIVE_LEVEL, "device request",
-                             [this, prepared, done = std::move(done)] {
-                               const NTSTATUS returned = prepared->routine(prepared->device, prepared->irp.get());
-                               if (returned == STATUS_PENDING && !prepared->irp->Completed) {
-                                 // Nothing waits for a pended request here: it stays with the host.
-                                 keepAbandoned(*prepared);
-                                 DeviceReply reply;
-                                 reply.status = STATUS_PENDING;
-                                 done(reply);
-                                 return;
-                               }
-                               if (!prepared->irp->Completed) {
-                                 runtime_->violation("a device request returned without being completed");
-                               }
-                               done(finish(*prepared));
-                             });
+  if (!prepared->irp->Completed) runtime_->violation("a device request returned without being completed");
+  return finish(*prepared);
 }
 
 std::vector<std::u16string> NdisHost::deviceLinks() const { return runtime_->deviceLinks(); }

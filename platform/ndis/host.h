@@ -21,8 +21,11 @@
 #include "platform/ndis/adapter_config.h"
 #include "platform/ndis/device.h"
 #include "platform/ndis/fault_injection.h"
+#include "platform/ndis/function_ref.h"
 #include "platform/ndis/host_records.h"
 #include "platform/ndis/ndis.h"
+#include "platform/ndis/protocol_binding.h"
+#include "platform/ndis/protocol_sends.h"
 #include "platform/ndis/scheduler.h"
 
 namespace ndis {
@@ -80,6 +83,15 @@ public:
   // Gives back up to `count` held packets, oldest first (ReturnPolicy::manual()).
   void returnHeldPackets(std::size_t count = static_cast<std::size_t>(-1));
 
+  // --- a bound protocol (protocol_binding.h) --------------------------------------------------
+  // Binds `protocol` (null unbinds): received frames go to it instead of takeReceived(), and
+  // it sends through protocolSends(), made at the first bind with `slots` frames of at most
+  // `slotBytes` and kept as long as the host. Sending this way allocates nothing.
+  void bindProtocol(ProtocolBinding* protocol, std::size_t slots, std::size_t slotBytes);
+  ProtocolSends& protocolSends() { return *protocolSends_; }
+  // Hands the miniport the frames committed to protocolSends() in one call, and empties its batch.
+  void sendProtocolBatch();
+
   // --- control device and events --------------------------------------------------------------
   struct DeviceReply {
     NTSTATUS status = STATUS_UNSUCCESSFUL;
@@ -91,13 +103,13 @@ public:
   NTSTATUS closeDevice(DeviceHandle handle);
   DeviceReply deviceIoControl(DeviceHandle handle, ULONG code, std::span<const std::uint8_t> input,
                               std::size_t outputLength, Micros timeout = std::chrono::seconds(10));
-  // The same from inside an event of the executor (a request that came from a socket): the
-  // request is queued as a PASSIVE event of the adapter, and `done` gets the reply once the
-  // driver completed it (STATUS_PENDING when the driver pended it). IRP_MJ_CLOSE ends the
-  // handle.
-  void queueDeviceOpen(std::u16string_view link, std::function<void(std::optional<DeviceHandle>)> done);
-  void queueDeviceRequest(DeviceHandle handle, UCHAR major, ULONG code, std::vector<std::uint8_t> input,
-                          std::size_t outputLength, std::function<void(DeviceReply)> done);
+  // The same from inside an event of the executor (a request that came from a socket), run in
+  // place at PASSIVE (the driver may wait in it, as NdisMSleep lets everything due run
+  // meanwhile); a request the driver pends answers STATUS_PENDING and stays with the host.
+  // IRP_MJ_CLOSE ends the handle.
+  std::optional<DeviceHandle> openDeviceHere(std::u16string_view link);
+  DeviceReply deviceRequestHere(DeviceHandle handle, UCHAR major, ULONG code, std::span<const std::uint8_t> input,
+                                std::size_t outputLength);
   // The symbolic links of the registered devices ("\DosDevices\Name").
   std::vector<std::u16string> deviceLinks() const;
   // An event object as user mode would create one; the driver references it by handle.
@@ -118,7 +130,7 @@ public:
 private:
   NdisHost(AdapterConfig config, ChipDevice& chip, Scheduler& scheduler);
   // Runs the work as one event of the executor, now, and returns when it has run.
-  void runNow(EventKind kind, KIRQL irql, const char* what, const std::function<void()>& work);
+  void runNow(EventKind kind, KIRQL irql, const char* what, FunctionRef<void()> work);
   OidResult request(bool isSet, NDIS_OID oid, std::span<const std::uint8_t> data, std::size_t bufferLength,
                     Micros timeout);
   struct PreparedIrp {
@@ -163,6 +175,7 @@ private:
   DeviceHandle nextDeviceHandle_ = 1;
   std::vector<std::unique_ptr<IRP>> abandonedIrps_;
   std::vector<std::unique_ptr<std::vector<std::uint8_t>>> abandonedBuffers_;
+  std::unique_ptr<ProtocolSends> protocolSends_;
 };
 
 }  // namespace ndis

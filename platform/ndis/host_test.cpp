@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/ndis/test_miniport.h"
 
 namespace ndis {
@@ -289,6 +291,115 @@ TEST(NdisHost, ReceivedPacketsAreCopiedAndReturnedByThePolicy) {
   f.a.host->halt();
   EXPECT_EQ(f.returned, 3);
   EXPECT_TRUE(f.a.host->leaks().empty()) << f.a.host->leaks().describe();
+  EXPECT_TRUE(f.a.host->violations().empty());
+}
+
+TEST(NdisHost, PoolsHandOutWhatWasFreedAndCountOnlyWhatIsHeld) {
+  TestAdapter a;
+  ASSERT_EQ(a.host->initialize(), NDIS_STATUS_SUCCESS);
+  a.run(DISPATCH_LEVEL, [&] {
+    NDIS_STATUS s;
+    NDIS_HANDLE pool;
+    NdisAllocatePacketPoolEx(&s, &pool, 2, 0, 8);
+    PNDIS_PACKET first, second, third;
+    NdisAllocatePacket(&s, &first, pool);
+    first->ProtocolReserved[7] = 0x5A;
+    NdisAllocatePacket(&s, &second, pool);
+    NdisAllocatePacket(&s, &third, pool);
+    EXPECT_EQ(third, nullptr);  // the limit holds
+    EXPECT_EQ(NdisPacketPoolUsage(pool), 2u);
+    NdisFreePacket(first);
+    EXPECT_EQ(NdisPacketPoolUsage(pool), 1u);
+    NdisAllocatePacket(&s, &third, pool);
+    EXPECT_EQ(third, first);                      // reused
+    EXPECT_EQ(third->ProtocolReserved[7], 0);     // and zeroed, as a fresh one
+    EXPECT_EQ(third->Private.Pool, pool);
+    NdisFreePacket(second);
+    NdisFreePacket(third);
+    NdisFreePacketPool(pool);
+  });
+  a.host->halt();
+  EXPECT_TRUE(a.host->leaks().empty()) << a.host->leaks().describe();
+  EXPECT_TRUE(a.host->violations().empty());
+}
+
+// A protocol that records what reaches it.
+struct RecordingProtocol : ProtocolBinding {
+  std::vector<EthFrame> received;
+  std::vector<NDIS_STATUS> completed;
+  void receive(const NDIS_PACKET& packet) override {
+    EthFrame frame;
+    for (const NDIS_BUFFER* b = packet.Private.Head; b != nullptr; b = b->Next) {
+      const auto* bytes = static_cast<const std::uint8_t*>(b->VirtualAddress);
+      frame.insert(frame.end(), bytes, bytes + b->ByteCount);
+    }
+    received.push_back(frame);
+  }
+  void sendComplete(NDIS_PACKET*, NDIS_STATUS status) override { completed.push_back(status); }
+};
+
+TEST(NdisHost, ABoundProtocolSendsFromItsSlotsAndTheirCompletionsFreeThem) {
+  TestAdapter a;
+  std::vector<PNDIS_PACKET> queued;
+  std::vector<EthFrame> seen;
+  a.miniport.sendPackets = [&](PPNDIS_PACKET packets, UINT count) {
+    for (UINT i = 0; i < count; ++i) {
+      PNDIS_BUFFER buffer;
+      UINT total = 0;
+      NdisQueryPacket(packets[i], nullptr, nullptr, &buffer, &total);
+      const auto* bytes = static_cast<const std::uint8_t*>(buffer->VirtualAddress);
+      seen.emplace_back(bytes, bytes + total);
+      queued.push_back(packets[i]);
+    }
+  };
+  ASSERT_EQ(a.host->initialize(), NDIS_STATUS_SUCCESS);
+  RecordingProtocol protocol;
+  a.host->bindProtocol(&protocol, 2, 64);
+  ProtocolSends& sends = a.host->protocolSends();
+  for (std::uint8_t fill : {0x11, 0x22}) {
+    const std::span<std::uint8_t> room = sends.room();
+    ASSERT_EQ(room.size(), 64u);
+    std::fill_n(room.begin(), 20, fill);
+    sends.commit(20);
+  }
+  EXPECT_TRUE(sends.room().empty());  // both slots are out
+  a.host->sendProtocolBatch();
+  ASSERT_EQ(queued.size(), 2u);  // in one call
+  EXPECT_EQ(seen, (std::vector<EthFrame>{EthFrame(20, 0x11), EthFrame(20, 0x22)}));
+  EXPECT_TRUE(sends.batch().empty());
+
+  a.run(DISPATCH_LEVEL, [&] {
+    NdisMSendComplete(a.miniport.adapter, queued[1], NDIS_STATUS_FAILURE);
+    NdisMSendComplete(a.miniport.adapter, queued[1], NDIS_STATUS_SUCCESS);  // twice: spurious
+  });
+  EXPECT_EQ(protocol.completed, (std::vector<NDIS_STATUS>{NDIS_STATUS_FAILURE}));
+  EXPECT_EQ(a.host->spurious().size(), 1u);
+  EXPECT_EQ(sends.freeSlots(), 1u);
+  EXPECT_TRUE(a.host->takeSendCompletions().empty());  // they were the protocol's, not the host's
+
+  // Unbound with a send still out: its completion frees the slot and reaches nobody.
+  a.host->bindProtocol(nullptr, 0, 0);
+  a.run(DISPATCH_LEVEL, [&] { NdisMSendComplete(a.miniport.adapter, queued[0], NDIS_STATUS_SUCCESS); });
+  EXPECT_EQ(protocol.completed.size(), 1u);
+  EXPECT_EQ(sends.freeSlots(), 2u);
+  a.host->halt();
+  EXPECT_TRUE(a.host->leaks().empty()) << a.host->leaks().describe();
+}
+
+TEST(NdisHost, ABoundProtocolTakesReceivedFramesWhileTheyAreIndicated) {
+  ReceiveFixture f;
+  RecordingProtocol protocol;
+  f.a.host->bindProtocol(&protocol, 1, 64);
+  f.indicate(NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(protocol.received, (std::vector<EthFrame>{EthFrame(f.frame, f.frame + 20)}));
+  EXPECT_TRUE(f.a.host->takeReceived().empty());
+  f.a.scheduler.settle();
+  EXPECT_EQ(f.returned, 1);  // given back by the return policy as before
+  f.a.host->bindProtocol(nullptr, 0, 0);
+  f.indicate(NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(f.a.host->takeReceived().size(), 1u);
+  EXPECT_EQ(protocol.received.size(), 1u);
+  f.a.host->halt();
   EXPECT_TRUE(f.a.host->violations().empty());
 }
 

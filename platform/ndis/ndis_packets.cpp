@@ -31,7 +31,7 @@ void NdisAllocatePacketPoolEx(PNDIS_STATUS Status, PNDIS_HANDLE PoolHandle, UINT
     *Status = NDIS_STATUS_RESOURCES;
     return;
   }
-  *PoolHandle = adapter.createPacketPool(static_cast<UINT>(limit), ProtocolReservedLength, false);
+  *PoolHandle = adapter.createPacketPool(static_cast<UINT>(limit), ProtocolReservedLength, false, NumberOfDescriptors);
   *Status = NDIS_STATUS_SUCCESS;
 }
 
@@ -62,7 +62,7 @@ void NdisFreePacket(PNDIS_PACKET Packet) {
 }
 
 UINT NdisPacketPoolUsage(NDIS_HANDLE PoolHandle) {
-  return static_cast<UINT>(PacketPoolOf(PoolHandle, "NdisPacketPoolUsage").packets.size());
+  return static_cast<UINT>(PacketPoolOf(PoolHandle, "NdisPacketPoolUsage").live);
 }
 
 void NdisAllocateBufferPool(PNDIS_STATUS Status, PNDIS_HANDLE PoolHandle, UINT NumberOfDescriptors) {
@@ -73,7 +73,7 @@ void NdisAllocateBufferPool(PNDIS_STATUS Status, PNDIS_HANDLE PoolHandle, UINT N
     *Status = NDIS_STATUS_RESOURCES;
     return;
   }
-  *PoolHandle = adapter.createBufferPool(false);
+  *PoolHandle = adapter.createBufferPool(false, NumberOfDescriptors);
   *Status = NDIS_STATUS_SUCCESS;
 }
 

@@ -21,14 +21,14 @@ void Acquire(PNDIS_SPIN_LOCK lock, bool raise, const char* call) {
     adapter.violation(std::string(call) + " on a spin lock this processor already holds (deadlock)");
     return;
   }
-  adapter.heldLocks().insert(lock);
+  adapter.noteLockHeld(lock);
   lock->OldIrql = ndis::CurrentIrql();
   if (raise) ndis::SetCurrentIrql(DISPATCH_LEVEL);
 }
 
 void Release(PNDIS_SPIN_LOCK lock, bool lower, const char* call) {
   AdapterRuntime& adapter = ndis::RequireAdapter(call);
-  if (lock->Held == 0 || adapter.heldLocks().erase(lock) == 0) {
+  if (lock->Held == 0 || !adapter.noteLockReleased(lock)) {
     adapter.violation(std::string(call) + " on a spin lock that is not held");
     return;
   }

@@ -24,6 +24,7 @@ void NdisMInitializeTimer(PNDIS_MINIPORT_TIMER Timer, NDIS_HANDLE MiniportAdapte
   Timer->Adapter = &adapter;
   Timer->QueuedEvent = 0;
   Timer->PeriodMs = 0;
+  adapter.noteTimer(Timer);
 }
 
 static AdapterRuntime& TimerAdapter(PNDIS_MINIPORT_TIMER Timer, const char* call) {

@@ -84,6 +84,32 @@ INSTANTIATE_TEST_SUITE_P(
                    NdisFreeMemory(v, 16, 0);
                  },
                  "not allocated"},
+        // Pools keep what is freed for the next allocation; freeing it again is still caught.
+        RuleCase{"PacketFreedTwice", DISPATCH_LEVEL,
+                 [](TestAdapter&) {
+                   NDIS_STATUS s;
+                   NDIS_HANDLE pool;
+                   PNDIS_PACKET packet;
+                   NdisAllocatePacketPoolEx(&s, &pool, 2, 0, 0);
+                   NdisAllocatePacket(&s, &packet, pool);
+                   NdisFreePacket(packet);
+                   NdisFreePacket(packet);
+                   NdisFreePacketPool(pool);
+                 },
+                 "NdisFreePacket on a packet that is not allocated"},
+        RuleCase{"BufferFreedTwice", DISPATCH_LEVEL,
+                 [](TestAdapter&) {
+                   NDIS_STATUS s;
+                   NDIS_HANDLE pool;
+                   PNDIS_BUFFER buffer;
+                   UCHAR bytes[4];
+                   NdisAllocateBufferPool(&s, &pool, 2);
+                   NdisAllocateBuffer(&s, &buffer, pool, bytes, sizeof bytes);
+                   NdisFreeBuffer(buffer);
+                   NdisFreeBuffer(buffer);
+                   NdisFreeBufferPool(pool);
+                 },
+                 "NdisFreeBuffer on a buffer that is not allocated"},
         RuleCase{"FreeingAnArmedTimer", PASSIVE_LEVEL,
                  [](TestAdapter& a) {
                    PVOID v;

@@ -5,6 +5,9 @@
 namespace ndis {
 namespace {
 
+// How often a busy real-time executor looks at its watched files between events.
+constexpr std::int64_t kLookEveryMicros = 100;
+
 std::uint64_t SplitMix64(std::uint64_t x) {
   x += 0x9E3779B97F4A7C15ull;
   x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -40,7 +43,11 @@ const char* EventKindName(EventKind kind) {
 }
 
 Scheduler::Scheduler(Mode mode, std::uint64_t seed)
-    : mode_(mode), seed_(seed), origin_(std::chrono::steady_clock::now()) {}
+    : mode_(mode), seed_(seed), origin_(std::chrono::steady_clock::now()) {
+  if (mode_ == Mode::RealTime) poller_ = std::make_unique<Poller>();
+}
+
+Scheduler::~Scheduler() = default;
 
 Micros Scheduler::wallClock() const {
   return std::chrono::duration_cast<Micros>(std::chrono::steady_clock::now() - origin_);
@@ -51,38 +58,36 @@ Micros Scheduler::now() const {
   return Micros(now_);
 }
 
-EventId Scheduler::at(Micros when, EventKind kind, std::string label,
-                      std::function<void()> action) {
+Poller& Scheduler::poller() {
+  if (!poller_) poller_ = std::make_unique<Poller>();
+  return *poller_;
+}
+
+EventId Scheduler::at(Micros when, EventKind kind, std::string_view label, EventAction action) {
   std::lock_guard lock(mutex_);
-  const std::uint64_t sequence = nextSequence_++;
   const std::int64_t time = std::max(when.count(), now().count());
-  queue_.emplace(Key{time, sequence}, Event{kind, std::move(label), std::move(action)});
-  whenById_.emplace(sequence, time);
-  posted_.notify_all();
-  return EventId{sequence};
+  const EventId id = queue_.push(time, kind, label, std::move(action));
+  ++queued_;
+  if (sleeping_) poller_->wake();
+  return id;
 }
 
-EventId Scheduler::after(Micros delay, EventKind kind, std::string label,
-                         std::function<void()> action) {
-  return at(now() + std::max(delay, Micros(0)), kind, std::move(label), std::move(action));
+EventId Scheduler::after(Micros delay, EventKind kind, std::string_view label, EventAction action) {
+  return at(now() + std::max(delay, Micros(0)), kind, label, std::move(action));
 }
 
-void Scheduler::post(EventKind kind, std::string label, std::function<void()> action) {
-  at(now(), kind, std::move(label), std::move(action));
+void Scheduler::post(EventKind kind, std::string_view label, EventAction action) {
+  at(now(), kind, label, std::move(action));
 }
 
 bool Scheduler::cancel(EventId id) {
   std::lock_guard lock(mutex_);
-  auto found = whenById_.find(id.value);
-  if (found == whenById_.end()) return false;
-  queue_.erase(Key{found->second, id.value});
-  whenById_.erase(found);
-  return true;
+  return queue_.cancel(id);
 }
 
 bool Scheduler::queued(EventId id) const {
   std::lock_guard lock(mutex_);
-  return whenById_.contains(id.value);
+  return queue_.contains(id);
 }
 
 std::size_t Scheduler::queuedCount() const {
@@ -92,34 +97,28 @@ std::size_t Scheduler::queuedCount() const {
 
 std::optional<Micros> Scheduler::nextDue() const {
   std::lock_guard lock(mutex_);
-  if (queue_.empty()) return std::nullopt;
-  return Micros(queue_.begin()->first.when);
+  const std::optional<std::int64_t> when = queue_.nextDue(false);
+  if (!when) return std::nullopt;
+  return Micros(*when);
 }
 
-bool Scheduler::popDue(Micros deadline, WaitScope scope, Key& key, Event& event) {
+bool Scheduler::popDue(Micros deadline, WaitScope scope, EventQueue::Popped& event, std::string* label) {
   std::lock_guard lock(mutex_);
   std::int64_t limit = deadline.count();
   if (mode_ == Mode::RealTime) limit = std::min(limit, wallClock().count());
-  for (auto it = queue_.begin(); it != queue_.end() && it->first.when <= limit; ++it) {
-    if (scope == WaitScope::ChipOnly && it->second.kind != EventKind::Chip) continue;
-    key = it->first;
-    event = std::move(it->second);
-    whenById_.erase(key.sequence);
-    queue_.erase(it);
-    return true;
-  }
-  return false;
+  return queue_.popDue(limit, scope == WaitScope::ChipOnly, event, label);
 }
 
 void Scheduler::advanceTo(Micros when) {
   if (mode_ == Mode::Virtual && when.count() > now_) now_ = when.count();
 }
 
-void Scheduler::execute(const Key& key, Event& event) {
-  advanceTo(Micros(key.when));
-  if (tracing_) trace_.push_back(TraceEntry{now(), event.kind, event.label});
+template <class Action>
+void Scheduler::execute(std::int64_t when, EventKind kind, std::string_view label, Action& action) {
+  advanceTo(Micros(when));
+  if (tracing_) trace_.push_back(TraceEntry{now(), kind, std::string(label)});
   const EventKind outer = currentKind_;
-  currentKind_ = event.kind;
+  currentKind_ = kind;
   ++depth_;
   struct Restore {
     Scheduler& self;
@@ -129,39 +128,118 @@ void Scheduler::execute(const Key& key, Event& event) {
       self.currentKind_ = outer;
     }
   } restore{*this, outer};
-  event.action();
+  action();
 }
 
-void Scheduler::sleepUntil(Micros when) {
-  std::unique_lock lock(mutex_);
-  const std::size_t before = nextSequence_;
-  const auto wake = origin_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(when);
-  posted_.wait_until(lock, wake, [&] { return nextSequence_ != before; });
+// --- watched files ----------------------------------------------------------------------------
+
+Scheduler::WatchId Scheduler::watch(int fd, EventKind kind, std::string_view label, std::function<void()> ready) {
+  const std::uint64_t id = nextWatch_++;
+  if (!poller().add(fd, id)) return {};
+  watches_.push_back(std::make_unique<Watch>(Watch{id, fd, kind, std::string(label), std::move(ready)}));
+  return WatchId{id};
+}
+
+void Scheduler::unwatch(WatchId id) {
+  for (auto it = watches_.begin(); it != watches_.end(); ++it) {
+    Watch& w = **it;
+    if (w.id != id.value || w.removed) continue;
+    poller_->remove(w.fd);
+    w.removed = true;
+    if (watchActionsRunning_ == 0) watches_.erase(it);  // else swept once no action runs
+    return;
+  }
+}
+
+// Marks the watches whose files became readable, waiting at most `timeout` for one.
+void Scheduler::collectReady(std::optional<std::chrono::nanoseconds> timeout) {
+  std::uint64_t ready[16];
+  const std::size_t count = poller_->wait(timeout, ready, std::size(ready));
+  for (std::size_t i = 0; i < count; ++i) {
+    for (auto& w : watches_) {
+      if (w->id == ready[i] && !w->removed) w->pending = true;
+    }
+  }
+}
+
+bool Scheduler::runPendingWatch(WaitScope scope) {
+  if (scope == WaitScope::ChipOnly) return false;
+  for (std::size_t i = 0; i < watches_.size(); ++i) {
+    Watch& w = *watches_[i];
+    if (!w.pending || w.removed) continue;
+    w.pending = false;
+    ++watchActionsRunning_;
+    struct Sweep {
+      Scheduler& self;
+      ~Sweep() {
+        if (--self.watchActionsRunning_ == 0) {
+          std::erase_if(self.watches_, [](const std::unique_ptr<Watch>& x) { return x->removed; });
+        }
+      }
+    } sweep{*this};
+    // Unwatched while its action runs, the watch stays until the sweep above.
+    execute(now().count(), w.kind, w.label, w.ready);
+    return true;
+  }
+  return false;
+}
+
+// --- running ----------------------------------------------------------------------------------
+
+void Scheduler::sleepUntil(Micros when, std::uint64_t seen) {
+  {
+    std::lock_guard lock(mutex_);
+    if (queued_ != seen) return;  // something came in while the loop looked
+    sleeping_ = true;
+  }
+  const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(when - wallClock());
+  collectReady(left);
+  std::lock_guard lock(mutex_);
+  sleeping_ = false;
 }
 
 void Scheduler::runThrough(Micros deadline, WaitScope scope, const std::function<bool()>* done) {
+  EventQueue::Popped event;
   for (;;) {
     if (done != nullptr && (*done)()) return;
-    Key key{};
-    Event event{};
-    if (popDue(deadline, scope, key, event)) {
-      execute(key, event);
+    if (runPendingWatch(scope)) continue;
+    std::uint64_t seen;
+    {
+      std::lock_guard lock(mutex_);
+      seen = queued_;
+    }
+    if (popDue(deadline, scope, event, tracing_ ? &label_ : nullptr)) {
+      // Files are looked at now and then while events keep coming, so a busy executor still
+      // hears them.
+      if (!watches_.empty() && scope == WaitScope::All && mode_ == Mode::RealTime) {
+        const std::int64_t wall = wallClock().count();
+        if (wall - lastLooked_ >= kLookEveryMicros) {
+          lastLooked_ = wall;
+          collectReady(std::chrono::nanoseconds(0));
+        }
+      }
+      execute(event.when, event.kind, label_, event.action);
+      event.action.reset();
       continue;
     }
-    if (mode_ == Mode::Virtual) break;
-    // Real time: nothing is due yet; sleep until the next event of the scope or the deadline.
+    if (mode_ == Mode::Virtual) {
+      // Nothing due: the watched files, without waiting.
+      if (watches_.empty() || scope == WaitScope::ChipOnly) break;
+      collectReady(std::chrono::nanoseconds(0));
+      if (runPendingWatch(scope)) continue;
+      break;
+    }
+    // Real time: nothing is due yet; sleep until the next event of the scope, the deadline,
+    // or a watched file.
     const Micros wall = wallClock();
     if (wall >= deadline) break;
     Micros wake = deadline;
     {
       std::lock_guard lock(mutex_);
-      for (const auto& [k, e] : queue_) {
-        if (scope == WaitScope::ChipOnly && e.kind != EventKind::Chip) continue;
-        wake = std::min(wake, Micros(k.when));
-        break;
-      }
+      if (const auto next = queue_.nextDue(scope == WaitScope::ChipOnly)) wake = std::min(wake, Micros(*next));
     }
-    if (wake > wall) sleepUntil(wake);
+    lastLooked_ = wall.count();
+    if (wake > wall) sleepUntil(wake, seen);
   }
   advanceTo(deadline);
 }

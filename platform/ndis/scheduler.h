@@ -14,48 +14,34 @@
 // the waiting event. A full wait runs everything; a chip-only wait runs only the chip's own
 // events (a mailbox answer, a DMA transfer), like a processor spinning at raised IRQL.
 //
+// Files (a TAP, the control device's sockets) are watched by the executor itself: a file
+// that becomes readable runs its watch's action as an event, so a frame or a request reaches
+// the driver without a thread in between. Real-time mode sleeps on the clock and the files
+// together; virtual mode looks at the files, without waiting, whenever nothing is due.
+//
 // One thread runs the events. post() is the only call other threads may make (real-time
-// mode: a request that arrives from a socket thread).
+// mode: a stop request from a signal thread, a test's step).
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "platform/ndis/event_action.h"
+#include "platform/ndis/event_queue.h"
+#include "platform/ndis/poller.h"
 
 namespace ndis {
 
 using Micros = std::chrono::duration<std::int64_t, std::micro>;
 using namespace std::chrono_literals;
 
-// Who queued an event. Only Chip events run inside a chip-only wait.
-enum class EventKind : std::uint8_t {
-  Chip,       // the chip's own work: register side effects, mailbox, DMA, radio timing
-  Interrupt,  // interrupt service routine (DIRQL)
-  Deferred,   // deferred interrupt handler (DISPATCH)
-  Timer,      // NDIS timers (DISPATCH)
-  Send,       // sends handed to the miniport (DISPATCH)
-  Return,     // received packets handed back to the miniport (DISPATCH)
-  Request,    // OID requests, reset, check for hang (DISPATCH)
-  Passive,    // initialize, halt and other PASSIVE calls of the host
-  Air,        // the simulated medium: frame deliveries, access-point timers
-  Host,       // test steps and host work
-};
-
 const char* EventKindName(EventKind kind);
-
-// Identifies a queued event for cancel(); 0 is "none".
-struct EventId {
-  std::uint64_t value = 0;
-  explicit operator bool() const { return value != 0; }
-  friend bool operator==(EventId, EventId) = default;
-};
 
 struct TraceEntry {
   Micros at;
@@ -74,6 +60,7 @@ public:
   enum class Mode : std::uint8_t { Virtual, RealTime };
 
   explicit Scheduler(Mode mode = Mode::Virtual, std::uint64_t seed = 1);
+  ~Scheduler();
   Scheduler(const Scheduler&) = delete;
   Scheduler& operator=(const Scheduler&) = delete;
 
@@ -83,10 +70,10 @@ public:
 
   // Queue an action at an absolute time (a time already past runs as soon as possible,
   // after what is already due) or after a delay from now().
-  EventId at(Micros when, EventKind kind, std::string label, std::function<void()> action);
-  EventId after(Micros delay, EventKind kind, std::string label, std::function<void()> action);
+  EventId at(Micros when, EventKind kind, std::string_view label, EventAction action);
+  EventId after(Micros delay, EventKind kind, std::string_view label, EventAction action);
   // From any thread: run the action as soon as the executor can (at now()).
-  void post(EventKind kind, std::string label, std::function<void()> action);
+  void post(EventKind kind, std::string_view label, EventAction action);
   // True when the event was still queued and is now gone.
   bool cancel(EventId id);
   bool queued(EventId id) const;
@@ -104,6 +91,18 @@ public:
   bool runUntilIdle(Micros limit = 60s);
   // Runs what is due now without moving the clock.
   void settle();
+
+  // From the executor's thread: run `ready` as an event of `kind` each time `fd` becomes
+  // readable (edge-triggered: once per arrival after the file was read empty, so the action
+  // reads until EAGAIN or remembers that data waits). Watched actions run in full waits, not
+  // in chip-only ones. Nothing (errno set) when the file cannot be watched.
+  struct WatchId {
+    std::uint64_t value = 0;
+    explicit operator bool() const { return value != 0; }
+  };
+  WatchId watch(int fd, EventKind kind, std::string_view label, std::function<void()> ready);
+  // Also from inside the watch's own action; the file is not looked at any more.
+  void unwatch(WatchId id);
 
   // Inside an event: move the clock on by `duration`, running the due events of the scope.
   void wait(Micros duration, WaitScope scope);
@@ -123,35 +122,45 @@ public:
   std::mt19937_64 randomFor(std::string_view component) const;
 
 private:
-  struct Key {
-    std::int64_t when;
-    std::uint64_t sequence;
-    friend auto operator<=>(const Key&, const Key&) = default;
-  };
-  struct Event {
+  struct Watch {
+    std::uint64_t id;
+    int fd;
     EventKind kind;
     std::string label;
-    std::function<void()> action;
+    std::function<void()> ready;
+    bool pending = false;  // readable, its action not run yet
+    bool removed = false;
   };
 
   // Runs due events (time <= deadline) of the scope until none is left; then the clock
   // stands at the deadline.
   void runThrough(Micros deadline, WaitScope scope, const std::function<bool()>* done);
-  bool popDue(Micros deadline, WaitScope scope, Key& key, Event& event);
-  void execute(const Key& key, Event& event);
+  bool popDue(Micros deadline, WaitScope scope, EventQueue::Popped& event, std::string* label);
+  template <class Action>
+  void execute(std::int64_t when, EventKind kind, std::string_view label, Action& action);
+  bool runPendingWatch(WaitScope scope);
+  void collectReady(std::optional<std::chrono::nanoseconds> timeout);
   void advanceTo(Micros when);
   Micros wallClock() const;
-  void sleepUntil(Micros when);
+  void sleepUntil(Micros when, std::uint64_t seen);
+  Poller& poller();
 
   const Mode mode_;
   const std::uint64_t seed_;
   const std::chrono::steady_clock::time_point origin_;
 
-  mutable std::mutex mutex_;  // guards the queue; post() comes from other threads
-  std::condition_variable posted_;
-  std::map<Key, Event> queue_;
-  std::unordered_map<std::uint64_t, std::int64_t> whenById_;
-  std::uint64_t nextSequence_ = 1;
+  mutable std::mutex mutex_;  // guards the queue and the sleeping flag; post() comes from other threads
+  EventQueue queue_;
+  std::uint64_t queued_ = 0;  // events ever queued: a sleep ends when it moves
+  bool sleeping_ = false;
+  std::unique_ptr<Poller> poller_;  // real time from the start, virtual time once a file is watched
+
+  // Executor only.
+  std::vector<std::unique_ptr<Watch>> watches_;
+  std::uint64_t nextWatch_ = 1;
+  int watchActionsRunning_ = 0;
+  std::int64_t lastLooked_ = 0;  // when the files were last looked at while events kept coming
+  std::string label_;  // the label of the event being traced
 
   std::int64_t now_ = 0;  // virtual mode: the clock; real-time mode: last time read
   int depth_ = 0;

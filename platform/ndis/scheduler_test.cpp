@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
 #include <atomic>
+#include <memory>
+#include <random>
 #include <thread>
 
 namespace ndis {
@@ -72,6 +79,63 @@ TEST(Scheduler, CancelRemovesOnlyTheNamedEvent) {
   s.runFor(10us);
   EXPECT_EQ(ran, 10);
   EXPECT_FALSE(s.cancel(second));
+}
+
+TEST(Scheduler, AnIdThatRanOrWasCancelledNeverNamesTheEventThatTakesItsPlace) {
+  Scheduler s;
+  int ran = 0;
+  const EventId gone = s.after(1us, EventKind::Timer, "gone", [&] { ran += 1; });
+  s.runFor(2us);
+  const EventId cancelled = s.after(1us, EventKind::Timer, "cancelled", [&] { ran += 10; });
+  EXPECT_TRUE(s.cancel(cancelled));
+  // Queued in the storage the two above left behind.
+  const EventId later = s.after(1us, EventKind::Timer, "later", [&] { ran += 100; });
+  for (const EventId old : {gone, cancelled}) {
+    EXPECT_FALSE(s.queued(old));
+    EXPECT_FALSE(s.cancel(old));
+  }
+  EXPECT_TRUE(s.queued(later));
+  s.runFor(2us);
+  EXPECT_EQ(ran, 101);
+}
+
+TEST(Scheduler, ManyEventsQueuedAndCancelledInAnyOrderRunByTimeThenQueueOrder) {
+  Scheduler s;
+  std::mt19937_64 random(5);
+  std::vector<std::pair<Micros, int>> expected;
+  std::vector<std::pair<Micros, int>> seen;
+  std::vector<std::pair<EventId, std::size_t>> cancellable;
+  for (int i = 0; i < 500; ++i) {
+    const Micros when(static_cast<std::int64_t>(random() % 100));
+    const EventKind kind = random() % 3 == 0 ? EventKind::Chip : EventKind::Timer;
+    const EventId id = s.at(when, kind, "e", [&seen, &s, i] { seen.emplace_back(s.now(), i); });
+    expected.emplace_back(when, i);
+    if (random() % 4 == 0) cancellable.emplace_back(id, expected.size() - 1);
+  }
+  for (const auto& [id, index] : cancellable) {
+    EXPECT_TRUE(s.cancel(id));
+    expected[index].second = -1;
+  }
+  std::erase_if(expected, [](const auto& e) { return e.second < 0; });
+  std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  s.runFor(200us);
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(s.queuedCount(), 0u);
+}
+
+TEST(Scheduler, ALargeClosureRunsOnceAndIsReleasedWhenItsEventIsCancelled) {
+  Scheduler s;
+  auto token = std::make_shared<int>(0);
+  std::array<std::uint64_t, 16> bulk{};  // larger than an event keeps inline
+  bulk[15] = 7;
+  s.after(1us, EventKind::Host, "large", [token, bulk] { *token += static_cast<int>(bulk[15]); });
+  const EventId cancelled = s.after(1us, EventKind::Host, "cancelled", [token, bulk] { *token += 1000 + static_cast<int>(bulk[0]); });
+  EXPECT_EQ(token.use_count(), 3);
+  s.cancel(cancelled);
+  EXPECT_EQ(token.use_count(), 2);
+  s.runFor(2us);
+  EXPECT_EQ(*token, 7);
+  EXPECT_EQ(token.use_count(), 1);
 }
 
 TEST(Scheduler, RunUntilStopsTheClockWhenTheConditionHolds) {
@@ -146,6 +210,103 @@ TEST(Scheduler, RealTimeModeFollowsTheWallClockAndWakesOnPost) {
   const Micros before = s.now();
   s.runFor(2000us);
   EXPECT_GE(s.now() - before, 2000us);
+}
+
+// A pipe's read end watched by the executor.
+struct WatchedPipe {
+  int ends[2] = {-1, -1};
+  WatchedPipe() { EXPECT_EQ(pipe2(ends, O_CLOEXEC | O_NONBLOCK), 0); }
+  ~WatchedPipe() {
+    close(ends[0]);
+    close(ends[1]);
+  }
+  void put(char c) { EXPECT_EQ(write(ends[1], &c, 1), 1); }
+  std::string drain() {
+    std::string got;
+    char c;
+    while (read(ends[0], &c, 1) == 1) got += c;
+    return got;
+  }
+};
+
+TEST(Scheduler, AWatchedFileRunsItsActionOncePerArrivalInVirtualTime) {
+  Scheduler s;
+  s.recordTrace(true);
+  WatchedPipe p;
+  std::string got;
+  int runs = 0;
+  const auto id = s.watch(p.ends[0], EventKind::Host, "pipe", [&] {
+    ++runs;
+    got += p.drain();
+  });
+  ASSERT_TRUE(id);
+  s.settle();
+  EXPECT_EQ(runs, 0);
+  p.put('a');
+  p.put('b');
+  s.settle();
+  EXPECT_EQ(got, "ab");
+  EXPECT_EQ(runs, 1);
+  s.settle();  // read empty: nothing more until something arrives
+  EXPECT_EQ(runs, 1);
+  p.put('c');
+  s.runFor(10us);
+  EXPECT_EQ(got, "abc");
+  EXPECT_EQ(Labels(s), (std::vector<std::string>{"pipe", "pipe"}));
+  s.unwatch(id);
+  p.put('d');
+  s.settle();
+  EXPECT_EQ(runs, 2);
+}
+
+TEST(Scheduler, AWatchedFileIsHeardInFullWaitsButNotInChipOnlyOnes) {
+  Scheduler s;
+  WatchedPipe p;
+  std::vector<std::string> order;
+  s.watch(p.ends[0], EventKind::Host, "pipe", [&] {
+    p.drain();
+    order.push_back("pipe");
+  });
+  s.at(0us, EventKind::Passive, "driver", [&] {
+    p.put('x');
+    s.wait(10us, WaitScope::ChipOnly);
+    order.push_back("after the stall");
+    s.wait(10us, WaitScope::All);
+    order.push_back("after the sleep");
+  });
+  s.runFor(100us);
+  EXPECT_EQ(order, (std::vector<std::string>{"after the stall", "pipe", "after the sleep"}));
+}
+
+TEST(Scheduler, AWatchRemovedByItsOwnActionIsNotRunAgain) {
+  Scheduler s;
+  WatchedPipe p;
+  int runs = 0;
+  Scheduler::WatchId id;
+  id = s.watch(p.ends[0], EventKind::Host, "pipe", [&] {
+    ++runs;
+    s.unwatch(id);
+  });
+  p.put('x');
+  s.settle();
+  p.put('y');
+  s.settle();
+  EXPECT_EQ(runs, 1);
+}
+
+TEST(Scheduler, ASleepingRealTimeExecutorWakesForAWatchedFile) {
+  Scheduler s(Scheduler::Mode::RealTime);
+  WatchedPipe p;
+  bool heard = false;
+  s.watch(p.ends[0], EventKind::Host, "pipe", [&] { heard = !p.drain().empty(); });
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    p.put('x');
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(s.runUntil([&] { return heard; }, 10s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  writer.join();
 }
 
 }  // namespace

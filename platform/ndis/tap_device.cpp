@@ -4,22 +4,16 @@
 #include <linux/if.h>
 #include <linux/if_tun.h>
 #include <net/if_arp.h>
-#include <poll.h>
 #include <sched.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <utility>
 
 namespace ndis {
 namespace {
-
-constexpr std::size_t kMaxFrame = 65536;
-constexpr std::size_t kMaxInbound = 1024;  // frames waiting for the executor; more are dropped
 
 std::string Why(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
@@ -44,7 +38,7 @@ int AttachHere(const std::string& name, std::string& error) {
 }  // namespace
 
 std::unique_ptr<TapDevice> TapDevice::open(const std::string& name, const std::string& netnsPath,
-                                           std::function<void()> wake, std::string& error) {
+                                           std::string& error) {
   if (name.empty() || name.size() >= IFNAMSIZ) {
     error = "a TAP name has 1 to " + std::to_string(IFNAMSIZ - 1) + " characters";
     return nullptr;
@@ -68,27 +62,10 @@ std::unique_ptr<TapDevice> TapDevice::open(const std::string& name, const std::s
     if (target >= 0) close(target);
   }
   if (fd < 0) return nullptr;
-  const int stopFd = eventfd(0, EFD_CLOEXEC);
-  if (stopFd < 0) {
-    error = Why("eventfd");
-    close(fd);
-    return nullptr;
-  }
-  return std::unique_ptr<TapDevice>(new TapDevice(fd, stopFd, name, std::move(wake)));
+  return std::unique_ptr<TapDevice>(new TapDevice(fd, name));
 }
 
-TapDevice::TapDevice(int fd, int stopFd, std::string name, std::function<void()> wake)
-    : fd_(fd), stopFd_(stopFd), name_(std::move(name)), wake_(std::move(wake)) {
-  reader_ = std::thread([this] { readLoop(); });
-}
-
-TapDevice::~TapDevice() {
-  const std::uint64_t one = 1;
-  (void)!::write(stopFd_, &one, sizeof one);
-  reader_.join();
-  close(stopFd_);
-  close(fd_);
-}
+TapDevice::~TapDevice() { close(fd_); }
 
 bool TapDevice::setAddress(const std::array<std::uint8_t, 6>& address, std::string& error) {
   ifreq request{};
@@ -101,10 +78,20 @@ bool TapDevice::setAddress(const std::array<std::uint8_t, 6>& address, std::stri
   return ok;
 }
 
-std::vector<TapDevice::Frame> TapDevice::takeInbound() {
-  std::lock_guard lock(mutex_);
-  waiting_ = false;
-  return std::exchange(inbound_, {});
+TapDevice::ReadResult TapDevice::read(std::span<std::uint8_t> buffer, std::size_t& length) {
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return ReadResult::Empty;
+    // The kernel cuts a frame to the buffer: one that fills it may have been longer.
+    if (static_cast<std::size_t>(n) >= buffer.size()) {
+      ++framesTooLong_;
+      return ReadResult::TooLong;
+    }
+    ++framesIn_;
+    length = static_cast<std::size_t>(n);
+    return ReadResult::Frame;
+  }
 }
 
 void TapDevice::write(std::span<const std::uint8_t> frame) {
@@ -115,30 +102,13 @@ void TapDevice::write(std::span<const std::uint8_t> frame) {
   }
 }
 
-void TapDevice::readLoop() {
-  Frame buffer(kMaxFrame);
-  for (;;) {
-    pollfd ready[2] = {{fd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
-    if (poll(ready, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (ready[1].revents != 0) return;
-    bool got = false;
-    for (;;) {
-      const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
-      if (n <= 0) break;
-      std::lock_guard lock(mutex_);
-      if (inbound_.size() < kMaxInbound) {
-        inbound_.emplace_back(buffer.begin(), buffer.begin() + n);
-        ++framesIn_;
-        got = true;
-      }
-    }
-    if (got) {
-      waiting_ = true;
-      wake_();
-    }
+void TapDevice::write(std::span<const iovec> pieces) {
+  std::size_t total = 0;
+  for (const iovec& piece : pieces) total += piece.iov_len;
+  if (::writev(fd_, pieces.data(), static_cast<int>(pieces.size())) == static_cast<ssize_t>(total)) {
+    ++framesOut_;
+  } else {
+    ++framesRefused_;
   }
 }
 

@@ -243,18 +243,20 @@ void SimChip::commandKick() {
     fault("command record of size " + std::to_string(size));
     size = std::clamp(size, command::kHeaderSize, command::kMaxRecord);
   }
-  std::vector<std::uint8_t> record(size);
+  std::vector<std::uint8_t>& record = commandRecord_;
+  record.resize(size);
   if (!bus_->dmaRead(physical, record)) {
     fault("command record outside shared memory");
     return;
   }
   const auto code = static_cast<std::uint16_t>(record[0] | record[1] << 8);
-  commands_.push_back({code, record, bus_->scheduler().now()});
+  if (loggingCommands_) commands_.push_back({code, record, bus_->scheduler().now()});
   commandInChip_ = true;
   const auto latency =
       code == command::kGetHwSpec ? knobs_.hardwareSpecLatency : knobs_.commandLatency;
-  schedule(latency, "command response", [this, physical, code, record = std::move(record)] {
+  schedule(latency, "command response", [this, physical, code] {
     commandInChip_ = false;
+    const std::vector<std::uint8_t>& record = commandRecord_;
     auto response = firmware_.execute(record);
     if (!response) return;
     measurement_.answer(code, record, *response, bus_->scheduler().now().count());
@@ -329,12 +331,11 @@ void SimChip::step(const std::string& line) {
   if (stepLog_) stepLog_(line);
 }
 
-ndis::EventId SimChip::schedule(ndis::Micros delay, std::string label,
-                                std::function<void()> action) {
+ndis::EventId SimChip::schedule(ndis::Micros delay, std::string_view label, ndis::EventAction action) {
   if (!bus_) return {};
   auto& scheduler = bus_->scheduler();
   std::erase_if(events_, [&](ndis::EventId id) { return !scheduler.queued(id); });
-  const auto id = bus_->scheduleChipEvent(delay, std::move(label), std::move(action));
+  const auto id = bus_->scheduleChipEvent(delay, label, std::move(action));
   events_.push_back(id);
   return id;
 }

@@ -100,7 +100,10 @@ public:
   const std::string& lastRefusal() const { return bootRom_.lastRefusal(); }
   const FirmwareEngine& firmware() const { return firmware_; }
   FirmwareCounters& counters() { return firmware_.counters(); }
+  // Every command the chip took, with its record; a host that runs for long switches the log
+  // off, or it grows with every command.
   const std::vector<LoggedCommand>& commands() const { return commands_; }
+  void logCommands(bool on) { loggingCommands_ = on; }
   // Everything the driver did that the chip's protocol forbids; a correct driver leaves it
   // empty.
   const std::vector<std::string>& protocolFaults() const { return faults_; }
@@ -133,7 +136,7 @@ private:
   void fault(std::string what);
   void step(const std::string& line);
   void cancelEvents();
-  ndis::EventId schedule(ndis::Micros delay, std::string label, std::function<void()> action);
+  ndis::EventId schedule(ndis::Micros delay, std::string_view label, ndis::EventAction action);
   // The rings (chip_rings.cpp).
   void walkTransmitRing();
   bool writeReceiveRing(std::span<const std::uint8_t> air, int signalDbm, std::uint16_t rateHalfMbps);
@@ -175,6 +178,8 @@ private:
 
   std::function<void(const std::string&)> stepLog_;
   std::vector<LoggedCommand> commands_;
+  bool loggingCommands_ = true;
+  std::vector<std::uint8_t> commandRecord_;  // the command in the chip (one at a time)
   std::vector<std::string> faults_;
   bool recording_ = false;
   std::vector<RegisterAccess> accesses_;

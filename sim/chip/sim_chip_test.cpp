@@ -208,6 +208,26 @@ TEST(SimChip, CommandsChangeTheFirmwareSettings) {
   EXPECT_TRUE(h.chip.protocolFaults().empty());
 }
 
+TEST(SimChip, WithoutItsCommandLogTheChipStillAnswersEveryCommand) {
+  ChipHarness h;
+  ASSERT_TRUE(h.download());
+  h.chip.logCommands(false);
+  const std::size_t before = h.chip.commands().size();
+  auto led = Record(0x011C, 12);
+  led[8] = 0x01, led[10] = 0xFF;
+  h.command(led);
+  h.scheduler.runFor(1ms);
+  auto channel = Record(0x010A, 11);
+  channel[10] = 6;
+  h.command(channel);
+  h.scheduler.runFor(1ms);
+  EXPECT_EQ(h.chip.firmware().settings().ledPattern, 0xFF0001u);
+  EXPECT_EQ(h.chip.firmware().settings().channel, 6);
+  EXPECT_EQ(h.chip.cause() & kCauseCommand, kCauseCommand);  // answered
+  EXPECT_EQ(h.chip.commands().size(), before);
+  EXPECT_TRUE(h.chip.protocolFaults().empty());
+}
+
 TEST(SimChip, StatisticsReplyLayout) {
   ChipHarness h;
   ASSERT_TRUE(h.download());

@@ -3,10 +3,12 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <mutex>
+#include <cerrno>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -84,42 +86,46 @@ DriverTapPath::DriverTapPath(const std::string& zelnicd, const std::string& worl
 
 int DriverTapPath::Stop() { return zelnicd_.Stop(std::chrono::seconds(10)); }
 
-// Each TAP's reader hands what it read straight to the other TAP.
+// One thread copies each frame a TAP gives straight to the other TAP.
 struct RawTapPath::Wire {
-  std::mutex mutex;  // the ends are not used while the path closes
-  ndis::TapDevice* ends[2] = {nullptr, nullptr};
-  std::unique_ptr<ndis::TapDevice> devices[2];
-  void Carry(int from) {
-    std::lock_guard lock(mutex);
-    if (ends[0] == nullptr || ends[1] == nullptr) return;
-    for (const auto& frame : ends[from]->takeInbound()) ends[1 - from]->write(frame);
+  std::unique_ptr<ndis::TapDevice> ends[2];
+  int stop = eventfd(0, EFD_CLOEXEC);
+  std::thread copier;
+
+  void Copy() {
+    std::vector<std::uint8_t> buffer(65536);
+    for (;;) {
+      pollfd ready[3] = {{ends[0]->fd(), POLLIN, 0}, {ends[1]->fd(), POLLIN, 0}, {stop, POLLIN, 0}};
+      if (poll(ready, 3, -1) < 0 && errno != EINTR) return;
+      if (ready[2].revents != 0) return;
+      for (int from = 0; from < 2; ++from) {
+        if (ready[from].revents == 0) continue;
+        std::size_t length = 0;
+        for (ndis::TapDevice::ReadResult r; (r = ends[from]->read(buffer, length)) != ndis::TapDevice::ReadResult::Empty;) {
+          if (r == ndis::TapDevice::ReadResult::Frame) ends[1 - from]->write(std::span(buffer.data(), length));
+        }
+      }
+    }
+  }
+  ~Wire() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t told = write(stop, &one, sizeof one);
+    if (copier.joinable()) copier.join();
+    close(stop);
   }
 };
 
 RawTapPath::RawTapPath() : wire_(std::make_unique<Wire>()) {
   std::string error;
   Wire& wire = *wire_;
-  station_->RunInside([&] {
-    wire.devices[0] = ndis::TapDevice::open(kStationTap, "", [&wire] { wire.Carry(0); }, error);
-  });
-  if (wire.devices[0]) {
-    wire.devices[1] =
-        ndis::TapDevice::open(kWiredTap, WiredNamespacePath(), [&wire] { wire.Carry(1); }, error);
-  }
-  if (!wire.devices[0] || !wire.devices[1]) throw std::runtime_error("raw TAP pair: " + error);
-  {
-    std::lock_guard lock(wire.mutex);
-    wire.ends[0] = wire.devices[0].get();
-    wire.ends[1] = wire.devices[1].get();
-  }
+  station_->RunInside([&] { wire.ends[0] = ndis::TapDevice::open(kStationTap, "", error); });
+  if (wire.ends[0]) wire.ends[1] = ndis::TapDevice::open(kWiredTap, WiredNamespacePath(), error);
+  if (!wire.ends[0] || !wire.ends[1]) throw std::runtime_error("raw TAP pair: " + error);
+  wire.copier = std::thread([&wire] { wire.Copy(); });
   Configure(kStationTap, kWiredTap);
 }
 
-RawTapPath::~RawTapPath() {
-  std::lock_guard lock(wire_->mutex);
-  wire_->ends[0] = nullptr;
-  wire_->ends[1] = nullptr;
-}
+RawTapPath::~RawTapPath() = default;
 
 Transfer TcpTransfer(TapPath& path, std::size_t bytes) {
   const sockaddr_in endpoint = WiredEndpoint();
@@ -138,6 +144,7 @@ Transfer TcpTransfer(TapPath& path, std::size_t bytes) {
   Transfer result;
   std::uint64_t receivedHash = 0xcbf29ce484222325ULL;
   std::thread receiver([&] {
+    pthread_setname_np(pthread_self(), "tcp receiver");
     const int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
     if (connection < 0) return;
     SetTimeouts(connection);

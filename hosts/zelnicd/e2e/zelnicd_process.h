@@ -30,6 +30,7 @@ public:
   std::string output() const;  // what it printed
   // Waits (bounded) until it has printed `text`.
   bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+  pid_t pid() const { return pid_; }
   std::string runDir() const { return runDir_; }
   std::string registryRoot() const { return root_ + "/registry"; }
   std::string devicePath(int slot = 0) const { return runDir_ + "/HlvnDev" + std::to_string(slot); }
