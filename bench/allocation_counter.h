@@ -1,7 +1,7 @@
 #pragma once
 // Counts the allocations of a benchmark's measured paths: while g_counting is on, every
-// operator new is counted in g_allocations, except those of g_apartBytes bytes (when set) and
-// those g_isApart says belong elsewhere (when set), which go to g_apart. With
+// operator new is counted in g_allocations, except those g_isApart says belong elsewhere (when
+// set), which go to g_apart. With
 // g_onlyMarkedThreads, only threads that set t_markedThread count at all (a benchmark whose
 // measured path runs on a thread of its own, beside threads that only drive it). Include in
 // exactly one file of a benchmark program: it replaces the global operator new and delete.
@@ -9,16 +9,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
-#include <set>
-
-// The node of a std::set<void*>, the size the NDIS stand-in's held-lock set allocated per
-// lock taken before it kept held locks in a list; benchmarks of a driver path still count
-// allocations of that size apart.
-inline constexpr std::size_t kStandInLockNodeBytes = sizeof(std::_Rb_tree_node<void*>);
 
 inline std::atomic<bool> g_counting{false};
 inline std::atomic<std::uint64_t> g_allocations{0};
-inline std::atomic<std::size_t> g_apartBytes{0};
 inline std::atomic<bool (*)()> g_isApart{nullptr};
 inline std::atomic<std::uint64_t> g_apart{0};
 inline std::atomic<bool> g_onlyMarkedThreads{false};
@@ -27,9 +20,8 @@ inline thread_local bool t_markedThread = false;
 void* operator new(std::size_t size) {
   if (g_counting.load(std::memory_order_relaxed) &&
       (!g_onlyMarkedThreads.load(std::memory_order_relaxed) || t_markedThread)) {
-    const std::size_t apartBytes = g_apartBytes.load(std::memory_order_relaxed);
     bool (*isApart)() = g_isApart.load(std::memory_order_relaxed);
-    const bool apart = (apartBytes != 0 && size == apartBytes) || (isApart != nullptr && isApart());
+    const bool apart = isApart != nullptr && isApart();
     (apart ? g_apart : g_allocations).fetch_add(1, std::memory_order_relaxed);
   }
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;

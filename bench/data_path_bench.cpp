@@ -185,10 +185,7 @@ struct AnchorPath {
   }
 };
 
-struct Allocations {
-  double driver = 0, standInLocks = 0;  // per frame
-};
-std::map<std::string, Allocations> g_allocationsPerFrame;
+std::map<std::string, double> g_allocationsPerFrame;
 
 std::string Name(const char* side, Cipher cipher, const char* direction, std::size_t size) {
   return std::string(side) + "/" + CipherName(cipher) + "/" + direction + "/" + std::to_string(size);
@@ -205,8 +202,6 @@ void Run(benchmark::State& state, Cipher cipher, bool transmit, std::size_t size
       return;
     }
     g_allocations = 0;
-    g_apart = 0;
-    g_apartBytes = kStandInLockNodeBytes;
     for (auto _ : state) {
       g_counting = true;
       if (!(transmit ? path->Transmit() : path->Receive())) {
@@ -221,13 +216,12 @@ void Run(benchmark::State& state, Cipher cipher, bool transmit, std::size_t size
   });
   state.counters["frames_per_s"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
   const double n = frames == 0 ? 1 : static_cast<double>(frames);
-  g_allocationsPerFrame[name] = {static_cast<double>(g_allocations) / n, static_cast<double>(g_apart) / n};
+  g_allocationsPerFrame[name] = static_cast<double>(g_allocations) / n;
 }
 
 void PrintSummary(const BestTimesReporter& reporter, InstructionRun run) {
   std::printf("\nframes/s per core (driver | access point's OpenSSL anchor), %s; driver on AES-NI: %s;\n"
-              "CPU-time ratio driver/anchor, driver allocations per frame (and the NDIS stand-in's spin-lock "
-              "bookkeeping)\n",
+              "CPU-time ratio driver/anchor, allocations per frame (the driver's and the NDIS stand-in's)\n",
               Describe(run), zelnic::core::CpuAesInstructionsInUse() ? "yes" : "no");
   for (Cipher cipher : kCiphers)
     for (const char* direction : {"transmit", "receive"})
@@ -235,10 +229,8 @@ void PrintSummary(const BestTimesReporter& reporter, InstructionRun run) {
         const std::string ours = Name("driver", cipher, direction, size), anchor = Name("anchor", cipher, direction, size);
         const auto a = reporter.best(ours), b = reporter.best(anchor);
         if (!a || !b) continue;
-        const Allocations& allocations = g_allocationsPerFrame[ours];
-        std::printf("%-7s %-8s %5zu B: %10.0f | %10.0f frames/s  ratio %.2f  allocs/frame %.2f (stand-in locks %.2f)\n",
-                    CipherName(cipher), direction, size, 1e9 / *a, 1e9 / *b, *a / *b, allocations.driver,
-                    allocations.standInLocks);
+        std::printf("%-7s %-8s %5zu B: %10.0f | %10.0f frames/s  ratio %.2f  allocs/frame %.2f\n", CipherName(cipher),
+                    direction, size, 1e9 / *a, 1e9 / *b, *a / *b, g_allocationsPerFrame[ours]);
       }
 }
 

@@ -87,8 +87,6 @@ void RingLoopback(benchmark::State& state) {
   const auto frame = ChipFrame(body);
   double txNanos = 0, rxNanos = 0;
   g_allocations = 0;
-  g_apart = 0;
-  g_apartBytes = kStandInLockNodeBytes;
   const std::size_t receivedBefore = h.core.receivedCount;
   for (auto _ : state) {
     for (std::size_t i = 0; i < kBatch; ++i) h.core.managementQueue.push_back(frame);
@@ -109,7 +107,6 @@ void RingLoopback(benchmark::State& state) {
   state.counters["tx_frames_per_s"] = frames / (txNanos * 1e-9);
   state.counters["rx_frames_per_s"] = frames / (rxNanos * 1e-9);
   state.counters["driver_allocs_per_frame"] = static_cast<double>(g_allocations.load()) / frames;
-  state.counters["stand_in_lock_allocs_per_frame"] = static_cast<double>(g_apart.load()) / frames;
 }
 
 // The anchor: the same frame bytes copied into a ring buffer and out again.
