@@ -19,6 +19,7 @@ constexpr uint32_t kEventRecordBytes = 1612;
 constexpr uint32_t kEventRingBytes = 4 + 10 * kEventRecordBytes;
 constexpr uint32_t kEventToken = 1;
 constexpr uint32_t kRemoveEventToken = 2;
+constexpr uint32_t kEventMicFailure = 10;      // payload: u32 flags, 6 pairwise, 14 group
 constexpr uint32_t kEventEapolReceived = 132;  // payload: the 802.3 frame
 constexpr uint32_t kEventRawFrameSent = 133;   // payload: the request's 16-bit tag
 constexpr uint32_t kEventCckmRequest = 136;    // payload: the target's timestamp and BSSID
@@ -144,6 +145,7 @@ void DeviceAdapter::PassToSupplicant(uint32_t code, std::span<const uint8_t> pay
   if (code == kEventEapolReceived) host->ReceiveFrame(payload);
   if (code == kEventRawFrameSent && payload.size() >= 2) host->FrameSent(static_cast<uint16_t>(payload[0] | payload[1] << 8));
   if (code == kEventCckmRequest) host->CckmRequested(payload);
+  if (code == kEventMicFailure) host->MicFailure(payload);
   if (code == HLVN_EVENT_DISCONNECTED) host->Disconnected();
 }
 

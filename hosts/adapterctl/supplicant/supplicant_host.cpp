@@ -245,6 +245,19 @@ void SupplicantHost::AnswerCckm(const KSSTK_CCKM_REQUEST_MESSAGE& message) {
   adapter_.Set(OID_HLVN_CCX_CCKM_ELEMENT, std::move(record));
 }
 
+void SupplicantHost::MicFailure(std::span<const uint8_t> flags) {
+  KSSTK_AUTHENTICATION_EVENT event{};
+  if (flags.size() < sizeof event.Flags) return;
+  event.Length = sizeof event;
+  std::memcpy(&event.Flags, flags.data(), sizeof event.Flags);
+  {
+    std::lock_guard lock(mutex_);
+    if (!NeedsSupplicant(network_)) return;
+    std::memcpy(event.Bssid, bssid_, sizeof event.Bssid);
+  }
+  pentrel_->KSSTK_LINK_ReceiveAuthenticationEvent(link_, &event);
+}
+
 void SupplicantHost::Disconnected() {
   ReportUnfinishedConnection();
   PortDown();
