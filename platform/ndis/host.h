@@ -27,6 +27,7 @@
 #include "platform/ndis/protocol_binding.h"
 #include "platform/ndis/protocol_sends.h"
 #include "platform/ndis/scheduler.h"
+#include "platform/ndis/wiped_bytes.h"
 
 namespace ndis {
 
@@ -135,7 +136,7 @@ private:
                     Micros timeout);
   struct PreparedIrp {
     std::unique_ptr<IRP> irp;
-    std::unique_ptr<std::vector<std::uint8_t>> buffer;
+    WipedBuffer buffer;  // the system buffer: a request may carry a key record
     PDEVICE_OBJECT device = nullptr;
     PDRIVER_DISPATCH routine = nullptr;
     UCHAR major = 0;
@@ -174,7 +175,7 @@ private:
   std::map<DeviceHandle, OpenDevice> openDevices_;
   DeviceHandle nextDeviceHandle_ = 1;
   std::vector<std::unique_ptr<IRP>> abandonedIrps_;
-  std::vector<std::unique_ptr<std::vector<std::uint8_t>>> abandonedBuffers_;
+  std::vector<WipedBuffer> abandonedBuffers_;
   std::unique_ptr<ProtocolSends> protocolSends_;
 };
 

@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "driver/ndis/control_codes.h"
@@ -195,9 +196,7 @@ int DeviceAdapter::SetWepKey(void*, uint32_t index, const uint8_t* key, uint32_t
   const uint32_t words[3] = {static_cast<uint32_t>(record.size()), (index - 1) | (isTx != 0 ? kTransmitKey : 0), length};
   std::memcpy(record.data(), words, sizeof words);
   std::memcpy(record.data() + kHeaderBytes, key, length);
-  const int result = Set(kOidAddWep, record);
-  std::fill(record.begin(), record.end(), 0);  // key material
-  return result;
+  return Set(kOidAddWep, std::move(record));  // wiped there
 }
 
 void DeviceAdapter::WPAPortDown() {
@@ -247,14 +246,23 @@ std::optional<std::vector<uint8_t>> DeviceAdapter::Query(uint32_t oid, uint32_t 
   return std::vector<uint8_t>(reply.output.begin() + 4, reply.output.end());
 }
 
+// A set may carry a key record (ADD_KEY, ADD_WEP, the SwiftBond security, a CCKM element):
+// both copies are wiped, and the request is made at its size so no growth leaves one behind.
 int DeviceAdapter::Set(uint32_t oid, std::vector<uint8_t> data) {
-  std::vector<uint8_t> request = Word(oid);
-  request.insert(request.end(), data.begin(), data.end());
-  if (request.size() < 8) request.resize(8);  // the device takes no set shorter than 8 bytes
-  std::lock_guard lock(deviceMutex_);
-  if (!device_) return 1;
-  auto reply = device_->ioctl(IOCTL_HLVN_SET_OID, request, 4);
-  return reply.answered && reply.status == 0 && WordAt(reply.output, 0) == 0 ? 0 : 1;
+  std::vector<uint8_t> request(std::max<size_t>(8, 4 + data.size()));  // the device takes no set shorter than 8 bytes
+  std::memcpy(request.data(), &oid, 4);
+  std::copy(data.begin(), data.end(), request.begin() + 4);
+  Wipe(data);
+  int result = 1;
+  {
+    std::lock_guard lock(deviceMutex_);
+    if (device_) {
+      const auto reply = device_->ioctl(IOCTL_HLVN_SET_OID, request, 4);
+      result = reply.answered && reply.status == 0 && WordAt(reply.output, 0) == 0 ? 0 : 1;
+    }
+  }
+  Wipe(request);
+  return result;
 }
 
 int DeviceAdapter::QueryWord(uint32_t oid, uint32_t& value) {

@@ -474,9 +474,7 @@ void SupplicantHost::SetKey(uint32_t oid, const void* record, uint32_t length, b
     sent_.wait_for(lock, kSendWait, [this] { return unsent_.empty(); });
     unsent_.clear();  // a frame the driver never reported holds no later key up
   }
-  std::vector<uint8_t> bytes = Bytes(record, length);
-  const bool taken = adapter_.Set(oid, bytes) == 0;
-  std::fill(bytes.begin(), bytes.end(), 0);  // key material
+  const bool taken = adapter_.Set(oid, Bytes(record, length)) == 0;  // the key record is wiped there
   if (taken && counts) ++keysInstalled_;
 }
 
