@@ -75,6 +75,8 @@ public:
   // buffer) and hands them to the miniport in one call; returns an id per frame.
   std::vector<std::uint64_t> send(const std::vector<EthFrame>& frames, std::size_t bufferSize = 0);
   std::vector<SendCompletion> takeSendCompletions();
+  // What the miniport indicated since the last take, oldest first: at most the latest 1,024
+  // frames and 256 status indications, so a host that never takes them holds no more.
   std::vector<EthFrame> takeReceived();
   std::vector<StatusIndication> takeStatus();
   std::size_t statusCompleteCount() const;
