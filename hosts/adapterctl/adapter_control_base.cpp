@@ -1,5 +1,7 @@
 #include "hosts/adapterctl/adapter_control_base.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -25,10 +27,15 @@ int RegistryFailure(const plat::RegistryStore& registry, const char* path, const
 
 }  // namespace
 
+// explicit_bzero: a store before the free that the compiler does not drop.
 void Wipe(std::string& s) {
-  volatile char* p = s.data();
-  for (size_t i = 0; i < s.size(); ++i) p[i] = 0;
+  if (!s.empty()) explicit_bzero(s.data(), s.size());
   s.clear();
+}
+
+void Wipe(std::vector<uint8_t>& bytes) {
+  if (!bytes.empty()) explicit_bzero(bytes.data(), bytes.size());
+  bytes.clear();
 }
 
 PendingIdentity::~PendingIdentity() { Wipe(password); }

@@ -88,6 +88,7 @@ private:
 
 // Overwrites a secret before its memory goes, and empties it.
 void Wipe(std::string& s);
+void Wipe(std::vector<uint8_t>& bytes);
 
 // Copies `text` into `buffer` NUL-terminated, cut to fit; false when it does not fit whole.
 bool CopyText(std::string_view text, char* buffer, uint32_t size);

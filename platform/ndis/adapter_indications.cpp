@@ -30,7 +30,7 @@ void AdapterRuntime::indicateReceive(NDIS_PACKET** packets, UINT count) {
         const auto* bytes = static_cast<const std::uint8_t*>(buffer->VirtualAddress);
         frame.insert(frame.end(), bytes, bytes + buffer->ByteCount);
       }
-      in.received.push_back(std::move(frame));
+      Indications::keepLatest(in.received, Indications::kReceivedKept, std::move(frame));
     }
     // A packet indicated with NDIS_STATUS_RESOURCES is the miniport's again at once.
     if (NDIS_GET_PACKET_STATUS(packet) == NDIS_STATUS_RESOURCES) continue;

@@ -247,6 +247,15 @@ public:
   };
   enum class PendingRequest : std::uint8_t { None, Query, Set, Reset };
   struct Indications {
+    // Received frames and status indications wait for the host to take them; one that never
+    // takes them (zelnicd without a protocol bound) holds only the latest (keepLatest).
+    static constexpr std::size_t kReceivedKept = 1024;
+    static constexpr std::size_t kStatusKept = 256;
+    template <class T>
+    static void keepLatest(std::vector<T>& kept, std::size_t limit, T item) {
+      if (kept.size() >= limit) kept.erase(kept.begin());  // the oldest goes
+      kept.push_back(std::move(item));
+    }
     std::vector<EthFrame> received;
     std::vector<SendCompletion> sendCompletions;
     std::vector<StatusIndication> status;

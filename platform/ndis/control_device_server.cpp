@@ -15,6 +15,7 @@
 
 #include "platform/ndis/adapter_runtime.h"
 #include "platform/ndis/control_protocol.h"
+#include "platform/ndis/wiped_bytes.h"
 
 namespace ndis {
 namespace {
@@ -159,7 +160,7 @@ struct ControlDeviceServer::State {
       return;
     }
     enqueue(connection);  // until a read finds nothing more
-    const std::span<const std::uint8_t> bytes(message.data(), static_cast<std::size_t>(length));
+    const std::span<std::uint8_t> bytes(message.data(), static_cast<std::size_t>(length));
     std::optional<ControlRequest> request;
     if (!truncated && fdsReceived <= 1) request = ParseControlRequest(bytes, nullptr);
     if (!request || (passed >= 0 && !IsEventFd(passed))) {
@@ -167,9 +168,11 @@ struct ControlDeviceServer::State {
       const auto refusal = EncodeControlReplyHeader(ControlRequestIdOf(bytes),
                                                     static_cast<std::uint32_t>(kStatusInvalidParameter), 0);
       send(connection.fd, refusal.data(), refusal.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-      return;
+    } else {
+      run(connection, *request, passed);
+      WipeBytes(request->input);
     }
-    run(connection, *request, passed);
+    WipeBytes(bytes);  // a set may have carried a key record
   }
 
   // One message into `message`: its length, 0 at the end of the stream, -1 when none waits.

@@ -43,13 +43,7 @@ TEST(ControlDevice, UserModeOpensItSendsRequestsAndHandsOverAnEvent) {
   TestAdapter a;
   NDIS_HANDLE device = nullptr;
   a.miniport.initialize = [&] {
-    NDIS_STRING name, link;
-    NdisInitUnicodeString(&name, u"\\Device\\Test0");
-    NdisInitUnicodeString(&link, u"\\DosDevices\\TestDev0");
-    PDRIVER_DISPATCH table[IRP_MJ_MAXIMUM_FUNCTION + 1] = {};
-    table[IRP_MJ_CREATE] = table[IRP_MJ_CLOSE] = table[IRP_MJ_DEVICE_CONTROL] = &Dispatch;
-    PDEVICE_OBJECT object = nullptr;
-    return NdisMRegisterDevice(a.miniport.wrapper, &name, &link, table, &object, &device);
+    return testing::RegisterTestDevice(a.miniport, u"\\Device\\Test0", u"\\DosDevices\\TestDev0", &Dispatch, &device);
   };
   a.miniport.halt = [&] {
     if (g_event != nullptr) ObDereferenceObject(g_event);

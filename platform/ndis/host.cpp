@@ -300,7 +300,7 @@ std::unique_ptr<NdisHost::PreparedIrp> NdisHost::prepare(DeviceHandle handle, UC
   prepared->major = major;
   prepared->outputLength = outputLength;
   // Buffered I/O: one system buffer of max(in, out) bytes, input copied in.
-  prepared->buffer = std::make_unique<std::vector<std::uint8_t>>(std::max(input.size(), outputLength));
+  prepared->buffer = WipedBuffer(new std::vector<std::uint8_t>(std::max(input.size(), outputLength)));
   std::copy(input.begin(), input.end(), prepared->buffer->begin());
   prepared->irp = std::make_unique<IRP>();
   IRP& irp = *prepared->irp;

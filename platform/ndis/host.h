@@ -27,6 +27,7 @@
 #include "platform/ndis/protocol_binding.h"
 #include "platform/ndis/protocol_sends.h"
 #include "platform/ndis/scheduler.h"
+#include "platform/ndis/wiped_bytes.h"
 
 namespace ndis {
 
@@ -74,6 +75,8 @@ public:
   // buffer) and hands them to the miniport in one call; returns an id per frame.
   std::vector<std::uint64_t> send(const std::vector<EthFrame>& frames, std::size_t bufferSize = 0);
   std::vector<SendCompletion> takeSendCompletions();
+  // What the miniport indicated since the last take, oldest first: at most the latest 1,024
+  // frames and 256 status indications, so a host that never takes them holds no more.
   std::vector<EthFrame> takeReceived();
   std::vector<StatusIndication> takeStatus();
   std::size_t statusCompleteCount() const;
@@ -135,7 +138,7 @@ private:
                     Micros timeout);
   struct PreparedIrp {
     std::unique_ptr<IRP> irp;
-    std::unique_ptr<std::vector<std::uint8_t>> buffer;
+    WipedBuffer buffer;  // the system buffer: a request may carry a key record
     PDEVICE_OBJECT device = nullptr;
     PDRIVER_DISPATCH routine = nullptr;
     UCHAR major = 0;
@@ -174,7 +177,7 @@ private:
   std::map<DeviceHandle, OpenDevice> openDevices_;
   DeviceHandle nextDeviceHandle_ = 1;
   std::vector<std::unique_ptr<IRP>> abandonedIrps_;
-  std::vector<std::unique_ptr<std::vector<std::uint8_t>>> abandonedBuffers_;
+  std::vector<WipedBuffer> abandonedBuffers_;
   std::unique_ptr<ProtocolSends> protocolSends_;
 };
 

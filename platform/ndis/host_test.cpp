@@ -43,6 +43,37 @@ TEST(NdisHost, RefusesCharacteristicsOfAnotherVersion) {
   EXPECT_FALSE(host->registered());
 }
 
+// Status indications wait for the host to take them, in their order; one that never takes
+// them holds only the latest 256, the completions all counted.
+TEST(NdisHost, StatusIndicationsWaitToBeTakenAndOnlyTheLatestAreKept) {
+  TestAdapter a;
+  ASSERT_EQ(a.host->initialize(), NDIS_STATUS_SUCCESS);
+  const auto indicate = [&](ULONG count) {
+    a.run(DISPATCH_LEVEL, [&] {
+      for (ULONG i = 0; i < count; ++i) {
+        NdisMIndicateStatus(a.miniport.adapter, NDIS_STATUS_MEDIA_SPECIFIC_INDICATION, &i, sizeof i);
+        NdisMIndicateStatusComplete(a.miniport.adapter);
+      }
+    });
+  };
+  const auto payloadOf = [](ULONG i) {
+    return std::vector<std::uint8_t>{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8), 0, 0};
+  };
+  indicate(2);
+  const std::vector<StatusIndication> first{{NDIS_STATUS_MEDIA_SPECIFIC_INDICATION, payloadOf(0)},
+                                            {NDIS_STATUS_MEDIA_SPECIFIC_INDICATION, payloadOf(1)}};
+  EXPECT_EQ(a.host->takeStatus(), first);
+  EXPECT_TRUE(a.host->takeStatus().empty());
+
+  indicate(1000);
+  const std::vector<StatusIndication> kept = a.host->takeStatus();
+  ASSERT_EQ(kept.size(), 256u);
+  EXPECT_EQ(kept.front().payload, payloadOf(1000 - 256));
+  EXPECT_EQ(kept.back().payload, payloadOf(999));
+  EXPECT_EQ(a.host->statusCompleteCount(), 1002u);
+  a.host->halt();
+}
+
 // Every kind of resource a miniport can hold; halt gives back all but the one named.
 struct LeakCase {
   const char* forgotten;
@@ -292,6 +323,21 @@ TEST(NdisHost, ReceivedPacketsAreCopiedAndReturnedByThePolicy) {
   EXPECT_EQ(f.returned, 3);
   EXPECT_TRUE(f.a.host->leaks().empty()) << f.a.host->leaks().describe();
   EXPECT_TRUE(f.a.host->violations().empty());
+}
+
+// A host that never takes what was received holds only the latest 1,024 frames.
+TEST(NdisHost, OnlyTheLatestReceivedFramesWaitToBeTaken) {
+  ReceiveFixture f;
+  for (int i = 0; i < 1100; ++i) {
+    f.frame[0] = static_cast<UCHAR>(i);
+    f.frame[1] = static_cast<UCHAR>(i >> 8);
+    f.indicate(NDIS_STATUS_RESOURCES);  // the miniport's again at once
+  }
+  const std::vector<EthFrame> kept = f.a.host->takeReceived();
+  ASSERT_EQ(kept.size(), 1024u);
+  EXPECT_EQ(kept.front()[0] | kept.front()[1] << 8, 1100 - 1024);
+  EXPECT_EQ(kept.back()[0] | kept.back()[1] << 8, 1099);
+  f.a.host->halt();
 }
 
 TEST(NdisHost, PoolsHandOutWhatWasFreedAndCountOnlyWhatIsHeld) {

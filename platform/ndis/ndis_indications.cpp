@@ -22,9 +22,11 @@ void NdisMIndicateStatus(NDIS_HANDLE MiniportAdapterHandle, NDIS_STATUS GeneralS
   AdapterRuntime& adapter = AdapterRuntime::fromMiniportHandle(MiniportAdapterHandle, "NdisMIndicateStatus");
   adapter.requireIrqlAtMost(DISPATCH_LEVEL, "NdisMIndicateStatus");
   const auto* bytes = static_cast<const std::uint8_t*>(StatusBuffer);
-  adapter.indications().status.push_back(
-      {GeneralStatus, bytes != nullptr ? std::vector<std::uint8_t>(bytes, bytes + StatusBufferSize)
-                                       : std::vector<std::uint8_t>{}});
+  std::vector<std::uint8_t> payload;
+  if (bytes != nullptr) payload.assign(bytes, bytes + StatusBufferSize);
+  using Indications = AdapterRuntime::Indications;
+  Indications::keepLatest(adapter.indications().status, Indications::kStatusKept,
+                          ndis::StatusIndication{GeneralStatus, std::move(payload)});
 }
 
 void NdisMIndicateStatusComplete(NDIS_HANDLE MiniportAdapterHandle) {

@@ -83,6 +83,19 @@ struct TestMiniport {
   static TestMiniport& Self(NDIS_HANDLE context) { return *static_cast<TestMiniport*>(context); }
 };
 
+// A control device whose create, close and device-control requests go to `dispatch`, for a
+// test miniport to register in its initialize handler; its handle goes to `device`.
+inline NDIS_STATUS RegisterTestDevice(const TestMiniport& m, const char16_t* name, const char16_t* link,
+                                      PDRIVER_DISPATCH dispatch, NDIS_HANDLE* device) {
+  NDIS_STRING deviceName, linkName;
+  NdisInitUnicodeString(&deviceName, name);
+  NdisInitUnicodeString(&linkName, link);
+  PDRIVER_DISPATCH table[IRP_MJ_MAXIMUM_FUNCTION + 1] = {};
+  table[IRP_MJ_CREATE] = table[IRP_MJ_CLOSE] = table[IRP_MJ_DEVICE_CONTROL] = dispatch;
+  PDEVICE_OBJECT object = nullptr;
+  return NdisMRegisterDevice(m.wrapper, &deviceName, &linkName, table, &object, device);
+}
+
 // Scheduler, chip and a loaded host with the test miniport; violations are recorded.
 struct TestAdapter {
   Scheduler scheduler;

@@ -70,6 +70,9 @@ struct AccessPointConfig {
   int transmitPowerDbm = 15;
   bool independent = false;            // an IBSS peer: IBSS capability and parameter set, no TIM, no association
   JoinKnobs join;
+  // WPA (TKIP): once a station's keys are in force, the key exchange sends it one data frame
+  // whose Michael MIC is wrong, so that its MIC-failure report can be seen.
+  bool badMichael = false;
 };
 
 struct AccessPointCounters {

@@ -190,5 +190,30 @@ TEST(TkipDataPlane, ForgedMichaelDoesNotAdvanceTheCounter) {
   EXPECT_EQ(out->payload, (dot11::Bytes{6, 6}));
 }
 
+// The test fault of a TKIP key: only the next frame to the station carries a wrong
+// Michael, and only a TKIP key can carry one.
+TEST(TkipDataPlane, ASpoiledMichaelFailsAtTheStationOnce) {
+  Plane plane;
+  plane.Start(Network{"Tkip", Security::Wpa, DataCipher::Tkip});
+  ASSERT_TRUE(plane.port->keys().spoilNextMichael(kSta));
+  EXPECT_FALSE(plane.port->keys().spoilNextMichael(kWired));  // no key for it
+  for (const bool michaelHolds : {false, true}) {
+    const std::size_t heard = plane.sta.heard.size();
+    ASSERT_EQ(plane.port->deliver({kSta, kWired, 0x0800, {9, 8, 7}}), AccessPoint::DataOutcome::Sent);
+    plane.scheduler.runFor(5ms);
+    ASSERT_EQ(plane.sta.heard.size(), heard + 1);
+    Refusal why = Refusal::None;
+    auto opened = plane.stationKeys->open(kAp, plane.sta.heard.back().frame.bytes, why);
+    ASSERT_TRUE(opened.has_value()) << RefusalName(why);  // the ICV holds: only Michael is wrong
+    dot11::Bytes body(opened->frame.begin() + 24, opened->frame.end());
+    EXPECT_EQ(plane.stationKeys->finishMsdu(kAp, opened->cipher, kSta, kWired, 0, body), michaelHolds);
+  }
+  EXPECT_EQ(plane.stationKeys->counters().michaelFailures, 1u);
+
+  Plane ccmp;
+  ccmp.Start(Network{"Ccmp", Security::Wpa2, DataCipher::Ccmp});
+  EXPECT_FALSE(ccmp.port->keys().spoilNextMichael(kSta));
+}
+
 }  // namespace
 }  // namespace simair

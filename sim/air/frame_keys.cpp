@@ -1,6 +1,7 @@
 #include "sim/air/frame_keys.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "sim/air/authenticator_crypto.h"
 #include "sim/air/ccmp_protection.h"
@@ -65,6 +66,13 @@ std::uint32_t FrameKeys::keyGeneration(const MacAddress& station) const {
   return found == pairwise_.end() ? 0 : found->second.generation;
 }
 
+bool FrameKeys::spoilNextMichael(const MacAddress& station) {
+  const auto found = pairwise_.find(station);
+  if (found == pairwise_.end() || found->second.cipher != DataCipher::Tkip) return false;
+  found->second.spoilMichael = true;
+  return true;
+}
+
 std::optional<dot11::Bytes> FrameKeys::seal(const MacAddress& station, dot11::Bytes frame) {
   const auto headerLength = DataHeaderLength(frame);
   if (!headerLength) return std::nullopt;
@@ -79,8 +87,9 @@ std::optional<dot11::Bytes> FrameKeys::seal(const MacAddress& station, dot11::By
       body = CcmpSeal(CcmpKey(entry.key.data(), 16), header, entry.transmitCounter, 0, plain);
     } else {
       const auto [destination, source] = MsduAddresses(header);
-      const auto mic = MsduMichael(MichaelKey(entry.key.data() + transmitMichaelOffset(), 8), destination, source,
-                                   DataPriority(header), plain);
+      auto mic = MsduMichael(MichaelKey(entry.key.data() + transmitMichaelOffset(), 8), destination, source,
+                             DataPriority(header), plain);
+      if (std::exchange(entry.spoilMichael, false)) mic[0] ^= 0x01;
       dot11::Bytes msdu(plain.begin(), plain.end());
       msdu.insert(msdu.end(), mic.begin(), mic.end());
       body = TkipSeal(TemporalKey(entry.key.data(), 16), AddressAt(header, 10), entry.transmitCounter, 0, msdu);

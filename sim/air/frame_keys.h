@@ -53,6 +53,10 @@ public:
   // A number that changes with every key the station's frames are opened under.
   std::uint32_t keyGeneration(const MacAddress& station) const;
 
+  // A fault for tests: the next TKIP MSDU sealed for the station carries a Michael MIC with
+  // one bit flipped. False when the station has no TKIP key.
+  bool spoilNextMichael(const MacAddress& station);
+
   // The frame (data header and body) protected for the station (the peer); nothing without
   // a key. TKIP appends Michael over the MSDU first.
   std::optional<dot11::Bytes> seal(const MacAddress& station, dot11::Bytes frame);
@@ -81,6 +85,7 @@ private:
     std::optional<std::uint64_t> lastReceived;  // committed
     std::optional<std::uint64_t> pendingTkip;   // TSC of the MSDU in progress (TKIP)
     std::uint32_t generation = 0;
+    bool spoilMichael = false;  // spoilNextMichael
   };
 
   dot11::Bytes sealStatic(std::span<const std::uint8_t> header, std::span<const std::uint8_t> plain);

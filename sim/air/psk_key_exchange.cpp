@@ -17,6 +17,7 @@ using air::KeyProtocol;
 constexpr std::uint16_t kReasonMicFailure = 14, kReasonFourWayTimeout = 15, kReasonGroupTimeout = 16;
 constexpr std::uint16_t kKeyInfoPairwise = 0x0008, kKeyInfoError = 0x0400;
 constexpr std::uint8_t kEapolKey = 3;
+constexpr std::uint16_t kLocalExperimentalType = 0x88B5;
 constexpr auto kMicFailureWindow = std::chrono::seconds(60);
 constexpr auto kCountermeasuresFor = std::chrono::seconds(60);
 
@@ -197,7 +198,7 @@ void PskKeyExchange::receive(const MacAddress& station, std::span<const std::uin
     else if ((info & kKeyInfoPairwise) != 0) rekeyRequested = true;  // the station asks for a new PTK
   }
   for (int i = 0; i < micFailures; ++i) {
-    micFailureReported();
+    micFailureReported(station);
     if (!sessions_.contains(station)) return;  // countermeasures ended the association
   }
   if (!pairwiseBefore && authenticator.PairwiseComplete()) {
@@ -205,8 +206,10 @@ void PskKeyExchange::receive(const MacAddress& station, std::span<const std::uin
     installKeys(station, session);
   }
   if (!groupBefore && authenticator.GroupComplete() && authenticator.PairwiseComplete() &&
-      authenticator.Config().protocol == KeyProtocol::Wpa)
+      authenticator.Config().protocol == KeyProtocol::Wpa) {
     ++counters_.groupHandshakes;
+    if (ap_.config().badMichael && !session.michaelSpoiled) sendBadMichael(station, session);
+  }
   if (rekeyRequested && session.keysInForce) {
     send(station, session, authenticator.StartHandshake(), true);
   } else if (answer) {
@@ -273,8 +276,19 @@ bool PskKeyExchange::keysInForce(const MacAddress& station) const {
 
 bool PskKeyExchange::countermeasuresActive() const { return scheduler_.now() < countermeasuresUntil_; }
 
-void PskKeyExchange::micFailureReported() {
+// The access point's badMichael: a frame under the station's TKIP key whose Michael MIC does
+// not check out, which the station is to report.
+void PskKeyExchange::sendBadMichael(const MacAddress& station, Session& session) {
+  session.michaelSpoiled = true;
+  if (!port_.keys().spoilNextMichael(station)) return;
+  const std::string text = "a frame with a wrong Michael MIC";
+  port_.deliver(EthernetFrame{station, ap_.address(), kLocalExperimentalType, dot11::Bytes(text.begin(), text.end())});
+  if (log_) log_(dot11::FormatAddress(station) + ": sent " + text);
+}
+
+void PskKeyExchange::micFailureReported(const MacAddress& station) {
   ++counters_.micFailureReports;
+  if (log_) log_(dot11::FormatAddress(station) + " reported a Michael MIC failure");
   const ndis::Micros now = scheduler_.now();
   const bool second = lastMicFailure_ && now - *lastMicFailure_ <= kMicFailureWindow;
   lastMicFailure_ = now;

@@ -13,7 +13,8 @@
 // first PTK from a base key, kept in the network's CCKM contexts; when it reassociates to an
 // access point of the network with a CCKM request element that checks out, the reassociation
 // response carries the CCKM response element, the keys are in force at once, and neither
-// 802.1X nor a handshake runs.
+// 802.1X nor a handshake runs. With the access point's badMichael, each station whose WPA
+// keys have just come into force gets one data frame with a wrong Michael MIC.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -76,6 +77,7 @@ private:
     ndis::EventId timer;
     int sends = 0;
     bool keysInForce = false;
+    bool michaelSpoiled = false;  // badMichael's frame went to this association
   };
 
   void associated(const MacAddress& station, std::span<const std::uint8_t> elements);
@@ -87,7 +89,8 @@ private:
   void send(const MacAddress& station, Session& session, const air::Bytes& frame, bool fresh);
   void timeout(const MacAddress& station);
   void installKeys(const MacAddress& station, Session& session);
-  void micFailureReported();
+  void sendBadMichael(const MacAddress& station, Session& session);
+  void micFailureReported(const MacAddress& station);
 
   ndis::Scheduler& scheduler_;
   AccessPoint& ap_;

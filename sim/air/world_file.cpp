@@ -233,7 +233,8 @@ private:
                                                    "rates", "security", "passphrase", "wep-key", "wep-tx-key",
                                                    "vendor", "signal", "power", "ibss", "auth", "auth-status",
                                                    "assoc-status", "silent-auth", "silent-assoc", "radius-server",
-                                                   "radius-port", "radius-secret", "swiftbond", "vendor-mode"};
+                                                   "radius-port", "radius-secret", "swiftbond", "vendor-mode",
+                                                   "bad-michael"};
     if (kProperties.contains(keyword)) return fail("'" + keyword + "' outside an access point (start one with 'ap NAME')");
     return fail("unknown keyword '" + keyword + "'");
   }
@@ -361,6 +362,9 @@ private:
     } else if (keyword == "cckm") {
       if (!arguments(tokens, 0)) return false;
       config.cckm = true;
+    } else if (keyword == "bad-michael") {
+      if (!arguments(tokens, 0)) return false;
+      config.badMichael = true;
     } else if (keyword == "ccx-ap-power") {
       if (!arguments(tokens, 1)) return false;
       const auto power = number(tokens[1], 0, 30, "ccx-ap-power (dBm)");
@@ -521,6 +525,9 @@ private:
     if (!enterprise && (given_.contains("radius-server") || given_.contains("radius-port") || given_.contains("radius-secret")))
       return failAt("radius-server, radius-port and radius-secret need security wpa2-enterprise or wpa-enterprise");
     if (config.cckm && config.security != Security::WpaEnterprise) return failAt("cckm needs security wpa-enterprise");
+    const bool tkip = config.security == Security::Wpa || config.security == Security::WpaWpa2 ||
+                      config.security == Security::WpaEnterprise;
+    if (config.badMichael && !tkip) return failAt("bad-michael needs security wpa-psk, wpa-wpa2-psk or wpa-enterprise");
     if (!ap.ccx && !ap.ccxMeasurements.empty()) return failAt("ccx-measure needs ccx");
     const bool wep = config.security == Security::Wep;
     if (!wep && (!config.wepKeys.empty() || given_.contains("wep-tx-key"))) return failAt("WEP keys need security wep");

@@ -149,6 +149,18 @@ TEST(WorldFile, CcxMeasurementsAndCckmAreRead) {
   EXPECT_TRUE(corp.config.cckm);
 }
 
+// A TKIP network's access point may be told to send each station one frame with a wrong Michael.
+TEST(WorldFile, BadMichaelIsReadForTkipNetworks) {
+  for (const char* security : {"wpa-psk", "wpa-wpa2-psk"}) {
+    const World world = Parse(kAp + " security " + security + "\n passphrase \"12345678\"\n bad-michael\n");
+    ASSERT_EQ(world.accessPoints.size(), 1u) << security;
+    EXPECT_TRUE(world.accessPoints[0].config.badMichael) << security;
+  }
+  const World plain = Parse(kAp + " security wpa-psk\n passphrase \"12345678\"\n");
+  ASSERT_EQ(plain.accessPoints.size(), 1u);
+  EXPECT_FALSE(plain.accessPoints[0].config.badMichael);
+}
+
 // The chip's knobs are kept by name with their lines; the chip reads their values.
 // CKIP in a WEP network: the flags go into the Aironet element (byte 10 from its ID) and the
 // access point's configuration alike.
@@ -248,6 +260,10 @@ TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
       {kAp + " cckm\n", "line 1: access point 'a': cckm needs security wpa-enterprise"},
       {kAp + " security wpa2-enterprise\n radius-secret s\n cckm\n", "line 1: access point 'a': cckm needs security wpa-enterprise"},
       {kAp + " cckm yes\n", "line 4: 'cckm' takes 0 values"},
+      {kAp + " bad-michael\n", "line 1: access point 'a': bad-michael needs security wpa-psk, wpa-wpa2-psk or wpa-enterprise"},
+      {kAp + " security wpa2-psk\n passphrase \"12345678\"\n bad-michael\n",
+       "line 1: access point 'a': bad-michael needs security wpa-psk, wpa-wpa2-psk or wpa-enterprise"},
+      {kAp + " bad-michael 1\n", "line 4: 'bad-michael' takes 0 values"},
       {kAp + " ccx-measure channel-load 1 200\n", "line 1: access point 'a': ccx-measure needs ccx"},
       {kAp + " ccx-measure radar 1 200\n", "line 4: " + kCcxMeasureUsage},
       {kAp + " ccx-measure channel-load 1\n", "line 4: " + kCcxMeasureUsage},

@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "driver/ndis/control_codes.h"
@@ -19,6 +20,7 @@ constexpr uint32_t kEventRecordBytes = 1612;
 constexpr uint32_t kEventRingBytes = 4 + 10 * kEventRecordBytes;
 constexpr uint32_t kEventToken = 1;
 constexpr uint32_t kRemoveEventToken = 2;
+constexpr uint32_t kEventMicFailure = 10;      // payload: u32 flags, 6 pairwise, 14 group
 constexpr uint32_t kEventEapolReceived = 132;  // payload: the 802.3 frame
 constexpr uint32_t kEventRawFrameSent = 133;   // payload: the request's 16-bit tag
 constexpr uint32_t kEventCckmRequest = 136;    // payload: the target's timestamp and BSSID
@@ -144,6 +146,7 @@ void DeviceAdapter::PassToSupplicant(uint32_t code, std::span<const uint8_t> pay
   if (code == kEventEapolReceived) host->ReceiveFrame(payload);
   if (code == kEventRawFrameSent && payload.size() >= 2) host->FrameSent(static_cast<uint16_t>(payload[0] | payload[1] << 8));
   if (code == kEventCckmRequest) host->CckmRequested(payload);
+  if (code == kEventMicFailure) host->MicFailure(payload);
   if (code == HLVN_EVENT_DISCONNECTED) host->Disconnected();
 }
 
@@ -193,9 +196,7 @@ int DeviceAdapter::SetWepKey(void*, uint32_t index, const uint8_t* key, uint32_t
   const uint32_t words[3] = {static_cast<uint32_t>(record.size()), (index - 1) | (isTx != 0 ? kTransmitKey : 0), length};
   std::memcpy(record.data(), words, sizeof words);
   std::memcpy(record.data() + kHeaderBytes, key, length);
-  const int result = Set(kOidAddWep, record);
-  std::fill(record.begin(), record.end(), 0);  // key material
-  return result;
+  return Set(kOidAddWep, std::move(record));  // wiped there
 }
 
 void DeviceAdapter::WPAPortDown() {
@@ -245,14 +246,23 @@ std::optional<std::vector<uint8_t>> DeviceAdapter::Query(uint32_t oid, uint32_t 
   return std::vector<uint8_t>(reply.output.begin() + 4, reply.output.end());
 }
 
+// A set may carry a key record (ADD_KEY, ADD_WEP, the SwiftBond security, a CCKM element):
+// both copies are wiped, and the request is made at its size so no growth leaves one behind.
 int DeviceAdapter::Set(uint32_t oid, std::vector<uint8_t> data) {
-  std::vector<uint8_t> request = Word(oid);
-  request.insert(request.end(), data.begin(), data.end());
-  if (request.size() < 8) request.resize(8);  // the device takes no set shorter than 8 bytes
-  std::lock_guard lock(deviceMutex_);
-  if (!device_) return 1;
-  auto reply = device_->ioctl(IOCTL_HLVN_SET_OID, request, 4);
-  return reply.answered && reply.status == 0 && WordAt(reply.output, 0) == 0 ? 0 : 1;
+  std::vector<uint8_t> request(std::max<size_t>(8, 4 + data.size()));  // the device takes no set shorter than 8 bytes
+  std::memcpy(request.data(), &oid, 4);
+  std::copy(data.begin(), data.end(), request.begin() + 4);
+  Wipe(data);
+  int result = 1;
+  {
+    std::lock_guard lock(deviceMutex_);
+    if (device_) {
+      const auto reply = device_->ioctl(IOCTL_HLVN_SET_OID, request, 4);
+      result = reply.answered && reply.status == 0 && WordAt(reply.output, 0) == 0 ? 0 : 1;
+    }
+  }
+  Wipe(request);
+  return result;
 }
 
 int DeviceAdapter::QueryWord(uint32_t oid, uint32_t& value) {

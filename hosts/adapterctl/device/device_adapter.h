@@ -5,7 +5,8 @@
 // driver's events to the utility; the remove event, or the socket's hang-up when zelnicd
 // ended without a halt, closes the device so the driver can halt.
 // The first WPA information starts the supplicant's host (libpentrel.so, found as
-// PentrelLibraryPath says), which the driver's association, EAPOL and disconnect events drive.
+// PentrelLibraryPath says), which the driver's association, EAPOL, MIC-failure and disconnect
+// events drive.
 #include <atomic>
 #include <mutex>
 #include <optional>

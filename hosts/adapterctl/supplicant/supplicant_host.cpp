@@ -245,6 +245,19 @@ void SupplicantHost::AnswerCckm(const KSSTK_CCKM_REQUEST_MESSAGE& message) {
   adapter_.Set(OID_HLVN_CCX_CCKM_ELEMENT, std::move(record));
 }
 
+void SupplicantHost::MicFailure(std::span<const uint8_t> flags) {
+  KSSTK_AUTHENTICATION_EVENT event{};
+  if (flags.size() < sizeof event.Flags) return;
+  event.Length = sizeof event;
+  std::memcpy(&event.Flags, flags.data(), sizeof event.Flags);
+  {
+    std::lock_guard lock(mutex_);
+    if (!NeedsSupplicant(network_)) return;
+    std::memcpy(event.Bssid, bssid_, sizeof event.Bssid);
+  }
+  pentrel_->KSSTK_LINK_ReceiveAuthenticationEvent(link_, &event);
+}
+
 void SupplicantHost::Disconnected() {
   ReportUnfinishedConnection();
   PortDown();
@@ -461,9 +474,7 @@ void SupplicantHost::SetKey(uint32_t oid, const void* record, uint32_t length, b
     sent_.wait_for(lock, kSendWait, [this] { return unsent_.empty(); });
     unsent_.clear();  // a frame the driver never reported holds no later key up
   }
-  std::vector<uint8_t> bytes = Bytes(record, length);
-  const bool taken = adapter_.Set(oid, bytes) == 0;
-  std::fill(bytes.begin(), bytes.end(), 0);  // key material
+  const bool taken = adapter_.Set(oid, Bytes(record, length)) == 0;  // the key record is wiped there
   if (taken && counts) ++keysInstalled_;
 }
 

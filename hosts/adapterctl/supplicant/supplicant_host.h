@@ -5,7 +5,9 @@
 // at association the link gets the elements of the association and the port goes up; the
 // EAPOL frames the driver posts go to the link, whose frames go out as raw frames and whose
 // keys are set on the driver; on a CCKM network the driver's request before a reassociation
-// goes to the link, and the link's CCKM element back to the driver. Requests for secrets
+// goes to the link, and the link's CCKM element back to the driver; a TKIP MIC failure the
+// driver reports goes to the link, which sends the access point its MIC-failure report
+// (an EAPOL-Key request with the Error bit). Requests for secrets
 // are answered from the profile only: what the profile does not hold is not answered, and
 // the method fails. The utility hears the link's progress as connection texts (1012) and
 // the authorized port as 1008.
@@ -67,6 +69,9 @@ public:
   // The driver is about to reassociate on a CCKM network (event 136: the target's 8-byte
   // timestamp and its BSSID) and waits for the link's CCKM element.
   void CckmRequested(std::span<const uint8_t> request);
+  // The driver found a TKIP MIC failure (event 10: u32 flags, 6 for the pairwise key, 14 for
+  // the group key): the link hears it as an authentication event of the associated BSSID.
+  void MicFailure(std::span<const uint8_t> flags);
 
   // The link's last status (KSSTK_LINK_STATUS_*) and the keys it set on the driver so far.
   uint32_t LinkStatus() const { return linkStatus_; }

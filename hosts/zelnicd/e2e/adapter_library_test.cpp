@@ -1,10 +1,11 @@
 // The adapter-control library's real backend against a running zelnicd: open, the adapter's
 // facts, the radio, a scan of the demo world and its list, joining its open network and
-// leaving it with the notifications in the utility's codes, and the removal notice when
-// zelnicd stops.
+// leaving it with the notifications in the utility's codes, the key records it sets wiped
+// from its copies, and the removal notice when zelnicd stops.
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <array>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -14,8 +15,10 @@
 
 #include "driver/ndis/driver_release.h"
 #include "hosts/adapterctl/device/device_adapter.h"
+#include "hosts/adapterctl/device/published_oids.h"
 #include "hosts/adapterctl/zelcon_records.h"
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
+#include "platform/ndis/testing/freed_memory_watch.h"
 
 namespace zelcon {
 namespace {
@@ -147,6 +150,28 @@ TEST_F(Library, ScansTheWorldJoinsItsOpenNetworkAndLeavesIt) {
   ASSERT_EQ(adapter.SetDisassociate(handle), 0);
   ASSERT_TRUE(g_received.waitFor(HLVN_EVENT_DISCONNECTED)) << zelnicd.output();
   EXPECT_EQ(adapter.GetConnectStatus(handle), 0);
+  EXPECT_EQ(adapter.CloseAdapter(handle), 0);
+}
+
+// The key records the library sets on the driver (a profile's WEP key; an ADD_KEY record
+// as the supplicant's host hands it over) are wiped from every copy the library frees.
+TEST_F(Library, KeyRecordsLeaveNoCopyInFreedMemory) {
+  constexpr std::array<uint8_t, 13> kKey = {0x5d, 0x08, 0xb2, 0x6e, 0xf1, 0x37, 0x9a, 0xc4, 0x21, 0x7f, 0xe8, 0x43, 0x96};
+  void* handle = nullptr;
+  ASSERT_EQ(adapter.OpenAdapter(handle), 0);
+  {
+    ndis::testing::FreedMemoryWatch watch(kKey);
+    EXPECT_EQ(adapter.SetWepKey(handle, 1, kKey.data(), static_cast<uint32_t>(kKey.size()), 1), 0);
+    // NDIS_802_11_KEY: length, index (a group key), key length, BSSID, RSC, then the key.
+    constexpr uint32_t kHeaderBytes = 32;
+    const uint32_t words[3] = {kHeaderBytes + static_cast<uint32_t>(kKey.size()), 0x20000001,
+                               static_cast<uint32_t>(kKey.size())};
+    std::vector<uint8_t> record(kHeaderBytes + kKey.size(), 0xFF);
+    std::memcpy(record.data(), words, sizeof words);
+    std::copy(kKey.begin(), kKey.end(), record.begin() + kHeaderBytes);
+    adapter.Set(kOidAddKey, std::move(record));  // taken or not, the record was sent
+    EXPECT_EQ(watch.blocksHoldingPattern(), 0u);
+  }
   EXPECT_EQ(adapter.CloseAdapter(handle), 0);
 }
 

@@ -5,7 +5,8 @@
 // frames (open and static-WEP networks run without it), the keys are set on the driver, and
 // a data frame sent afterwards is on the air as the network protects it, which tshark reads
 // back from the capture with the network's own key. A wrong pass phrase never authorizes
-// the port and the utility hears that the authentication failed.
+// the port and the utility hears that the authentication failed. A TKIP MIC failure the
+// driver finds goes to the library, whose report reaches the access point.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -142,6 +144,48 @@ TEST(SupplicantHostWrongPassphrase, NeverAuthorizesAndTellsTheUtility) {
   EXPECT_FALSE(window.authorized());
   ASSERT_NE(connection.adapter().Supplicant(), nullptr);
   EXPECT_EQ(connection.adapter().Supplicant()->KeysInstalled(), 0u);
+}
+
+// The driver's TKIP MIC failure reaches the link: the access point of this world sends one
+// frame with a wrong Michael MIC once the station's keys are in force, the driver finds it
+// (event 10, the pairwise key's flags), and the station's MIC-failure report is on the air:
+// an EAPOL-Key request with the Error bit for the pairwise key, which tshark reads under the
+// network's key and the access point takes.
+TEST(SupplicantHostMicFailure, TheStationReportsTheDriversMicFailureToTheAccessPoint) {
+  constexpr intptr_t kPairwiseKeyError = 6;
+  constexpr uint32_t kEventMicFailure = 10;
+  setenv("ZELCON_PENTREL_LIBRARY", PENTREL_LIBRARY, 1);
+  const std::string world = ::testing::TempDir() + "/supplicant_host_michael_" + std::to_string(getpid()) + ".world";
+  {
+    std::ofstream file(world);
+    file << "ap warehouse\n bssid 02:5a:4c:00:00:04\n ssid \"Zelnet Warehouse\"\n channel 3\n security wpa-psk\n"
+            " passphrase \"forklift on the loading dock\"\n bad-michael\n";
+  }
+  const std::string pcap = simair::testing::TempPcapPath("supplicant_host_mic_failure");
+  ZelnicdProcess zelnicd{{"--world", world, "--pcap", pcap}};
+  ASSERT_TRUE(zelnicd.waitForDevice()) << zelnicd.output();
+  UtilityWindow window;
+  ProfileConnection connection{window, zelnicd.registryRoot(), zelnicd.devicePath()};
+  PROFILE_ENTRY profile = DemoProfile("Zelnet Warehouse");
+  ASSERT_TRUE(connection.apply(profile));
+  WipeProfile(profile);
+
+  ASSERT_TRUE(window.waitFor(ZELCON_NOTIFY_PORT_AUTHORIZED)) << zelnicd.output();
+  ASSERT_TRUE(window.waitFor(kEventMicFailure, kPairwiseKeyError)) << zelnicd.output();
+  const std::string station = connection.stationText();
+  EXPECT_TRUE(zelnicd.waitForOutput("zelnicd: air: warehouse: " + station + " reported a Michael MIC failure"))
+      << zelnicd.output();
+  connection.close();
+  ASSERT_EQ(zelnicd.stop(SIGTERM), 0) << zelnicd.output();
+  std::remove(world.c_str());
+
+  const auto rows = simair::testing::Dissect(
+      pcap, "wlan.sa == " + station + " && wlan_rsna_eapol.keydes.key_info.request == 1",
+      {"eapol.keydes.type", "wlan_rsna_eapol.keydes.key_info.error", "wlan_rsna_eapol.keydes.key_info.key_type"},
+      WPA_PWD("forklift on the loading dock", "Zelnet Warehouse"));
+  ASSERT_EQ(rows.size(), 1u) << ::testing::PrintToString(rows);
+  EXPECT_EQ(simair::testing::SplitRow(rows[0]), (std::vector<std::string>{"", "254", "1", "1"}));
+  if (!HasFailure()) std::remove(pcap.c_str());
 }
 
 }  // namespace
