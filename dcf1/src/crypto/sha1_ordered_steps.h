@@ -43,13 +43,14 @@ struct Sha1StepWords {
 // vector register for these adds and take them apart again, on the steps' chain.
 [[gnu::always_inline]] inline void AddSha1StepsToState(Sha1StepWords& words, std::uint32_t* state) {
   std::uint32_t* v = words.v;
-  __asm__("add %[s0], %[v0]\n\tmov %[v0], %[s0]\n\t"
-          "add %[s1], %[v1]\n\tmov %[v1], %[s1]\n\t"
-          "add %[s2], %[v2]\n\tmov %[v2], %[s2]\n\t"
-          "add %[s3], %[v3]\n\tmov %[v3], %[s3]\n\t"
-          "add %[s4], %[v4]\n\tmov %[v4], %[s4]"
+  __asm__("add (%[s]), %[v0]\n\tmov %[v0], (%[s])\n\t"
+          "add 4(%[s]), %[v1]\n\tmov %[v1], 4(%[s])\n\t"
+          "add 8(%[s]), %[v2]\n\tmov %[v2], 8(%[s])\n\t"
+          "add 12(%[s]), %[v3]\n\tmov %[v3], 12(%[s])\n\t"
+          "add 16(%[s]), %[v4]\n\tmov %[v4], 16(%[s])"
           : [v0] "+r"(v[0]), [v1] "+r"(v[1]), [v2] "+r"(v[2]), [v3] "+r"(v[3]), [v4] "+r"(v[4]),
-            [s0] "+m"(state[0]), [s1] "+m"(state[1]), [s2] "+m"(state[2]), [s3] "+m"(state[3]), [s4] "+m"(state[4]));
+            "+m"(*reinterpret_cast<std::uint32_t(*)[5]>(state))
+          : [s] "r"(state));
   PrepareSha1Steps(words);
 }
 
@@ -95,17 +96,19 @@ template <int t>
             "add %[a5], %[e]"
             : [e] "+r"(v[e]), [f] "+r"(words.f), [a] "+r"(v[a]), [a5] "=&r"(a5), [t1] "=&r"(t1)
             : [b] "r"(v[b]), [c] "r"(v[c]), [wk] "m"(wk));
-  } else {  // the next step's Parity: a ^ b ^ c
+  } else {  // the next step's Parity: a ^ b ^ c, in a's register once a is rotated
+    std::uint32_t rotated, function = v[a];
     __asm__("add %[wk], %[e]\n\t"
             "add %[f], %[e]\n\t"
             "rorx $27, %[a], %[a5]\n\t"
-            "mov %[a], %[f]\n\t"
-            "xor %[b], %[f]\n\t"
-            "xor %[c], %[f]\n\t"
-            "rorx $2, %[a], %[a]\n\t"
+            "rorx $2, %[a], %[rot]\n\t"
+            "xor %[b], %[a]\n\t"
+            "xor %[c], %[a]\n\t"
             "add %[a5], %[e]"
-            : [e] "+r"(v[e]), [f] "+r"(words.f), [a] "+r"(v[a]), [a5] "=&r"(a5)
-            : [b] "r"(v[b]), [c] "r"(v[c]), [wk] "m"(wk));
+            : [e] "+r"(v[e]), [a] "+r"(function), [a5] "=&r"(a5), [rot] "=&r"(rotated)
+            : [b] "r"(v[b]), [c] "r"(v[c]), [f] "r"(words.f), [wk] "m"(wk));
+    words.f = function;
+    v[a] = rotated;
   }
 }
 
