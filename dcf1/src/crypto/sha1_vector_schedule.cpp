@@ -71,7 +71,8 @@ ZL_SCHEDULE_INLINE void Schedule(Schedules& s, Pair pair) {
   } else {
     // From t = 32 on, the recurrence applied to itself gives
     // w[t] = (w[t-6] ^ w[t-16] ^ w[t-28] ^ w[t-32]) <<< 2, where no word depends on another of
-    // its group: fewer operations and a shorter chain from group to group.
+    // its group: fewer operations and a shorter chain from group to group. x, this group's
+    // place in the ring, still holds w[t-32..t-29].
     const __m256i minus6 = _mm256_alignr_epi8(back1, back2, 8);  // w[t-6..t-3]
     x = RotateLeft<2>(_mm256_xor_si256(_mm256_xor_si256(minus6, back4), _mm256_xor_si256(back7, x)));
   }
