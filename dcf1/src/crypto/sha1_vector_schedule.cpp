@@ -5,9 +5,10 @@
 // Every function here carries the target attribute; they run only after CPUID said the CPU
 // and the system have AVX2, BMI1 and BMI2.
 //
-// The blocks go in pairs. A pair's schedule is computed while the steps run: the first
-// block's steps carry its groups 4 to 19, the second block's steps load the next pair's words
-// (groups 0 to 3), so that no step waits for the vector units.
+// The blocks go in pairs. A pair's schedule is computed while the steps run, so that no step
+// waits for the vector units: the second block's steps of the pair before carry its groups 0
+// to 7, its own first block's steps groups 8 to 19. The first pair's words are loaded before
+// the steps start, and its first block carries groups 4 to 19.
 #include <utility>
 
 #include "dcf1/src/crypto/block_hash.h"
@@ -88,26 +89,27 @@ ZL_SCHEDULE_INLINE const std::uint32_t* Opaque(const std::uint32_t* p) {
   return p;
 }
 
-// The first block's group of four steps beside a group of its pair's schedule four groups
-// ahead of them.
-template <int kGroup>
+// The first block's group of four steps beside a group of its pair's schedule, four groups
+// or more ahead of the steps that read it: the groups from kFrom on (those before were
+// computed beside the blocks before).
+template <int kFrom, int kGroup>
 ZL_SCHEDULE_INLINE void FirstBlockGroup(Sha1StepWords& words, Schedules& s, Pair pair) {
-  if constexpr (kGroup + 4 < 20) Schedule<kGroup + 4>(s, pair);
+  if constexpr (kFrom + kGroup < 20) Schedule<kFrom + kGroup>(s, pair);
   Sha1FourOrderedSteps<kGroup>(words, Opaque(s.wk) + 8 * kGroup);
 }
 
-// The second block's group of four steps. Once they have read groups 0 to 3, the next pair's
-// first groups (its words, loaded) take their places.
+// The second block's group of four steps, then, in the place of the group they read, that
+// group of the next pair's schedule (groups 0 to 7).
 template <int kGroup>
 ZL_SCHEDULE_INLINE void SecondBlockGroup(Sha1StepWords& words, Schedules& s, Pair next) {
-  if constexpr (kGroup >= 4 && kGroup < 8) Schedule<kGroup - 4>(s, next);
   Sha1FourOrderedSteps<kGroup>(words, Opaque(s.wk) + 8 * kGroup + 4);
+  if constexpr (kGroup < 8) Schedule<kGroup>(s, next);
 }
 
-template <int... kGroups>
+template <int kFrom, int... kGroups>
 ZL_SCHEDULE_INLINE void FirstBlock(std::uint32_t* state, Sha1StepWords& words, Schedules& s, Pair pair,
                                    std::integer_sequence<int, kGroups...>) {
-  (FirstBlockGroup<kGroups>(words, s, pair), ...);
+  (FirstBlockGroup<kFrom, kGroups>(words, s, pair), ...);
   AddSha1StepsToState(words, state);
 }
 
@@ -136,11 +138,12 @@ ZL_SCHEDULE_TARGET void Sha1VectorScheduleCompress(std::uint32_t state[5], const
   Sha1StepWords words = BeginSha1Steps(state);
   Pair pair = pairAt(0);
   LoadGroups(s, pair, std::make_integer_sequence<int, 4>{});
-  for (std::size_t i = 0; i < total; i += 2) {
-    const Pair next = i + 2 < total ? pairAt(i + 2) : pair;  // after the last pair: loaded for nothing
-    FirstBlock(state, words, s, pair, std::make_integer_sequence<int, 20>{});
-    if (i + 1 < total) SecondBlock(state, words, s, next, std::make_integer_sequence<int, 20>{});
-    pair = next;
+  FirstBlock<4>(state, words, s, pair, std::make_integer_sequence<int, 20>{});
+  for (std::size_t i = 1; i < total; i += 2) {
+    const Pair next = i + 1 < total ? pairAt(i + 1) : pair;  // after the last pair: computed for nothing
+    SecondBlock(state, words, s, next, std::make_integer_sequence<int, 20>{});
+    if (i + 1 == total) break;
+    FirstBlock<8>(state, words, s, next, std::make_integer_sequence<int, 20>{});
   }
   dcfWipe(wk, sizeof wk);
 }
