@@ -6,7 +6,7 @@
 // Why assembly: from one step to the next the chain is a rotate and an add, 2 cycles, and the
 // step's other instructions must stay off it. Written in C++, GCC and Clang reassociate the
 // step's adds (putting its function on the chain) and reorder its instructions: their builds
-// of the same steps ran 8 to 10 % slower than this order.
+// of the same steps ran 8 to 9 % slower than this order.
 //
 // Each step also prepares the next step's function of b, c and d, whose b is this step's a:
 // known a step early, so the function is ready before the next step's a is.
