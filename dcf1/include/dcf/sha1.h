@@ -29,7 +29,7 @@ void Sha1FinishShortTail(const Sha1Context& context, const void* tail, std::size
                          std::uint8_t digest[kSha1DigestSize]);
 
 // SHA-1's compression comes in three forms that give the same digests, fastest first: on the
-// CPU's SHA instructions (SHA-NI), with the message schedule in SSSE3 vector registers, and
+// CPU's SHA instructions (SHA-NI), with the message schedule in AVX2 vector registers, and
 // portable code. The fastest form the CPU has is used unless a limit says otherwise (tests,
 // fuzzing and benchmarks compare the forms in one process; a benchmark denies the SHA
 // instructions to both sides).
