@@ -1,35 +1,33 @@
-// Received management frames in the middle of a join: authentication responses (open and
-// shared key, truncated, with challenges of any length), association responses from the
-// joined BSS or a foreign one, disassociations and deauthentications, hostile beacons in the
-// IBSS states. The dispatch must stay inside each frame and give every record back.
+// Received management frames in the middle of a join or on an association: authentication
+// responses (open and shared key, truncated, with challenges of any length), association
+// responses from the joined BSS or a foreign one, disassociations and deauthentications,
+// hostile beacons in the IBSS states. Each input starts from a station associated with the
+// BSS it joins, in the state the input names. The dispatch must stay inside each frame and
+// give every record back.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "driver/core/bss_table.h"
 #include "driver/core/core_adapter.h"
 #include "driver/core/frame_tests.h"
-#include "driver/entry/testing/driver_harness.h"
+#include "driver/core/fuzz_station/associated_driver.h"
 #include "driver/hal/hal_adapter.h"
 
 namespace {
 
 constexpr std::uint32_t kBufferBytes = 2032;
 constexpr std::uint16_t kStates[] = {1, 2, 3, 4, 5, 6, 8, 9, 11, 12, 0, 13};
-constexpr std::uint8_t kJoined[6] = {0x02, 0x5A, 0x4C, 0x00, 0x00, 0x01};
+constexpr const std::uint8_t* kJoined = zelnic::testing::AssociatedDriver::kBssid;
 
-zelnic::testing::DriverHarness& Driver() {
-  static auto* h = [] {
-    auto* harness = new zelnic::testing::DriverHarness();
-    if (harness->start() != NDIS_STATUS_SUCCESS) __builtin_trap();
-    auto& ops = *const_cast<HalAdapterOps*>(reinterpret_cast<HalAdapterHead*>(harness->hal())->Ops);
-    ops.ReturnReceiveBuffer = [](HalAdapter*, ReceiveRecord*) {};
-    ops.Transmit = [](HalAdapter*, SendDescriptor*) -> ULONG { return 0; };
-    return harness;
+zelnic::testing::AssociatedDriver& Driver() {
+  static auto* fixture = [] {
+    auto* associated = &zelnic::testing::AssociatedDriver::Get();
+    associated->takeReceiveRecords([](HalAdapter*, ReceiveRecord*) {});
+    return associated;
   }();
-  return *h;
+  return *fixture;
 }
 
 }  // namespace
@@ -38,13 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Input: state, configuration, then runs of {u8 flags, u16 length, frame bytes}; flag bit 0
   // addresses the frame from the joined BSS to the station (the rest stays as the input has it).
   if (size < 2) return 0;
-  zelnic::testing::DriverHarness& h = Driver();
-  CoreAdapter* core = h.core();
   std::vector<std::vector<std::uint8_t>> buffers;
   std::vector<std::unique_ptr<ReceiveRecord>> records;
-  h.run([&] {
-    zelnic::core::ClearBssTable(core);
-    core->Station = zelnic::core::StationState{};
+  Driver().run([&](CoreAdapter* core) {
     core->MlmeState = kStates[data[0] % std::size(kStates)];
     core->Config.authMode = data[1] & 7;
     core->Config.wepStatus = (data[1] >> 3) & 1 ? 0 : 1;
@@ -74,11 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       record->SignalDbm = -static_cast<LONG>(flags % 100);
       CoreOps(core).Receive(core, record.get());
     }
-    zelnic::core::DiscardReassembly(core->Reassembly);
-    // Whatever the frames started waits for timers that do not run here: stop them.
-    zelnic::core::CancelAllTimers(core);
-    core->Flags = 0;
-    core->ScanState = 0;
   });
   return 0;
 }

@@ -2,17 +2,17 @@
 // frames into the BSS table, data frames through filtering, each cipher's decryption and MIC
 // check, reassembly and decapsulation) in any state of
 // the station, without touching memory outside its buffers and giving every record back
-// exactly once.
+// exactly once. Each input starts from a station associated with an access point, in the
+// state the input names.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "driver/core/bss_table.h"
 #include "driver/core/ckip_data_path.h"
 #include "driver/core/core_adapter.h"
-#include "driver/entry/testing/driver_harness.h"
+#include "driver/core/fuzz_station/associated_driver.h"
 #include "driver/hal/hal_adapter.h"
 
 namespace {
@@ -37,25 +37,20 @@ void ReturnReceiveBuffer(HalAdapter*, ReceiveRecord* record) {
   __builtin_trap();  // not a record of the chip layer
 }
 
-// One driver for the whole run: starting it per input would cost more than the input.
-zelnic::testing::DriverHarness& Driver() {
-  static auto* h = [] {
-    auto* harness = new zelnic::testing::DriverHarness();
-    if (harness->start() != NDIS_STATUS_SUCCESS) __builtin_trap();
-    HalAdapter* hal = harness->hal();
-    auto& ops = *const_cast<HalAdapterOps*>(reinterpret_cast<HalAdapterHead*>(hal)->Ops);
-    ops.ReturnReceiveBuffer = &ReturnReceiveBuffer;
-    ops.Transmit = [](HalAdapter*, SendDescriptor*) -> ULONG { return 0; };
-    return harness;
+zelnic::testing::AssociatedDriver& Driver() {
+  static auto* fixture = [] {
+    auto* associated = &zelnic::testing::AssociatedDriver::Get();
+    associated->takeReceiveRecords(&ReturnReceiveBuffer);
+    return associated;
   }();
-  return *h;
+  return *fixture;
 }
 
 // The keys every input may be received under: WEP key records 0 (WEP-40) and 1 (WEP-104),
 // a pairwise key and a group key in slot 1 of the adapter key table and of the current
 // network's per-BSS table, the WEP-104 key as CKIP's
-// transmit (0) and group (1) key. A deauthentication in an
-// earlier input clears the table, so each input installs them afresh.
+// transmit (0) and group (1) key, installed for each input into the tables the fixture has
+// emptied.
 void InstallKeys(CoreAdapter* core, bool wpaNone) {
   for (std::uint32_t i = 0; i < 2; ++i) {
     zelnic::WepKeyRecord& wep = core->Config.wepKeys[i];
@@ -71,8 +66,6 @@ void InstallKeys(CoreAdapter* core, bool wpaNone) {
   const std::uint32_t words[3] = {64, 0xC0000000, 32};
   std::memcpy(record, words, sizeof words);
   std::memcpy(record + 12, core->Bssid.data(), 6);
-  core->Keys.Clear();
-  core->BssKeys.Clear();
   zelnic::core::BssKeyTable& bssKeys = core->BssKeys.Claim(core->Bssid.data(), core->Bssid.data());
   for (const std::uint32_t keyIndex : {0xC0000000u, 0x00000001u}) {
     std::memcpy(record + 4, &keyIndex, 4);
@@ -89,12 +82,9 @@ void InstallKeys(CoreAdapter* core, bool wpaNone) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Input: 4 bytes of station state, then runs of {u16 frame length, frame bytes}.
   if (size < 4) return 0;
-  zelnic::testing::DriverHarness& h = Driver();
-  CoreAdapter* core = h.core();
   std::vector<std::unique_ptr<Buffer>> buffers;
   g_buffers = &buffers;
-  h.run([&] {
-    zelnic::core::ClearBssTable(core);
+  Driver().run([&](CoreAdapter* core) {
     core->MlmeState = data[0] % 14;
     core->MediaDisconnected = data[1] & 1;
     core->Config.networkMode = (data[1] >> 1) % 3;
@@ -122,9 +112,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       core->LastRssi = -static_cast<std::int32_t>(wanted % 100);
       CoreOps(core).Receive(core, &buffer->record);
     }
-    zelnic::core::DiscardReassembly(core->Reassembly);
-    zelnic::core::ResetPendingFrame(core);  // a frame held for its CKIP keys goes back
-    zelnic::core::DropHeldFrame(core);      // and one held while an association completes
   });
   for (auto& buffer : buffers)
     if (!buffer->withChipLayer) __builtin_trap();  // a record kept by the core
