@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
-#include "driver/core/bss_table.h"
 #include "driver/core/ccx_core.h"
 #include "driver/core/pending_frame.h"
 #include "driver/core/reassembly.h"
@@ -21,35 +21,53 @@ namespace {
 
 constexpr char kSsid[] = "Zelnet Open";
 
+std::string MacText(const std::uint8_t* mac) {
+  char text[18];
+  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+  return text;
+}
+
+// The station and one open access point on channel 6.
 std::string AccessPointWorld(const std::array<std::uint8_t, 6>& station) {
-  char line[64];
-  std::snprintf(line, sizeof line, "station %02x:%02x:%02x:%02x:%02x:%02x\n", station[0], station[1], station[2],
-                station[3], station[4], station[5]);
-  return std::string(line) + "ap open\n bssid 02:5a:4c:00:00:01\n ssid \"" + kSsid + "\"\n channel 6\n signal -50\n";
+  return "station " + MacText(station.data()) + "\nap open\n bssid " + MacText(AssociatedDriver::kBssid) +
+         "\n ssid \"" + kSsid + "\"\n channel 6\n signal -50\n";
+}
+
+// Copies one value of the associated state between the fixture and the core, either way.
+template <class T>
+void Transfer(T& saved, T& live, bool restoring) {
+  if (restoring) {
+    live = saved;
+  } else {
+    saved = live;
+  }
+}
+
+template <class T, std::size_t N>
+void Transfer(T (&saved)[N], T (&live)[N], bool restoring) {
+  if constexpr (std::is_trivially_copyable_v<T>) {
+    std::memcpy(restoring ? live : saved, restoring ? saved : live, sizeof saved);
+  } else {
+    for (std::size_t i = 0; i < N; ++i) Transfer(saved[i], live[i], restoring);
+  }
+}
+
+void TransferTable(std::vector<std::uint8_t>& saved, std::uint8_t* live, std::size_t bytes, bool restoring) {
+  if (restoring) {
+    std::copy(saved.begin(), saved.end(), live);
+  } else {
+    saved.assign(live, live + bytes);
+  }
 }
 
 }  // namespace
 
-// What the association left in the core that a received frame may change.
+// What the association left in the core that an input may change, field by field as the
+// core holds it; and the firmware's side of the association.
 struct AssociatedDriver::Saved {
-  zelnic::StationConfig Config;
-  zelnic::core::StationState Station;
-  zelnic::core::CipherState Ciphers;
-  zelnic::core::BssRecord Bss[zelnic::core::kMaxBss];
-  std::uint8_t ShadowBssExtras[zelnic::core::kMaxBss][zelnic::core::kMakerExtraRecordBytes];
-  std::vector<std::uint8_t> BssTable, ShadowBssTable, ScanList;
-  zelnic::MacAddress Bssid;
-  zelnic::Ssid CurrentSsid, ProbeSsid;
-  zelnic::MacAddress ProbeAddress;
-  std::uint16_t BeaconPeriod, AtimWindow, Capability, AssociationId, MlmeState, ScanIndex, SequenceCounter;
-  std::uint32_t Frequency, Privacy, ScanState, ConnectReason, Flags, ShownLedEvent, SecondsSinceLinkLoss;
-  std::int32_t LinkRssi, LastRssi;
-  std::uint8_t MediaDisconnected, HighTraffic, LinkLost, EapolHoldOff;
-  bool LinkLossTickRunning, DwellPending;
-  std::uint8_t ScanChannels[14];
-  zelnic::core::LinkCounters Link;
-  // The firmware's side of the association.
-  simchip::FirmwareSettings Firmware;
+  CoreAdapter core;
+  std::vector<std::uint8_t> bssTable, shadowBssTable, scanList;
+  simchip::FirmwareSettings firmware;
 };
 
 AssociatedDriver& AssociatedDriver::Get() {
@@ -93,54 +111,14 @@ bool AssociatedDriver::associate() {
 }
 
 void AssociatedDriver::save() {
-  saved_->Firmware = harness_.chip.firmware().settings();
-  harness_.run([&] {
-    const CoreAdapter* c = core();
-    Saved& s = *saved_;
-    s.Config = c->Config;
-    s.Station = c->Station;
-    s.Ciphers = c->Ciphers;
-    std::copy(std::begin(c->Bss), std::end(c->Bss), std::begin(s.Bss));
-    std::memcpy(s.ShadowBssExtras, c->ShadowBssExtras, sizeof s.ShadowBssExtras);
-    s.BssTable.assign(c->BssTable, c->BssTable + zelnic::core::kBssTableBytes);
-    s.ShadowBssTable.assign(c->ShadowBssTable, c->ShadowBssTable + zelnic::core::kBssTableBytes);
-    s.ScanList.assign(c->ScanList, c->ScanList + zelnic::core::kScanListBytes);
-    s.Bssid = c->Bssid;
-    s.CurrentSsid = c->CurrentSsid;
-    s.ProbeSsid = c->ProbeSsid;
-    s.ProbeAddress = c->ProbeAddress;
-    s.BeaconPeriod = c->BeaconPeriod;
-    s.AtimWindow = c->AtimWindow;
-    s.Capability = c->Capability;
-    s.AssociationId = c->AssociationId;
-    s.MlmeState = c->MlmeState;
-    s.ScanIndex = c->ScanIndex;
-    s.SequenceCounter = c->SequenceCounter;
-    s.Frequency = c->Frequency;
-    s.Privacy = c->Privacy;
-    s.ScanState = c->ScanState;
-    s.ConnectReason = c->ConnectReason;
-    s.Flags = c->Flags;
-    s.ShownLedEvent = c->ShownLedEvent;
-    s.SecondsSinceLinkLoss = c->SecondsSinceLinkLoss;
-    s.LinkRssi = c->LinkRssi;
-    s.LastRssi = c->LastRssi;
-    s.MediaDisconnected = c->MediaDisconnected;
-    s.HighTraffic = c->HighTraffic;
-    s.LinkLost = c->LinkLost;
-    s.EapolHoldOff = c->EapolHoldOff;
-    s.LinkLossTickRunning = c->LinkLossTickRunning;
-    s.DwellPending = c->DwellPending;
-    std::memcpy(s.ScanChannels, c->ScanChannels, sizeof s.ScanChannels);
-    s.Link = c->Link;
-  });
+  saved_->firmware = harness_.chip.firmware().settings();
+  harness_.run([&] { transfer(false); });
 }
 
 // Puts the associated state back whatever the last input did to it (a deauthentication, a
 // scan it started, keys it installed or removed, counters it moved).
 void AssociatedDriver::restore() {
   CoreAdapter* c = core();
-  const Saved& s = *saved_;
   // Keys are installed in both tables together, so the adapter table's generation tells
   // whether the last input changed either; wiping them costs more than the rest together.
   if (c->Keys.Generation() != keyGeneration_) {
@@ -148,42 +126,65 @@ void AssociatedDriver::restore() {
     c->BssKeys.Clear();
     keyGeneration_ = c->Keys.Generation();
   }
-  c->Config = s.Config;
-  c->Station = s.Station;
-  c->Ciphers = s.Ciphers;
-  std::copy(std::begin(s.Bss), std::end(s.Bss), std::begin(c->Bss));
-  std::memcpy(c->ShadowBssExtras, s.ShadowBssExtras, sizeof s.ShadowBssExtras);
-  std::copy(s.BssTable.begin(), s.BssTable.end(), c->BssTable);
-  std::copy(s.ShadowBssTable.begin(), s.ShadowBssTable.end(), c->ShadowBssTable);
-  std::copy(s.ScanList.begin(), s.ScanList.end(), c->ScanList);
-  c->Bssid = s.Bssid;
-  c->CurrentSsid = s.CurrentSsid;
-  c->ProbeSsid = s.ProbeSsid;
-  c->ProbeAddress = s.ProbeAddress;
-  c->BeaconPeriod = s.BeaconPeriod;
-  c->AtimWindow = s.AtimWindow;
-  c->Capability = s.Capability;
-  c->AssociationId = s.AssociationId;
-  c->MlmeState = s.MlmeState;
-  c->ScanIndex = s.ScanIndex;
-  c->SequenceCounter = s.SequenceCounter;
-  c->Frequency = s.Frequency;
-  c->Privacy = s.Privacy;
-  c->ScanState = s.ScanState;
-  c->ConnectReason = s.ConnectReason;
-  c->Flags = s.Flags;
-  c->ShownLedEvent = s.ShownLedEvent;
-  c->SecondsSinceLinkLoss = s.SecondsSinceLinkLoss;
-  c->LinkRssi = s.LinkRssi;
-  c->LastRssi = s.LastRssi;
-  c->MediaDisconnected = s.MediaDisconnected;
-  c->HighTraffic = s.HighTraffic;
-  c->LinkLost = s.LinkLost;
-  c->EapolHoldOff = s.EapolHoldOff;
-  c->LinkLossTickRunning = s.LinkLossTickRunning;
-  c->DwellPending = s.DwellPending;
-  std::memcpy(c->ScanChannels, s.ScanChannels, sizeof c->ScanChannels);
-  c->Link = s.Link;
+  transfer(true);
+}
+
+void AssociatedDriver::transfer(bool restoring) {
+  CoreAdapter& s = saved_->core;
+  CoreAdapter& c = *core();
+  Transfer(s.Config, c.Config, restoring);
+  Transfer(s.Station, c.Station, restoring);
+  Transfer(s.Ciphers, c.Ciphers, restoring);
+  Transfer(s.Bss, c.Bss, restoring);
+  Transfer(s.ShadowBssExtras, c.ShadowBssExtras, restoring);
+  TransferTable(saved_->bssTable, c.BssTable, zelnic::core::kBssTableBytes, restoring);
+  TransferTable(saved_->shadowBssTable, c.ShadowBssTable, zelnic::core::kBssTableBytes, restoring);
+  TransferTable(saved_->scanList, c.ScanList, zelnic::core::kScanListBytes, restoring);
+  Transfer(s.Bssid, c.Bssid, restoring);
+  Transfer(s.CurrentSsid, c.CurrentSsid, restoring);
+  Transfer(s.ProbeSsid, c.ProbeSsid, restoring);
+  Transfer(s.ProbeAddress, c.ProbeAddress, restoring);
+  Transfer(s.BeaconPeriod, c.BeaconPeriod, restoring);
+  Transfer(s.AtimWindow, c.AtimWindow, restoring);
+  Transfer(s.Frequency, c.Frequency, restoring);
+  Transfer(s.Capability, c.Capability, restoring);
+  Transfer(s.Privacy, c.Privacy, restoring);
+  Transfer(s.AssociationId, c.AssociationId, restoring);
+  Transfer(s.LinkRssi, c.LinkRssi, restoring);
+  Transfer(s.LastRssi, c.LastRssi, restoring);
+  Transfer(s.MlmeState, c.MlmeState, restoring);
+  Transfer(s.ScanState, c.ScanState, restoring);
+  Transfer(s.ConnectReason, c.ConnectReason, restoring);
+  Transfer(s.MediaDisconnected, c.MediaDisconnected, restoring);
+  Transfer(s.Flags, c.Flags, restoring);
+  Transfer(s.Link, c.Link, restoring);
+  Transfer(s.HighTraffic, c.HighTraffic, restoring);
+  Transfer(s.ShownLedEvent, c.ShownLedEvent, restoring);
+  Transfer(s.LinkLost, c.LinkLost, restoring);
+  Transfer(s.SecondsSinceLinkLoss, c.SecondsSinceLinkLoss, restoring);
+  Transfer(s.LinkLossTickRunning, c.LinkLossTickRunning, restoring);
+  Transfer(s.EapolHoldOff, c.EapolHoldOff, restoring);
+  Transfer(s.ScanChannels, c.ScanChannels, restoring);
+  Transfer(s.ScanIndex, c.ScanIndex, restoring);
+  Transfer(s.DwellPending, c.DwellPending, restoring);
+  Transfer(s.SequenceCounter, c.SequenceCounter, restoring);
+  Transfer(s.Counters, c.Counters, restoring);
+  Transfer(s.TxFailPhase, c.TxFailPhase, restoring);
+  // What the CCX of the core keeps of the current and the previous access point (beacons and
+  // IAPP frames change it).
+  Transfer(s.Ccx.receivedAps, c.Ccx.receivedAps, restoring);
+  Transfer(s.Ccx.receivedApCount, c.Ccx.receivedApCount, restoring);
+  Transfer(s.Ccx.previousSaved, c.Ccx.previousSaved, restoring);
+  Transfer(s.Ccx.previousBssid, c.Ccx.previousBssid, restoring);
+  Transfer(s.Ccx.previousChannel, c.Ccx.previousChannel, restoring);
+  Transfer(s.Ccx.previousSsid, c.Ccx.previousSsid, restoring);
+  Transfer(s.Ccx.previousSsidLength, c.Ccx.previousSsidLength, restoring);
+  Transfer(s.Ccx.version, c.Ccx.version, restoring);
+  Transfer(s.Ccx.present, c.Ccx.present, restoring);
+  Transfer(s.Ccx.aironet, c.Ccx.aironet, restoring);
+  Transfer(s.Ccx.ckipFlags, c.Ccx.ckipFlags, restoring);
+  Transfer(s.Ccx.qos, c.Ccx.qos, restoring);
+  Transfer(s.Ccx.cckmAnswered, c.Ccx.cckmAnswered, restoring);
 }
 
 void AssociatedDriver::takeReceiveRecords(void (*giveBack)(HalAdapter*, ReceiveRecord*)) {
@@ -220,12 +221,12 @@ void AssociatedDriver::run(const std::function<void(CoreAdapter*)>& body) {
 // layer's own commands put it back, as the core would have sent them.
 void AssociatedDriver::restoreFirmware() {
   const simchip::FirmwareSettings& now = harness_.chip.firmware().settings();
-  const simchip::FirmwareSettings& associated = saved_->Firmware;
+  const simchip::FirmwareSettings& associated = saved_->firmware;
   if (now.scanning == associated.scanning && now.infrastructure == associated.infrastructure &&
       now.channel == associated.channel && now.association == associated.association)
     return;
   harness_.run([&] {
-    if (now.scanning) hal::SendScanEnd(hal(), 0, saved_->Bssid, nullptr);
+    if (now.scanning) hal::SendScanEnd(hal(), 0, saved_->core.Bssid, nullptr);
     if (!now.infrastructure) hal::SendSetInfraMode(hal());
     hal::SendSetChannel(hal(), associated.channel, nullptr);
     hal::SendSetAssociation(hal(), associated.association, nullptr);

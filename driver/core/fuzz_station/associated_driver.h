@@ -43,6 +43,7 @@ private:
   bool associate();
   void save();
   void restore();
+  void transfer(bool restoring);  // the associated state from the core (false) or back to it
   void restoreFirmware();
   void settle();
 
