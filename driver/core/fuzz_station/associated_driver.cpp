@@ -52,12 +52,10 @@ void Transfer(T (&saved)[N], T (&live)[N], bool restoring) {
   }
 }
 
-void TransferTable(std::vector<std::uint8_t>& saved, std::uint8_t* live, std::size_t bytes, bool restoring) {
-  if (restoring) {
-    std::copy(saved.begin(), saved.end(), live);
-  } else {
-    saved.assign(live, live + bytes);
-  }
+// A table the core allocated, of N bytes.
+template <std::size_t N>
+void TransferTable(std::uint8_t (&saved)[N], std::uint8_t* live, bool restoring) {
+  std::memcpy(restoring ? live : saved, restoring ? saved : live, N);
 }
 
 }  // namespace
@@ -66,7 +64,9 @@ void TransferTable(std::vector<std::uint8_t>& saved, std::uint8_t* live, std::si
 // core holds it; and the firmware's side of the association.
 struct AssociatedDriver::Saved {
   CoreAdapter core;
-  std::vector<std::uint8_t> bssTable, shadowBssTable, scanList;
+  std::uint8_t bssTable[zelnic::core::kBssTableBytes];
+  std::uint8_t shadowBssTable[zelnic::core::kBssTableBytes];
+  std::uint8_t scanList[zelnic::core::kScanListBytes];
   simchip::FirmwareSettings firmware;
 };
 
@@ -137,9 +137,9 @@ void AssociatedDriver::transfer(bool restoring) {
   Transfer(s.Ciphers, c.Ciphers, restoring);
   Transfer(s.Bss, c.Bss, restoring);
   Transfer(s.ShadowBssExtras, c.ShadowBssExtras, restoring);
-  TransferTable(saved_->bssTable, c.BssTable, zelnic::core::kBssTableBytes, restoring);
-  TransferTable(saved_->shadowBssTable, c.ShadowBssTable, zelnic::core::kBssTableBytes, restoring);
-  TransferTable(saved_->scanList, c.ScanList, zelnic::core::kScanListBytes, restoring);
+  TransferTable(saved_->bssTable, c.BssTable, restoring);
+  TransferTable(saved_->shadowBssTable, c.ShadowBssTable, restoring);
+  TransferTable(saved_->scanList, c.ScanList, restoring);
   Transfer(s.Bssid, c.Bssid, restoring);
   Transfer(s.CurrentSsid, c.CurrentSsid, restoring);
   Transfer(s.ProbeSsid, c.ProbeSsid, restoring);
