@@ -58,6 +58,13 @@ void TransferTable(std::uint8_t (&saved)[N], std::uint8_t* live, bool restoring)
   std::memcpy(restoring ? live : saved, restoring ? saved : live, N);
 }
 
+// The firmware listens where the association left it: on its channel, in infrastructure mode,
+// with its association, not scanning.
+bool SameNetwork(const simchip::FirmwareSettings& now, const simchip::FirmwareSettings& associated) {
+  return now.scanning == associated.scanning && now.infrastructure == associated.infrastructure &&
+         now.channel == associated.channel && now.association == associated.association;
+}
+
 }  // namespace
 
 // What the association left in the core that an input may change, field by field as the
@@ -222,9 +229,7 @@ void AssociatedDriver::run(const std::function<void(CoreAdapter*)>& body) {
 void AssociatedDriver::restoreFirmware() {
   const simchip::FirmwareSettings& now = harness_.chip.firmware().settings();
   const simchip::FirmwareSettings& associated = saved_->firmware;
-  if (now.scanning == associated.scanning && now.infrastructure == associated.infrastructure &&
-      now.channel == associated.channel && now.association == associated.association)
-    return;
+  if (SameNetwork(now, associated)) return;
   harness_.run([&] {
     if (now.scanning) hal::SendScanEnd(hal(), 0, saved_->core.Bssid, nullptr);
     if (!now.infrastructure) hal::SendSetInfraMode(hal());
@@ -232,9 +237,7 @@ void AssociatedDriver::restoreFirmware() {
     hal::SendSetAssociation(hal(), associated.association, nullptr);
   });
   settle();
-  if (now.scanning != associated.scanning || now.infrastructure != associated.infrastructure ||
-      now.channel != associated.channel || now.association != associated.association)
-    __builtin_trap();  // the fixture no longer knows how to put the firmware back
+  if (!SameNetwork(now, associated)) __builtin_trap();  // the fixture no longer knows how to put it back
 }
 
 // Runs the chip's answers to the firmware commands an input sent (and their interrupts and
