@@ -73,6 +73,10 @@ struct AccessPointConfig {
   // WPA (TKIP): once a station's keys are in force, the key exchange sends it one data frame
   // whose Michael MIC is wrong, so that its MIC-failure report can be seen.
   bool badMichael = false;
+  // WPA and WPA2: how often the key exchange hands every keyed station a new group key, and
+  // how long each station keeps its pairwise key before a new 4-way handshake (zero: never).
+  ndis::Micros groupRekeyInterval{0};
+  ndis::Micros pairwiseRekeyInterval{0};
 };
 
 struct AccessPointCounters {

@@ -168,6 +168,38 @@ INSTANTIATE_TEST_SUITE_P(Ciphers, DataPlane,
                                            Network{"Wep", Security::Wep, DataCipher::Wep}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The station sends message 4 of a rekey under the old key and installs the new key only
+// after it: what it sealed in between reaches the access point, which has the new key from
+// message 4, under the old one. Those frames are opened (replays refused) until the first
+// frame under the new key; from then on the old key opens nothing.
+TEST(CcmpDataPlane, FramesUnderTheReplacedKeyAreOpenedUntilTheNewKeyIsUsed) {
+  Plane plane;
+  plane.Start({"Ccmp", Security::Wpa2, DataCipher::Ccmp});
+  const dot11::Bytes late = plane.Sealed(Plane::Append(kSnapIpv4, {1}));
+  ++plane.sequence;
+  const dot11::Bytes stale = plane.Sealed(Plane::Append(kSnapIpv4, {2}));
+  const dot11::Bytes newTk(16, 0x77);
+  plane.port->keys().setPairwise(kSta, DataCipher::Ccmp, newTk);  // message 4 arrived
+
+  plane.TransmitFrame(late);
+  auto out = plane.port->take();
+  ASSERT_TRUE(out.has_value()) << "refused " << plane.port->refused();
+  EXPECT_EQ(out->payload, dot11::Bytes{1});
+  plane.TransmitFrame(late);
+  EXPECT_FALSE(plane.port->take().has_value());
+  EXPECT_EQ(plane.port->keys().counters().replays, 1u);
+
+  plane.stationKeys->setPairwise(kAp, DataCipher::Ccmp, newTk);
+  ++plane.sequence;
+  plane.TransmitFrame(plane.Sealed(Plane::Append(kSnapIpv4, {3})));
+  out = plane.port->take();
+  ASSERT_TRUE(out.has_value());
+  EXPECT_EQ(out->payload, dot11::Bytes{3});
+  plane.TransmitFrame(stale);
+  EXPECT_FALSE(plane.port->take().has_value());
+  EXPECT_EQ(plane.port->keys().counters().integrityFailures, 1u);
+}
+
 // A forged TKIP frame (right ICV, wrong Michael) is refused and does not move the receive
 // counter: the genuine frame with the same TSC still gets through.
 TEST(TkipDataPlane, ForgedMichaelDoesNotAdvanceTheCounter) {

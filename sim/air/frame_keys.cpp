@@ -40,17 +40,22 @@ FrameKeys::FrameKeys(const std::vector<Secret>& wepKeys, std::uint8_t wepTransmi
 FrameKeys::~FrameKeys() {
   for (auto& key : wepKeys_) air::Wipe(key);
   for (auto& [station, entry] : pairwise_) air::Wipe(entry.key);
+  for (auto& [station, previous] : previousCcmp_) air::Wipe(previous.key);
 }
 
 void FrameKeys::setPairwise(const MacAddress& station, DataCipher cipher, std::span<const std::uint8_t> key) {
   const std::size_t wanted = cipher == DataCipher::Tkip ? 32 : cipher == DataCipher::Ccmp ? 16 : 0;
   if (wanted == 0 || key.size() != wanted) return;
   Pairwise& entry = pairwise_[station];
+  forgetPreviousCcmp(station);
+  if (entry.cipher == DataCipher::Ccmp && cipher == DataCipher::Ccmp)
+    previousCcmp_[station] = PreviousCcmp{entry.key, entry.lastReceived, entry.generation};
   air::Wipe(entry.key);
   entry = Pairwise{cipher, dot11::Bytes(key.begin(), key.end()), 0, std::nullopt, std::nullopt, nextGeneration_++};
 }
 
 void FrameKeys::forget(const MacAddress& station) {
+  forgetPreviousCcmp(station);
   const auto found = pairwise_.find(station);
   if (found == pairwise_.end()) return;
   air::Wipe(found->second.key);
@@ -127,6 +132,15 @@ std::optional<FrameKeys::Opened> FrameKeys::open(const MacAddress& station, std:
       if (result) {
         entry.lastReceived = result->pn;
         opened.frame = std::move(result->plain);
+        forgetPreviousCcmp(station);  // the station has moved to the new key
+      } else if (const auto previous = previousCcmp_.find(station); previous != previousCcmp_.end()) {
+        // The new key has opened nothing yet: the old key's verdict stands (a replay under it too).
+        auto late = CcmpOpen(CcmpKey(previous->second.key.data(), 16), header, previous->second.lastReceived, body, why);
+        if (late) {
+          previous->second.lastReceived = late->pn;
+          opened.keyGeneration = previous->second.generation;
+          opened.frame = std::move(late->plain);
+        }
       }
     } else {
       // A fragment continues its MSDU: its TSC must be above the fragment before it too.
@@ -162,6 +176,13 @@ std::optional<FrameKeys::Opened> FrameKeys::open(const MacAddress& station, std:
   opened.frame[1] &= static_cast<std::uint8_t>(~dot11::flag::Protected);
   ++counters_.opened;
   return opened;
+}
+
+void FrameKeys::forgetPreviousCcmp(const MacAddress& station) {
+  const auto found = previousCcmp_.find(station);
+  if (found == previousCcmp_.end()) return;
+  air::Wipe(found->second.key);
+  previousCcmp_.erase(found);
 }
 
 // WEP, or CKIP when the network runs it: key permutation for the RC4 key, CMIC in the body.

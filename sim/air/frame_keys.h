@@ -45,7 +45,10 @@ public:
   void useCkip(std::uint8_t flags) { ckipFlags_ = flags; }
 
   // TKIP: 32 bytes (TK, then the Michael keys toward the station and from it); CCMP: 16.
-  // A new key starts both counters afresh (a rekey).
+  // A new key starts both counters afresh (a rekey). A CCMP key that replaces another still
+  // opens what the station sealed under the old one until the first frame under the new one
+  // arrives: the station sends message 4 under the old key and installs the new one only
+  // after it, so frames it queued in between come after message 4 under the old key.
   void setPairwise(const MacAddress& station, DataCipher cipher, std::span<const std::uint8_t> key);
   void forget(const MacAddress& station);
   // True when frames with this station travel protected (a pairwise key, or WEP).
@@ -87,11 +90,18 @@ private:
     std::uint32_t generation = 0;
     bool spoilMichael = false;  // spoilNextMichael
   };
+  // The CCMP key a rekey replaced, for frames still on their way under it.
+  struct PreviousCcmp {
+    dot11::Bytes key;
+    std::optional<std::uint64_t> lastReceived;
+    std::uint32_t generation = 0;
+  };
 
   dot11::Bytes sealStatic(std::span<const std::uint8_t> header, std::span<const std::uint8_t> plain);
   std::optional<dot11::Bytes> openStatic(std::span<const std::uint8_t> header, std::span<const std::uint8_t> key,
                                          std::span<const std::uint8_t> body) const;
   bool finishCkip(const MacAddress& destination, const MacAddress& source, dot11::Bytes& msdu);
+  void forgetPreviousCcmp(const MacAddress& station);
 
   std::size_t transmitMichaelOffset() const { return role_ == KeyRole::Authenticator ? 16 : 24; }
   std::size_t receiveMichaelOffset() const { return role_ == KeyRole::Authenticator ? 24 : 16; }
@@ -104,6 +114,7 @@ private:
   std::uint32_t ckipSequence_ = 0;  // SEQ of the next CKIP header sent: 0, 2, 4, ...
   std::uint32_t nextGeneration_ = 1;
   std::map<MacAddress, Pairwise> pairwise_;
+  std::map<MacAddress, PreviousCcmp> previousCcmp_;
   FrameKeysCounters counters_;
 };
 

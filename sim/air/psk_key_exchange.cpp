@@ -75,10 +75,15 @@ PskKeyExchange::PskKeyExchange(ndis::Scheduler& scheduler, AccessPoint& ap, Dist
       return cckmReassociation(station, elements);
     });
   }
+  scheduleGroupRekey();
 }
 
 PskKeyExchange::~PskKeyExchange() {
-  for (auto& [station, session] : sessions_) scheduler_.cancel(session.timer);
+  scheduler_.cancel(groupRekeyTimer_);
+  for (auto& [station, session] : sessions_) {
+    scheduler_.cancel(session.timer);
+    scheduler_.cancel(session.pairwiseRekeyTimer);
+  }
   ap_.removeStationWatcher(watcher_);
   ap_.setReassociationElements({});
   port_.setEapolHandler({});
@@ -152,6 +157,7 @@ void PskKeyExchange::left(const MacAddress& station) {
   const auto found = sessions_.find(station);
   if (found == sessions_.end()) return;
   scheduler_.cancel(found->second.timer);
+  scheduler_.cancel(found->second.pairwiseRekeyTimer);
   sessions_.erase(found);
   port_.keys().forget(station);
 }
@@ -205,10 +211,11 @@ void PskKeyExchange::receive(const MacAddress& station, std::span<const std::uin
     ++counters_.handshakes;
     installKeys(station, session);
   }
-  if (!groupBefore && authenticator.GroupComplete() && authenticator.PairwiseComplete() &&
-      authenticator.Config().protocol == KeyProtocol::Wpa) {
+  // A group-key handshake of its own (RSN's first group key comes in message 3): WPA's first, or a rekey.
+  if (pairwiseBefore && !groupBefore && authenticator.GroupComplete()) {
     ++counters_.groupHandshakes;
-    if (ap_.config().badMichael && !session.michaelSpoiled) sendBadMichael(station, session);
+    if (authenticator.Config().protocol == KeyProtocol::Wpa && ap_.config().badMichael && !session.michaelSpoiled)
+      sendBadMichael(station, session);
   }
   if (rekeyRequested && session.keysInForce) {
     send(station, session, authenticator.StartHandshake(), true);
@@ -217,6 +224,7 @@ void PskKeyExchange::receive(const MacAddress& station, std::span<const std::uin
   } else if (authenticator.LastError().empty() && authenticator.PairwiseComplete() && authenticator.GroupComplete()) {
     scheduler_.cancel(session.timer);  // nothing more is awaited
     session.timer = {};
+    startDueRekey(station, session);
   }
 }
 
@@ -225,6 +233,17 @@ void PskKeyExchange::installKeys(const MacAddress& station, Session& session) {
   port_.keys().setPairwise(station, DataCipherOf(session.authenticator->Config().pairwise), tk);
   air::Wipe(tk);
   session.keysInForce = true;
+  // A pairwise key lasts its interval from the moment it comes into force.
+  scheduler_.cancel(session.pairwiseRekeyTimer);
+  session.pairwiseRekeyTimer = {};
+  if (const ndis::Micros every = ap_.config().pairwiseRekeyInterval; every > ndis::Micros(0))
+    session.pairwiseRekeyTimer = scheduler_.after(every, ndis::EventKind::Air, "simair.pairwise-rekey", [this, station] {
+      const auto found = sessions_.find(station);
+      if (found == sessions_.end()) return;
+      found->second.pairwiseRekeyTimer = {};
+      found->second.pairwiseRekeyDue = true;
+      startDueRekey(station, found->second);
+    });
   // The base key of a CCKM handshake serves the network's access points from now on.
   if (cckm_ != nullptr && session.authenticator->Config().cckm) cckm_->keep(station, session.authenticator);
 }
@@ -262,6 +281,33 @@ void PskKeyExchange::rekeyGroup() {
   for (auto& [station, session] : sessions_)
     if (session.keysInForce && session.authenticator->GroupComplete())
       send(station, session, session.authenticator->StartGroupRekey(true), true);
+}
+
+void PskKeyExchange::scheduleGroupRekey() {
+  const ndis::Micros every = ap_.config().groupRekeyInterval;
+  if (every <= ndis::Micros(0)) return;
+  groupRekeyTimer_ = scheduler_.after(every, ndis::EventKind::Air, "simair.group-rekey", [this] {
+    for (auto& [station, session] : sessions_) {
+      if (!session.keysInForce) continue;  // its first handshake brings the key it needs
+      session.groupRekeyDue = true;
+      startDueRekey(station, session);
+    }
+    scheduleGroupRekey();
+  });
+}
+
+// A rekey of the intervals starts only between handshakes: one under way is never cut short.
+// The pairwise one goes first; the group key follows once it is done.
+void PskKeyExchange::startDueRekey(const MacAddress& station, Session& session) {
+  const air::PskAuthenticator& authenticator = *session.authenticator;
+  if (!session.keysInForce || !authenticator.PairwiseComplete() || !authenticator.GroupComplete()) return;
+  if (session.pairwiseRekeyDue) {
+    session.pairwiseRekeyDue = false;
+    send(station, session, session.authenticator->StartHandshake(), true);
+  } else if (session.groupRekeyDue) {
+    session.groupRekeyDue = false;
+    send(station, session, session.authenticator->StartGroupRekey(true), true);
+  }
 }
 
 air::PskAuthenticator* PskKeyExchange::authenticator(const MacAddress& station) {

@@ -14,7 +14,10 @@
 // access point of the network with a CCKM request element that checks out, the reassociation
 // response carries the CCKM response element, the keys are in force at once, and neither
 // 802.1X nor a handshake runs. With the access point's badMichael, each station whose WPA
-// keys have just come into force gets one data frame with a wrong Michael MIC.
+// keys have just come into force gets one data frame with a wrong Michael MIC. With the access
+// point's rekey intervals, every keyed station gets a new group key that often, and a new
+// pairwise key that long after its last; a rekey that falls due during a handshake waits for
+// it to end.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -78,6 +81,8 @@ private:
     int sends = 0;
     bool keysInForce = false;
     bool michaelSpoiled = false;  // badMichael's frame went to this association
+    ndis::EventId pairwiseRekeyTimer;
+    bool pairwiseRekeyDue = false, groupRekeyDue = false;
   };
 
   void associated(const MacAddress& station, std::span<const std::uint8_t> elements);
@@ -91,6 +96,8 @@ private:
   void installKeys(const MacAddress& station, Session& session);
   void sendBadMichael(const MacAddress& station, Session& session);
   void micFailureReported(const MacAddress& station);
+  void scheduleGroupRekey();
+  void startDueRekey(const MacAddress& station, Session& session);
 
   ndis::Scheduler& scheduler_;
   AccessPoint& ap_;
@@ -112,6 +119,7 @@ private:
   std::optional<ndis::Micros> lastMicFailure_;
   ndis::Micros countermeasuresUntil_{0};
   KeyExchangeCounters counters_;
+  ndis::EventId groupRekeyTimer_;
 };
 
 }  // namespace simair

@@ -234,7 +234,7 @@ private:
                                                    "vendor", "signal", "power", "ibss", "auth", "auth-status",
                                                    "assoc-status", "silent-auth", "silent-assoc", "radius-server",
                                                    "radius-port", "radius-secret", "swiftbond", "vendor-mode",
-                                                   "bad-michael"};
+                                                   "bad-michael", "group-rekey", "pairwise-rekey"};
     if (kProperties.contains(keyword)) return fail("'" + keyword + "' outside an access point (start one with 'ap NAME')");
     return fail("unknown keyword '" + keyword + "'");
   }
@@ -365,6 +365,11 @@ private:
     } else if (keyword == "bad-michael") {
       if (!arguments(tokens, 0)) return false;
       config.badMichael = true;
+    } else if (keyword == "group-rekey" || keyword == "pairwise-rekey") {
+      if (!arguments(tokens, 1)) return false;
+      const auto interval = rekeyInterval(tokens[1], keyword);
+      if (!interval) return false;
+      (keyword == "group-rekey" ? config.groupRekeyInterval : config.pairwiseRekeyInterval) = ndis::Micros(*interval);
     } else if (keyword == "ccx-ap-power") {
       if (!arguments(tokens, 1)) return false;
       const auto power = number(tokens[1], 0, 30, "ccx-ap-power (dBm)");
@@ -406,6 +411,15 @@ private:
       return fail("unknown keyword '" + keyword + "'");
     }
     return true;
+  }
+
+  // A rekey interval: a time like those of 'at' lines, from a second (a shorter one would
+  // leave a station little but handshakes) to a day.
+  std::optional<std::int64_t> rekeyInterval(const std::string& token, const std::string& keyword) {
+    const auto micros = time(token);
+    if (micros && *micros >= 1'000'000) return micros;
+    fail(keyword + " must be a time like 30s, 2.5s or 1500ms, from 1s to one day");  // in time()'s place
+    return std::nullopt;
   }
 
   // ccx-measure channel-load|noise-histogram CHANNEL TU, or beacon CHANNEL TU passive|active|table.
@@ -528,6 +542,9 @@ private:
     const bool tkip = config.security == Security::Wpa || config.security == Security::WpaWpa2 ||
                       config.security == Security::WpaEnterprise;
     if (config.badMichael && !tkip) return failAt("bad-michael needs security wpa-psk, wpa-wpa2-psk or wpa-enterprise");
+    const bool rekeys = given_.contains("group-rekey") || given_.contains("pairwise-rekey");
+    if (rekeys && !wpa && !enterprise) return failAt("group-rekey and pairwise-rekey need a WPA or WPA2 security");
+    if (rekeys && config.independent) return failAt("an IBSS peer has no key exchange to rekey");
     if (!ap.ccx && !ap.ccxMeasurements.empty()) return failAt("ccx-measure needs ccx");
     const bool wep = config.security == Security::Wep;
     if (!wep && (!config.wepKeys.empty() || given_.contains("wep-tx-key"))) return failAt("WEP keys need security wep");

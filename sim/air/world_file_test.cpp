@@ -161,6 +161,29 @@ TEST(WorldFile, BadMichaelIsReadForTkipNetworks) {
   EXPECT_FALSE(plain.accessPoints[0].config.badMichael);
 }
 
+// A WPA or WPA2 access point rekeys at the intervals given, from a second to a day; none
+// given, it never rekeys.
+TEST(WorldFile, RekeyIntervalsAreReadForWpaAndWpa2Networks) {
+  const struct {
+    const char* security;
+    const char* words;
+    std::int64_t groupMicros, pairwiseMicros;
+  } cases[] = {
+      {"wpa2-psk\n passphrase \"12345678\"", " group-rekey 1s\n pairwise-rekey 2.5s\n", 1'000'000, 2'500'000},
+      {"wpa-psk\n passphrase \"12345678\"", " pairwise-rekey 86400s\n", 0, 86'400'000'000},
+      {"wpa2-enterprise\n radius-secret s", " group-rekey 1500ms\n", 1'500'000, 0},
+      {"wpa-enterprise\n radius-secret s", " group-rekey 3600\n", 3'600'000'000, 0},
+      {"wpa-wpa2-psk\n passphrase \"12345678\"", "", 0, 0},
+  };
+  for (const auto& c : cases) {
+    const World world = Parse(kAp + " security " + c.security + "\n" + c.words);
+    ASSERT_EQ(world.accessPoints.size(), 1u) << c.security;
+    const AccessPointConfig& config = world.accessPoints[0].config;
+    EXPECT_EQ(config.groupRekeyInterval.count(), c.groupMicros) << c.security;
+    EXPECT_EQ(config.pairwiseRekeyInterval.count(), c.pairwiseMicros) << c.security;
+  }
+}
+
 // The chip's knobs are kept by name with their lines; the chip reads their values.
 // CKIP in a WEP network: the flags go into the Aironet element (byte 10 from its ID) and the
 // access point's configuration alike.
@@ -264,6 +287,19 @@ TEST(WorldFile, ErrorsNameTheLineAndWhatIsWrong) {
       {kAp + " security wpa2-psk\n passphrase \"12345678\"\n bad-michael\n",
        "line 1: access point 'a': bad-michael needs security wpa-psk, wpa-wpa2-psk or wpa-enterprise"},
       {kAp + " bad-michael 1\n", "line 4: 'bad-michael' takes 0 values"},
+      {kAp + " group-rekey 10s\n", "line 1: access point 'a': group-rekey and pairwise-rekey need a WPA or WPA2 security"},
+      {kAp + " security wep\n wep-key 1 0102030405\n pairwise-rekey 10s\n",
+       "line 1: access point 'a': group-rekey and pairwise-rekey need a WPA or WPA2 security"},
+      {kAp + " ibss\n security wpa2-psk\n passphrase \"12345678\"\n group-rekey 10s\n",
+       "line 1: access point 'a': an IBSS peer has no key exchange to rekey"},
+      {kAp + " group-rekey 999ms\n", "line 4: group-rekey must be a time like 30s, 2.5s or 1500ms, from 1s to one day"},
+      {kAp + " pairwise-rekey 0\n", "line 4: pairwise-rekey must be a time like 30s, 2.5s or 1500ms, from 1s to one day"},
+      {kAp + " pairwise-rekey 86400.000001s\n",
+       "line 4: pairwise-rekey must be a time like 30s, 2.5s or 1500ms, from 1s to one day"},
+      {kAp + " group-rekey soon\n", "line 4: group-rekey must be a time like 30s, 2.5s or 1500ms, from 1s to one day"},
+      {kAp + " group-rekey\n", "line 4: 'group-rekey' takes 1 value"},
+      {kAp + " group-rekey 2s\n group-rekey 3s\n", "line 5: 'group-rekey' given twice for this access point"},
+      {"group-rekey 2s\n", "line 1: 'group-rekey' outside an access point (start one with 'ap NAME')"},
       {kAp + " ccx-measure channel-load 1 200\n", "line 1: access point 'a': ccx-measure needs ccx"},
       {kAp + " ccx-measure radar 1 200\n", "line 4: " + kCcxMeasureUsage},
       {kAp + " ccx-measure channel-load 1\n", "line 4: " + kCcxMeasureUsage},

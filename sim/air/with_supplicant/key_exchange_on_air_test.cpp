@@ -71,6 +71,58 @@ TEST_P(KeyExchangeOnAir, RekeysReplaceTheKeysInForce) {
   ExpectDataBothWays(4);
 }
 
+// The access point's rekey intervals: a new group key every second, a new pairwise key 2.5 s
+// after the last came into force; the station follows each and data keeps flowing.
+struct KeyExchangeOnAirRekeying : KeyExchangeOnAir {
+  void SetUp() override {
+    groupRekeyInterval = 1s;
+    pairwiseRekeyInterval = 2500ms;
+    Start(GetParam());
+  }
+};
+
+TEST_P(KeyExchangeOnAirRekeying, TheIntervalsRekeyOnTheirOwn) {
+  Connect();
+  const bool wpa = GetParam().protocol == KeyProtocol::Wpa;
+  const std::uint64_t firstGroupHandshakes = exchange->counters().groupHandshakes;  // WPA's first
+  const air::Bytes firstTk = exchange->authenticator(kSta)->TemporalKey();
+  Pump(4900ms);  // group rekeys at 1 to 4 s, a pairwise one at 2.5 s (WPA's group handshake after it)
+  const KeyExchangeCounters& counters = exchange->counters();
+  EXPECT_EQ(counters.handshakes, 2u);
+  EXPECT_EQ(counters.groupHandshakes - firstGroupHandshakes, wpa ? 5u : 4u);
+  EXPECT_EQ(counters.refusedFrames, 0u);
+  EXPECT_EQ(counters.retransmissions, 0u);
+  EXPECT_NE(exchange->authenticator(kSta)->TemporalKey(), firstTk);
+  EXPECT_EQ(sta->keys.keyGeneration(kAp), 2u);
+  EXPECT_EQ(sta->services.installed.back().key, exchange->authenticator(kSta)->Gtk());
+  ExpectDataBothWays(6);
+}
+
+// A rekey never cuts a handshake short: the pairwise rekey that falls due while a group
+// handshake waits for its retransmission starts once that handshake is done.
+TEST_P(KeyExchangeOnAirRekeying, ARekeyDueDuringAHandshakeWaitsForItsEnd) {
+  Connect();
+  Pump(900ms);
+  // The station's first two answers to the group rekey at 1 s are lost: group message 1 goes
+  // again at 2 s and 3 s, and the pairwise rekey falls due in between, 2.5 s after the first keys.
+  medium.dropNext(2, FrameMatch{dot11::FrameType::Data, std::nullopt, kSta, kAp});
+  Pump(1800ms);
+  const KeyExchangeCounters& counters = exchange->counters();
+  EXPECT_EQ(counters.retransmissions, 1u);
+  EXPECT_EQ(counters.handshakes, 1u);
+  Pump(500ms);
+  EXPECT_EQ(counters.retransmissions, 2u);
+  EXPECT_EQ(counters.handshakes, 2u);
+  EXPECT_EQ(counters.timeouts, 0u);
+  EXPECT_EQ(counters.refusedFrames, 0u);
+  ExpectDataBothWays(7);
+}
+
+INSTANTIATE_TEST_SUITE_P(Networks, KeyExchangeOnAirRekeying,
+                         ::testing::Values(Network{"Wpa2Ccmp", Security::Wpa2, KeyProtocol::Rsn, Cipher::Ccmp, Cipher::Ccmp},
+                                           Network{"WpaTkip", Security::Wpa, KeyProtocol::Wpa, Cipher::Tkip, Cipher::Tkip}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_P(KeyExchangeOnAir, TwoMichaelFailureReportsWithinAMinuteStartTheCountermeasures) {
   Connect();
   const auto report = [this] {

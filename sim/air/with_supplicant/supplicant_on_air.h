@@ -69,6 +69,7 @@ struct SupplicantOnAir {
   std::unique_ptr<Station> sta;
   dot11::Bytes stationElement;
   std::uint16_t sequence = 0;
+  ndis::Micros groupRekeyInterval{0}, pairwiseRekeyInterval{0};  // the access point's, set before Start
 
   // The access point of `n`, recorded in `recorder` when one is given (it must outlive this).
   void Start(const Network& n, PcapRecorder* recorder = nullptr) {
@@ -79,6 +80,8 @@ struct SupplicantOnAir {
     config.ssid = keys_test::kSsid;
     config.security = network.security;
     config.passphrase = Secret(keys_test::kPassphrase);
+    config.groupRekeyInterval = groupRekeyInterval;
+    config.pairwiseRekeyInterval = pairwiseRekeyInterval;
     ap = std::make_unique<AccessPoint>(scheduler, medium, config);
     port = std::make_unique<DistributionPort>(*ap);
     exchange = std::make_unique<PskKeyExchange>(scheduler, *ap, *port);

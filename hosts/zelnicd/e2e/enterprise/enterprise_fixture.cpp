@@ -1,59 +1,16 @@
 #include "hosts/zelnicd/e2e/enterprise/enterprise_fixture.h"
 
-#include <openssl/evp.h>
-#include <openssl/x509.h>
 #include <signal.h>
 #include <stdlib.h>
 
-#include <array>
 #include <cstring>
-#include <regex>
 #include <vector>
 
 #include "dcf1/src/crypto/crypto_test_support.h"
 #include "hosts/adapterctl/zelcon_records.h"
-#include "hosts/demo/demo_profiles.h"
-#include "platform/cryptoapi/cert_import.h"
 #include "platform/cryptoapi/store_location.h"
-#include "sim/air/world_file.h"
-#include "tests/peers/pem_text.h"
-#include "tests/peers/radius_certificates.h"
 
 namespace zelcon::testing {
-namespace {
-
-std::array<uint8_t, 20> Sha1Of(const capi::testing::TestCertificate& certificate) {
-  std::array<uint8_t, 20> hash{};
-  unsigned int length = 0;
-  X509_digest(certificate.x509.get(), EVP_sha1(), hash.data(), &length);
-  return hash;
-}
-
-}  // namespace
-
-PROFILE_ENTRY DemoProfile(const char* name) {
-  for (const PROFILE_ENTRY& p : demo::DemoProfiles(Sha1Of(peers::RadiusPki::Get().client)))
-    if (FieldText(p.name) == name) return p;
-  ADD_FAILURE() << "no demo profile " << name;
-  return MakeDefaultProfile();
-}
-
-std::string DemoRadiusSecret() {
-  std::string error;
-  const auto world = simair::LoadWorldFile(kDemoWorld, error);
-  if (!world) return "";
-  for (const auto& ap : world->accessPoints)
-    if (ap.config.security == simair::Security::Wpa2Enterprise) return ap.config.radius.secret.reveal();
-  return "";
-}
-
-std::string LastPmkHex(const std::string& log) {
-  static const std::regex key("MS-MPPE-Recv-Key = 0x([0-9a-fA-F]{64})");
-  std::string last;
-  for (auto it = std::sregex_iterator(log.begin(), log.end(), key); it != std::sregex_iterator(); ++it)
-    last = (*it)[1];
-  return last;
-}
 
 void EnterpriseEndToEnd::SetUp() {
   setenv("ZELCON_PENTREL_LIBRARY", PENTREL_LIBRARY, 1);
@@ -61,24 +18,10 @@ void EnterpriseEndToEnd::SetUp() {
   space_ = peers::NetworkNamespace::Create(&whyNot);
   // CI runs these as root: without a namespace the test fails, it never passes unseen.
   if (!space_) GTEST_FAIL() << "needs root for a network namespace: " << whyNot;
-  const peers::RadiusPki& pki = peers::RadiusPki::Get();
-  const std::string secret = DemoRadiusSecret();
-  ASSERT_FALSE(secret.empty());
-  radius_.emplace(*space_, dir_,
-                  peers::FreeRadiusOptions{{std::string(demo::kPeapUser) + " Cleartext-Password := \"" +
-                                            demo::kPeapPassword + "\""},
-                                           peers::Pem(pki.ca, false), peers::Pem(pki.server, false),
-                                           peers::Pem(pki.server, true)},
-                  secret);
-  // The user's stores: the CA that the server's chain ends in, the client certificate and
-  // its key.
-  setenv(capi::kCertRootVariable, dir_.File("certificates").c_str(), 1);
-  const auto root = capi::ImportIntoStore(capi::StoreLocation::CurrentUser, "ROOT", peers::Pem(pki.ca, false), "");
-  ASSERT_TRUE(root.ok) << root.error;
-  const std::string clientKey = clientKeyInStore_ ? peers::Pem(pki.client, true) : "";
-  const auto mine = capi::ImportIntoStore(capi::StoreLocation::CurrentUser, "MY",
-                                          peers::Pem(pki.client, false) + clientKey, "");
-  ASSERT_TRUE(mine.ok) << mine.error;
+  StartDemoRadius(radius_, *space_, dir_);
+  if (HasFatalFailure()) return;
+  FillUserStores(dir_, clientKeyInStore_);
+  if (HasFatalFailure()) return;
 
   zelnicd_.emplace(std::vector<std::string>{"--world", world_, "--pcap", pcap_}, space_->fd());
   ASSERT_TRUE(zelnicd_->waitForDevice()) << zelnicd_->output();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "hosts/zelnicd/e2e/enterprise/demo_radius.h"
 #include "hosts/zelnicd/e2e/profile_connection.h"
 #include "hosts/zelnicd/e2e/zelnicd_process.h"
 #include "tests/peers/freeradius_peer.h"
@@ -18,15 +19,7 @@
 
 namespace zelcon::testing {
 
-inline constexpr char kDemoWorld[] = ZELNICD_WORLDS_DIR "/demo.world";
 inline constexpr uint32_t kEventAssociated = 1;
-
-// The demo's profile of that name, for the test's PKI.
-PROFILE_ENTRY DemoProfile(const char* name);
-// The enterprise access points' RADIUS secret, as the demo world gives it.
-std::string DemoRadiusSecret();
-// The PMK of the last Access-Accept: the server's debug output shows MS-MPPE-Recv-Key.
-std::string LastPmkHex(const std::string& log);
 
 class EnterpriseEndToEnd : public ::testing::Test {
 protected:
