@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "driver/entry/testing/fuzz_driver.h"
-#include "platform/ndis/tap_binding.h"
+#include "hosts/zelnicd/tap_serving.h"
 
 namespace {
 
@@ -32,25 +32,28 @@ constexpr std::size_t kEthernetHeader = 14;
 const std::uint8_t kServer[6] = {0x02, 0x00, 0x00, 0x00, 0x09, 0x01};
 
 struct TapSide {
-  TapBinding* binding = nullptr;
-  int kernelEnd = -1;  // where the kernel would write the frames
+  zelnicd::TapServing serving;  // the adapter's TAP alone, as `zelnicd --tap` serves it
+  int kernelEnd = -1;           // where the kernel would write the frames
+  TapBinding& binding() { return *serving.adapter; }
 };
 
 TapSide& Tap(zelnic::testing::DriverHarness& h) {
-  static TapSide side = [&] {
+  static auto* side = [&] {
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) __builtin_trap();
     const int room = 1 << 20;  // every frame of one input fits before the binding reads
     setsockopt(ends[1], SOL_SOCKET, SO_SNDBUF, &room, sizeof room);
     std::string error;
-    auto binding = TapBinding::attach(*h.host, ndis::TapDevice::adopt(ends[0], "fuzz-tap"), error);
-    if (!binding) {
+    auto* made = new TapSide();  // lives as long as the driver it is bound to
+    made->serving.adapter = TapBinding::attach(*h.host, ndis::TapDevice::adopt(ends[0], "fuzz-tap"), error);
+    if (!made->serving.adapter) {
       std::fprintf(stderr, "%s\n", error.c_str());
       __builtin_trap();
     }
-    return TapSide{binding.release(), ends[1]};
+    made->kernelEnd = ends[1];
+    return made;
   }();
-  return side;
+  return *side;
 }
 
 // A frame waits on the binding's end.
@@ -79,9 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool linked = (data[0] & 4) == 0;
   if (!linked) h.run([&] { driver.core()->MediaDisconnected = 1; });
 
-  const std::uint64_t inBefore = tap.binding->tap().framesIn();
-  const std::uint64_t tooLongBefore = tap.binding->tap().framesTooLong();
-  const std::uint64_t failedBefore = tap.binding->sendsFailed();
+  const std::uint64_t inBefore = tap.binding().tap().framesIn();
+  const std::uint64_t tooLongBefore = tap.binding().tap().framesTooLong();
+  const std::uint64_t failedBefore = tap.binding().sendsFailed();
   std::uint64_t handedOn = 0, tooLong = 0, headerless = 0;
   std::vector<std::uint8_t> frame;
   std::size_t at = 1;
@@ -107,22 +110,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (length < kEthernetHeader) ++headerless;
     }
   }
-  // As zelnicd's loop: the executor hears the TAP, the binding is pumped while frames wait and
+  // As zelnicd's loop: the executor hears the TAP, the serving is pumped while frames wait and
   // a slot is free, and time runs so the chip sends and the slots come back.
-  const int tapEnd = tap.binding->tap().fd();
-  for (int round = 0; Waiting(tapEnd) || tap.binding->work(); ++round) {
+  const int tapEnd = tap.binding().tap().fd();
+  for (int round = 0; Waiting(tapEnd) || tap.serving.work(); ++round) {
     if (round == 1000) Broken("frames left unread", Waiting(tapEnd), 0);
     h.advance(std::chrono::milliseconds(1));
-    if (tap.binding->work()) tap.binding->pump();
+    if (tap.serving.work()) tap.serving.pump();
   }
   h.advance(std::chrono::milliseconds(50));
-  const auto& device = tap.binding->tap();
+  const auto& device = tap.binding().tap();
   if (device.framesTooLong() - tooLongBefore != tooLong) Broken("frames dropped as too long", device.framesTooLong() - tooLongBefore, tooLong);
   if (device.framesIn() - inBefore != handedOn) Broken("frames handed on", device.framesIn() - inBefore, handedOn);
   if (h.host->protocolSends().freeSlots() != TapBinding::kSendSlots) {
     Broken("send slots free after the sends completed", h.host->protocolSends().freeSlots(), TapBinding::kSendSlots);
   }
-  const std::uint64_t failed = tap.binding->sendsFailed() - failedBefore;
+  const std::uint64_t failed = tap.binding().sendsFailed() - failedBefore;
   if (failed < headerless) Broken("frames without an Ethernet header that completed as failed", failed, headerless);
   if (!linked && failed != handedOn) Broken("sends failed without a link", failed, handedOn);
   driver.CheckRules();
