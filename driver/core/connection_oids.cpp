@@ -160,8 +160,12 @@ ULONG SetWord(PVOID buffer, ULONG length, PULONG read, ULONG& value) {
   return StatusSuccess;
 }
 
-ULONG SetAuthentication(CoreAdapter* core, PVOID buffer, ULONG length, PULONG read) {
-  if (buffer == nullptr || length != sizeof(ULONG)) return StatusBufferTooShort;
+ULONG SetAuthentication(CoreAdapter* core, PVOID buffer, ULONG length, PULONG read, PULONG needed) {
+  // Exactly one word: the caller is told so, whichever way the length misses it.
+  if (buffer == nullptr || length != sizeof(ULONG)) {
+    *needed = sizeof(ULONG);
+    return length < sizeof(ULONG) ? StatusBufferTooShort : StatusInvalidLength;
+  }
   ULONG mode = 0;
   std::memcpy(&mode, buffer, sizeof mode);
   *read = sizeof mode;
@@ -332,7 +336,7 @@ bool SetConnectionOid(CoreAdapter* core, NDIS_OID oid, PVOID buffer, ULONG lengt
       core->Config.radioOn = 1;
       break;
     case OID_802_11_AUTHENTICATION_MODE:
-      status = SetAuthentication(core, buffer, length, read);
+      status = SetAuthentication(core, buffer, length, read, needed);
       break;
     case OID_802_11_BSSID_LIST_SCAN:
       status = SetBssidListScan(core);

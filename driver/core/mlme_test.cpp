@@ -144,8 +144,13 @@ TEST_F(Mlme, TheSsidSetNeedsItsLengthWordAndTheBytesItNames) {
 TEST_F(Mlme, TheAuthenticationModeSetTakesFourBytesOfZeroToSeven) {
   EXPECT_EQ(h.host->set(OID_802_11_AUTHENTICATION_MODE, std::vector<std::uint8_t>{8, 0, 0, 0}).status,
             NDIS_STATUS_INVALID_DATA);
-  EXPECT_EQ(h.host->set(OID_802_11_AUTHENTICATION_MODE, std::vector<std::uint8_t>{1, 0, 0}).status,
-            NDIS_STATUS_BUFFER_TOO_SHORT);
+  // A length other than one word is refused, and the refusal says the word is needed.
+  const auto shortSet = h.host->set(OID_802_11_AUTHENTICATION_MODE, std::vector<std::uint8_t>{1, 0, 0});
+  EXPECT_EQ(shortSet.status, NDIS_STATUS_BUFFER_TOO_SHORT);
+  EXPECT_EQ(shortSet.bytesNeeded, 4u);
+  const auto longSet = h.host->set(OID_802_11_AUTHENTICATION_MODE, std::vector<std::uint8_t>{1, 0, 0, 0, 0});
+  EXPECT_EQ(longSet.status, NDIS_STATUS_INVALID_LENGTH);
+  EXPECT_EQ(longSet.bytesNeeded, 4u);
   EXPECT_EQ(h.host->set(OID_802_11_AUTHENTICATION_MODE, std::vector<std::uint8_t>{2, 0, 0, 0}).status,
             NDIS_STATUS_SUCCESS);
   EXPECT_EQ(core->Config.authMode, 1u);  // automatic switch: shared key, with the fallback

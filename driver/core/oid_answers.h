@@ -16,12 +16,14 @@ struct OidQuery {
 
 // n bytes need a buffer of n: else BytesNeeded n, nothing written, BUFFER_TOO_SHORT. The
 // core's table also reports BytesNeeded n on success (`alsoNeeded`), the chip layer's not.
+// An empty answer fits any buffer, even none: "too short, needs 0" would send the caller
+// round again with the same buffer for ever.
 inline NDIS_STATUS Answer(const OidQuery& q, const void* value, ULONG size, bool alsoNeeded) {
-  if (q.buffer == nullptr || q.length < size) {
+  if (size != 0 && (q.buffer == nullptr || q.length < size)) {
     *q.needed = size;
     return NDIS_STATUS_BUFFER_TOO_SHORT;
   }
-  NdisMoveMemory(q.buffer, value, size);
+  if (size != 0) NdisMoveMemory(q.buffer, value, size);
   *q.written = size;
   if (alsoNeeded) *q.needed = size;
   return NDIS_STATUS_SUCCESS;

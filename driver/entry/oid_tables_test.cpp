@@ -242,6 +242,18 @@ TEST_F(OidTables, AddKeyAndRemoveKeyReachTheKeyTable) {
   EXPECT_EQ(h.core()->Keys.Entry(0).temporalKey[15], 0);
 }
 
+// A caller asks for the length with no buffer: an empty answer (no multicast address yet, no
+// vendor description in the registry) is complete then, not "too short, needs 0".
+TEST_F(OidTables, AnEmptyAnswerFitsEvenNoBuffer) {
+  for (NDIS_OID oid : {OID_802_3_MULTICAST_LIST, OID_GEN_VENDOR_DESCRIPTION}) {
+    for (std::size_t length : {0u, 6u}) {
+      const auto answer = h.host->query(oid, length);
+      EXPECT_EQ(answer.status, NDIS_STATUS_SUCCESS) << std::hex << oid << std::dec << " " << length;
+      EXPECT_EQ(answer.bytesDone, 0u);
+    }
+  }
+}
+
 TEST_F(OidTables, ChipDescriptionNeedsAllTwentyFiveBytes) {
   for (std::size_t length : {0u, 3u, 4u, 24u}) {
     const auto answer = h.host->query(OID_HLVN_CHIP_DESCRIPTION, length);

@@ -128,6 +128,10 @@ OidResult NdisHost::query(NDIS_OID oid, std::size_t bufferLength, Micros timeout
   return request(false, oid, {}, bufferLength, timeout);
 }
 
+OidResult NdisHost::query(NDIS_OID oid, std::span<const std::uint8_t> contents, Micros timeout) {
+  return request(false, oid, contents, contents.size(), timeout);
+}
+
 OidResult NdisHost::set(NDIS_OID oid, std::span<const std::uint8_t> data, Micros timeout) {
   return request(true, oid, data, data.size(), timeout);
 }

@@ -68,6 +68,9 @@ public:
   // --- requests ----------------------------------------------------------------------------
   // One request at a time, as NDIS does; a pended one is waited for up to the timeout.
   OidResult query(NDIS_OID oid, std::size_t bufferLength, Micros timeout = std::chrono::seconds(10));
+  // A query whose buffer holds `contents` (exactly its length) when the miniport reads it:
+  // NDIS passes whatever the buffer held.
+  OidResult query(NDIS_OID oid, std::span<const std::uint8_t> contents, Micros timeout = std::chrono::seconds(10));
   OidResult set(NDIS_OID oid, std::span<const std::uint8_t> data, Micros timeout = std::chrono::seconds(10));
 
   // --- data --------------------------------------------------------------------------------

@@ -25,9 +25,14 @@ std::unique_ptr<TapBinding> TapBinding::bind(NdisHost& host, const std::string& 
   std::array<std::uint8_t, 6> mac{};
   std::memcpy(mac.data(), address.data.data(), mac.size());
   if (!tap->setAddress(mac, error)) return nullptr;
+  return attach(host, std::move(tap), error);
+}
+
+std::unique_ptr<TapBinding> TapBinding::attach(NdisHost& host, std::unique_ptr<TapDevice> tap, std::string& error) {
+  const std::string name = tap->name();
   std::unique_ptr<TapBinding> binding(new TapBinding(host, std::move(tap)));
   if (!binding->watch_) {
-    error = "cannot watch TAP " + tapName + ": " + std::strerror(errno);
+    error = "cannot watch TAP " + name + ": " + std::strerror(errno);
     return nullptr;
   }
   return binding;

@@ -25,6 +25,9 @@ class TapBinding final : public ProtocolBinding {
   // the reason in `error`, when the TAP cannot be opened or the adapter's address cannot be
   // read or given to it.
   static std::unique_ptr<TapBinding> bind(NdisHost& host, const std::string& tapName, std::string& error);
+  // The same over a device already open (its address left as it is): what bind() does once
+  // the TAP has the adapter's address. Nothing, with the reason, when it cannot be watched.
+  static std::unique_ptr<TapBinding> attach(NdisHost& host, std::unique_ptr<TapDevice> tap, std::string& error);
   ~TapBinding();
   TapBinding(const TapBinding&) = delete;
   TapBinding& operator=(const TapBinding&) = delete;

@@ -65,6 +65,11 @@ std::unique_ptr<TapDevice> TapDevice::open(const std::string& name, const std::s
   return std::unique_ptr<TapDevice>(new TapDevice(fd, name));
 }
 
+std::unique_ptr<TapDevice> TapDevice::adopt(int fd, std::string name) {
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  return std::unique_ptr<TapDevice>(new TapDevice(fd, std::move(name)));
+}
+
 TapDevice::~TapDevice() { close(fd_); }
 
 bool TapDevice::setAddress(const std::array<std::uint8_t, 6>& address, std::string& error) {

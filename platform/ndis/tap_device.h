@@ -19,6 +19,10 @@ class TapDevice {
   // `netnsPath` when one is given (the interface lives there; this process stays where it
   // is). Nothing, with the reason in `error`, when it cannot.
   static std::unique_ptr<TapDevice> open(const std::string& name, const std::string& netnsPath, std::string& error);
+  // Takes over a descriptor that gives one frame per read as a TAP does: a SOCK_SEQPACKET
+  // socket stands in for a TAP where none can be had (tests, fuzzing). It is made
+  // non-blocking; it has no interface, so setAddress() fails on it.
+  static std::unique_ptr<TapDevice> adopt(int fd, std::string name);
   ~TapDevice();
   TapDevice(const TapDevice&) = delete;
   TapDevice& operator=(const TapDevice&) = delete;
