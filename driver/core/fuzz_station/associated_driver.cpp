@@ -253,13 +253,7 @@ void AssociatedDriver::settle() {
   harness_.host->takeStatus();
   harness_.host->takeReceived();
   harness_.host->takeSendCompletions();
-  // A rule of the NDIS runtime or of the chip's protocol broken is a fault as a crash is.
-  const auto& violations = harness_.host->violations();
-  const auto& faults = harness_.chip.protocolFaults();
-  if (violations.empty() && faults.empty()) return;
-  for (const std::string& violation : violations) std::fprintf(stderr, "runtime: %s\n", violation.c_str());
-  for (const std::string& fault : faults) std::fprintf(stderr, "chip: %s\n", fault.c_str());
-  __builtin_trap();
+  harness_.trapOnBrokenRules();
 }
 
 }  // namespace zelnic::testing

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "driver/ndis/miniport_context.h"
 #include "hosts/zelnicd/driver_entry.h"
 #include "platform/ndis/adapter_runtime.h"
@@ -21,6 +23,13 @@ DriverHarness::~DriverHarness() {
   if (host->running()) halt();
   for (const auto& violation : host->violations()) ADD_FAILURE() << "runtime: " << violation;
   for (const auto& fault : chip.protocolFaults()) ADD_FAILURE() << "chip: " << fault;
+}
+
+void DriverHarness::trapOnBrokenRules() const {
+  if (host->violations().empty() && chip.protocolFaults().empty()) return;
+  for (const auto& violation : host->violations()) std::fprintf(stderr, "runtime: %s\n", violation.c_str());
+  for (const auto& fault : chip.protocolFaults()) std::fprintf(stderr, "chip: %s\n", fault.c_str());
+  __builtin_trap();
 }
 
 CoreAdapter* DriverHarness::core() const {

@@ -33,6 +33,9 @@ public:
   HalAdapter* hal() const;
   std::string leaks() const { return host->leaks().describe(); }
   bool leakFree() const { return host->leaks().empty(); }
+  // For a fuzz run, which has no test to fail: a rule of the NDIS runtime or of the chip's
+  // protocol broken (an IRQL, a lock, a command out of turn) is printed and traps, as a crash.
+  void trapOnBrokenRules() const;
 
   ndis::Scheduler scheduler;
   simchip::SimChip chip;

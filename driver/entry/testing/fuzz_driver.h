@@ -3,8 +3,6 @@
 // more than the input), and the cheap way back, before each input, to a fresh association
 // under a chosen cipher: what an earlier input started (timers, a scan, a join, a changed
 // configuration) is dropped first.
-#include <cstdio>
-
 #include "driver/core/bss_table.h"
 #include "driver/core/testing/protected_link.h"
 #include "driver/entry/testing/driver_harness.h"
@@ -42,14 +40,8 @@ public:
     if (!core::testing::AssociateUnder(h_, core_, cipher)) __builtin_trap();
   }
 
-  // After each input: what the runtime and the chip saw the driver break (an IRQL, a lock, a
-  // command out of turn) is a fault of the driver, as a crash is.
-  void CheckRules() {
-    if (h_.host->violations().empty() && h_.chip.protocolFaults().empty()) return;
-    for (const auto& violation : h_.host->violations()) std::fprintf(stderr, "runtime: %s\n", violation.c_str());
-    for (const auto& fault : h_.chip.protocolFaults()) std::fprintf(stderr, "chip: %s\n", fault.c_str());
-    __builtin_trap();
-  }
+  // After each input: a rule the driver broke is a fault, as a crash is.
+  void CheckRules() const { h_.trapOnBrokenRules(); }
 
 private:
   static constexpr ndis::Micros kSettle = std::chrono::milliseconds(2);
