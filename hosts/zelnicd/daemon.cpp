@@ -65,9 +65,11 @@ int RunDaemon(const Options& options, const ndis::DriverEntryFn& entry, std::ost
     out << "zelnicd: the driver's release could not be written to the adapter key in "
         << registry.Root() << " (the utility's About page leaves it out)" << std::endl;
   ndis::AdapterConfig config;
-  config.parameters = AdapterParameters(registry);
+  std::vector<std::string> refused;
+  config.parameters = AdapterParameters(registry, &refused);
   out << "zelnicd: adapter key: " << config.parameters.size() << " values from "
       << registry.Root() << std::endl;
+  for (const std::string& refusal : refused) out << "zelnicd: adapter key: " << refusal << std::endl;
 
   simchip::SimChip chip;
   chip.knobs() = air->chipKnobs;

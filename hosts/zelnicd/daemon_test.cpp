@@ -194,20 +194,65 @@ TEST(Zelnicd, AWorldsChipKnobReachesTheChip) {
   EXPECT_NE(run.status, 0);
 }
 
-TEST(AdapterParameters, TheDriversValuesFromTheAdaptersKey) {
+std::string WrongType(const std::string& name, const char* found, const char* expected) {
+  return std::string("registry value ") + kAdapterKey + "\\" + name + " is " + found + ", not " + expected +
+         "; ignored";
+}
+
+TEST(AdapterParameters, TheDriversValuesFromTheAdaptersKeyAndThoseOfTheWrongTypeNamed) {
+  using plat::RegistryValue;
+  struct Case {
+    const char* name;
+    RegistryValue value;
+    std::optional<std::string> taken;  // the registry text the driver reads; none: refused
+  };
+  const Case cases[] = {
+      {"TxAntenna", RegistryValue::Dword(0xFFFF), "FFFF"},  // read as hexadecimal
+      {"FragThsd", RegistryValue::Dword(300), "300"},
+      {"Channel", RegistryValue::String(" 6 "), " 6 "},  // a number written as text
+      {"ChannelRange", RegistryValue::String("0x7FF"), "0x7FF"},
+      {"DesiredSSID", RegistryValue::String("HomeNet"), "HomeNet"},
+      {"NetworkAddress", RegistryValue::String("02-00-00-00-00-01"), "02-00-00-00-00-01"},
+      {"DriverDesc", RegistryValue::Dword(7), std::nullopt},
+      {"RadioOn", RegistryValue::String("on"), std::nullopt},
+      {"DataRate", RegistryValue::String("6Mb"), std::nullopt},
+      {"WepStatus", RegistryValue::String("4294967296"), std::nullopt},  // beyond 32 bits
+  };
   TemporaryDirectory dir;
   plat::RegistryStore store(dir.path());
-  store.SetDword(kAdapterKey, "TxAntenna", 0xFFFF);  // read as hexadecimal
-  store.SetDword(kAdapterKey, "FragThsd", 300);
-  store.SetString(kAdapterKey, "DesiredSSID", "HomeNet");
-  store.SetString(kAdapterKey, "NetworkAddress", "02-00-00-00-00-01");
+  for (const Case& c : cases) ASSERT_TRUE(store.Set(kAdapterKey, c.name, c.value));
   store.SetString(kAdapterKey, "DriverVersion", "1.0");  // not the driver's: left out
-  const auto parameters = AdapterParameters(store);
-  EXPECT_EQ(parameters.size(), 4u);
-  EXPECT_EQ(parameters.at("TxAntenna"), "FFFF");
-  EXPECT_EQ(parameters.at("FragThsd"), "300");
-  EXPECT_EQ(parameters.at("DesiredSSID"), "HomeNet");
-  EXPECT_EQ(parameters.at("NetworkAddress"), "02-00-00-00-00-01");
+  std::vector<std::string> refused;
+  const auto parameters = AdapterParameters(store, &refused);
+  std::vector<std::string> expectedRefusals;
+  std::size_t taken = 0;
+  for (const Case& c : cases) {
+    const bool number = c.value.type == RegistryValue::Type::Dword;
+    if (c.taken) {
+      ++taken;
+      EXPECT_EQ(parameters.count(c.name) ? parameters.at(c.name) : "(absent)", *c.taken) << c.name;
+    } else {
+      EXPECT_FALSE(parameters.count(c.name)) << c.name;
+      expectedRefusals.push_back(WrongType(c.name, number ? "a number" : "a string", number ? "a string" : "a number"));
+    }
+  }
+  EXPECT_EQ(parameters.size(), taken);
+  std::sort(refused.begin(), refused.end());
+  std::sort(expectedRefusals.begin(), expectedRefusals.end());
+  EXPECT_EQ(refused, expectedRefusals);
+}
+
+TEST(Zelnicd, NamesEachValueOfTheWrongTypeInTheAdaptersKey) {
+  TemporaryDirectory dir;
+  plat::RegistryStore store(dir.path("registry"));
+  store.SetDword(kAdapterKey, "DesiredSSID", 5);
+  store.SetString(kAdapterKey, "Channel", "six");
+  store.SetDword(kAdapterKey, "FragThsd", 300);
+  const DaemonRun run = RunOnce(dir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.has("zelnicd: adapter key: 1 values from " + dir.path("registry")));
+  EXPECT_TRUE(run.has("zelnicd: adapter key: " + WrongType("DesiredSSID", "a number", "a string")));
+  EXPECT_TRUE(run.has("zelnicd: adapter key: " + WrongType("Channel", "a string", "a number")));
 }
 
 }  // namespace

@@ -292,11 +292,14 @@ std::vector<std::u16string> AdapterRuntime::deviceLinks() const {
 }
 
 KEVENT* AdapterRuntime::createEvent(HANDLE* handle) {
-  const std::uintptr_t value = 0x100 + 4 * (events_.size() + 1);
+  // Handles are never reused while an object holds one (the driver sees them as 32-bit words).
+  do {
+    lastEventHandle_ = lastEventHandle_ >= 0xFFFFFFF0u ? 0x104 : lastEventHandle_ + 4;
+  } while (events_.contains(lastEventHandle_));
   auto event = std::make_unique<KEVENT>(KEVENT{kEventMagic, 0, 0, 0, -1});
   KEVENT* raw = event.get();
-  events_.emplace(value, std::move(event));
-  *handle = reinterpret_cast<HANDLE>(value);
+  events_.emplace(lastEventHandle_, std::move(event));
+  *handle = reinterpret_cast<HANDLE>(lastEventHandle_);
   return raw;
 }
 
@@ -305,9 +308,24 @@ KEVENT* AdapterRuntime::eventOf(HANDLE handle) {
   return found == events_.end() ? nullptr : found->second.get();
 }
 
+void AdapterRuntime::closeEvent(HANDLE handle) {
+  auto found = events_.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (found == events_.end()) return;
+  std::unique_ptr<KEVENT> event = std::move(found->second);
+  events_.erase(found);
+  event->NotifyFd = -1;  // the descriptor belongs to whoever closed the handle
+  if (event->References > 0) closedEvents_.emplace(event.get(), std::move(event));
+}
+
+void AdapterRuntime::releaseEventReference(KEVENT* event) {
+  --event->References;
+  if (event->References == 0) closedEvents_.erase(event);
+}
+
 std::size_t AdapterRuntime::eventReferences() const {
   std::size_t references = 0;
   for (const auto& [handle, event] : events_) references += event->References;
+  for (const auto& [object, event] : closedEvents_) references += event->References;
   return references;
 }
 

@@ -236,9 +236,15 @@ public:
   Device* findDevice(std::u16string_view link);
   std::vector<std::u16string> deviceLinks() const;
   std::size_t devices() const { return devices_.size(); }
+  // Event objects as user mode holds them: by a handle until it is closed, the object itself
+  // until the driver's last reference goes too.
   KEVENT* createEvent(HANDLE* handle);
-  KEVENT* eventOf(HANDLE handle);
+  KEVENT* eventOf(HANDLE handle);  // null once the handle is closed
+  void closeEvent(HANDLE handle);
+  // The driver let go of one reference; the last one frees an object whose handle is closed.
+  void releaseEventReference(KEVENT* event);
   std::size_t eventReferences() const;
+  std::size_t eventObjects() const { return events_.size() + closedEvents_.size(); }
 
   // --- what the miniport indicated ---------------------------------------------------------
   struct HostSend {
@@ -341,7 +347,9 @@ private:
 
   std::list<std::unique_ptr<ConfigurationSession>> configurations_;
   std::list<std::unique_ptr<Device>> devices_;
-  std::map<std::uintptr_t, std::unique_ptr<KEVENT>> events_;
+  std::map<std::uintptr_t, std::unique_ptr<KEVENT>> events_;       // by open handle
+  std::map<KEVENT*, std::unique_ptr<KEVENT>> closedEvents_;         // handle closed, still referenced
+  std::uintptr_t lastEventHandle_ = 0x100;
 
   Indications indications_;
 };

@@ -52,9 +52,29 @@ void ControlDeviceClient::fail() {
   fd_ = -1;
 }
 
-bool ControlDeviceClient::sendRaw(std::span<const std::uint8_t> message) {
-  if (fd_ < 0) return false;
-  return send(fd_, message.data(), message.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(message.size());
+bool ControlDeviceClient::sendRaw(std::span<const std::uint8_t> message, std::span<const int> descriptors) {
+  iovec piece{const_cast<std::uint8_t*>(message.data()), message.size()};
+  return sendPieces(std::span(&piece, 1), descriptors);
+}
+
+bool ControlDeviceClient::sendPieces(std::span<const iovec> pieces, std::span<const int> descriptors) {
+  if (fd_ < 0 || descriptors.size() > kMaxDescriptors) return false;
+  std::size_t length = 0;
+  for (const iovec& piece : pieces) length += piece.iov_len;
+  msghdr message{};
+  message.msg_iov = const_cast<iovec*>(pieces.data());
+  message.msg_iovlen = pieces.size();
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kMaxDescriptors)] = {};
+  if (!descriptors.empty()) {
+    message.msg_control = control;
+    message.msg_controllen = CMSG_SPACE(sizeof(int) * descriptors.size());
+    cmsghdr* c = CMSG_FIRSTHDR(&message);
+    c->cmsg_level = SOL_SOCKET;
+    c->cmsg_type = SCM_RIGHTS;
+    c->cmsg_len = CMSG_LEN(sizeof(int) * descriptors.size());
+    std::memcpy(CMSG_DATA(c), descriptors.data(), sizeof(int) * descriptors.size());
+  }
+  return sendmsg(fd_, &message, MSG_NOSIGNAL) == static_cast<ssize_t>(length);
 }
 
 ssize_t ControlDeviceClient::receive(std::chrono::milliseconds timeout) {
@@ -86,22 +106,10 @@ ControlDeviceClient::Result ControlDeviceClient::ioctl(std::uint32_t code, std::
   if (fd_ < 0) return result;
   const std::uint32_t id = nextId_++;
   const auto header = EncodeControlRequestHeader(id, code, static_cast<std::uint32_t>(input.size()), outputCapacity);
-  iovec pieces[2] = {{const_cast<std::uint8_t*>(header.data()), header.size()},
-                     {const_cast<std::uint8_t*>(input.data()), input.size()}};
-  msghdr message{};
-  message.msg_iov = pieces;
-  message.msg_iovlen = input.empty() ? 1 : 2;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  if (eventFd >= 0) {
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&message);
-    c->cmsg_level = SOL_SOCKET;
-    c->cmsg_type = SCM_RIGHTS;
-    c->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(c), &eventFd, sizeof eventFd);
-  }
-  if (sendmsg(fd_, &message, MSG_NOSIGNAL) != static_cast<ssize_t>(header.size() + input.size())) {
+  const iovec pieces[2] = {{const_cast<std::uint8_t*>(header.data()), header.size()},
+                           {const_cast<std::uint8_t*>(input.data()), input.size()}};
+  const std::span<const int> descriptors = eventFd >= 0 ? std::span<const int>(&eventFd, 1) : std::span<const int>();
+  if (!sendPieces(std::span(pieces, input.empty() ? 1 : 2), descriptors)) {
     fail();
     return result;
   }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,13 +36,16 @@ public:
   bool connected() const { return fd_ >= 0; }
   // The connection's socket, to watch for the server's end (a hang-up); -1 once failed.
   int descriptor() const { return fd_; }
-  // Sends raw bytes as one message (tests of the server's refusals).
-  bool sendRaw(std::span<const std::uint8_t> message);
+  // Sends raw bytes as one message, with descriptors passed along (tests of the server's
+  // refusals); at most kMaxDescriptors of them.
+  static constexpr std::size_t kMaxDescriptors = 8;
+  bool sendRaw(std::span<const std::uint8_t> message, std::span<const int> descriptors = {});
   std::optional<ControlReply> receiveReply(std::chrono::milliseconds timeout);
 
 private:
   explicit ControlDeviceClient(int fd) : fd_(fd) {}
   void fail();
+  bool sendPieces(std::span<const iovec> pieces, std::span<const int> descriptors);
   // Waits for the next message at most `timeout`; its length, or -1.
   ssize_t receive(std::chrono::milliseconds timeout);
   int fd_ = -1;

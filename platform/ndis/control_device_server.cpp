@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +25,9 @@ constexpr ULONG kRegisterEvent = 0x00122480;
 constexpr ULONG kRegisterRemoveEvent = 0x00122500;
 constexpr NTSTATUS kStatusInvalidParameter = NdisStatus(0xC000000D);
 constexpr Micros kEndAllPoll{1000};
+// How long a listener rests after an accept found no descriptor free (unless a connection
+// ends first and frees some).
+constexpr Micros kAcceptRest{100'000};
 
 void CloseFd(int fd) {
   if (fd >= 0) ::close(fd);
@@ -49,6 +53,17 @@ std::optional<std::string> AsciiName(const std::u16string& link) {
   return name;
 }
 
+// The event a connection registered for one of the two registration codes, with the eventfd
+// that stands for it; a new registration of the same code replaces it.
+struct BoundEvent {
+  std::uint32_t token = 0;  // the peer's first word
+  HANDLE handle = nullptr;
+  int fd = -1;
+};
+
+bool IsRegistration(ULONG code) { return code == kRegisterEvent || code == kRegisterRemoveEvent; }
+std::size_t KindOf(ULONG code) { return code == kRegisterRemoveEvent ? 1 : 0; }
+
 // One connection; everything of it belongs to the executor.
 struct Connection {
   int fd = -1;
@@ -58,8 +73,8 @@ struct Connection {
   bool readable = true;   // a message (or the end) may wait: read until EAGAIN
   bool queued = false;    // in the server's queue of work
   std::optional<NdisHost::DeviceHandle> handle;
-  std::map<std::uint32_t, HANDLE> events;  // the peer's first word -> event object
-  std::vector<int> eventFds;
+  // By registration code: at most one event each, so no client holds more than two.
+  std::array<std::optional<BoundEvent>, 2> events;
 };
 
 }  // namespace
@@ -69,7 +84,8 @@ struct ControlDeviceServer::State {
   Scheduler* scheduler = nullptr;
   std::vector<int> listeners;
   std::vector<std::u16string> listenerLinks;
-  std::vector<Scheduler::WatchId> listenerWatches;
+  std::vector<Scheduler::WatchId> listenerWatches;  // none while the listener rests
+  std::vector<EventId> listenerRests;               // the end of each listener's rest
   std::vector<std::string> paths;
   std::map<Connection*, std::unique_ptr<Connection>> connections;
   // Connections with something to do, in the order it came; one request runs at a time.
@@ -113,7 +129,10 @@ struct ControlDeviceServer::State {
   void accept(std::size_t listener) {
     for (;;) {
       const int fd = accept4(listeners[listener], nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-      if (fd < 0) break;
+      if (fd < 0) {
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) rest(listener);
+        break;
+      }
       if (endingAll) {  // the adapter goes: the peer reads the end of the stream
         CloseFd(fd);
         continue;
@@ -131,6 +150,41 @@ struct ControlDeviceServer::State {
       enqueue(connection);  // its open
     }
     pump();
+  }
+
+  Scheduler::WatchId watchListener(std::size_t listener) {
+    return scheduler->watch(listeners[listener], EventKind::Host, "control device",
+                            [this, listener] { accept(listener); });
+  }
+
+  // No descriptor is free for the connection waiting to be accepted: the listener is not
+  // watched for a while (or until a connection ends), so the executor neither spins on it
+  // nor stops serving the connections it has.
+  void rest(std::size_t listener) {
+    if (!listenerWatches[listener]) return;  // resting already
+    scheduler->unwatch(listenerWatches[listener]);
+    listenerWatches[listener] = {};
+    listenerRests[listener] = scheduler->after(kAcceptRest, EventKind::Host, "control device: accept again",
+                                               [this, listener] { acceptAgain(listener); });
+  }
+
+  void acceptAgain(std::size_t listener) {
+    listenerWatches[listener] = watchListener(listener);
+    if (!listenerWatches[listener]) {
+      listenerRests[listener] = scheduler->after(kAcceptRest, EventKind::Host, "control device: accept again",
+                                                 [this, listener] { acceptAgain(listener); });
+      return;
+    }
+    accept(listener);
+  }
+
+  // A connection ended and freed its descriptors: resting listeners accept again now.
+  void endRests() {
+    for (std::size_t i = 0; i < listenerRests.size(); ++i) {
+      if (!scheduler->cancel(listenerRests[i])) continue;
+      listenerRests[i] = scheduler->after(Micros(0), EventKind::Host, "control device: accept again",
+                                          [this, i] { acceptAgain(i); });
+    }
   }
 
   // One thing a connection waits for: its open, or its next message.
@@ -202,7 +256,9 @@ struct ControlDeviceServer::State {
     return length < 0 ? 0 : length;
   }
 
-  // An event registration names its event by the peer's word; the driver sees our handle.
+  // An event registration names its event by the peer's word; the driver sees our handle. An
+  // eventfd makes a new event that replaces the one this code registered before; without
+  // one, the word names an event the connection holds (of this code first).
   void bindEvent(Connection& connection, ControlRequest& request, int passedFd) {
     if (request.input.size() < 4) {
       CloseFd(passedFd);
@@ -210,27 +266,37 @@ struct ControlDeviceServer::State {
     }
     std::uint32_t token;
     std::memcpy(&token, request.input.data(), 4);
+    const std::size_t kind = KindOf(request.code);
     if (passedFd >= 0) {
+      if (connection.events[kind]) release(*connection.events[kind]);
       HANDLE handle = host->createEvent();
       KEVENT* event = host->runtime().eventOf(handle);
       fcntl(passedFd, F_SETFL, fcntl(passedFd, F_GETFL) | O_NONBLOCK);
       event->NotifyFd = passedFd;
-      connection.eventFds.push_back(passedFd);
-      connection.events[token] = handle;
+      connection.events[kind] = BoundEvent{token, handle, passedFd};
     }
-    auto found = connection.events.find(token);
-    if (found != connection.events.end()) {
-      (request.code == kRegisterRemoveEvent ? removeEvents : ringEvents).handles.insert(found->second);
+    const BoundEvent* named = nullptr;
+    for (const std::size_t k : {kind, 1 - kind}) {
+      if (named == nullptr && connection.events[k] && connection.events[k]->token == token) {
+        named = &*connection.events[k];
+      }
     }
+    if (named != nullptr) (request.code == kRegisterRemoveEvent ? removeEvents : ringEvents).handles.insert(named->handle);
     // Without an eventfd, now or before, the word names nothing: the driver's reference fails.
-    const auto value = found == connection.events.end()
-                           ? 0u
-                           : static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(found->second));
+    const auto value = named == nullptr ? 0u : static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(named->handle));
     std::memcpy(request.input.data(), &value, 4);
   }
 
+  // The handle closes and the eventfd with it; the object lives on while the driver holds it.
+  void release(const BoundEvent& bound) {
+    removeEvents.handles.erase(bound.handle);
+    ringEvents.handles.erase(bound.handle);
+    host->runtime().closeEvent(bound.handle);
+    CloseFd(bound.fd);
+  }
+
   void run(Connection& connection, ControlRequest& request, int passedFd) {
-    if (request.code == kRegisterEvent || request.code == kRegisterRemoveEvent) {
+    if (IsRegistration(request.code)) {
       bindEvent(connection, request, passedFd);
     } else {
       CloseFd(passedFd);  // only registrations carry an eventfd
@@ -300,14 +366,14 @@ struct ControlDeviceServer::State {
   // Closes the socket and forgets the connection (the driver is not told).
   void drop(Connection& connection) {
     // The driver may keep its reference to the event object; it no longer reaches the peer.
-    for (auto& [token, handle] : connection.events) {
-      if (KEVENT* event = host->runtime().eventOf(handle)) event->NotifyFd = -1;
+    for (const std::optional<BoundEvent>& bound : connection.events) {
+      if (bound) release(*bound);
     }
-    for (int fd : connection.eventFds) CloseFd(fd);
     scheduler->unwatch(connection.watch);
     CloseFd(connection.fd);
     if (connection.queued) std::erase(work, &connection);
     connections.erase(&connection);
+    endRests();
   }
 };
 
@@ -355,9 +421,9 @@ std::unique_ptr<ControlDeviceServer> ControlDeviceServer::start(NdisHost& host, 
     state.paths.push_back(path);
     state.listenerLinks.push_back(link);
   }
+  state.listenerRests.resize(state.listeners.size());
   for (std::size_t i = 0; i < state.listeners.size(); ++i) {
-    const auto watch = scheduler.watch(state.listeners[i], EventKind::Host, "control device",
-                                       [&state, i] { state.accept(i); });
+    const auto watch = state.watchListener(i);
     if (!watch) return fail(std::string("cannot watch the device's socket: ") + std::strerror(errno));
     state.listenerWatches.push_back(watch);
   }
@@ -367,8 +433,11 @@ std::unique_ptr<ControlDeviceServer> ControlDeviceServer::start(NdisHost& host, 
 ControlDeviceServer::~ControlDeviceServer() {
   State& state = *state_;
   state.scheduler->cancel(state.endAllCheck);
-  for (const auto watch : state.listenerWatches) state.scheduler->unwatch(watch);
+  for (const auto watch : state.listenerWatches) {
+    if (watch) state.scheduler->unwatch(watch);
+  }
   while (!state.connections.empty()) state.drop(*state.connections.begin()->second);
+  for (const EventId rest : state.listenerRests) state.scheduler->cancel(rest);
   for (int fd : state.listeners) CloseFd(fd);
   for (const std::string& path : state.paths) unlink(path.c_str());
 }

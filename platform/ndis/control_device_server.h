@@ -6,6 +6,8 @@
 // Requests run one at a time, at PASSIVE, as events of the adapter's executor. An eventfd
 // sent with a request (SCM_RIGHTS) becomes an event object whose handle replaces the
 // request's first word; the same first word later names the same event on that connection.
+// A connection holds one event per registration code (a new one replaces the old), and what
+// it holds goes when it ends. An accept without a free descriptor rests the listener a while.
 //
 // The executor watches the sockets itself (Scheduler::watch): a request is read, run in the
 // driver and answered within one event, with no thread in between.

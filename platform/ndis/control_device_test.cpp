@@ -25,13 +25,7 @@ NTSTATUS Dispatch(PDEVICE_OBJECT, PIRP irp) {
       std::reverse(bytes, bytes + in);
       irp->IoStatus.Information = in;
     } else {
-      ULONG handle;
-      std::memcpy(&handle, bytes, 4);
-      PVOID object = nullptr;
-      irp->IoStatus.Status = ObReferenceObjectByHandle(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handle)),
-                                                       EVENT_MODIFY_STATE, *ExEventObjectType, UserMode, &object,
-                                                       nullptr);
-      g_event = static_cast<PKEVENT>(object);
+      irp->IoStatus.Status = testing::ReferenceEventByFirstWord(bytes, &g_event);
     }
   }
   const NTSTATUS status = irp->IoStatus.Status;

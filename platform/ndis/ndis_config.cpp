@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/ndis/adapter_runtime.h"
+#include "platform/ndis/configuration_number.h"
 
 using ndis::AdapterRuntime;
 
@@ -50,44 +51,9 @@ std::u16string Widen(const std::string& text) {
   return out;
 }
 
-std::string Trim(const std::string& text) {
-  std::size_t first = 0, last = text.size();
-  while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
-  while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
-  return text.substr(first, last - first);
-}
-
-// The whole text must be the number: decimal (with an optional '-') or hexadecimal (with
-// an optional "0x").
-bool ParseNumber(const std::string& raw, bool hex, ULONG& value) {
-  std::string text = Trim(raw);
-  bool negative = false;
-  if (!hex && !text.empty() && text[0] == '-') {
-    negative = true;
-    text.erase(0, 1);
-  }
-  if (hex && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.erase(0, 2);
-  if (text.empty()) return false;
-  std::uint64_t number = 0;
-  for (char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (hex && std::isxdigit(static_cast<unsigned char>(c))) {
-      digit = std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
-    } else {
-      return false;
-    }
-    number = number * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
-    if (number > 0xFFFFFFFFull) return false;
-  }
-  value = static_cast<ULONG>(negative ? (0u - static_cast<std::uint32_t>(number)) : number);
-  return true;
-}
-
 bool ParseAddress(const std::string& raw, std::vector<std::uint8_t>& bytes) {
   std::string digits;
-  for (char c : Trim(raw)) {
+  for (char c : ndis::TrimConfigurationText(raw)) {
     if (c == '-' || c == ':') continue;
     if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
     digits += c;
@@ -130,7 +96,7 @@ void NdisReadConfiguration(PNDIS_STATUS Status, PNDIS_CONFIGURATION_PARAMETER* P
   switch (ParameterType) {
     case NdisParameterInteger:
     case NdisParameterHexInteger:
-      if (!ParseNumber(*text, ParameterType == NdisParameterHexInteger, parameter.ParameterData.IntegerData)) return;
+      if (!ndis::ParseConfigurationNumber(*text, ParameterType == NdisParameterHexInteger, parameter.ParameterData.IntegerData)) return;
       break;
     case NdisParameterString: {
       std::u16string& wide = session->texts.emplace_back(Widen(*text));

@@ -105,5 +105,5 @@ void ObDereferenceObject(PVOID Object) {
     ndis::RequireAdapter("ObDereferenceObject").violation("ObDereferenceObject without a reference");
     return;
   }
-  --event->References;
+  ndis::RequireAdapter("ObDereferenceObject").releaseEventReference(event);
 }

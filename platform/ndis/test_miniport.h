@@ -2,6 +2,7 @@
 // A miniport for the runtime's own tests: every handler forwards to a std::function the
 // test sets, so a test writes just the driver behaviour it needs. Header only; one
 // TestMiniport is active at a time.
+#include <cstring>
 #include <functional>
 
 #include "platform/ndis/adapter_runtime.h"
@@ -94,6 +95,18 @@ inline NDIS_STATUS RegisterTestDevice(const TestMiniport& m, const char16_t* nam
   table[IRP_MJ_CREATE] = table[IRP_MJ_CLOSE] = table[IRP_MJ_DEVICE_CONTROL] = dispatch;
   PDEVICE_OBJECT object = nullptr;
   return NdisMRegisterDevice(m.wrapper, &deviceName, &linkName, table, &object, device);
+}
+
+// What a driver does with an event registration: references the event whose handle is the
+// buffer's first word (as user mode passes it); `event` is null when that fails.
+inline NTSTATUS ReferenceEventByFirstWord(const UCHAR* buffer, PKEVENT* event) {
+  ULONG handle;
+  std::memcpy(&handle, buffer, 4);
+  PVOID object = nullptr;
+  const NTSTATUS status = ObReferenceObjectByHandle(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handle)),
+                                                    EVENT_MODIFY_STATE, *ExEventObjectType, UserMode, &object, nullptr);
+  *event = static_cast<PKEVENT>(object);
+  return status;
 }
 
 // Scheduler, chip and a loaded host with the test miniport; violations are recorded.

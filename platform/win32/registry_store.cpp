@@ -155,6 +155,12 @@ const char* TypeName(RegistryValue::Type type) {
 
 }  // namespace
 
+std::string WrongTypeRefusal(std::string_view keyPath, std::string_view name, RegistryValue::Type found,
+                             RegistryValue::Type expected) {
+  return "registry value " + std::string(keyPath) + "\\" + std::string(name) + " is " + TypeName(found) +
+         ", not " + TypeName(expected) + "; ignored";
+}
+
 bool PrivateDirectory(const std::string& path) {
   if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
     TraceRefusal(path + ": cannot be created");
@@ -252,8 +258,7 @@ namespace {
 std::optional<RegistryValue> OfType(std::optional<RegistryValue> v, RegistryValue::Type type,
                                     std::string_view keyPath, std::string_view name) {
   if (!v || v->type == type) return v;
-  TraceRefusal("registry value " + std::string(keyPath) + "\\" + std::string(name) + " is " +
-               TypeName(v->type) + ", not " + TypeName(type) + "; ignored");
+  TraceRefusal(WrongTypeRefusal(keyPath, name, v->type, type));
   return std::nullopt;
 }
 

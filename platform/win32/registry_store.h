@@ -30,6 +30,11 @@ struct RegistryValue {
   bool operator==(const RegistryValue&) const = default;
 };
 
+// Why a value of the other type than asked for is not taken, naming it and both types:
+// "registry value <key>\<name> is a number, not a string; ignored".
+std::string WrongTypeRefusal(std::string_view keyPath, std::string_view name, RegistryValue::Type found,
+                             RegistryValue::Type expected);
+
 // A directory only this user can use, as a shared place like /tmp needs: made 0700 when
 // missing; an existing one must be a directory (not a link to one) owned by the user. False,
 // and traced, when it is not: another local user could feed values through it.
