@@ -41,6 +41,7 @@ DistributionPort::DistributionPort(AccessPoint& ap)
   watcher_ = ap_.addStationWatcher([this](const MacAddress& station, AccessPoint::StationEvent event, auto) {
     // A (re)connection starts afresh: no half-joined frame, no key of the old association.
     partial_.erase(station);
+    held_.erase(station);
     if (event == AccessPoint::StationEvent::Left || ap_.config().security != Security::Wep) keys_.forget(station);
   });
   ap_.setDataProtector([this](const MacAddress& station, dot11::Bytes frame) { return protect(station, std::move(frame)); });
@@ -60,7 +61,37 @@ std::optional<EthernetFrame> DistributionPort::take() {
 }
 
 AccessPoint::DataOutcome DistributionPort::deliver(const EthernetFrame& frame) {
-  return ap_.sendData(frame.destination, frame.source, EncapsulateBody(frame));
+  if (frame.typeOrLength == kEapolType) return ap_.sendData(frame.destination, frame.source, EncapsulateBody(frame));
+  return toStation(frame.destination, frame.source, EncapsulateBody(frame));
+}
+
+AccessPoint::DataOutcome DistributionPort::toStation(const MacAddress& station, const MacAddress& source,
+                                                     dot11::Bytes body) {
+  const auto waiting = held_.find(station);
+  if (waiting == held_.end()) return ap_.sendData(station, source, std::move(body));
+  if (waiting->second.size() >= kMaxHeld) {
+    ++heldDropped_;
+    return AccessPoint::DataOutcome::Dropped;
+  }
+  waiting->second.push_back(BufferedFrame{source, std::move(body)});
+  return AccessPoint::DataOutcome::Buffered;
+}
+
+void DistributionPort::holdData(const MacAddress& station) {
+  if (ap_.associated(station)) held_.try_emplace(station);
+}
+
+void DistributionPort::releaseData(const MacAddress& station) {
+  const auto waiting = held_.find(station);
+  if (waiting == held_.end()) return;
+  std::deque<BufferedFrame> frames = std::move(waiting->second);
+  held_.erase(waiting);
+  for (BufferedFrame& frame : frames) ap_.sendData(station, frame.source, std::move(frame.body));
+}
+
+std::size_t DistributionPort::held(const MacAddress& station) const {
+  const auto waiting = held_.find(station);
+  return waiting == held_.end() ? 0 : waiting->second.size();
 }
 
 AccessPoint::DataOutcome DistributionPort::sendEapol(const MacAddress& station, std::span<const std::uint8_t> eapol) {
@@ -167,7 +198,7 @@ void DistributionPort::msdu(const MacAddress& from, const MacAddress& to, Partia
   }
   // Between two stations of this access point the frame stays on the air.
   if (ap_.associated(to)) {
-    ap_.sendData(to, from, body);
+    toStation(to, from, std::move(body));
     return;
   }
   // Nobody may be reading the wired side (zelnicd's world): it holds a bounded number.

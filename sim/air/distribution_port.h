@@ -13,6 +13,7 @@
 
 #include "sim/air/access_point.h"
 #include "sim/air/frame_keys.h"
+#include "sim/air/power_save_buffer.h"
 
 namespace simair {
 
@@ -53,6 +54,17 @@ public:
   void setEapolHandler(EapolHandler handler) { eapolHandler_ = std::move(handler); }
   AccessPoint::DataOutcome sendEapol(const MacAddress& station, std::span<const std::uint8_t> eapol);
 
+  // While a station's pairwise key is being replaced (psk_key_exchange.h), data frames for it
+  // wait; EAPOL frames still go. Released, they go out in their order under the key then in
+  // force; beyond kMaxHeld frames a new one is dropped (counted in heldDropped). A station
+  // that leaves leaves nothing waiting.
+  void holdData(const MacAddress& station);
+  void releaseData(const MacAddress& station);
+  bool holdsData(const MacAddress& station) const { return held_.contains(station); }
+  std::size_t held(const MacAddress& station) const;
+  std::uint64_t heldDropped() const { return heldDropped_; }
+  static constexpr std::size_t kMaxHeld = 64;
+
   FrameKeys& keys() { return keys_; }
   const FrameKeys& keys() const { return keys_; }
 
@@ -70,6 +82,8 @@ private:
             std::size_t headerLength, DataCipher cipher, std::uint32_t keyGeneration);
   void msdu(const MacAddress& from, const MacAddress& to, Partial joined);
   std::optional<dot11::Bytes> protect(const MacAddress& station, dot11::Bytes frame);
+  // A data frame (not EAPOL) for one of the access point's stations: sent, or held.
+  AccessPoint::DataOutcome toStation(const MacAddress& station, const MacAddress& source, dot11::Bytes body);
   bool protectedNetwork() const { return ap_.config().security != Security::Open; }
 
   AccessPoint& ap_;
@@ -79,8 +93,10 @@ private:
   EapolHandler eapolHandler_;
   std::deque<EthernetFrame> outbound_;
   std::map<MacAddress, Partial> partial_;
+  std::map<MacAddress, std::deque<BufferedFrame>> held_;
   std::uint64_t refused_ = 0;
   std::uint64_t overflowed_ = 0;
+  std::uint64_t heldDropped_ = 0;
 };
 
 // The frame body for an 802.3 frame: RFC 1042 (bridge tunnel for 0x80F3 and 0x8137) SNAP

@@ -158,6 +158,7 @@ void PskKeyExchange::left(const MacAddress& station) {
   if (found == sessions_.end()) return;
   scheduler_.cancel(found->second.timer);
   scheduler_.cancel(found->second.pairwiseRekeyTimer);
+  scheduler_.cancel(found->second.newKeySettled);
   sessions_.erase(found);
   port_.keys().forget(station);
 }
@@ -218,7 +219,7 @@ void PskKeyExchange::receive(const MacAddress& station, std::span<const std::uin
       sendBadMichael(station, session);
   }
   if (rekeyRequested && session.keysInForce) {
-    send(station, session, authenticator.StartHandshake(), true);
+    startPairwiseRekey(station, session);
   } else if (answer) {
     send(station, session, *answer, true);
   } else if (authenticator.LastError().empty() && authenticator.PairwiseComplete() && authenticator.GroupComplete()) {
@@ -232,6 +233,9 @@ void PskKeyExchange::installKeys(const MacAddress& station, Session& session) {
   air::Bytes tk = session.authenticator->TemporalKey();
   port_.keys().setPairwise(station, DataCipherOf(session.authenticator->Config().pairwise), tk);
   air::Wipe(tk);
+  if (port_.holdsData(station))
+    session.newKeySettled = scheduler_.after(timing_.newKeySettle, ndis::EventKind::Air, "simair.new-key-settled",
+                                             [this, station] { newKeySettled(station); });
   session.keysInForce = true;
   // A pairwise key lasts its interval from the moment it comes into force.
   scheduler_.cancel(session.pairwiseRekeyTimer);
@@ -270,10 +274,28 @@ dot11::Bytes PskKeyExchange::cckmReassociation(const MacAddress& station, std::s
   return std::move(*response);
 }
 
+// A new 4-way handshake with a station whose keys are in force. Without key ids either side
+// can lose a frame: the station puts its new key in force as it sends message 4, the access
+// point as message 4 comes in, and the station's host installs the key a little after sending
+// message 4. So the station's data frames wait from message 1 until a while after message 4
+// (newKeySettle), and go under the new key then, as does the next rekey.
+void PskKeyExchange::startPairwiseRekey(const MacAddress& station, Session& session) {
+  port_.holdData(station);
+  send(station, session, session.authenticator->StartHandshake(), true);
+}
+
+void PskKeyExchange::newKeySettled(const MacAddress& station) {
+  const auto found = sessions_.find(station);
+  if (found == sessions_.end()) return;
+  found->second.newKeySettled = {};
+  port_.releaseData(station);
+  startDueRekey(station, found->second);
+}
+
 bool PskKeyExchange::rekeyPairwise(const MacAddress& station) {
   const auto found = sessions_.find(station);
   if (found == sessions_.end() || !found->second.keysInForce) return false;
-  send(station, found->second, found->second.authenticator->StartHandshake(), true);
+  startPairwiseRekey(station, found->second);
   return true;
 }
 
@@ -301,9 +323,10 @@ void PskKeyExchange::scheduleGroupRekey() {
 void PskKeyExchange::startDueRekey(const MacAddress& station, Session& session) {
   const air::PskAuthenticator& authenticator = *session.authenticator;
   if (!session.keysInForce || !authenticator.PairwiseComplete() || !authenticator.GroupComplete()) return;
+  if (session.newKeySettled) return;  // it starts when the new key has settled
   if (session.pairwiseRekeyDue) {
     session.pairwiseRekeyDue = false;
-    send(station, session, session.authenticator->StartHandshake(), true);
+    startPairwiseRekey(station, session);
   } else if (session.groupRekeyDue) {
     session.groupRekeyDue = false;
     send(station, session, session.authenticator->StartGroupRekey(true), true);

@@ -17,7 +17,8 @@
 // keys have just come into force gets one data frame with a wrong Michael MIC. With the access
 // point's rekey intervals, every keyed station gets a new group key that often, and a new
 // pairwise key that long after its last; a rekey that falls due during a handshake waits for
-// it to end.
+// it to end. During a pairwise rekey the station's data frames wait, and go under the new key
+// kNewKeySettle after message 4 came in (see startPairwiseRekey).
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -44,6 +45,9 @@ struct KeyExchangeCounters {
 
 struct KeyExchangeTiming {
   ndis::Micros retransmitAfter = std::chrono::seconds(1);
+  // After a pairwise rekey's message 4, how long the access point waits before anything goes
+  // to the station under the new key.
+  ndis::Micros newKeySettle = std::chrono::milliseconds(100);
   int attempts = 4;  // sends of one message before the station is deauthenticated
 };
 
@@ -82,6 +86,7 @@ private:
     bool keysInForce = false;
     bool michaelSpoiled = false;  // badMichael's frame went to this association
     ndis::EventId pairwiseRekeyTimer;
+    ndis::EventId newKeySettled;  // a pairwise rekey's new key, until the station has it too
     bool pairwiseRekeyDue = false, groupRekeyDue = false;
   };
 
@@ -96,6 +101,8 @@ private:
   void installKeys(const MacAddress& station, Session& session);
   void sendBadMichael(const MacAddress& station, Session& session);
   void micFailureReported(const MacAddress& station);
+  void startPairwiseRekey(const MacAddress& station, Session& session);
+  void newKeySettled(const MacAddress& station);
   void scheduleGroupRekey();
   void startDueRekey(const MacAddress& station, Session& session);
 

@@ -64,11 +64,44 @@ TEST_P(KeyExchangeOnAir, RekeysReplaceTheKeysInForce) {
   ExpectDataBothWays(3);
 
   ASSERT_TRUE(exchange->rekeyPairwise(kSta));
-  Pump(50ms);
+  Pump(150ms);  // the handshake, and the 100 ms before data goes under the new key
   ASSERT_TRUE(exchange->keysInForce(kSta));
   EXPECT_NE(exchange->authenticator(kSta)->TemporalKey(), firstTk);
   EXPECT_EQ(sta->keys.keyGeneration(kAp), 2u);
   ExpectDataBothWays(4);
+}
+
+// The station puts its new pairwise key in force as it sends message 4, the access point as
+// message 4 comes in, and the station's host installs it a little later: a frame sealed under
+// either key in between could be lost. Frames for the station during the rekey wait, and go
+// under the new key once it has settled.
+TEST_P(KeyExchangeOnAir, FramesDuringAPairwiseRekeyWaitForTheNewKey) {
+  Connect();
+  const std::uint32_t accessPointKey = port->keys().keyGeneration(kSta);
+  ASSERT_TRUE(exchange->rekeyPairwise(kSta));
+  for (int ms = 0; ms < 50 && sta->keys.keyGeneration(kAp) < 2; ++ms) {
+    scheduler.runFor(1ms);
+    Hear();
+  }
+  ASSERT_EQ(sta->keys.keyGeneration(kAp), 2u);
+  ASSERT_EQ(port->keys().keyGeneration(kSta), accessPointKey) << "message 4 is still on its way";
+  sta->dataHeard.clear();
+  EXPECT_EQ(port->deliver({kSta, kWired, 0x0800, {9, 3, 4}}), AccessPoint::DataOutcome::Buffered);
+  EXPECT_EQ(port->held(kSta), 1u);
+  Pump(10ms);
+  EXPECT_NE(port->keys().keyGeneration(kSta), accessPointKey);  // message 4 came in
+  EXPECT_EQ(port->held(kSta), 1u);
+  Pump(100ms);
+  EXPECT_EQ(port->held(kSta), 0u);
+  ASSERT_EQ(sta->dataHeard.size(), 1u);
+  EXPECT_EQ(sta->dataHeard[0], Append(kSnapIpv4, dot11::Bytes{9, 3, 4}));
+  ExpectDataBothWays(5);
+
+  // A station that leaves during a rekey leaves nothing waiting.
+  ASSERT_TRUE(exchange->rekeyPairwise(kSta));
+  EXPECT_EQ(port->deliver({kSta, kWired, 0x0800, {9, 5, 6}}), AccessPoint::DataOutcome::Buffered);
+  ASSERT_TRUE(ap->deauthenticate(kSta, 3));
+  EXPECT_EQ(port->held(kSta), 0u);
 }
 
 // The access point's rekey intervals: a new group key every second, a new pairwise key 2.5 s
