@@ -11,6 +11,7 @@
 
 #include <map>
 #include <optional>
+#include <ostream>
 #include <regex>
 #include <set>
 #include <string>
@@ -33,6 +34,7 @@ struct Network {
   const char* name;
   bool enterprise;
 };
+void PrintTo(const Network& network, std::ostream* os) { *os << network.name; }
 
 std::string RekeyingWorld(const Network& network) {
   std::string world = std::string("station 00:1e:4d:2d:17:01\nap rekeying\n bssid ") + kBssid +
