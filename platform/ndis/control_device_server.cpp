@@ -164,26 +164,24 @@ struct ControlDeviceServer::State {
     if (!listenerWatches[listener]) return;  // resting already
     scheduler->unwatch(listenerWatches[listener]);
     listenerWatches[listener] = {};
-    listenerRests[listener] = scheduler->after(kAcceptRest, EventKind::Host, "control device: accept again",
+    acceptAgainAfter(listener, kAcceptRest);
+  }
+
+  void acceptAgainAfter(std::size_t listener, Micros delay) {
+    listenerRests[listener] = scheduler->after(delay, EventKind::Host, "control device: accept again",
                                                [this, listener] { acceptAgain(listener); });
   }
 
   void acceptAgain(std::size_t listener) {
     listenerWatches[listener] = watchListener(listener);
-    if (!listenerWatches[listener]) {
-      listenerRests[listener] = scheduler->after(kAcceptRest, EventKind::Host, "control device: accept again",
-                                                 [this, listener] { acceptAgain(listener); });
-      return;
-    }
+    if (!listenerWatches[listener]) return acceptAgainAfter(listener, kAcceptRest);
     accept(listener);
   }
 
   // A connection ended and freed its descriptors: resting listeners accept again now.
   void endRests() {
     for (std::size_t i = 0; i < listenerRests.size(); ++i) {
-      if (!scheduler->cancel(listenerRests[i])) continue;
-      listenerRests[i] = scheduler->after(Micros(0), EventKind::Host, "control device: accept again",
-                                          [this, i] { acceptAgain(i); });
+      if (scheduler->cancel(listenerRests[i])) acceptAgainAfter(i, Micros(0));
     }
   }
 
